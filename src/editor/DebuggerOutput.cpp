@@ -1,0 +1,32 @@
+#include "editor/DebuggerOutput.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/clock.h"
+
+bool DebuggerOutput::openDebugFile(std::string path) {
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return false;
+  std::fclose(f);
+  f = std::fopen(path.c_str(), "w");
+  if (f) std::fclose(f);
+  return true;
+}
+
+std::string DebuggerOutput::timeStamp() {
+  const time_t now = static_cast<time_t>(platform::wallMicros() / 1000000u);
+  tm local{};
+  localtime_r(&now, &local);
+  char buf[80];
+  const size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%d.%X", &local);
+  return std::string(buf, n);
+}
+
+void DebuggerOutput::printDebugInfo(std::string path, std::string message) {
+  FILE* f = std::fopen(path.c_str(), "a");
+  if (!f) return;
+  const std::string line = timeStamp() + "\t " + message + "\n";
+  std::fwrite(line.data(), 1, line.size(), f);
+  std::fclose(f);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The optional debug log: one time-stamped line per event, written only when
+// the user has put the log file into the data folder before the start.
+#include <string>
+
+class DebuggerOutput {
+ public:
+  // True when the file exists and can be read; it is then emptied. A missing
+  // file is not created.
+  static bool openDebugFile(std::string path);
+  // Appends "<local time>\t <message>\n", opening and closing the file on
+  // every call. Callers test the enabled flag first: this creates a missing
+  // file. Failures are silent.
+  static void printDebugInfo(std::string path, std::string message);
+  // The time stamp of a line, "%Y-%m-%d.%X" in local time, at most 79 bytes.
+  static std::string timeStamp();
+};
+
+// The debug log file's name inside the data folder.
+inline constexpr const char* kDebugLogFileName = "Tavrin Editor LOG.txt";

@@ -1,0 +1,43 @@
+#pragma once
+// A recursive mutex: the owner thread and a depth count over a plain,
+// non-recursive system mutex.
+#include <pthread.h>
+
+#include <atomic>
+
+class KIT_Mutex {
+ public:
+  KIT_Mutex();
+  ~KIT_Mutex();
+  KIT_Mutex(const KIT_Mutex&) = delete;
+  KIT_Mutex& operator=(const KIT_Mutex&) = delete;
+
+  void Lock();
+  // Releases one level. An unlock by a thread that does not own the mutex is
+  // ignored (it would release another thread's lock).
+  void Unlock();
+  bool TryLock();
+  bool IsLockedByCaller() const;
+  int GetDepth() const { return m_depth; }
+
+  // BasicLockable, so std::lock_guard and std::unique_lock work.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
+  bool try_lock() { return TryLock(); }
+
+ private:
+  pthread_mutex_t m_mutex;
+  std::atomic<pthread_t> m_owner{};
+  int m_depth = 0;
+};
+
+class KIT_MutexLock {
+ public:
+  explicit KIT_MutexLock(KIT_Mutex& m) : m_m(m) { m_m.Lock(); }
+  ~KIT_MutexLock() { m_m.Unlock(); }
+  KIT_MutexLock(const KIT_MutexLock&) = delete;
+  KIT_MutexLock& operator=(const KIT_MutexLock&) = delete;
+
+ private:
+  KIT_Mutex& m_m;
+};

@@ -1,0 +1,55 @@
+#include "kit/string.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "kit/utf8.h"
+
+bool KIT_String::Set(const char* s, int maxlen) {
+  if (!s) s = "";
+  const size_t n = maxlen >= 0 ? KIT_Utf8CutLength(s, static_cast<size_t>(maxlen)) : std::strlen(s);
+  if (n >= static_cast<size_t>(INT32_MAX)) return false;
+  char* p = static_cast<char*>(m_hb.Resize(static_cast<int>(n) + 1, true));
+  if (m_hb.GetSize() != static_cast<int>(n) + 1) return false;
+  std::memmove(p, s, n);
+  p[n] = '\0';
+  return true;
+}
+
+bool KIT_String::Append(const char* s, int maxlen) {
+  if (!s) return true;
+  const int old = GetLength();
+  const size_t n = maxlen >= 0 ? KIT_Utf8CutLength(s, static_cast<size_t>(maxlen)) : std::strlen(s);
+  if (n + old + 1 >= static_cast<size_t>(INT32_MAX)) return false;
+  const int want = old + static_cast<int>(n) + 1;
+  char* p = static_cast<char*>(m_hb.Resize(want, false));
+  if (m_hb.GetSize() != want) return false;
+  std::memcpy(p + old, s, n);
+  p[old + n] = '\0';
+  return true;
+}
+
+void KIT_String::SetFormatted(int maxlen, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  SetFormattedV(maxlen, fmt, ap);
+  va_end(ap);
+}
+
+void KIT_String::SetFormattedV(int maxlen, const char* fmt, va_list ap) {
+  if (maxlen < 0) maxlen = 0;
+  if (maxlen == INT32_MAX) --maxlen;
+  // Grow to maxlen + 1 bytes, never shrinking the storage.
+  if (m_hb.GetSize() < maxlen + 1) {
+    m_hb.Resize(maxlen + 1, false);
+    if (m_hb.GetSize() < maxlen + 1) return;
+  }
+  char* p = static_cast<char*>(m_hb.Get());
+  const int len = vsnprintf(p, static_cast<size_t>(maxlen) + 1, fmt, ap);
+  if (len < 0) {
+    p[0] = '\0';
+    m_hb.Resize(0, false);
+    return;
+  }
+  m_hb.Resize((len < maxlen ? len : maxlen) + 1, false);
+}

@@ -1,0 +1,129 @@
+// Runs a fuzz target (LLVMFuzzerTestOneInput) without libFuzzer: seeded
+// random inputs, mutations of the target's own seeds, and any files or
+// folders named on the command line. Deterministic for a given -seed.
+//
+//   target [-runs=N] [-seed=S] [-max_len=L] [file-or-folder ...]
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+// A target may offer well-formed inputs to start mutations from.
+__attribute__((weak)) void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds);
+
+namespace {
+
+void runOne(const std::vector<uint8_t>& in) {
+  // Copy into an exact-size heap block so that reads past the end are caught.
+  uint8_t* p = static_cast<uint8_t*>(std::malloc(in.size() ? in.size() : 1));
+  if (!in.empty()) std::memcpy(p, in.data(), in.size());
+  LLVMFuzzerTestOneInput(p, in.size());
+  std::free(p);
+}
+
+std::vector<uint8_t> mutate(std::vector<uint8_t> v, std::mt19937_64& rng, size_t maxLen) {
+  const int edits = 1 + static_cast<int>(rng() % 8);
+  for (int e = 0; e < edits; ++e) {
+    switch (rng() % 7) {
+      case 0:  // flip a bit
+        if (!v.empty()) v[rng() % v.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        break;
+      case 1:  // set a byte to an interesting value
+        if (!v.empty()) {
+          static const uint8_t vals[] = {0x00, 0x01, 0x7F, 0x80, 0xF0, 0xF7, 0xFF, 0x3E, 0x10};
+          v[rng() % v.size()] = vals[rng() % sizeof vals];
+        }
+        break;
+      case 2:  // truncate
+        if (!v.empty()) v.resize(rng() % v.size());
+        break;
+      case 3:  // insert random bytes
+        if (v.size() < maxLen) {
+          size_t pos = v.empty() ? 0 : rng() % (v.size() + 1);
+          size_t n = 1 + rng() % 16;
+          for (size_t i = 0; i < n && v.size() < maxLen; ++i) v.insert(v.begin() + static_cast<long>(pos), static_cast<uint8_t>(rng()));
+        }
+        break;
+      case 4:  // erase a range
+        if (v.size() > 1) {
+          size_t pos = rng() % v.size();
+          size_t n = 1 + rng() % std::min<size_t>(64, v.size() - pos);
+          v.erase(v.begin() + static_cast<long>(pos), v.begin() + static_cast<long>(pos + n));
+        }
+        break;
+      case 5:  // duplicate a range
+        if (!v.empty() && v.size() < maxLen) {
+          size_t pos = rng() % v.size();
+          size_t n = 1 + rng() % std::min<size_t>(256, v.size() - pos);
+          std::vector<uint8_t> chunk(v.begin() + static_cast<long>(pos), v.begin() + static_cast<long>(pos + n));
+          v.insert(v.begin() + static_cast<long>(rng() % (v.size() + 1)), chunk.begin(), chunk.end());
+          if (v.size() > maxLen) v.resize(maxLen);
+        }
+        break;
+      default:  // overwrite a 32-bit word with an extreme value
+        if (v.size() >= 4) {
+          static const uint32_t words[] = {0u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 0x10000u, 1u};
+          uint32_t w = words[rng() % (sizeof words / sizeof words[0])];
+          std::memcpy(&v[rng() % (v.size() - 3)], &w, 4);
+        }
+        break;
+    }
+  }
+  return v;
+}
+
+void addPath(const std::string& path, std::vector<std::vector<uint8_t>>& seeds) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    for (auto& e : std::filesystem::directory_iterator(path, ec))
+      if (e.is_regular_file(ec)) addPath(e.path().string(), seeds);
+    return;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (in) seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long runs = 10000;
+  unsigned long long seed = 20261206;
+  size_t maxLen = 8192;
+  std::vector<std::vector<uint8_t>> seeds;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.rfind("-runs=", 0) == 0)
+      runs = std::atol(a.c_str() + 6);
+    else if (a.rfind("-seed=", 0) == 0)
+      seed = std::strtoull(a.c_str() + 6, nullptr, 10);
+    else if (a.rfind("-max_len=", 0) == 0)
+      maxLen = static_cast<size_t>(std::atol(a.c_str() + 9));
+    else if (!a.empty() && a[0] != '-')
+      addPath(a, seeds);
+  }
+  if (TavrinFuzzSeeds) TavrinFuzzSeeds(seeds);
+  for (auto& s : seeds) runOne(s);
+
+  std::mt19937_64 rng(seed);
+  for (long r = 0; r < runs; ++r) {
+    std::vector<uint8_t> in;
+    if (!seeds.empty() && (r % 4) != 0) {
+      in = mutate(seeds[rng() % seeds.size()], rng, maxLen);
+    } else {
+      size_t len = rng() % (r % 16 == 0 ? maxLen + 1 : 300);
+      in.resize(len);
+      for (auto& b : in) b = static_cast<uint8_t>(rng());
+    }
+    runOne(in);
+  }
+  std::printf("fuzz: %ld random inputs and %zu seeds ran clean\n", runs, seeds.size());
+  return 0;
+}

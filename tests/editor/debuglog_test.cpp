@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "editor/DebuggerOutput.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "testsupport.h"
+
+namespace {
+
+std::string text(const std::string& path) {
+  auto b = testsupport::readFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+TEST(DebugLog, OffWithoutFileAndNothingCreated) {
+  testsupport::ScopedFolders folders;
+  const std::string path = platform::dataFolder() + kDebugLogFileName;
+  EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
+  EXPECT_FALSE(testsupport::fileExists(path));
+}
+
+TEST(DebugLog, ExistingFileIsEmptiedThenAppended) {
+  testsupport::ScopedFolders folders;
+  const std::string path = platform::dataFolder() + kDebugLogFileName;
+  ASSERT_TRUE(testsupport::writeFile(path, std::string("old line\nother\n")));
+  ASSERT_TRUE(DebuggerOutput::openDebugFile(path));
+  EXPECT_EQ(text(path), "");
+  DebuggerOutput::printDebugInfo(path, "INITIALIZATION STARTED!");
+  DebuggerOutput::printDebugInfo(path, "");
+  const std::string t = text(path);
+  const std::regex line(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t INITIALIZATION STARTED!\n)"
+                        R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t \n)");
+  EXPECT_TRUE(std::regex_match(t, line)) << t;
+}
+
+TEST(DebugLog, TimeStampComesFromTheClock) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  platform::ManualClock mc(1796480587ull * 1000000ull);  // 2026-12-05 14:23:07 UTC
+  platform::ScopedClock scope(mc);
+  EXPECT_EQ(DebuggerOutput::timeStamp(), "2026-12-05.14:23:07");
+}
+
+TEST(DebugLog, UnwritablePathIsSilent) {
+  DebuggerOutput::printDebugInfo("/nonexistent-folder/x/log.txt", "msg");
+  EXPECT_FALSE(testsupport::fileExists("/nonexistent-folder/x/log.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kit/assocarray.h"
+#include "kit/mutex.h"
+#include "kit/ptrlist.h"
+#include "kit/string.h"
+#include "kit/utf8.h"
+
+namespace {
+
+int g_valuesFreed = 0;
+void countFree(char* s) {
+  ++g_valuesFreed;
+  std::free(s);
+}
+
+TEST(StringKeyedArray, CaseInsensitiveInsertKeepsFirstSpelling) {
+  g_valuesFreed = 0;
+  {
+    KIT_StringKeyedArray<char*> a(false, countFree);
+    a.Insert("Volume", strdup("1"));
+    a.Insert("alpha", strdup("2"));
+    char* stored = nullptr;
+    a.Insert("VOLUME", strdup("3"), &stored);
+    EXPECT_EQ(g_valuesFreed, 1);  // the replaced value
+    EXPECT_STREQ(stored, "Volume");
+    ASSERT_EQ(a.GetSize(), 2);
+    EXPECT_STREQ(*a.Get("volume"), "3");
+    char* k = nullptr;
+    a.Enumerate(0, &k);
+    EXPECT_STREQ(k, "alpha");
+    a.Delete("missing");
+    EXPECT_EQ(a.GetSize(), 2);
+    EXPECT_EQ(g_valuesFreed, 1);
+    a.Delete("ALPHA");
+    EXPECT_EQ(a.GetSize(), 1);
+    EXPECT_EQ(g_valuesFreed, 2);
+  }
+  EXPECT_EQ(g_valuesFreed, 3);  // the destructor disposes what is left
+}
+
+TEST(StringKeyedArray, CaseSensitiveKeepsBothSpellings) {
+  KIT_StringKeyedArray<int> a(true);
+  a.Insert("Helvetica", 1);
+  a.Insert("helvetica", 2);
+  EXPECT_EQ(a.GetSize(), 2);
+  EXPECT_EQ(*a.Get("Helvetica"), 1);
+  EXPECT_EQ(a.Get("HELVETICA"), nullptr);
+}
+
+TEST(StringKeyedArray, ResortKeepsLastAppendedOfEqualKeys) {
+  g_valuesFreed = 0;
+  KIT_StringKeyedArray<char*> a(false, countFree);
+  a.AddUnsorted("b", strdup("b1"));
+  a.AddUnsorted("A", strdup("a1"));
+  a.AddUnsorted("a", strdup("a2"));
+  a.AddUnsorted("c", strdup("c1"));
+  a.AddUnsorted("A", strdup("a3"));
+  a.Resort();
+  EXPECT_EQ(g_valuesFreed, 2);
+  ASSERT_EQ(a.GetSize(), 3);
+  EXPECT_STREQ(*a.Get("a"), "a3");
+  char* k;
+  a.Enumerate(0, &k);
+  EXPECT_STREQ(k, "A");
+  EXPECT_STREQ(*a.Enumerate(1), "b1");
+  EXPECT_STREQ(*a.Enumerate(2), "c1");
+  EXPECT_EQ(a.Enumerate(3), nullptr);
+  a.DeleteAll();
+  EXPECT_EQ(a.GetSize(), 0);
+  EXPECT_EQ(g_valuesFreed, 5);
+}
+
+int cmpInt(const int* a, const int* b) { return (*a > *b) - (*a < *b); }
+
+TEST(AssocArray, StaysSortedUnderManyInserts) {
+  KIT_AssocArray<int, int> a(cmpInt);
+  for (int i = 0; i < 5000; ++i) a.Insert((i * 7919) % 5003, i);
+  ASSERT_EQ(a.GetSize(), 5000);
+  int prev = -1;
+  for (int i = 0; i < a.GetSize(); ++i) {
+    int k;
+    a.Enumerate(i, &k);
+    ASSERT_GT(k, prev);
+    prev = k;
+  }
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(*a.Get((i * 7919) % 5003), i);
+  for (int i = 0; i < 5000; i += 2) a.Delete((i * 7919) % 5003);
+  EXPECT_EQ(a.GetSize(), 2500);
+  EXPECT_EQ(a.Get((2 * 7919) % 5003), nullptr);
+  EXPECT_EQ(*a.Get((3 * 7919) % 5003), 3);
+}
+
+struct Node {
+  static int alive;
+  KIT_PtrList<Node> children;
+  Node() { ++alive; }
+  ~Node() { --alive; }
+};
+int Node::alive = 0;
+}  // namespace
+
+// A node deletes its whole subtree, as tree items do.
+template <>
+struct KIT_PtrListDeleter<Node> {
+  static void Delete(Node* n) {
+    n->children.Empty(true);
+    delete n;
+  }
+};
+
+namespace {
+
+TEST(PtrList, EmptyWithDeleteRemovesSubtreesLastFirst) {
+  {
+    KIT_PtrList<Node> roots;
+    for (int i = 0; i < 3; ++i) {
+      Node* n = roots.Add(new Node);
+      for (int j = 0; j < 4; ++j) n->children.Add(new Node)->children.Add(new Node);
+    }
+    EXPECT_EQ(Node::alive, 3 + 12 + 12);
+    roots.Empty(true);
+    EXPECT_EQ(roots.GetSize(), 0);
+  }
+  EXPECT_EQ(Node::alive, 0);
+}
+
+std::vector<int> g_seenSizes;
+KIT_PtrList<int>* g_list = nullptr;
+void recordSize(int* p) {
+  g_seenSizes.push_back(g_list->GetSize());
+  delete p;
+}
+
+TEST(PtrList, DeleterSeesOnlyElementsNotYetDeleted) {
+  KIT_PtrList<int> l;
+  g_list = &l;
+  for (int i = 0; i < 4; ++i) l.Add(new int(i));
+  l.Add(nullptr);
+  g_seenSizes.clear();
+  l.Empty(true, recordSize);
+  EXPECT_EQ(g_seenSizes, (std::vector<int>{3, 2, 1, 0}));  // the null is skipped
+}
+
+TEST(PtrList, InsertDeleteAndBounds) {
+  KIT_PtrList<int> l;
+  int a = 1, b = 2, c = 3;
+  l.Add(&a);
+  l.Add(&c);
+  l.Insert(1, &b);
+  ASSERT_EQ(l.GetSize(), 3);
+  EXPECT_EQ(l.Get(1), &b);
+  EXPECT_EQ(l.Get(3), nullptr);
+  EXPECT_EQ(l.Get(-1), nullptr);
+  EXPECT_EQ(l.Find(&c), 2);
+  l.Delete(5);
+  l.Delete(-1);
+  EXPECT_EQ(l.GetSize(), 3);
+  l.Delete(0);
+  EXPECT_EQ(l.Get(0), &b);
+  EXPECT_EQ(l.GetSize(), 2);
+  static int calls = 0;
+  l.Delete(1, true, [](int* p) { ++calls; (void)p; });
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(l.GetSize(), 1);
+}
+
+TEST(KitString, SetFormattedCutsAtMaxlen) {
+  KIT_String s;
+  s.SetFormatted(3, "%s", "abcdef");
+  EXPECT_STREQ(s.Get(), "abc");
+  EXPECT_EQ(s.GetUsedSize(), 4);
+  s.SetFormatted(-4, "%d", 12345);
+  EXPECT_STREQ(s.Get(), "");
+  EXPECT_EQ(s.GetUsedSize(), 1);
+  s.SetFormatted(100, "%d-%s", 7, "x");
+  EXPECT_STREQ(s.Get(), "7-x");
+  EXPECT_EQ(s.GetLength(), 3);
+  s.Set("hello");
+  s.Append(" world");
+  EXPECT_STREQ(s.Get(), "hello world");
+  KIT_String copy(s);
+  EXPECT_STREQ(copy.Get(), "hello world");
+}
+
+TEST(Utf8, FieldCopiesCutAtCharacterBoundaries) {
+  char f[6];
+  KIT_CopyField(f, "abcdefgh");
+  EXPECT_STREQ(f, "abcde");
+  KIT_CopyField(f, "abc\xC3\xA9z");  // "abcéz": é ends at byte 5
+  EXPECT_STREQ(f, "abc\xC3\xA9");
+  KIT_CopyField(f, "abcd\xC3\xA9");  // é would straddle the cut: dropped
+  EXPECT_STREQ(f, "abcd");
+  KIT_CopyField(f, "ab\xE2\x82\xAC\xE2\x82\xAC");  // two euro signs
+  EXPECT_STREQ(f, "ab\xE2\x82\xAC");
+  KIT_CopyField(f, nullptr);
+  EXPECT_STREQ(f, "");
+  char one[1] = {'x'};
+  KIT_CopyField(one, "abc");
+  EXPECT_EQ(one[0], '\0');
+  KIT_String s;
+  s.Set("\xF0\x9F\x8E\xB9xyz", 3);  // a 4-byte character does not fit 3 bytes
+  EXPECT_STREQ(s.Get(), "");
+}
+
+TEST(Mutex, RecursiveAndExclusive) {
+  KIT_Mutex m;
+  m.Lock();
+  m.Lock();
+  EXPECT_TRUE(m.IsLockedByCaller());
+  EXPECT_EQ(m.GetDepth(), 1);
+  bool otherGot = true;
+  std::thread t([&] { otherGot = m.TryLock(); });
+  t.join();
+  EXPECT_FALSE(otherGot);
+  m.Unlock();
+  EXPECT_TRUE(m.IsLockedByCaller());
+  m.Unlock();
+  EXPECT_FALSE(m.IsLockedByCaller());
+
+  long counter = 0;
+  std::vector<std::thread> ts;
+  for (int i = 0; i < 4; ++i)
+    ts.emplace_back([&] {
+      for (int j = 0; j < 20000; ++j) {
+        KIT_MutexLock outer(m);
+        KIT_MutexLock inner(m);
+        ++counter;
+      }
+    });
+  for (auto& th : ts) th.join();
+  EXPECT_EQ(counter, 80000);
+}
+
+#ifdef NDEBUG
+TEST(Mutex, UnlockByNonOwnerIsIgnored) {
+  KIT_Mutex m;
+  m.Lock();
+  std::thread t([&] { m.Unlock(); });
+  t.join();
+  EXPECT_TRUE(m.IsLockedByCaller());
+  bool otherGot = true;
+  std::thread t2([&] { otherGot = m.TryLock(); });
+  t2.join();
+  EXPECT_FALSE(otherGot);
+  m.Unlock();
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "kit/heapbuf.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+int g_failAfter = -1;  // allocations left before failing; -1 never fails
+void* failingRealloc(void* p, size_t n) {
+  if (g_failAfter == 0) return nullptr;
+  if (g_failAfter > 0) --g_failAfter;
+  return std::realloc(p, n);
+}
+void* failingMalloc(size_t n) {
+  if (g_failAfter == 0) return nullptr;
+  if (g_failAfter > 0) --g_failAfter;
+  return std::malloc(n);
+}
+const KIT_HeapBuf::Allocator kFailing = {failingRealloc, failingMalloc, std::free};
+
+struct FailingAllocator {
+  explicit FailingAllocator(int after) {
+    g_failAfter = after;
+    KIT_HeapBuf::SetAllocator(&kFailing);
+  }
+  ~FailingAllocator() {
+    KIT_HeapBuf::SetAllocator(nullptr);
+    g_failAfter = -1;
+  }
+};
+
+TEST(HeapBuf, AllocationRoundsToPagesForLargeGranularity) {
+  // Extra = max(n/2, gran) rounded down to 4096 and held in [4096, 4 MiB];
+  // total + 96 a multiple of 4096.
+  for (int64_t n : {1, 100, 4000, 5000, 10000, 100000, 1 << 20, 50 << 20}) {
+    const int64_t a = KIT_HeapBuf::AllocationFor(n, 4096, 0);
+    EXPECT_GE(a, n) << n;
+    EXPECT_EQ((a + 96) % 4096, 0) << n;
+    EXPECT_LE(a - n, 4194304 + 4096) << n;
+  }
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(5000, 4096, 0), 8096);
+  // 50 MiB: the extra is capped at 4 MiB.
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(50 << 20, 4096, 0), (50 << 20) + 4194304 - 96);
+}
+
+TEST(HeapBuf, SmallGranularityNeverFallsBelowRequest) {
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(10, 128, 0), 138);
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(1000, 128, 0), 1500);
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(0, 128, 0), 128);
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(10, 128, 4096), 4096);  // minimum allocation
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(INT_MAX - 10, 128, 0), -1);
+  EXPECT_EQ(KIT_HeapBuf::AllocationFor(-1, 128, 0), -1);
+}
+
+TEST(HeapBuf, GrowKeepsContentsAndShrinkOnlyWhenAllowed) {
+  KIT_HeapBuf hb(4096);
+  EXPECT_EQ(hb.Resize(0), nullptr);
+  auto* p = static_cast<char*>(hb.Resize(100));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 100; ++i) p[i] = static_cast<char>(i);
+  p = static_cast<char*>(hb.Resize(200000));
+  ASSERT_EQ(hb.GetSize(), 200000);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(p[i], static_cast<char>(i));
+  const int bigAlloc = hb.GetAlloc();
+
+  hb.Resize(50, false);
+  EXPECT_EQ(hb.GetSize(), 50);
+  EXPECT_EQ(hb.GetAlloc(), bigAlloc);  // no shrink without the flag
+
+  hb.Resize(40, true);
+  EXPECT_EQ(hb.GetSize(), 40);
+  EXPECT_LT(hb.GetAlloc(), bigAlloc);
+  p = static_cast<char*>(hb.Get());
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(p[i], static_cast<char>(i));
+
+  // Growing within the allocation only moves the used size.
+  const int alloc = hb.GetAlloc();
+  hb.Resize(alloc, true);
+  EXPECT_EQ(hb.GetAlloc(), alloc);
+  EXPECT_EQ(hb.Resize(0), nullptr);
+  EXPECT_EQ(hb.GetSize(), 0);
+}
+
+TEST(HeapBuf, FailedAndInvalidGrowthKeepUsedSize) {
+  KIT_HeapBuf hb(4096);
+  {
+    FailingAllocator fail(0);
+    EXPECT_EQ(hb.Resize(10), nullptr);  // old used size 0: null
+    EXPECT_EQ(hb.GetSize(), 0);
+  }
+  auto* p = static_cast<char*>(hb.Resize(10));
+  p[0] = 'x';
+  {
+    FailingAllocator fail(0);
+    EXPECT_EQ(hb.Resize(1 << 20), p);  // the old address, contents kept
+    EXPECT_EQ(hb.GetSize(), 10);
+    EXPECT_EQ(static_cast<char*>(hb.Get())[0], 'x');
+  }
+  {
+    // realloc fails, the allocate-copy-free retry succeeds.
+    FailingAllocator fail(-1);
+    g_failAfter = 0;
+    KIT_HeapBuf other(4096);
+    EXPECT_EQ(other.Resize(10), nullptr);
+  }
+  EXPECT_EQ(hb.Resize(-5), p);
+  EXPECT_EQ(hb.GetSize(), 10);
+  EXPECT_EQ(hb.Resize(INT_MAX), p);  // size + extra overflows int
+  EXPECT_EQ(hb.GetSize(), 10);
+}
+
+int g_reallocFails = 0;
+void* reallocAlwaysFails(void*, size_t) {
+  ++g_reallocFails;
+  return nullptr;
+}
+const KIT_HeapBuf::Allocator kReallocFails = {reallocAlwaysFails, std::malloc, std::free};
+
+TEST(HeapBuf, RetriesAsAllocateCopyFree) {
+  KIT_HeapBuf hb(128);
+  auto* p = static_cast<char*>(hb.Resize(5));
+  std::memcpy(p, "abcd", 5);
+  KIT_HeapBuf::SetAllocator(&kReallocFails);
+  p = static_cast<char*>(hb.Resize(5000));
+  KIT_HeapBuf::SetAllocator(nullptr);
+  EXPECT_GT(g_reallocFails, 0);
+  ASSERT_EQ(hb.GetSize(), 5000);
+  EXPECT_STREQ(p, "abcd");
+}
+
+TEST(TypedBuf, CountsElements) {
+  struct Rec {
+    int a;
+    double b;
+  };
+  KIT_TypedBuf<Rec> tb;
+  Rec* r = tb.Resize(3);
+  ASSERT_EQ(tb.GetSize(), 3);
+  r[2] = Rec{7, 1.5};
+  tb.Resize(1000);
+  EXPECT_EQ(tb[2].a, 7);
+  EXPECT_EQ(tb.GetSize(), 1000);
+  tb.Resize(-1);
+  EXPECT_EQ(tb.GetSize(), 1000);
+  tb.Resize(INT_MAX / 2);  // bytes overflow int: refused
+  EXPECT_EQ(tb.GetSize(), 1000);
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "shim/winbase.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "testsupport.h"
+
+namespace {
+
+TEST(Time, SleepGoesThroughTheClock) {
+  platform::ManualClock mc(0);
+  platform::ScopedClock scope(mc);
+  Sleep(0);
+  EXPECT_EQ(mc.totalSlept(), 100u);
+  Sleep(5);
+  EXPECT_EQ(mc.totalSlept(), 5100u);
+  Sleep(-3);  // negative counts as the 100 µs sleep
+  EXPECT_EQ(mc.totalSlept(), 5200u);
+  Sleep(INT_MAX);  // computed in 64 bits
+  EXPECT_EQ(mc.totalSlept(), 5200u + static_cast<uint64_t>(INT_MAX) * 1000u);
+}
+
+TEST(Time, TickCountIsWallClockMillisecondsAndWraps) {
+  platform::ManualClock mc(12'345'678);
+  platform::ScopedClock scope(mc);
+  EXPECT_EQ(GetTickCount(), 12345u);
+  mc.setWall(4'294'967'290'000ull);  // 2^32 - 6 ms
+  const DWORD before = GetTickCount();
+  mc.advance(10'000);
+  const DWORD after = GetTickCount();
+  EXPECT_LT(after, before);
+  EXPECT_EQ(static_cast<DWORD>(after - before), 10u);
+}
+
+TEST(Time, FileTimeFromDescriptor) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("f");
+  ASSERT_TRUE(testsupport::writeFile(path, std::string("x")));
+  utimbuf times{0, 0};
+  ASSERT_EQ(utime(path.c_str(), &times), 0);
+  const int fd = open(path.c_str(), O_RDONLY);
+  FILETIME w{}, a{};
+  EXPECT_EQ(GetFileTime(fd, nullptr, &a, &w), 1);
+  const uint64_t lw = (static_cast<uint64_t>(w.dwHighDateTime) << 32) | w.dwLowDateTime;
+  EXPECT_EQ(lw, 116444736000000000ull);
+  close(fd);
+  EXPECT_EQ(GetFileTime(-1, &a, &a, &w), 0);
+  EXPECT_EQ(GetFileTime(fd, &a, &a, &w), 0);  // closed descriptor
+}
+
+TEST(Rects, IntersectUnionPointAndNulls) {
+  RECT a{0, 0, 10, 10}, b{10, 0, 20, 10}, d{1, 1, 1, 1};
+  EXPECT_EQ(WinIntersectRect(&d, &a, &b), 0);  // touching at an edge
+  EXPECT_EQ(d.left, 10);
+  EXPECT_EQ(d.right, 10);
+  RECT e{5, 5, 5, 9};  // empty
+  EXPECT_EQ(WinIntersectRect(&d, &a, &e), 0);
+  EXPECT_EQ(d.left | d.top | d.right | d.bottom, 0);
+  RECT c{5, -5, 15, 5};
+  EXPECT_EQ(WinIntersectRect(&a, &a, &c), 1);  // dst may alias a source
+  EXPECT_EQ(a.left, 5);
+  EXPECT_EQ(a.top, 0);
+  EXPECT_EQ(a.right, 10);
+  EXPECT_EQ(a.bottom, 5);
+  RECT u;
+  EXPECT_EQ(WinUnionRect(&u, &b, &e), 1);
+  EXPECT_EQ(u.left, 5);
+  EXPECT_EQ(u.right, 20);
+  EXPECT_EQ(u.bottom, 10);
+  EXPECT_EQ(WinIntersectRect(nullptr, &a, &b), 0);
+  RECT keep{1, 2, 3, 4};
+  EXPECT_EQ(WinIntersectRect(&keep, nullptr, &b), 0);
+  EXPECT_EQ(keep.left, 1);
+  EXPECT_EQ(WinUnionRect(&keep, &a, nullptr), 0);
+  EXPECT_EQ(keep.right, 3);
+  EXPECT_EQ(WinSetRect(nullptr, 1, 2, 3, 4), 0);
+  EXPECT_EQ(WinOffsetRect(&keep, 10, 20), 1);
+  EXPECT_EQ(keep.left, 11);
+  EXPECT_EQ(keep.bottom, 24);
+  RECT flipped{0, 10, 10, 0};
+  EXPECT_EQ(SHIM_PtInRect(&flipped, POINT{5, 0}), 1);
+  EXPECT_EQ(SHIM_PtInRect(&flipped, POINT{10, 5}), 0);
+  EXPECT_EQ(SHIM_PtInRect(nullptr, POINT{0, 0}), 0);
+}
+
+TEST(Arithmetic, MulDiv) {
+  EXPECT_EQ(MulDiv(7, 3, 2), 10);
+  EXPECT_EQ(MulDiv(-7, 3, 2), -10);
+  EXPECT_EQ(MulDiv(1, 1, 0), 0);
+  EXPECT_EQ(MulDiv(INT_MAX, INT_MAX, INT_MAX), INT_MAX);
+  EXPECT_EQ(MulDiv(INT_MAX, 4, 1), -1);
+  EXPECT_EQ(MulDiv(INT_MIN, 2, 1), -1);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+TEST(Arithmetic, ControlWordRoundingField) {
+  const unsigned before = _controlfp(0, 0);
+  const unsigned set = _controlfp(0x300, 0x300);
+  EXPECT_EQ((set << 2) & 0xC00u, 0xC00u);
+  const unsigned back = _controlfp(before << 2 >> 2, 0x300);
+  EXPECT_EQ(back & 0x300u, (before << 2 >> 2) & 0x300u);
+}
+#endif
+
+TEST(GlobalMemory, SizeLockAndOverflow) {
+  HGLOBAL h = GlobalAlloc(0, 16);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GlobalSize(h), 16);
+  EXPECT_EQ(GlobalLock(h), h);
+  std::memset(GlobalLock(h), 0xAB, 16);
+  GlobalUnlock(h);
+  GlobalUnlock(h);
+  GlobalFree(h);
+  HGLOBAL z = GlobalAlloc(0, -5);
+  EXPECT_EQ(GlobalSize(z), 0);
+  GlobalFree(z);
+  EXPECT_EQ(GlobalAlloc(0, INT_MAX), nullptr);
+  EXPECT_EQ(GlobalLock(nullptr), nullptr);
+  EXPECT_EQ(GlobalSize(nullptr), 0);
+  GlobalFree(nullptr);
+}
+
+TEST(Strings, Lstrcpyn) {
+  char dst[8] = "zzzzzzz";
+  lstrcpyn(dst, "abcdef", 4);
+  EXPECT_STREQ(dst, "abc");
+  lstrcpyn(dst, "abcdef", 1);
+  EXPECT_STREQ(dst, "");
+  std::strcpy(dst, "keep");
+  lstrcpyn(dst, "abcdef", 0);
+  EXPECT_STREQ(dst, "keep");
+  lstrcpyn(dst, "ab", 8);
+  EXPECT_STREQ(dst, "ab");
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the plug-in and its tools, and runs the main job.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+
+JOBS=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/release -j"$JOBS"
+
+echo
+echo "Built libraries:"
+find build/release/src -name '*.a' -printf '  %P\n' | sort
+echo "Built programs:"
+find build/release -maxdepth 3 -type f -executable \( -path '*/tools/*' -o -path '*/bench/*' \) -printf '  %P\n' | sort

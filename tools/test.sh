@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the normal and the sanitizer (ASan+UBSan)
+# configurations, and runs every test of both. Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh || exit 1
+
+JOBS=$(nproc 2>/dev/null || echo 2)
+status=0
+passed=0
+failed=0
+
+run_config() {
+  local name=$1; shift
+  local dir=build/$name
+  echo "=== $name: configure and build"
+  cmake -S . -B "$dir" "$@" >/dev/null || return 1
+  cmake --build "$dir" -j"$JOBS" || return 1
+  echo "=== $name: tests"
+  local log=$dir/ctest.log
+  (cd "$dir" && ctest --output-on-failure -j"$JOBS" 2>&1 | tee ctest.log)
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    local total fail
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    fail=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
+    passed=$((passed + total - fail))
+    failed=$((failed + fail))
+  fi
+  return "$rc"
+}
+
+run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_SANITIZE=OFF || status=1
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
+
+echo
+echo "Both configurations: $passed passed, $failed failed"
+exit "$status"
