@@ -48,3 +48,34 @@ function(tavrin_bench name)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_DEPS} benchmark::benchmark benchmark::benchmark_main Threads::Threads)
 endfunction()
+
+# tavrin_subsystem(name DEPS ...): the library of one subsystem from every
+# .cpp file of the calling folder (an interface library while there is none).
+function(tavrin_subsystem name)
+  cmake_parse_arguments(S "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(srcs)
+    tavrin_library(${name} SOURCES ${srcs} DEPS ${S_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${S_DEPS})
+  endif()
+endfunction()
+
+# tavrin_subsystem_tests(name DEPS ...): one test program from every
+# *_test.cpp file of the calling folder, and a fuzz target from every
+# fuzz_*.cpp file.
+function(tavrin_subsystem_tests name)
+  cmake_parse_arguments(S "" "TIMEOUT" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
+  if(srcs)
+    tavrin_test(${name} SOURCES ${srcs} ${helpers} DEPS ${S_DEPS} TIMEOUT ${S_TIMEOUT})
+  endif()
+  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_*.cpp)
+  foreach(f ${fuzzers})
+    get_filename_component(base ${f} NAME_WE)
+    tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
+  endforeach()
+endfunction()
