@@ -38,5 +38,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
 
 echo
-echo "Both configurations: $passed passed, $failed failed"
+echo "Total: $passed passed, $failed failed"
 exit "$status"

@@ -252,3 +252,44 @@ TEST(Mutex, UnlockByNonOwnerIsIgnored) {
 #endif
 
 }  // namespace
+
+namespace {
+
+void* noRealloc(void*, size_t) { return nullptr; }
+void* noMalloc(size_t) { return nullptr; }
+const KIT_HeapBuf::Allocator kExhausted = {noRealloc, noMalloc, std::free};
+
+TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
+  g_valuesFreed = 0;
+  KIT_StringKeyedArray<char*> a(false, countFree);
+  a.Insert("kept", strdup("v"));
+  // Fill the first allocation exactly, then run out of memory.
+  int n = 1;
+  while (true) {
+    char key[16];
+    snprintf(key, sizeof key, "k%05d", n);
+    const int before = a.GetSize();
+    KIT_HeapBuf::SetAllocator(&kExhausted);
+    char* value = strdup("x");
+    const bool ok = a.Insert(key, value);
+    KIT_HeapBuf::SetAllocator(nullptr);
+    if (!ok) {
+      EXPECT_EQ(a.GetSize(), before);
+      EXPECT_EQ(a.Get(key), nullptr);
+      EXPECT_EQ(g_valuesFreed, 0);  // nothing disposed: the caller still owns value
+      free(value);
+      break;
+    }
+    ++n;
+    ASSERT_LT(n, 100000);
+  }
+  EXPECT_STREQ(*a.Get("kept"), "v");
+  KIT_PtrList<int> l;
+  KIT_HeapBuf::SetAllocator(&kExhausted);
+  int x = 0;
+  EXPECT_EQ(l.Add(&x), nullptr);
+  KIT_HeapBuf::SetAllocator(nullptr);
+  EXPECT_EQ(l.GetSize(), 0);
+}
+
+}  // namespace
