@@ -1,0 +1,216 @@
+#include "hardware/MidiBackendRtMidi.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <vector>
+
+#include "hardware/MidiCallbackSlot.h"
+
+namespace {
+
+// Counts the errors RtMidi reports to a client and prints each one. With an
+// error callback installed RtMidi no longer throws after construction, so
+// the count is how an operation learns that it failed.
+struct ErrorCounter {
+  std::atomic<unsigned> count{0};
+
+  static void onError(RtMidiError::Type type, const std::string& text, void* user) {
+    RtMidiError(text, type).printMessage();
+    if (type == RtMidiError::DEBUG_WARNING) return;
+    static_cast<ErrorCounter*>(user)->count.fetch_add(1);
+  }
+};
+
+// Runs f, turning anything it throws into a printed message and the
+// fallback result.
+template <class F, class R>
+R guarded(F&& f, R fallback) {
+  try {
+    return f();
+  } catch (const RtMidiError& e) {
+    e.printMessage();
+  } catch (const std::exception& e) {
+    std::cerr << "MIDI: " << e.what() << std::endl;
+  } catch (...) {
+    std::cerr << "MIDI: unknown exception" << std::endl;
+  }
+  return fallback;
+}
+
+// The operations both directions share, over an RtMidiIn or RtMidiOut.
+template <class Base, class Rt>
+class RtClient : public Base {
+ public:
+  explicit RtClient(std::unique_ptr<Rt> midi) : m_midi(std::move(midi)) {
+    guarded([&] { m_midi->setErrorCallback(&ErrorCounter::onError, &m_errors); return true; }, false);
+  }
+
+  unsigned portCount() override {
+    return guarded([&] { return m_midi->getPortCount(); }, 0u);
+  }
+
+  std::string portName(unsigned i) override {
+    return guarded([&] { return m_midi->getPortName(i); }, std::string());
+  }
+
+  bool openPort(unsigned i, const std::string& localName) override {
+    return guarded([&] {
+      m_midi->openPort(i, localName);
+      return m_midi->isPortOpen();
+    }, false);
+  }
+
+  bool openVirtualPort(const std::string& name) override {
+    const unsigned before = m_errors.count.load();
+    m_virtual = guarded([&] {
+      m_midi->openVirtualPort(name);
+      return m_errors.count.load() == before;
+    }, false);
+    return m_virtual;
+  }
+
+  void closePort() override {
+    guarded([&] { m_midi->closePort(); return true; }, false);
+    m_virtual = false;
+  }
+
+  bool isPortOpen() const override {
+    return m_virtual || guarded([&] { return m_midi->isPortOpen(); }, false);
+  }
+
+ protected:
+  std::unique_ptr<Rt> m_midi;
+  ErrorCounter m_errors;
+  bool m_virtual = false;
+};
+
+class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
+ public:
+  using RtClient::RtClient;
+
+  bool send(const uint8_t* bytes, size_t size) override {
+    const unsigned before = m_errors.count.load();
+    return guarded([&] {
+      m_midi->sendMessage(bytes, size);
+      return m_errors.count.load() == before;
+    }, false);
+  }
+};
+
+class RtIn : public RtClient<MidiInClient, RtMidiIn> {
+ public:
+  explicit RtIn(std::unique_ptr<RtMidiIn> midi) : RtClient(std::move(midi)) {
+    // RtMidi takes one callback for the life of the client; the slot behind
+    // it is what gets replaced and cancelled.
+    guarded([&] { m_midi->setCallback(&RtIn::trampoline, this); return true; }, false);
+    guarded([&] { m_midi->ignoreTypes(true, true, true); return true; }, false);
+  }
+
+  ~RtIn() override {
+    m_slot.cancel();
+    // Closing the client stops the library's input thread before the slot goes.
+    guarded([&] { m_midi->cancelCallback(); return true; }, false);
+    m_midi.reset();
+  }
+
+  void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
+  void cancelCallback() override { m_slot.cancel(); }
+
+  void ignoreTypes(bool sysex, bool time, bool sense) override {
+    m_slot.setIgnore(sysex, time, sense);
+    guarded([&] { m_midi->ignoreTypes(sysex, time, sense); return true; }, false);
+  }
+
+ private:
+  static void trampoline(double, std::vector<unsigned char>* message, void* user) {
+    if (!message || !user) return;
+    static_cast<RtIn*>(user)->m_slot.deliver(message->data(), message->size());
+  }
+
+  MidiCallbackSlot m_slot;
+};
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+class RtBackend : public MidiBackend {
+ public:
+  explicit RtBackend(RtMidi::Api first) {
+    std::vector<RtMidi::Api> compiled;
+    RtMidi::getCompiledApi(compiled);
+    m_candidates.push_back(first);
+    auto at = std::find(compiled.begin(), compiled.end(), first);
+    if (at != compiled.end()) std::rotate(compiled.begin(), at, compiled.end());
+    for (RtMidi::Api api : compiled) {
+      if (api != first && api != RtMidi::RTMIDI_DUMMY) m_candidates.push_back(api);
+    }
+  }
+
+  std::string apiName() const override {
+    return m_used == RtMidi::UNSPECIFIED ? std::string("default") : RtMidi::getApiName(m_used);
+  }
+
+  std::unique_ptr<MidiOutClient> makeOut(const std::string& clientName) override {
+    auto midi = construct<RtMidiOut>([&](RtMidi::Api api) { return std::make_unique<RtMidiOut>(api, clientName); });
+    if (!midi) return nullptr;
+    return std::make_unique<RtOut>(std::move(midi));
+  }
+
+  std::unique_ptr<MidiInClient> makeIn(const std::string& clientName, unsigned queueLimit) override {
+    auto midi = construct<RtMidiIn>(
+        [&](RtMidi::Api api) { return std::make_unique<RtMidiIn>(api, clientName, queueLimit); });
+    if (!midi) return nullptr;
+    return std::make_unique<RtIn>(std::move(midi));
+  }
+
+ private:
+  template <class Rt, class Make>
+  std::unique_ptr<Rt> construct(Make&& make) {
+    for (RtMidi::Api api : m_candidates) {
+      auto midi = guarded([&] { return make(api); }, std::unique_ptr<Rt>());
+      if (midi) {
+        m_used = guarded([&] { return midi->getCurrentApi(); }, api);
+        return midi;
+      }
+    }
+    return nullptr;
+  }
+
+  std::vector<RtMidi::Api> m_candidates;
+  RtMidi::Api m_used = RtMidi::UNSPECIFIED;
+};
+
+}  // namespace
+
+std::vector<std::string> rtMidiCompiledApis() {
+  std::vector<RtMidi::Api> compiled;
+  RtMidi::getCompiledApi(compiled);
+  std::vector<std::string> names;
+  for (RtMidi::Api api : compiled) names.push_back(RtMidi::getApiName(api));
+  return names;
+}
+
+std::unique_ptr<MidiBackend> makeRtMidiBackend(const std::string& apiName) {
+  std::string name = apiName;
+  if (name.empty()) {
+    const char* env = std::getenv(kMidiApiEnv);
+    if (env) name = env;
+  }
+  RtMidi::Api api = RtMidi::UNSPECIFIED;
+  if (!name.empty()) {
+    api = RtMidi::getCompiledApiByName(lower(name));
+    if (api == RtMidi::UNSPECIFIED) {
+      std::cerr << "MIDI: no interface called \"" << name << "\" is compiled in; using the default" << std::endl;
+    }
+  }
+  return std::make_unique<RtBackend>(api);
+}

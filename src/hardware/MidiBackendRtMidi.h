@@ -1,0 +1,20 @@
+#pragma once
+// The MIDI backend over RtMidi.
+//
+// The library interface is chosen by name ("alsa", "jack", "core", ...):
+// the name given here, else the environment variable TAVRIN_MIDI_API, else
+// RtMidi's own default. When a client cannot be made with that interface,
+// every other compiled interface is tried in the library's order, starting
+// after the chosen one.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hardware/MidiBackend.h"
+
+inline constexpr const char* kMidiApiEnv = "TAVRIN_MIDI_API";
+
+std::unique_ptr<MidiBackend> makeRtMidiBackend(const std::string& apiName = std::string());
+
+// The names of the interfaces compiled into RtMidi, in its order.
+std::vector<std::string> rtMidiCompiledApis();

@@ -1,0 +1,226 @@
+#include "hardware/MidiPorts.h"
+
+#include <algorithm>
+
+#include "hardware/MidiBackendRtMidi.h"
+
+namespace {
+
+bool cutLength(size_t n) { return (n >= 29 && n <= 32) || (n >= 52 && n <= 55); }
+
+}  // namespace
+
+MidiPorts::MidiPorts(std::unique_ptr<MidiBackend> backend) : m_backend(std::move(backend)) {}
+
+MidiPorts::~MidiPorts() {
+  shutdown();
+  m_in.reset();
+  m_out.reset();
+  m_backend.reset();
+}
+
+int MidiPorts::matchName(const std::vector<std::string>& names, const std::string& name) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name) return static_cast<int>(i);
+  }
+  if (!cutLength(name.size())) return -1;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i].size() > name.size() && names[i].compare(0, name.size(), name) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string MidiPorts::listedName(MidiClient& client, unsigned i) {
+  std::string name = client.portName(i);
+  if (name.empty()) name = "Port " + std::to_string(i);
+  return name;
+}
+
+std::string MidiPorts::apiName() const { return m_backend ? m_backend->apiName() : std::string(); }
+
+bool MidiPorts::ensureOutClient() {
+  if (!m_out && !m_shutDown && m_backend) m_out = m_backend->makeOut(kOutClientName);
+  return m_out != nullptr;
+}
+
+bool MidiPorts::ensureInClient() {
+  if (!m_in && !m_shutDown && m_backend) {
+    m_in = m_backend->makeIn(kInClientName, kInputQueueLimit);
+    if (m_in) {
+      m_in->setCallback([this](const uint8_t* bytes, size_t size) { onInput(bytes, size); });
+      m_in->ignoreTypes(false, true, true);
+    }
+  }
+  return m_in != nullptr;
+}
+
+void MidiPorts::buildList(Side& side, MidiClient* client) {
+  side.openIndex = 0;
+  side.names.assign(1, kOffName);
+  if (client) {
+    const unsigned count = client->portCount();
+    for (unsigned i = 0; i < count; ++i) side.names.push_back(listedName(*client, i));
+  }
+  side.built = true;
+}
+
+const std::vector<std::string>& MidiPorts::outNames() {
+  std::lock_guard<std::mutex> lock(m_state);
+  if (!m_outSide.built) {
+    ensureOutClient();
+    buildList(m_outSide, m_out.get());
+  }
+  return m_outSide.names;
+}
+
+const std::vector<std::string>& MidiPorts::inNames() {
+  std::lock_guard<std::mutex> lock(m_state);
+  if (!m_inSide.built) {
+    ensureInClient();
+    buildList(m_inSide, m_in.get());
+  }
+  return m_inSide.names;
+}
+
+void MidiPorts::closeOutLocked() {
+  if (m_out && m_out->isPortOpen()) m_out->closePort();
+  m_outOpen = false;
+  m_outSide.openIndex = 0;
+}
+
+int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
+                          std::mutex* portLock) {
+  portIndex = 0;
+  if (!client || !name || std::string(name) == kOffName) return 0;
+  // The live enumeration decides which port the name stands for now.
+  std::vector<std::string> live;
+  const unsigned count = client->portCount();
+  for (unsigned i = 0; i < count; ++i) live.push_back(listedName(*client, i));
+  const int found = matchName(live, name);
+  if (found < 0) return 0;
+  bool opened;
+  if (portLock) {
+    std::lock_guard<std::mutex> lock(*portLock);
+    opened = client->openPort(static_cast<unsigned>(found), localName);
+  } else {
+    opened = client->openPort(static_cast<unsigned>(found), localName);
+  }
+  if (!opened) return 0;
+  // The menu position of the opened port; a port that was not there when
+  // the list was built keeps its live position, which is above 0 as well.
+  auto at = std::find(side.names.begin() + 1, side.names.end(), live[static_cast<size_t>(found)]);
+  const int index = at != side.names.end() ? static_cast<int>(at - side.names.begin()) : found + 1;
+  side.openIndex = index;
+  portIndex = index;
+  return index;
+}
+
+int MidiPorts::openOut(int& portIndex, const char* name) {
+  std::lock_guard<std::mutex> lock(m_state);
+  if (!m_outSide.built) {
+    ensureOutClient();
+    buildList(m_outSide, m_out.get());
+  }
+  {
+    std::lock_guard<std::mutex> sendLock(m_send);
+    closeOutLocked();
+  }
+  if (portIndex == 0 || m_shutDown) {
+    portIndex = 0;
+    return 0;
+  }
+  const int index = openByName(m_outSide, m_out.get(), portIndex, name, kOutPortName, &m_send);
+  if (index > 0) m_outOpen = true;
+  return index;
+}
+
+int MidiPorts::openIn(int& portIndex, const char* name) {
+  std::lock_guard<std::mutex> lock(m_state);
+  if (!m_inSide.built) {
+    ensureInClient();
+    buildList(m_inSide, m_in.get());
+  }
+  if (m_in && m_in->isPortOpen()) m_in->closePort();
+  m_inSide.openIndex = 0;
+  if (portIndex == 0 || m_shutDown) {
+    portIndex = 0;
+    return 0;
+  }
+  const int index = openByName(m_inSide, m_in.get(), portIndex, name, kInPortName, nullptr);
+  if (index > 0) {
+    m_in->setCallback([this](const uint8_t* bytes, size_t size) { onInput(bytes, size); });
+    m_in->ignoreTypes(false, true, true);
+  }
+  return index;
+}
+
+int MidiPorts::find(Side& side, const char* name) {
+  if (!name) return -1;
+  return matchName(side.names, name);
+}
+
+int MidiPorts::findOut(const char* name) {
+  outNames();
+  std::lock_guard<std::mutex> lock(m_state);
+  return find(m_outSide, name);
+}
+
+int MidiPorts::findIn(const char* name) {
+  inNames();
+  std::lock_guard<std::mutex> lock(m_state);
+  return find(m_inSide, name);
+}
+
+bool MidiPorts::initializeVirtualOutput(const std::string& name) {
+  std::lock_guard<std::mutex> lock(m_state);
+  if (m_shutDown || !ensureOutClient()) return false;
+  std::lock_guard<std::mutex> sendLock(m_send);
+  closeOutLocked();
+  const bool opened = m_out->openVirtualPort("From " + name);
+  m_outOpen = opened;
+  return opened;
+}
+
+bool MidiPorts::outOpen() const { return m_outOpen; }
+int MidiPorts::openOutIndex() const { return m_outSide.openIndex; }
+int MidiPorts::openInIndex() const { return m_inSide.openIndex; }
+
+bool MidiPorts::send(const uint8_t* bytes, size_t size) {
+  if (!bytes || size == 0) return false;
+  std::lock_guard<std::mutex> lock(m_send);
+  if (!m_outOpen || !m_out) return false;
+  return m_out->send(bytes, size);
+}
+
+void MidiPorts::setInputSink(IHardwareInputSink* sink) {
+  std::lock_guard<std::recursive_mutex> lock(m_sinkMutex);
+  m_sink = sink;
+}
+
+void MidiPorts::onInput(const uint8_t* bytes, size_t size) {
+  if (!bytes || size == 0) return;
+  std::lock_guard<std::recursive_mutex> lock(m_sinkMutex);
+  if (m_sink) m_sink->processMIDIInput(bytes, size);
+}
+
+void MidiPorts::shutdown() {
+  std::lock_guard<std::mutex> lock(m_state);
+  m_shutDown = true;
+  // Input first: once the callback is cancelled nothing more reaches the
+  // plug-in, which may be half torn down by now.
+  if (m_in) {
+    m_in->cancelCallback();
+    m_in->closePort();
+  }
+  m_inSide.openIndex = 0;
+  {
+    std::lock_guard<std::recursive_mutex> sinkLock(m_sinkMutex);
+    m_sink = nullptr;
+  }
+  std::lock_guard<std::mutex> sendLock(m_send);
+  closeOutLocked();
+}
+
+std::unique_ptr<IHardwarePorts> makeRtMidiHardwarePorts(const std::string& apiName) {
+  return std::make_unique<MidiPorts>(makeRtMidiBackend(apiName));
+}
