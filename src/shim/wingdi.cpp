@@ -1,0 +1,321 @@
+#include "shim/wingdi.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "kit/assocarray.h"
+#include "kit/mutex.h"
+#include "kit/utf8.h"
+#include "platform/surface.h"
+#include "platform/textengine.h"
+
+namespace {
+
+// Free lists of released records, capped at 100 contexts and 200 objects.
+struct Pool {
+  KIT_Mutex mutex;
+  HDC__* ctxs = nullptr;
+  int ctxCount = 0;
+  HGDIOBJ__* objs = nullptr;
+  int objCount = 0;
+};
+
+Pool& pool() {
+  // Made once, thread-safely, on first use; kept to the end of the process
+  // so that contexts released by static destructors still find it.
+  static Pool* p = new Pool;
+  return *p;
+}
+
+// Requested face name (with " Bold"/" Italic") -> resolved platform name.
+struct FaceNameCache {
+  KIT_Mutex mutex;
+  KIT_StringKeyedArray<char*> names{true, &freecharptr};
+};
+
+FaceNameCache& faceNames() {
+  static FaceNameCache* c = new FaceNameCache;
+  return *c;
+}
+
+HGDIOBJ__ global_objs[2];  // [0] the null brush, [1] the null pen
+
+bool isStock(const HGDIOBJ__* o) { return o == &global_objs[0] || o == &global_objs[1]; }
+
+bool handleOk(const void* h) { return reinterpret_cast<uintptr_t>(h) >= 5; }
+
+platform::Color* colorFromRef(int colour, float alpha) {
+  const uint32_t c = static_cast<uint32_t>(colour);
+  return platform::colorCreate(static_cast<float>((c >> 16) & 0xFF) / 255.0f,
+                               static_cast<float>((c >> 8) & 0xFF) / 255.0f, static_cast<float>(c & 0xFF) / 255.0f,
+                               alpha);
+}
+
+// Aligns p up to the next multiple of 64.
+void* align64(void* p) {
+  return reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(p) + 63) & ~static_cast<uintptr_t>(63));
+}
+
+void releaseContextRecord(HDC__* ctx) {
+  std::memset(ctx, 0, sizeof(*ctx));
+  Pool& p = pool();
+  KIT_MutexLock g(p.mutex);
+  if (p.ctxCount > 99) {
+    std::free(ctx);
+    return;
+  }
+  ctx->_infreelist = 1;
+  ctx->_next = p.ctxs;
+  p.ctxs = ctx;
+  ++p.ctxCount;
+}
+
+void releaseObjectRecord(HGDIOBJ__* obj) {
+  std::memset(obj, 0, sizeof(*obj));
+  Pool& p = pool();
+  KIT_MutexLock g(p.mutex);
+  if (p.objCount > 199) {
+    std::free(obj);
+    return;
+  }
+  obj->_infreelist = 1;
+  obj->_next = p.objs;
+  p.objs = obj;
+  ++p.objCount;
+}
+
+HGDIOBJ__* newColourObject(int type, int width, int colour, float alpha) {
+  HGDIOBJ__* o = GDP_OBJECT_NEW();
+  if (!o) return nullptr;
+  o->type = type;
+  o->wid = width < 0 ? 0 : width;
+  o->color = colorFromRef(colour, alpha);
+  return o;
+}
+
+// The platform name for a requested face, through the cache.
+std::string resolvedFaceName(const char* request) {
+  FaceNameCache& c = faceNames();
+  {
+    KIT_MutexLock g(c.mutex);
+    if (char** hit = c.names.Get(request)) return *hit;
+  }
+  const std::string resolved = platform::resolveFontName(request);
+  KIT_MutexLock g(c.mutex);
+  if (!c.names.Get(request)) {
+    char* value = strdup(resolved.c_str());
+    if (value && !c.names.Insert(request, value)) std::free(value);
+  }
+  return resolved;
+}
+
+}  // namespace
+
+bool SHIM_IsValidContext(HDC ctx) { return ctx && !ctx->_infreelist; }
+
+bool SHIM_IsValidObject(HGDIOBJ obj, int type) {
+  if (!handleOk(obj) || obj->_infreelist) return false;
+  return type == 0 || obj->type == type;
+}
+
+HDC__* SHIM_GDP_CTX_NEW() {
+  Pool& p = pool();
+  {
+    KIT_MutexLock g(p.mutex);
+    if (HDC__* c = p.ctxs) {
+      p.ctxs = c->_next;
+      --p.ctxCount;
+      std::memset(c, 0, sizeof(*c));
+      return c;
+    }
+  }
+  return static_cast<HDC__*>(std::calloc(1, sizeof(HDC__)));
+}
+
+HGDIOBJ__* GDP_OBJECT_NEW() {
+  Pool& p = pool();
+  {
+    KIT_MutexLock g(p.mutex);
+    if (HGDIOBJ__* o = p.objs) {
+      p.objs = o->_next;
+      --p.objCount;
+      std::memset(o, 0, sizeof(*o));
+      return o;
+    }
+  }
+  return static_cast<HGDIOBJ__*>(std::calloc(1, sizeof(HGDIOBJ__)));
+}
+
+void SHIM_GetPoolSizes(int* contexts, int* objects) {
+  Pool& p = pool();
+  KIT_MutexLock g(p.mutex);
+  if (contexts) *contexts = p.ctxCount;
+  if (objects) *objects = p.objCount;
+}
+
+HDC SHIM_CreateGfxContext(platform::Surface* surface) {
+  HDC__* c = SHIM_GDP_CTX_NEW();
+  if (!c) return nullptr;
+  c->context = surface;
+  return c;
+}
+
+HDC SHIM_CreateMemContext(HDC, int w, int h) {
+  if (w <= 0 || h <= 0) return nullptr;
+  const int64_t row = static_cast<int64_t>(w) * 4;
+  const int64_t bytes = row * h + 63;
+  if (row > INT32_MAX || bytes > INT32_MAX) return nullptr;
+  void* block = std::calloc(1, static_cast<size_t>(bytes));
+  if (!block) return nullptr;
+  platform::Surface* s = platform::surfaceCreate(align64(block), w, h, static_cast<int>(row));
+  if (!s) {
+    std::free(block);
+    return nullptr;
+  }
+  HDC__* c = SHIM_GDP_CTX_NEW();
+  if (!c) {
+    platform::surfaceRelease(s);
+    std::free(block);
+    return nullptr;
+  }
+  c->context = s;
+  c->ownedPixels = block;
+  SetTextColor(c, 0);
+  return c;
+}
+
+void* SHIM_GetCtxFrameBuffer(HDC ctx) {
+  if (!SHIM_IsValidContext(ctx) || !ctx->ownedPixels) return nullptr;
+  return align64(ctx->ownedPixels);
+}
+
+platform::Surface* SHIM_GetCtxGC(HDC ctx) { return SHIM_IsValidContext(ctx) ? ctx->context : nullptr; }
+
+void SHIM_DeleteGfxContext(HDC ctx) {
+  if (!SHIM_IsValidContext(ctx)) return;
+  if (ctx->ownedPixels) {
+    platform::surfaceRelease(ctx->context);
+    std::free(ctx->ownedPixels);
+  }
+  platform::colorRelease(ctx->curtextcolobj);
+  releaseContextRecord(ctx);
+}
+
+int SetTextColor(HDC ctx, int colour) {
+  if (!SHIM_IsValidContext(ctx)) return -1;
+  const int old = ctx->curtextcol;
+  ctx->curtextcol = colour;
+  platform::colorRelease(ctx->curtextcolobj);
+  ctx->curtextcolobj = colorFromRef(colour, 1.0f);
+  return old;
+}
+
+int GetTextColor(HDC ctx) { return SHIM_IsValidContext(ctx) ? ctx->curtextcol : -1; }
+
+int SetBkColor(HDC ctx, int colour) {
+  if (!SHIM_IsValidContext(ctx)) return -1;
+  const int old = ctx->curbkcol;
+  ctx->curbkcol = colour;
+  return old;
+}
+
+int SetBkMode(HDC ctx, int mode) {
+  if (!SHIM_IsValidContext(ctx)) return 0;
+  const int old = ctx->curbkmode;
+  ctx->curbkmode = mode;
+  return old;
+}
+
+HPEN CreatePen(int style, int width, int colour) { return newColourObject(SHIM_OBJ_PEN, width, colour, 1.0f); }
+HPEN CreatePenAlpha(int style, int width, int colour, float alpha) {
+  return newColourObject(SHIM_OBJ_PEN, width, colour, alpha);
+}
+HBRUSH CreateSolidBrush(int colour) { return newColourObject(SHIM_OBJ_BRUSH, 0, colour, 1.0f); }
+HBRUSH CreateSolidBrushAlpha(int colour, float alpha) { return newColourObject(SHIM_OBJ_BRUSH, 0, colour, alpha); }
+
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, char italic, char underline,
+                 char strikeOut, char charSet, char outPrecision, char clipPrecision, char quality,
+                 char pitchAndFamily, const char* faceName) {
+  HGDIOBJ__* font = GDP_OBJECT_NEW();
+  if (!font) return nullptr;
+  font->type = SHIM_OBJ_FONT;
+
+  float size = std::fabs(static_cast<float>(height ? height : width));
+  if (size > 8192.f || size < 2.f) size = 10.f;
+
+  // Requested name with its style suffixes; the suffixes always fit.
+  char buf[1024];
+  KIT_CopyField(buf, 900, faceName);
+  if (weight >= FW_BOLD) std::strcat(buf, " Bold");
+  if (italic) std::strcat(buf, " Italic");
+
+  const std::string name = resolvedFaceName(buf);
+  font->ct_FontRef = platform::fontCreate(name, size);
+  if (!font->ct_FontRef) font->ct_FontRef = platform::fontCreateLabel(size);
+
+  static const char kQualityMap[5] = {0, 0, 0, 3, 4};
+  const unsigned q = static_cast<unsigned char>(quality);
+  font->font_quality = q < 5 ? kQualityMap[q] : 0;
+  return font;
+}
+
+HFONT CreateFontIndirect(const LOGFONT* lf) {
+  if (!lf) return nullptr;
+  char face[sizeof(lf->lfFaceName) + 1];
+  std::memcpy(face, lf->lfFaceName, sizeof(lf->lfFaceName));
+  face[sizeof(lf->lfFaceName)] = 0;
+  return CreateFont(lf->lfHeight, lf->lfWidth, 0, lf->lfOrientation, lf->lfWeight, lf->lfItalic, 0, 0, 0, 0, 0,
+                    lf->lfQuality, 0, face);
+}
+
+HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj) {
+  if (!SHIM_IsValidContext(ctx)) return nullptr;
+  HGDIOBJ__** slots[3] = {&ctx->curpen, &ctx->curbrush, &ctx->curfont};
+  const uintptr_t h = reinterpret_cast<uintptr_t>(obj);
+  if (h >= 1 && h <= 3) {
+    HGDIOBJ__** slot = slots[h - 1];
+    HGDIOBJ__* old = *slot;
+    *slot = nullptr;
+    return SHIM_IsValidObject(old, static_cast<int>(h)) ? old : obj;
+  }
+  if (!SHIM_IsValidObject(obj, 0) || obj->type < SHIM_OBJ_PEN || obj->type > SHIM_OBJ_FONT) return nullptr;
+  HGDIOBJ__** slot = slots[obj->type - 1];
+  HGDIOBJ__* old = *slot;
+  *slot = obj;
+  if (SHIM_IsValidObject(old, obj->type)) return old;
+  return reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(obj->type));
+}
+
+void DeleteObject(HGDIOBJ obj) {
+  if (!handleOk(obj) || isStock(obj) || obj->_infreelist) return;
+  if (obj->additional_refcnt-- > 0) return;
+  if (obj->type < SHIM_OBJ_PEN || obj->type > SHIM_OBJ_BITMAP) return;
+  if ((obj->type == SHIM_OBJ_PEN || obj->type == SHIM_OBJ_BRUSH) && obj->wid < 0) return;
+  platform::colorRelease(obj->color);
+  platform::fontRelease(obj->ct_FontRef);
+  // Bitmap images belong to the image services, which release them.
+  releaseObjectRecord(obj);
+}
+
+HGDIOBJ SHIM_CloneGDIObject(HGDIOBJ obj) {
+  if (!handleOk(obj) || obj->_infreelist) return nullptr;
+  ++obj->additional_refcnt;
+  return obj;
+}
+
+HGDIOBJ GetStockObject(int which) {
+  if (which == NULL_PEN) {
+    global_objs[1].type = SHIM_OBJ_PEN;
+    global_objs[1].wid = -1;
+    return &global_objs[1];
+  }
+  if (which == NULL_BRUSH) {
+    global_objs[0].type = SHIM_OBJ_BRUSH;
+    global_objs[0].wid = -1;
+    return &global_objs[0];
+  }
+  return nullptr;
+}

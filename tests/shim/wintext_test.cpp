@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/surface.h"
+#include "platform/textengine.h"
+#include "shim/wingdi.h"
+
+namespace {
+
+// A memory context with a selected 12 px sans font, and the formulas of the
+// text box computed from the engine's own metrics.
+class TextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dc = SHIM_CreateMemContext(nullptr, kW, kH);
+    ASSERT_NE(dc, nullptr);
+    fnt = CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans");
+    SelectObject(dc, fnt);
+    pf = SHIM_ContextFont(dc);
+    ASSERT_EQ(pf, fnt->ct_FontRef);
+    m = platform::fontGetMetrics(pf);
+    lineH = static_cast<int>(std::floor(m.ascent + m.descent + m.leading + 1.5f));
+  }
+  void TearDown() override {
+    SHIM_DeleteGfxContext(dc);
+    DeleteObject(fnt);
+  }
+  int width(const std::u32string& s) { return platform::measureLine(pf, s.data(), s.size()); }
+  uint8_t* px(int x, int y) { return static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(dc)) + (y * kW + x) * 4; }
+  bool allZero() {
+    const uint8_t* p = px(0, 0);
+    for (int i = 0; i < kW * kH * 4; ++i)
+      if (p[i]) return false;
+    return true;
+  }
+  RECT calc(const char* text, int len = -1, int flags = 0) {
+    RECT r = {3, 4, 3, 4};
+    last = SHIM_DrawText(dc, text, len, &r, flags | DT_CALCRECT);
+    return r;
+  }
+  // Bounding box of the pixels equal to the colour c in bytes 1-3.
+  RECT boxOf(uint8_t r, uint8_t g, uint8_t b, int* count) {
+    RECT box = {kW, kH, -1, -1};
+    *count = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        const uint8_t* p = px(x, y);
+        if (p[1] == r && p[2] == g && p[3] == b) {
+          ++*count;
+          box.left = std::min(box.left, x);
+          box.top = std::min(box.top, y);
+          box.right = std::max(box.right, x + 1);
+          box.bottom = std::max(box.bottom, y + 1);
+        }
+      }
+    return box;
+  }
+
+  static constexpr int kW = 200, kH = 80;
+  HDC dc = nullptr;
+  HFONT fnt = nullptr;
+  platform::Font* pf = nullptr;
+  platform::FontMetrics m;
+  int lineH = 0;
+  int last = 0;
+};
+
+TEST_F(TextTest, CalcRectUsesTheEngineMetrics) {
+  RECT r = calc("Hello");
+  EXPECT_EQ(last, lineH + 1);
+  EXPECT_EQ(r.left, 3);
+  EXPECT_EQ(r.top, 4);
+  EXPECT_EQ(r.right, 3 + width(U"Hello"));
+  EXPECT_EQ(r.bottom, 4 + lineH + 1);
+  EXPECT_TRUE(allZero());  // measuring draws nothing
+  // The line's width is the sum of the per-character advances.
+  int sum = 0;
+  for (char32_t c : std::u32string(U"Hello")) sum += platform::fontAdvance(pf, c);
+  EXPECT_EQ(width(U"Hello"), sum);
+}
+
+TEST_F(TextTest, PrefixAmpersands) {
+  EXPECT_EQ(calc("&&").right - 3, width(U"&"));
+  EXPECT_EQ(calc("&Save").right - 3, width(U"Save"));
+  EXPECT_EQ(calc("A&").right - 3, width(U"A"));  // a final '&' ends the text
+  EXPECT_EQ(calc("&&&x").right - 3, width(U"&x"));
+  EXPECT_EQ(calc("&Save", -1, DT_NOPREFIX).right - 3, width(U"&Save"));
+  EXPECT_EQ(calc("&&", -1, DT_NOPREFIX).right - 3, width(U"&&"));
+}
+
+TEST_F(TextTest, LineBreaksAndSingleLine) {
+  RECT r = calc("ab\r\ncdef");
+  EXPECT_EQ(last, 2 * lineH + 1);
+  EXPECT_EQ(r.right - 3, std::max(width(U"ab"), width(U"cdef")));
+  r = calc("ab\r\ncdef", -1, DT_SINGLELINE);
+  EXPECT_EQ(last, lineH + 1);
+  EXPECT_EQ(r.right - 3, width(U"ab cdef"));
+  r = calc("a\rb");  // a carriage return alone is dropped
+  EXPECT_EQ(r.right - 3, width(U"ab"));
+  EXPECT_EQ(last, lineH + 1);
+  calc("x\n\ny");
+  EXPECT_EQ(last, 3 * lineH + 1);
+  calc("x\n");  // a final line feed opens no line
+  EXPECT_EQ(last, lineH + 1);
+}
+
+TEST_F(TextTest, NothingToDrawLeavesTheRectangle) {
+  const char* texts[] = {"", "\r\r\r", "&"};
+  for (const char* t : texts) {
+    for (int flags : {0, DT_CALCRECT}) {
+      RECT r = {1, 2, 3, 4};
+      EXPECT_EQ(SHIM_DrawText(dc, t, -1, &r, flags), 0) << t;
+      EXPECT_EQ(r.left, 1);
+      EXPECT_EQ(r.top, 2);
+      EXPECT_EQ(r.right, 3);
+      EXPECT_EQ(r.bottom, 4);
+    }
+  }
+  RECT r = {1, 2, 3, 4};
+  EXPECT_EQ(SHIM_DrawText(dc, "abc", 0, &r, DT_CALCRECT), 0);
+  EXPECT_EQ(r.right, 3);
+  EXPECT_EQ(SHIM_DrawText(dc, nullptr, -1, &r, DT_CALCRECT), 0);
+  EXPECT_EQ(SHIM_DrawText(nullptr, "abc", -1, &r, DT_CALCRECT), 0);
+  // A null rectangle is refused, measuring or drawing.
+  EXPECT_EQ(SHIM_DrawText(dc, "abc", -1, nullptr, DT_CALCRECT), 0);
+  EXPECT_EQ(SHIM_DrawText(dc, "abc", -1, nullptr, 0), 0);
+  // Text that is no UTF-8 and no ASCII either.
+  EXPECT_EQ(SHIM_DrawText(dc, "a\xC3", -1, &r, DT_CALCRECT), 0);
+  EXPECT_TRUE(allZero());
+}
+
+TEST_F(TextTest, CountAndLengthLimits) {
+  EXPECT_EQ(calc("abcdef", 3).right - 3, width(U"abc"));
+  EXPECT_EQ(calc("ab\0cd", 5).right - 3, width(U"ab"));  // a NUL ends it earlier
+  const int adv = platform::fontAdvance(pf, U'i');
+  std::string many(5000, 'i');
+  EXPECT_EQ(calc(many.c_str()).right - 3, 4095 * adv);
+  // A two-byte character that would not fit whole is left out, not split.
+  std::string cut(4094, 'i');
+  cut += "\xC3\xA9zz";
+  EXPECT_EQ(calc(cut.c_str()).right - 3, 4094 * adv);
+  cut = std::string(4093, 'i') + "\xC3\xA9zz";
+  EXPECT_EQ(calc(cut.c_str()).right - 3, 4093 * adv + platform::fontAdvance(pf, 0xE9));
+}
+
+TEST_F(TextTest, AlignmentPlacesTheBackgroundBox) {
+  const RECT area = {10, 5, 190, 75};
+  const int W = width(U"HH"), T = lineH + 1;
+  const int cx = area.left + (area.right - area.left) / 2 - W / 2;
+  const int cy = area.top + (area.bottom - area.top) / 2 - T / 2;
+  const struct {
+    int flags, x, y;
+  } cases[] = {
+      {0, area.left, area.top},
+      {DT_RIGHT, area.right - W, area.top},
+      {DT_CENTER, cx, area.top},
+      {DT_RIGHT | DT_CENTER, area.right - W, area.top},  // right wins
+      {DT_BOTTOM, area.left, area.bottom - T},
+      {DT_VCENTER, area.left, cy},
+      {DT_BOTTOM | DT_VCENTER | DT_CENTER, cx, area.bottom - T},  // bottom wins
+  };
+  for (const auto& c : cases) {
+    std::memset(px(0, 0), 0, kW * kH * 4);
+    // Text and background in one colour: the box is exactly the filled area.
+    SetTextColor(dc, 0x00102030);
+    SetBkColor(dc, 0x00102030);
+    SetBkMode(dc, OPAQUE);
+    RECT r = area;
+    EXPECT_EQ(SHIM_DrawText(dc, "HH", -1, &r, c.flags), T);
+    EXPECT_EQ(r.right, area.right);  // drawing leaves the rectangle alone
+    int n = 0;
+    const RECT box = boxOf(0x10, 0x20, 0x30, &n);
+    EXPECT_EQ(box.left, c.x) << c.flags;
+    EXPECT_EQ(box.top, c.y) << c.flags;
+    EXPECT_EQ(box.right, c.x + W) << c.flags;
+    EXPECT_EQ(box.bottom, c.y + T) << c.flags;
+    EXPECT_EQ(n, W * T) << c.flags;
+  }
+}
+
+TEST_F(TextTest, SeveralLinesStepByTheRoundedLineHeight) {
+  SetTextColor(dc, 0x00405060);
+  SetBkColor(dc, 0x00405060);
+  SetBkMode(dc, OPAQUE);
+  RECT r = {0, 0, kW, kH};
+  EXPECT_EQ(SHIM_DrawText(dc, "HHHH\nH", -1, &r, 0), 2 * lineH + 1);
+  const float lh = m.ascent + m.descent + m.leading;
+  const int step = static_cast<int>(std::floor(lh + 0.5f));
+  const platform::PixelRect a = platform::pixelsCovered(0, 0, static_cast<float>(width(U"HHHH")), lh);
+  const platform::PixelRect b = platform::pixelsCovered(0, static_cast<float>(step), static_cast<float>(width(U"H")), lh);
+  int n = 0;
+  const RECT box = boxOf(0x40, 0x50, 0x60, &n);
+  EXPECT_EQ(box.top, 0);
+  EXPECT_EQ(box.bottom, b.bottom);
+  EXPECT_EQ(box.right, a.right);
+  EXPECT_EQ(n, (a.right - a.left) * (a.bottom - a.top) + (b.right - b.left) * (b.bottom - b.top) -
+                   std::max(0, a.bottom - b.top) * (b.right - b.left));
+}
+
+TEST_F(TextTest, ClipsToTheRectangleUnlessNoClip) {
+  SetTextColor(dc, 0xFFFFFF);
+  SetBkColor(dc, 0x0000FF);
+  SetBkMode(dc, OPAQUE);
+  RECT r = {20, 10, 40, 20};  // smaller than the text
+  SHIM_DrawText(dc, "Clipped text", -1, &r, 0);
+  int outside = 0, inside = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+      const uint8_t* p = px(x, y);
+      const bool touched = p[1] || p[2] || p[3];
+      (in ? inside : outside) += touched;
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(inside, 20 * 10);
+  SHIM_DrawText(dc, "Clipped text", -1, &r, DT_NOCLIP);
+  EXPECT_NE(px(r.right + 2, r.top + 1)[3], 0);  // the box spills past the rectangle
+}
+
+TEST_F(TextTest, ByteZeroIsNeverWritten) {
+  uint8_t* p = px(0, 0);
+  for (int i = 0; i < kW * kH; ++i) p[i * 4] = static_cast<uint8_t>(0x5A + i);
+  SetTextColor(dc, 0x00C86432);  // red 200, green 100, blue 50
+  RECT r = {2, 2, kW, kH};
+  SHIM_DrawText(dc, "Byte channels\nof 12 px text", -1, &r, 0);
+  SetBkMode(dc, OPAQUE);
+  SetBkColor(dc, 0x00112233);
+  RECT r2 = {100, 40, kW, kH};
+  SHIM_DrawText(dc, "opaque", -1, &r2, 0);
+  for (int i = 0; i < kW * kH; ++i) ASSERT_EQ(p[i * 4], static_cast<uint8_t>(0x5A + i)) << i;
+}
+
+TEST_F(TextTest, CoverageCompositesLinearlyInBytesOneToThree) {
+  SetTextColor(dc, 0x00C86432);
+  RECT r = {2, 2, kW, kH};
+  SHIM_DrawText(dc, "Wavy grey edges", -1, &r, 0);
+  int partial = 0, full = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const uint8_t* q = px(x, y);
+      if (!q[1] && !q[2] && !q[3]) continue;
+      // Some coverage c over black gives exactly these three bytes.
+      bool found = false;
+      for (int c = 1; c <= 255 && !found; ++c)
+        found = q[1] == platform::blendChannel(0, 200, c) && q[2] == platform::blendChannel(0, 100, c) &&
+                q[3] == platform::blendChannel(0, 50, c);
+      ASSERT_TRUE(found) << x << "," << y;
+      (q[1] == 200 ? full : partial)++;
+    }
+  EXPECT_GT(full, 0);
+  EXPECT_GT(partial, 0);  // antialiased by default
+}
+
+TEST(TextQuality, MonochromeFontsWriteOnlyTwoValues) {
+  HDC dc = SHIM_CreateMemContext(nullptr, 120, 30);
+  HFONT f = CreateFont(-14, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, NONANTIALIASED_QUALITY, 0, "DejaVu Sans");
+  SelectObject(dc, f);
+  SetTextColor(dc, 0xFFFFFF);
+  RECT r = {0, 0, 120, 30};
+  EXPECT_GT(SHIM_DrawText(dc, "Mono text", -1, &r, 0), 0);
+  const uint8_t* p = static_cast<uint8_t*>(SHIM_GetCtxFrameBuffer(dc));
+  int ink = 0;
+  for (int i = 0; i < 120 * 30; ++i) {
+    ASSERT_TRUE(p[i * 4 + 1] == 0 || p[i * 4 + 1] == 255) << i;
+    ink += p[i * 4 + 1] == 255;
+  }
+  EXPECT_GT(ink, 0);
+  // The antialias switch is restored with the state.
+  EXPECT_TRUE(SHIM_GetCtxGC(dc)->state.antialias);
+  DeleteObject(f);
+  SHIM_DeleteGfxContext(dc);
+}
+
+TEST(TextClip, WritesStayInsideTheBufferWhateverTheFlags) {
+  // A surface in the middle of a larger buffer: everything around it must
+  // keep its guard value.
+  const int w = 30, h = 12, span = (w + 10) * 4, rows = h + 6;
+  std::vector<uint8_t> mem(static_cast<size_t>(span) * rows, 0xEE);
+  uint8_t* origin = mem.data() + 3 * span + 5 * 4;
+  for (int y = 0; y < h; ++y) std::memset(origin + y * span, 0, w * 4);
+  platform::Surface* s = platform::surfaceCreate(origin, w, h, span);
+  HDC dc = SHIM_CreateGfxContext(s);
+  HFONT f = CreateFont(-20, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans");
+  SelectObject(dc, f);
+  SetTextColor(dc, 0xFFFFFF);
+  SetBkColor(dc, 0x808080);
+  SetBkMode(dc, OPAQUE);
+  const RECT rects[] = {{-15, -9, 10, 5}, {20, 5, 60, 40}, {-100, -100, 200, 200}, {0, 0, 0, 0}};
+  for (const RECT& rr : rects)
+    for (int flags : {0, DT_NOCLIP, DT_NOCLIP | DT_CENTER | DT_VCENTER, DT_RIGHT | DT_BOTTOM | DT_NOCLIP}) {
+      RECT r = rr;
+      SHIM_DrawText(dc, "Wide\nlines of text", -1, &r, flags);
+    }
+  for (size_t i = 0; i < mem.size(); ++i) {
+    const ptrdiff_t off = static_cast<ptrdiff_t>(i) - (origin - mem.data());
+    const bool inside = off >= 0 && off / span < h && off % span < w * 4;
+    if (!inside) {
+      ASSERT_EQ(mem[i], 0xEE) << i;
+    }
+  }
+  EXPECT_EQ(origin[1], 0x80);  // the surface itself was drawn on
+  DeleteObject(f);
+  SHIM_DeleteGfxContext(dc);
+  platform::surfaceRelease(s);
+}
+
+TEST(TextMetrics, FormulasDefaultsAndDefaultFont) {
+  TEXTMETRIC tm;
+  std::memset(&tm, 0x55, sizeof(tm));
+  EXPECT_EQ(GetTextMetrics(nullptr, &tm), 0);
+  EXPECT_EQ(tm.tmHeight, 16);
+  EXPECT_EQ(tm.tmAscent, 12);
+  EXPECT_EQ(tm.tmDescent, 4);
+  EXPECT_EQ(tm.tmInternalLeading, 3);
+  EXPECT_EQ(tm.tmAveCharWidth, 10);
+  HDC dc = SHIM_CreateMemContext(nullptr, 4, 4);
+  EXPECT_EQ(GetTextMetrics(dc, nullptr), 0);
+
+  // No font selected: the default, the pinned sans face at 10 px.
+  platform::Font* def = SHIM_ContextFont(dc);
+  ASSERT_NE(def, nullptr);
+  EXPECT_STREQ(platform::fontGetFilePath(def), "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  EXPECT_FLOAT_EQ(platform::fontGetSize(def), 10.f);
+
+  for (int size : {0, -7, -13, -29}) {
+    HFONT f = nullptr;
+    if (size) {
+      f = CreateFont(size, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans Mono");
+      SelectObject(dc, f);
+    }
+    const platform::FontMetrics fm = platform::fontGetMetrics(SHIM_ContextFont(dc));
+    // Unrounded metrics from the horizontal header.
+    EXPECT_NE(fm.ascent, std::floor(fm.ascent));
+    ASSERT_EQ(GetTextMetrics(dc, &tm), 1);
+    const int a = static_cast<int>(fm.ascent), d = static_cast<int>(fm.descent), l = static_cast<int>(fm.leading);
+    EXPECT_EQ(tm.tmAscent, a);
+    EXPECT_EQ(tm.tmDescent, d);
+    EXPECT_EQ(tm.tmInternalLeading, l);
+    EXPECT_EQ(tm.tmAveCharWidth, (a + d + l) * 2 / 3);
+    EXPECT_EQ(tm.tmHeight, a + d + l + 1);
+    if (f) {
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(3));
+      DeleteObject(f);
+    }
+  }
+  SHIM_DeleteGfxContext(dc);
+}
+
+}  // namespace
