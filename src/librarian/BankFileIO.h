@@ -1,0 +1,34 @@
+#pragma once
+// Whole-file writes of bank files that never leave a file half written:
+// a replacing write goes through a temporary sibling and a rename, a new file
+// is created exclusively and removed again when its write fails.
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace bankfileio {
+
+// Replaces (or creates) the file at path with the bytes. On any failure the
+// old file is left as it was and the result is false.
+bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes);
+
+// Creates the file at path with the bytes; false when a file (or anything
+// else) already has that name, or when the write fails (nothing is left).
+bool writeNew(const std::string& path, std::span<const uint8_t> bytes);
+
+// The folder part of a path: everything before its last "/" or "\"; empty
+// when there is none.
+std::string folderPart(const std::string& path);
+// Everything after the last "/" or "\" (the whole path when there is none).
+std::string lastComponent(const std::string& path);
+
+// Writes the bytes under "<folder><stem><ext>", else "<folder><stem> (2)<ext>",
+// "(3)" and so on, never replacing a file unless mayReplace says the path may
+// be replaced. Returns the name written (without folder), or empty when
+// nothing could be written. folder ends with a separator or is empty.
+std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& ext,
+                               std::span<const uint8_t> bytes,
+                               const std::function<bool(const std::string& path)>& mayReplace);
+
+}  // namespace bankfileio

@@ -1,0 +1,138 @@
+#include "librarian/BankReader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "librarian/BankFormats.h"
+
+namespace {
+
+constexpr uint8_t kMaker = 0x3E;
+constexpr uint8_t kModel2 = 0x16;
+constexpr uint8_t kModel1 = 0x0B;
+constexpr uint8_t kSoundDumpCommand = 0x10;
+constexpr uint8_t kEox = 0xF7;
+// Category code of the short forms' name: 20, "INIT".
+constexpr uint8_t kShortFormCategory = 0x14;
+
+// Positions are ints; keep every position and position + 1 representable.
+std::span<const uint8_t> limited(std::span<const uint8_t> data) {
+  constexpr size_t kMax = static_cast<size_t>(INT_MAX) - 2;
+  return data.size() > kMax ? data.first(kMax) : data;
+}
+
+// One byte at position: true and position + 1, or false and position -1.
+bool readByte(std::span<const uint8_t> data, int& position, uint8_t& out) {
+  if (position < 0 || static_cast<size_t>(position) >= data.size()) {
+    position = -1;
+    return false;
+  }
+  out = data[static_cast<size_t>(position)];
+  ++position;
+  return true;
+}
+
+// "Sound", seven blanks, the counter in two digits, then the category byte.
+void appendShortFormName(PatchSysexMessage& record, int programCounter) {
+  char digits[3];
+  std::snprintf(digits, sizeof digits, "%02d", ((programCounter % 100) + 100) % 100);
+  static const char kWord[] = "Sound       ";  // "Sound" and seven blanks
+  record.insert(record.end(), kWord, kWord + 12);
+  record.push_back(static_cast<uint8_t>(digits[0]));
+  record.push_back(static_cast<uint8_t>(digits[1]));
+  record.push_back(kShortFormCategory);
+}
+
+}  // namespace
+
+bool BankReader::findByte(std::span<const uint8_t> data, int& position, int value) {
+  data = limited(data);
+  if (position < 0) {
+    position = -1;
+    return false;
+  }
+  uint8_t b = 0;
+  while (readByte(data, position, b))
+    if (b == value) return true;
+  return false;
+}
+
+int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
+                                 bool& converted) {
+  data = limited(data);
+  if (!findByte(data, position, kMaker)) return -1;
+
+  // Model, device, command, bank and program: only tested, never kept.
+  uint8_t model = 0, b = 0;
+  if (!readByte(data, position, model)) return -1;
+  if (model != kModel2 && model != kModel1) return position;
+  if (!readByte(data, position, b)) return -1;
+  if (b >= 0x80) return position;
+  if (!readByte(data, position, b)) return -1;
+  if (b > kSoundDumpCommand) return position;
+  if (!readByte(data, position, b)) return -1;
+  if (b >= 0x80) return position;
+  if (!readByte(data, position, b)) return -1;
+  if (b >= 0x80) return position;
+
+  // Whatever the file said, the record is a model 2 dump for device 0,
+  // command 10, location 0.
+  PatchSysexMessage record = {0xF0, kMaker, kModel2, 0x00, kSoundDumpCommand, 0x00, 0x00};
+  for (;;) {
+    // A record cut off by the end of the data is dropped.
+    if (!readByte(data, position, b)) return -1;
+    if (b == kEox) break;
+    record.push_back(b);
+  }
+
+  const size_t length = record.size();
+  if (length < static_cast<size_t>(kMinimumRecordLength)) return position;
+  if (length == 75) {
+    record.push_back(0x00);
+    appendShortFormName(record, programCounter);
+  } else if (length == 76) {
+    record[74] = 0x00;
+    appendShortFormName(record, programCounter);
+  } else if (length == 91) {
+    record.push_back(kShortFormCategory);
+  }
+  record.push_back(kEox);
+  // Over the byte that follows the record (the next F0, or the first byte of
+  // the next event's delta time).
+  ++position;
+
+  if (model == kModel1 && record.size() <= static_cast<size_t>(kLargestModel1Record)) {
+    record = convertPatchToSorrel2Format(record, programCounter);
+    converted = true;
+  }
+
+  LibrarianPatch patch;
+  patch.messages.push_back(std::move(record));
+  if (patch.messages[0].size() <= static_cast<size_t>(kLargestNamedRecord)) patch.takeNameAndCategory();
+  file.noPadding = 0;
+  file.patches.push_back(std::move(patch));
+  return position;
+}
+
+bool BankReader::loadFromChunk(std::span<const uint8_t> data, PatchFile& file) {
+  data = limited(data);
+  if (data.size() < static_cast<size_t>(kMinimumDataSize)) return false;
+  int position = std::equal(kMidiFileMagic.begin(), kMidiFileMagic.end(), data.begin()) ? kMidiScanStart : 0;
+  bool converted = false;
+  int programCounter = 0;
+  int result = readSysexMessage(data, position, file, programCounter, converted);
+  while (result > 0) {
+    if (!file.patches.empty() && ++programCounter > 99) programCounter = 0;
+    result = readSysexMessage(data, position, file, programCounter, converted);
+  }
+  checkBankSizeAndAddData(file);
+  return converted;
+}
+
+void BankReader::checkBankSizeAndAddData(PatchFile& file) {
+  if (file.patches.empty() || file.patches.size() >= static_cast<size_t>(kBankSize) || file.noPadding) return;
+  const LibrarianPatch init = LibrarianPatch::initPatch();
+  file.patches.resize(kBankSize, init);
+}

@@ -1,0 +1,158 @@
+#pragma once
+// The one librarian object of the plug-in: every list of bank files, the
+// three folder trees, the view state of the two slot lists, the scan flags,
+// and the bank writers.
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "librarian/BankReader.h"
+#include "librarian/PatchFile.h"
+
+// What the librarian asks of the plug-in class. Every hook may be left empty.
+struct LibrarianHooks {
+  // Writes one line to the debug log; empty while the log is off.
+  std::function<void(const std::string& line)> logLine;
+  // The editor's remembered name of the upper-list file and of its folder.
+  std::function<void(const std::string& name)> setUpperFileName;
+  std::function<void(const std::string& name)> setUpperFolderName;
+  // The save-file prompt: proposed file name, start folder and extension
+  // filter; returns the chosen full path, or empty when the user cancelled.
+  std::function<std::string(const std::string& fileName, const std::string& folder, const std::string& extension)>
+      promptForSaveFile;
+};
+
+// Which list the lower slot list shows.
+enum class LowerListSource { BankFiles, Categories, SearchResults };
+
+class PatchLibrarian {
+ public:
+  // Kinds of clearDataStructures.
+  enum TreeKind { kBankTree = 0, kCategoryTree = 2, kSearchTree = 3 };
+
+  int upperFileIndex = 0;
+  int lowerFileIndex = 0;
+  int splitBankCount = 0;
+  int noUpperFile = 0;
+  bool splitSeen = false;
+  bool fileSplit = false;
+  bool rescanRequested = false;
+  std::ostringstream messageStream;
+  LibrarianHooks hooks;
+  // The upper slot that the next collected patch goes to; stores happen only
+  // for 0..99.
+  int targetSlot = 0;
+  bool fileConverted = false;
+  std::vector<std::string> folderPaths;
+  PatchFileList patchFiles;
+  PatchFileList searchFiles;
+  PatchFileList categoryFiles;
+  FolderTree bankFolders;
+  FolderTree searchFolders;
+  FolderTree categoryFolders;
+
+  PatchLibrarian() = default;
+  explicit PatchLibrarian(LibrarianHooks h) : hooks(std::move(h)) {}
+  PatchLibrarian(const PatchLibrarian&) = delete;
+  PatchLibrarian& operator=(const PatchLibrarian&) = delete;
+
+  // --- Lists -------------------------------------------------------------
+  // The entry at index, or null when the index lies outside the list.
+  static PatchFile* fileAt(const PatchFileList& list, int index);
+  // The bank of the upper slot list: null while noUpperFile is set or the
+  // index lies outside patchFiles.
+  PatchFile* upperFile() const;
+  // The file the lower slot list shows, from the list that source names;
+  // null when the index lies outside it.
+  PatchFile* lowerFile(LowerListSource source) const;
+  const PatchFileList& lowerList(LowerListSource source) const;
+
+  // Takes every file out of list and keeps it until releaseDroppedFiles, so
+  // that views and menus still holding pointers can be refreshed first.
+  void dropFiles(PatchFileList& list);
+  // Releases the files dropped so far. Call after the views and menus have
+  // been rebuilt and no tree refers to them any more.
+  void releaseDroppedFiles();
+  size_t droppedFileCount() const { return droppedFiles.size(); }
+
+  // Deletes every node of one tree: kind 0 bankFolders, 2 categoryFolders,
+  // 3 searchFolders; other kinds do nothing. The files stay.
+  void clearDataStructures(int kind);
+
+  // Places a bank file just read into bankFolders by its folderNames (one to
+  // three names deep); deeper files are not placed. The tree refers to the
+  // file. The second argument is not used.
+  void createFolderFilesStructure(PatchFile* file, const std::string& folderPath = {});
+
+  // Stores a completed patch into the upper bank at targetSlot. False (and
+  // nothing stored) without an upper bank or outside slots 0..99.
+  bool setSysexDatatoSelectedSlot(const LibrarianPatch* patch);
+
+  // --- Reading -------------------------------------------------------------
+  // Reads all records of one file into file (see BankReader) and sets
+  // fileConverted when model 1 material was converted.
+  void loadFromChunk(std::span<const uint8_t> data, PatchFile* file);
+  static PatchSysexMessage convertPatchToSorrel2Format(const PatchSysexMessage* source, int programCounter);
+
+  // --- Writing ---------------------------------------------------------------
+  // Writes the upper bank to path; name (the bank's file name) chooses the
+  // form: "mid" a Standard MIDI File, anything else raw dumps. A ".syx" bank
+  // goes to its sibling ".sr2" in the same folder, never over the ".syx".
+  // The file is replaced only once the new bytes are safely written. True
+  // after writing; then the editor remembers the written file name.
+  bool saveEditedPatch(std::string path, std::string name);
+  // Save: the upper bank to its own file (folderPath + "/" + fileName).
+  bool saveUpperBank();
+  // Save As: asks for a file (proposed name and start folder) and writes the
+  // upper bank there. In the Standard MIDI File form each dump is brought to
+  // 137 bytes with byte 4 = 01 and byte 5 = its slot. False without an upper
+  // bank (nothing is asked), when the user cancels, or when writing fails;
+  // the editor remembers folder and file name only after a write.
+  bool savePatchAs(const char* name, std::string folder, bool midi);
+  // Save As proposing the upper bank's base name with ".mid" or ".sr2" and
+  // starting in its folder.
+  bool saveUpperBankAs(bool midi);
+
+  // Writes one block of up to 100 patches of source (bank -1: patches 0..99,
+  // 0: 100..199, ...) as a new raw bank beside the source file and appends it
+  // to patchFiles. A split file's blocks are named "<base> Singles <b + 2>.sr2";
+  // a converted file that is not split is named "<base>.sr2". The source is
+  // never written over, and an existing file is never replaced unless this
+  // librarian created it since forgetCreatedFiles: a free name "<name> (n)"
+  // is taken instead. Updates splitBankCount. False when the block could not
+  // be written (nothing is listed then); true when written or when the block
+  // is empty.
+  bool createNewPatchFile(PatchFile* source, const std::string& folderName, const std::string& fileName,
+                          const std::string& fullPath, int folderIndex, int bank);
+  // Files written by createNewPatchFile since the last call: a scan calls it
+  // when it starts.
+  void forgetCreatedFiles() { createdFiles.clear(); }
+  const std::set<std::string>& filesCreated() const { return createdFiles; }
+
+  // Fills file up to 100 patches with init sounds (empty name and category).
+  static void fillUncompletedBankFiles(PatchFile* file);
+  // Fills up and then cuts to exactly 100 patches.
+  static void makeExactBank(PatchFile* file);
+
+  // --- Lists built from the bank files ------------------------------------
+  // The twenty category lists (categoryFiles, categoryFolders).
+  void createNewCategoryPatchFiles();
+  // The search results for a text (searchFiles, searchFolders).
+  void createNewSearchPatchFiles(std::string text);
+  // Empty category files, reached through their folder node only.
+  PatchFileList emptyCategoryFiles;
+
+  // Writes one log line (when the log is on), composed in messageStream.
+  void log(const std::string& message);
+
+ private:
+  PatchFileList droppedFiles;
+  std::set<std::string> createdFiles;
+};
+
+// Removes from text every occurrence of every character of characters.
+void removeCharsFromString(std::string& text, const char* characters);

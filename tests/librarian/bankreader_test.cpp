@@ -1,0 +1,351 @@
+// Reading bank files: both forms, the header tests, short forms, model 1
+// material, padding, truncated and corrupt data, and the byte search.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "librarian/BankFormats.h"
+#include "librarian/BankReader.h"
+#include "librarian/PatchLibrarian.h"
+#include "support_banks.h"
+
+namespace {
+
+using banks::Bytes;
+
+PatchFile read(const Bytes& data) {
+  PatchFile f;
+  BankReader::loadFromChunk(data, f);
+  return f;
+}
+
+std::string text(const PatchSysexMessage& m, size_t from, size_t n) {
+  return std::string(m.begin() + static_cast<long>(from), m.begin() + static_cast<long>(from + n));
+}
+
+TEST(BankReader, RawBankGivesHundredNamedPatchesWithRebuiltHeaders) {
+  auto dumps = banks::namedDumps(100);
+  dumps[3] = banks::model2Dump(3, banks::patchName(3), 3, /*device*/ 0x05, /*bank*/ 0x01, /*program*/ 0x22);
+  const PatchFile f = read(banks::rawBank(dumps));
+  ASSERT_EQ(f.patches.size(), 100u);
+  for (int i = 0; i < 100; ++i) {
+    const LibrarianPatch& p = f.patches[static_cast<size_t>(i)];
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0], banks::asRead(dumps[static_cast<size_t>(i)])) << i;
+    EXPECT_EQ(p.name, banks::patchName(i));
+    EXPECT_EQ(p.category, categoryName(i % 21));
+  }
+  EXPECT_EQ(f.patches[3].messages[0][3], 0x00);
+  EXPECT_EQ(f.patches[3].messages[0][5], 0x00);
+  EXPECT_EQ(f.patches[3].messages[0][6], 0x00);
+}
+
+TEST(BankReader, MidiFileBankReadsLikeTheRawBank) {
+  const auto dumps = banks::namedDumps(100, 7);
+  const Bytes midi = banks::midiBank(dumps);
+  ASSERT_EQ(midi.size(), static_cast<size_t>(kMidiBankBytes));
+  const PatchFile a = read(midi);
+  const PatchFile b = read(banks::rawBank(dumps));
+  ASSERT_EQ(a.patches.size(), 100u);
+  EXPECT_EQ(a.patches, b.patches);
+}
+
+TEST(BankReader, MidiMagicDecidesTheStartNotTheExtension) {
+  // A dump that starts inside the first 14 bytes is not seen once the data
+  // begin with the Standard MIDI File magic.
+  auto dumps = banks::namedDumps(3);
+  Bytes data = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
+  const Bytes early(dumps[0].begin(), dumps[0].end());
+  data.insert(data.end(), early.begin(), early.end());
+  data.insert(data.end(), dumps[1].begin(), dumps[1].end());
+  const PatchFile f = read(data);
+  ASSERT_EQ(f.patches.size(), 100u);
+  EXPECT_EQ(f.patches[0].name, banks::patchName(1));
+  // Without the magic the same bytes read both dumps.
+  data[0] = 'X';
+  EXPECT_EQ(read(data).patches[0].name, banks::patchName(0));
+}
+
+TEST(BankReader, ShortBanksArePaddedLongBanksKeptAndTinyDataIgnored) {
+  const PatchFile thirty = read(banks::rawBank(banks::namedDumps(30)));
+  ASSERT_EQ(thirty.patches.size(), 100u);
+  EXPECT_EQ(thirty.patches[29].name, banks::patchName(29));
+  for (size_t i = 30; i < 100; ++i) {
+    EXPECT_EQ(thirty.patches[i].name, "INIT          ");
+    EXPECT_EQ(thirty.patches[i].category, "NONE");
+    EXPECT_TRUE(std::equal(initSinglePatch.begin(), initSinglePatch.end(), thirty.patches[i].messages[0].begin()));
+  }
+  EXPECT_EQ(read(banks::rawBank(banks::namedDumps(150))).patches.size(), 150u);
+  EXPECT_TRUE(read(Bytes(14, 0x3E)).patches.empty());
+  EXPECT_TRUE(read(Bytes(4000, 0x00)).patches.empty()) << "no record, no padding";
+  EXPECT_TRUE(read(Bytes()).patches.empty());
+}
+
+TEST(BankReader, HeaderBytesDecideWhetherADumpIsTaken) {
+  struct Case {
+    int index;
+    uint8_t value;
+    bool taken;
+  };
+  const Case cases[] = {
+      {2, 0x15, false}, {2, 0x0B, true},  // model: 16 or 0B only (a long 0B record is kept as model 2)
+      {3, 0x7F, true},  {3, 0x80, false},  // device
+      {4, 0x00, true},  {4, 0x10, true},  {4, 0x11, false},  // command
+      {5, 0x7F, true},  {5, 0x80, false},  // bank
+      {6, 0x7F, true},  {6, 0xFF, false},  // program
+  };
+  for (const Case& c : cases) {
+    auto dump = banks::model2Dump(1, "HEADER", 4);
+    dump[static_cast<size_t>(c.index)] = c.value;
+    PatchFile f;
+    int pos = 0;
+    bool converted = false;
+    BankReader::readSysexMessage(dump, pos, f, 0, converted);
+    EXPECT_EQ(f.patches.size(), c.taken ? 1u : 0u) << "byte " << c.index << " = " << int(c.value);
+    if (c.taken) {
+      EXPECT_EQ(f.patches[0].messages[0][4], 0x10);
+    }
+    EXPECT_FALSE(converted);
+  }
+}
+
+TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
+  // Model 2 short forms are not converted, so their mended record shows.
+  auto form = [](int length) {
+    Bytes d = banks::model1Dump(length, 3);
+    d[2] = 0x16;
+    return d;
+  };
+  Bytes data;
+  for (int len : {75, 76, 91, 60, 75}) {
+    const Bytes d = form(len);
+    data.insert(data.end(), d.begin(), d.end());
+  }
+  data.resize(std::max<size_t>(data.size(), 15), 0x00);
+  const PatchFile f = read(data);
+  ASSERT_EQ(f.patches.size(), 100u);
+
+  const PatchSysexMessage& a = f.patches[0].messages[0];
+  ASSERT_EQ(a.size(), 92u);
+  EXPECT_EQ(text(a, 0, 7), std::string("\xF0\x3E\x16\x00\x10\x00\x00", 7));
+  EXPECT_EQ(a[75], 0x00);
+  EXPECT_EQ(text(a, 76, 14), "Sound       00");
+  EXPECT_EQ(a[90], 0x14);
+  EXPECT_EQ(a[91], 0xF7);
+  // Under 135 bytes: no name or category is read from beyond the record.
+  EXPECT_TRUE(f.patches[0].name.empty());
+  EXPECT_TRUE(f.patches[0].category.empty());
+
+  const PatchSysexMessage& b = f.patches[1].messages[0];
+  ASSERT_EQ(b.size(), 92u);
+  EXPECT_EQ(b[74], 0x00);
+  EXPECT_EQ(b[75], form(76)[75]);
+  EXPECT_EQ(text(b, 76, 14), "Sound       01");
+
+  const PatchSysexMessage& c = f.patches[2].messages[0];
+  ASSERT_EQ(c.size(), 93u);
+  EXPECT_EQ(c[91], 0x14);
+  // The dropped 60-byte record still moved the counter on.
+  EXPECT_EQ(text(f.patches[3].messages[0], 76, 14), "Sound       04");
+}
+
+TEST(BankReader, ShortFormCounterRunsFrom00To99ThenWraps) {
+  Bytes data;
+  for (int i = 0; i < 101; ++i) {
+    Bytes d = banks::model1Dump(75, i);
+    d[2] = 0x16;
+    data.insert(data.end(), d.begin(), d.end());
+  }
+  const PatchFile f = read(data);
+  ASSERT_EQ(f.patches.size(), 101u);
+  EXPECT_EQ(text(f.patches[0].messages[0], 88, 2), "00");
+  EXPECT_EQ(text(f.patches[99].messages[0], 88, 2), "99");
+  EXPECT_EQ(text(f.patches[100].messages[0], 88, 2), "00");
+}
+
+TEST(BankReader, Model1DumpsAreConvertedAndFlagged) {
+  Bytes data = banks::model1Dump(75, 1);
+  const Bytes second = banks::model1Dump(91, 2);
+  data.insert(data.end(), second.begin(), second.end());
+  PatchFile f;
+  EXPECT_TRUE(BankReader::loadFromChunk(data, f));
+  ASSERT_EQ(f.patches.size(), 100u);
+  const LibrarianPatch& p = f.patches[0];
+  ASSERT_EQ(p.messages[0].size(), 137u);
+  EXPECT_EQ(p.name, "SOUND       00");
+  EXPECT_EQ(p.category, "INIT");
+  EXPECT_EQ(p.messages[0][4], 0x00) << "a converted dump keeps command 00";
+  EXPECT_EQ(p.messages[0][135], 0x2A);
+  EXPECT_EQ(p.messages[0][9], 0x00) << "from the rebuilt program byte";
+  // A 91-byte record carries its own name at 76..89 and category at 90.
+  const LibrarianPatch& q = f.patches[1];
+  EXPECT_EQ(q.messages[0][134], second[90]);
+
+  PatchLibrarian lib;
+  PatchFile g;
+  lib.loadFromChunk(data, &g);
+  EXPECT_TRUE(lib.fileConverted);
+
+  // A model 1 record of more than 99 bytes is taken as the model 2 dump its
+  // rebuilt header says it is.
+  PatchFile h;
+  EXPECT_FALSE(BankReader::loadFromChunk(banks::model1Dump(120, 5), h));
+  ASSERT_EQ(h.patches.size(), 100u);
+  EXPECT_EQ(h.patches[0].messages[0].size(), 121u);
+  EXPECT_EQ(h.patches[0].messages[0][2], 0x16);
+}
+
+TEST(BankReader, Model1RecordsShorterThanTheTableConvertWithZeros) {
+  const Bytes src = banks::model1Dump(80, 9);  // 81 bytes with F7
+  PatchFile f;
+  EXPECT_TRUE(BankReader::loadFromChunk(src, f));
+  const PatchSysexMessage& m = f.patches[0].messages[0];
+  ASSERT_EQ(m.size(), 137u);
+  // Source positions 81..90 are missing: name bytes 125..133 and the category read 00.
+  for (int i = 125; i <= 134; ++i) EXPECT_EQ(m[static_cast<size_t>(i)], 0x00) << i;
+  EXPECT_EQ(m[120], src[76]);
+  EXPECT_EQ(m[124], src[80]) << "position 80 holds the record's own F7";
+}
+
+TEST(BankReader, RecordLengthsDecideWhetherNamesAreRead) {
+  auto withBody = [](int length) {
+    Bytes d = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00};
+    for (int p = 7; p < length - 1; ++p) d.push_back(0x61);
+    d.push_back(0xF7);
+    return d;
+  };
+  struct Case {
+    int length;
+    bool named;
+  };
+  for (Case c : {Case{134, false}, Case{135, true}, Case{137, true}, Case{138, true}, Case{139, false},
+                 Case{140, false}}) {
+    PatchFile f;
+    BankReader::loadFromChunk(withBody(c.length), f);
+    ASSERT_EQ(f.patches.size(), 100u) << c.length;
+    EXPECT_EQ(f.patches[0].messages[0].size(), static_cast<size_t>(c.length));
+    EXPECT_EQ(f.patches[0].name.empty(), !c.named) << c.length;
+    if (c.named) {
+      EXPECT_EQ(f.patches[0].name, "AAAAAAAAAAAAAA");
+    }
+  }
+}
+
+TEST(BankReader, TruncatedAndCorruptData) {
+  const auto dumps = banks::namedDumps(3);
+  Bytes data = banks::rawBank(dumps);
+  // The last record cut off before its F7 is dropped.
+  Bytes cut(data.begin(), data.end() - 1);
+  PatchFile f = read(cut);
+  ASSERT_EQ(f.patches.size(), 100u);
+  EXPECT_EQ(f.patches[1].name, banks::patchName(1));
+  EXPECT_EQ(f.patches[2].name, "INIT          ");
+  // Cut inside the header: dropped as well.
+  Bytes inHeader(data.begin(), data.begin() + 137 * 2 + 4);
+  EXPECT_EQ(read(inHeader).patches[2].name, "INIT          ");
+  // A record under 75 bytes is dropped and reading goes on after its F7.
+  Bytes shortFirst = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00, 0x01, 0xF7};
+  shortFirst.insert(shortFirst.end(), dumps[2].begin(), dumps[2].end());
+  EXPECT_EQ(read(shortFirst).patches[0].name, banks::patchName(2));
+  // Garbage between dumps costs nothing but itself.
+  Bytes noisy = {0x3E, 0x99, 0x3E, 0x16, 0x90, 0x12, 0x3E};
+  noisy.insert(noisy.end(), dumps[0].begin(), dumps[0].end());
+  noisy.insert(noisy.end(), {0x00, 0x3E, 0x16});
+  const PatchFile n = read(noisy);
+  EXPECT_EQ(n.patches[0].name, banks::patchName(0));
+  EXPECT_EQ(n.patches[1].name, "INIT          ");
+}
+
+TEST(BankReader, FindByte) {
+  const Bytes d = {0x01, 0x02, 0x3E, 0x04};
+  int pos = 0;
+  EXPECT_TRUE(BankReader::findByte(d, pos, 0x3E));
+  EXPECT_EQ(pos, 3);
+  EXPECT_FALSE(BankReader::findByte(d, pos, 0x3E));
+  EXPECT_EQ(pos, -1);
+  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
+  EXPECT_EQ(pos, -1);
+  pos = -7;
+  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
+  EXPECT_EQ(pos, -1);
+  pos = 100;
+  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
+  EXPECT_EQ(pos, -1);
+}
+
+// The conversion table written out as rows of source positions and bytes.
+const char* const kRemapRows =
+    "F0 3E 16 00 00 00 00 s8 "
+    "s9 s6 s7 01 s19 s12 s13 s10 "
+    "s11 s15 s20 s18 00 s16 s17 s14 "
+    "s21 s23 s24 s25 s26 s41 s42 s27 "
+    "s28 s29 s30 00 s32 s33 s34 s35 "
+    "s36 00 s38 s56 s57 s58 s59 00 "
+    "s60 s61 s67 s63 00 s62 s64 00 "
+    "00 s70 s22 s68 s69 s44 s45 s46 "
+    "s47 s48 s49 s50 s51 s52 s53 s54 "
+    "s55 s40 s39 00 s65 s66 0A 00 "
+    "40 00 00 40 00 0A 0A 0A "
+    "00 00 00 00 s43 s43 06 40 "
+    "40 32 32 32 32 32 32 32 32 32 32 32 32 32 32 32 "
+    "32 0F 0D 00 00 00 00 01 "
+    "s76 s77 s78 s79 s80 s81 s82 s83 "
+    "s84 s85 s86 s87 s88 s89 s90 2A F7";
+
+Bytes expectedConversion(const Bytes& src) {
+  Bytes out;
+  std::istringstream in(kRemapRows);
+  std::string tok;
+  while (in >> tok) {
+    if (tok[0] == 's')
+      out.push_back(src.at(static_cast<size_t>(std::stoi(tok.substr(1)))));
+    else
+      out.push_back(static_cast<uint8_t>(std::stoi(tok, nullptr, 16)));
+  }
+  return out;
+}
+
+TEST(Model1Conversion, GivesTheExactModel2Bytes) {
+  Bytes src(91);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i + 1);
+  const Bytes expected = expectedConversion(src);
+  ASSERT_EQ(expected.size(), 137u);
+  EXPECT_EQ(convertPatchToSorrel2Format(src, 0), expected);
+  EXPECT_EQ(convertPatchToSorrel2Format(src, 57), expected) << "the counter does not matter";
+  EXPECT_EQ(PatchLibrarian::convertPatchToSorrel2Format(&src, 3), expected);
+
+  // Bytes that do not reach the result.
+  Bytes other = src;
+  for (int i : {0, 1, 2, 3, 4, 5, 31, 37, 71, 72, 73, 74, 75}) other[static_cast<size_t>(i)] ^= 0x55;
+  other.push_back(0x12);
+  EXPECT_EQ(convertPatchToSorrel2Format(other, 0), expected);
+
+  // Name, category and the doubled byte.
+  const std::string name = "Sound ABCdefgh";
+  for (size_t i = 0; i < 14; ++i) src[76 + i] = static_cast<uint8_t>(name[i]);
+  src[90] = 0x03;
+  src[43] = 0x77;
+  const Bytes r = convertPatchToSorrel2Format(src, 0);
+  EXPECT_EQ(text(r, 120, 14), name);
+  EXPECT_EQ(r[134], 0x03);
+  EXPECT_EQ(r[92], 0x77);
+  EXPECT_EQ(r[93], 0x77);
+  LibrarianPatch p = LibrarianPatch::fromDump(r);
+  p.takeNameAndCategory();
+  EXPECT_EQ(p.name, "SOUND ABCDEFGH");
+  EXPECT_EQ(p.category, "BASS");
+}
+
+TEST(Model1Conversion, AnySourceGivesA137ByteDump) {
+  for (size_t len : {0u, 1u, 7u, 44u, 90u, 91u, 300u}) {
+    const Bytes r = convertPatchToSorrel2Format(Bytes(len, 0x33), 0);
+    ASSERT_EQ(r.size(), 137u);
+    EXPECT_EQ(Bytes(r.begin(), r.begin() + 7), (Bytes{0xF0, 0x3E, 0x16, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(r[135], 0x2A);
+    EXPECT_EQ(r[136], 0xF7);
+  }
+  EXPECT_EQ(PatchLibrarian::convertPatchToSorrel2Format(nullptr, 0).size(), 137u);
+}
+
+}  // namespace
