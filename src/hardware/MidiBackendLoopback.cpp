@@ -95,7 +95,7 @@ class LbClient : public Base {
     return ports[i]->name;
   }
 
-  bool openPort(unsigned i, const std::string&) override {
+  bool openPort(unsigned i, const std::string& localName) override {
     std::lock_guard<std::mutex> lock(m_state->m);
     auto ports = m_state->listed(m_input);
     if (m_state->failOpen || i >= ports.size()) {
@@ -103,7 +103,7 @@ class LbClient : public Base {
       return false;
     }
     m_connected = ports[i]->id;
-    m_state->log.push_back(std::string(m_input ? "open in " : "open out ") + ports[i]->name);
+    m_state->log.push_back(std::string(m_input ? "open in " : "open out ") + ports[i]->name + " as " + localName);
     return true;
   }
 
@@ -209,21 +209,26 @@ class LbBackend : public MidiBackend {
 
   std::string apiName() const override { return "loopback"; }
 
-  std::unique_ptr<MidiOutClient> makeOut(const std::string&) override {
-    if (refused()) return nullptr;
+  std::unique_ptr<MidiOutClient> makeOut(const std::string& clientName) override {
+    if (refused("client out " + clientName)) return nullptr;
     return std::make_unique<LbOut>(m_state);
   }
 
-  std::unique_ptr<MidiInClient> makeIn(const std::string&, unsigned) override {
-    if (refused()) return nullptr;
+  std::unique_ptr<MidiInClient> makeIn(const std::string& clientName, unsigned) override {
+    if (refused("client in " + clientName)) return nullptr;
     return std::make_unique<LbIn>(m_state);
   }
 
  private:
-  bool refused() {
+  // Logs the attempt; true when the hub refuses clients.
+  bool refused(const std::string& what) {
     std::lock_guard<std::mutex> lock(m_state->m);
-    if (m_state->failClients) report("the client cannot be made");
-    return m_state->failClients;
+    if (m_state->failClients) {
+      report("the client cannot be made");
+      return true;
+    }
+    m_state->log.push_back(what);
+    return false;
   }
 
   std::shared_ptr<State> m_state;

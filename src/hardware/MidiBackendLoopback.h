@@ -35,8 +35,10 @@ class LoopbackHub {
   // Makes the name of every port called portName unreadable.
   void setUnreadable(const std::string& portName, bool unreadable);
 
-  // What the clients did, one line each: "open out <name>", "open in <name>",
-  // "virtual out <name>", "virtual in <name>", "close out", "close in".
+  // What the clients did, one line each: "client out <client name>",
+  // "client in <client name>", "open out <port> as <local name>",
+  // "open in <port> as <local name>", "virtual out <name>",
+  // "virtual in <name>", "close out", "close in".
   std::vector<std::string> log() const;
   // Messages sent through every client, counted whole.
   size_t sentCount() const;

@@ -1,0 +1,395 @@
+// The hardware port layer over the in-process loopback: lists, opening by
+// name, sending, input delivery and shutting down.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "hardware/MidiPorts.h"
+#include "support_midi.h"
+
+using hwtest::Bytes;
+using hwtest::LoopbackDevice;
+using hwtest::Recorder;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct PortsTest : ::testing::Test {
+  LoopbackHub hub;
+  std::unique_ptr<MidiPorts> ports = std::make_unique<MidiPorts>(hub.makeBackend());
+
+  int openOut(const std::string& name) {
+    int index = 1;
+    return ports->openOut(index, name.c_str());
+  }
+  int openIn(const std::string& name) {
+    int index = 1;
+    return ports->openIn(index, name.c_str());
+  }
+  bool send(const Bytes& b) { return ports->send(b.data(), b.size()); }
+  size_t logCount(const std::string& line) {
+    auto log = hub.log();
+    return static_cast<size_t>(std::count(log.begin(), log.end(), line));
+  }
+};
+
+TEST_F(PortsTest, ListsStartWithOffAndAreBuiltOnce) {
+  EXPECT_EQ(ports->outNames(), Names{"OFF"});
+  EXPECT_EQ(ports->inNames(), Names{"OFF"});
+
+  // Ports made after the first list are not offered...
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  EXPECT_EQ(ports->outNames(), Names{"OFF"});
+  EXPECT_EQ(ports->inNames(), Names{"OFF"});
+  // ...but can still be opened by name, and then count as open.
+  EXPECT_GT(openOut("Synth In"), 0);
+  EXPECT_TRUE(ports->outOpen());
+  EXPECT_GT(openIn("Synth Out"), 0);
+
+  // The clients carry the library's client names and are made once.
+  EXPECT_EQ(logCount("client out RtMidi Output Client"), 1u);
+  EXPECT_EQ(logCount("client in RtMidi Input Client"), 1u);
+  EXPECT_EQ(logCount("open out Synth In as RtMidi Output"), 1u);
+  EXPECT_EQ(logCount("open in Synth Out as RtMidi Input"), 1u);
+}
+
+TEST_F(PortsTest, ListsFollowTheLibraryOrderAndNameUnreadablePorts) {
+  LoopbackDevice a(hub, "A In", "A Out");
+  LoopbackDevice b(hub, "B In", "B Out");
+  hub.setUnreadable("B In", true);
+  EXPECT_EQ(ports->outNames(), (Names{"OFF", "A In", "Port 1"}));
+  EXPECT_EQ(ports->inNames(), (Names{"OFF", "A Out", "B Out"}));
+  EXPECT_EQ(ports->findOut("OFF"), 0);
+  EXPECT_EQ(ports->findOut("Port 1"), 2);
+  EXPECT_EQ(ports->findIn("B Out"), 2);
+  EXPECT_EQ(ports->findIn("C Out"), -1);
+  EXPECT_EQ(ports->findIn(nullptr), -1);
+
+  // The listed stand-in name opens the port it stands for.
+  EXPECT_EQ(openOut("Port 1"), 2);
+  ASSERT_TRUE(send({0x90, 0x3C, 0x64}));
+  hub.drain();
+  EXPECT_EQ(b.received().count(), 1u);
+  EXPECT_EQ(a.received().count(), 0u);
+}
+
+TEST_F(PortsTest, ClientsThatCannotBeMadeLeaveOffAlone) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  hub.setFailClients(true);
+  EXPECT_EQ(ports->outNames(), Names{"OFF"});
+  EXPECT_EQ(ports->inNames(), Names{"OFF"});
+  EXPECT_EQ(openOut("Synth In"), 0);
+  EXPECT_EQ(openIn("Synth Out"), 0);
+  EXPECT_FALSE(ports->outOpen());
+  EXPECT_FALSE(ports->initializeVirtualOutput("Tavrin"));
+  EXPECT_FALSE(send({0xF8}));
+}
+
+TEST_F(PortsTest, OpeningByName) {
+  LoopbackDevice first(hub, "Synth", "Synth");
+  LoopbackDevice second(hub, "Synth", "Synth");
+  LoopbackDevice other(hub, "Other", "Other");
+  ASSERT_EQ(ports->outNames(), (Names{"OFF", "Synth", "Synth", "Other"}));
+
+  // Of two equal names the first is opened, and the index is its position.
+  int index = 1;
+  EXPECT_EQ(ports->openOut(index, "Synth"), 1);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(ports->openOutIndex(), 1);
+  ASSERT_TRUE(send({0xB0, 7, 100}));
+  hub.drain();
+  EXPECT_EQ(first.received().count(), 1u);
+  EXPECT_EQ(second.received().count(), 0u);
+
+  // "OFF" closes and reports 0.
+  index = 1;
+  EXPECT_EQ(ports->openOut(index, "OFF"), 0);
+  EXPECT_EQ(index, 0);
+  EXPECT_FALSE(ports->outOpen());
+  EXPECT_EQ(ports->openOutIndex(), 0);
+
+  // An index of 0 closes whatever the name says.
+  EXPECT_EQ(openOut("Other"), 3);
+  index = 0;
+  EXPECT_EQ(ports->openOut(index, "Other"), 0);
+  EXPECT_FALSE(ports->outOpen());
+
+  // An unknown name closes the open port and reports 0, leaving nothing
+  // behind that a caller could take for an open port.
+  EXPECT_EQ(openOut("Other"), 3);
+  index = 7;
+  EXPECT_EQ(ports->openOut(index, "Nothing"), 0);
+  EXPECT_EQ(index, 0);
+  EXPECT_FALSE(ports->outOpen());
+  EXPECT_FALSE(send({0xB0, 7, 100}));
+  index = 7;
+  EXPECT_EQ(ports->openOut(index, nullptr), 0);
+  EXPECT_EQ(index, 0);
+
+  // Inputs follow the same rules.
+  EXPECT_EQ(openIn("Other"), 3);
+  EXPECT_EQ(ports->openInIndex(), 3);
+  EXPECT_EQ(openIn("OFF"), 0);
+  EXPECT_EQ(ports->openInIndex(), 0);
+
+  // A port is closed before another is opened.
+  EXPECT_EQ(openOut("Other"), 3);
+  EXPECT_EQ(openOut("Synth"), 1);
+  auto log = hub.log();
+  auto openOther = std::find(log.rbegin(), log.rend(), "open out Other as RtMidi Output");
+  ASSERT_NE(openOther, log.rend());
+  EXPECT_EQ(*(openOther - 1), "close out");
+}
+
+TEST_F(PortsTest, OpeningResolvesTheNameAgainstTheLivePorts) {
+  auto gone = std::make_unique<LoopbackDevice>(hub, "Gone", "Gone");
+  LoopbackDevice synth(hub, "Synth", "Synth");
+  ASSERT_EQ(ports->outNames(), (Names{"OFF", "Gone", "Synth"}));
+  ASSERT_EQ(ports->inNames(), (Names{"OFF", "Gone", "Synth"}));
+  gone.reset();
+  // "Synth" is now the library's port 0: opening it by name reaches it, not
+  // whatever holds its old number, and keeps its menu position.
+  EXPECT_EQ(openOut("Synth"), 2);
+  EXPECT_EQ(openIn("Synth"), 2);
+  ASSERT_TRUE(send({0xC0, 5}));
+  hub.drain();
+  EXPECT_EQ(synth.received().messages(), std::vector<Bytes>{Bytes({0xC0, 5})});
+  // A listed port that has gone opens nothing.
+  EXPECT_EQ(openOut("Gone"), 0);
+  EXPECT_FALSE(ports->outOpen());
+}
+
+TEST_F(PortsTest, NamesCutByFixedFieldsStillOpenTheirPort) {
+  const std::string long40 = "Sorrel Family Interface Port Number 1234";
+  const std::string long60 = "Sorrel Family Interface With A Very Long Descriptive Name 12";
+  const std::string utf8 = "Synthesizer \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9 long";
+  LoopbackDevice a(hub, long40, "x");
+  LoopbackDevice b(hub, long60, "y");
+  LoopbackDevice c(hub, utf8, "z");
+  ports->outNames();
+
+  EXPECT_EQ(openOut(long40.substr(0, 32)), 1);  // cut by a 32-byte state field
+  EXPECT_EQ(openOut(long40.substr(0, 29)), 1);
+  EXPECT_EQ(openOut(long60.substr(0, 55)), 2);  // cut by a 55-byte text field
+  EXPECT_EQ(openOut(long60.substr(0, 52)), 2);
+  EXPECT_EQ(openOut(utf8.substr(0, 31)), 3);    // cut at a character boundary
+  // Other lengths need the whole name.
+  EXPECT_EQ(openOut(long40.substr(0, 28)), 0);
+  EXPECT_EQ(openOut(long40.substr(0, 33)), 0);
+  EXPECT_EQ(openOut(long60.substr(0, 56)), 0);
+  EXPECT_EQ(ports->findOut(long60.substr(0, 55).c_str()), 2);
+
+  // An exact match wins over a longer name beginning with the same text.
+  const std::string exact = long40.substr(0, 30);
+  LoopbackDevice d(hub, exact, "w");
+  EXPECT_EQ(MidiPorts::matchName({"OFF", long40, exact}, exact), 2);
+}
+
+TEST_F(PortsTest, FailedOpensReportZero) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  ports->outNames();
+  ports->inNames();
+  hub.setFailOpen(true);
+  int index = 1;
+  EXPECT_EQ(ports->openOut(index, "Synth In"), 0);
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(ports->openOutIndex(), 0);
+  EXPECT_FALSE(ports->outOpen());
+  EXPECT_FALSE(send({0xFA}));
+  index = 1;
+  EXPECT_EQ(ports->openIn(index, "Synth Out"), 0);
+  EXPECT_EQ(index, 0);
+  EXPECT_FALSE(ports->initializeVirtualOutput("Tavrin"));
+  EXPECT_FALSE(ports->outOpen());
+}
+
+TEST_F(PortsTest, SendsNeedAnOpenPortAndAtLeastOneByte) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  const Bytes clock{0xF8};
+  EXPECT_FALSE(send(clock));  // never opened, lists not even built
+  EXPECT_FALSE(ports->outOpen());
+  ASSERT_EQ(openOut("Synth In"), 1);
+  EXPECT_FALSE(ports->send(clock.data(), 0));
+  EXPECT_FALSE(ports->send(nullptr, 3));
+  EXPECT_TRUE(send(clock));
+  // A library error is reported as false, never thrown.
+  hub.setFailSend(true);
+  EXPECT_FALSE(send(clock));
+  hub.setFailSend(false);
+  hub.drain();
+  EXPECT_EQ(synth.received().count(), 1u);
+  EXPECT_EQ(hub.sentCount(), 1u);
+}
+
+TEST_F(PortsTest, VirtualOutputIsOfferedToOthers) {
+  ASSERT_TRUE(ports->initializeVirtualOutput("Tavrin Editor"));
+  EXPECT_TRUE(ports->outOpen());
+  EXPECT_EQ(ports->openOutIndex(), 0);
+  EXPECT_EQ(logCount("virtual out From Tavrin Editor"), 1u);
+
+  auto backend = hub.makeBackend();
+  auto listener = backend->makeIn("listener", 100);
+  ASSERT_EQ(listener->portCount(), 1u);
+  EXPECT_EQ(listener->portName(0), "From Tavrin Editor");
+  Recorder got;
+  listener->setCallback([&](const uint8_t* b, size_t n) { got.add(b, n); });
+  ASSERT_TRUE(listener->openPort(0, "listen"));
+  ASSERT_TRUE(send({0x90, 60, 1}));
+  hub.drain();
+  EXPECT_EQ(got.count(), 1u);
+  listener.reset();
+}
+
+TEST_F(PortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  Recorder sink;
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+
+  Bytes sysex4{0xF0, 0x3E, 0x16, 0xF7};
+  const std::vector<Bytes> sent{{0xC0},      {0xC0, 0x05},     {0x90, 0x3C, 0x64}, sysex4, hwtest::taggedDump(9),
+                                {0xF8},      {0xFE},           {0xFA},             {0xFC}, {0xF1, 0x10},
+                                {0x80, 60, 0}};
+  for (const Bytes& m : sent) ASSERT_TRUE(synth.emit(m));
+  hub.drain();
+
+  // Sizes 1 to 3 and 4 and more arrive as the very messages sent: the
+  // split into channel and system-exclusive messages can rely on the size.
+  const std::vector<Bytes> expected{{0xC0}, {0xC0, 0x05}, {0x90, 0x3C, 0x64}, sysex4, hwtest::taggedDump(9),
+                                    {0xFA}, {0xFC},       {0x80, 60, 0}};
+  EXPECT_EQ(sink.messages(), expected);
+
+  // No sink, no delivery.
+  ports->setInputSink(nullptr);
+  ASSERT_TRUE(synth.emit({0x90, 1, 1}));
+  hub.drain();
+  EXPECT_EQ(sink.count(), expected.size());
+}
+
+// A sink that swaps itself out from inside the callback.
+struct SelfRemovingSink : IHardwareInputSink {
+  IHardwarePorts* ports = nullptr;
+  int calls = 0;
+  void processMIDIInput(const uint8_t*, size_t) override {
+    ++calls;
+    ports->setInputSink(nullptr);
+  }
+};
+
+TEST_F(PortsTest, SinkMayRemoveItselfFromTheCallback) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  SelfRemovingSink sink;
+  sink.ports = ports.get();
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+  synth.emit({0x90, 1, 1});
+  synth.emit({0x90, 1, 1});
+  hub.drain();
+  EXPECT_EQ(sink.calls, 1);
+}
+
+// A stand-in for the plug-in: its destructor shuts the ports first, then
+// takes apart what the input callback uses. A call that came later would
+// touch freed memory (caught by the sanitizer build) and count as late.
+struct FakePlugin : IHardwareInputSink {
+  std::unique_ptr<IHardwarePorts> ports;
+  std::unique_ptr<std::vector<int>> state = std::make_unique<std::vector<int>>(16, 0);
+  std::atomic<int>& calls;
+  std::atomic<int>& lateCalls;
+  std::atomic<bool> tornDown{false};
+
+  FakePlugin(std::atomic<int>& c, std::atomic<int>& l) : calls(c), lateCalls(l) {}
+  void processMIDIInput(const uint8_t* bytes, size_t) override {
+    ++calls;
+    if (tornDown || !state) {
+      ++lateCalls;
+      return;
+    }
+    (*state)[bytes[1] & 15] += 1;
+  }
+  ~FakePlugin() override {
+    ports->shutdown();
+    tornDown = true;
+    state.reset();
+  }
+};
+
+TEST_F(PortsTest, ShutdownStopsInputFirstThenClosesOutput) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  std::atomic<int> calls{0};
+  std::atomic<int> lateCalls{0};
+  auto plugin = std::make_unique<FakePlugin>(calls, lateCalls);
+  plugin->ports = std::move(ports);
+  plugin->ports->setInputSink(plugin.get());
+  int index = 1;
+  ASSERT_EQ(plugin->ports->openIn(index, "Synth Out"), 1);
+  index = 1;
+  ASSERT_EQ(plugin->ports->openOut(index, "Synth In"), 1);
+
+  // The synthesizer keeps talking while the plug-in goes away.
+  std::atomic<bool> stop{false};
+  std::thread talker([&] {
+    while (!stop) synth.emit({0x90, 60, 100});
+  });
+  while (calls < 50) std::this_thread::yield();
+  plugin.reset();
+  const int callsAfter = calls;
+  stop = true;
+  talker.join();
+  hub.drain();
+  EXPECT_EQ(lateCalls, 0);
+  EXPECT_EQ(calls, callsAfter);
+
+  auto log = hub.log();
+  auto closeIn = std::find(log.begin(), log.end(), "close in");
+  auto closeOut = std::find(log.begin(), log.end(), "close out");
+  ASSERT_NE(closeIn, log.end());
+  ASSERT_NE(closeOut, log.end());
+  EXPECT_LT(closeIn - log.begin(), closeOut - log.begin());
+}
+
+TEST_F(PortsTest, NothingReachesTheSinkAfterShutdownAndNothingReopens) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  std::atomic<int> late{0};
+  std::atomic<bool> done{false};
+  struct Sink : IHardwareInputSink {
+    std::atomic<int>* late;
+    std::atomic<bool>* done;
+    std::atomic<int> calls{0};
+    void processMIDIInput(const uint8_t*, size_t) override {
+      ++calls;
+      if (*done) ++*late;
+    }
+  } sink;
+  sink.late = &late;
+  sink.done = &done;
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+  ASSERT_EQ(openOut("Synth In"), 1);
+
+  std::atomic<bool> stop{false};
+  std::thread talker([&] {
+    while (!stop) synth.emit({0xF0, 1, 2, 3, 0xF7});
+  });
+  while (sink.calls < 20) std::this_thread::yield();
+  ports->shutdown();
+  done = true;
+  const int callsAtShutdown = sink.calls;
+  stop = true;
+  talker.join();
+  hub.drain();
+  EXPECT_EQ(late, 0);
+  EXPECT_EQ(sink.calls, callsAtShutdown);
+
+  EXPECT_FALSE(ports->outOpen());
+  EXPECT_FALSE(send({0xF8}));
+  EXPECT_EQ(openOut("Synth In"), 0);
+  EXPECT_EQ(openIn("Synth Out"), 0);
+  EXPECT_FALSE(ports->initializeVirtualOutput("x"));
+  ports.reset();  // a second shutdown by the destructor is harmless
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// The RtMidi backend without any MIDI service running: choosing the library
+// interface, falling back when one cannot start, and failing quietly.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "hardware/MidiBackendRtMidi.h"
+#include "hardware/MidiPorts.h"
+
+namespace {
+
+bool compiled(const std::string& api) {
+  auto apis = rtMidiCompiledApis();
+  return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+struct RtMidiBackendTest : ::testing::Test {
+  void SetUp() override {
+    // A JACK server of this name never runs, so no real port is touched.
+    setenv("JACK_DEFAULT_SERVER", ("tavrin-absent-" + std::to_string(getpid())).c_str(), 1);
+    unsetenv(kMidiApiEnv);
+    if (!compiled("jack")) GTEST_SKIP() << "RtMidi has no JACK interface here";
+  }
+  void TearDown() override { unsetenv(kMidiApiEnv); }
+};
+
+TEST_F(RtMidiBackendTest, AnInterfaceThatCannotStartGivesWayToTheNext) {
+  if (!compiled("alsa") || access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "needs ALSA compiled but absent";
+  // The default and an explicit "alsa" both fail to make a client here and
+  // end on JACK, which starts without a server and lists nothing.
+  for (const char* api : {"", "alsa", "ALSA", "no-such-interface"}) {
+    MidiPorts ports(makeRtMidiBackend(api));
+    EXPECT_EQ(ports.outNames(), std::vector<std::string>{"OFF"}) << api;
+    EXPECT_EQ(ports.inNames(), std::vector<std::string>{"OFF"}) << api;
+    EXPECT_EQ(ports.apiName(), "jack") << api;
+  }
+}
+
+TEST_F(RtMidiBackendTest, EnvironmentChoosesTheInterface) {
+  setenv(kMidiApiEnv, "jack", 1);
+  MidiPorts ports(makeRtMidiBackend());
+  EXPECT_EQ(ports.outNames(), std::vector<std::string>{"OFF"});
+  EXPECT_EQ(ports.apiName(), "jack");
+}
+
+TEST_F(RtMidiBackendTest, NothingOpensAndNothingIsSentWithoutPorts) {
+  auto ports = makeRtMidiHardwarePorts("jack");
+  int index = 1;
+  EXPECT_EQ(ports->openOut(index, "Sorrel"), 0);
+  EXPECT_EQ(index, 0);
+  index = 1;
+  EXPECT_EQ(ports->openIn(index, "Sorrel"), 0);
+  const uint8_t clock = 0xF8;
+  EXPECT_FALSE(ports->send(&clock, 1));
+  ports->shutdown();
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#pragma once
+// Test helpers for the MIDI port tests: a recording input sink and a device
+// on the loopback hub.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/IHardwarePorts.h"
+#include "hardware/MidiBackend.h"
+#include "hardware/MidiBackendLoopback.h"
+
+namespace hwtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Records every message it is handed; safe to read from another thread.
+class Recorder : public IHardwareInputSink {
+ public:
+  void processMIDIInput(const uint8_t* bytes, size_t size) override;
+  void add(const uint8_t* bytes, size_t size);
+  std::vector<Bytes> messages() const;
+  size_t count() const;
+  void clear();
+  // Waits until at least n messages have arrived; the limit only guards
+  // against a message that never comes. True when they arrived.
+  bool waitFor(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::vector<Bytes> m_messages;
+};
+
+// A device on a loopback hub: a destination port that records what reaches
+// it and a source port that emits.
+class LoopbackDevice {
+ public:
+  LoopbackDevice(LoopbackHub& hub, const std::string& inName, const std::string& outName);
+  ~LoopbackDevice();
+  bool emit(const Bytes& message);
+  Recorder& received() { return m_received; }
+
+ private:
+  Recorder m_received;
+  std::unique_ptr<MidiBackend> m_backend;
+  std::unique_ptr<MidiInClient> m_in;
+  std::unique_ptr<MidiOutClient> m_out;
+};
+
+// A 137-byte system-exclusive message whose body bytes all carry tag.
+Bytes taggedDump(uint8_t tag);
+
+}  // namespace hwtest
