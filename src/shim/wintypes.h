@@ -5,7 +5,7 @@
 typedef int BOOL;
 typedef uint32_t DWORD;
 typedef uint32_t UINT;
-typedef uint32_t COLORREF;  // 0x00BBGGRR as in Win32: RGB(r,g,b)
+typedef uint32_t COLORREF;  // 0x00RRGGBB in this layer (not the Win32 order)
 
 #ifndef TRUE
 #define TRUE 1
