@@ -3,6 +3,7 @@
 // three folder trees, the view state of the two slot lists, the scan flags,
 // and the bank writers.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <set>
 #include <span>
@@ -12,6 +13,11 @@
 
 #include "librarian/BankReader.h"
 #include "librarian/PatchFile.h"
+
+namespace Poco {
+class File;
+class Path;
+}  // namespace Poco
 
 // What the librarian asks of the plug-in class. Every hook may be left empty.
 struct LibrarianHooks {
@@ -149,7 +155,24 @@ class PatchLibrarian {
   // Writes one log line (when the log is on), composed in messageStream.
   void log(const std::string& message);
 
+  // --- Folder scan (FolderScan.cpp) -------------------------------------------
+  // Reads every bank file of the Patches tree (see FolderScan.cpp).
+  void loadPatchesFromFilesystem(std::string patchesPath);
+  // Drops every list and tree, then scans again.
+  void initBankFilesOnDiscard(std::string patchesPath);
+  // Appends every folder below folder, at any depth; links are not followed.
+  void buildFolderStructure(const std::string& folder, std::vector<std::string>* out);
+  // Reads one file; returns the file to place in the tree, or null.
+  PatchFile* parseFolderFiles(Poco::File file, Poco::Path path, int depth, int folderIndex, int, std::string ext);
+
  private:
+  bool scanFolders(const std::string& patchesPath);
+  bool moveToConvertedBanks(const std::string& sourcePath, const std::string& fileName);
+  void scanError(const std::string& what, const std::string& path, const std::exception& e);
+  static std::string sourceKey(const std::string& path);
+  // Sources whose new banks were written but that could not be moved.
+  std::set<std::string> unmovableSources;
+
   PatchFileList droppedFiles;
   std::set<std::string> createdFiles;
 };
