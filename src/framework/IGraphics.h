@@ -1,0 +1,178 @@
+#pragma once
+// The platform-free half of the editor window: the draw surface, the flat
+// control list (the background is control 0), the top-level layer trees, the
+// value routes between parameters and controls, the value prompts, redraw of
+// dirty areas and input dispatch. A platform context derives from it and
+// fills the platform operations.
+//
+// The graphics context takes no lock of its own. Whoever drives it (the
+// platform's timer and input events, and every other thread that changes
+// parameters, controls or texts) holds the plug-in's mutex while doing so.
+#include <cstdint>
+#include <memory>
+
+#include "framework/ControlLayer.h"
+#include "framework/IGraphicsBase.h"
+#include "framework/IControl.h"
+#include "framework/IGraphicsStructs.h"
+#include "framework/IPopupMenu.h"
+#include "kit/ptrlist.h"
+#include "kit/string.h"
+
+class IPluginBase;
+class IParam;
+class RAST_IBitmap;
+class RAST_IFont;
+
+class IGraphics : public IGraphicsBase {
+ public:
+  IGraphics(IPluginBase* plug, int w, int h, int fps = 0);
+  ~IGraphics() override;
+  IGraphics* AsIGraphics() override { return this; }
+  IGraphics(const IGraphics&) = delete;
+  IGraphics& operator=(const IGraphics&) = delete;
+
+  // ---- Platform operations ----
+  // Copies r of the draw surface to the screen; false when nothing shows.
+  virtual bool DrawScreen(IRECT* r) = 0;
+  virtual bool MeasureIText(IText* text, const char* str, IRECT* r) { return DrawIText(text, str, r, true); }
+  virtual void ForceEndUserEdit() = 0;
+  virtual void Resize(int w, int h);
+  virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
+  virtual const char* GetGUIAPI() { return nullptr; }
+  virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
+  // The menu or submenu whose item the user chose (its chosen index set), or
+  // null when the menu was dismissed.
+  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) = 0;
+  virtual void CreateTextEntry(IControl* control, IText* text, IRECT* rect, const char* str, IParam* param) = 0;
+  virtual void HostPath(KIT_String* path) = 0;
+  virtual void PluginPath(KIT_String* path) = 0;
+  virtual void DesktopPath(KIT_String* path) = 0;
+  virtual void PromptForFile(KIT_String* fileName, EFileAction action = kFileOpen, KIT_String* dir = nullptr,
+                             const char* extensions = nullptr) = 0;
+  virtual bool PromptForColor(IColor* color, const char* prompt = nullptr) = 0;
+  virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+                       const char* errMsg = nullptr) = 0;
+  virtual void* OpenWindow(void* parentView) = 0;
+  virtual void* OpenWindow(void* window, void* parentControl, short leftOffset = 0, short topOffset = 0) = 0;
+  virtual void AttachSubWindow(void* hostWindow) {}
+  virtual void RemoveSubWindow() {}
+  virtual void CloseWindow() = 0;
+  virtual void* GetWindow() = 0;
+  // Reads a whole resource file into a buffer sized to it plus at least 8
+  // zero bytes, and stores the number of bytes read as the last file size.
+  virtual std::unique_ptr<uint8_t[]> OSLoadFile(int id, const char* name) = 0;
+  virtual void HideMouseCursor() {}
+  virtual void ShowMouseCursor() {}
+  // A new bitmap decoded from a resource image, or null.
+  virtual RAST_IBitmap* OSLoadBitmap(int id, const char* name) = 0;
+
+  // ---- Set-up ----
+  // Creates the draw surface; run when the plug-in attaches the context.
+  void PrepDraw() override;
+  void AttachBackground(int id, const char* name, double scale = 1.0);
+  void AttachPanelBackground(const IColor* color);
+  int AttachControl(IControl* control);
+  int AttachLayer(ControlLayer* layer);
+  void AttachKeyCatcher(IControl* control);
+
+  // ---- Values ----
+  void HideControl(int paramIdx, bool hide);
+  void GrayOutControl(int paramIdx, bool gray);
+  void ClampControl(int paramIdx, double lo, double hi, bool normalized);
+  // A plain value is stored in the parameter (clamped, rounded to the step
+  // unless continuous); controls and layers always get the normalised value.
+  // No change call reaches the plug-in.
+  void SetParameterFromPlug(int paramIdx, double value, bool normalized) override;
+  void SetControlFromPlug(int controlIdx, double normalizedValue);
+  void SetAllControlsDirty();
+  void SetParameterFromGUI(int paramIdx, double normalizedValue);
+  void SetStrictDrawing(bool strict);
+  void PromptUserInput(IControl* control, IParam* param, IRECT* rect);
+  void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
+
+  // ---- Resources and caches ----
+  // The whole file, or null; GetLastFileSize() tells how many bytes it holds.
+  std::unique_ptr<uint8_t[]> LoadFile(int id, const char* name);
+  int GetLastFileSize() const { return mLastFileSize; }
+  // A failed load gives an empty bitmap (no data, 0 x 0) and caches nothing.
+  IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int nFrames = 1, bool framesHorizontal = false);
+  IBitmap getImageById(int id, int nFrames = 1, bool framesHorizontal = false);
+  void RetainBitmap(IBitmap* bitmap);
+  void ReleaseBitmap(IBitmap* bitmap);
+  RAST_IFont* CacheFont(IText* text);
+
+  // ---- Drawing ----
+  bool DrawIText(IText* text, const char* str, IRECT* r, bool measure = false);
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend = nullptr);
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY, const IChannelBlend* blend = nullptr);
+  bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+
+  // ---- Redraw and input ----
+  bool IsDirty(IRECT* r);
+  bool Draw(IRECT* r);
+  void OnMouseDown(int x, int y, IMouseMod* mod);
+  void OnMouseUp(int x, int y, IMouseMod* mod);
+  void OnMouseDrag(int x, int y, IMouseMod* mod);
+  bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+  void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+  bool OnMouseOver(int x, int y, IMouseMod* mod);
+  void OnMouseOut();
+  bool OnKeyDown(int x, int y, int key);
+  void ReleaseMouseCapture();
+  int GetParamIdxForPTAutomation(int x, int y);
+  int GetLastClickedParamForPTAutomation();
+  void OnGUIIdle();
+
+  // ---- Accessors ----
+  IPluginBase* GetPlug() const { return mPlug; }
+  int Width() const { return mWidth; }
+  int Height() const { return mHeight; }
+  int FPS() const { return mFPS; }
+  int NControls() const { return mControls.GetSize(); }
+  IControl* GetControl(int i) const { return mControls.Get(i); }
+  int NLayers() const { return mLayers.GetSize(); }
+  ControlLayer* GetLayer(int i) const { return mLayers.Get(i); }
+  IControl* GetKeyCatcher() const { return mKeyCatcher; }
+  RAST_IBitmap* GetDrawBitmap() const { return mDrawBitmap; }
+  const IRECT& GetDrawRECT() const { return mDrawRECT; }
+  IControl* GetCapturedControl() const { return mMouseCapture; }
+  IControl* GetMouseOverControl() const { return mMouseOver; }
+  int GetMouseX() const { return mMouseX; }
+  int GetMouseY() const { return mMouseY; }
+  bool GetStrictDrawing() const { return mStrict; }
+  bool GetHandleMouseOver() const { return mHandleMouseOver; }
+  void SetHandleMouseOver(bool on) { mHandleMouseOver = on; }
+
+  // Number of graphics contexts alive in the process. When the last one
+  // goes, the bitmap and font caches are emptied.
+  static int LiveContexts();
+
+ protected:
+  // The control on top at (x, y): layers last to first, then the control
+  // list from the end; grayed controls of the list are passed over (unless
+  // mouseOver and the control takes the mouse while grayed).
+  IControl* HitTest(int x, int y, bool mouseOver = false);
+  template <class F>
+  void ForEachBoundControl(int paramIdx, F&& f) {
+    for (int i = 0; i < mControls.GetSize(); ++i)
+      if (mControls.Get(i)->ParamIdx() == paramIdx) f(mControls.Get(i));
+  }
+  void DeleteDrawBitmaps();
+
+  int mLastFileSize = 0;
+  IPluginBase* mPlug;
+  KIT_PtrList<IControl> mControls;
+  KIT_PtrList<ControlLayer> mLayers;
+  IRECT mDrawRECT;
+  RAST_IBitmap* mDrawBitmap = nullptr;
+  int mWidth, mHeight, mFPS;
+  IControl* mMouseOver = nullptr;
+  IControl* mMouseCapture = nullptr;
+  int mMouseX = -1, mMouseY = -1;
+  int mLastClickedParam = -1;
+  bool mHandleMouseOver = false;
+  bool mStrict = true;
+  IControl* mKeyCatcher = nullptr;
+};

@@ -1,0 +1,86 @@
+#pragma once
+// Shared pieces of the window model's tests: a plug-in double that counts
+// the calls the window makes into it, a control wrapper that counts draws,
+// PNG files written and read by the tests, and a fixture that owns a
+// headless window over temporary folders.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/IPluginBase.h"
+#include "platform/headless/IGraphicsHeadless.h"
+#include "testsupport.h"
+
+class TestPlug : public IPluginBase {
+ public:
+  explicit TestPlug(int nParams = 8);
+
+  void OnParamChange(int idx) override;
+  void OnParamChange2(int idx) override;
+  void InformHostOfParamChange(int idx, double normalizedValue) override { informs.push_back(idx); }
+  void BeginInformHostOfParamChange(int idx) override { begins.push_back(idx); }
+  void EndInformHostOfParamChange(int idx) override { ends.push_back(idx); }
+  void ResizeGraphics(int w, int h) override { resizes.push_back({w, h}); }
+
+  void ClearCounts();
+
+  std::vector<int> changes, changes2, informs, begins, ends;
+  std::vector<double> changeValues, change2Values;  // raw values when the hooks ran
+  std::vector<std::pair<int, int>> resizes;
+};
+
+// Counts the draws of any control class.
+template <class T>
+class Counted : public T {
+ public:
+  using T::T;
+  bool Draw(IGraphics* g) override {
+    ++draws;
+    return T::Draw(g);
+  }
+  int draws = 0;
+};
+
+namespace windowtest {
+
+// A solid RGBA image of w x h pixels, each frame of nFrames (stacked) in its
+// own colour: frame k (0-based) has red = 40 * (k + 1), green = 200 - 30 * k,
+// blue = 10 + 20 * k, alpha 255.
+std::vector<uint32_t> FramesImage(int w, int h, int nFrames);
+// The pixel a frame of FramesImage carries.
+uint32_t FrameColor(int frame0);
+// Writes pixels (RAST layout: A in bits 0-7, R 8-15, G 16-23, B 24-31) as a
+// PNG: with alpha as 8-bit RGBA, without as 8-bit RGB (alpha ignored).
+bool WritePNG(const std::string& path, const uint32_t* pixels, int w, int h, int span, bool withAlpha);
+// Reads back the size of a PNG file (0 x 0 when it is none).
+bool ReadPNGSize(const std::string& path, int* w, int* h);
+
+}  // namespace windowtest
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Makes the plug-in (nParams parameters; 0 to 3 are integers 0..10, the
+  // others wait for a test to initialise them) and a closed window of w x h,
+  // with a grey panel as its background unless asked not to.
+  void Make(int w = 200, int h = 120, int nParams = 8, bool panel = true);
+  static constexpr IColor kPanelColor = IColor(255, 90, 90, 90);
+  // Attaches the window to the plug-in (values pushed, surface made) and
+  // opens it, which paints the whole window once.
+  void AttachAndOpen();
+  // Puts a resource image into the temporary resource folder.
+  void PutImage(const std::string& name, int w, int h, int nFrames);
+  IBitmap Load(int id, const std::string& name, int nFrames = 1);
+  // Expects every pixel of the screen image outside r to equal before's.
+  void ExpectSameOutside(const std::vector<uint32_t>& before, const IRECT& r);
+
+  std::unique_ptr<testsupport::ScopedFolders> folders;
+  std::unique_ptr<TestPlug> plug;
+  IGraphicsHeadless* g = nullptr;  // owned by the plug-in once attached
+  bool attached = false;
+};

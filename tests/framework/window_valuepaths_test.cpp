@@ -1,0 +1,237 @@
+// The three value paths of a control, through real controls and the plug-in
+// double: from the plug-in (redraw only), from the user (OnParamChange) and
+// from the synthesizer (OnParamChange2).
+#include "framework/IBitmapControls.h"
+#include "framework/IParam.h"
+#include "framework/ITextControl.h"
+#include "support_window.h"
+
+class ValuePaths : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Make(200, 120);
+    PutImage("knob.png", 20, 160, 4);  // four frames of 20 x 40
+    knobBmp = Load(1, "knob.png", 4);
+    knob = new Counted<IKnobMultiControl>(plug.get(), 10, 10, 0, &knobBmp);
+    g->AttachControl(knob);
+  }
+  IBitmap knobBmp;
+  Counted<IKnobMultiControl>* knob = nullptr;
+};
+
+TEST_F(ValuePaths, PlugValueRedrawsWithoutChangeCall) {
+  AttachAndOpen();
+  EXPECT_EQ(knob->GetDefaultValue(), 0.0);  // the first value set value and default only
+  g->SetParameterFromPlug(0, 5.0, false);
+  EXPECT_EQ(plug->GetParam(0)->Value(), 5.0);
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.5);
+  const int before = knob->draws;
+  IRECT drawn = g->tick();
+  EXPECT_EQ(drawn, *knob->GetRECT());
+  EXPECT_EQ(knob->draws, before + 1);
+  g->tick();  // changed since drawn: drawn on the next frame too
+  EXPECT_EQ(knob->draws, before + 2);
+  EXPECT_TRUE(g->tick().Empty());
+  EXPECT_TRUE(plug->changes.empty());
+  EXPECT_TRUE(plug->changes2.empty());
+  EXPECT_TRUE(plug->informs.empty());
+  // Out-of-range indices do nothing on either path.
+  g->SetParameterFromPlug(99, 3.0, false);
+  g->SetParameterFromPlug(-1, 0.3, true);
+  EXPECT_TRUE(g->tick().Empty());
+}
+
+TEST_F(ValuePaths, FirstPlugValueIsStoredUnclampedLaterOnesClamped) {
+  knob->Clamp(0.2, 0.8);
+  knob->SetValueFromPlug(0.1);
+  EXPECT_EQ(knob->GetValue(), 0.1);
+  EXPECT_EQ(knob->GetDefaultValue(), 0.1);
+  knob->SetValueFromPlug(0.95);
+  EXPECT_EQ(knob->GetValue(), 0.8);
+  // An equal value changes nothing.
+  knob->SetClean();
+  knob->SetClean();
+  knob->SetValueFromPlug(0.8);
+  EXPECT_FALSE(knob->IsDirty());
+}
+
+TEST_F(ValuePaths, UserEditsReachOnParamChangeOnceClamped) {
+  AttachAndOpen();
+  // Drag: 40 pixels high, gearing 4: 160 pixels up is the full range.
+  g->press(15, 30);
+  g->drag(15, 30 - 80);
+  EXPECT_EQ(plug->changes, std::vector<int>({0}));
+  EXPECT_EQ(plug->changeValues.back(), 5.0);
+  g->drag(15, 30 - 400);  // far beyond the top: clamped
+  g->release(15, 30 - 400);
+  EXPECT_EQ(plug->changes.size(), 2u);
+  EXPECT_EQ(plug->changeValues.back(), 10.0);
+  EXPECT_EQ(knob->GetValue(), 1.0);
+  EXPECT_EQ(plug->begins, std::vector<int>({0}));
+  EXPECT_EQ(plug->ends, std::vector<int>({0}));
+
+  // Wheel: each step is 0.01 (0.001 with shift), pushed at once.
+  plug->ClearCounts();
+  g->wheel(15, 30, -10);
+  EXPECT_EQ(plug->changes.size(), 1u);
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.9);
+  EXPECT_EQ(plug->changeValues.back(), 9.0);
+  g->wheel(15, 30, 1, IMouseMod(false, false, true));
+  EXPECT_NEAR(knob->GetValue(), 0.901, 1e-12);
+  EXPECT_EQ(plug->changes.size(), 1u);  // the whole value stayed 9: no change call
+  EXPECT_EQ(plug->informs.size(), 2u);
+  g->wheel(15, 30, 500);
+  EXPECT_EQ(knob->GetValue(), 1.0);
+  EXPECT_EQ(plug->changeValues.back(), 10.0);
+}
+
+TEST_F(ValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
+  IParam* mode = plug->GetParam(4);
+  mode->InitEnum("mode", 0, 3);
+  mode->SetDisplayText(0, "Low");
+  mode->SetDisplayText(1, "Mid");
+  mode->SetDisplayText(2, "High");
+  IText style;
+  auto* caption = new ICaptionControl(plug.get(), IRECT(100, 10, 180, 30), 4, &style, false);
+  caption->DisablePrompt(false);
+  g->AttachControl(caption);
+  auto* number = new ICaptionControl(plug.get(), IRECT(100, 40, 180, 60), 2, &style, false);
+  number->DisablePrompt(false);
+  g->AttachControl(number);
+  AttachAndOpen();
+
+  g->answerMenuByText({"High"});
+  g->press(110, 20);
+  EXPECT_EQ(plug->changes, std::vector<int>({4}));
+  EXPECT_EQ(mode->Value(), 2.0);
+  ASSERT_EQ(g->menus().size(), 1u);
+  EXPECT_EQ(g->menus()[0].lines, std::vector<std::string>({"[x] Low", "[ ] Mid", "[ ] High"}));
+  EXPECT_EQ(g->menus()[0].rect, IRECT(100, 10, 180, 30));  // the menu opens at the control
+
+  g->answerTextEntry("  42");
+  g->press(110, 50);
+  ASSERT_EQ(g->textEntries().size(), 1u);
+  EXPECT_EQ(g->textEntries()[0].rect, IRECT(125, 42, 155, 58));  // 30 x 16 around the centre
+  EXPECT_EQ(g->textEntries()[0].initial, "0");
+  EXPECT_EQ(plug->changes, std::vector<int>({4, 2}));
+  EXPECT_EQ(plug->GetParam(2)->Value(), 10.0);  // typed 42, clamped to the range
+
+  g->answerTextEntry("abc");  // no number: nothing changes, nothing is pushed
+  g->press(110, 50);
+  EXPECT_EQ(plug->changes.size(), 2u);
+}
+
+TEST_F(ValuePaths, HardwareValueReachesOnlyOnParamChange2) {
+  AttachAndOpen();
+  knob->SetValueFromHardware(0.7);
+  EXPECT_TRUE(plug->changes.empty());
+  EXPECT_EQ(plug->changes2, std::vector<int>({0}));
+  EXPECT_EQ(plug->GetParam(0)->Value(), 7.0);
+  knob->SetValueFromHardware(0.7);  // equal: nothing
+  EXPECT_EQ(plug->changes2.size(), 1u);
+  EXPECT_FALSE(g->tick().Empty());
+}
+
+// Whole values must come back exactly on every path: a hair below would be
+// shown and sent as one less.
+TEST_F(ValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
+  IParam* cont = plug->GetParam(5);
+  cont->InitDouble("cont", 0.0, -64.0, 63.0, 1.0);
+  IParam* wide = plug->GetParam(6);
+  wide->InitInt("wide", 0, 0, 16383);
+  IText style;
+  auto* c3 = new ICaptionControl(plug.get(), IRECT(0, 0, 10, 10), 5, &style);
+  auto* c4 = new ICaptionControl(plug.get(), IRECT(0, 20, 10, 30), 6, &style);
+  c3->DisablePrompt(false);
+  c4->DisablePrompt(false);
+  g->AttachControl(c3);
+  g->AttachControl(c4);
+  AttachAndOpen();
+  struct Case {
+    IParam* p;
+    IControl* c;
+    int idx;
+  } cases[] = {{cont, c3, 5}, {wide, c4, 6}};
+  for (const Case& k : cases) {
+    double lo, hi;
+    k.p->GetBounds(&lo, &hi);
+    const int step = hi - lo > 200 ? 61 : 1;
+    for (int v = (int)lo; v <= (int)hi; v += step) {
+      g->SetParameterFromPlug(k.idx, (double)v, false);
+      ASSERT_EQ(k.p->Value(), (double)v) << "plug path " << v;
+      k.p->Set(lo);
+      k.c->SetValue(-1.0);
+      k.c->SetValueFromHardware(((double)v - lo) / (hi - lo));
+      ASSERT_EQ(k.p->Value(), (double)v) << "hardware path " << v;
+      k.p->Set(lo);
+      k.c->SetValue(-1.0);  // so that the typed value always differs
+      g->SetFromStringAfterPrompt(k.c, k.p, std::to_string(v).c_str());
+      ASSERT_EQ(k.p->Value(), (double)v) << "typed path " << v;
+    }
+  }
+  // A plain value is stored clamped, and rounded unless continuous.
+  g->SetParameterFromPlug(6, 20000.4, false);
+  EXPECT_EQ(wide->Value(), 16383.0);
+  g->SetParameterFromPlug(6, 7.6, false);
+  EXPECT_EQ(wide->Value(), 8.0);
+  EXPECT_DOUBLE_EQ(c4->GetValue(), wide->GetNormalized());
+}
+
+TEST_F(ValuePaths, DefaultsLinkedTextsAndAuxIndices) {
+  IText style;
+  auto* valueText = new ITextControl(plug.get(), IRECT(100, 80, 190, 100), &style, "");
+  auto* nameText = new ITextControl(plug.get(), IRECT(100, 100, 190, 118), &style, "");
+  g->AttachControl(valueText);
+  g->AttachControl(nameText);
+  knob->SetValueDisplayControl(valueText);
+  knob->SetNameDisplayControl(nameText);
+  auto* unbound = new IKnobMultiControl(plug.get(), 60, 10, 5, &knobBmp);
+  g->AttachControl(unbound);
+  auto* ghost = new IKnobMultiControl(plug.get(), 60, 60, 99, &knobBmp);  // no such parameter
+  ghost->SetValueDisplayControl(valueText);
+  g->AttachControl(ghost);
+  AttachAndOpen();
+
+  // A double click before any default exists does nothing.
+  unbound->SetDefaultValue(-1.0);
+  unbound->SetValue(0.3);
+  g->doubleClick(65, 20);
+  EXPECT_EQ(unbound->GetValue(), 0.3);
+  EXPECT_TRUE(plug->changes.empty());
+
+  // The knob's default came from the first plug-in value (0.0): restore it.
+  g->SetParameterFromPlug(0, 8.0, false);
+  g->doubleClick(15, 20);
+  EXPECT_EQ(knob->GetValue(), 0.0);
+  ASSERT_EQ(plug->changeValues.size(), 1u);
+  EXPECT_EQ(plug->changeValues.back(), 0.0);
+  EXPECT_STREQ(valueText->GetTextForPlug(), "0");
+  EXPECT_STREQ(nameText->GetTextForPlug(), "p");
+
+  // The linked text is marked for redraw only when its text changes.
+  g->tick();
+  g->tick();
+  g->wheel(15, 20, 2);  // 0.02: whole value 0, same text
+  EXPECT_FALSE(valueText->IsDirty());
+  g->wheel(15, 20, 20);  // 0.22: whole value 2
+  EXPECT_TRUE(valueText->IsDirty());
+  EXPECT_STREQ(valueText->GetTextForPlug(), "2");
+
+  // Without a parameter behind the index the linked texts stay as they are.
+  ghost->SetValue(0.9);
+  ghost->SetDirty(true);
+  EXPECT_STREQ(valueText->GetTextForPlug(), "2");
+
+  // Aux indices outside the array do nothing.
+  g->tick();
+  g->tick();
+  knob->SetAuxParamValueFromPlug(3, 1.0);
+  knob->SetAuxParamValueFromPlug(-1, 1.0);
+  EXPECT_FALSE(knob->IsDirty());
+  EXPECT_EQ(knob->GetAuxParam(0), nullptr);
+  knob->AddAuxParam(3);
+  g->SetParameterFromPlug(3, 0.4, true);
+  EXPECT_EQ(knob->GetAuxParam(0)->mValue, 0.4);
+  EXPECT_TRUE(knob->IsDirty());
+}
