@@ -1,0 +1,449 @@
+// Writing bank files: byte-exact raw and Standard MIDI File banks, Save,
+// Save As, and the banks written for split and converted files. No writer
+// replaces a source or a user's file it did not mean to, and failures
+// return false with every file as it was.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "librarian/BankFormats.h"
+#include "librarian/BankReader.h"
+#include "librarian/PatchLibrarian.h"
+#include "support_banks.h"
+#include "testsupport.h"
+
+namespace {
+
+using banks::Bytes;
+namespace fs = std::filesystem;
+
+std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps) {
+  std::vector<LibrarianPatch> out;
+  for (const Bytes& d : dumps) {
+    out.push_back(LibrarianPatch::fromDump(d));
+    out.back().takeNameAndCategory();
+  }
+  return out;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A librarian whose upper bank is a file of the given name in folder.
+struct UpperBank {
+  PatchLibrarian lib;
+  PatchFile* file;
+  std::vector<std::string> remembered;  // "folder:<name>" / "file:<name>"
+  UpperBank(const std::string& folder, const std::string& name, const std::vector<Bytes>& dumps) {
+    auto f = std::make_unique<PatchFile>();
+    f->patches = patchesOf(dumps);
+    f->fileName = name;
+    f->folderPath = folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+    f->folderName = "Mine";
+    file = f.get();
+    lib.patchFiles.push_back(std::move(f));
+    lib.hooks.setUpperFileName = [this](const std::string& n) { remembered.push_back("file:" + n); };
+    lib.hooks.setUpperFolderName = [this](const std::string& n) { remembered.push_back("folder:" + n); };
+  }
+};
+
+TEST(BankBytes, StandardBanksAreByteExact) {
+  const auto dumps = banks::namedDumps(100, 11);
+  const auto patches = patchesOf(dumps);
+  const Bytes raw = buildBankBytes(patches, false);
+  EXPECT_EQ(raw.size(), 13700u);
+  EXPECT_EQ(raw, banks::rawBank(dumps));
+  const Bytes midi = buildBankBytes(patches, true);
+  EXPECT_EQ(midi.size(), 14152u);
+  EXPECT_EQ(midi, banks::midiBank(dumps));
+  EXPECT_TRUE(std::equal(midiSingleStartHeader_S2100.begin(), midiSingleStartHeader_S2100.end(), midi.begin()));
+  EXPECT_EQ(Bytes(midi.begin() + 189, midi.begin() + 194), (Bytes{0x83, 0x74, 0xF0, 0x81, 0x08}));
+  EXPECT_EQ(Bytes(midi.end() - 4, midi.end()), (Bytes{0x00, 0xFF, 0x2F, 0x00}));
+}
+
+TEST(BankBytes, WrittenBanksReadBackToTheSamePatches) {
+  const auto patches = patchesOf(banks::namedDumps(100, 4));
+  for (bool midi : {false, true}) {
+    PatchFile f;
+    BankReader::loadFromChunk(buildBankBytes(patches, midi), f);
+    EXPECT_EQ(f.patches, patches) << midi;
+  }
+}
+
+TEST(BankBytes, CheckBytesAreRecomputedAndEmptySlotsWriteInitSounds) {
+  auto patches = patchesOf(banks::namedDumps(100));
+  patches[5].messages[0][135] = 0x00;
+  patches[9].messages.clear();
+  patches[99].messages.clear();
+  const Bytes raw = buildBankBytes(patches, false);
+  ASSERT_EQ(raw.size(), 13700u);
+  EXPECT_EQ(Bytes(raw.begin() + 5 * 137, raw.begin() + 6 * 137), banks::namedDumps(6)[5]);
+  Bytes init(initSinglePatch.begin(), initSinglePatch.end());
+  init = banks::withCheckByte(init);
+  EXPECT_EQ(Bytes(raw.begin() + 9 * 137, raw.begin() + 10 * 137), init);
+  EXPECT_EQ(buildBankBytes(patches, true).size(), 14152u);
+}
+
+// Walks a Standard MIDI File and returns the system-exclusive event bodies of
+// its second track; fails the test when any length is inconsistent.
+std::vector<Bytes> midiEvents(const Bytes& f) {
+  auto be32 = [&](size_t at) {
+    return (uint32_t(f.at(at)) << 24) | (uint32_t(f.at(at + 1)) << 16) | (uint32_t(f.at(at + 2)) << 8) | f.at(at + 3);
+  };
+  auto vlq = [&](size_t& at) {
+    uint32_t v = 0;
+    for (;;) {
+      const uint8_t b = f.at(at++);
+      v = (v << 7) | (b & 0x7F);
+      if (!(b & 0x80)) return v;
+    }
+  };
+  std::vector<Bytes> events;
+  size_t at = 14;
+  const uint32_t tempoLen = be32(at + 4);
+  at += 8 + tempoLen;
+  EXPECT_EQ(Bytes(f.begin() + static_cast<long>(at), f.begin() + static_cast<long>(at + 4)),
+            (Bytes{'M', 'T', 'r', 'k'}));
+  const uint32_t trackLen = be32(at + 4);
+  at += 8;
+  EXPECT_EQ(at + trackLen, f.size()) << "track length must cover the rest of the file";
+  while (at < f.size()) {
+    vlq(at);
+    const uint8_t status = f.at(at++);
+    if (status == 0xFF) {
+      const uint8_t type = f.at(at++);
+      at += vlq(at);
+      if (type == 0x2F) break;
+      continue;
+    }
+    EXPECT_EQ(status, 0xF0);
+    const uint32_t len = vlq(at);
+    events.emplace_back(f.begin() + static_cast<long>(at), f.begin() + static_cast<long>(at + len));
+    at += len;
+  }
+  EXPECT_EQ(at, f.size());
+  return events;
+}
+
+TEST(BankBytes, MidiEventAndTrackLengthsFollowTheBytesWritten) {
+  auto patches = patchesOf(banks::namedDumps(3));
+  Bytes longer(300, 0x11);
+  longer.front() = 0xF0;
+  longer.back() = 0xF7;
+  patches[1].messages[0] = longer;
+  patches[2].messages.push_back(Bytes{0xF0, 0x01, 0xF7});
+  const Bytes midi = buildBankBytes(patches, true);
+  const auto events = midiEvents(midi);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].size(), 136u);
+  EXPECT_EQ(events[1], Bytes(longer.begin() + 1, longer.end()));
+  EXPECT_EQ(events[3], (Bytes{0x01, 0xF7}));
+  // A standard bank passes the same walk.
+  EXPECT_EQ(midiEvents(buildBankBytes(patchesOf(banks::namedDumps(100)), true)).size(), 100u);
+}
+
+TEST(Save, WritesTheUpperBankOverItsOwnFileInItsForm) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100, 2);
+  for (const char* name : {"Bank.sr2", "Bank.mid"}) {
+    ASSERT_TRUE(testsupport::writeFile(dir.file(name), "old"));
+    UpperBank u(dir.path(), name, dumps);
+    ASSERT_TRUE(u.lib.saveUpperBank()) << name;
+    const bool midi = std::string(name) == "Bank.mid";
+    EXPECT_EQ(testsupport::readFile(dir.file(name)), midi ? banks::midiBank(dumps) : banks::rawBank(dumps));
+    EXPECT_EQ(u.remembered, std::vector<std::string>{std::string("file:") + name});
+  }
+  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank.mid", "Bank.sr2"}));
+}
+
+TEST(Save, SyxBanksGoToTheirSr2SiblingNeverOverTheSyx) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100, 3);
+  const Bytes original = {'o', 'r', 'i', 'g'};
+  for (const char* name : {"Old.syx", "LOUD.SYX"}) {
+    ASSERT_TRUE(testsupport::writeFile(dir.file(name), original));
+    UpperBank u(dir.path(), name, dumps);
+    u.file->patches.resize(40);  // short banks are written whole
+    ASSERT_TRUE(u.lib.saveUpperBank());
+    EXPECT_EQ(testsupport::readFile(dir.file(name)), original);
+    const std::string sibling = fileBaseName(name) + ".sr2";
+    const Bytes written = testsupport::readFile(dir.file(sibling));
+    EXPECT_EQ(written.size(), 13700u);
+    EXPECT_EQ(u.remembered, std::vector<std::string>{"file:" + sibling});
+    EXPECT_EQ(u.file->patches.size(), 40u) << "the bank in memory is not changed";
+  }
+}
+
+TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100);
+  {
+    UpperBank u(dir.path(), "Bank.sr2", dumps);
+    u.lib.noUpperFile = 1;
+    EXPECT_FALSE(u.lib.saveUpperBank());
+    EXPECT_FALSE(u.lib.saveEditedPatch(dir.file("Bank.sr2"), "Bank.sr2"));
+    u.lib.noUpperFile = 0;
+    u.lib.upperFileIndex = 1;
+    EXPECT_FALSE(u.lib.saveUpperBank());
+    u.lib.upperFileIndex = -1;
+    EXPECT_FALSE(u.lib.saveUpperBank());
+    EXPECT_TRUE(u.remembered.empty());
+  }
+  PatchLibrarian empty;
+  EXPECT_FALSE(empty.saveUpperBank());
+  EXPECT_TRUE(folderEntries(dir.path()).empty());
+
+  // A target that cannot be replaced (a folder of that name) stays, and no
+  // temporary file is left behind.
+  fs::create_directory(dir.file("Busy.sr2"));
+  UpperBank u(dir.path(), "Busy.sr2", dumps);
+  EXPECT_FALSE(u.lib.saveUpperBank());
+  EXPECT_TRUE(fs::is_directory(dir.file("Busy.sr2")));
+  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"Busy.sr2"});
+  EXPECT_TRUE(u.remembered.empty());
+  // A folder that does not exist.
+  UpperBank gone(dir.path() + "missing/", "Bank.sr2", dumps);
+  EXPECT_FALSE(gone.lib.saveUpperBank());
+}
+
+TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
+  testsupport::TempDir dir;
+  fs::create_directory(dir.file("Live"));
+  auto dumps = banks::namedDumps(100, 5);
+  UpperBank u(dir.path(), "Bank.syx", dumps);
+  u.file->patches[3].messages[0].resize(100);  // cut short: filled with 00 and closed
+  u.file->patches[8].messages.clear();         // no message: an init sound
+  std::vector<std::string> asked;
+  u.lib.hooks.promptForSaveFile = [&](const std::string& name, const std::string& folder, const std::string& ext) {
+    asked = {name, folder, ext};
+    return dir.file("Live/Set.mid");
+  };
+  ASSERT_TRUE(u.lib.saveUpperBankAs(true));
+  EXPECT_EQ(asked, (std::vector<std::string>{"Bank.mid", u.file->folderPath, "mid"}));
+  EXPECT_EQ(u.remembered, (std::vector<std::string>{"folder:Live", "file:Set.mid"}));
+
+  const Bytes f = testsupport::readFile(dir.file("Live/Set.mid"));
+  ASSERT_EQ(f.size(), 14152u);
+  const auto events = midiEvents(f);
+  ASSERT_EQ(events.size(), 100u);
+  for (int slot = 0; slot < 100; ++slot) {
+    Bytes dump = {0xF0};
+    dump.insert(dump.end(), events[static_cast<size_t>(slot)].begin(), events[static_cast<size_t>(slot)].end());
+    EXPECT_EQ(dump[4], 0x01);
+    EXPECT_EQ(dump[5], slot);
+    EXPECT_EQ(dump[135], dumpCheckByte(dump)) << slot;
+  }
+  Bytes seven = dumps[7];
+  seven[4] = 0x01;
+  seven[5] = 0x07;
+  seven = banks::withCheckByte(seven);
+  EXPECT_EQ(events[7], Bytes(seven.begin() + 1, seven.end()));
+  EXPECT_EQ(events[3][99], 0x00);
+  EXPECT_EQ(events[3][135], 0xF7);
+  EXPECT_EQ(events[8][119], 'I');
+  // The bank reads back with its names.
+  PatchFile back;
+  BankReader::loadFromChunk(f, back);
+  EXPECT_EQ(back.patches[7].name, banks::patchName(7));
+  EXPECT_EQ(back.patches[8].name, "INIT          ");
+}
+
+TEST(SaveAs, RawFormAndTheRootFolder) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100, 6);
+  UpperBank u(dir.path(), "Bank.mid", dumps);
+  u.lib.hooks.promptForSaveFile = [](const std::string&, const std::string&, const std::string& ext) {
+    EXPECT_EQ(ext, "sr2");
+    return std::string("Root.sr2");  // no folder part
+  };
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const bool ok = u.lib.saveUpperBankAs(false);
+  ASSERT_EQ(chdir(old), 0);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(testsupport::readFile(dir.file("Root.sr2")), banks::rawBank(dumps));
+  EXPECT_EQ(u.remembered, (std::vector<std::string>{"folder:Patches", "file:Root.sr2"}));
+}
+
+TEST(SaveAs, NoUpperBankCancelOrFailureWriteNothing) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100);
+  int prompts = 0;
+  auto prompt = [&](std::string answer) {
+    return [&prompts, answer](const std::string&, const std::string&, const std::string&) {
+      ++prompts;
+      return answer;
+    };
+  };
+  UpperBank u(dir.path(), "Bank.sr2", dumps);
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Chosen.sr2"), "keep"));
+  u.lib.hooks.promptForSaveFile = prompt(dir.file("Chosen.sr2"));
+  u.lib.noUpperFile = 1;
+  EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
+  EXPECT_EQ(prompts, 0) << "nothing is asked or opened without an upper bank";
+  EXPECT_EQ(testsupport::readFile(dir.file("Chosen.sr2")), (Bytes{'k', 'e', 'e', 'p'}));
+
+  u.lib.noUpperFile = 0;
+  u.lib.hooks.promptForSaveFile = prompt("");
+  EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
+  EXPECT_EQ(prompts, 1);
+  u.lib.hooks.promptForSaveFile = prompt(dir.file("nowhere/x.sr2"));
+  EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
+  u.lib.hooks.promptForSaveFile = nullptr;
+  EXPECT_FALSE(u.lib.saveUpperBankAs(false));
+  EXPECT_TRUE(u.remembered.empty());
+  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"Chosen.sr2"});
+}
+
+// Runs the split loop as the folder scan does; returns the call results.
+std::vector<bool> writeBlocks(PatchLibrarian& lib, PatchFile& src, const std::string& folder,
+                              const std::string& name) {
+  std::vector<bool> results;
+  lib.splitBankCount = static_cast<int>(src.patches.size() / 100);
+  for (int bank = -1; bank < lib.splitBankCount; ++bank)
+    results.push_back(lib.createNewPatchFile(&src, "Mine", name, folder + name, 0, bank));
+  return results;
+}
+
+PatchFile sourceOf(int n, int seed = 0) {
+  PatchFile f;
+  f.patches = patchesOf(banks::namedDumps(n, seed));
+  f.folderPath = "/somewhere";
+  f.folderNames = {"Patches", "Mine"};
+  return f;
+}
+
+TEST(SplitAndConvert, SplitsIntoNumberedBanksOfHundred) {
+  testsupport::TempDir dir;
+  PatchLibrarian lib;
+  PatchFile src = sourceOf(250);
+  EXPECT_EQ(writeBlocks(lib, src, dir.path(), "Bank.syx"), (std::vector<bool>{true, true, true, true}));
+  EXPECT_EQ(lib.splitBankCount, 2);
+  ASSERT_EQ(lib.patchFiles.size(), 3u);
+  const char* names[] = {"Bank Singles 1.sr2", "Bank Singles 2.sr2", "Bank Singles 3.sr2"};
+  for (int b = 0; b < 3; ++b) {
+    const PatchFile& rec = *lib.patchFiles[static_cast<size_t>(b)];
+    EXPECT_EQ(rec.fileName, names[b]);
+    EXPECT_EQ(rec.folderName, "Mine");
+    EXPECT_EQ(rec.noPadding, 0);
+    ASSERT_EQ(rec.patches.size(), 100u);
+    PatchFile back;
+    BankReader::loadFromChunk(testsupport::readFile(dir.file(names[b])), back);
+    EXPECT_EQ(back.patches[0].name, banks::patchName(100 * b));
+  }
+  EXPECT_EQ(lib.patchFiles[2]->patches[50].name, "") << "filled with init sounds, named when next read";
+  PatchFile last;
+  BankReader::loadFromChunk(testsupport::readFile(dir.file(names[2])), last);
+  EXPECT_EQ(last.patches[49].name, banks::patchName(249));
+  EXPECT_EQ(last.patches[50].name, "INIT          ");
+
+  for (int n : {101, 200}) {
+    testsupport::TempDir d2;
+    PatchLibrarian l2;
+    PatchFile s2 = sourceOf(n);
+    writeBlocks(l2, s2, d2.path(), "B.mid");
+    EXPECT_EQ(l2.patchFiles.size(), 2u) << n;
+    EXPECT_EQ(testsupport::readFile(d2.file("B Singles 2.sr2")).size(), 13700u);
+  }
+}
+
+TEST(SplitAndConvert, ConvertedBankIsWrittenBesideNeverOverItsSource) {
+  testsupport::TempDir dir;
+  const Bytes original = {'m', 'o', 'd', 'e', 'l', '1'};
+  ASSERT_TRUE(testsupport::writeFile(dir.file("X.syx"), original));
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Y.sr2"), original));
+  PatchLibrarian lib;
+  lib.fileConverted = true;
+  PatchFile src = sourceOf(100, 1);
+  EXPECT_TRUE(lib.createNewPatchFile(&src, "Mine", "X.syx", dir.file("X.syx"), 0, -1));
+  EXPECT_TRUE(lib.createNewPatchFile(&src, "Mine", "Y.sr2", dir.file("Y.sr2"), 0, -1));
+  EXPECT_EQ(testsupport::readFile(dir.file("X.syx")), original);
+  EXPECT_EQ(testsupport::readFile(dir.file("Y.sr2")), original);
+  EXPECT_EQ(testsupport::readFile(dir.file("X.sr2")), banks::rawBank(banks::namedDumps(100, 1)));
+  EXPECT_EQ(testsupport::readFile(dir.file("Y (2).sr2")).size(), 13700u);
+  ASSERT_EQ(lib.patchFiles.size(), 2u);
+  EXPECT_EQ(lib.patchFiles[1]->fileName, "Y (2).sr2");
+}
+
+TEST(SplitAndConvert, ConvertedAndSplitKeepsTheNumbering) {
+  testsupport::TempDir dir;
+  PatchLibrarian lib;
+  lib.fileConverted = true;
+  PatchFile src = sourceOf(150);
+  writeBlocks(lib, src, dir.path(), "Old.syx");
+  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Old Singles 1.sr2", "Old Singles 2.sr2"}));
+}
+
+TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
+  testsupport::TempDir dir;
+  const Bytes mine = {'u', 's', 'e', 'r'};
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Bank Singles 1.sr2"), mine));
+  PatchLibrarian lib;
+  PatchFile src = sourceOf(150);
+  writeBlocks(lib, src, dir.path(), "Bank.syx");
+  EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 1.sr2")), mine);
+  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank Singles 1 (2).sr2", "Bank Singles 1.sr2",
+                                                                 "Bank Singles 2.sr2"}));
+  // Written again in the same scan: the scan's own files are replaced.
+  PatchFile other = sourceOf(150, 40);
+  writeBlocks(lib, other, dir.path(), "Bank.syx");
+  EXPECT_EQ(folderEntries(dir.path()).size(), 3u);
+  EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 2.sr2")).size(), 13700u);
+  PatchFile back;
+  BankReader::loadFromChunk(testsupport::readFile(dir.file("Bank Singles 2.sr2")), back);
+  EXPECT_EQ(back.patches[0].name, banks::patchName(100));
+  EXPECT_EQ(back.patches[0].messages[0], banks::asRead(banks::namedDumps(101, 40)[100]));
+  // A new scan treats them as the user's.
+  lib.forgetCreatedFiles();
+  writeBlocks(lib, other, dir.path(), "Bank.syx");
+  EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
+}
+
+TEST(SplitAndConvert, FailedWritesReturnFalseAndListNothing) {
+  testsupport::TempDir dir;
+  PatchLibrarian lib;
+  PatchFile src = sourceOf(150);
+  // The last call finds its block empty (the count went up by one).
+  EXPECT_EQ(writeBlocks(lib, src, dir.path() + "missing/", "Bank.syx"), (std::vector<bool>{false, false, true}));
+  EXPECT_TRUE(lib.patchFiles.empty());
+  EXPECT_FALSE(lib.createNewPatchFile(nullptr, "", "a.syx", dir.file("a.syx"), 0, -1));
+  // An empty block writes nothing and is no failure.
+  EXPECT_TRUE(lib.createNewPatchFile(&src, "", "a.syx", dir.file("a.syx"), 0, 5));
+  EXPECT_TRUE(folderEntries(dir.path()).empty());
+}
+
+TEST(BankFilling, FillsUpToHundredAndCuts) {
+  PatchFile f;
+  PatchLibrarian::fillUncompletedBankFiles(&f);
+  ASSERT_EQ(f.patches.size(), 100u);
+  EXPECT_TRUE(f.patches[0].name.empty());
+  EXPECT_EQ(f.patches[0].messages[0].size(), 137u);
+  PatchFile full = sourceOf(100);
+  const auto before = full.patches;
+  PatchLibrarian::fillUncompletedBankFiles(&full);
+  EXPECT_EQ(full.patches, before);
+  PatchFile big = sourceOf(130);
+  PatchLibrarian::makeExactBank(&big);
+  EXPECT_EQ(big.patches.size(), 100u);
+  PatchLibrarian::fillUncompletedBankFiles(nullptr);
+}
+
+TEST(RemoveChars, RemovesEveryOccurrenceOfEachCharacter) {
+  std::string s = "/Patches/Live\\Set/";
+  removeCharsFromString(s, "/\\");
+  EXPECT_EQ(s, "PatchesLiveSet");
+  std::string t = "abc";
+  removeCharsFromString(t, "");
+  EXPECT_EQ(t, "abc");
+  removeCharsFromString(t, nullptr);
+  removeCharsFromString(t, "ca");
+  EXPECT_EQ(t, "b");
+}
+
+}  // namespace
