@@ -1,0 +1,162 @@
+// Heap and system bitmaps: row spans, alignment, growth, empty and
+// impossible sizes.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+
+#include "raster/bitmap.h"
+
+namespace {
+bool aligned64(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 63) == 0; }
+}  // namespace
+
+TEST(MemBitmap, SpanAlignmentAndSize) {
+  RAST_MemBitmap b(10, 5, 4);
+  EXPECT_EQ(b.getWidth(), 10);
+  EXPECT_EQ(b.getHeight(), 5);
+  EXPECT_EQ(b.getRowSpan(), 12);
+  EXPECT_EQ(b.allocatedBytes(), 240);
+  ASSERT_NE(b.getBits(), nullptr);
+  EXPECT_TRUE(aligned64(b.getBits()));
+  EXPECT_FALSE(b.isFlipped());
+  EXPECT_EQ(b.getDC(), nullptr);
+  EXPECT_EQ(b.Extended(1, nullptr), 0);
+  // every pixel of every row is writable (the sanitizer checks)
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 12; ++x) b.getBits()[y * 12 + x] = 1;
+
+  RAST_MemBitmap exact(10, 5, 0);
+  EXPECT_EQ(exact.getRowSpan(), 10);
+  RAST_MemBitmap one(10, 5, 1);
+  EXPECT_EQ(one.getRowSpan(), 10);
+  // only the lowest set bit of the alignment counts
+  RAST_MemBitmap six(10, 5, 6);
+  EXPECT_EQ(six.getRowSpan(), 10);
+  RAST_MemBitmap twelve(10, 5, 12);
+  EXPECT_EQ(twelve.getRowSpan(), 12);
+  // large alignments are honoured
+  RAST_MemBitmap big(10, 2, 64);
+  EXPECT_EQ(big.getRowSpan(), 64);
+  RAST_MemBitmap huge(1, 1, 1u << 20);
+  EXPECT_EQ(huge.getRowSpan(), 1 << 20);
+  // an alignment that no row can satisfy leaves an empty bitmap
+  RAST_MemBitmap impossible(1, 1, 1u << 31);
+  EXPECT_EQ(impossible.getWidth(), 0);
+  EXPECT_EQ(impossible.getBits(), nullptr);
+}
+
+TEST(MemBitmap, GrowsByAQuarterAndNeverShrinks) {
+  RAST_MemBitmap b(100, 100, 4);
+  EXPECT_EQ(b.allocatedBytes(), 40000);
+  EXPECT_TRUE(b.resize(50, 50));
+  EXPECT_EQ(b.allocatedBytes(), 40000);
+  EXPECT_EQ(b.getRowSpan(), 52);
+  EXPECT_TRUE(b.resize(110, 100));
+  EXPECT_EQ(b.getRowSpan(), 112);
+  EXPECT_EQ(b.allocatedBytes(), 56000);
+  EXPECT_TRUE(aligned64(b.getBits()));
+  EXPECT_FALSE(b.resize(110, 100));  // same size: nothing changes
+}
+
+TEST(MemBitmap, EmptyAndImpossibleSizes) {
+  RAST_MemBitmap b(20, 20, 4);
+  EXPECT_TRUE(b.resize(0, 7));
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getHeight(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_EQ(b.allocatedBytes(), 0);
+
+  // Two negative dimensions make no positive size.
+  RAST_MemBitmap n(-100, -100, 4);
+  EXPECT_EQ(n.getWidth(), 0);
+  EXPECT_EQ(n.getHeight(), 0);
+  EXPECT_EQ(n.getBits(), nullptr);
+  RAST_MemBitmap m(100, -3, 4);
+  EXPECT_EQ(m.getWidth(), 0);
+
+  // A byte size beyond the int range is refused, not wrapped to a small
+  // buffer; resize still reports a change.
+  RAST_MemBitmap o(10, 10, 4);
+  EXPECT_TRUE(o.resize(70000, 70000));
+  EXPECT_EQ(o.getWidth(), 0);
+  EXPECT_EQ(o.getHeight(), 0);
+  EXPECT_EQ(o.getBits(), nullptr);
+  EXPECT_TRUE(o.resize(INT_MAX, 1));
+  EXPECT_EQ(o.getBits(), nullptr);
+  EXPECT_EQ(o.getWidth(), 0);
+  // and it works again afterwards
+  EXPECT_TRUE(o.resize(3, 3));
+  EXPECT_NE(o.getBits(), nullptr);
+  EXPECT_EQ(o.getRowSpan(), 4);
+
+  RAST_MemBitmap z;
+  EXPECT_EQ(z.getBits(), nullptr);
+  EXPECT_EQ(z.getRowSpan(), 0);
+}
+
+TEST(SysBitmap, SurfaceLayoutAndGrowth) {
+  RAST_SysBitmap b(5, 3);
+  EXPECT_EQ(b.getWidth(), 5);
+  EXPECT_EQ(b.getHeight(), 3);
+  EXPECT_EQ(b.getRowSpan(), 8);
+  ASSERT_NE(b.getBits(), nullptr);
+  EXPECT_TRUE(aligned64(b.getBits()));
+  for (int i = 0; i < 8 * 3; ++i) b.getBits()[i] = 0;  // the whole surface is usable
+  RAST_pixel* first = b.getBits();
+
+  EXPECT_TRUE(b.resize(7, 2));  // fits: same surface, same span
+  EXPECT_EQ(b.getRowSpan(), 8);
+  EXPECT_EQ(b.getBits(), first);
+  EXPECT_EQ(b.getWidth(), 7);
+
+  EXPECT_TRUE(b.resize(9, 2));  // wider: a new surface 12 wide
+  EXPECT_EQ(b.getRowSpan(), 12);
+  EXPECT_NE(b.getBits(), nullptr);
+  EXPECT_FALSE(b.resize(9, 2));
+}
+
+TEST(SysBitmap, EmptyAndNegativeSizes) {
+  RAST_SysBitmap z(0, 0);
+  EXPECT_EQ(z.getBits(), nullptr);
+  EXPECT_EQ(z.getDC(), nullptr);
+
+  RAST_SysBitmap b(10, 10);
+  EXPECT_FALSE(b.resize(10, 0));  // a size without pixels
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_EQ(b.getWidth(), 10);
+  EXPECT_EQ(b.getHeight(), 0);
+
+  // Negative sizes are empty sizes: no surface, no pixels.
+  RAST_SysBitmap n(-5, -7);
+  EXPECT_EQ(n.getWidth(), 0);
+  EXPECT_EQ(n.getHeight(), 0);
+  EXPECT_EQ(n.getBits(), nullptr);
+  RAST_SysBitmap m(8, 8);
+  EXPECT_FALSE(m.resize(-1, 8));
+  EXPECT_EQ(m.getBits(), nullptr);
+  EXPECT_EQ(m.getWidth(), 0);
+
+  // A surface too large for the int range fails like an allocation.
+  RAST_SysBitmap huge(4, 4);
+  EXPECT_TRUE(huge.resize(INT_MAX, 2));
+  EXPECT_EQ(huge.getBits(), nullptr);
+  EXPECT_EQ(huge.getWidth(), 0);
+  EXPECT_EQ(huge.getHeight(), 0);
+}
+
+namespace {
+class FlippedSys : public RAST_SysBitmap {
+ public:
+  FlippedSys(int w, int h) : RAST_SysBitmap(w, h) {}
+  bool isFlipped() override { return true; }
+};
+}  // namespace
+
+TEST(SysBitmap, FlippedShrinkShowsTheLastRows) {
+  FlippedSys b(4, 6);
+  RAST_pixel* first = b.getBits();
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(b.resize(4, 2));
+  EXPECT_EQ(b.getBits(), first + 4 * 4);
+}

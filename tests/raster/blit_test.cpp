@@ -1,0 +1,236 @@
+// The plain blit and copy: fast paths word for word, clipping against every
+// edge, flipped bitmaps, and thousands of random rectangles checked against
+// a direct geometric definition.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "raster/blit.h"
+#include "raster/rectops.h"
+#include "rastertest.h"
+
+using rastertest::TestBitmap;
+
+namespace {
+
+// Expected result of a blit, by definition: source pixel (sx, sy) of the
+// rectangle, inside the source, lands on dest (dstx + sx - left,
+// dsty + sy - top) when that is inside the destination.
+template <class Pixel>
+void referenceBlit(TestBitmap& dest, TestBitmap& src, int64_t dstx, int64_t dsty, int64_t left, int64_t top,
+                   int64_t right, int64_t bottom, Pixel&& pixel) {
+  for (int64_t sy = std::max<int64_t>(top, 0); sy < std::min<int64_t>(bottom, src.getHeight()); ++sy)
+    for (int64_t sx = std::max<int64_t>(left, 0); sx < std::min<int64_t>(right, src.getWidth()); ++sx) {
+      const int64_t x = dstx + sx - left, y = dsty + sy - top;
+      if (x < 0 || y < 0 || x >= dest.getWidth() || y >= dest.getHeight()) continue;
+      RAST_pixel& d = dest.at(static_cast<int>(x), static_cast<int>(y));
+      d = pixel(d, src.at(static_cast<int>(sx), static_cast<int>(sy)));
+    }
+}
+
+RAST_pixel copyWhole(RAST_pixel, RAST_pixel s) { return s; }
+
+}  // namespace
+
+TEST(Blit, OpaqueCopyOverwritesAllFourBytes) {
+  TestBitmap src(3, 2), dest(3, 2);
+  src.at(0, 0) = 0x00112233u;  // alpha 0 replaces the destination too
+  src.at(2, 1) = 0xffffffffu;
+  dest.at(0, 0) = 0xabcdef01u;
+  for (int mode : {0, 0x100}) {
+    TestBitmap d2 = dest;
+    RAST_Blit(&d2, &src, 0, 0, nullptr, 1.0f, mode);
+    EXPECT_EQ(d2.logical(), src.logical()) << mode;
+  }
+  // an opacity whose weight is 256 copies whole as well
+  TestBitmap d3 = dest;
+  RAST_Blit(&d3, &src, 0, 0, nullptr, 1.002f, 0);
+  EXPECT_EQ(d3.logical(), src.logical());
+}
+
+TEST(Blit, HalfOpacityIsTheWordHalfMix) {
+  TestBitmap src(2, 1), dest(2, 1);
+  src.at(0, 0) = 0xffffffffu;
+  dest.at(0, 0) = 0;
+  src.at(1, 0) = 0x01030507u;
+  dest.at(1, 0) = 0xfffefdfcu;
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.5f, 0);
+  EXPECT_EQ(dest.at(0, 0), 0x7f7f7f7fu);
+  EXPECT_EQ(dest.at(1, 0), ((0x01030507u >> 1) & 0x7f7f7f7fu) + ((0xfffefdfcu >> 1) & 0x7f7f7f7fu));
+}
+
+TEST(Blit, ChannelCopyMovesOneByte) {
+  TestBitmap src(2, 2), dest(2, 2);
+  std::mt19937 rng(5);
+  src.fillRandom(rng);
+  dest.fillRandom(rng);
+  TestBitmap want = dest;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) want.at(x, y) = (want.at(x, y) & 0x00ffffffu) | ((src.at(x, y) & 0xffu) << 24);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.001f, 0xfc);  // any non-zero opacity
+  EXPECT_EQ(dest.logical(), want.logical());
+  // every from/to pair
+  for (int from = 0; from < 4; ++from)
+    for (int to = 0; to < 4; ++to) {
+      TestBitmap d(2, 2), s(2, 2);
+      s.fillRandom(rng);
+      d.fillRandom(rng);
+      TestBitmap w = d;
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) {
+          unsigned char* wb = reinterpret_cast<unsigned char*>(&w.at(x, y));
+          wb[to] = reinterpret_cast<unsigned char*>(&s.at(x, y))[from];
+        }
+      RAST_Blit(&d, &s, 0, 0, nullptr, 1.0f, RAST_BLIT_MODE_CHANCOPY(from, to));
+      EXPECT_EQ(d.logical(), w.logical()) << from << " " << to;
+    }
+}
+
+TEST(Blit, NothingDrawnCases) {
+  TestBitmap src(4, 4), dest(4, 4);
+  std::mt19937 rng(1);
+  src.fillRandom(rng);
+  dest.fillRandom(rng);
+  const auto before = dest.logical();
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.0f, 0);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.003f, 0);  // weight 0
+  RAST_Blit(&dest, &src, 0, 0, nullptr, -0.5f, 0);   // copy below weight 1
+  RAST_Blit(&dest, &src, 0, 0, 2, 0, -1, 4, 1.0f, 0);  // negative width
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.5f, 6);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 0.5f, 0x10006);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, std::nanf(""), 1);
+  RAST_Blit(&dest, nullptr, 0, 0, nullptr, 1.0f, 0);
+  RAST_Blit(nullptr, &src, 0, 0, nullptr, 1.0f, 0);
+  RAST_Blit(&dest, &src, 4, 0, nullptr, 1.0f, 0);
+  RAST_Blit(&dest, &src, 0, -4, nullptr, 1.0f, 0);
+  RAST_MemBitmap empty;
+  RAST_Blit(&dest, &empty, 0, 0, nullptr, 1.0f, 0);
+  RAST_Blit(&empty, &src, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(dest.logical(), before);
+}
+
+TEST(Blit, NegativeOpacityInAddModeSubtracts) {
+  TestBitmap src(1, 1), dest(1, 1);
+  src.at(0, 0) = RAST_RGBA(100, 100, 100, 100);
+  dest.at(0, 0) = RAST_RGBA(200, 50, 200, 200);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, -0.5f, 1);
+  EXPECT_EQ(dest.at(0, 0), RAST_RGBA(150, 0, 150, 150));
+}
+
+TEST(Blit, ClippingAgainstEveryEdge) {
+  TestBitmap src(6, 5);
+  std::mt19937 rng(2);
+  src.fillRandom(rng);
+  // source rectangle left of the source moves the destination
+  {
+    TestBitmap dest(10, 5), want(10, 5);
+    RAST_Blit(&dest, &src, 0, 0, -5, 0, 8, 5, 1.0f, 0);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 3; ++x) want.at(x + 5, y) = src.at(x, y);
+    EXPECT_EQ(dest.logical(), want.logical());
+  }
+  // destination left of the bitmap cuts the source
+  {
+    TestBitmap dest(10, 5), want(10, 5);
+    RAST_Blit(&dest, &src, -5, 0, nullptr, 1.0f, 0);
+    for (int y = 0; y < 5; ++y) want.at(0, y) = src.at(5, y);
+    EXPECT_EQ(dest.logical(), want.logical());
+  }
+  // each edge, both bitmaps
+  struct Case {
+    int dstx, dsty, l, t, r, b;
+  } cases[] = {{-2, -3, 0, 0, 6, 5}, {3, 2, 0, 0, 6, 5}, {0, 0, -1, -2, 7, 9}, {1, 1, 2, 1, 100, 100},
+               {4, 3, -3, -3, 2, 2}, {-1, 0, 3, 3, 3, 5}, {0, 3, 1, 1, 5, 4}};
+  for (const Case& c : cases) {
+    for (bool flipS : {false, true}) {
+      for (bool flipD : {false, true}) {
+        TestBitmap s(6, 5, 7, flipS), dest(5, 4, 6, flipD);
+        s.fillRandom(rng);
+        dest.fillRandom(rng);
+        TestBitmap want = dest;
+        const RECT r{c.l, c.t, c.r, c.b};
+        RAST_Blit(&dest, &s, c.dstx, c.dsty, &r, 1.0f, 0);
+        referenceBlit(want, s, c.dstx, c.dsty, c.l, c.t, c.r, c.b, copyWhole);
+        EXPECT_EQ(dest.logical(), want.logical()) << c.dstx << "," << c.dsty << " " << flipS << flipD;
+        EXPECT_TRUE(dest.paddingIntact());
+      }
+    }
+  }
+}
+
+TEST(Blit, FlippedSourceGivesAnUprightCopy) {
+  TestBitmap src(3, 4, 3, true), dest(3, 4);
+  std::mt19937 rng(3);
+  src.fillRandom(rng);
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(dest.logical(), src.logical());
+  EXPECT_EQ(dest.getBits()[0], src.getBits()[3 * 3]);  // logical row 0 is the last stored row
+}
+
+TEST(Blit, EveryCombinerThroughTheRowLoop) {
+  std::mt19937 rng(4);
+  const float alphas[] = {0.25f, 0.75f, 1.0f, 0.6f, -0.3f, 1.5f};
+  const int modes[] = {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005, 0x101, 0x10100};
+  for (int mode : modes) {
+    for (float alpha : alphas) {
+      TestBitmap src(5, 3, 6, true), dest(7, 4, 8);
+      src.fillRandom(rng);
+      dest.fillRandom(rng);
+      TestBitmap want = dest;
+      RAST_Blit(&dest, &src, 2, 1, 1, 0, 5, 3, alpha, mode);
+      referenceBlit(want, src, 2, 1, 1, 0, 6, 3,
+                    [&](RAST_pixel d, RAST_pixel s) { return RAST_CombinePixels(d, s, alpha, mode & 0x100ff); });
+      ASSERT_EQ(dest.logical(), want.logical()) << mode << " " << alpha;
+      ASSERT_TRUE(dest.paddingIntact());
+    }
+  }
+}
+
+TEST(Blit, RandomRectanglesStayInsideBothBitmaps) {
+  std::mt19937 rng(6);
+  const int extremes[] = {INT_MIN, INT_MIN + 1, -1000000, -7, -1, 0, 1, 3, 7, 1000000, INT_MAX - 1, INT_MAX};
+  auto pick = [&]() -> int {
+    if (rng() % 4 == 0) return extremes[rng() % (sizeof extremes / sizeof extremes[0])];
+    return static_cast<int>(rng() % 23) - 11;
+  };
+  for (int i = 0; i < 4000; ++i) {
+    const int sw = static_cast<int>(rng() % 7), sh = static_cast<int>(rng() % 6);
+    const int dw = static_cast<int>(rng() % 8), dh = static_cast<int>(rng() % 7);
+    TestBitmap src(sw, sh, sw + static_cast<int>(rng() % 3), rng() & 1);
+    TestBitmap dest(dw, dh, dw + static_cast<int>(rng() % 3), rng() & 1);
+    src.fillRandom(rng);
+    dest.fillRandom(rng);
+    TestBitmap want = dest;
+    const int dstx = pick(), dsty = pick(), sx = pick(), sy = pick(), w = pick(), h = pick();
+    const float alpha = (i % 3 == 0) ? 1.0f : 0.8f;
+    const int mode = (i % 2) ? 0 : 0x10000;
+    RAST_Blit(&dest, &src, dstx, dsty, sx, sy, w, h, alpha, mode);
+    referenceBlit(want, src, dstx, dsty, sx, sy, int64_t(sx) + w, int64_t(sy) + h,
+                  [&](RAST_pixel d, RAST_pixel s) { return RAST_CombinePixels(d, s, alpha, mode); });
+    ASSERT_EQ(dest.logical(), want.logical()) << dstx << " " << dsty << " " << sx << " " << sy << " " << w << " " << h;
+    ASSERT_TRUE(dest.paddingIntact());
+  }
+}
+
+TEST(Copy, MakesAnEqualBitmap) {
+  TestBitmap src(10, 20);
+  std::mt19937 rng(7);
+  src.fillRandom(rng);
+  RAST_MemBitmap dest;
+  RAST_Copy(&dest, &src);
+  ASSERT_EQ(dest.getWidth(), 10);
+  ASSERT_EQ(dest.getHeight(), 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 10; ++x) ASSERT_EQ(RAST_GetPixel(&dest, x, y), src.at(x, y));
+  RAST_Copy(nullptr, &src);
+  RAST_Copy(&dest, nullptr);
+  // a destination that cannot resize gets the part that fits
+  TestBitmap small(4, 3);
+  RAST_Copy(&small, &src);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(small.at(x, y), src.at(x, y));
+}
