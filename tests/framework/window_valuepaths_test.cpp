@@ -6,7 +6,7 @@
 #include "framework/ITextControl.h"
 #include "support_window.h"
 
-class ValuePaths : public WindowTest {
+class ControlValuePaths : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -20,7 +20,7 @@ class ValuePaths : public WindowTest {
   Counted<IKnobMultiControl>* knob = nullptr;
 };
 
-TEST_F(ValuePaths, PlugValueRedrawsWithoutChangeCall) {
+TEST_F(ControlValuePaths, PlugValueRedrawsWithoutChangeCall) {
   AttachAndOpen();
   EXPECT_EQ(knob->GetDefaultValue(), 0.0);  // the first value set value and default only
   g->SetParameterFromPlug(0, 5.0, false);
@@ -42,7 +42,7 @@ TEST_F(ValuePaths, PlugValueRedrawsWithoutChangeCall) {
   EXPECT_TRUE(g->tick().Empty());
 }
 
-TEST_F(ValuePaths, FirstPlugValueIsStoredUnclampedLaterOnesClamped) {
+TEST_F(ControlValuePaths, FirstPlugValueIsStoredUnclampedLaterOnesClamped) {
   knob->Clamp(0.2, 0.8);
   knob->SetValueFromPlug(0.1);
   EXPECT_EQ(knob->GetValue(), 0.1);
@@ -56,7 +56,7 @@ TEST_F(ValuePaths, FirstPlugValueIsStoredUnclampedLaterOnesClamped) {
   EXPECT_FALSE(knob->IsDirty());
 }
 
-TEST_F(ValuePaths, UserEditsReachOnParamChangeOnceClamped) {
+TEST_F(ControlValuePaths, UserEditsReachOnParamChangeOnceClamped) {
   AttachAndOpen();
   // Drag: 40 pixels high, gearing 4: 160 pixels up is the full range.
   g->press(15, 30);
@@ -86,7 +86,7 @@ TEST_F(ValuePaths, UserEditsReachOnParamChangeOnceClamped) {
   EXPECT_EQ(plug->changeValues.back(), 10.0);
 }
 
-TEST_F(ValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
+TEST_F(ControlValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
   IParam* mode = plug->GetParam(4);
   mode->InitEnum("mode", 0, 3);
   mode->SetDisplayText(0, "Low");
@@ -122,7 +122,7 @@ TEST_F(ValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
   EXPECT_EQ(plug->changes.size(), 2u);
 }
 
-TEST_F(ValuePaths, HardwareValueReachesOnlyOnParamChange2) {
+TEST_F(ControlValuePaths, HardwareValueReachesOnlyOnParamChange2) {
   AttachAndOpen();
   knob->SetValueFromHardware(0.7);
   EXPECT_TRUE(plug->changes.empty());
@@ -135,7 +135,7 @@ TEST_F(ValuePaths, HardwareValueReachesOnlyOnParamChange2) {
 
 // Whole values must come back exactly on every path: a hair below would be
 // shown and sent as one less.
-TEST_F(ValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
+TEST_F(ControlValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
   IParam* cont = plug->GetParam(5);
   cont->InitDouble("cont", 0.0, -64.0, 63.0, 1.0);
   IParam* wide = plug->GetParam(6);
@@ -178,7 +178,7 @@ TEST_F(ValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
   EXPECT_DOUBLE_EQ(c4->GetValue(), wide->GetNormalized());
 }
 
-TEST_F(ValuePaths, DefaultsLinkedTextsAndAuxIndices) {
+TEST_F(ControlValuePaths, DefaultsLinkedTextsAndAuxIndices) {
   IText style;
   auto* valueText = new ITextControl(plug.get(), IRECT(100, 80, 190, 100), &style, "");
   auto* nameText = new ITextControl(plug.get(), IRECT(100, 100, 190, 118), &style, "");

@@ -130,6 +130,12 @@ class IGraphicsHeadless : public IGraphics {
 
   // Answers that named something impossible, and answers never asked for.
   const std::vector<std::string>& scriptErrors() const { return mScriptErrors; }
+  // Hands the script errors so far to a test that expected them.
+  std::vector<std::string> takeScriptErrors() {
+    std::vector<std::string> e;
+    e.swap(mScriptErrors);
+    return e;
+  }
   std::vector<std::string> unusedAnswers() const;
 
  private:

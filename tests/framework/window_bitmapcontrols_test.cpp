@@ -1,0 +1,156 @@
+// The bitmap controls' mouse behaviour, layouts and frame choice.
+#include "framework/IBitmapControls.h"
+#include "support_window.h"
+
+class BitmapControls : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Make(300, 200);
+    PutImage("two.png", 20, 40, 2);
+    PutImage("three.png", 20, 60, 3);
+    PutImage("four.png", 20, 160, 4);
+    PutImage("handle.png", 20, 10, 1);
+    two = Load(1, "two.png", 2);
+    three = Load(2, "three.png", 3);
+    four = Load(3, "four.png", 4);
+    handle = Load(4, "handle.png", 1);
+  }
+  IBitmap two, three, four, handle;
+};
+
+TEST(FrameChoice, ValuesSelectFramesAndCountsBelowTwoGiveFrameOne) {
+  EXPECT_EQ(FrameForValue(0.0, 4), 1);
+  EXPECT_EQ(FrameForValue(1.0 / 6 - 1e-9, 4), 1);
+  EXPECT_EQ(FrameForValue(1.0 / 6 + 1e-9, 4), 2);
+  EXPECT_EQ(FrameForValue(0.5 - 1e-9, 4), 2);
+  EXPECT_EQ(FrameForValue(0.5, 4), 3);
+  EXPECT_EQ(FrameForValue(5.0 / 6 + 1e-9, 4), 4);
+  EXPECT_EQ(FrameForValue(7.0, 4), 4);
+  EXPECT_EQ(FrameForValue(-3.0, 4), 1);
+  EXPECT_EQ(FrameForValue(0.9, 1), 1);
+  EXPECT_EQ(FrameForValue(0.9, 0), 1);
+}
+
+TEST_F(BitmapControls, SwitchesStepAndWrapContactsSpringBack) {
+  auto* sw2 = new ISwitchControl(plug.get(), 0, 0, 0, &two);
+  auto* sw3 = new ISwitchControl(plug.get(), 30, 0, 1, &three);
+  auto* contact = new IContactControl(plug.get(), 60, 0, 2, &two);
+  g->AttachControl(sw2);
+  g->AttachControl(sw3);
+  g->AttachControl(contact);
+  AttachAndOpen();
+  std::vector<double> seen2, seen3;
+  for (int i = 0; i < 3; ++i) {
+    g->press(5, 5);
+    g->release(5, 5);
+    seen2.push_back(sw2->GetValue());
+  }
+  for (int i = 0; i < 4; ++i) {
+    g->press(35, 5);
+    g->release(35, 5);
+    seen3.push_back(sw3->GetValue());
+  }
+  EXPECT_EQ(seen2, std::vector<double>({1.0, 0.0, 1.0}));
+  EXPECT_EQ(seen3, std::vector<double>({0.5, 1.0, 0.0, 0.5}));
+  plug->ClearCounts();
+  g->press(65, 5);
+  EXPECT_EQ(contact->GetValue(), 1.0);
+  EXPECT_EQ(plug->GetParam(2)->Value(), 10.0);
+  g->release(200, 150);  // released elsewhere: still the pressed control's
+  EXPECT_EQ(contact->GetValue(), 0.0);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({10.0, 0.0}));
+  // Grayed switches ignore presses.
+  sw2->GrayOut(true);
+  EXPECT_EQ(sw2->GetBlend()->mWeight, 0.5f);
+  const double v = sw2->GetValue();
+  sw2->OnMouseDown(5, 5, nullptr);
+  EXPECT_EQ(sw2->GetValue(), v);
+}
+
+TEST_F(BitmapControls, OverlayShowsFromHalfAndMovesItsMouseArea) {
+  auto* overlay = new IBitmapOverlayControl(plug.get(), 100, 100, 0, &two, IRECT(0, 150, 10, 160));
+  g->AttachControl(overlay);
+  AttachAndOpen();
+  g->SetParameterFromPlug(0, 0.49, true);
+  g->tick();
+  EXPECT_EQ(*overlay->GetTargetRECT(), IRECT(0, 150, 10, 160));
+  EXPECT_EQ(g->screenPixel(105, 105), kPanelColor.Pack());
+  g->SetParameterFromPlug(0, 0.5, true);
+  g->tick();
+  EXPECT_EQ(*overlay->GetTargetRECT(), *overlay->GetRECT());
+  EXPECT_EQ(g->screenPixel(105, 105), windowtest::FrameColor(1));
+}
+
+TEST_F(BitmapControls, RadioButtonsLayOutPressAndDraw) {
+  // Three vertical buttons of 20 x 20 in 100 pixels: 20 pixels apart.
+  auto* radio = new IRadioButtonsControl(plug.get(), IRECT(200, 0, 220, 100), 0, 3, &two);
+  auto* reversed = new IRadioButtonsControl(plug.get(), IRECT(230, 0, 250, 100), 1, 3, &two, kVertical, true);
+  auto* single = new IRadioButtonsControl(plug.get(), IRECT(260, 50, 280, 100), 2, 1, &two);
+  auto* none = new IRadioButtonsControl(plug.get(), IRECT(260, 0, 280, 40), 3, 0, &two);
+  g->AttachControl(radio);
+  g->AttachControl(reversed);
+  g->AttachControl(single);
+  g->AttachControl(none);
+  AttachAndOpen();
+  EXPECT_EQ(radio->GetButtonRECTs()[1], IRECT(200, 40, 220, 60));
+  EXPECT_EQ(radio->GetButtonRECTs()[2], IRECT(200, 80, 220, 100));
+  EXPECT_EQ(reversed->GetButtonRECTs()[0], IRECT(230, 80, 250, 100));
+  EXPECT_EQ(single->GetButtonRECTs()[0], IRECT(260, 50, 280, 70));
+  EXPECT_TRUE(none->GetButtonRECTs().empty());
+
+  g->press(205, 85);
+  EXPECT_EQ(radio->GetValue(), 1.0);
+  g->tick();
+  EXPECT_EQ(g->screenPixel(205, 85), windowtest::FrameColor(1));
+  EXPECT_EQ(g->screenPixel(205, 5), windowtest::FrameColor(0));
+  plug->ClearCounts();
+  g->press(205, 30);  // between two buttons: the unchanged value is pushed again
+  EXPECT_EQ(radio->GetValue(), 1.0);
+  EXPECT_EQ(plug->informs, std::vector<int>({0}));
+  EXPECT_TRUE(plug->changes.empty());
+  g->press(265, 55);
+  EXPECT_EQ(single->GetValue(), 0.0);
+  none->SetValue(0.5);
+  none->OnMouseDown(265, 5, nullptr);
+  EXPECT_EQ(none->GetValue(), 0.5);
+}
+
+TEST_F(BitmapControls, FadersSnapAndKnobsFollowDrags) {
+  // Vertical fader of length 100 with a 10-pixel handle: travel 90.
+  auto* fader = new IFaderControl(plug.get(), 0, 50, 100, 0, &handle);
+  auto* stuck = new IFaderControl(plug.get(), 30, 50, 8, 1, &handle);  // shorter than its handle
+  auto* knob = new IKnobMultiControl(plug.get(), 100, 0, 2, &four);    // 20 x 40
+  auto* flat = new IKnobControl(plug.get(), IRECT(150, 10, 170, 10), 3);
+  g->AttachControl(fader);
+  g->AttachControl(stuck);
+  g->AttachControl(knob);
+  g->AttachControl(flat);
+  AttachAndOpen();
+  g->press(5, 50 + 5);
+  EXPECT_EQ(fader->GetValue(), 1.0);
+  g->drag(5, 50 + 5 + 45);
+  EXPECT_DOUBLE_EQ(fader->GetValue(), 0.5);
+  g->drag(5, 400);
+  EXPECT_EQ(fader->GetValue(), 0.0);
+  g->drag(5, -400);
+  EXPECT_EQ(fader->GetValue(), 1.0);
+  g->release(5, -400);
+  EXPECT_EQ(fader->GetHandleRECT(0.0), IRECT(0, 140, 20, 150));
+  EXPECT_EQ(fader->GetHandleRECT(1.0), IRECT(0, 50, 20, 60));
+  stuck->SetValue(0.25);
+  g->press(35, 52);
+  EXPECT_EQ(stuck->GetValue(), 0.25);
+
+  g->press(105, 20);
+  g->drag(105, 20 - 160);
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 1.0);
+  g->drag(105, 20 - 160 + 800, IMouseMod(true, false, true));  // shift: ten times finer
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.5);
+  g->release(105, 0);
+  g->tick();
+  EXPECT_EQ(g->screenPixel(110, 10), windowtest::FrameColor(2));
+  flat->SetValue(0.3);
+  flat->OnMouseDrag(150, 10, 0, -50, nullptr);
+  EXPECT_EQ(flat->GetValue(), 0.3);
+}
