@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "platform/clock.h"
 
@@ -29,4 +30,15 @@ void DebuggerOutput::printDebugInfo(std::string path, std::string message) {
   const std::string line = timeStamp() + "\t " + message + "\n";
   std::fwrite(line.data(), 1, line.size(), f);
   std::fclose(f);
+}
+
+void DebuggerOutput::logSysExOutMessageByte(std::string path, const unsigned char* data, int length) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string line = "SYSEX OUT:";
+  for (int i = 0; data && i < length; ++i) {
+    line += ' ';
+    line += kHex[data[i] >> 4];
+    line += kHex[data[i] & 0x0F];
+  }
+  printDebugInfo(std::move(path), line);
 }

@@ -12,6 +12,9 @@ class DebuggerOutput {
   // every call. Callers test the enabled flag first: this creates a missing
   // file. Failures are silent.
   static void printDebugInfo(std::string path, std::string message);
+  // Appends one line "SYSEX OUT: " followed by the bytes of a sent message
+  // as two-digit upper-case hexadecimal values separated by blanks.
+  static void logSysExOutMessageByte(std::string path, const unsigned char* data, int length);
   // The time stamp of a line, "%Y-%m-%d.%X" in local time, at most 79 bytes.
   static std::string timeStamp();
 };
