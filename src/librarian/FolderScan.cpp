@@ -1,0 +1,316 @@
+// The folder scan: reads every bank file of the Patches tree into the
+// librarian, splits files of more than one bank, rewrites model 1 material as
+// model 2 banks, moves the sources of both into "Converted Banks" (beside
+// "Patches" in the data folder), builds the folder tree and the category
+// lists, and scans once more when it converted anything.
+//
+// No user file may be lost and no file-system failure may leave the
+// librarian unusable: every Poco call is guarded, every failure is logged and
+// skipped, directory links are not followed, a source is moved only after
+// all of its new banks were written, and never over another file.
+#include <sys/stat.h>
+
+#include <Poco/DirectoryIterator.h>
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "librarian/BankFormats.h"
+#include "librarian/PatchLibrarian.h"
+#include "platform/folders.h"
+
+namespace {
+
+constexpr const char* kLogPrefix = "PATCH LIBRARIAN: ";
+constexpr const char* kConvertedFolderName = "Converted Banks";
+// Files below this many bytes are not read.
+constexpr Poco::File::FileSize kMinimumBankFileSize = 2201;
+// Files above this many bytes are not read (the reader looks at no more).
+constexpr Poco::File::FileSize kLargestBankFileSize = 256u * 1024u * 1024u;
+
+bool isBankExtension(const std::string& ext) {
+  return ext == "mid" || ext == "syx" || ext == "sr2" || ext == "srl";
+}
+
+// The text of an exception for a log line.
+std::string describe(const std::exception& e) {
+  if (const auto* p = dynamic_cast<const Poco::Exception*>(&e)) return p->displayText();
+  return e.what();
+}
+
+// True when anything, a dangling link included, has this name.
+bool nameTaken(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// A path without trailing separators (the root "/" stays as it is).
+std::string withoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  return path;
+}
+
+// Reads a whole file; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, size_t expectedSize, std::vector<uint8_t>& out) {
+  out.clear();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.resize(expectedSize);
+  size_t got = expectedSize ? std::fread(out.data(), 1, expectedSize, f) : 0;
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  out.resize(got);
+  return !failed;
+}
+
+// "<stem> (n)<ext>" for the first n that names nothing in folder.
+std::string freeNameIn(const std::string& folder, const std::string& fileName) {
+  if (!nameTaken(folder + fileName)) return fileName;
+  const size_t dot = fileName.rfind('.');
+  const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+  const std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+  for (int n = 2; n < 100000; ++n) {
+    const std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
+    if (!nameTaken(folder + candidate)) return candidate;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string PatchLibrarian::sourceKey(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return path;
+  return path + '\n' + std::to_string(st.st_size) + '\n' + std::to_string(st.st_mtim.tv_sec) + '.' +
+         std::to_string(st.st_mtim.tv_nsec);
+}
+
+void PatchLibrarian::scanError(const std::string& what, const std::string& path, const std::exception& e) {
+  log(std::string(kLogPrefix) + what + " " + path + ": " + describe(e));
+}
+
+void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector<std::string>* out) {
+  if (!out) return;
+  std::vector<std::string> subFolders;
+  try {
+    for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
+      const std::string path = it.path().toString();
+      try {
+        if (it->isLink()) {
+          if (it->exists() && it->isDirectory()) log(std::string(kLogPrefix) + "skipped folder link " + path);
+          continue;
+        }
+        if (it->isDirectory()) subFolders.push_back(path);
+      } catch (const std::exception& e) {
+        scanError("skipped", path, e);
+      }
+    }
+  } catch (const std::exception& e) {
+    scanError("could not list folder", folder, e);
+  }
+  for (const std::string& sub : subFolders) {
+    buildFolderStructure(sub, out);
+    out->push_back(sub);
+  }
+}
+
+void PatchLibrarian::loadPatchesFromFilesystem(std::string patchesPath) {
+  try {
+    patchesPath = Poco::Path(patchesPath).toString();
+  } catch (const std::exception& e) {
+    scanError("could not read folder", patchesPath, e);
+  }
+  patchesPath = withoutTrailingSeparator(patchesPath);
+  forgetCreatedFiles();
+  // At most one rescan per call: a source that could not be moved is not
+  // converted again (see parseFolderFiles), so the rescan ends the matter.
+  for (int pass = 0;; ++pass) {
+    if (!scanFolders(patchesPath)) return;
+    if (rescanRequested && pass == 0) {
+      log("FOLDER RESCAN INITIATED BY PATCH LIBRARIAN");
+      rescanRequested = false;
+      clearDataStructures(kBankTree);
+      dropFiles(patchFiles);
+      dropFiles(categoryFiles);
+      // The category nodes refer to the category files just dropped; the
+      // repeated scan builds both again.
+      clearDataStructures(kCategoryTree);
+      dropFiles(emptyCategoryFiles);
+      continue;
+    }
+    rescanRequested = false;
+    break;
+  }
+  // The category lists are built anew from the bank files now listed.
+  clearDataStructures(kCategoryTree);
+  dropFiles(categoryFiles);
+  dropFiles(emptyCategoryFiles);
+  createNewCategoryPatchFiles();
+}
+
+bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
+  bool found = false;
+  try {
+    Poco::File root(patchesPath);
+    found = root.exists() && root.isDirectory();
+  } catch (const std::exception& e) {
+    scanError("could not read folder", patchesPath, e);
+  }
+  if (!found) {
+    log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+    return false;
+  }
+
+  folderPaths.clear();
+  buildFolderStructure(patchesPath, &folderPaths);
+  std::sort(folderPaths.begin(), folderPaths.end());
+  folderPaths.push_back(patchesPath);
+
+  std::vector<std::string> entries;
+  for (const std::string& folder : folderPaths) {
+    entries.clear();
+    try {
+      for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
+        if (isBankExtension(fileExtensionLower(it.name()))) entries.push_back(it.path().toString());
+      }
+    } catch (const std::exception& e) {
+      scanError("could not list folder", folder, e);
+      continue;
+    }
+    std::sort(entries.begin(), entries.end());
+
+    // Depth below the Patches folder: the separators after its path.
+    const int depth = folder.size() > patchesPath.size()
+                          ? static_cast<int>(std::count(folder.begin() + static_cast<std::ptrdiff_t>(patchesPath.size()),
+                                                        folder.end(), '/'))
+                          : 0;
+    for (const std::string& path : entries) {
+      try {
+        Poco::File entry(path);
+        if (!entry.isFile() || entry.getSize() < kMinimumBankFileSize) continue;
+        PatchFile* file = parseFolderFiles(entry, Poco::Path(path), depth, 0, 1,
+                                           fileExtensionLower(Poco::Path(path).getFileName()));
+        if (file) createFolderFilesStructure(file, file->folderPath);
+      } catch (const std::exception& e) {
+        scanError("skipped", path, e);
+      }
+    }
+  }
+  return true;
+}
+
+PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, int depth, int folderIndex, int,
+                                            std::string ext) {
+  fileSplit = false;
+  fileConverted = false;
+  if (ext == "srl") return nullptr;
+
+  const std::string fullPath = entry.path();
+  auto file = std::make_unique<PatchFile>();
+  file->fileName = path.getFileName();
+  file->folderPath = withoutTrailingSeparator(path.parent().toString());
+  const int dirs = path.depth();
+  for (int i = std::max(0, dirs - depth - 1); i < dirs; ++i) file->folderNames.push_back(path.directory(i));
+  file->folderName = file->folderNames.empty() ? std::string() : file->folderNames.back();
+  file->folderIndex = folderIndex;
+
+  log(std::string(kLogPrefix) + "loaded file " + fullPath);
+
+  // A source converted before whose move failed: its new bank is on disk
+  // already and is listed in its stead; reading it again would convert and
+  // write it once more on every scan.
+  if (unmovableSources.count(sourceKey(fullPath))) {
+    log(std::string(kLogPrefix) + "skipped file " + fullPath +
+        " because it was converted before and could not be moved to " + kConvertedFolderName);
+    return nullptr;
+  }
+
+  const Poco::File::FileSize size = entry.getSize();
+  if (size > kLargestBankFileSize) {
+    log(std::string(kLogPrefix) + "skipped file " + fullPath + " because it is too large");
+    return nullptr;
+  }
+  std::vector<uint8_t> bytes;
+  if (!readWholeFile(fullPath, static_cast<size_t>(size), bytes))
+    log(std::string(kLogPrefix) + "could not read file " + fullPath);
+  loadFromChunk(bytes, file.get());
+  bytes = {};
+  if (file->patches.empty()) {
+    fileConverted = false;
+    return nullptr;
+  }
+
+  PatchFile* listed = nullptr;
+  bool allWritten = true;
+  if (file->patches.size() > static_cast<size_t>(kBankSize)) {
+    splitBankCount = static_cast<int>(file->patches.size() / kBankSize);
+    fileSplit = true;
+    splitSeen = true;
+    for (int bank = -1; bank < splitBankCount; ++bank) {
+      const size_t before = patchFiles.size();
+      if (!createNewPatchFile(file.get(), file->folderName, file->fileName, fullPath, folderIndex, bank)) {
+        allWritten = false;
+        continue;
+      }
+      // The new banks take their place in the folder tree at once.
+      for (size_t i = before; i < patchFiles.size(); ++i) createFolderFilesStructure(patchFiles[i].get());
+    }
+  } else {
+    makeExactBank(file.get());
+    listed = file.get();
+    patchFiles.push_back(std::move(file));
+  }
+
+  const bool converted = fileConverted;
+  if (converted && !fileSplit) {
+    // The converted bank is written as a raw model 2 bank beside its source
+    // (the writer names it after the source while fileConverted is set).
+    allWritten = createNewPatchFile(listed, listed->folderName, listed->fileName, fullPath, folderIndex, -1);
+  }
+  fileConverted = false;
+  if (!converted && !fileSplit) return listed;
+
+  if (!allWritten) {
+    // The source stays where it is; what was read is listed.
+    log(std::string(kLogPrefix) + "could not write the new banks of " + fullPath + "; the file stays in place");
+    return fileSplit ? nullptr : listed;
+  }
+  if (converted) rescanRequested = true;
+  if (!moveToConvertedBanks(fullPath, path.getFileName())) unmovableSources.insert(sourceKey(fullPath));
+  return nullptr;
+}
+
+bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& fileName) {
+  const std::string folder = platform::withTrailingSlash(platform::dataFolder()) + kConvertedFolderName + "/";
+  try {
+    Poco::File target(folder);
+    target.createDirectories();
+    if (!target.isDirectory()) throw Poco::FileExistsException("not a folder", folder);
+    const std::string name = freeNameIn(folder, fileName);
+    if (name.empty()) {
+      log(std::string(kLogPrefix) + "could not move file " + fileName + ": no free name in " + kConvertedFolderName);
+      return false;
+    }
+    Poco::File(sourcePath).moveTo(folder + name, Poco::File::OPT_FAIL_ON_OVERWRITE);
+  } catch (const std::exception& e) {
+    scanError("could not move file", sourcePath, e);
+    return false;
+  }
+  log(std::string(kLogPrefix) + "moved file " + fileName + " because it is not Sorrel 1 standard formatted!");
+  return true;
+}
+
+void PatchLibrarian::initBankFilesOnDiscard(std::string patchesPath) {
+  dropFiles(patchFiles);
+  dropFiles(searchFiles);
+  dropFiles(categoryFiles);
+  dropFiles(emptyCategoryFiles);
+  for (int kind = 0; kind <= 3; ++kind) clearDataStructures(kind);
+  loadPatchesFromFilesystem(std::move(patchesPath));
+}

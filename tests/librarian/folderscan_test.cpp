@@ -1,0 +1,393 @@
+// The folder scan on data folders built by the tests: order and size rules,
+// splits, conversions and moves, the log lines, the rescan, and the promise
+// that no user file is lost whatever the file system does.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "librarian/BankFormats.h"
+#include "librarian/PatchLibrarian.h"
+#include "platform/folders.h"
+#include "support_banks.h"
+#include "testsupport.h"
+
+namespace fs = std::filesystem;
+using banks::Bytes;
+
+namespace {
+
+// A data folder with a "Patches" folder, and a librarian whose log lines
+// are collected.
+struct ScanFixture {
+  testsupport::ScopedFolders folders;
+  std::string data = folders.data();
+  std::string patches = data + "Patches";
+  std::string converted = data + "Converted Banks/";
+  std::vector<std::string> lines;
+  PatchLibrarian lib;
+
+  ScanFixture() {
+    fs::create_directories(patches);
+    lib.hooks.logLine = [this](const std::string& l) { lines.push_back(l); };
+  }
+
+  std::string put(const std::string& rel, const Bytes& bytes) {
+    const std::string path = patches + "/" + rel;
+    fs::create_directories(fs::path(path).parent_path());
+    EXPECT_TRUE(testsupport::writeFile(path, bytes));
+    return path;
+  }
+
+  void scan() { lib.loadPatchesFromFilesystem(patches); }
+
+  std::vector<std::string> listedNames() const {
+    std::vector<std::string> v;
+    for (const auto& f : lib.patchFiles) v.push_back(f->fileName);
+    return v;
+  }
+
+  size_t count(const std::string& line) const { return static_cast<size_t>(std::count(lines.begin(), lines.end(), line)); }
+};
+
+std::string loaded(const std::string& path) { return "PATCH LIBRARIAN: loaded file " + path; }
+std::string moved(const std::string& name) {
+  return "PATCH LIBRARIAN: moved file " + name + " because it is not Sorrel 1 standard formatted!";
+}
+const std::string kRescanLine = "FOLDER RESCAN INITIATED BY PATCH LIBRARIAN";
+
+// A raw bank of n model 2 dumps with names "<prefix> nn".
+Bytes bankOf(int n, int seed = 0) { return banks::rawBank(banks::namedDumps(n, seed)); }
+
+// A raw bank of n model 1 dumps of 91 bytes (name and category included).
+Bytes model1Bank(int n) {
+  std::vector<Bytes> dumps;
+  for (int i = 0; i < n; ++i) dumps.push_back(banks::model1Dump(91, i));
+  return banks::rawBank(dumps);
+}
+
+// Every regular file below root (links not followed), path to content.
+std::map<std::string, Bytes> snapshot(const std::string& root) {
+  std::map<std::string, Bytes> out;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_symlink(ec)) continue;
+    if (it->is_regular_file(ec)) out[it->path().string()] = testsupport::readFile(it->path().string());
+  }
+  return out;
+}
+
+// Every content of before is found again somewhere in after.
+void expectNothingLost(const std::map<std::string, Bytes>& before, const std::map<std::string, Bytes>& after) {
+  std::multiset<Bytes> contents;
+  for (const auto& [path, bytes] : after) contents.insert(bytes);
+  for (const auto& [path, bytes] : before) {
+    auto it = contents.find(bytes);
+    EXPECT_TRUE(it != contents.end()) << "lost: " << path;
+    if (it != contents.end()) contents.erase(it);
+  }
+}
+
+// Every listed bank holds exactly 100 patches, every tree entry refers to a
+// listed file, and the lists can be searched and rebuilt.
+void expectUsable(PatchLibrarian& lib) {
+  std::set<const PatchFile*> listed;
+  for (const auto& f : lib.patchFiles) {
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->patches.size(), 100u) << f->fileName;
+    listed.insert(f.get());
+  }
+  for (const auto& top : lib.bankFolders) {
+    for (const PatchFile* f : top->files) EXPECT_TRUE(listed.count(f));
+    for (const auto& sub : top->subFolders) {
+      for (const PatchFile* f : sub.files) EXPECT_TRUE(listed.count(f));
+      for (const auto& third : sub.subFolders)
+        for (const PatchFile* f : third.files) EXPECT_TRUE(listed.count(f));
+    }
+  }
+  EXPECT_EQ(lib.categoryFolders.size(), 20u);
+  lib.createNewSearchPatchFiles("PATCH");
+  lib.createNewSearchPatchFiles("  ");
+}
+
+// Lowers the largest file this process may write, so that writing a bank
+// fails part-way (permission bits do not stop root; this limit does).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit lim = m_old;
+    lim.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    signal(SIGXFSZ, m_oldHandler);
+  }
+
+ private:
+  rlimit m_old{};
+  sighandler_t m_oldHandler{};
+};
+
+}  // namespace
+
+TEST(FolderScan, OrderSizeAndExtensionRules) {
+  ScanFixture t;
+  Bytes small = bankOf(16);  // 2192 bytes
+  Bytes at2200 = small, at2201 = small;
+  at2200.resize(2200, 0x01);
+  at2201.resize(2201, 0x01);
+  const std::string r = t.put("r.syx", bankOf(100, 1));
+  const std::string b = t.put("b/x.mid", banks::midiBank(banks::namedDumps(100, 2)));
+  const std::string B = t.put("B/y.SYX", at2201);
+  const std::string A = t.put("A/z.sr2", bankOf(17, 3));
+  const std::string AX = t.put("A/X/deep.syx", bankOf(20, 4));
+  t.put("A/too small.syx", at2200);
+  t.put("A/other.txt", bankOf(100));
+  t.put("A/noext", bankOf(100));
+  t.put("old.srl", bankOf(100));
+  fs::create_directories(t.patches + "/folder.syx");
+  t.put("C/garbage.syx", Bytes(5000, 0x42));
+
+  t.scan();
+  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(A), loaded(AX), loaded(B), loaded(t.patches + "/C/garbage.syx"),
+                                               loaded(b), loaded(r)}));
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"z.sr2", "deep.syx", "y.SYX", "x.mid", "r.syx"}));
+  EXPECT_EQ(t.lib.folderPaths.back(), t.patches);
+  expectUsable(t.lib);
+
+  const PatchFile& deep = *t.lib.patchFiles[1];
+  EXPECT_EQ(deep.folderName, "X");
+  EXPECT_EQ(deep.folderNames, (std::vector<std::string>{"Patches", "A", "X"}));
+  EXPECT_EQ(deep.folderPath, t.patches + "/A/X");
+  EXPECT_EQ(deep.patches[19].name, banks::patchName(19));
+  EXPECT_EQ(deep.patches[20].name, "INIT          ");
+  EXPECT_EQ(t.lib.patchFiles[4]->folderNames, (std::vector<std::string>{"Patches"}));
+
+  // Tree: A (with X below it), B, b, then "Patches".
+  ASSERT_EQ(t.lib.bankFolders.size(), 4u);
+  EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].name, "A");
+  EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].subFolders[0].name, "X");
+  EXPECT_EQ(t.lib.bankFolders[3]->name, "Patches");
+  EXPECT_FALSE(fs::exists(t.converted));
+
+  // The category lists were built from the scanned banks.
+  size_t categorised = 0;
+  for (const auto& f : t.lib.categoryFiles) categorised += f->patches.size();
+  EXPECT_GT(categorised, 0u);
+}
+
+TEST(FolderScan, MissingPatchesFolderWritesOneLineAndLoadsNothing) {
+  ScanFixture t;
+  fs::remove_all(t.patches);
+  t.scan();
+  EXPECT_EQ(t.lines, (std::vector<std::string>{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."}));
+  EXPECT_TRUE(t.lib.patchFiles.empty());
+  EXPECT_TRUE(t.lib.categoryFolders.empty());
+
+  // A file where the folder should be counts as missing as well.
+  testsupport::writeFile(t.patches, bankOf(100));
+  t.lines.clear();
+  t.scan();
+  EXPECT_EQ(t.lines.size(), 1u);
+  EXPECT_TRUE(t.lib.patchFiles.empty());
+}
+
+TEST(FolderScan, LargeFilesAreSplitAndTheirSourcesMoved) {
+  ScanFixture t;
+  const Bytes big = bankOf(250, 7);
+  const Bytes two = bankOf(200, 9);
+  const std::string bigPath = t.put("S/big.syx", big);
+  t.put("S/two.mid", banks::midiBank(banks::namedDumps(200, 9)));
+  t.scan();
+
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "big Singles 3.sr2",
+                                                       "two Singles 1.sr2", "two Singles 2.sr2"}));
+  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(bigPath), moved("big.syx"), loaded(t.patches + "/S/two.mid"),
+                                               moved("two.mid")}));
+  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), big);
+  EXPECT_FALSE(fs::exists(bigPath));
+  EXPECT_FALSE(fs::exists(t.patches + "/S/two.mid"));
+  EXPECT_EQ(fs::file_size(t.patches + "/S/big Singles 3.sr2"), static_cast<uintmax_t>(kRawBankBytes));
+  EXPECT_FALSE(fs::exists(t.patches + "/S/two Singles 3.sr2"));
+  expectUsable(t.lib);
+  // The third bank holds the last 50 patches and 50 init sounds.
+  const PatchFile& third = *t.lib.patchFiles[2];
+  EXPECT_EQ(third.patches[0].messages[0], banks::asRead(banks::namedDumps(250, 7)[200]));
+  // The new banks are in the folder tree at once.
+  ASSERT_EQ(t.lib.bankFolders.size(), 1u);
+  EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].files.size(), 5u);
+
+  // A later scan reads the written banks like any other.
+  t.lines.clear();
+  t.lib.initBankFilesOnDiscard(t.patches);
+  EXPECT_EQ(t.listedNames().size(), 5u);
+  EXPECT_EQ(t.lib.patchFiles[0]->patches[0].name, banks::patchName(0));
+  EXPECT_EQ(t.count(kRescanLine), 0u);
+}
+
+TEST(FolderScan, ConversionWritesAModel2BankMovesTheSourceAndRescansOnce) {
+  ScanFixture t;
+  const Bytes old = model1Bank(30);
+  const std::string a = t.put("A/a.syx", bankOf(100, 1));
+  const std::string src = t.put("M/old.syx", old);
+  const std::string z = t.put("z.syx", bankOf(100, 2));
+  t.scan();
+
+  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(a), loaded(src), moved("old.syx"), loaded(z), kRescanLine,
+                                               loaded(a), loaded(t.patches + "/M/old.sr2"), loaded(z)}));
+  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), old);
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"a.syx", "old.sr2", "z.syx"}));
+  const PatchFile& conv = *t.lib.patchFiles[1];
+  EXPECT_EQ(conv.patches[0].messages[0].size(), 137u);
+  EXPECT_EQ(conv.patches[0].messages[0][2], 0x16);
+  EXPECT_EQ(conv.patches[30].name, "INIT          ");
+  EXPECT_EQ(fs::file_size(t.patches + "/M/old.sr2"), static_cast<uintmax_t>(kRawBankBytes));
+  expectUsable(t.lib);
+  EXPECT_EQ(t.lib.bankFolders.size(), 3u);
+}
+
+TEST(FolderScan, ConvertedSourceTakesAFreeNameInConvertedBanks) {
+  ScanFixture t;
+  fs::create_directories(t.converted);
+  const Bytes theirs = {1, 2, 3};
+  testsupport::writeFile(t.converted + "old.syx", theirs);
+  const Bytes old = model1Bank(30);
+  t.put("old.syx", old);
+  t.scan();
+  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), theirs);
+  EXPECT_EQ(testsupport::readFile(t.converted + "old (2).syx"), old);
+  EXPECT_EQ(t.count(moved("old.syx")), 1u);
+}
+
+TEST(FolderScan, FilesWithoutUsableRecordsAreNeitherListedNorMoved) {
+  ScanFixture t;
+  Bytes junk(3000, 0x3E);  // maker bytes without a valid model byte
+  const std::string p = t.put("junk.syx", junk);
+  t.scan();
+  EXPECT_TRUE(t.lib.patchFiles.empty());
+  EXPECT_EQ(testsupport::readFile(p), junk);
+  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(p)}));
+}
+
+TEST(FolderScan, DiscardRebuildsEveryListFromTheDisk) {
+  ScanFixture t;
+  t.put("a.syx", bankOf(100, 1));
+  t.scan();
+  t.lib.createNewSearchPatchFiles("PATCH");
+  ASSERT_FALSE(t.lib.searchFiles.empty());
+  t.put("b.syx", bankOf(100, 2));
+  t.lib.initBankFilesOnDiscard(t.patches + "/");  // a trailing separator is ignored
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"a.syx", "b.syx"}));
+  EXPECT_TRUE(t.lib.searchFiles.empty());
+  EXPECT_TRUE(t.lib.searchFolders.empty());
+  EXPECT_EQ(t.lib.categoryFolders.size(), 20u);
+  EXPECT_EQ(t.lib.bankFolders.size(), 1u);
+  EXPECT_EQ(t.lib.patchFiles[1]->folderNames, (std::vector<std::string>{"Patches"}));
+  t.lib.releaseDroppedFiles();
+  expectUsable(t.lib);
+}
+
+TEST(FolderScan, ConvertedBanksThatCannotBeCreatedKeepsTheSourceAndScansOnce) {
+  ScanFixture t;
+  // A file where the "Converted Banks" folder must go: every move fails.
+  testsupport::writeFile(t.data + "Converted Banks", std::string("in the way"));
+  const Bytes old = model1Bank(30);
+  const std::string src = t.put("old.syx", old);
+  const Bytes big = bankOf(150, 3);
+  const std::string bigPath = t.put("big.syx", big);
+  t.scan();
+
+  EXPECT_EQ(testsupport::readFile(src), old);
+  EXPECT_EQ(testsupport::readFile(bigPath), big);
+  EXPECT_EQ(t.count(kRescanLine), 1u);
+  EXPECT_EQ(t.count(moved("old.syx")), 0u);
+  // The banks written from them are listed; the sources are not read again.
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
+  expectUsable(t.lib);
+
+  // Nor on later scans: no further bank is written.
+  t.lib.initBankFilesOnDiscard(t.patches);
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
+  size_t files = 0;
+  for (auto& e : fs::directory_iterator(t.patches)) files += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 5u);
+}
+
+TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
+  ScanFixture t;
+  const Bytes old = model1Bank(30);
+  const std::string src = t.put("old.syx", old);
+  const Bytes big = bankOf(150, 3);
+  const std::string bigPath = t.put("big.syx", big);
+  {
+    FileSizeLimit limit(4096);  // a bank of 13,700 bytes cannot be written
+    t.scan();
+  }
+  EXPECT_EQ(testsupport::readFile(src), old);
+  EXPECT_EQ(testsupport::readFile(bigPath), big);
+  EXPECT_FALSE(fs::exists(t.converted));
+  EXPECT_FALSE(fs::exists(t.patches + "/old.sr2"));
+  EXPECT_EQ(t.count(kRescanLine), 0u);
+  // The converted bank is listed from memory under its own name.
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"old.syx"}));
+  EXPECT_EQ(t.lib.patchFiles[0]->patches[0].messages[0][2], 0x16);
+  expectUsable(t.lib);
+}
+
+TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
+  ScanFixture t;
+  t.put("A/a.syx", bankOf(100, 1));
+  t.put("A/model1.syx", model1Bank(40));
+  t.put("A/big.syx", bankOf(130, 2));
+  // A folder that cannot be written (for users other than root).
+  t.put("RO/ro.syx", model1Bank(35));
+  t.put("RO/ro big.syx", bankOf(120, 3));
+  // A file that cannot be read (for users other than root), a dangling
+  // link, a pipe and a folder under bank names.
+  t.put("U/unreadable.syx", bankOf(100, 4));
+  fs::create_symlink(t.patches + "/nowhere.syx", t.patches + "/U/dangling.syx");
+  mkfifo((t.patches + "/U/pipe.syx").c_str(), 0644);
+  // Directory links back into the tree and to its parent.
+  fs::create_directory_symlink(t.patches, t.patches + "/A/loop");
+  fs::create_directory_symlink(t.data, t.patches + "/up");
+  // A name already taken in "Converted Banks".
+  fs::create_directories(t.converted);
+  testsupport::writeFile(t.converted + "model1.syx", std::string("earlier file"));
+  t.put("Z/model1.syx", model1Bank(33));
+
+  const auto before = snapshot(t.data);
+  chmod((t.patches + "/RO").c_str(), 0555);
+  chmod((t.patches + "/U/unreadable.syx").c_str(), 0);
+  t.scan();
+  {
+    // A second tree state, scanned while writes fail part-way.
+    t.put("W/w.syx", model1Bank(31));
+    t.put("W/w big.syx", bankOf(140, 6));
+    chmod((t.patches + "/U/unreadable.syx").c_str(), 0644);
+    const auto before2 = snapshot(t.data);
+    chmod((t.patches + "/U/unreadable.syx").c_str(), 0);
+    FileSizeLimit limit(4096);
+    t.lib.initBankFilesOnDiscard(t.patches);
+    expectNothingLost(before2, snapshot(t.data));
+  }
+  chmod((t.patches + "/U/unreadable.syx").c_str(), 0644);
+  expectNothingLost(before, snapshot(t.data));
+  EXPECT_LE(t.count(kRescanLine), 2u);  // at most one per scan call
+  for (const std::string& l : t.lines)
+    EXPECT_TRUE(l.rfind("PATCH LIBRARIAN: ", 0) == 0 || l == kRescanLine) << l;
+  EXPECT_FALSE(t.lib.patchFiles.empty());
+  t.lib.releaseDroppedFiles();
+  expectUsable(t.lib);
+  chmod((t.patches + "/RO").c_str(), 0755);
+}
