@@ -195,8 +195,6 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx_, int dsty_
 
   const double xstep = static_cast<double>(srcw / static_cast<float>(dstw));
   const double ystep = static_cast<double>(srch / static_cast<float>(dsth));
-  if (mirrorX) srcx = static_cast<float>(srcx + xstep);
-  if (mirrorY) srcy = static_cast<float>(srcy + ystep);
 
   if (dstx < 0) {
     srcx -= static_cast<float>(static_cast<double>(dstx) * xstep);
@@ -214,7 +212,11 @@ void RAST_ScaledBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx_, int dsty_
   if (dstw < 1 || dsth < 1) return;
 
   const double fdx = xstep * 65536.0, fdy = ystep * 65536.0;
-  const double fx0 = static_cast<double>(srcx) * 65536.0, fy0 = static_cast<double>(srcy) * 65536.0;
+  // A mirrored axis samples from one step before its end (srcx + srcw - |step|);
+  // its read bounds below still run to the end.
+  const float startX = mirrorX ? static_cast<float>(srcx + xstep) : srcx;
+  const float startY = mirrorY ? static_cast<float>(srcy + ystep) : srcy;
+  const double fx0 = static_cast<double>(startX) * 65536.0, fy0 = static_cast<double>(startY) * 65536.0;
   if (!fitsInt(fdx) || !fitsInt(fdy) || !fitsInt(fx0) || !fitsInt(fy0)) return;
   int64_t dx = static_cast<int>(fdx), dy = static_cast<int>(fdy);
   int64_t x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);

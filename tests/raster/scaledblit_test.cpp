@@ -1,0 +1,263 @@
+// The scaled blit's sampling rules on small bitmaps, mirroring, clipping and
+// random parameters under the sanitizer.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "raster/blit.h"
+#include "rastertest.h"
+
+using rastertest::TestBitmap;
+
+namespace {
+
+RAST_pixel splat(int v) { return RAST_RGBA(v, v, v, v); }
+
+TestBitmap row(std::initializer_list<RAST_pixel> px) {
+  TestBitmap b(static_cast<int>(px.size()), 1);
+  int x = 0;
+  for (RAST_pixel p : px) b.at(x++, 0) = p;
+  return b;
+}
+
+// Channel-wise average of the listed pixels, truncated.
+RAST_pixel average(std::initializer_list<RAST_pixel> px) {
+  int sum[4] = {0, 0, 0, 0};
+  for (RAST_pixel p : px)
+    for (int k = 0; k < 4; ++k) sum[k] += (p >> (8 * k)) & 0xff;
+  const int n = static_cast<int>(px.size());
+  return RAST_RGBA(sum[1] / n, sum[2] / n, sum[3] / n, sum[0] / n);
+}
+
+constexpr int kBilinear = RAST_BLIT_FILTER_BILINEAR;
+
+}  // namespace
+
+TEST(ScaledBlit, NothingDrawnCases) {
+  TestBitmap src(4, 4), dest(4, 4);
+  std::mt19937 rng(1);
+  src.fillRandom(rng);
+  dest.fillRandom(rng);
+  const auto before = dest.logical();
+  RAST_ScaledBlit(&dest, &src, 0, 0, 0, 4, 0, 0, 2, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 2, 2, 0.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 2, 2, 0.003f, kBilinear);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 0xfc);  // channel copy needs no scaling
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 6);
+  RAST_ScaledBlit(&dest, &src, 0, 0, -4, 4, 0, 0, -4, 4, 1.0f, 0);  // equal negative sizes: empty plain blit
+  RAST_ScaledBlit(nullptr, &src, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, nullptr, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 0);
+  RAST_MemBitmap empty;
+  RAST_ScaledBlit(&dest, &empty, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 0);
+  EXPECT_EQ(dest.logical(), before);
+}
+
+TEST(ScaledBlit, UnscaledShortcutAndItsFilterCondition) {
+  const TestBitmap src = row({splat(9), splat(9), splat(9), splat(0), splat(255), splat(255)});
+  {
+    TestBitmap s = src, dest(2, 1);
+    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.2f, 0, 2, 1, 1.0f, 0);  // plain blit from x 3
+    EXPECT_EQ(dest.at(0, 0), splat(0));
+    EXPECT_EQ(dest.at(1, 0), splat(255));
+  }
+  {
+    TestBitmap s = src, dest(2, 1);
+    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.2f, 0, 2, 1, 1.0f, kBilinear);  // fraction 13107
+    EXPECT_EQ(dest.at(0, 0), splat((255 * 13107) >> 16));
+    EXPECT_EQ(dest.at(1, 0), splat(255));
+  }
+  {
+    TestBitmap s = src, dest(2, 1);
+    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.02f, 0, 2, 1, 1.0f, kBilinear);  // near whole: plain from 3
+    EXPECT_EQ(dest.at(0, 0), splat(0));
+    EXPECT_EQ(dest.at(1, 0), splat(255));
+  }
+  {
+    TestBitmap s(5, 4), dest(5, 4);
+    std::mt19937 rng(2);
+    s.fillRandom(rng);
+    RAST_ScaledBlit(&dest, &s, 0, 0, 5, 4, 0, 0, 5, 4, 1.0f, kBilinear);  // the image-cache call at scale 1
+    EXPECT_EQ(dest.logical(), s.logical());
+  }
+}
+
+TEST(ScaledBlit, BilinearEnlargement) {
+  const RAST_pixel A = RAST_RGBA(10, 200, 31, 255), B = RAST_RGBA(250, 0, 101, 3);
+  TestBitmap src = row({A, B}), dest(4, 1);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 1, 0, 0, 2, 1, 1.0f, kBilinear);
+  EXPECT_EQ(dest.at(0, 0), A);
+  EXPECT_EQ(dest.at(1, 0), average({A, B}));
+  EXPECT_EQ(dest.at(2, 0), B);
+  EXPECT_EQ(dest.at(3, 0), B);
+
+  // Two dimensions: the inner weights of all four neighbours.
+  TestBitmap sq(2, 2), out(4, 4);
+  sq.at(0, 0) = splat(0);
+  sq.at(1, 0) = splat(100);
+  sq.at(0, 1) = splat(200);
+  sq.at(1, 1) = splat(40);
+  RAST_ScaledBlit(&out, &sq, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, kBilinear);
+  // (0.5, 0.5): each weight 16384
+  EXPECT_EQ(out.at(1, 1), splat((0 + 100 + 200 + 40) / 4));
+  // (0.5, 0) on the inner row's top: P and R only
+  EXPECT_EQ(out.at(1, 0), splat(50));
+  // last column, inner row (1, 0.5): P and D
+  EXPECT_EQ(out.at(2, 1), splat((100 + 40) / 2));
+  // last row and column
+  EXPECT_EQ(out.at(3, 3), splat(40));
+}
+
+TEST(ScaledBlit, BoxFilteredReduction) {
+  TestBitmap src(4, 4), dest(2, 2);
+  std::mt19937 rng(3);
+  src.fillRandom(rng);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 2, 2, 0, 0, 4, 4, 1.0f, kBilinear);
+  EXPECT_EQ(dest.at(0, 0), average({src.at(0, 0), src.at(1, 0), src.at(0, 1), src.at(1, 1)}));
+  EXPECT_EQ(dest.at(1, 1), average({src.at(1, 1), src.at(2, 1), src.at(3, 1), src.at(1, 2), src.at(2, 2), src.at(3, 2),
+                                    src.at(1, 3), src.at(2, 3), src.at(3, 3)}));
+
+  // A step above 3 takes the 5 x 5 box.
+  TestBitmap big(10, 10), small(2, 2);
+  big.fillRandom(rng);
+  RAST_ScaledBlit(&small, &big, 0, 0, 2, 2, 0, 0, 10, 10, 1.0f, kBilinear);
+  auto boxAt = [&](int cx, int cy) {
+    int sum[4] = {0, 0, 0, 0}, n = 0;
+    for (int y = cy - 2; y <= cy + 2; ++y)
+      for (int x = cx - 2; x <= cx + 2; ++x) {
+        if (x < 0 || y < 0 || x >= 10 || y >= 10) continue;
+        for (int k = 0; k < 4; ++k) sum[k] += (big.at(x, y) >> (8 * k)) & 0xff;
+        ++n;
+      }
+    return RAST_RGBA(sum[1] / n, sum[2] / n, sum[3] / n, sum[0] / n);
+  };
+  EXPECT_EQ(small.at(0, 0), boxAt(0, 0));
+  EXPECT_EQ(small.at(1, 1), boxAt(5, 5));
+  EXPECT_EQ(small.at(1, 0), boxAt(5, 0));
+
+  // A reduction by 1.5 samples bilinearly: (1.5, 1.5) mixes four pixels.
+  TestBitmap six(6, 6), four(4, 4);
+  six.fillRandom(rng);
+  RAST_ScaledBlit(&four, &six, 0, 0, 4, 4, 0, 0, 6, 6, 1.0f, kBilinear);
+  EXPECT_EQ(four.at(1, 1), average({six.at(1, 1), six.at(2, 1), six.at(1, 2), six.at(2, 2)}));
+  // Without the filter the reduction samples the nearest pixel.
+  TestBitmap near(2, 2);
+  RAST_ScaledBlit(&near, &src, 0, 0, 2, 2, 0, 0, 4, 4, 1.0f, 0);
+  EXPECT_EQ(near.at(1, 1), src.at(2, 2));
+}
+
+TEST(ScaledBlit, NearestFastPathsAndWeights) {
+  TestBitmap src(2, 2), d1(4, 4), d2(4, 4), d3(4, 4);
+  std::mt19937 rng(4);
+  src.fillRandom(rng);
+  d1.fillRandom(rng);
+  d2 = d1;
+  d3 = d1;
+  const TestBitmap orig = d1;
+  RAST_ScaledBlit(&d1, &src, 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, 0);
+  RAST_ScaledBlit(&d2, &src, 0, 0, 4, 4, 0, 0, 2, 2, 0.5f, 0);
+  RAST_ScaledBlit(&d3, &src, 0, 0, 4, 4, 0, 0, 2, 2, 0.75f, 0);
+  TestBitmap o = orig;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const RAST_pixel s = src.at(x / 2, y / 2);
+      EXPECT_EQ(d1.at(x, y), s);
+      EXPECT_EQ(d2.at(x, y), _RAST_CombinePixelsHalfMixFAST::mix(o.at(x, y), s));
+      EXPECT_EQ(d3.at(x, y), rastertest::combine<_RAST_CombinePixelsCopyNoClamp>(o.at(x, y), s, 192));
+    }
+}
+
+TEST(ScaledBlit, MirroringGivesTheExactReverse) {
+  std::mt19937 rng(5);
+  struct Case {
+    int sw, dw;
+    int filter;
+  } cases[] = {{8, 4, 0}, {4, 8, 0}, {3, 6, 0}, {4, 8, kBilinear}, {8, 4, kBilinear}, {5, 5, kBilinear}};
+  for (const Case& c : cases) {
+    TestBitmap src(c.sw, 3);
+    src.fillRandom(rng);
+    TestBitmap plain(c.dw, 3), mirrored(c.dw, 3);
+    RAST_ScaledBlit(&plain, &src, 0, 0, c.dw, 3, 0, 0, static_cast<float>(c.sw), 3, 1.0f, c.filter);
+    RAST_ScaledBlit(&mirrored, &src, c.dw, 0, -c.dw, 3, 0, 0, static_cast<float>(c.sw), 3, 1.0f, c.filter);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < c.dw; ++x)
+        ASSERT_EQ(mirrored.at(x, y), plain.at(c.dw - 1 - x, y)) << c.sw << "->" << c.dw << " " << x;
+    // vertically as well
+    TestBitmap vplain(3, c.dw), vmirrored(3, c.dw), tall(3, c.sw);
+    tall.fillRandom(rng);
+    RAST_ScaledBlit(&vplain, &tall, 0, 0, 3, c.dw, 0, 0, 3, static_cast<float>(c.sw), 1.0f, c.filter);
+    RAST_ScaledBlit(&vmirrored, &tall, 0, c.dw, 3, -c.dw, 0, 0, 3, static_cast<float>(c.sw), 1.0f, c.filter);
+    for (int y = 0; y < c.dw; ++y)
+      for (int x = 0; x < 3; ++x) ASSERT_EQ(vmirrored.at(x, y), vplain.at(x, c.dw - 1 - y));
+  }
+}
+
+TEST(ScaledBlit, BackwardStepLeftOfZeroSamplesPixelZero) {
+  const RAST_pixel A = splat(0), B = splat(200), keep = 0x12345678u;
+  TestBitmap src = row({A, B}), dest(4, 1);
+  for (int x = 0; x < 4; ++x) dest.at(x, 0) = keep;
+  // X = 1.25, 0.5, -0.25, -1.0
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 1, 1.25f, 0, -3, 1, 1.0f, kBilinear);
+  EXPECT_EQ(dest.at(0, 0), B);
+  EXPECT_EQ(dest.at(1, 0), splat(100));
+  EXPECT_EQ(dest.at(2, 0), A);  // not a mix with the right neighbour
+  EXPECT_EQ(dest.at(3, 0), keep);
+}
+
+TEST(ScaledBlit, FlippedBitmapsSampleLogicalRows) {
+  std::mt19937 rng(6);
+  for (int filter : {0, kBilinear}) {
+    TestBitmap s(5, 7, 6, false), sf(5, 7, 5, true);
+    s.fillRandom(rng);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 5; ++x) sf.at(x, y) = s.at(x, y);
+    TestBitmap d(9, 4, 9, false), df(9, 4, 10, true);
+    RAST_ScaledBlit(&d, &s, -1, 0, 10, 4, 0.5f, 0.25f, 4.5f, 6.5f, 0.8f, filter | 0x10000);
+    RAST_ScaledBlit(&df, &sf, -1, 0, 10, 4, 0.5f, 0.25f, 4.5f, 6.5f, 0.8f, filter | 0x10000);
+    EXPECT_EQ(d.logical(), df.logical());
+    EXPECT_TRUE(df.paddingIntact());
+  }
+}
+
+TEST(ScaledBlit, OutOfRangeValuesDrawNothing) {
+  TestBitmap src(4, 4), dest(4, 4);
+  std::mt19937 rng(7);
+  src.fillRandom(rng);
+  dest.fillRandom(rng);
+  const auto before = dest.logical();
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 1e10f, 0, 2, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, -1e10f, 2, 2, 1.0f, kBilinear);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 1e10f, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, nan, 0, 2, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, inf, 2, 1.0f, 0);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 2, 2, nan, 1);
+  RAST_ScaledBlit(&dest, &src, 0, 0, 4, 4, 0, 0, 4, nan, 1.0f, 0);
+  EXPECT_EQ(dest.logical(), before);
+  // extreme destination rectangles are clipped without overflow
+  RAST_ScaledBlit(&dest, &src, INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0, 4, 4, 1.0f, kBilinear);
+  RAST_ScaledBlit(&dest, &src, INT_MAX, INT_MAX, INT_MIN, INT_MIN, 0, 0, 4, 4, 1.0f, kBilinear);
+  RAST_ScaledBlit(&dest, &src, INT_MIN, 0, -1, 4, 0, 0, 4, 4, 1.0f, 0);
+}
+
+TEST(ScaledBlit, RandomParametersStayInsideBothBitmaps) {
+  std::mt19937 rng(8);
+  const float floats[] = {0.0f, -0.5f, 0.25f, 1.0f, 2.5f, 3.99f, -3.0f, 7.0f, 1e9f, -1e9f, 1e-7f, 65535.9f};
+  auto pickF = [&]() { return rng() % 3 ? static_cast<float>(static_cast<int>(rng() % 200) - 60) / 16.0f : floats[rng() % 12]; };
+  const int ints[] = {INT_MIN, -1000000, 1000000, INT_MAX, 0};
+  auto pickI = [&]() { return rng() % 6 ? static_cast<int>(rng() % 21) - 8 : ints[rng() % 5]; };
+  const int modes[] = {0, kBilinear, 0x10000, 0x10000 | kBilinear, 1, 3 | kBilinear, 5, 0x10005 | kBilinear, 0x10004};
+  const float alphas[] = {1.0f, 0.5f, 0.75f, -0.25f, 2.0f};
+  for (int i = 0; i < 6000; ++i) {
+    const int sw = static_cast<int>(rng() % 6), sh = static_cast<int>(rng() % 6);
+    const int dw = static_cast<int>(rng() % 7), dh = static_cast<int>(rng() % 7);
+    TestBitmap src(sw, sh, sw + static_cast<int>(rng() % 2), rng() & 1);
+    TestBitmap dest(dw, dh, dw + static_cast<int>(rng() % 2), rng() & 1);
+    src.fillRandom(rng);
+    RAST_ScaledBlit(&dest, &src, pickI(), pickI(), pickI(), pickI(), pickF(), pickF(), pickF(), pickF(),
+                    alphas[rng() % 5], modes[rng() % 9]);
+    ASSERT_TRUE(dest.paddingIntact()) << i;
+  }
+}
