@@ -80,7 +80,7 @@ int ByteChunk::GetStr(KIT_String* s, int pos) const {
   std::string t;
   const int before = pos;
   pos = GetStr(&t, pos);
-  if (pos > before + 4) s->Set(t.c_str());
+  if (pos >= 0 && pos - before > 4) s->Set(t.c_str());
   return pos;
 }
 

@@ -172,13 +172,16 @@ int IPluginBase::UnserializePresets(const ByteChunk* chunk, int startPos) {
     bool initialized = false;
     pos = chunk->GetBool(&initialized, pos);
     if (pos < 0) break;
-    p->mInitialized = initialized;
-    if (initialized) {
-      pos = UnserializeState(chunk, pos);
-      if (pos > 0) {
-        p->mChunk.Clear();
-        SerializeState(&p->mChunk);
-      }
+    if (!initialized) {
+      p->mInitialized = false;
+      continue;
+    }
+    // Only a state that was read whole makes the preset initialised: an
+    // initialised preset without its state could not be written back.
+    pos = UnserializeState(chunk, pos);
+    if (pos > 0) {
+      p->mChunk.Clear();
+      if (SerializeState(&p->mChunk)) p->mInitialized = true;
     }
   }
   RestorePreset(mCurrentPresetIdx);

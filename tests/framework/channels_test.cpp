@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "framework_fakes.h"
+
+namespace {
+
+using fwtest::TestPlug;
+
+TEST(Channels, ParsesTheChannelString) {
+  TestPlug stereo(0, 1, 0, "2-2");
+  EXPECT_EQ(stereo.NInChannels(), 2);
+  EXPECT_EQ(stereo.NOutChannels(), 2);
+  EXPECT_EQ(stereo.NChannelIO(), 1);
+  EXPECT_FALSE(stereo.LegalIO(1, -1));
+  EXPECT_TRUE(stereo.LegalIO(2, -1));
+  EXPECT_TRUE(stereo.LegalIO(-1, -1));
+  EXPECT_TRUE(stereo.LegalIO(2, 2));
+  EXPECT_FALSE(stereo.LegalIO(2, 1));
+
+  TestPlug two(0, 1, 0, "1-1 2-2");
+  EXPECT_EQ(two.NChannelIO(), 2);
+  EXPECT_EQ(two.NInChannels(), 2);
+  EXPECT_EQ(two.GetChannelIO(0)->mNOut, 1);
+  EXPECT_EQ(two.GetChannelIO(1)->mNIn, 2);
+  EXPECT_EQ(two.GetChannelIO(2), nullptr);
+  EXPECT_TRUE(two.LegalIO(1, 1));
+
+  TestPlug odd(0, 1, 0, "0-4 x");
+  EXPECT_EQ(odd.NChannelIO(), 2);  // an unreadable pair counts as 0-0
+  EXPECT_EQ(odd.NInChannels(), 0);
+  EXPECT_EQ(odd.NOutChannels(), 4);
+
+  TestPlug none(0, 1, 0, nullptr);
+  EXPECT_EQ(none.NChannelIO(), 0);
+  EXPECT_FALSE(none.LegalIO(-1, -1));
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(stereo.IsInChannelConnected(i));
+  EXPECT_FALSE(stereo.IsOutChannelConnected(5));
+}
+
+TEST(Channels, ConnectionsAreCutAtTheChannelCount) {
+  TestPlug plug(0, 1, 0, "4-4");
+  plug.SetInputChannelConnections(0, 10, true);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(plug.IsInChannelConnected(i));
+  plug.SetInputChannelConnections(-2, 3, false);
+  EXPECT_FALSE(plug.IsInChannelConnected(0));
+  EXPECT_TRUE(plug.IsInChannelConnected(1));
+  plug.LimitToStereoIO();
+  EXPECT_TRUE(plug.IsInChannelConnected(1));
+  EXPECT_FALSE(plug.IsInChannelConnected(2));
+  EXPECT_FALSE(plug.IsInChannelConnected(3));
+  EXPECT_FALSE(plug.IsOutChannelConnected(1));
+  EXPECT_TRUE(plug.IsOutChannelConnected(2));
+  EXPECT_TRUE(plug.IsOutChannelConnected(3));
+}
+
+TEST(Channels, AttachSkipsDisconnectedChannelsAndStopsAtTheCount) {
+  TestPlug plug(0, 1, 0, "2-2");
+  plug.SetBlockSize(8);
+  plug.SetInputChannelConnections(1, 1, true);
+  double a[8] = {1}, b[8] = {2};
+  double* host[2] = {a, b};
+  plug.AttachInputBuffers(0, 2, host, 8);
+  EXPECT_EQ(plug.GetInputData()[1], a);       // first host pointer to channel 1
+  EXPECT_NE(plug.GetInputData()[0], nullptr);  // channel 0 reads its scratch
+  plug.SetInputChannelConnections(0, 2, true);
+  plug.AttachInputBuffers(1, 5, host, 8);  // cut: only channel 1
+  EXPECT_EQ(plug.GetInputData()[1], a);
+
+  // Float input is converted into the scratch buffer.
+  float fa[8] = {0.5f, -0.25f};
+  float* fhost[1] = {fa};
+  plug.AttachInputBuffers(0, 1, fhost, 8);
+  EXPECT_EQ(plug.GetInputData()[0][0], 0.5);
+  EXPECT_EQ(plug.GetInputData()[0][1], -0.25);
+}
+
+TEST(Channels, BlockSizeResizesAndZeroesOnlyOnChange) {
+  TestPlug plug(0, 1, 0, "1-1");
+  plug.SetBlockSize(4);
+  EXPECT_EQ(plug.GetBlockSize(), 4);
+  double* scratch = plug.GetInputData()[0];
+  ASSERT_NE(scratch, nullptr);
+  scratch[0] = 9.0;
+  plug.SetBlockSize(4);
+  EXPECT_EQ(plug.GetInputData()[0][0], 9.0);  // not zeroed again
+  plug.SetBlockSize(-1);
+  EXPECT_EQ(plug.GetBlockSize(), 4);
+  plug.SetBlockSize(16);
+  EXPECT_EQ(plug.GetInputData()[0][0], 0.0);
+  plug.ZeroScratchBuffers();
+  plug.SetLatency(64);
+  EXPECT_EQ(plug.GetLatency(), 64);
+}
+
+TEST(Channels, DefaultProcessCopiesAndZeroes) {
+  TestPlug plug(0, 1, 0, "2-4");
+  plug.SetBlockSize(4);
+  plug.SetInputChannelConnections(0, 2, true);
+  plug.SetOutputChannelConnections(0, 4, true);
+  double in0[4] = {1, 2, 3, 4}, in1[4] = {5, 6, 7, 8};
+  double out[4][4];
+  for (auto& o : out)
+    for (double& s : o) s = 99;
+  double* ins[2] = {in0, in1};
+  double* outs[4] = {out[0], out[1], out[2], out[3]};
+  plug.AttachInputBuffers(0, 2, ins, 4);
+  plug.AttachOutputBuffers(0, 4, outs);
+  plug.ProcessBuffers(0.0, 4);
+  EXPECT_EQ(out[0][3], 4.0);
+  EXPECT_EQ(out[1][0], 5.0);
+  for (int c = 2; c < 4; ++c)
+    for (double s : out[c]) EXPECT_EQ(s, 0.0);
+}
+
+TEST(Channels, FloatBlocksConvertAndAccumulate) {
+  TestPlug plug(0, 1, 0, "1-1");
+  plug.SetBlockSize(4);
+  plug.SetInputChannelConnections(0, 1, true);
+  plug.SetOutputChannelConnections(0, 1, true);
+  float in[4] = {0.5f, 1, 2, 3};
+  float out[4] = {10, 10, 10, 10};
+  float* ins[1] = {in};
+  float* outs[1] = {out};
+  plug.AttachInputBuffers(0, 1, ins, 4);
+  plug.AttachOutputBuffers(0, 1, outs);
+  plug.ProcessBuffers(0.0f, 4);
+  EXPECT_EQ(out[0], 0.5f);
+  EXPECT_EQ(out[3], 3.0f);
+  plug.AttachInputBuffers(0, 1, ins, 4);
+  plug.AttachOutputBuffers(0, 1, outs);
+  plug.ProcessBuffersAccumulating(0.0f, 4);
+  EXPECT_EQ(out[0], 1.0f);
+  EXPECT_EQ(out[3], 6.0f);
+  plug.PassThroughBuffers(0.0f, 4);
+  EXPECT_EQ(out[3], 3.0f);
+}
+
+TEST(Channels, LongerBlockThanAnnouncedDoesNotOverrun) {
+  // The host announced 4 samples and sends 64: scratch buffers grow.
+  TestPlug plug(0, 1, 0, "2-2");
+  plug.SetBlockSize(4);
+  plug.SetInputChannelConnections(0, 1, true);
+  plug.SetOutputChannelConnections(0, 1, true);
+  std::vector<float> in(64, 0.25f), out(64, 0.0f);
+  float* ins[1] = {in.data()};
+  float* outs[1] = {out.data()};
+  plug.AttachInputBuffers(0, 2, ins, 64);
+  plug.AttachOutputBuffers(0, 2, outs);
+  plug.ProcessBuffers(0.0f, 64);
+  EXPECT_EQ(out[63], 0.25f);
+  plug.ProcessBuffers(0.0, -5);  // a negative count processes nothing
+}
+
+TEST(Channels, Labels) {
+  TestPlug plug(0, 1, 0, "2-2");
+  plug.SetInputLabel(0, "L");
+  plug.SetOutputBusLabel(1, "R out");
+  plug.SetOutputBusLabel(2, "ignored");
+  plug.SetInputLabel(7, "ignored");
+  EXPECT_STREQ(plug.GetInputLabel(0), "L");
+  EXPECT_STREQ(plug.GetOutputLabel(1), "R out");
+  EXPECT_STREQ(plug.GetOutputLabel(2), "");
+}
+
+}  // namespace

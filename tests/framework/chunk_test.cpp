@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/ByteChunk.h"
+#include "framework_fakes.h"
+#include "kit/string.h"
+
+namespace {
+
+using fwtest::Bytes;
+using fwtest::TestPlug;
+
+Bytes bytesOf(const ByteChunk& c) { return Bytes(c.GetBytes(), c.GetBytes() + c.Size()); }
+
+void putRaw(ByteChunk& c, const Bytes& b) { c.Put(b.data(), static_cast<int>(b.size())); }
+
+TEST(ByteChunk, EncodingsAreNativeLittleEndian) {
+  ByteChunk c;
+  EXPECT_EQ(c.PutInt(0x70666674), 4);
+  EXPECT_EQ(c.PutBool(true), 5);
+  EXPECT_EQ(c.PutDouble(1.0), 13);
+  EXPECT_EQ(c.PutStr("ab"), 19);
+  EXPECT_EQ(c.PutStr(""), 23);
+  EXPECT_EQ(c.PutStr(nullptr), 27);
+  EXPECT_EQ(bytesOf(c), (Bytes{0x74, 0x66, 0x66, 0x70, 0x01, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 2, 0, 0, 0, 'a', 'b',
+                               0, 0, 0, 0, 0, 0, 0, 0}));
+
+  ByteChunk other;
+  other.PutInt(-1);
+  EXPECT_EQ(c.PutChunk(&other), 31);  // appended with no length
+  EXPECT_EQ(Bytes(c.GetBytes() + 27, c.GetBytes() + 31), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(c.PutChunk(&c), 62);  // appending itself doubles it
+  EXPECT_EQ(std::memcmp(c.GetBytes(), c.GetBytes() + 31, 31), 0);
+
+  int32_t i = 0;
+  bool b = false;
+  double d = 0;
+  std::string s = "old";
+  int pos = c.GetInt(&i, 0);
+  pos = c.GetBool(&b, pos);
+  pos = c.GetDouble(&d, pos);
+  pos = c.GetStr(&s, pos);
+  EXPECT_EQ(pos, 19);
+  EXPECT_EQ(i, 0x70666674);
+  EXPECT_TRUE(b);
+  EXPECT_EQ(d, 1.0);
+  EXPECT_EQ(s, "ab");
+  // Length 0: unchanged, position + 4.
+  EXPECT_EQ(c.GetStr(&s, pos), 23);
+  EXPECT_EQ(s, "ab");
+  KIT_String ks("keep");
+  EXPECT_EQ(c.GetStr(&ks, 13), 19);
+  EXPECT_STREQ(ks.Get(), "ab");
+  EXPECT_EQ(c.GetStr(&ks, 19), 23);
+  EXPECT_STREQ(ks.Get(), "ab");
+
+  // Any non-zero byte reads as true.
+  ByteChunk bb;
+  putRaw(bb, {0x7F});
+  b = false;
+  EXPECT_EQ(bb.GetBool(&b, 0), 1);
+  EXPECT_TRUE(b);
+}
+
+TEST(ByteChunk, ReadsFailWithMinusOneOnShortOrHostileInput) {
+  ByteChunk c;
+  putRaw(c, {1, 2, 3});
+  int32_t i = 7;
+  double d = 7;
+  bool b = true;
+  EXPECT_EQ(c.GetInt(&i, 0), -1);
+  EXPECT_EQ(i, 7);
+  EXPECT_EQ(c.GetDouble(&d, 0), -1);
+  EXPECT_EQ(c.GetBool(&b, 3), -1);
+  EXPECT_EQ(c.GetBool(&b, -1), -1);
+  EXPECT_EQ(c.GetInt(&i, -1), -1);
+  EXPECT_EQ(c.GetInt(&i, INT32_MAX - 1), -1);  // no overflow of pos + width
+  EXPECT_TRUE(b);
+
+  std::string s = "same";
+  ByteChunk neg;
+  neg.PutInt(-5);
+  neg.PutInt(0);
+  EXPECT_EQ(neg.GetStr(&s, 0), -1);  // negative length
+  ByteChunk huge;
+  huge.PutInt(INT32_MAX);
+  huge.PutStr("x");
+  EXPECT_EQ(huge.GetStr(&s, 0), -1);  // length beyond the end
+  ByteChunk shortStr;
+  shortStr.PutInt(10);
+  putRaw(shortStr, {'a', 'b'});
+  EXPECT_EQ(shortStr.GetStr(&s, 0), -1);
+  EXPECT_EQ(s, "same");
+  EXPECT_EQ(shortStr.GetStr(&s, -1), -1);
+
+  // An embedded zero cuts the string; the position still skips all L bytes.
+  ByteChunk z;
+  z.PutInt(4);
+  putRaw(z, {'a', 0, 'b', 'c'});
+  EXPECT_EQ(z.GetStr(&s, 0), 8);
+  EXPECT_EQ(s, "a");
+}
+
+TEST(ByteChunk, ResizeZeroFillsAndCompare) {
+  ByteChunk a, b;
+  a.PutInt(5);
+  EXPECT_EQ(a.Resize(10), 10);
+  EXPECT_EQ(bytesOf(a), (Bytes{5, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(a.Resize(-1), 10);
+  b.PutInt(5);
+  EXPECT_FALSE(a.IsEqual(&b));
+  b.Resize(10);
+  EXPECT_TRUE(a.IsEqual(&b));
+  EXPECT_FALSE(a.IsEqual(nullptr));
+  a.Clear();
+  EXPECT_EQ(a.Size(), 0);
+}
+
+TEST(ByteChunk, FailedGrowthReportsZero) {
+  static const KIT_HeapBuf::Allocator failing = {[](void*, size_t) -> void* { return nullptr; },
+                                                 [](size_t) -> void* { return nullptr; }, std::free};
+  ByteChunk c;
+  c.PutInt(1);
+  std::vector<uint8_t> big(100000, 1);
+  KIT_HeapBuf::SetAllocator(&failing);
+  const int r = c.Put(big.data(), static_cast<int>(big.size()));
+  KIT_HeapBuf::SetAllocator(nullptr);
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(c.Size(), 4);
+}
+
+TEST(ChunkHeader, WriteAndRead) {
+  ByteChunk c;
+  c.PutInt(99);
+  IPluginBase::InitChunkWithIPluginVer(&c);
+  EXPECT_EQ(bytesOf(c), (Bytes{0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00}));
+  int pos = 0;
+  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0x10000);
+  EXPECT_EQ(pos, 8);
+
+  ByteChunk none;
+  none.PutInt(0x12345678);
+  none.PutInt(0x10000);
+  pos = 0;
+  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&none, &pos), 0);
+  EXPECT_EQ(pos, 0);
+
+  ByteChunk magicOnly;
+  magicOnly.PutInt(kIPlugMagic);
+  pos = 0;
+  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&magicOnly, &pos), 0);
+  EXPECT_EQ(pos, -1);
+
+  pos = -3;
+  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0);
+  EXPECT_EQ(pos, -3);
+  pos = 6;
+  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0);
+  EXPECT_EQ(pos, 6);
+}
+
+// A plug-in with three automated integer parameters 0..10 and one hidden.
+struct StatePlug : TestPlug {
+  StatePlug(int presets = 0) : TestPlug(3, 4, presets) {
+    for (int i = 0; i < 4; ++i) GetParam(i)->InitInt("p", 0, 0, 10);
+  }
+  void setValues(double a, double b, double c) {
+    GetParam(0)->Set(a);
+    GetParam(1)->Set(b);
+    GetParam(2)->Set(c);
+  }
+  std::vector<double> values() const {
+    return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()};
+  }
+};
+
+TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
+  StatePlug plug;
+  plug.setValues(1, 2, 3);
+  plug.GetParam(3)->Set(9);
+  ByteChunk c;
+  EXPECT_TRUE(plug.SerializeParams(&c));
+  EXPECT_EQ(c.Size(), 24);
+  EXPECT_TRUE(plug.SerializeNonAutomatedParams(&c, 1));
+  EXPECT_EQ(c.Size(), 32);
+  EXPECT_TRUE(plug.SerializeNonAutomatedParams(&c, 0));
+  EXPECT_EQ(c.Size(), 32);
+
+  plug.setValues(0, 0, 0);
+  plug.GetParam(3)->Set(0);
+  EXPECT_EQ(plug.UnserializeParams(&c, 0), 24);
+  EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 24, 1), 32);
+  EXPECT_EQ(plug.values(), (std::vector<double>{1, 2, 3, 9}));
+  EXPECT_TRUE(plug.changes.empty());  // no change calls
+  EXPECT_EQ(plug.UnserializeParams(&c, -1), -1);
+  EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 4, 0), 4);
+}
+
+TEST(ParamState, ShortChunkSetsClampedZeroAndStops) {
+  StatePlug plug;
+  plug.GetParam(2)->InitInt("p", 0, 3, 10);
+  plug.setValues(5, 5, 5);
+  ByteChunk c;
+  c.PutDouble(1.0);
+  c.PutDouble(99.0);  // above max
+  EXPECT_EQ(plug.UnserializeParams(&c, 0), -1);
+  EXPECT_EQ(plug.values()[0], 1.0);
+  EXPECT_EQ(plug.values()[1], 10.0);
+  EXPECT_EQ(plug.values()[2], 3.0);  // 0.0 clamped to min
+}
+
+TEST(ParamState, HiddenParametersOfTheEditor) {
+  TestPlug plug(0, 306);
+  for (int i = 0; i < 306; ++i) plug.GetParam(i)->InitInt("p", i % 7, 0, 10);
+  ByteChunk c;
+  EXPECT_TRUE(plug.SerializeParams(&c));
+  EXPECT_EQ(c.Size(), 0);
+  EXPECT_TRUE(plug.SerializeNonAutomatedParams(&c, 240));
+  EXPECT_EQ(c.Size(), 1920);
+  double d;
+  c.GetDouble(&d, 239 * 8);
+  EXPECT_EQ(d, 239 % 7);
+}
+
+TEST(ParamState, CompareStateNeedsEnoughDoubles) {
+  StatePlug plug;
+  plug.setValues(1, 2, 3);
+  const double data[] = {7.0, 1.0, 2.0, 3.000001};
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
+  EXPECT_TRUE(plug.CompareState(bytes, 4, 1));
+  EXPECT_FALSE(plug.CompareState(bytes, 4, 0));
+  EXPECT_FALSE(plug.CompareState(bytes, 3, 1));  // one double short
+  EXPECT_FALSE(plug.CompareState(bytes, 4, -1));
+  EXPECT_FALSE(plug.CompareState(nullptr, 4, 1));
+  // Unaligned data works too.
+  std::vector<uint8_t> shifted(1 + sizeof data);
+  std::memcpy(shifted.data() + 1, data, sizeof data);
+  EXPECT_TRUE(plug.CompareState(shifted.data() + 1, 4, 1));
+}
+
+TEST(Presets, CreatedEmptyAndMadeDefault) {
+  StatePlug plug(3);
+  EXPECT_EQ(plug.NPresets(), 3);
+  EXPECT_STREQ(plug.GetPresetName(0), "empty");
+  EXPECT_STREQ(plug.GetPresetName(5), "");
+  EXPECT_FALSE(plug.GetPreset(0)->mInitialized);
+  plug.setValues(4, 5, 6);
+  plug.MakeDefaultPreset("first", 1);
+  EXPECT_TRUE(plug.GetPreset(0)->mInitialized);
+  EXPECT_STREQ(plug.GetPresetName(0), "first");
+  EXPECT_EQ(plug.GetPreset(0)->mChunk.Size(), 24);
+  plug.EnsureDefaultPreset();
+  EXPECT_STREQ(plug.GetPresetName(1), "Empty");
+  EXPECT_STREQ(plug.GetPresetName(2), "Empty");
+  EXPECT_TRUE(plug.GetPreset(2)->mInitialized);
+  EXPECT_STREQ(plug.GetPresetName(0), "first");
+}
+
+TEST(Presets, RestoreByIndexAndName) {
+  StatePlug plug(4);
+  plug.setValues(1, 1, 1);
+  plug.MakeDefaultPreset("one", 1);
+  plug.setValues(2, 2, 2);
+  EXPECT_TRUE(plug.RestorePreset("one"));
+  EXPECT_EQ(plug.values()[0], 1.0);
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
+  EXPECT_EQ(plug.presetsChanged, 1);
+  EXPECT_FALSE(plug.RestorePreset("none"));
+  EXPECT_FALSE(plug.RestorePreset(""));
+  EXPECT_FALSE(plug.RestorePreset(static_cast<const char*>(nullptr)));
+  EXPECT_FALSE(plug.RestorePreset(-1));
+  EXPECT_FALSE(plug.RestorePreset(4));
+
+  // Uninitialised presets take the current state as numbered user presets.
+  plug.GetPreset(1)->SetName("my user preset");
+  plug.GetPreset(1)->mInitialized = true;
+  plug.GetPreset(1)->mChunk.PutDouble(3);
+  plug.GetPreset(1)->mChunk.PutDouble(3);
+  plug.GetPreset(1)->mChunk.PutDouble(3);
+  plug.GetPreset(2)->SetName("user preset 9");
+  EXPECT_TRUE(plug.RestorePreset(3));
+  EXPECT_STREQ(plug.GetPresetName(3), "user preset 3");
+  EXPECT_TRUE(plug.GetPreset(3)->mInitialized);
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 3);
+
+  // A preset whose stored state is short fails and stays where it was.
+  plug.GetPreset(2)->mInitialized = true;
+  plug.GetPreset(2)->mChunk.PutDouble(1);
+  EXPECT_FALSE(plug.RestorePreset(2));
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 3);
+
+  plug.ModifyCurrentPreset("renamed");
+  EXPECT_STREQ(plug.GetPresetName(3), "renamed");
+  plug.ModifyCurrentPreset("");
+  EXPECT_STREQ(plug.GetPresetName(3), "renamed");
+
+  // Names are cut to 255 bytes.
+  plug.ModifyCurrentPreset(std::string(300, 'x').c_str());
+  EXPECT_EQ(std::strlen(plug.GetPresetName(3)), 255u);
+
+  plug.GetPreset(0)->mInitialized = false;
+  plug.PruneUninitializedPresets();
+  EXPECT_EQ(plug.NPresets(), 3);
+}
+
+TEST(Presets, BankRoundTripAndRecords) {
+  StatePlug plug(2);
+  plug.setValues(1, 2, 3);
+  plug.MakeDefaultPreset("A", 1);
+  ByteChunk bank;
+  EXPECT_TRUE(plug.SerializePresets(&bank));
+  // "A", initialised, three doubles; "empty", not initialised.
+  EXPECT_EQ(bank.Size(), 4 + 1 + 1 + 24 + 4 + 5 + 1);
+  EXPECT_EQ(bank.GetBytes()[5], 1);
+
+  StatePlug other(2);
+  EXPECT_EQ(other.UnserializePresets(&bank, 0), bank.Size());
+  EXPECT_STREQ(other.GetPresetName(0), "A");
+  EXPECT_STREQ(other.GetPresetName(1), "empty");
+  EXPECT_TRUE(other.GetPreset(0)->mInitialized);
+  EXPECT_EQ(other.values()[2], 3.0);  // restored the current preset
+
+  // A truncated bank returns -1.
+  ByteChunk cut;
+  cut.Put(bank.GetBytes(), 12);
+  StatePlug third(2);
+  EXPECT_EQ(third.UnserializePresets(&cut, 0), -1);
+}
+
+TEST(HostChunks, ProgramAndBankFraming) {
+  StatePlug plug(1);
+  plug.setValues(7, 8, 9);
+  fwtest::FakeGraphics* g = new fwtest::FakeGraphics;
+  plug.AttachGraphics(g);
+
+  ByteChunk program;
+  EXPECT_TRUE(plug.SerializeChunkForHost(&program, false));
+  EXPECT_EQ(program.Size(), 8 + 24);
+  ByteChunk bank;
+  EXPECT_TRUE(plug.SerializeChunkForHost(&bank, true));
+  // The preset's chunk is refreshed, but an uninitialised preset carries no state.
+  EXPECT_EQ(bank.Size(), 8 + (4 + 5 + 1) + 24);
+  EXPECT_STREQ(plug.GetPresetName(0), "empty");
+  EXPECT_EQ(plug.GetPreset(0)->mChunk.Size(), 24);
+
+  StatePlug back(1);
+  EXPECT_TRUE(back.UnserializeChunkFromHost(&program, false));
+  EXPECT_EQ(back.values()[1], 8.0);
+  StatePlug back2(1);
+  EXPECT_TRUE(back2.UnserializeChunkFromHost(&bank, true));
+  EXPECT_EQ(back2.values()[2], 9.0);
+
+  // Without the header the state is read from position 0.
+  ByteChunk bare;
+  plug.SerializeParams(&bare);
+  StatePlug back3(1);
+  EXPECT_TRUE(back3.UnserializeChunkFromHost(&bare, true));
+  EXPECT_EQ(back3.values()[0], 7.0);
+
+  // A short chunk fails and redraws nothing.
+  ByteChunk shortChunk;
+  shortChunk.Put(program.GetBytes(), 20);
+  g->pushes.clear();
+  EXPECT_FALSE(plug.UnserializeChunkFromHost(&shortChunk, false));
+  EXPECT_TRUE(g->pushes.empty());
+  ByteChunk fine;
+  fine.Put(program.GetBytes(), program.Size());
+  EXPECT_TRUE(plug.UnserializeChunkFromHost(&fine, false));
+  EXPECT_EQ(g->pushes.size(), 4u);  // every parameter redrawn with its raw value
+  EXPECT_FALSE(g->pushes[0].normalized);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#pragma once
+// Stand-ins for the plug-in base's collaborators: a plug-in that records its
+// hooks, a port that records the bytes it is given, and a graphics context
+// that records the values pushed to it.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/IPluginBase.h"
+
+namespace fwtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Shared record of what happened to a FakePorts and its plug-in, kept alive
+// by the test so that it can be read after the plug-in is gone.
+struct PortLog {
+  std::vector<std::string> events;  // "shutdown", "sink", "sink-null", "destroyed"
+  std::vector<Bytes> sent;
+};
+
+class FakePorts : public IHardwarePorts {
+ public:
+  explicit FakePorts(std::shared_ptr<PortLog> log, std::vector<std::string> outs = {"OFF", "Synth Out"},
+                     std::vector<std::string> ins = {"OFF", "Synth In"})
+      : mLog(std::move(log)), mOut(std::move(outs)), mIn(std::move(ins)) {}
+  ~FakePorts() override { mLog->events.push_back("destroyed"); }
+
+  const std::vector<std::string>& outNames() override { return mOut; }
+  const std::vector<std::string>& inNames() override { return mIn; }
+  int openOut(int& portIndex, const char* name) override { return portIndex = mOpenOut = open(mOut, portIndex, name); }
+  int openIn(int& portIndex, const char* name) override { return portIndex = mOpenIn = open(mIn, portIndex, name); }
+  int findOut(const char* name) override { return find(mOut, name); }
+  int findIn(const char* name) override { return find(mIn, name); }
+  bool initializeVirtualOutput(const std::string& name) override {
+    mVirtual = "From " + name;
+    return true;
+  }
+  bool outOpen() const override { return mOpenOut > 0; }
+  int openOutIndex() const override { return mOpenOut; }
+  int openInIndex() const override { return mOpenIn; }
+  bool send(const uint8_t* bytes, size_t size) override {
+    if (!outOpen() || size == 0) return false;
+    mLog->sent.emplace_back(bytes, bytes + size);
+    return true;
+  }
+  void setInputSink(IHardwareInputSink* sink) override {
+    mSink = sink;
+    mLog->events.push_back(sink ? "sink" : "sink-null");
+  }
+  void shutdown() override {
+    mLog->events.push_back("shutdown");
+    mOpenIn = mOpenOut = 0;
+  }
+
+  // Delivers bytes as the input thread would.
+  void deliver(const Bytes& b) {
+    if (mSink) mSink->processMIDIInput(b.data(), b.size());
+  }
+
+  std::string mVirtual;
+
+ private:
+  static int find(const std::vector<std::string>& l, const char* name) {
+    for (size_t i = 0; name && i < l.size(); ++i)
+      if (l[i] == name) return static_cast<int>(i);
+    return -1;
+  }
+  static int open(const std::vector<std::string>& l, int portIndex, const char* name) {
+    if (portIndex == 0) return 0;
+    const int i = find(l, name);
+    return i > 0 ? i : 0;
+  }
+
+  std::shared_ptr<PortLog> mLog;
+  std::vector<std::string> mOut, mIn;
+  int mOpenOut = 0, mOpenIn = 0;
+  IHardwareInputSink* mSink = nullptr;
+};
+
+struct Push {
+  int idx;
+  double value;
+  bool normalized;
+};
+
+class FakeGraphics : public IGraphicsBase {
+ public:
+  explicit FakeGraphics(std::vector<std::string>* events = nullptr) : mEvents(events) {}
+  ~FakeGraphics() override {
+    if (mEvents) mEvents->push_back("graphics-deleted");
+  }
+  void SetParameterFromPlug(int paramIdx, double value, bool normalized) override {
+    pushes.push_back({paramIdx, value, normalized});
+  }
+  void PrepDraw() override { ++prepDraws; }
+
+  std::vector<Push> pushes;
+  int prepDraws = 0;
+
+ private:
+  std::vector<std::string>* mEvents;
+};
+
+// A plug-in base with every hook recorded.
+class TestPlug : public IPluginBase {
+ public:
+  explicit TestPlug(int nHostParams = 0, int nParams = 4, int nPresets = 0, const char* io = "2-2")
+      : IPluginBase(nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, 0x5476726E, 0x516C666E, 128, true,
+                    true, false) {
+    initialize(nHostParams, nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, 0x5476726E, 0x516C666E, 128,
+               true, true, false);
+  }
+
+  void OnParamChange(int idx) override {
+    changes.push_back(idx);
+    if (onChange) onChange(idx);
+  }
+  void OnParamChange2(int idx) override { changes2.push_back(idx); }
+  void Reset() override { ++resets; }
+  void InformHostOfParamChange(int idx, double normalized) override { informs.push_back({idx, normalized, true}); }
+  void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override {
+    midi.push_back(*msg);
+    midiFromHardware = fromHardware;
+  }
+  void ProcessSysEx(ISysEx* sysex, bool fromHardware) override {
+    sysexes.emplace_back(sysex->mData, sysex->mData + sysex->mSize);
+    sysexOffsets.push_back(sysex->mOffset);
+    midiFromHardware = fromHardware;
+  }
+  void PresetsChangedByHost() override { ++presetsChanged; }
+  double GetTempo() override { return tempo; }
+
+  std::vector<int> changes, changes2;
+  std::vector<Push> informs;
+  std::vector<IMidiMsg> midi;
+  std::vector<Bytes> sysexes;
+  std::vector<int> sysexOffsets;
+  bool midiFromHardware = false;
+  int resets = 0;
+  int presetsChanged = 0;
+  double tempo = 0.0;
+  std::function<void(int)> onChange;
+};
+
+}  // namespace fwtest

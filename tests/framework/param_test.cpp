@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "framework/IParam.h"
+
+namespace {
+
+std::string display(const IParam& p, double v, bool normalized = false, bool withTexts = true) {
+  char out[64];
+  p.GetDisplayForHost(v, normalized, out, withTexts);
+  return out;
+}
+
+TEST(IParam, FreshParameterHasDocumentedDefaults) {
+  IParam p;
+  EXPECT_EQ(p.Type(), IParam::kTypeNone);
+  EXPECT_EQ(p.Value(), 0.0);
+  EXPECT_EQ(p.GetMin(), 0.0);
+  EXPECT_EQ(p.GetMax(), 1.0);
+  EXPECT_EQ(p.GetStep(), 1.0);
+  EXPECT_EQ(p.GetShape(), 1.0);
+  EXPECT_EQ(p.GetNDisplayTexts(), 0);
+  EXPECT_STREQ(p.GetNameForHost(), "");
+  EXPECT_EQ(p.GetControlAction(), nullptr);
+}
+
+TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
+  IParam i;
+  i.InitInt("x", 5, 3, 3, "", "", -1, -1);
+  EXPECT_EQ(i.Type(), IParam::kTypeInt);
+  EXPECT_EQ(i.GetMax(), 4.0);  // max raised to min + 1
+  EXPECT_EQ(i.Value(), 5.0);
+  EXPECT_EQ(i.GetDefault(), 5.0);
+  EXPECT_EQ(i.GetInitArg1(), -1);
+
+  IParam e;
+  e.InitEnum("e", 0, 1);
+  EXPECT_EQ(e.GetMax(), 1.0);
+  IParam e5;
+  e5.InitEnum("e", 2, 5);
+  EXPECT_EQ(e5.GetMax(), 4.0);
+  EXPECT_EQ(e5.Value(), 2.0);
+
+  IParam d;
+  d.InitDouble("d", 0.25, 0.0, 0.5, 1.0);
+  EXPECT_EQ(d.GetMax(), 1.0);  // raised to min + step
+
+  IParam b;
+  b.InitBool("b", true);
+  EXPECT_EQ(b.Type(), IParam::kTypeBool);
+  EXPECT_EQ(b.Value(), 1.0);
+  EXPECT_EQ(b.GetMax(), 1.0);
+  EXPECT_STREQ(b.GetDisplayText(0), "off");
+  EXPECT_STREQ(b.GetDisplayText(1), "on");
+  EXPECT_STREQ(b.GetLabelForHost(), "");
+
+  // A second Init keeps the type and overwrites range, value and names.
+  i.InitDouble("y", 0.5, -1.0, 1.0, 0.1, "dB", "grp");
+  EXPECT_EQ(i.Type(), IParam::kTypeInt);
+  EXPECT_EQ(i.GetMin(), -1.0);
+  EXPECT_EQ(i.Value(), 0.5);
+  EXPECT_STREQ(i.GetNameForHost(), "y");
+  EXPECT_STREQ(i.GetParamGroupForHost(), "grp");
+
+  // InitText changes the type whatever it was and nothing else.
+  i.InitText();
+  EXPECT_EQ(i.Type(), IParam::kTypeText);
+  EXPECT_EQ(i.Value(), 0.5);
+}
+
+TEST(IParam, DoublePrecisionFollowsTheStep) {
+  struct Case {
+    double step;
+    int precision;
+  } cases[] = {{1.0, 0}, {0.5, 1}, {0.25, 2}, {0.001, 3}, {0.1, 1}, {0.00001, 5}, {0.0000001, 6}, {2.0, 0}};
+  for (const Case& c : cases) {
+    IParam p;
+    p.InitDouble("p", 0, 0, 10, c.step);
+    EXPECT_EQ(p.GetPrecision(), c.precision) << c.step;
+  }
+}
+
+TEST(IParam, NamesAndDisplayTextsAreCutToTheirFields) {
+  const std::string longName(80, 'n');
+  IParam p;
+  p.InitInt(longName.c_str(), 0, 0, 10, longName.c_str(), longName.c_str());
+  EXPECT_EQ(std::strlen(p.GetNameForHost()), 54u);
+  EXPECT_EQ(std::strlen(p.GetLabel()), 54u);
+  EXPECT_EQ(std::strlen(p.GetParamGroupForHost()), 54u);
+  // 53 ASCII bytes and a two-byte character: the character does not fit.
+  const std::string utf = std::string(53, 'a') + "\xC3\xA9";
+  p.InitInt(utf.c_str(), 0, 0, 10);
+  EXPECT_EQ(std::string(p.GetNameForHost()), std::string(53, 'a'));
+
+  const char* stored = p.SetDisplayText(0, std::string(70, 't').c_str());
+  EXPECT_EQ(std::strlen(stored), 55u);
+}
+
+TEST(IParam, SetNormalizedRoundsClampsAboveOnlyAndSnapsContinuousIntegers) {
+  IParam p;
+  p.InitInt("i", 0, 0, 10);
+  p.SetNormalized(1.2);
+  EXPECT_EQ(p.Value(), 10.0);
+  p.SetNormalized(-0.1);
+  EXPECT_EQ(p.Value(), -1.0);  // rounded, no lower clamp
+  p.SetNormalized(0.44);
+  EXPECT_EQ(p.Value(), 4.0);
+  p.SetNormalized(0.46);
+  EXPECT_EQ(p.Value(), 5.0);
+
+  IParam d;
+  d.InitDouble("d", 0, 0, 10, 0.5);
+  d.SetNormalized(0.33);
+  EXPECT_DOUBLE_EQ(d.Value(), 3.3);  // not rounded to the step
+
+  // Integer values survive a round trip through the normalised form.
+  IParam c;
+  c.InitDouble("c", 0, -64, 63, 1.0);
+  for (int v = -64; v <= 63; ++v) {
+    c.SetNormalized(c.GetNormalized(v));
+    EXPECT_EQ(c.Value(), static_cast<double>(v));
+    EXPECT_EQ(c.Int(), v);
+  }
+  IParam wide;
+  wide.InitDouble("w", 0, 0, 16383, 1.0);
+  for (int v : {1, 3, 7, 100, 8191, 12345, 16383}) {
+    wide.SetNormalized(static_cast<double>(v) / 16383.0);
+    EXPECT_EQ(wide.Value(), static_cast<double>(v)) << v;
+  }
+  // A value clearly between integers is left alone.
+  wide.SetNormalized(100.5 / 16383.0);
+  EXPECT_NEAR(wide.Value(), 100.5, 1e-9);
+
+  // Shape.
+  IParam s;
+  s.InitDouble("s", 0, 0, 100, 0.01);
+  s.SetShape(0.0);
+  EXPECT_EQ(s.GetShape(), 1.0);
+  s.SetShape(2.0);
+  s.SetNormalized(0.5);
+  EXPECT_DOUBLE_EQ(s.Value(), 25.0);
+  EXPECT_DOUBLE_EQ(s.GetNormalized(), 0.5);
+  // A negative n under a fractional shape is not a number: the value is min.
+  s.SetShape(1.5);
+  s.SetNormalized(-0.5);
+  EXPECT_EQ(s.Value(), 0.0);
+  s.SetNormalized(std::nan(""));
+  EXPECT_EQ(s.Value(), 0.0);
+}
+
+TEST(IParam, EmptyRangeHasNoNormalisedFormButNoFault) {
+  IParam p;
+  p.InitDouble("z", 3.0, 3.0, 3.0, 0.0);
+  EXPECT_EQ(p.GetMax(), 3.0);
+  EXPECT_EQ(p.GetNormalized(), 0.0);
+  p.SetNormalized(0.7);
+  EXPECT_EQ(p.Value(), 3.0);
+}
+
+TEST(IParam, GetNormalizedClampsToTheRange) {
+  IParam p;
+  p.InitInt("i", 0, 0, 10);
+  EXPECT_EQ(p.GetNormalized(20.0), 1.0);
+  EXPECT_EQ(p.GetNormalized(-5.0), 0.0);
+  EXPECT_DOUBLE_EQ(p.GetNormalized(5.0), 0.5);
+  p.SetClamped(99.0);
+  EXPECT_EQ(p.Value(), 10.0);
+  p.SetClamped(std::nan(""));
+  EXPECT_EQ(p.Value(), 0.0);
+}
+
+TEST(IParam, DisplayTextsAreIndexedByValue) {
+  IParam p;
+  p.SetDisplayText(0, "a");
+  p.SetDisplayText(1, "b");
+  p.SetDisplayText(2, "c");
+  EXPECT_EQ(p.GetMax(), 2.0);
+  EXPECT_STREQ(p.SetDisplayText(1, "B"), "B");
+  EXPECT_EQ(p.GetMax(), 2.0);
+  EXPECT_EQ(p.GetNDisplayTexts(), 3);
+  EXPECT_STREQ(p.GetDisplayText(1), "B");
+  EXPECT_STREQ(p.GetDisplayText(7), "");
+
+  int v = -1;
+  EXPECT_STREQ(p.GetDisplayTextAtIdx(2, &v), "c");
+  EXPECT_EQ(v, 2);
+  v = 42;
+  EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
+  EXPECT_STREQ(p.GetDisplayTextAtIdx(-1, &v), "");
+  EXPECT_EQ(v, 42);
+
+  EXPECT_TRUE(p.MapDisplayText("c", &v));
+  EXPECT_EQ(v, 2);
+  v = 99;
+  EXPECT_FALSE(p.MapDisplayText("C", &v));  // case-sensitive
+  EXPECT_FALSE(p.MapDisplayText(nullptr, &v));
+  EXPECT_EQ(v, 99);
+
+  // A negative value stores nothing and gives the text back.
+  const char* t = "neg";
+  EXPECT_EQ(p.SetDisplayText(-1, t), t);
+  EXPECT_EQ(p.GetNDisplayTexts(), 3);
+  EXPECT_EQ(p.GetMax(), 2.0);
+
+  // A value beyond the count fills the gap with empty texts.
+  p.SetDisplayText(5, "f");
+  EXPECT_EQ(p.GetNDisplayTexts(), 6);
+  EXPECT_EQ(p.GetMax(), 5.0);
+  EXPECT_STREQ(p.GetDisplayText(4), "");
+  EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
+  EXPECT_EQ(v, 3);
+  EXPECT_STREQ(p.GetDisplayText(5), "f");
+
+  p.ResetDisplayTexts();
+  EXPECT_EQ(p.GetNDisplayTexts(), 0);
+  EXPECT_EQ(p.GetMax(), 5.0);
+}
+
+TEST(IParam, LabelForHostHidesTheUnitWhenATextNamesTheValue) {
+  IParam p;
+  p.InitInt("i", 0, 0, 3, "ms");
+  EXPECT_STREQ(p.GetLabelForHost(), "ms");
+  p.SetDisplayText(0, "zero");
+  EXPECT_STREQ(p.GetLabelForHost(), "");
+  p.Set(1.9);  // whole value 1 has no text
+  EXPECT_STREQ(p.GetLabelForHost(), "ms");
+}
+
+TEST(IParam, DisplayForHostFormatsInTheCLocale) {
+  IParam p;
+  p.InitDouble("d", 0, -10, 10, 0.01);
+  EXPECT_EQ(display(p, 1.234), "1.23");
+  EXPECT_EQ(display(p, -2.5), "-2.50");
+  EXPECT_EQ(display(p, 0.5, true), "0.00");  // normalised: middle of -10..10
+  p.SetNegateDisplay(true);
+  EXPECT_EQ(display(p, 1.5), "-1.50");
+
+  IParam i;
+  i.InitInt("i", 0, -100, 100);
+  EXPECT_EQ(display(i, 7.9), "7");
+  EXPECT_EQ(display(i, -7.9), "-7");
+  EXPECT_EQ(display(i, 1e300), "2147483647");  // limited to the int range
+  EXPECT_EQ(display(i, -1e300), "-2147483648");
+  i.SetDisplayText(0, "zero");
+  i.SetDisplayText(1, "one");
+  EXPECT_EQ(display(i, 1.0), "one");
+  EXPECT_EQ(display(i, 1.0, false, false), "1");  // texts disabled
+
+  // A process locale with a decimal comma does not change the text.
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old ? old : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+    EXPECT_EQ(display(p, 1.5), "-1.50");
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+
+  // A small buffer gets a terminated, cut text.
+  char small[4];
+  p.GetDisplayForHost(-1234.5, false, small, sizeof small, true);
+  EXPECT_STREQ(small, "123");
+}
+
+TEST(IParam, WholeValueTruncatesTowardZeroWithinIntRange) {
+  EXPECT_EQ(IParam::WholeValue(2.999), 2);
+  EXPECT_EQ(IParam::WholeValue(-2.999), -2);
+  EXPECT_EQ(IParam::WholeValue(1e20), INT32_MAX);
+  EXPECT_EQ(IParam::WholeValue(-1e20), INT32_MIN);
+  EXPECT_EQ(IParam::WholeValue(std::nan("")), 0);
+}
+
+TEST(IParam, DbToAmp) {
+  IParam p;
+  p.InitDouble("g", 0, -60, 12, 0.1);
+  p.Set(-6.0);
+  EXPECT_NEAR(p.DBToAmp(), 0.501187, 1e-6);
+  p.Set(0.0);
+  EXPECT_DOUBLE_EQ(p.DBToAmp(), 1.0);
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "framework_fakes.h"
+
+namespace {
+
+using fwtest::Bytes;
+using fwtest::FakeGraphics;
+using fwtest::FakePorts;
+using fwtest::PortLog;
+using fwtest::TestPlug;
+
+TEST(PluginBase, ConstructionAndInitialisation) {
+  TestPlug plug(0, 306);
+  EXPECT_EQ(plug.NParams(), 306);
+  EXPECT_EQ(plug.NNonAutomatedParams(), 306);
+  EXPECT_EQ(plug.NAutomatedParams(), 0);
+  EXPECT_EQ(plug.GetParam(305)->Type(), IParam::kTypeNone);
+  EXPECT_EQ(plug.GetParam(306), nullptr);
+  EXPECT_EQ(plug.GetParam(-1), nullptr);
+  EXPECT_EQ(plug.GetHost(), kHostUninit);
+  EXPECT_EQ(plug.GetHostVersion(false), 0);
+  EXPECT_EQ(plug.GetSampleRate(), 44100.0);
+  EXPECT_EQ(plug.GetBlockSize(), 0);
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
+  EXPECT_EQ(plug.GetLatency(), 128);
+  EXPECT_TRUE(plug.DoesStateChunks());
+  EXPECT_FALSE(plug.IsInst());
+  EXPECT_EQ(plug.GetUniqueID(), 0x5476726E);
+  EXPECT_STREQ(plug.GetEffectName(), "Effect");
+  EXPECT_STREQ(plug.GetMfrName(), "Maker");
+  EXPECT_STREQ(plug.GetAPIString(), "VST2");
+  EXPECT_STREQ(plug.GetArchString(), "x86");
+
+  plug.OnParamReset();  // every parameter hidden: only Reset runs
+  EXPECT_TRUE(plug.changes.empty());
+  EXPECT_EQ(plug.resets, 1);
+
+  TestPlug some(5, 20);
+  some.addNonAutomateParamCount(10);
+  EXPECT_EQ(some.NNonAutomatedParams(), 10);  // set, not added
+  some.OnParamReset();
+  EXPECT_EQ(some.changes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  some.addNonAutomateParamCount(99);
+  EXPECT_EQ(some.NNonAutomatedParams(), 20);
+  some.addNonAutomateParamCount(-3);
+  EXPECT_EQ(some.NNonAutomatedParams(), 0);
+}
+
+TEST(PluginBase, NamesAreCutTo127Bytes) {
+  const std::string longName(200, 'N');
+  struct LongNames : IPluginBase {
+    explicit LongNames(const char* n) : IPluginBase(0, "", 0, n, n, n, 0, 0, 0, 0, false, false, false) {
+      initialize(0, 0, nullptr, 0, n, n, n, 0, 0, 0, 0, false, false, false);
+    }
+  } plug(longName.c_str());
+  EXPECT_EQ(std::strlen(plug.GetEffectName()), 127u);
+  EXPECT_EQ(std::strlen(plug.GetProductName()), 127u);
+  EXPECT_EQ(std::strlen(plug.GetMfrName()), 127u);
+}
+
+TEST(ValuePaths, UserPathInformsAndCallsChangeOnlyForNewValues) {
+  TestPlug plug(0, 3);
+  plug.GetParam(0)->InitInt("i", 5, 0, 10);
+  plug.GetParam(1)->InitText();
+  plug.GetParam(2)->InitDouble("d", 0, 0, 1, 0.01);
+
+  plug.SetParameterFromGUI(0, 0.5);  // already 5
+  ASSERT_EQ(plug.informs.size(), 1u);
+  EXPECT_EQ(plug.informs[0].idx, 0);
+  EXPECT_EQ(plug.informs[0].value, 0.5);
+  EXPECT_TRUE(plug.changes.empty());
+
+  plug.SetParameterFromGUI(0, 0.7);
+  EXPECT_EQ(plug.GetParam(0)->Value(), 7.0);
+  EXPECT_EQ(plug.changes, (std::vector<int>{0}));
+
+  plug.SetParameterFromGUI(1, 0.0);  // text parameters always change
+  plug.SetParameterFromGUI(1, 0.0);
+  EXPECT_EQ(plug.changes, (std::vector<int>{0, 1, 1}));
+  EXPECT_TRUE(plug.changes2.empty());
+
+  // The hardware path ends in the second hook.
+  plug.SetParameterFromGUI2(2, 0.25);
+  EXPECT_EQ(plug.changes2, (std::vector<int>{2}));
+  plug.SetParameterFromGUI2(2, 0.25);
+  EXPECT_EQ(plug.changes2, (std::vector<int>{2}));
+  EXPECT_EQ(plug.changes.size(), 3u);
+
+  // Indices outside the store do nothing.
+  const size_t informs = plug.informs.size();
+  plug.SetParameterFromGUI(3, 0.5);
+  plug.SetParameterFromGUI(-1, 0.5);
+  plug.SetParameterFromGUI2(99, 0.5);
+  EXPECT_EQ(plug.informs.size(), informs);
+}
+
+TEST(ValuePaths, MutexIsHeldAndReentrant) {
+  TestPlug plug(0, 2);
+  plug.GetParam(0)->InitInt("a", 0, 0, 10);
+  plug.GetParam(1)->InitInt("b", 0, 0, 10);
+  bool otherThreadGotLock = true;
+  int depthInside = -1;
+  plug.onChange = [&](int idx) {
+    EXPECT_TRUE(plug.GetMutex().IsLockedByCaller());
+    std::thread t([&] {
+      otherThreadGotLock = plug.GetMutex().TryLock();
+      if (otherThreadGotLock) plug.GetMutex().Unlock();
+    });
+    t.join();
+    // A change inside a change, on the same thread, does not block.
+    if (idx == 0) plug.SetParameterFromGUI(1, 1.0);
+    if (idx == 1) depthInside = plug.GetMutex().GetDepth();
+  };
+  plug.SetParameterFromGUI(0, 1.0);
+  EXPECT_FALSE(otherThreadGotLock);
+  EXPECT_EQ(plug.changes, (std::vector<int>{0, 1}));
+  EXPECT_EQ(depthInside, 1);
+  EXPECT_FALSE(plug.GetMutex().IsLockedByCaller());
+
+  // The base's own hooks take and release the mutex.
+  IPluginBase& base = plug;
+  base.IPluginBase::OnParamChange(0);
+  base.IPluginBase::Reset();
+  base.IPluginBase::OnActivate(true);
+  EXPECT_FALSE(plug.GetMutex().IsLockedByCaller());
+}
+
+TEST(ValuePaths, MutexIsReleasedWhenAHookThrows) {
+  TestPlug plug(0, 1);
+  plug.GetParam(0)->InitInt("a", 0, 0, 10);
+  plug.onChange = [](int) { throw std::runtime_error("boom"); };
+  EXPECT_THROW(plug.SetParameterFromGUI(0, 1.0), std::runtime_error);
+  std::atomic<bool> got{false};
+  std::thread t([&] {
+    got = plug.GetMutex().TryLock();
+    if (got) plug.GetMutex().Unlock();
+  });
+  t.join();
+  EXPECT_TRUE(got);
+}
+
+TEST(PluginBase, GraphicsAttachPushesValuesAndIsOwned) {
+  std::vector<std::string> events;
+  {
+    TestPlug plug(0, 3);
+    for (int i = 0; i < 3; ++i) plug.GetParam(i)->InitInt("p", i, 0, 4);
+    plug.AttachGraphics(nullptr);
+    EXPECT_EQ(plug.GetGraphicsBase(), nullptr);
+    auto* g = new FakeGraphics(&events);
+    plug.AttachGraphics(g);
+    EXPECT_EQ(plug.GetGraphicsBase(), g);
+    EXPECT_EQ(plug.GetGUI(), nullptr);  // a stand-in is no full context
+    ASSERT_EQ(g->pushes.size(), 3u);
+    EXPECT_EQ(g->pushes[2].idx, 2);
+    EXPECT_DOUBLE_EQ(g->pushes[2].value, 0.5);
+    EXPECT_TRUE(g->pushes[2].normalized);
+    EXPECT_EQ(g->prepDraws, 1);
+
+    g->pushes.clear();
+    plug.RedrawParamControls();
+    ASSERT_EQ(g->pushes.size(), 3u);
+    EXPECT_EQ(g->pushes[1].value, 1.0);
+    EXPECT_FALSE(g->pushes[1].normalized);
+
+    // A second context replaces and deletes the first.
+    plug.AttachGraphics(new FakeGraphics(&events));
+    EXPECT_EQ(events, (std::vector<std::string>{"graphics-deleted"}));
+  }
+  EXPECT_EQ(events.size(), 2u);
+}
+
+TEST(PluginBase, DirtyParametersAndSamplesPerBeat) {
+  TestPlug plug(2, 3);
+  for (int i = 0; i < 3; ++i) plug.GetParam(i)->InitInt("p", 2, 0, 4);
+  plug.DirtyParameters();
+  ASSERT_EQ(plug.informs.size(), 2u);
+  EXPECT_DOUBLE_EQ(plug.informs[1].value, 0.5);
+
+  plug.tempo = 120.0;
+  EXPECT_DOUBLE_EQ(plug.GetSamplesPerBeat(), 22050.0);
+  plug.tempo = 0.0;
+  EXPECT_EQ(plug.GetSamplesPerBeat(), 0.0);
+  plug.tempo = -10.0;
+  EXPECT_EQ(plug.GetSamplesPerBeat(), 0.0);
+
+  char name[8] = "x";
+  EXPECT_FALSE(plug.MidiNoteName(60, name));
+  EXPECT_STREQ(name, "");
+  int num = 3, den = 3;
+  plug.GetTimeSig(&num, &den);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(den, 0);
+  ITimeInfo ti;
+  ti.mTempo = 99.0;
+  plug.GetTime(&ti);
+  EXPECT_EQ(ti.mTempo, 99.0);
+}
+
+// ---- ports and senders
+
+struct PortsFixture : ::testing::Test {
+  std::shared_ptr<PortLog> log = std::make_shared<PortLog>();
+  TestPlug plug{0, 2};
+  FakePorts* ports = nullptr;
+
+  void install() {
+    auto p = std::make_unique<FakePorts>(log);
+    ports = p.get();
+    plug.SetHardwarePorts(std::move(p));
+    int idx = 1;
+    plug.setExternalMIDIOut(idx, "Synth Out");
+  }
+};
+
+TEST_F(PortsFixture, WithoutPortsListsAreOffAndSendsFail) {
+  EXPECT_EQ(plug.getExternalMIDIOutNames(), (std::vector<std::string>{"OFF"}));
+  EXPECT_EQ(plug.getExternalMIDIInNames(), (std::vector<std::string>{"OFF"}));
+  int idx = 3;
+  EXPECT_EQ(plug.setExternalMIDIOut(idx, "Synth Out"), 0);
+  EXPECT_EQ(idx, 0);
+  idx = 2;
+  EXPECT_EQ(plug.setExternalMIDIIn(idx, "Synth In"), 0);
+  EXPECT_EQ(idx, 0);
+  EXPECT_EQ(plug.getExternalMIDIOutDevice("OFF"), 0);
+  EXPECT_EQ(plug.getExternalMIDIInDevice("Synth In"), -1);
+  EXPECT_FALSE(plug.initializeVirtualOutput("Tavrin"));
+  IMidiMsg m(0, 0x90, 60, 100);
+  EXPECT_FALSE(plug.SendMidiMsg(&m));
+  const uint8_t b[] = {0xF0, 1, 0xF7};
+  EXPECT_FALSE(plug.SendMidiSysex(b, 3));
+  EXPECT_FALSE(plug.SendMidiSysex2(b, 3));
+}
+
+TEST_F(PortsFixture, PortOperationsDelegate) {
+  install();
+  EXPECT_EQ(log->events, (std::vector<std::string>{"sink"}));
+  EXPECT_EQ(plug.getExternalMIDIOutNames().size(), 2u);
+  EXPECT_EQ(plug.getExternalMIDIOutDevice("Synth Out"), 1);
+  EXPECT_EQ(plug.getExternalMIDIInDevice("nope"), -1);
+  int idx = 1;
+  EXPECT_EQ(plug.setExternalMIDIIn(idx, "Synth In"), 1);
+  EXPECT_EQ(ports->openInIndex(), 1);
+  EXPECT_TRUE(plug.initializeVirtualOutput("Tavrin"));
+  EXPECT_EQ(ports->mVirtual, "From Tavrin");
+  EXPECT_EQ(plug.GetHardwarePorts(), ports);
+}
+
+TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
+  install();
+  const IMidiMsg noteOn(0, 0x90, 0x3C, 0x64), pressure(0, 0xD0, 0x40, 0x11), program(0, 0xC0, 0x05, 0xFF),
+      cc(0, 0xB3, 7, 100), bend(0, 0xE0, 0, 0x40);
+  EXPECT_TRUE(plug.SendMidiMsg(&noteOn));
+  EXPECT_TRUE(plug.SendMidiMsg(&pressure));
+  EXPECT_TRUE(plug.SendMidiMsg(&program));
+  EXPECT_TRUE(plug.SendMidiMsg(&cc));
+  EXPECT_TRUE(plug.SendMidiMsg(&bend));
+  EXPECT_FALSE(plug.SendMidiMsg(nullptr));
+  const uint8_t body[] = {0x3E, 0x16, 0x00, 0x10};
+  const uint8_t whole[] = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7};
+  const uint8_t clock[] = {0xF8};
+  EXPECT_TRUE(plug.SendMidiSysex(body, 4));
+  EXPECT_TRUE(plug.SendMidiSysex(whole, 6));
+  EXPECT_TRUE(plug.SendMidiSysex2(body, 4));
+  EXPECT_TRUE(plug.SendMidiSysex2(std::vector<uint8_t>{0xF8}));
+  EXPECT_TRUE(plug.SendPatchSysex(whole, 6));
+  EXPECT_FALSE(plug.SendMidiSysex(body, 0));
+  EXPECT_FALSE(plug.SendMidiSysex2(clock, 0));
+  EXPECT_FALSE(plug.SendMidiSysex2(std::vector<uint8_t>{}));
+  EXPECT_FALSE(plug.SendMidiSysex(nullptr, 4));
+  EXPECT_FALSE(plug.SendMidiSysex(body, -1));
+  EXPECT_EQ(log->sent, (std::vector<Bytes>{{0x90, 0x3C, 0x64},
+                                           {0xD0, 0x40},
+                                           {0xC0, 0x05},
+                                           {0xB3, 7, 100},
+                                           {0xE0, 0, 0x40},
+                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7},
+                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7},
+                                           {0x3E, 0x16, 0x00, 0x10},
+                                           {0xF8},
+                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7}}));
+
+  // SendMidiMsgs: all must succeed.
+  const IMidiMsg two[] = {noteOn, cc};
+  EXPECT_TRUE(plug.SendMidiMsgs(two, 2));
+  EXPECT_TRUE(plug.SendMidiMsgs(nullptr, 0));
+  int closed = 0;
+  plug.setExternalMIDIOut(closed, "OFF");  // port closed: sends fail
+  EXPECT_FALSE(plug.SendMidiMsg(&noteOn));
+  EXPECT_FALSE(plug.SendMidiMsgs(two, 2));
+  EXPECT_FALSE(plug.SendMidiSysex(body, 4));
+}
+
+TEST_F(PortsFixture, InputIsSplitBySize) {
+  install();
+  ports->deliver({0x90, 0x3C, 0x64});
+  ports->deliver({0xC2, 0x07});
+  ports->deliver({0xF8});
+  ports->deliver({});
+  ASSERT_EQ(plug.midi.size(), 3u);
+  EXPECT_TRUE(plug.midiFromHardware);
+  EXPECT_EQ(plug.midi[0].mStatus, 0x90);
+  EXPECT_EQ(plug.midi[0].mData2, 0x64);
+  EXPECT_EQ(plug.midi[1].mData1, 0x07);
+  EXPECT_EQ(plug.midi[1].mData2, 0);  // missing data bytes are 0
+  EXPECT_EQ(plug.midi[2].mStatus, 0xF8);
+  EXPECT_EQ(plug.midi[2].mData1, 0);
+  EXPECT_EQ(plug.midi[0].mOffset, 0);
+
+  // Four bytes or more are system-exclusive, whatever the first byte.
+  Bytes dump(137, 0x11);
+  dump.front() = 0xF0;
+  dump.back() = 0xF7;
+  ports->deliver(dump);
+  ports->deliver({0x90, 1, 2, 3});
+  ASSERT_EQ(plug.sysexes.size(), 2u);
+  EXPECT_EQ(plug.sysexes[0], dump);
+  EXPECT_EQ(plug.sysexes[1], (Bytes{0x90, 1, 2, 3}));
+  EXPECT_EQ(plug.sysexOffsets[0], 0);
+  EXPECT_EQ(plug.midi.size(), 3u);
+
+  plug.processMIDIInput(nullptr, 5);
+  EXPECT_EQ(plug.sysexes.size(), 2u);
+}
+
+TEST(PortsLifetime, InputNeverEscapesAnException) {
+  struct Throwing : TestPlug {
+    void ProcessMidiMsg(IMidiMsg*, bool) override { throw std::runtime_error("x"); }
+    void ProcessSysEx(ISysEx*, bool) override { throw 42; }
+  } plug;
+  const uint8_t a[] = {0x90, 1, 2}, b[] = {0xF0, 1, 2, 3, 0xF7};
+  EXPECT_NO_THROW(plug.processMIDIInput(a, 3));
+  EXPECT_NO_THROW(plug.processMIDIInput(b, 5));
+}
+
+TEST(PortsLifetime, DestructorShutsThePortsDownFirst) {
+  auto log = std::make_shared<PortLog>();
+  {
+    auto plug = std::make_unique<TestPlug>(0, 2);
+    plug->SetHardwarePorts(std::make_unique<FakePorts>(log));
+    plug->AttachGraphics(new FakeGraphics(&log->events));
+  }
+  EXPECT_EQ(log->events,
+            (std::vector<std::string>{"sink", "shutdown", "sink-null", "graphics-deleted", "destroyed"}));
+
+  // Replacing the ports shuts the old ones down.
+  auto log2 = std::make_shared<PortLog>();
+  TestPlug plug(0, 1);
+  plug.SetHardwarePorts(std::make_unique<FakePorts>(log2));
+  plug.SetHardwarePorts(nullptr);
+  EXPECT_EQ(log2->events, (std::vector<std::string>{"sink", "shutdown", "sink-null", "destroyed"}));
+  EXPECT_EQ(plug.getExternalMIDIOutNames(), (std::vector<std::string>{"OFF"}));
+}
+
+}  // namespace
