@@ -7,6 +7,8 @@
 // missing levels and replaces a control already bound under the same keys;
 // looking up creates nothing and allocates nothing. The containers do not
 // own the controls (the graphics context does).
+#include <array>
+#include <cstddef>
 #include <map>
 #include <type_traits>
 
@@ -40,34 +42,41 @@ IControl* find(const Map& map, const int* keys) {
   }
 }
 
+// A tree of maps with one int key per level.
+template <class Map, size_t Levels>
+class KeyedControls {
+ public:
+  bool empty() const { return m_map.empty(); }
+
+ protected:
+  void bindKeys(const std::array<int, Levels>& keys, IControl* control) { bind(m_map, keys.data(), control); }
+  IControl* findKeys(const std::array<int, Levels>& keys) const { return find(m_map, keys.data()); }
+
+ private:
+  Map m_map;
+};
+
 }  // namespace controlmaps
 
 // Keyed by four identifying bytes of a system-exclusive message and an extra
 // key byte (0 from every factory). An incoming single-parameter message is
 // looked up with its bytes 3 to 6 and 0.
-class SysExControlContainer {
+class SysExControlContainer : public controlmaps::KeyedControls<std::map<int, controlID1>, 5> {
  public:
   void addToControlMap(const unsigned char* keyBytes, unsigned char key5, IControl* control) {
-    const int keys[5] = {keyBytes[0], keyBytes[1], keyBytes[2], keyBytes[3], key5};
-    controlmaps::bind(m_map, keys, control);
+    bindKeys({keyBytes[0], keyBytes[1], keyBytes[2], keyBytes[3], key5}, control);
   }
   IControl* findControl(int key1, int key2, int key3, int key4, int key5) const {
-    const int keys[5] = {key1, key2, key3, key4, key5};
-    return controlmaps::find(m_map, keys);
+    return findKeys({key1, key2, key3, key4, key5});
   }
-  bool empty() const { return m_map.empty(); }
-
- private:
-  std::map<int, controlID1> m_map;
 };
 
 // Keyed by an NRPN-bound control action's MIDI channel, MSB number (sent
 // with CC 99), value offset, LSB number (sent with CC 98) and mixer flag.
-class NRPNControlContainer {
+class NRPNControlContainer : public controlmaps::KeyedControls<std::map<int, controlID1>, 5> {
  public:
   void addToControlMap(int channel, int msbValue, int lsbValue, int lsbControl, int mixerFlag, IControl* control) {
-    const int keys[5] = {channel, msbValue, lsbValue, lsbControl, mixerFlag};
-    controlmaps::bind(m_map, keys, control);
+    bindKeys({channel, msbValue, lsbValue, lsbControl, mixerFlag}, control);
   }
   // For the control action record, which carries the five keys as fields.
   template <class Action>
@@ -76,29 +85,16 @@ class NRPNControlContainer {
                     control);
   }
   IControl* findControl(int channel, int msbValue, int lsbValue, int lsbControl, int mixerFlag) const {
-    const int keys[5] = {channel, msbValue, lsbValue, lsbControl, mixerFlag};
-    return controlmaps::find(m_map, keys);
+    return findKeys({channel, msbValue, lsbValue, lsbControl, mixerFlag});
   }
-  bool empty() const { return m_map.empty(); }
-
- private:
-  std::map<int, controlID1> m_map;
 };
 
 // The three-level map of controls bound to control changes: channel, CC
 // number, mixer flag.
-class CCControlMap {
+class CCControlMap : public controlmaps::KeyedControls<std::map<int, controlID3>, 3> {
  public:
   void addToControlMap(int channel, int ccNumber, int mixerFlag, IControl* control) {
-    const int keys[3] = {channel, ccNumber, mixerFlag};
-    controlmaps::bind(m_map, keys, control);
+    bindKeys({channel, ccNumber, mixerFlag}, control);
   }
-  IControl* findControl(int channel, int ccNumber, int mixerFlag) const {
-    const int keys[3] = {channel, ccNumber, mixerFlag};
-    return controlmaps::find(m_map, keys);
-  }
-  bool empty() const { return m_map.empty(); }
-
- private:
-  std::map<int, controlID3> m_map;
+  IControl* findControl(int channel, int ccNumber, int mixerFlag) const { return findKeys({channel, ccNumber, mixerFlag}); }
 };
