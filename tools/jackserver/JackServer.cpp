@@ -1,0 +1,164 @@
+#include "jackserver/JackServer.h"
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::atomic<int> g_counter{0};
+
+// Quietens libjack's messages while probing a server that is not up yet.
+void silent(const char*) {}
+void toStderr(const char* text) { std::fprintf(stderr, "%s\n", text); }
+
+std::string tempRoot() {
+  const char* t = std::getenv("TMPDIR");
+  return (t && *t) ? t : "/tmp";
+}
+
+}  // namespace
+
+JackServer::JackServer() : JackServer(Options{}) {}
+
+JackServer::JackServer(Options options) : m_options(std::move(options)) {
+  if (m_options.name.empty()) {
+    m_options.name = "tavrin-" + std::to_string(getpid()) + "-" + std::to_string(g_counter.fetch_add(1));
+  }
+  start();
+}
+
+JackServer::~JackServer() {
+  stop();
+  if (!m_dir.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(m_dir, ec);
+  }
+}
+
+void JackServer::exportToEnvironment() const { setenv("JACK_DEFAULT_SERVER", m_options.name.c_str(), 1); }
+
+std::string JackServer::log() const {
+  if (m_dir.empty()) return std::string();
+  std::ifstream in(m_dir + "/jackd.log");
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void JackServer::start() {
+  std::string pattern = tempRoot() + "/tavrin-jack-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) {
+    m_error = "cannot make a temporary folder for the JACK server";
+    return;
+  }
+  m_dir = buf.data();
+  const std::string logPath = m_dir + "/jackd.log";
+  const std::string rate = std::to_string(m_options.rate);
+  const std::string period = std::to_string(m_options.period);
+
+  // Everything the child needs is made before the fork: only async-signal-safe
+  // calls run between fork and exec.
+  std::vector<std::string> envText;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "JACK_DEFAULT_SERVER=", 20) != 0 && std::strncmp(*e, "JACK_NO_AUDIO_RESERVATION=", 26) != 0) {
+      envText.emplace_back(*e);
+    }
+  }
+  envText.emplace_back("JACK_NO_AUDIO_RESERVATION=1");
+  std::vector<char*> env;
+  for (auto& t : envText) env.push_back(t.data());
+  env.push_back(nullptr);
+  std::vector<std::string> argText{"jackd", "-n", m_options.name, "--no-realtime", "-d", "dummy", "-r", rate, "-p", period};
+  std::vector<char*> argv;
+  for (auto& t : argText) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  const int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+
+  m_pid = fork();
+  if (m_pid < 0) {
+    m_error = std::string("cannot start jackd: ") + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return;
+  }
+  if (m_pid == 0) {
+    if (fd >= 0) {
+      dup2(fd, 1);
+      dup2(fd, 2);
+    }
+    execvpe("jackd", argv.data(), env.data());
+    _exit(127);
+  }
+  if (fd >= 0) close(fd);
+  m_running = waitUntilUp();
+  if (!m_running) {
+    if (m_error.empty()) m_error = "jackd did not come up";
+    m_error += "; its output:\n" + log();
+    stop();
+  }
+}
+
+bool JackServer::waitUntilUp() {
+  jack_set_error_function(&silent);
+  jack_set_info_function(&silent);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.startLimitMs);
+  bool up = false;
+  while (!up) {
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      m_error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "jackd is not installed (tools/setup.sh installs jackd2)"
+                                                                 : "jackd exited at start";
+      break;
+    }
+    jack_status_t js;
+    jack_client_t* probe = jack_client_open("tavrin-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                                            &js, m_options.name.c_str());
+    if (probe) {
+      up = true;
+      jack_client_close(probe);
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      m_error = "jackd did not accept clients within " + std::to_string(m_options.startLimitMs) + " ms";
+      break;
+    }
+    // Waiting for another process to start: real time cannot be avoided.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  jack_set_error_function(&toStderr);
+  jack_set_info_function(&toStderr);
+  return up;
+}
+
+void JackServer::stop() {
+  m_running = false;
+  if (m_pid <= 0) return;
+  kill(m_pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 250; ++i) {
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(m_pid, SIGKILL);
+  waitpid(m_pid, &status, 0);
+  m_pid = -1;
+}

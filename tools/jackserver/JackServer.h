@@ -1,0 +1,52 @@
+#pragma once
+// A private JACK server for tests and benchmarks: "jackd -n <name>
+// --no-realtime -d dummy -r <rate> -p <period>", started as a child
+// process, waited for until a client can connect (bounded), and stopped by
+// its process id. Clients reach it through JACK_DEFAULT_SERVER.
+#include <sys/types.h>
+
+#include <string>
+
+class JackServer {
+ public:
+  struct Options {
+    std::string name;  // empty: "tavrin-<pid>-<counter>"
+    unsigned rate = 48000;
+    unsigned period = 128;
+    int startLimitMs = 15000;  // how long the server may take to come up
+  };
+
+  JackServer();
+  explicit JackServer(Options options);
+  // Stops the server: SIGTERM, a bounded wait, then SIGKILL.
+  ~JackServer();
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+
+  // True once a client could connect; otherwise error() says why.
+  bool running() const { return m_running; }
+  const std::string& error() const { return m_error; }
+  const std::string& name() const { return m_options.name; }
+  unsigned rate() const { return m_options.rate; }
+  unsigned period() const { return m_options.period; }
+  pid_t pid() const { return m_pid; }
+  // The period in microseconds.
+  double periodMicros() const { return 1e6 * m_options.period / m_options.rate; }
+
+  // Points this process's JACK clients at the server.
+  void exportToEnvironment() const;
+
+  // The server's own output so far (for failure messages).
+  std::string log() const;
+
+ private:
+  void start();
+  void stop();
+  bool waitUntilUp();
+
+  Options m_options;
+  pid_t m_pid = -1;
+  bool m_running = false;
+  std::string m_error;
+  std::string m_dir;  // private temporary folder holding the server's log
+};
