@@ -1,0 +1,538 @@
+#include "raster/cachedfont.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "raster/bitmap.h"
+#include "raster/gradblur.h"
+#include "raster/rectops.h"
+
+namespace {
+
+HFONT sans(int px, int quality = 0) {
+  return CreateFont(-px, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, static_cast<char>(quality), 0, "DejaVu Sans");
+}
+
+// The native measure of a string in a context with the font selected.
+RECT nativeMeasure(HFONT f, const char* s) {
+  HDC dc = SHIM_CreateMemContext(nullptr, 4, 4);
+  SelectObject(dc, f);
+  RECT r = {0, 0, 0, 0};
+  SHIM_DrawText(dc, s, -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SHIM_DeleteGfxContext(dc);
+  return r;
+}
+
+std::vector<unsigned char> mapOf(RAST_CachedFont& f, unsigned short c) {
+  const RAST_CachedFont::charEnt* e = f.findChar(c);
+  if (!e || e->base_offset <= 0) return {};
+  const unsigned char* p = f.coverageOf(e);
+  return std::vector<unsigned char>(p, p + e->width * e->height);
+}
+
+RAST_pixel& at(RAST_IBitmap& b, int x, int y) { return b.getBits()[y * b.getRowSpan() + x]; }
+
+bool anyOutside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) {
+  for (int y = 0; y < b.getHeight(); ++y)
+    for (int x = 0; x < b.getWidth(); ++x)
+      if ((x < r.left || x >= r.right || y < r.top || y >= r.bottom) && at(b, x, y) != bg) return true;
+  return false;
+}
+
+bool anyInside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) {
+  for (int y = std::max(0, r.top); y < std::min(b.getHeight(), r.bottom); ++y)
+    for (int x = std::max(0, r.left); x < std::min(b.getWidth(), r.right); ++x)
+      if (at(b, x, y) != bg) return true;
+  return false;
+}
+
+class CachedFontTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hf = sans(12);
+    font.SetFromHFont(hf, RAST_FONT_FLAG_OWNS_HFONT);
+  }
+  HFONT hf = nullptr;
+  RAST_CachedFont font;
+};
+
+TEST(Utf8Char, DecodesWithinTheCount) {
+  unsigned short c = 0;
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82\xAC", &c), 3);
+  EXPECT_EQ(c, 0x20AC);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\x28", &c), 1);
+  EXPECT_EQ(c, 0xC3);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xF0\x9F\x98\x80", &c), 4);
+  EXPECT_EQ(c, ' ');
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xC0\x80", &c), 1);
+  EXPECT_EQ(c, 0xC0);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\x80x", &c), 1);
+  EXPECT_EQ(c, 0x80);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xF5\x80\x80\x80", &c), 1);
+  EXPECT_EQ(c, 0xF5);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82", &c), 1);  // the NUL is no continuation
+  EXPECT_EQ(c, 0xE2);
+  // A count that ends inside a sequence: the lead byte alone, nothing read past it.
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82\xAC", &c, 2), 1);
+  EXPECT_EQ(c, 0xE2);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\xA9", &c, 1), 1);
+  EXPECT_EQ(c, 0xC3);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\xA9", nullptr, 2), 2);
+  EXPECT_EQ(RAST_CachedFont::utf8char("\xED\xBF\xBF", &c), 3);
+  EXPECT_EQ(c, 0xDFFF);
+}
+
+TEST_F(CachedFontTest, BindingReadsTheLineHeight) {
+  HDC dc = SHIM_CreateMemContext(nullptr, 4, 4);
+  SelectObject(dc, hf);
+  TEXTMETRIC tm;
+  GetTextMetrics(dc, &tm);
+  SHIM_DeleteGfxContext(dc);
+  EXPECT_EQ(font.GetLineHeight(), tm.tmHeight);
+  EXPECT_EQ(font.GetHFont(), hf);
+  ASSERT_NE(RAST_CachedFont::scratchBitmap(), nullptr);
+  EXPECT_GE(RAST_CachedFont::scratchBitmap()->getWidth(), 256);
+}
+
+TEST_F(CachedFontTest, FindCharAndRenderOnce) {
+  const RAST_CachedFont::charEnt* a = font.findChar('A');
+  ASSERT_NE(a, nullptr);  // the fixed slot, before any rendering
+  EXPECT_EQ(a->base_offset, 0);
+  EXPECT_EQ(font.findChar(0x263A), nullptr);
+  EXPECT_EQ(font.renderCount(), 0);
+
+  RECT r = {0, 0, 0, 0};
+  font.DrawText(nullptr, "AAAA", -1, &r, DT_CALCRECT);
+  EXPECT_EQ(font.renderCount(), 1);
+  const RECT n = nativeMeasure(hf, "A");
+  a = font.findChar('A');
+  EXPECT_EQ(a->advance, n.right);
+  EXPECT_LE(a->height, n.bottom);
+  EXPECT_GE(a->width, a->advance);
+  EXPECT_EQ(r.right, 4 * a->advance + (a->width - a->advance));
+  EXPECT_EQ(r.bottom, a->height);
+
+  RAST_MemBitmap bm(100, 30, 4);
+  RECT d = {0, 0, 100, 30};
+  font.DrawText(&bm, "AAA", -1, &d, 0);
+  EXPECT_EQ(font.renderCount(), 1);
+
+  font.DrawText(nullptr, "\xE2\x98\xBA\xE2\x98\xBA", -1, &r, DT_CALCRECT);
+  EXPECT_EQ(font.renderCount(), 2);
+  ASSERT_NE(font.findChar(0x263A), nullptr);
+  EXPECT_EQ(font.listSize(), 1);
+  // Binding again empties the cache.
+  font.SetFromHFont(hf, RAST_FONT_FLAG_OWNS_HFONT);
+  EXPECT_EQ(font.findChar(0x263A), nullptr);
+  EXPECT_EQ(font.poolSize(), 0);
+  EXPECT_EQ(font.findChar('A')->base_offset, 0);
+}
+
+TEST_F(CachedFontTest, ListStaysSortedAndFailuresAreNotRetried) {
+  const unsigned short codes[] = {0x3A9, 0x100, 0x20AC, 0xE9, 0x2588, 0x101};
+  for (unsigned short c : codes) EXPECT_TRUE(font.RenderGlyph(c));
+  for (unsigned short c : codes) {
+    const RAST_CachedFont::charEnt* e = font.findChar(c);
+    ASSERT_NE(e, nullptr) << c;
+    EXPECT_EQ(e->charid, c);
+  }
+  // A lone surrogate is no text for the engine: a failed record, kept.
+  EXPECT_TRUE(font.RenderGlyph(0xD800));
+  const RAST_CachedFont::charEnt* bad = font.findChar(0xD800);
+  ASSERT_NE(bad, nullptr);
+  EXPECT_EQ(bad->base_offset, -1);
+  EXPECT_EQ(bad->advance, 0);
+  const int renders = font.renderCount();
+  RECT r = {0, 0, 0, 0};
+  EXPECT_EQ(font.DrawText(nullptr, "\xED\xA0\x80", -1, &r, DT_CALCRECT), 0);
+  EXPECT_EQ(r.right, 0);
+  EXPECT_EQ(font.renderCount(), renders);
+  // A space has an advance and an all-zero map.
+  font.RenderGlyph(' ');
+  const RAST_CachedFont::charEnt* sp = font.findChar(' ');
+  EXPECT_GT(sp->base_offset, 0);
+  EXPECT_GT(sp->advance, 0);
+  for (unsigned char v : mapOf(font, ' ')) EXPECT_EQ(v, 0);
+}
+
+TEST(CachedFontFlags, ThresholdsEffectsInvertAndTurns) {
+  HFONT hf = sans(14);
+  auto make = [&](int flags) {
+    auto f = std::make_unique<RAST_CachedFont>();
+    f->SetFromHFont(hf, flags);  // not owned: the test deletes the handle
+    f->RenderGlyph('W');
+    f->RenderGlyph('g');
+    return f;
+  };
+  auto plain = make(0);
+  auto mono = make(RAST_FONT_FLAG_MONO);
+  auto shadow = make(RAST_FONT_FLAG_SHADOW);
+  auto outline = make(RAST_FONT_FLAG_OUTLINE);
+  auto both = make(RAST_FONT_FLAG_SHADOW | RAST_FONT_FLAG_OUTLINE);
+  auto invert = make(RAST_FONT_FLAG_INVERT);
+  auto turned = make(RAST_FONT_FLAG_VERTICAL);
+  auto up = make(RAST_FONT_FLAG_VERTICAL | RAST_FONT_FLAG_BOTTOMUP);
+  auto blurred = make(RAST_FONT_FLAG_BLUR);
+
+  const std::vector<unsigned char> p = mapOf(*plain, 'W');
+  const RAST_CachedFont::charEnt* pe = plain->findChar('W');
+  ASSERT_FALSE(p.empty());
+  bool grey = false;
+  for (unsigned char v : p) grey |= v > 0 && v < 255;
+  EXPECT_TRUE(grey);
+
+  const std::vector<unsigned char> m = mapOf(*mono, 'W');
+  ASSERT_EQ(m.size(), p.size());
+  for (size_t i = 0; i < p.size(); ++i) ASSERT_EQ(m[i], p[i] > 130 ? 255 : 0);
+
+  for (auto* f : {shadow.get(), outline.get()}) {
+    std::set<int> values;
+    for (unsigned char v : mapOf(*f, 'W')) values.insert(v);
+    EXPECT_TRUE(values.count(128));
+    for (int v : values) EXPECT_TRUE(v == 0 || v == 128 || v == 255) << v;
+  }
+  EXPECT_EQ(mapOf(*both, 'W'), mapOf(*shadow, 'W'));  // shadow wins
+  // The shadow pass marks exactly the empty pixels right of, below-right of
+  // or below a full one.
+  const std::vector<unsigned char> s = mapOf(*shadow, 'W');
+  const int w = pe->width, h = pe->height;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      auto full = [&](int xx, int yy) { return xx >= 0 && yy >= 0 && m[yy * w + xx] == 255; };
+      const int expect = m[y * w + x] ? 255 : (full(x - 1, y) || full(x - 1, y - 1) || full(x, y - 1)) ? 128 : 0;
+      ASSERT_EQ(s[y * w + x], expect) << x << "," << y;
+    }
+
+  // Invert: the same map size (the used width comes from the raw bytes).
+  const std::vector<unsigned char> inv = mapOf(*invert, 'W');
+  ASSERT_EQ(inv.size(), p.size());
+  for (size_t i = 0; i < p.size(); ++i) ASSERT_EQ(inv[i], 255 - p[i]);
+
+  // Turned maps: sizes exchanged, pixels a quarter turn either way.
+  const RAST_CachedFont::charEnt* te = turned->findChar('W');
+  const RAST_CachedFont::charEnt* ue = up->findChar('W');
+  ASSERT_EQ(te->width, h);
+  ASSERT_EQ(te->height, w);
+  ASSERT_EQ(ue->width, h);
+  const std::vector<unsigned char> t = mapOf(*turned, 'W'), u = mapOf(*up, 'W');
+  for (int y = 0; y < w; ++y)
+    for (int x = 0; x < h; ++x) {
+      ASSERT_EQ(t[y * h + x], p[(h - 1 - x) * w + y]);
+      ASSERT_EQ(u[y * h + x], p[x * w + (w - 1 - y)]);
+    }
+
+  // Blur happens on the rendered glyph before its map is taken.
+  EXPECT_NE(mapOf(*blurred, 'W'), p);
+
+  plain.reset();
+  mono.reset();
+  shadow.reset();
+  outline.reset();
+  both.reset();
+  invert.reset();
+  turned.reset();
+  up.reset();
+  blurred.reset();
+  DeleteObject(hf);
+}
+
+TEST(CachedFontFlags, EffectPassesStayInsideEachMap) {
+  HFONT hf = sans(13);
+  // A full block inks its map to the edges; the glyph after it in the pool
+  // must not see its pixels as neighbours.
+  RAST_CachedFont after, alone;
+  after.SetFromHFont(hf, RAST_FONT_FLAG_OUTLINE);
+  alone.SetFromHFont(hf, RAST_FONT_FLAG_OUTLINE);
+  after.RenderGlyph(0x2588);
+  after.RenderGlyph('l');
+  alone.RenderGlyph('l');
+  EXPECT_EQ(mapOf(after, 'l'), mapOf(alone, 'l'));
+  after.SetFromHFont(nullptr, 0);
+  alone.SetFromHFont(nullptr, 0);
+  DeleteObject(hf);
+}
+
+TEST(CachedFontFlags, PrecalcAndLimits) {
+  HFONT hf = sans(11);
+  RAST_CachedFont pre;
+  pre.SetFromHFont(hf, RAST_FONT_FLAG_PRECALCALL);
+  EXPECT_EQ(pre.renderCount(), 128);
+  EXPECT_FALSE(pre.RenderGlyph(0xE9));
+  RECT a = {0, 0, 0, 0}, b = {0, 0, 0, 0};
+  pre.DrawText(nullptr, "Ab", -1, &a, DT_CALCRECT);
+  pre.DrawText(nullptr, "A\xC3\xA9" "b", -1, &b, DT_CALCRECT);
+  EXPECT_EQ(a.right, b.right);
+  EXPECT_EQ(pre.renderCount(), 128);
+  pre.SetFromHFont(nullptr, 0);
+  DeleteObject(hf);
+
+  // A line height above 1023 renders nothing and draws natively.
+  HFONT big = sans(1500);
+  RAST_CachedFont huge;
+  huge.SetFromHFont(big, RAST_FONT_FLAG_OWNS_HFONT);
+  ASSERT_GT(huge.GetLineHeight(), 1023);
+  EXPECT_FALSE(huge.RenderGlyph('A'));
+  RECT r = {0, 0, 0, 0};
+  EXPECT_EQ(huge.DrawText(nullptr, "A", -1, &r, DT_CALCRECT | RAST_DT_NO_NATIVE), nativeMeasure(big, "A").bottom);
+  EXPECT_EQ(huge.renderCount(), 0);
+  EXPECT_EQ(r.right, nativeMeasure(big, "A").right);
+}
+
+TEST_F(CachedFontTest, CachedMeasuringLinesAndSpaces) {
+  font.SetFromHFont(hf, RAST_FONT_FLAG_OWNS_HFONT);
+  const int L = font.GetLineHeight();
+  RECT r = {5, 7, 0, 0};
+  const int ret = font.DrawText(nullptr, "A\nB", -1, &r, DT_CALCRECT);
+  const RAST_CachedFont::charEnt* a = font.findChar('A');
+  const RAST_CachedFont::charEnt* b = font.findChar('B');
+  EXPECT_EQ(ret, L + b->height);
+  EXPECT_EQ(r.bottom, 7 + L + b->height);
+  EXPECT_EQ(r.right, 5 + std::max({a->advance, a->width, b->advance, b->width}));
+
+  RECT s = {0, 0, 0, 0};
+  font.DrawText(nullptr, "A\r\nB", -1, &s, DT_CALCRECT | DT_SINGLELINE);
+  font.RenderGlyph(' ');
+  const int sp = font.findChar(' ')->advance;
+  EXPECT_EQ(s.right, std::max(a->advance + sp + b->advance, a->advance + sp + b->width));
+  EXPECT_EQ(s.bottom, std::max(a->height, b->height));
+  // The count limits the bytes read; 0 draws and measures nothing.
+  RECT c = {0, 0, 0, 0};
+  EXPECT_EQ(font.DrawText(nullptr, "AB", 1, &c, DT_CALCRECT), a->height);
+  EXPECT_EQ(c.right, std::max(a->advance, a->width));
+  EXPECT_EQ(font.DrawText(nullptr, "AB", 0, &c, DT_CALCRECT), 0);
+  EXPECT_EQ(c.right, 0);
+}
+
+TEST_F(CachedFontTest, NormalPainterMatchesTheCombinerExactly) {
+  RAST_MemBitmap bm(60, 30, 4);
+  RAST_Clear(&bm, 0);
+  font.SetTextColor(RAST_RGBA(200, 100, 50, 255));
+  RECT r = {3, 4, 60, 30};
+  const int ret = font.DrawText(&bm, "A", -1, &r, 0);
+  const RAST_CachedFont::charEnt* e = font.findChar('A');
+  EXPECT_EQ(ret, e->height);
+  const std::vector<unsigned char> m = mapOf(font, 'A');
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      RAST_pixel expect = 0;
+      const int gx = x - 3, gy = y - 4;
+      if (gx >= 0 && gy >= 0 && gx < e->width && gy < e->height && m[gy * e->width + gx])
+        _RAST_CombinePixelsCopyNoClamp::doPix(reinterpret_cast<unsigned char*>(&expect), 200, 100, 50, 255,
+                                              m[gy * e->width + gx] + 1);
+      ASSERT_EQ(at(bm, x, y), expect) << x << "," << y;
+    }
+
+  // Half opacity: weight 128, per pixel min(v x 128 / 256, 256).
+  RAST_Clear(&bm, 0);
+  font.SetCombineMode(0, 0.5f);
+  font.DrawText(&bm, "A", -1, &r, 0);
+  for (int gy = 0; gy < e->height; ++gy)
+    for (int gx = 0; gx < e->width; ++gx) {
+      RAST_pixel expect = 0;
+      const int v = m[gy * e->width + gx];
+      if (v) _RAST_CombinePixelsCopyNoClamp::doPix(reinterpret_cast<unsigned char*>(&expect), 200, 100, 50, 255, v * 128 / 256);
+      ASSERT_EQ(at(bm, 3 + gx, 4 + gy), expect);
+    }
+
+  // Opacity 0 and modes above 5 draw nothing.
+  RAST_Clear(&bm, 0);
+  font.SetCombineMode(0, 0.f);
+  EXPECT_EQ(font.DrawText(&bm, "A", -1, &r, 0), 0);
+  font.SetCombineMode(6, 1.f);
+  font.DrawText(&bm, "A", -1, &r, 0);
+  EXPECT_FALSE(anyInside(bm, {0, 0, 60, 30}, 0));
+  // The text colour's alpha scales the opacity under the alpha flag.
+  font.SetCombineMode(0x10000, 1.f);  // the source-alpha flag plays no part
+  font.SetTextColor(RAST_RGBA(255, 255, 255, 0));
+  EXPECT_EQ(font.DrawText(&bm, "A", -1, &r, RAST_DT_USEFGALPHA), 0);
+  font.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+  font.DrawText(&bm, "A", -1, &r, 0);
+  EXPECT_TRUE(anyInside(bm, {0, 0, 60, 30}, 0));
+}
+
+TEST(CachedFontPaint, MonoAndEffectFastPathsWriteWholePixels) {
+  HFONT hf = sans(12);
+  RAST_CachedFont f;
+  f.SetFromHFont(hf, RAST_FONT_FLAG_OWNS_HFONT | RAST_FONT_FLAG_SHADOW);
+  const RAST_pixel fg = RAST_RGBA(10, 20, 30, 40), fx = RAST_RGBA(1, 2, 3, 4), bg = RAST_RGBA(9, 9, 9, 9);
+  f.SetTextColor(fg);
+  f.SetEffectColor(fx);
+  RAST_MemBitmap bm(40, 30, 4);
+  RAST_Clear(&bm, bg);
+  RECT r = {0, 0, 40, 30};
+  f.DrawText(&bm, "W", -1, &r, 0);
+  const std::vector<unsigned char> m = mapOf(f, 'W');
+  const RAST_CachedFont::charEnt* e = f.findChar('W');
+  int ink = 0, fxn = 0;
+  for (int y = 0; y < e->height; ++y)
+    for (int x = 0; x < e->width; ++x) {
+      const int v = m[y * e->width + x];
+      ASSERT_EQ(at(bm, x, y), v == 255 ? fg : v ? fx : bg);
+      ink += v == 255;
+      fxn += v == 128;
+    }
+  EXPECT_GT(ink, 0);
+  EXPECT_GT(fxn, 0);
+  // Above full opacity monochrome painting is capped at weight 256.
+  f.SetFromHFont(sans(12), RAST_FONT_FLAG_OWNS_HFONT | RAST_FONT_FLAG_MONO);
+  f.SetCombineMode(0, 2.5f);
+  RAST_Clear(&bm, bg);
+  f.DrawText(&bm, "W", -1, &r, 0);
+  const std::vector<unsigned char> mm = mapOf(f, 'W');
+  const RAST_CachedFont::charEnt* me = f.findChar('W');
+  for (int y = 0; y < me->height; ++y)
+    for (int x = 0; x < me->width; ++x)
+      ASSERT_EQ(at(bm, x, y), mm[y * me->width + x] ? RAST_RGBA(10, 20, 30, 255) : bg);
+}
+
+TEST_F(CachedFontTest, AlignmentAndClippingOnTheCachedPath) {
+  RAST_MemBitmap left(120, 40, 4), right(120, 40, 4);
+  font.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+  RAST_Clear(&left, 0);
+  RAST_Clear(&right, 0);
+  RECT m = {0, 0, 0, 0};
+  font.DrawText(nullptr, "Hi", -1, &m, DT_CALCRECT);
+  const RECT area = {10, 5, 110, 35};
+  RECT r = area;
+  font.DrawText(&left, "Hi", -1, &r, 0);
+  r = area;
+  font.DrawText(&right, "Hi", -1, &r, DT_RIGHT | DT_BOTTOM);
+  const int dx = area.right - m.right - area.left, dy = area.bottom - m.bottom - area.top;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const int sx = x - dx, sy = y - dy;
+      const RAST_pixel expect = sx >= 0 && sy >= 0 && sx < 120 && sy < 40 ? at(left, sx, sy) : 0;
+      ASSERT_EQ(at(right, x, y), expect) << x << "," << y;
+    }
+  // Centre wins over right here.
+  RAST_MemBitmap centre(120, 40, 4), both(120, 40, 4);
+  RAST_Clear(&centre, 0);
+  RAST_Clear(&both, 0);
+  r = area;
+  font.DrawText(&centre, "Hi", -1, &r, DT_CENTER);
+  r = area;
+  font.DrawText(&both, "Hi", -1, &r, DT_CENTER | DT_RIGHT);
+  EXPECT_EQ(std::memcmp(centre.getBits(), both.getBits(), 120 * 40 * 4), 0);
+
+  // Centred in a rectangle narrower than the text: clipped to it unless NOCLIP.
+  RAST_MemBitmap bm(120, 40, 4);
+  RAST_Clear(&bm, 0);
+  const RECT narrow = {50, 10, 58, 30};
+  r = narrow;
+  font.DrawText(&bm, "Wide text", -1, &r, DT_CENTER);
+  EXPECT_FALSE(anyOutside(bm, narrow, 0));
+  EXPECT_TRUE(anyInside(bm, narrow, 0));
+  r = narrow;
+  font.DrawText(&bm, "Wide text", -1, &r, DT_CENTER | DT_NOCLIP);
+  EXPECT_TRUE(anyOutside(bm, narrow, 0));
+  // Far outside the bitmap, with and without clipping: nothing, no fault.
+  RAST_Clear(&bm, 0);
+  for (int flags : {0, static_cast<int>(DT_NOCLIP), static_cast<int>(DT_NOCLIP | DT_RIGHT | DT_BOTTOM)}) {
+    RECT o = {-500, -300, -400, -280};
+    font.DrawText(&bm, "Off", -1, &o, flags);
+    RECT o2 = {1000, 1000, 2000, 2000};
+    font.DrawText(&bm, "Off", -1, &o2, flags);
+  }
+  EXPECT_FALSE(anyInside(bm, {0, 0, 120, 40}, 0));
+  // Opaque background fills each glyph's cut cell.
+  font.SetBkMode(OPAQUE);
+  font.SetBkColor(RAST_RGBA(0, 0, 255, 255));
+  RECT cell = {0, 0, 120, 40};
+  font.DrawText(&bm, "H", -1, &cell, 0);
+  const RAST_CachedFont::charEnt* h = font.findChar('H');
+  EXPECT_EQ(RAST_GETB(at(bm, h->width - 1, h->height - 1)), 255);
+  EXPECT_EQ(at(bm, h->width, 0), 0u);
+}
+
+TEST_F(CachedFontTest, VerticalTextReturnsItsWidth) {
+  font.SetFromHFont(sans(12), RAST_FONT_FLAG_OWNS_HFONT | RAST_FONT_FLAG_VERTICAL | RAST_FONT_FLAG_BOTTOMUP);
+  RAST_MemBitmap bm(40, 120, 4);
+  RAST_Clear(&bm, 0);
+  font.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+  RECT m = {0, 0, 0, 0};
+  const int w = font.DrawText(nullptr, "Up", -1, &m, DT_CALCRECT);
+  EXPECT_EQ(w, m.right);
+  RECT r = {5, 5, 35, 115};
+  EXPECT_EQ(font.DrawText(&bm, "Up", -1, &r, 0), font.findChar('U')->width);
+  EXPECT_FALSE(anyOutside(bm, r, 0));
+  EXPECT_TRUE(anyInside(bm, {5, 5, 35, 5 + m.bottom}, 0));
+}
+
+TEST(CachedFontPaths, NativeForOpaqueTextCachedOtherwise) {
+  RAST_CachedFont f;
+  f.SetFromHFont(sans(12), RAST_FONT_FLAG_OWNS_HFONT | RAST_FONT_FLAG_FORCE_NATIVE);
+  f.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+  RAST_SysBitmap surface(100, 30);
+  RECT r = {0, 0, 100, 30};
+  const int h = f.DrawText(&surface, "Label", -1, &r, DT_NOCLIP);
+  EXPECT_EQ(f.renderCount(), 0);  // straight into the surface's context
+  EXPECT_EQ(h, nativeMeasure(f.GetHFont(), "Label").bottom);
+  // Native drawing leaves byte 0 alone.
+  bool ink = false;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 100; ++x) {
+      ASSERT_EQ(RAST_GETA(at(surface, x, y)), 0);
+      ink |= RAST_GETR(at(surface, x, y)) != 0;
+    }
+  EXPECT_TRUE(ink);
+  // Measuring goes native too, with right = left + w and bottom = top + h.
+  RECT m = {7, 8, 7, 8};
+  f.DrawText(nullptr, "Label", -1, &m, DT_CALCRECT);
+  const RECT n = nativeMeasure(f.GetHFont(), "Label");
+  EXPECT_EQ(m.right, 7 + n.right);
+  EXPECT_EQ(m.bottom, 8 + n.bottom);
+  EXPECT_EQ(f.renderCount(), 0);
+  ASSERT_NE(RAST_CachedFont::nativeScratchBitmap(), nullptr);
+
+  // Translucent text goes the cached path at opacity alpha / 255.
+  f.SetTextColor(RAST_RGBA(255, 255, 255, 128));
+  f.DrawText(&surface, "Label", -1, &r, DT_NOCLIP | RAST_DT_USEFGALPHA);
+  EXPECT_GT(f.renderCount(), 0);
+  // The cached advances agree with the native width (no kerning).
+  RECT c = {0, 0, 0, 0};
+  f.DrawText(nullptr, "Label", -1, &c, DT_CALCRECT | RAST_DT_NO_NATIVE);
+  int adv = 0;
+  for (char ch : std::string("Label")) adv += f.findChar(ch)->advance;
+  EXPECT_EQ(adv, n.right);
+
+  // A heap bitmap has no context: the native path draws through the
+  // scratch and copies back at the font's opacity.
+  RAST_MemBitmap mem(100, 30, 4);
+  RAST_Clear(&mem, 0);
+  f.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+  const int before = f.renderCount();
+  RECT mr = {60, 0, 100, 30};
+  f.DrawText(&mem, "Label", -1, &mr, DT_RIGHT);
+  EXPECT_EQ(f.renderCount(), before);
+  EXPECT_TRUE(anyInside(mem, mr, 0));
+  EXPECT_FALSE(anyOutside(mem, mr, 0));
+}
+
+TEST(CachedFontLifetime, ScratchBitmapsGoWithTheLastFont) {
+  ASSERT_EQ(RAST_CachedFont::liveFonts(), 0);
+  {
+    RAST_CachedFont a, b;
+    a.SetFromHFont(sans(10), RAST_FONT_FLAG_OWNS_HFONT);
+    b.SetFromHFont(sans(10), RAST_FONT_FLAG_OWNS_HFONT);
+    EXPECT_EQ(RAST_CachedFont::liveFonts(), 2);
+    EXPECT_NE(RAST_CachedFont::scratchBitmap(), nullptr);
+  }
+  EXPECT_EQ(RAST_CachedFont::scratchBitmap(), nullptr);
+  EXPECT_EQ(RAST_CachedFont::nativeScratchBitmap(), nullptr);
+  RAST_CachedFont c;
+  EXPECT_EQ(RAST_CachedFont::scratchBitmap(), nullptr);  // made on first use
+  c.SetFromHFont(sans(10), RAST_FONT_FLAG_OWNS_HFONT);
+  EXPECT_NE(RAST_CachedFont::scratchBitmap(), nullptr);
+  // Rebinding an owning font deletes the old handle, not the same one.
+  HFONT keep = c.GetHFont();
+  c.SetFromHFont(keep, RAST_FONT_FLAG_OWNS_HFONT);
+  EXPECT_EQ(keep->_infreelist, 0);
+}
+
+}  // namespace
