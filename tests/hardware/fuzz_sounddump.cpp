@@ -1,6 +1,8 @@
-// Arbitrary bytes through the sound-dump reader and the message recogniser.
+// Arbitrary bytes through the sound-dump reader and the message recogniser,
+// and, read as parameter values and a name, through the dump writer.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "hardware/SoundDump.h"
@@ -21,6 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (info.kind != sysex::MessageKind::Unknown && size < sysex::kGlobalRequestLength) std::abort();
   if (size >= 2) (void)sysex::decodeLocation(data[0], data[1]);
   (void)sysex::calculateCheckSum(data, size);
+
+  // Any bit pattern as a parameter value (NaN and infinities included) and
+  // any bytes as a name still give a dump with 7-bit data.
+  if (size >= sizeof(double)) {
+    sounddump::Snapshot snap;
+    const size_t n = size / sizeof(double);
+    for (size_t i = 0; i < snap.values.size(); ++i)
+      std::memcpy(&snap.values[i], data + (i % n) * sizeof(double), sizeof(double));
+    snap.name.assign(reinterpret_cast<const char*>(data), size < 40 ? size : 40);
+    const auto d = sounddump::build(snap);
+    if (d.front() != sysex::kStart || d.back() != sysex::kEnd) std::abort();
+    for (size_t i = 1; i + 1 < d.size(); ++i)
+      if (d[i] >= 0x80) std::abort();
+  }
   return 0;
 }
 
