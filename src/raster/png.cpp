@@ -111,6 +111,8 @@ RAST_IBitmap* decode(FILE* fp, MemSource* mem, RAST_IBitmap* bmp) {
     rows[i] = reinterpret_cast<png_bytep>(bits + row * span);
   }
   png_read_image(png, rows);
+  // Read on to the end chunk, so that a file cut anywhere is refused.
+  png_read_end(png, nullptr);
 
   png_destroy_read_struct(&png, &info, nullptr);
   std::free(rows);

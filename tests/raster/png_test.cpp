@@ -1,0 +1,232 @@
+// PNG loading: every colour type, depth, transparency and interlace gives
+// the stated alpha, red, green, blue bytes; truncated and corrupt data give
+// null; file, memory and named-resource entry points.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/folders.h"
+#include "pngwriter.h"
+#include "raster/png.h"
+#include "rastertest.h"
+#include "testsupport.h"
+
+using rastertest::TestBitmap;
+
+namespace {
+
+std::vector<RAST_pixel> logicalPixels(RAST_IBitmap* bm) {
+  std::vector<RAST_pixel> v;
+  const int span = bm->getRowSpan();
+  for (int y = 0; y < bm->getHeight(); ++y) {
+    const int row = bm->isFlipped() ? bm->getHeight() - 1 - y : y;
+    for (int x = 0; x < bm->getWidth(); ++x) v.push_back(bm->getBits()[row * span + x]);
+  }
+  return v;
+}
+
+std::string kindName(const pngtest::Kind& k, bool interlaced) {
+  return "type " + std::to_string(k.colorType) + " depth " + std::to_string(k.bitDepth) + (k.transparency ? " tRNS" : "") +
+         (interlaced ? " interlaced" : "");
+}
+
+std::vector<uint8_t> smallRgba() {
+  return pngtest::encode(pngtest::make(PNG_COLOR_TYPE_RGB_ALPHA, 8, 5, 4, false, false));
+}
+
+}  // namespace
+
+TEST(Png, EveryKindGivesTheStatedBytes) {
+  for (const pngtest::Kind& k : pngtest::allKinds()) {
+    for (bool interlaced : {false, true}) {
+      const pngtest::Image im = pngtest::make(k.colorType, k.bitDepth, 13, 7, interlaced, k.transparency);
+      const std::vector<uint8_t> file = pngtest::encode(im);
+      ASSERT_FALSE(file.empty()) << kindName(k, interlaced);
+      std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), nullptr));
+      ASSERT_NE(bm, nullptr) << kindName(k, interlaced);
+      EXPECT_EQ(bm->getWidth(), 13);
+      EXPECT_EQ(bm->getHeight(), 7);
+      EXPECT_EQ(bm->getRowSpan(), 16);  // a new heap bitmap aligns rows to 4 pixels
+      EXPECT_EQ(logicalPixels(bm.get()), im.expected) << kindName(k, interlaced);
+    }
+  }
+}
+
+TEST(Png, DocumentedKinds) {
+  // 8-bit RGB without transparency: opaque.
+  {
+    const auto im = pngtest::make(PNG_COLOR_TYPE_RGB, 8, 4, 4, false, false);
+    const auto file = pngtest::encode(im);
+    std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size())));
+    ASSERT_NE(bm, nullptr);
+    for (RAST_pixel p : logicalPixels(bm.get())) EXPECT_EQ(RAST_GETA(p), 255);
+  }
+  // 2-bit grey: opaque, red = green = blue from {0, 85, 170, 255}.
+  {
+    const auto im = pngtest::make(PNG_COLOR_TYPE_GRAY, 2, 6, 3, false, false);
+    const auto file = pngtest::encode(im);
+    std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size())));
+    ASSERT_NE(bm, nullptr);
+    for (RAST_pixel p : logicalPixels(bm.get())) {
+      EXPECT_EQ(RAST_GETA(p), 255);
+      EXPECT_EQ(RAST_GETR(p), RAST_GETG(p));
+      EXPECT_EQ(RAST_GETG(p), RAST_GETB(p));
+      EXPECT_EQ(RAST_GETR(p) % 85, 0);
+    }
+  }
+}
+
+TEST(Png, FileAndCallerBitmaps) {
+  testsupport::TempDir dir;
+  const auto im = pngtest::make(PNG_COLOR_TYPE_PALETTE, 4, 13, 7, true, true);
+  const auto file = pngtest::encode(im);
+  ASSERT_TRUE(testsupport::writeFile(dir.file("a.png"), file));
+
+  std::unique_ptr<RAST_IBitmap> fromFile(RAST_LoadPNG(dir.file("a.png").c_str(), nullptr));
+  ASSERT_NE(fromFile, nullptr);
+  EXPECT_EQ(logicalPixels(fromFile.get()), im.expected);
+
+  // A caller's heap bitmap is resized; rows land at its span.
+  RAST_MemBitmap mine(10, 10, 4);
+  EXPECT_EQ(RAST_LoadPNG(dir.file("a.png").c_str(), &mine), &mine);
+  EXPECT_EQ(mine.getWidth(), 13);
+  EXPECT_EQ(mine.getRowSpan(), 16);
+  EXPECT_EQ(logicalPixels(&mine), im.expected);
+
+  // A flipped bitmap receives row 0 in its last stored row.
+  TestBitmap flipped(13, 7, 15, true);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &flipped), &flipped);
+  EXPECT_EQ(flipped.logical(), im.expected);
+  EXPECT_TRUE(flipped.paddingIntact());
+
+  // A system bitmap.
+  RAST_SysBitmap sys(2, 2);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &sys), &sys);
+  EXPECT_EQ(logicalPixels(&sys), im.expected);
+
+  // A bitmap that cannot take the image's size.
+  TestBitmap fixed(3, 3);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &fixed), nullptr);
+
+  EXPECT_EQ(RAST_LoadPNG(dir.file("missing.png").c_str(), nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNG(nullptr, nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNG(dir.path().c_str(), nullptr), nullptr);  // a folder
+}
+
+TEST(Png, TruncatedDataGivesNull) {
+  const auto file = smallRgba();
+  ASSERT_FALSE(file.empty());
+  for (size_t n = 0; n < file.size(); ++n) {
+    // exact-size copies, so that a read past the end is caught
+    std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<long>(n));
+    RAST_IBitmap* bm = RAST_LoadPNGFromMemory(cut.data(), static_cast<int>(cut.size()), nullptr);
+    EXPECT_EQ(bm, nullptr) << n;
+    delete bm;
+  }
+  // a short file on disk as well
+  testsupport::TempDir dir;
+  ASSERT_TRUE(testsupport::writeFile(dir.file("cut.png"), std::vector<uint8_t>(file.begin(), file.end() - 20)));
+  EXPECT_EQ(RAST_LoadPNG(dir.file("cut.png").c_str(), nullptr), nullptr);
+  // a caller's bitmap may be resized, but the result is null
+  RAST_MemBitmap mine;
+  std::vector<uint8_t> cut(file.begin(), file.end() - 30);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(cut.data(), static_cast<int>(cut.size()), &mine), nullptr);
+}
+
+TEST(Png, CorruptDataGivesNull) {
+  const auto file = smallRgba();
+  // signature checks of the memory loader
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), 7, nullptr), nullptr);
+  std::vector<uint8_t> noSig(file);
+  noSig[1] = 'Q';
+  EXPECT_EQ(RAST_LoadPNGFromMemory(noSig.data(), static_cast<int>(noSig.size()), nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), 8, nullptr), nullptr);  // signature alone
+  EXPECT_EQ(RAST_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), -5, nullptr), nullptr);
+
+  // a damaged byte in the header or the image data fails its checksum
+  for (size_t at : {size_t(16), size_t(20), file.size() - 20, file.size() - 14}) {
+    std::vector<uint8_t> bad(file);
+    bad[at] ^= 0x40;
+    EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr) << at;
+  }
+  // invalid header values with a correct checksum
+  const size_t ihdr = 12;  // type of the first chunk
+  for (auto edit : {std::pair<size_t, uint8_t>{ihdr + 12, 3}, {ihdr + 13, 1}, {ihdr + 7, 0}, {ihdr + 8, 0x80}}) {
+    std::vector<uint8_t> bad(file);
+    bad[edit.first] = edit.second;  // depth 3, colour type 1, width 0, height 2^31
+    pngtest::fixChunkCrc(bad, ihdr);
+    EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr) << edit.first;
+  }
+  // garbage image data with a correct checksum
+  std::vector<uint8_t> bad(file);
+  size_t idat = 0;
+  for (size_t i = 8; i + 8 < bad.size(); ++i)
+    if (std::memcmp(&bad[i], "IDAT", 4) == 0) {
+      idat = i;
+      break;
+    }
+  ASSERT_NE(idat, 0u);
+  for (size_t i = idat + 4; i < idat + 12; ++i) bad[i] = 0xA5;
+  pngtest::fixChunkCrc(bad, idat);
+  EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr);
+
+  // every single flipped byte: null or a whole image, never a crash
+  for (size_t i = 0; i < file.size(); ++i) {
+    std::vector<uint8_t> f(file);
+    f[i] ^= 0xff;
+    delete RAST_LoadPNGFromMemory(f.data(), static_cast<int>(f.size()), nullptr);
+  }
+}
+
+TEST(Png, NamedResources) {
+  testsupport::ScopedFolders folders;
+  const auto im = pngtest::make(PNG_COLOR_TYPE_GRAY_ALPHA, 8, 3, 2, false, false);
+  const auto file = pngtest::encode(im);
+  ASSERT_TRUE(testsupport::writeFile(folders.resources() + "knob.png", file));
+  std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromNamedResource("knob.png", nullptr));
+  ASSERT_NE(bm, nullptr);
+  EXPECT_EQ(logicalPixels(bm.get()), im.expected);
+  EXPECT_EQ(RAST_LoadPNGFromNamedResource("absent.png", nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNGFromNamedResource(nullptr, nullptr), nullptr);
+  EXPECT_EQ(RAST_LoadPNGFromResource(nullptr, "knob", nullptr), nullptr);
+
+  // Names of up to 400 characters are looked up; longer ones are refused.
+  const std::string d1(200, 'd');
+  for (size_t extra : {size_t(0), size_t(1)}) {
+    const std::string d2(193 + extra, 'e');
+    const std::string name = d1 + "/" + d2 + "/x.png";
+    ASSERT_EQ(name.size(), 400 + extra);
+    std::filesystem::create_directories(folders.resources() + d1 + "/" + d2);
+    ASSERT_TRUE(testsupport::writeFile(folders.resources() + name, file));
+    std::unique_ptr<RAST_IBitmap> r(RAST_LoadPNGFromNamedResource(name.c_str(), nullptr));
+    EXPECT_EQ(r != nullptr, extra == 0) << name.size();
+  }
+}
+
+TEST(Png, LoaderRecord) {
+  testsupport::TempDir dir;
+  const auto file = smallRgba();
+  for (const char* name : {"a.PNG", "b.png", "c.Png", "d.png.bak", "png"}) ASSERT_TRUE(testsupport::writeFile(dir.file(name), file));
+  auto load = [&](const char* name, bool check) {
+    std::unique_ptr<RAST_IBitmap> bm(RAST_PNGLoader::loadfunc(dir.file(name).c_str(), check, nullptr));
+    return bm != nullptr;
+  };
+  EXPECT_TRUE(load("a.PNG", true));
+  EXPECT_TRUE(load("b.png", true));
+  EXPECT_TRUE(load("c.Png", true));
+  EXPECT_FALSE(load("d.png.bak", true));
+  EXPECT_TRUE(load("d.png.bak", false));
+  EXPECT_FALSE(RAST_PNGLoader::loadfunc("png", true, nullptr));
+  EXPECT_EQ(RAST_PNGLoader::loadfunc(nullptr, false, nullptr), nullptr);
+
+  const char* ext = RAST_PNGLoader::get_extlist();
+  static const char kWant[] = "PNG files (*.PNG)\0*.PNG\0";
+  EXPECT_EQ(std::memcmp(ext, kWant, sizeof kWant), 0);  // pairs ended by an empty string
+  EXPECT_EQ(RAST_ImageLoader_list, &RAST_pngldr.rec);
+  EXPECT_EQ(RAST_ImageLoader_list->loadfunc, &RAST_PNGLoader::loadfunc);
+  EXPECT_EQ(RAST_ImageLoader_list->get_extlist, &RAST_PNGLoader::get_extlist);
+}
