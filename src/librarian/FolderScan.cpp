@@ -32,7 +32,7 @@ constexpr const char* kConvertedFolderName = "Converted Banks";
 // Files below this many bytes are not read.
 constexpr Poco::File::FileSize kMinimumBankFileSize = 2201;
 // Files above this many bytes are not read (the reader looks at no more).
-constexpr Poco::File::FileSize kLargestBankFileSize = 256u * 1024u * 1024u;
+constexpr uint64_t kLargestBankFileSize = 256u * 1024u * 1024u;
 
 bool isBankExtension(const std::string& ext) {
   return ext == "mid" || ext == "syx" || ext == "sr2" || ext == "srl";
@@ -56,17 +56,27 @@ std::string withoutTrailingSeparator(std::string path) {
   return path;
 }
 
-// Reads a whole file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, size_t expectedSize, std::vector<uint8_t>& out) {
+enum class ReadResult { Read, Failed, TooLarge };
+
+// Reads a whole file into out; its size is taken from the open file.
+ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out.resize(expectedSize);
-  size_t got = expectedSize ? std::fread(out.data(), 1, expectedSize, f) : 0;
-  const bool failed = std::ferror(f) != 0;
+  if (!f) return ReadResult::Failed;
+  struct stat st;
+  ReadResult result = ReadResult::Read;
+  if (::fstat(fileno(f), &st) != 0 || st.st_size < 0) {
+    result = ReadResult::Failed;
+  } else if (static_cast<uint64_t>(st.st_size) > kLargestBankFileSize) {
+    result = ReadResult::TooLarge;
+  } else {
+    out.resize(static_cast<size_t>(st.st_size));
+    const size_t got = out.empty() ? 0 : std::fread(out.data(), 1, out.size(), f);
+    if (std::ferror(f)) result = ReadResult::Failed;
+    out.resize(got);
+  }
   std::fclose(f);
-  out.resize(got);
-  return !failed;
+  return result;
 }
 
 // "<stem> (n)<ext>" for the first n that names nothing in folder.
@@ -194,8 +204,9 @@ bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
       try {
         Poco::File entry(path);
         if (!entry.isFile() || entry.getSize() < kMinimumBankFileSize) continue;
-        PatchFile* file = parseFolderFiles(entry, Poco::Path(path), depth, 0, 1,
-                                           fileExtensionLower(Poco::Path(path).getFileName()));
+        Poco::Path entryPath(path);
+        const std::string ext = fileExtensionLower(entryPath.getFileName());
+        PatchFile* file = parseFolderFiles(std::move(entry), std::move(entryPath), depth, 0, 1, ext);
         if (file) createFolderFilesStructure(file, file->folderPath);
       } catch (const std::exception& e) {
         scanError("skipped", path, e);
@@ -225,20 +236,19 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, i
   // A source converted before whose move failed: its new bank is on disk
   // already and is listed in its stead; reading it again would convert and
   // write it once more on every scan.
-  if (unmovableSources.count(sourceKey(fullPath))) {
+  if (!unmovableSources.empty() && unmovableSources.count(sourceKey(fullPath))) {
     log(std::string(kLogPrefix) + "skipped file " + fullPath +
         " because it was converted before and could not be moved to " + kConvertedFolderName);
     return nullptr;
   }
 
-  const Poco::File::FileSize size = entry.getSize();
-  if (size > kLargestBankFileSize) {
+  std::vector<uint8_t> bytes;
+  const ReadResult read = readWholeFile(fullPath, bytes);
+  if (read == ReadResult::TooLarge) {
     log(std::string(kLogPrefix) + "skipped file " + fullPath + " because it is too large");
     return nullptr;
   }
-  std::vector<uint8_t> bytes;
-  if (!readWholeFile(fullPath, static_cast<size_t>(size), bytes))
-    log(std::string(kLogPrefix) + "could not read file " + fullPath);
+  if (read == ReadResult::Failed) log(std::string(kLogPrefix) + "could not read file " + fullPath);
   loadFromChunk(bytes, file.get());
   bytes = {};
   if (file->patches.empty()) {

@@ -2,6 +2,7 @@
 // the search results. Both are copies taken at build time, in files of at
 // most 100 patches, and are never written to disk.
 #include <algorithm>
+#include <functional>
 #include <array>
 #include <memory>
 #include <string>
@@ -15,33 +16,43 @@ namespace {
 // The categories that have a list: codes 0 ("NONE") to 19 ("EXFX").
 constexpr int kListedCategories = 20;
 
-// A new patch built from a source patch: copies of its first `messageCount`
-// messages (as far as it has them), name and category taken from the copy of
-// message 0.
-LibrarianPatch listCopy(const LibrarianPatch& source, size_t messageCount) {
-  LibrarianPatch p;
-  const size_t n = std::min(messageCount, source.messages.size());
-  p.messages.assign(source.messages.begin(), source.messages.begin() + static_cast<std::ptrdiff_t>(n));
-  p.takeNameAndCategory();
-  return p;
-}
+// Collects the copies of matching patches straight into files of at most
+// 100 patches, in collection order. A new patch is built from its source:
+// copies of its first `messageCount` messages (as far as it has them), name
+// and category taken from the copy of message 0.
+class FileCutter {
+ public:
+  using Make = std::function<std::unique_ptr<PatchFile>(int number)>;
+  FileCutter(Make make, size_t messageCount) : m_make(std::move(make)), m_messageCount(messageCount) {}
 
-// Cuts a collection into files of at most 100 patches: n / 100 + 1 files, so
-// a whole multiple of 100 (zero included) ends with an empty file. `make`
-// creates file k (named with k + 1), `place` takes it over.
-template <typename Make, typename Place>
-void cutIntoFiles(const std::vector<const LibrarianPatch*>& collected, size_t messageCount, Make make,
-                  Place place) {
-  const size_t n = collected.size();
-  for (size_t k = 0; k <= n / kBankSize; ++k) {
-    std::unique_ptr<PatchFile> file = make(static_cast<int>(k));
-    const size_t first = k * kBankSize;
-    const size_t count = n > first ? std::min<size_t>(n - first, kBankSize) : 0;
-    file->patches.reserve(count);
-    for (size_t i = first; i < first + count; ++i) file->patches.push_back(listCopy(*collected[i], messageCount));
-    place(std::move(file));
+  void add(const LibrarianPatch& source) {
+    if (m_count % kBankSize == 0) {
+      m_files.push_back(m_make(static_cast<int>(m_files.size())));
+      m_files.back()->patches.reserve(kBankSize);
+    }
+    LibrarianPatch& p = m_files.back()->patches.emplace_back();
+    const size_t n = std::min(m_messageCount, source.messages.size());
+    p.messages.reserve(n);
+    for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
+    p.takeNameAndCategory();
+    ++m_count;
   }
-}
+
+  size_t count() const { return m_count; }
+
+  // The files: count / 100 + 1 of them, so a whole multiple of 100 (zero
+  // included) ends with an empty file.
+  std::vector<std::unique_ptr<PatchFile>> finish() {
+    if (m_count % kBankSize == 0) m_files.push_back(m_make(static_cast<int>(m_files.size())));
+    return std::move(m_files);
+  }
+
+ private:
+  Make m_make;
+  size_t m_messageCount;
+  size_t m_count = 0;
+  std::vector<std::unique_ptr<PatchFile>> m_files;
+};
 
 // The category code (0-19) of a category text, or -1 for "INIT", an empty
 // text and anything else without a list.
@@ -55,26 +66,32 @@ int listedCategory(const std::string& category) {
 }  // namespace
 
 void PatchLibrarian::createNewCategoryPatchFiles() {
-  // One pass sorts every patch into its category, keeping scan order.
-  std::array<std::vector<const LibrarianPatch*>, kListedCategories> collected;
+  std::vector<FileCutter> cutters;
+  cutters.reserve(kListedCategories);
+  for (int code = 0; code < kListedCategories; ++code) {
+    cutters.emplace_back(
+        [code](int k) {
+          const std::string category = categoryName(code);
+          auto file = std::make_unique<PatchFile>();
+          file->fileName = category + " " + std::to_string(k + 1);
+          file->folderName = category;
+          file->folderIndex = code;
+          return file;
+        },
+        1);
+  }
+  // One pass in scan order sorts every patch into its category: the same
+  // order as a pass per category, with the banks read once, in sequence.
   for (const auto& file : patchFiles) {
     if (!file) continue;
     for (const LibrarianPatch& patch : file->patches) {
       const int code = listedCategory(patch.category);
-      if (code >= 0) collected[code].push_back(&patch);
+      if (code >= 0) cutters[static_cast<size_t>(code)].add(patch);
     }
   }
 
-  for (int code = 0; code < kListedCategories; ++code) {
-    const std::string category = categoryName(code);
-    auto make = [&](int k) {
-      auto file = std::make_unique<PatchFile>();
-      file->fileName = category + " " + std::to_string(k + 1);
-      file->folderName = category;
-      file->folderIndex = code;
-      return file;
-    };
-    auto place = [&](std::unique_ptr<PatchFile> file) {
+  for (FileCutter& cutter : cutters) {
+    for (std::unique_ptr<PatchFile>& file : cutter.finish()) {
       PatchFile* raw = file.get();
       // Files with patches are listed; an empty file is reached through its
       // folder node only, and is kept alive by the librarian's store.
@@ -98,8 +115,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
         first.files.push_back(raw);
         categoryFolders.push_back(std::make_unique<FolderFiles>(raw->fileName, first));
       }
-    };
-    cutIntoFiles(collected[code], 1, make, place);
+    }
   }
 }
 
@@ -107,24 +123,25 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // The previous results go, and with them the nodes that referred to them.
   // (The caller clears the nodes before every search as well.)
   searchFolders.clear();
-  searchFiles.clear();
+  dropFiles(searchFiles);
 
-  std::vector<const LibrarianPatch*> collected;
+  FileCutter cutter(
+      [](int k) {
+        auto file = std::make_unique<PatchFile>();
+        file->fileName = "Search Results " + std::to_string(k + 1);
+        file->folderName = "Patches";
+        file->folderIndex = k;
+        return file;
+      },
+      2);
   for (const auto& file : patchFiles) {
     if (!file) continue;
     for (const LibrarianPatch& patch : file->patches)
-      if (patch.name.find(text) != std::string::npos) collected.push_back(&patch);
+      if (patch.name.find(text) != std::string::npos) cutter.add(patch);
   }
-  if (collected.empty()) return;
+  if (cutter.count() == 0) return;
 
-  auto make = [](int k) {
-    auto file = std::make_unique<PatchFile>();
-    file->fileName = "Search Results " + std::to_string(k + 1);
-    file->folderName = "Patches";
-    file->folderIndex = k;
-    return file;
-  };
-  auto place = [&](std::unique_ptr<PatchFile> file) {
+  for (std::unique_ptr<PatchFile>& file : cutter.finish()) {
     PatchFile* raw = file.get();
     searchFiles.push_back(std::move(file));
     if (!searchFolders.empty() && searchFolders.front() && searchFolders.front()->name == raw->folderName) {
@@ -135,6 +152,5 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
       node->files.push_back(raw);
       searchFolders.push_back(std::move(node));
     }
-  };
-  cutIntoFiles(collected, 2, make, place);
+  }
 }
