@@ -41,13 +41,13 @@ uint32_t FrameColor(int k) {
   return 0xFFu | (r << 8) | (gr << 16) | (b << 24);
 }
 
-std::vector<uint32_t> FramesImage(int w, int h, int nFrames) {
+std::vector<uint32_t> FramesImage(int w, int h, int nFrames, int firstColour) {
   std::vector<uint32_t> px((size_t)w * (size_t)h);
   const int fh = h / (nFrames < 1 ? 1 : nFrames);
   for (int y = 0; y < h; ++y) {
     int k = fh > 0 ? y / fh : 0;
     if (k >= nFrames) k = nFrames - 1;
-    for (int x = 0; x < w; ++x) px[(size_t)y * (size_t)w + (size_t)x] = FrameColor(k);
+    for (int x = 0; x < w; ++x) px[(size_t)y * (size_t)w + (size_t)x] = FrameColor(firstColour + k);
   }
   return px;
 }
@@ -127,8 +127,8 @@ void WindowTest::AttachAndOpen() {
   plug->ClearCounts();
 }
 
-void WindowTest::PutImage(const std::string& name, int w, int h, int nFrames) {
-  std::vector<uint32_t> px = windowtest::FramesImage(w, h, nFrames);
+void WindowTest::PutImage(const std::string& name, int w, int h, int nFrames, int firstColour) {
+  std::vector<uint32_t> px = windowtest::FramesImage(w, h, nFrames, firstColour);
   ASSERT_TRUE(windowtest::WritePNG(folders->resources() + name, px.data(), w, h, w, true));
 }
 

@@ -49,7 +49,7 @@ namespace windowtest {
 // A solid RGBA image of w x h pixels, each frame of nFrames (stacked) in its
 // own colour: frame k (0-based) has red = 40 * (k + 1), green = 200 - 30 * k,
 // blue = 10 + 20 * k, alpha 255.
-std::vector<uint32_t> FramesImage(int w, int h, int nFrames);
+std::vector<uint32_t> FramesImage(int w, int h, int nFrames, int firstColour = 0);
 // The pixel a frame of FramesImage carries.
 uint32_t FrameColor(int frame0);
 // Writes pixels (RAST layout: A in bits 0-7, R 8-15, G 16-23, B 24-31) as a
@@ -74,7 +74,7 @@ class WindowTest : public ::testing::Test {
   // opens it, which paints the whole window once.
   void AttachAndOpen();
   // Puts a resource image into the temporary resource folder.
-  void PutImage(const std::string& name, int w, int h, int nFrames);
+  void PutImage(const std::string& name, int w, int h, int nFrames, int firstColour = 0);
   IBitmap Load(int id, const std::string& name, int nFrames = 1);
   // Expects every pixel of the screen image outside r to equal before's.
   void ExpectSameOutside(const std::vector<uint32_t>& before, const IRECT& r);

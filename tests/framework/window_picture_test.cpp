@@ -1,0 +1,125 @@
+// A test window holding every control kind the system builds, written as a
+// PNG (into the test's temporary folder, and also into the folder named by
+// TAVRIN_TEST_OUTPUT_DIR when that is set), and a two-thread run in which
+// one thread pushes values and texts while the other ticks.
+#include <cstdlib>
+#include <thread>
+
+#include "framework/IBitmapControls.h"
+#include "framework/IParam.h"
+#include "framework/ITextControl.h"
+#include "support_window.h"
+
+class Picture : public WindowTest {};
+
+TEST_F(Picture, EveryControlKindDrawsItsSelectedFrames) {
+  Make(320, 200, 12, false);
+  {
+    std::vector<uint32_t> bg(320 * 200);
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 320; ++x) {
+        const uint32_t v = (uint32_t)(40 + (x + y) / 8);
+        bg[(size_t)y * 320 + (size_t)x] = 0xFFu | (v << 8) | (v << 16) | ((v + 20) << 24);
+      }
+    ASSERT_TRUE(windowtest::WritePNG(folders->resources() + "bg.png", bg.data(), 320, 200, 320, true));
+  }
+  PutImage("bitmap.png", 20, 20, 1, 4);
+  PutImage("switch.png", 20, 40, 2);
+  PutImage("overlay.png", 30, 30, 1, 5);
+  PutImage("radio.png", 16, 32, 2);
+  PutImage("handle.png", 20, 10, 1);
+  PutImage("knob.png", 24, 96, 4);
+  PutImage("layer.png", 60, 40, 1, 6);
+  g->AttachBackground(100, "bg.png");
+  IBitmap bitmap = Load(1, "bitmap.png"), sw = Load(2, "switch.png", 2), ov = Load(3, "overlay.png"),
+          radio = Load(4, "radio.png", 2), handle = Load(5, "handle.png"), knob = Load(6, "knob.png", 4),
+          lay = Load(7, "layer.png");
+  g->AttachControl(new IBitmapControl(plug.get(), 10, 10, -1, &bitmap));
+  auto* swc = new ISwitchControl(plug.get(), 40, 10, 0, &sw);
+  auto* contact = new IContactControl(plug.get(), 70, 10, 1, &sw);
+  auto* shown = new IBitmapOverlayControl(plug.get(), 100, 10, 2, &ov, IRECT());
+  auto* hidden = new IBitmapOverlayControl(plug.get(), 140, 10, 3, &ov, IRECT());
+  auto* rad = new IRadioButtonsControl(plug.get(), IRECT(10, 60, 26, 150), 4, 3, &radio);
+  auto* fader = new IFaderControl(plug.get(), 40, 60, 90, 5, &handle);
+  auto* kn = new IKnobMultiControl(plug.get(), 70, 60, 6, &knob);
+  for (IControl* c : std::initializer_list<IControl*>{swc, contact, shown, hidden, rad, fader, kn}) g->AttachControl(c);
+  IText style(14, &COLOR_WHITE, "Consolas", IText::kStyleBold);
+  g->AttachControl(new ITextControl(plug.get(), IRECT(110, 60, 310, 80), &style, "Sorrel 2 Editor"));
+  IParam* cutoff = plug->GetParam(8);
+  cutoff->InitInt("Cutoff", 64, 0, 127, "Hz");
+  auto* caption = new ICaptionControl(plug.get(), IRECT(110, 90, 310, 110), 8, &style, true);
+  g->AttachControl(caption);
+  auto* grayed = new IKnobMultiControl(plug.get(), 110, 120, 7, &knob);
+  grayed->GrayOut(true);
+  g->AttachControl(grayed);
+  auto* layer = new ControlLayer(1, "POPUP");
+  layer->AttachControl(new IBitmapControl(plug.get(), 240, 130, -1, &lay));
+  g->AttachLayer(layer);
+  layer->Hide(false);
+
+  for (int i = 4; i < 8; ++i) plug->GetParam(i)->InitInt("p", 0, 0, 10);
+  plug->GetParam(0)->Set(10);  // switch on: frame 2
+  plug->GetParam(7)->Set(10);  // grayed knob: frame 4 at half weight
+  plug->GetParam(2)->Set(10);  // overlay shown
+  plug->GetParam(4)->Set(5);   // radio button 2 of 3
+  plug->GetParam(5)->Set(5);   // fader half way
+  plug->GetParam(6)->Set(7);   // knob 0.7: frame 3
+  AttachAndOpen();
+
+  using windowtest::FrameColor;
+  EXPECT_EQ(g->screenPixel(15, 15), FrameColor(4));  // bitmap
+  EXPECT_EQ(g->screenPixel(45, 15), FrameColor(1));  // switch on
+  EXPECT_EQ(g->screenPixel(75, 15), FrameColor(0));  // contact at rest
+  EXPECT_EQ(g->screenPixel(105, 15), FrameColor(5));  // overlay shown
+  EXPECT_NE(g->screenPixel(145, 15), FrameColor(5));  // hidden overlay: the background
+  EXPECT_EQ(g->screenPixel(250, 140), FrameColor(6));  // the layer over everything
+  EXPECT_EQ(g->screenPixel(15, 60 + 37 + 5), FrameColor(1));  // the selected radio button
+  EXPECT_EQ(g->screenPixel(15, 60 + 5), FrameColor(0));
+  EXPECT_EQ(fader->GetHandleRECT(), IRECT(40, 100, 60, 110));
+  EXPECT_EQ(g->screenPixel(45, 105), FrameColor(0));
+  EXPECT_EQ(g->screenPixel(75, 70), FrameColor(2));  // knob frame 3
+  // A grayed control is drawn at half weight over the background.
+  EXPECT_NE(g->screenPixel(115, 125), g->screenPixel(140, 125));
+  EXPECT_NE(g->screenPixel(115, 125), FrameColor(3));
+  // The caption shows the display text and the label.
+  EXPECT_STREQ(caption->GetTextForPlug(), "64 Hz");
+
+  testsupport::TempDir out;
+  const std::string path = out.file("window.png");
+  ASSERT_TRUE(windowtest::WritePNG(path, g->screenImage().data(), g->Width(), g->Height(), g->Width(), false));
+  int w, h;
+  ASSERT_TRUE(windowtest::ReadPNGSize(path, &w, &h));
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 200);
+  if (const char* dir = getenv("TAVRIN_TEST_OUTPUT_DIR"))
+    windowtest::WritePNG(std::string(dir) + "/window.png", g->screenImage().data(), g->Width(), g->Height(),
+                         g->Width(), false);
+}
+
+TEST_F(Picture, ValuesAndTextsFromAnotherThreadWhileTicking) {
+  Make(200, 100, 8);
+  PutImage("knob.png", 20, 80, 4);
+  IBitmap knob = Load(1, "knob.png", 4);
+  IText style;
+  auto* text = new ITextControl(plug.get(), IRECT(100, 10, 190, 30), &style, "start");
+  g->AttachControl(text);
+  for (int i = 0; i < 4; ++i) g->AttachControl(new IKnobMultiControl(plug.get(), 10 + 22 * i, 10, i, &knob));
+  AttachAndOpen();
+  std::thread pusher([&] {
+    for (int n = 0; n < 2000; ++n) {
+      KIT_MutexLock lock(plug->GetMutex());
+      g->SetParameterFromPlug(n % 4, (double)(n % 11), false);
+      g->GetControl(1 + (n % 4))->SetValueFromHardware((n % 7) / 6.0);
+      text->SetTextFromPlug(n % 2 ? "odd" : "even");
+    }
+  });
+  int drawn = 0;
+  for (int n = 0; n < 300; ++n)
+    if (!g->tick().Empty()) ++drawn;
+  pusher.join();
+  g->tick();
+  g->tick();
+  EXPECT_TRUE(g->tick().Empty());
+  EXPECT_STREQ(text->GetTextForPlug(), "odd");
+  EXPECT_GE(drawn, 0);
+}
