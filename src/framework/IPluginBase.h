@@ -283,6 +283,8 @@ class IPluginBase : public IHardwareInputSink {
   // Grows every scratch buffer to hold nFrames (a host that sends longer
   // blocks than it announced) and re-points channels that used them.
   void EnsureScratch(int nFrames);
+  // Converts every connected output into its float destination.
+  void WriteFloatOutputs(int nFrames, bool accumulate);
   bool SendToPort(const uint8_t* data, size_t size);
   bool SendSysexBytes(const uint8_t* data, int size, bool frame);
 

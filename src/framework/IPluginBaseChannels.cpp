@@ -91,35 +91,35 @@ bool IPluginBase::IsOutChannelConnected(int i) const {
   return i >= 0 && i < NOutChannels() && mOutChannels[static_cast<size_t>(i)]->mConnected;
 }
 
+namespace {
+
+// Resizes a channel's scratch buffer (zeroed when asked) and keeps its data
+// pointer on it when it read from or wrote to it before, or is disconnected.
+template <class Channel>
+void resizeScratch(Channel& c, double** dataPtr, size_t n, bool zero) {
+  const bool pointed = *dataPtr == c.mScratchBuf.data();
+  if (zero)
+    c.mScratchBuf.assign(n, 0.0);
+  else
+    c.mScratchBuf.resize(n, 0.0);
+  if (pointed || !c.mConnected) *dataPtr = c.mScratchBuf.data();
+}
+
+}  // namespace
+
 void IPluginBase::EnsureScratch(int nFrames) {
   if (nFrames <= 0) return;
   const size_t need = static_cast<size_t>(nFrames);
-  for (auto& c : mInChannels) {
-    if (c->mScratchBuf.size() >= need) continue;
-    const bool pointed = *c->mSrc == c->mScratchBuf.data();
-    c->mScratchBuf.resize(need, 0.0);
-    if (pointed || !c->mConnected) *c->mSrc = c->mScratchBuf.data();
-  }
-  for (auto& c : mOutChannels) {
-    if (c->mScratchBuf.size() >= need) continue;
-    const bool pointed = *c->mDest == c->mScratchBuf.data();
-    c->mScratchBuf.resize(need, 0.0);
-    if (pointed || !c->mConnected) *c->mDest = c->mScratchBuf.data();
-  }
+  for (auto& c : mInChannels)
+    if (c->mScratchBuf.size() < need) resizeScratch(*c, c->mSrc, need, false);
+  for (auto& c : mOutChannels)
+    if (c->mScratchBuf.size() < need) resizeScratch(*c, c->mDest, need, false);
 }
 
 void IPluginBase::SetBlockSize(int n) {
   if (n < 0 || n == mBlockSize) return;
-  for (auto& c : mInChannels) {
-    const bool pointed = *c->mSrc == c->mScratchBuf.data();
-    c->mScratchBuf.assign(static_cast<size_t>(n), 0.0);
-    if (pointed || !c->mConnected) *c->mSrc = c->mScratchBuf.data();
-  }
-  for (auto& c : mOutChannels) {
-    const bool pointed = *c->mDest == c->mScratchBuf.data();
-    c->mScratchBuf.assign(static_cast<size_t>(n), 0.0);
-    if (pointed || !c->mConnected) *c->mDest = c->mScratchBuf.data();
-  }
+  for (auto& c : mInChannels) resizeScratch(*c, c->mSrc, static_cast<size_t>(n), true);
+  for (auto& c : mOutChannels) resizeScratch(*c, c->mDest, static_cast<size_t>(n), true);
   mBlockSize = n;
 }
 
@@ -173,22 +173,27 @@ void IPluginBase::ProcessBuffers(double, int nFrames) {
   ProcessDoubleReplacing(mInData.data(), mOutData.data(), nFrames);
 }
 
-void IPluginBase::ProcessBuffers(float, int nFrames) {
-  ProcessBuffers(0.0, nFrames);
+void IPluginBase::WriteFloatOutputs(int nFrames, bool accumulate) {
   for (auto& c : mOutChannels) {
     if (!c->mConnected || !c->mFDest || !*c->mDest) continue;
     const double* src = *c->mDest;
-    for (int s = 0; s < nFrames; ++s) c->mFDest[s] = static_cast<float>(src[s]);
+    for (int s = 0; s < nFrames; ++s) {
+      if (accumulate)
+        c->mFDest[s] += static_cast<float>(src[s]);
+      else
+        c->mFDest[s] = static_cast<float>(src[s]);
+    }
   }
+}
+
+void IPluginBase::ProcessBuffers(float, int nFrames) {
+  ProcessBuffers(0.0, nFrames);
+  WriteFloatOutputs(nFrames, false);
 }
 
 void IPluginBase::ProcessBuffersAccumulating(float, int nFrames) {
   ProcessBuffers(0.0, nFrames);
-  for (auto& c : mOutChannels) {
-    if (!c->mConnected || !c->mFDest || !*c->mDest) continue;
-    const double* src = *c->mDest;
-    for (int s = 0; s < nFrames; ++s) c->mFDest[s] += static_cast<float>(src[s]);
-  }
+  WriteFloatOutputs(nFrames, true);
 }
 
 namespace {
@@ -226,11 +231,7 @@ void IPluginBase::PassThroughBuffers(double, int nFrames) {
 
 void IPluginBase::PassThroughBuffers(float, int nFrames) {
   PassThroughBuffers(0.0, nFrames);
-  for (auto& c : mOutChannels) {
-    if (!c->mConnected || !c->mFDest || !*c->mDest) continue;
-    const double* src = *c->mDest;
-    for (int s = 0; s < nFrames; ++s) c->mFDest[s] = static_cast<float>(src[s]);
-  }
+  WriteFloatOutputs(nFrames, false);
 }
 
 void IPluginBase::ZeroScratchBuffers() {
