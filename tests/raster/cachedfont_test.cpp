@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "raster/bitmap.h"
@@ -282,6 +283,19 @@ TEST(CachedFontFlags, PrecalcAndLimits) {
   EXPECT_EQ(huge.DrawText(nullptr, "A", -1, &r, DT_CALCRECT | RAST_DT_NO_NATIVE), nativeMeasure(big, "A").bottom);
   EXPECT_EQ(huge.renderCount(), 0);
   EXPECT_EQ(r.right, nativeMeasure(big, "A").right);
+}
+
+static_assert(!std::is_copy_constructible_v<RAST_CachedFont> && !std::is_copy_assignable_v<RAST_CachedFont>,
+              "a copy would delete the native font twice");
+
+TEST_F(CachedFontTest, CountEndingInsideASequenceStopsThere) {
+  // Two bytes of a three-byte character: the lead byte and the stray
+  // continuation byte count as characters; nothing after them is read.
+  RECT cut = {0, 0, 0, 0}, parts = {0, 0, 0, 0};
+  font.DrawText(nullptr, "\xE2\x82\xAC" "ABC", 2, &cut, DT_CALCRECT);
+  font.DrawText(nullptr, "\xC3\xA2\xC2\x82", -1, &parts, DT_CALCRECT);  // U+00E2 U+0082
+  EXPECT_EQ(cut.right, parts.right);
+  EXPECT_EQ(font.findChar('A')->base_offset, 0);
 }
 
 TEST_F(CachedFontTest, CachedMeasuringLinesAndSpaces) {
