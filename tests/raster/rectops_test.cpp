@@ -241,3 +241,22 @@ TEST(Pixels, GetAndPut) {
   RAST_PutPixel(&p, 0, 0, RAST_RGBA(250, 0, 100, 200), 0.6f, 0x10003);
   EXPECT_EQ(p.at(0, 0), combine<_RAST_CombinePixelsMulNoClamp>(old, RAST_RGBA(250, 0, 100, 200), 153));
 }
+
+TEST(FillRect, WideOpaqueRunsAtEveryAlignment) {
+  for (int span : {100, 103}) {
+    for (int x = 0; x < 9; ++x) {
+      for (int w : {1, 7, 8, 9, 31, 33, 64, 90}) {
+        TestBitmap bm(100, 3, span);
+        TestBitmap want = bm;
+        RAST_FillRect(&bm, x, 0, w, 3, 0xa1b2c3d4u, 1.0f, 0);
+        referenceRect(want, x, 0, w, 3, [](RAST_pixel) { return 0xa1b2c3d4u; });
+        ASSERT_EQ(bm.logical(), want.logical()) << span << " " << x << " " << w;
+        ASSERT_TRUE(bm.paddingIntact());
+      }
+    }
+  }
+  // a whole bitmap whose rows are adjacent is one run
+  TestBitmap whole(37, 5, 37, true);
+  RAST_FillRect(&whole, 0, 0, 37, 5, 7u, 1.0f, 0);
+  for (RAST_pixel p : whole.logical()) ASSERT_EQ(p, 7u);
+}
