@@ -234,3 +234,40 @@ TEST(Copy, MakesAnEqualBitmap) {
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x) ASSERT_EQ(small.at(x, y), src.at(x, y));
 }
+
+TEST(Blit, SourceAlphaRowsMatchTheCombinerForEveryAlpha) {
+  // Wide rows take the four-pixel path; every alpha against a spread of
+  // colour pairs, with runs of all-transparent and all-opaque groups.
+  std::mt19937 rng(8);
+  const int w = 67, h = 64;
+  TestBitmap src(w, h, w + 1), dest(w, h, w + 3, true);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int a = (y * w + x) % 256;
+      const uint32_t c = static_cast<uint32_t>(rng());
+      src.at(x, y) = (c & 0xffffff00u) | static_cast<uint32_t>(y < 4 ? 0 : y < 8 ? 255 : a);
+      dest.at(x, y) = static_cast<RAST_pixel>(rng());
+    }
+  TestBitmap want = dest;
+  RAST_Blit(&dest, &src, 0, 0, nullptr, 1.0f, RAST_BLIT_USE_SOURCE_ALPHA);
+  referenceBlit(want, src, 0, 0, 0, 0, w, h, [](RAST_pixel d, RAST_pixel s) {
+    return rastertest::combine<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(d, s, 256);
+  });
+  EXPECT_EQ(dest.logical(), want.logical());
+  EXPECT_TRUE(dest.paddingIntact());
+  // exhaustive over one channel: every destination against every source value
+  for (int a = 1; a < 255; a += 2) {
+    TestBitmap s2(256, 256), d2(256, 256);
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256; ++x) {
+        s2.at(x, y) = RAST_RGBA(x, y, 255 - x, a);
+        d2.at(x, y) = RAST_RGBA(y, x, 255 - y, x);
+      }
+    TestBitmap w2 = d2;
+    RAST_Blit(&d2, &s2, 0, 0, nullptr, 1.0f, RAST_BLIT_USE_SOURCE_ALPHA);
+    referenceBlit(w2, s2, 0, 0, 0, 0, 256, 256, [](RAST_pixel d, RAST_pixel s) {
+      return rastertest::combine<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(d, s, 256);
+    });
+    ASSERT_EQ(d2.logical(), w2.logical()) << a;
+  }
+}
