@@ -178,6 +178,7 @@ bool RAST_CachedFont::RenderGlyph(unsigned short c) {
     rec->charid = c;
     added = true;
   }
+  rec->charid = c;
   if (rec->base_offset == 0) {
     ++m_renders;
     const int size = 2 * std::max(m_lineheight, 1) + 8;

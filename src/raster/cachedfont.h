@@ -115,6 +115,12 @@ class RAST_CachedFont : public RAST_IFont {
   int drawCached(RAST_IBitmap* bm, const char* text, int count, RECT* rect, unsigned int flags);
   // The record of c, rendered now if it was not; null when it cannot be had.
   charEnt* glyphFor(unsigned short c);
+  // Steps through text for layout: kGlyph with *e set, kLineBreak, or kEnd.
+  // Carriage returns and characters without a glyph are passed over; under
+  // DT_SINGLELINE a line feed is a space. remaining counts down a
+  // non-negative count; a negative count runs to the NUL.
+  enum Step { kEnd, kGlyph, kLineBreak };
+  Step nextStep(const char*& p, int& remaining, bool bounded, unsigned int flags, const charEnt** e);
   void storeFailed(charEnt* e);
   void applyNativeColours(HDC dc);
   static RAST_SysBitmap*& nativeScratchRef();

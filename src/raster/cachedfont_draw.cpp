@@ -211,33 +211,40 @@ RAST_CachedFont::charEnt* RAST_CachedFont::glyphFor(unsigned short c) {
   return e;
 }
 
+RAST_CachedFont::Step RAST_CachedFont::nextStep(const char*& p, int& remaining, bool bounded, unsigned int flags,
+                                                 const charEnt** e) {
+  while (*p && (!bounded || remaining > 0)) {
+    unsigned short c;
+    const int n = utf8char(p, &c, bounded ? remaining : -1);
+    p += n;
+    remaining -= n;
+    if (c == '\r') continue;
+    if (c == '\n') {
+      if (!(flags & DT_SINGLELINE)) return kLineBreak;
+      c = ' ';
+    }
+    if ((*e = glyphFor(c)) != nullptr) return kGlyph;
+  }
+  return kEnd;
+}
+
 int RAST_CachedFont::measureCached(const char* text, int count, RECT* rect, unsigned int flags) {
   const bool vertical = (m_flags & RAST_FONT_FLAG_VERTICAL) != 0;
   int x = 0, y = 0, width = 0, height = 0;
   int remaining = count;
   const char* p = text;
-  while (*p && (count < 0 || remaining > 0)) {
-    unsigned short c;
-    const int n = utf8char(p, &c, count < 0 ? -1 : remaining);
-    p += n;
-    remaining -= n;
-    if (c == '\r') continue;
-    if (c == '\n') {
-      if (flags & DT_SINGLELINE) {
-        c = ' ';
+  const charEnt* e = nullptr;
+  for (Step st; (st = nextStep(p, remaining, count >= 0, flags, &e)) != kEnd;) {
+    if (st == kLineBreak) {
+      if (vertical) {
+        x += m_lineheight;
+        y = 0;
       } else {
-        if (vertical) {
-          x += m_lineheight;
-          y = 0;
-        } else {
-          x = 0;
-          y += m_lineheight;
-        }
-        continue;
+        x = 0;
+        y += m_lineheight;
       }
+      continue;
     }
-    const charEnt* e = glyphFor(c);
-    if (!e) continue;
     if (vertical) {
       width = std::max(width, x + e->width);
       height = std::max({height, y + e->advance, y + e->height});
@@ -305,33 +312,23 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
   int x = x0, y = y0, lowest = y0, rightmost = x0;
   int remaining = count;
   const char* p = text;
-  while (*p && (count < 0 || remaining > 0)) {
-    unsigned short c;
-    const int n = utf8char(p, &c, count < 0 ? -1 : remaining);
-    p += n;
-    remaining -= n;
-    if (c == '\r') continue;
-    if (c == '\n') {
-      if (flags & DT_SINGLELINE) {
-        c = ' ';
+  const charEnt* e = nullptr;
+  for (Step st; (st = nextStep(p, remaining, count >= 0, flags, &e)) != kEnd;) {
+    if (st == kLineBreak) {
+      if (vertical) {
+        x += m_lineheight;
+        y = y0;
       } else {
-        if (vertical) {
-          x += m_lineheight;
-          y = y0;
-        } else {
-          x = x0;
-          y += m_lineheight;
-        }
-        continue;
+        x = x0;
+        y += m_lineheight;
       }
+      continue;
     }
-    const charEnt* e = glyphFor(c);
-    if (!e) continue;
     if (static_cast<int64_t>(e->base_offset) - 1 + static_cast<int64_t>(e->width) * e->height > m_pool.GetSize())
       continue;
     const int gw = e->width, gh = e->height, adv = e->advance;
     if (bottomUp) y -= gh;
-    const bool painted = DrawGlyph(bm, c, x, y, &clip);
+    const bool painted = DrawGlyph(bm, static_cast<unsigned short>(e->charid), x, y, &clip);
     if (!vertical) {
       x += adv;
       if (painted) lowest = std::max(lowest, y + gh);

@@ -59,33 +59,41 @@ void* align64(void* p) {
   return reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(p) + 63) & ~static_cast<uintptr_t>(63));
 }
 
-void releaseContextRecord(HDC__* ctx) {
-  std::memset(ctx, 0, sizeof(*ctx));
+// Clears a released record and keeps it in its free list while the list
+// holds no more than cap records; frees it otherwise.
+template <class T>
+void releaseRecord(T* rec, T*& head, int& count, int cap) {
+  std::memset(rec, 0, sizeof(*rec));
   Pool& p = pool();
   KIT_MutexLock g(p.mutex);
-  if (p.ctxCount > 99) {
-    std::free(ctx);
+  if (count > cap) {
+    std::free(rec);
     return;
   }
-  ctx->_infreelist = 1;
-  ctx->_next = p.ctxs;
-  p.ctxs = ctx;
-  ++p.ctxCount;
+  rec->_infreelist = 1;
+  rec->_next = head;
+  head = rec;
+  ++count;
 }
 
-void releaseObjectRecord(HGDIOBJ__* obj) {
-  std::memset(obj, 0, sizeof(*obj));
+// A zero-filled record from the free list, or a new one.
+template <class T>
+T* takeRecord(T*& head, int& count) {
   Pool& p = pool();
-  KIT_MutexLock g(p.mutex);
-  if (p.objCount > 199) {
-    std::free(obj);
-    return;
+  {
+    KIT_MutexLock g(p.mutex);
+    if (T* r = head) {
+      head = r->_next;
+      --count;
+      std::memset(r, 0, sizeof(*r));
+      return r;
+    }
   }
-  obj->_infreelist = 1;
-  obj->_next = p.objs;
-  p.objs = obj;
-  ++p.objCount;
+  return static_cast<T*>(std::calloc(1, sizeof(T)));
 }
+
+void releaseContextRecord(HDC__* ctx) { releaseRecord(ctx, pool().ctxs, pool().ctxCount, 99); }
+void releaseObjectRecord(HGDIOBJ__* obj) { releaseRecord(obj, pool().objs, pool().objCount, 199); }
 
 HGDIOBJ__* newColourObject(int type, int width, int colour, float alpha) {
   HGDIOBJ__* o = GDP_OBJECT_NEW();
@@ -121,33 +129,9 @@ bool SHIM_IsValidObject(HGDIOBJ obj, int type) {
   return type == 0 || obj->type == type;
 }
 
-HDC__* SHIM_GDP_CTX_NEW() {
-  Pool& p = pool();
-  {
-    KIT_MutexLock g(p.mutex);
-    if (HDC__* c = p.ctxs) {
-      p.ctxs = c->_next;
-      --p.ctxCount;
-      std::memset(c, 0, sizeof(*c));
-      return c;
-    }
-  }
-  return static_cast<HDC__*>(std::calloc(1, sizeof(HDC__)));
-}
+HDC__* SHIM_GDP_CTX_NEW() { return takeRecord(pool().ctxs, pool().ctxCount); }
 
-HGDIOBJ__* GDP_OBJECT_NEW() {
-  Pool& p = pool();
-  {
-    KIT_MutexLock g(p.mutex);
-    if (HGDIOBJ__* o = p.objs) {
-      p.objs = o->_next;
-      --p.objCount;
-      std::memset(o, 0, sizeof(*o));
-      return o;
-    }
-  }
-  return static_cast<HGDIOBJ__*>(std::calloc(1, sizeof(HGDIOBJ__)));
-}
+HGDIOBJ__* GDP_OBJECT_NEW() { return takeRecord(pool().objs, pool().objCount); }
 
 void SHIM_GetPoolSizes(int* contexts, int* objects) {
   Pool& p = pool();
