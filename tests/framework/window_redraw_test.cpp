@@ -1,5 +1,6 @@
 // Dirty-area redraw: what a tick draws, and what reaches the screen image.
 #include "framework/IBitmapControls.h"
+#include "raster/bitmap.h"
 #include "support_window.h"
 
 class Redraw : public WindowTest {
@@ -118,4 +119,20 @@ TEST_F(Redraw, ClosedWindowShowsNothingAndDrawWithoutControlsIsANoOp) {
   empty.PrepDraw();
   IRECT r(0, 0, 10, 10);
   EXPECT_TRUE(empty.Draw(&r));  // nothing attached: skips even the screen
+}
+
+TEST_F(Redraw, ResizeToTheSameSizeDoesNothingAnotherRemakesSurfaceAndScreen) {
+  AttachAndOpen();
+  g->press(15, 15);
+  g->Resize(200, 120);
+  EXPECT_TRUE(plug->resizes.empty());
+  EXPECT_NE(g->GetCapturedControl(), nullptr);
+  g->Resize(300, 150);
+  EXPECT_EQ(plug->resizes, (std::vector<std::pair<int, int>>{{300, 150}}));
+  EXPECT_EQ(g->GetCapturedControl(), nullptr);
+  EXPECT_EQ(g->GetDrawBitmap()->getWidth(), 300);
+  EXPECT_EQ(g->screenImage().size(), 300u * 150u);
+  IRECT all(0, 0, 300, 150);
+  EXPECT_TRUE(g->Draw(&all));
+  EXPECT_EQ(g->screenPixel(15, 15), windowtest::FrameColor(0));
 }
