@@ -93,6 +93,18 @@ void paintWhole(const GlyphSpan& g, RAST_pixel fg, RAST_pixel fx) {
   }
 }
 
+// A line feed: horizontal text returns to the origin's x one line lower;
+// vertical text returns to the origin's y one line to the right.
+void newLine(int& x, int& y, int x0, int y0, bool vertical, int lineHeight) {
+  if (vertical) {
+    x += lineHeight;
+    y = y0;
+  } else {
+    x = x0;
+    y += lineHeight;
+  }
+}
+
 }  // namespace
 
 int RAST_CachedFont::DrawText(RAST_IBitmap* bm, const char* text, int count, RECT* rect, int flags) {
@@ -236,13 +248,7 @@ int RAST_CachedFont::measureCached(const char* text, int count, RECT* rect, unsi
   const charEnt* e = nullptr;
   for (Step st; (st = nextStep(p, remaining, count >= 0, flags, &e)) != kEnd;) {
     if (st == kLineBreak) {
-      if (vertical) {
-        x += m_lineheight;
-        y = 0;
-      } else {
-        x = 0;
-        y += m_lineheight;
-      }
+      newLine(x, y, 0, 0, vertical, m_lineheight);
       continue;
     }
     if (vertical) {
@@ -315,13 +321,7 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
   const charEnt* e = nullptr;
   for (Step st; (st = nextStep(p, remaining, count >= 0, flags, &e)) != kEnd;) {
     if (st == kLineBreak) {
-      if (vertical) {
-        x += m_lineheight;
-        y = y0;
-      } else {
-        x = x0;
-        y += m_lineheight;
-      }
+      newLine(x, y, x0, y0, vertical, m_lineheight);
       continue;
     }
     if (static_cast<int64_t>(e->base_offset) - 1 + static_cast<int64_t>(e->width) * e->height > m_pool.GetSize())
