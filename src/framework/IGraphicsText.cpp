@@ -5,7 +5,6 @@
 #include "framework/IGraphics.h"
 #include "raster/bitmap.h"
 
-#if __has_include("raster/cachedfont.h")
 #include "raster/cachedfont.h"
 #include "shim/wingdi.h"
 
@@ -121,13 +120,3 @@ bool IGraphics::DrawIText(IText* t, const char* str, IRECT* r, bool measure) {
   r->B = r->T + h;
   return true;
 }
-
-#else
-// Until the cached font is built, no font can be made: text draws nothing.
-RAST_CachedFont* FontStorage::Find(const IText*) { return nullptr; }
-void FontStorage::Add(RAST_CachedFont*, const IText*) {}
-void FontStorage::Clear() {}
-int FontStorage::Count() { return 0; }
-RAST_IFont* IGraphics::CacheFont(IText*) { return nullptr; }
-bool IGraphics::DrawIText(IText*, const char* str, IRECT*, bool) { return !str || !*str; }
-#endif
