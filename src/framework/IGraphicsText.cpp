@@ -4,7 +4,6 @@
 #include "framework/GraphicsCaches.h"
 #include "framework/IGraphics.h"
 #include "raster/bitmap.h"
-
 #include "raster/cachedfont.h"
 #include "shim/wingdi.h"
 
