@@ -16,12 +16,18 @@
 #include <Poco/Path.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "librarian/BankFileIO.h"
 #include "librarian/BankFormats.h"
+#include "librarian/ParallelFor.h"
 #include "librarian/PatchLibrarian.h"
 #include "platform/folders.h"
 
@@ -30,7 +36,7 @@ namespace {
 constexpr const char* kLogPrefix = "PATCH LIBRARIAN: ";
 constexpr const char* kConvertedFolderName = "Converted Banks";
 // Files below this many bytes are not read.
-constexpr Poco::File::FileSize kMinimumBankFileSize = 2201;
+constexpr off_t kMinimumBankFileSize = 2201;
 // Files above this many bytes are not read (the reader looks at no more).
 constexpr uint64_t kLargestBankFileSize = 256u * 1024u * 1024u;
 
@@ -79,6 +85,41 @@ ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   return result;
 }
 
+// One bank file read and turned into patches, away from the librarian: the
+// reader is a pure function of the bytes, so files can be read ahead, in
+// parallel, while the scan itself (log, writes, moves, lists) stays in order.
+struct ParsedBank {
+  std::string path;
+  ReadResult read = ReadResult::Failed;
+  PatchFile file;          // patches and noPadding only
+  bool converted = false;  // model 1 material was converted
+};
+
+void readAndParse(ParsedBank& bank) noexcept {
+  try {
+    std::vector<uint8_t> bytes;
+    bank.read = readWholeFile(bank.path, bytes);
+    if (bank.read != ReadResult::TooLarge) bank.converted = BankReader::loadFromChunk(bytes, bank.file);
+  } catch (...) {
+    // Out of memory: the file counts as unreadable.
+    bank.read = ReadResult::Failed;
+    bank.file.patches.clear();
+    bank.converted = false;
+  }
+}
+
+// Reads and parses every path, on up to four threads.
+std::vector<ParsedBank> readAndParseAll(const std::vector<std::string>& paths) {
+  std::vector<ParsedBank> banks(paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) banks[i].path = paths[i];
+  librarian::parallelFor(banks.size(), std::min<size_t>(4, banks.size() / 16 + 1),
+                         [&](size_t i) { readAndParse(banks[i]); });
+  return banks;
+}
+
+// The bank read ahead for the file parseFolderFiles is about to take, if any.
+thread_local ParsedBank* t_readAhead = nullptr;
+
 // "<stem> (n)<ext>" for the first n that names nothing in folder.
 std::string freeNameIn(const std::string& folder, const std::string& fileName) {
   if (!nameTaken(folder + fileName)) return fileName;
@@ -90,6 +131,53 @@ std::string freeNameIn(const std::string& folder, const std::string& fileName) {
     if (!nameTaken(folder + candidate)) return candidate;
   }
   return {};
+}
+
+// What one walk of a tree finds: every folder below its root, each after its
+// own sub-folders, and in every folder (the root included) the regular files
+// with a bank extension and at least the minimum size. Links to folders are
+// not followed, so a link back into the tree cannot loop; links to files are.
+struct TreeListing {
+  std::vector<std::string> folders;
+  std::map<std::string, std::vector<std::string>> bankFiles;
+};
+
+using LogLine = std::function<void(const std::string&)>;
+
+void walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
+  std::vector<std::string> subFolders;
+  std::vector<std::string>& files = out.bankFiles[folder];
+  try {
+    for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
+      const std::string path = it.path().toString();
+      const bool bankName = isBankExtension(fileExtensionLower(it.name()));
+      struct stat st;
+      if (::lstat(path.c_str(), &st) != 0) {
+        if (bankName) log(std::string(kLogPrefix) + "skipped " + path + ": " + std::strerror(errno));
+        continue;
+      }
+      if (S_ISLNK(st.st_mode)) {
+        if (::stat(path.c_str(), &st) != 0) {
+          if (bankName) log(std::string(kLogPrefix) + "skipped " + path + ": " + std::strerror(errno));
+          continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+          log(std::string(kLogPrefix) + "skipped folder link " + path);
+          continue;
+        }
+      }
+      if (S_ISDIR(st.st_mode))
+        subFolders.push_back(path);
+      else if (bankName && S_ISREG(st.st_mode) && st.st_size >= kMinimumBankFileSize)
+        files.push_back(path);
+    }
+  } catch (const std::exception& e) {
+    log(std::string(kLogPrefix) + "could not list folder " + folder + ": " + describe(e));
+  }
+  for (const std::string& sub : subFolders) {
+    walkTree(sub, out, log);
+    out.folders.push_back(sub);
+  }
 }
 
 }  // namespace
@@ -107,27 +195,9 @@ void PatchLibrarian::scanError(const std::string& what, const std::string& path,
 
 void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector<std::string>* out) {
   if (!out) return;
-  std::vector<std::string> subFolders;
-  try {
-    for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
-      const std::string path = it.path().toString();
-      try {
-        if (it->isLink()) {
-          if (it->exists() && it->isDirectory()) log(std::string(kLogPrefix) + "skipped folder link " + path);
-          continue;
-        }
-        if (it->isDirectory()) subFolders.push_back(path);
-      } catch (const std::exception& e) {
-        scanError("skipped", path, e);
-      }
-    }
-  } catch (const std::exception& e) {
-    scanError("could not list folder", folder, e);
-  }
-  for (const std::string& sub : subFolders) {
-    buildFolderStructure(sub, out);
-    out->push_back(sub);
-  }
+  TreeListing listing;
+  walkTree(folder, listing, [this](const std::string& line) { log(line); });
+  out->insert(out->end(), listing.folders.begin(), listing.folders.end());
 }
 
 void PatchLibrarian::loadPatchesFromFilesystem(std::string patchesPath) {
@@ -177,41 +247,56 @@ bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
     return false;
   }
 
-  folderPaths.clear();
-  buildFolderStructure(patchesPath, &folderPaths);
+  // One walk lists every folder and the bank files in each.
+  TreeListing listing;
+  walkTree(patchesPath, listing, [this](const std::string& line) { log(line); });
+  folderPaths = std::move(listing.folders);
   std::sort(folderPaths.begin(), folderPaths.end());
   folderPaths.push_back(patchesPath);
 
-  std::vector<std::string> entries;
+  // The accepted files of every folder, in scan order: folders in byte order
+  // of their paths (the Patches folder last), files in byte order within.
+  struct Candidate {
+    std::string path;
+    std::string ext;
+    int depth;
+  };
+  std::vector<Candidate> candidates;
   for (const std::string& folder : folderPaths) {
-    entries.clear();
-    try {
-      for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
-        if (isBankExtension(fileExtensionLower(it.name()))) entries.push_back(it.path().toString());
-      }
-    } catch (const std::exception& e) {
-      scanError("could not list folder", folder, e);
-      continue;
-    }
+    std::vector<std::string>& entries = listing.bankFiles[folder];
     std::sort(entries.begin(), entries.end());
-
     // Depth below the Patches folder: the separators after its path.
     const int depth = folder.size() > patchesPath.size()
                           ? static_cast<int>(std::count(folder.begin() + static_cast<std::ptrdiff_t>(patchesPath.size()),
                                                         folder.end(), '/'))
                           : 0;
-    for (const std::string& path : entries) {
-      try {
-        Poco::File entry(path);
-        if (!entry.isFile() || entry.getSize() < kMinimumBankFileSize) continue;
-        Poco::Path entryPath(path);
-        const std::string ext = fileExtensionLower(entryPath.getFileName());
-        PatchFile* file = parseFolderFiles(std::move(entry), std::move(entryPath), depth, 0, 1, ext);
-        if (file) createFolderFilesStructure(file, file->folderPath);
-      } catch (const std::exception& e) {
-        scanError("skipped", path, e);
-      }
+    for (std::string& path : entries) {
+      std::string ext = fileExtensionLower(bankfileio::lastComponent(path));
+      candidates.push_back({std::move(path), std::move(ext), depth});
     }
+  }
+
+  // Read every file ahead that the scan will read.
+  std::vector<std::string> toRead;
+  for (const Candidate& c : candidates) {
+    if (c.ext == "srl" || (!unmovableSources.empty() && unmovableSources.count(sourceKey(c.path)))) continue;
+    toRead.push_back(c.path);
+  }
+  std::vector<ParsedBank> readAhead = readAndParseAll(toRead);
+
+  size_t next = 0;
+  for (const Candidate& c : candidates) {
+    ParsedBank* ahead = next < readAhead.size() && readAhead[next].path == c.path ? &readAhead[next++] : nullptr;
+    try {
+      t_readAhead = ahead;
+      PatchFile* file = parseFolderFiles(Poco::File(c.path), Poco::Path(c.path), c.depth, 0, 1, c.ext);
+      t_readAhead = nullptr;
+      if (file) createFolderFilesStructure(file, file->folderPath);
+    } catch (const std::exception& e) {
+      t_readAhead = nullptr;
+      scanError("skipped", c.path, e);
+    }
+    if (ahead) ahead->file.patches = {};  // taken over or no longer needed
   }
   return true;
 }
@@ -242,15 +327,22 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, i
     return nullptr;
   }
 
-  std::vector<uint8_t> bytes;
-  const ReadResult read = readWholeFile(fullPath, bytes);
-  if (read == ReadResult::TooLarge) {
+  ParsedBank own;
+  ParsedBank* bank = t_readAhead;
+  t_readAhead = nullptr;
+  if (!bank || bank->path != fullPath) {
+    own.path = fullPath;
+    readAndParse(own);
+    bank = &own;
+  }
+  if (bank->read == ReadResult::TooLarge) {
     log(std::string(kLogPrefix) + "skipped file " + fullPath + " because it is too large");
     return nullptr;
   }
-  if (read == ReadResult::Failed) log(std::string(kLogPrefix) + "could not read file " + fullPath);
-  loadFromChunk(bytes, file.get());
-  bytes = {};
+  if (bank->read == ReadResult::Failed) log(std::string(kLogPrefix) + "could not read file " + fullPath);
+  file->patches = std::move(bank->file.patches);
+  file->noPadding = bank->file.noPadding;
+  if (bank->converted) fileConverted = true;
   if (file->patches.empty()) {
     fileConverted = false;
     return nullptr;

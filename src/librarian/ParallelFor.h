@@ -1,0 +1,49 @@
+#pragma once
+// Runs work(i) for every i below n on the calling thread and up to
+// maxThreads - 1 helper threads, and returns when all are done. Used for the
+// pure parts of the folder scan (reading and parsing bank files, copying
+// patches into category lists), whose results the caller then takes over in
+// order. An exception thrown by work on any thread is rethrown here after
+// every thread has finished; no exception leaves a helper thread.
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace librarian {
+
+template <typename Work>
+void parallelFor(size_t n, size_t maxThreads, Work&& work) {
+  std::atomic<size_t> next{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  auto run = [&]() noexcept {
+    for (size_t i = next++; i < n; i = next++) {
+      try {
+        work(i);
+      } catch (...) {
+        std::lock_guard<std::mutex> guard(failureLock);
+        if (!failure) failure = std::current_exception();
+        next = n;  // stop handing out work
+      }
+    }
+  };
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t threads = std::min({cores, std::max<size_t>(maxThreads, 1), std::max<size_t>(n, 1)});
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(run);
+    } catch (...) {
+      break;  // no thread to spare: fewer helpers
+    }
+  }
+  run();
+  for (std::thread& t : helpers) t.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace librarian
