@@ -32,6 +32,16 @@ bool Recorder::waitFor(size_t n, std::chrono::milliseconds limit) {
   return m_cv.wait_for(lock, limit, [&] { return m_messages.size() >= n; });
 }
 
+bool Recorder::waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_cv.wait_for(lock, limit, [&] {
+    for (size_t i = from; i < m_messages.size(); ++i) {
+      if (m_messages[i] == wanted) return true;
+    }
+    return false;
+  });
+}
+
 LoopbackDevice::LoopbackDevice(LoopbackHub& hub, const std::string& inName, const std::string& outName)
     : m_backend(hub.makeBackend()) {
   m_in = m_backend->makeIn("device in", 100);

@@ -28,6 +28,8 @@ class Recorder : public IHardwareInputSink {
   // Waits until at least n messages have arrived; the limit only guards
   // against a message that never comes. True when they arrived.
   bool waitFor(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Waits until a message from position from on equals wanted.
+  bool waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit);
 
  private:
   mutable std::mutex m_mutex;
