@@ -53,10 +53,18 @@ bool BankReader::findByte(std::span<const uint8_t> data, int& position, int valu
     position = -1;
     return false;
   }
-  uint8_t b = 0;
-  while (readByte(data, position, b))
-    if (b == value) return true;
-  return false;
+  const size_t from = static_cast<size_t>(position);
+  if (value < 0 || value > 0xFF || from >= data.size()) {
+    position = -1;
+    return false;
+  }
+  const void* hit = std::memchr(data.data() + from, value, data.size() - from);
+  if (!hit) {
+    position = -1;
+    return false;
+  }
+  position = static_cast<int>(static_cast<const uint8_t*>(hit) - data.data()) + 1;
+  return true;
 }
 
 int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
@@ -79,13 +87,14 @@ int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, P
 
   // Whatever the file said, the record is a model 2 dump for device 0,
   // command 10, location 0.
-  PatchSysexMessage record = {0xF0, kMaker, kModel2, 0x00, kSoundDumpCommand, 0x00, 0x00};
-  for (;;) {
-    // A record cut off by the end of the data is dropped.
-    if (!readByte(data, position, b)) return -1;
-    if (b == kEox) break;
-    record.push_back(b);
-  }
+  // Copy up to the F7; a record cut off by the end of the data is dropped.
+  const int bodyStart = position;
+  if (!findByte(data, position, kEox)) return -1;
+  static const uint8_t kHeader[] = {0xF0, kMaker, kModel2, 0x00, kSoundDumpCommand, 0x00, 0x00};
+  PatchSysexMessage record;
+  record.reserve(sizeof kHeader + static_cast<size_t>(position - bodyStart) + 16);
+  record.assign(kHeader, kHeader + sizeof kHeader);
+  record.insert(record.end(), data.begin() + bodyStart, data.begin() + (position - 1));
 
   const size_t length = record.size();
   if (length < static_cast<size_t>(kMinimumRecordLength)) return position;

@@ -29,7 +29,8 @@ const char* categoryName(int code) {
 uint8_t dumpCheckByte(std::span<const uint8_t> message) {
   if (message.size() < 4) return 0;
   unsigned sum = 0;
-  for (size_t i = 1; i + 2 < message.size(); ++i) sum += message[i];
+  const uint8_t* p = message.data();
+  for (const uint8_t* end = p + message.size() - 2, *q = p + 1; q < end; ++q) sum += *q;
   return static_cast<uint8_t>(sum & 0x7F);
 }
 
@@ -61,11 +62,10 @@ void LibrarianPatch::takeNameAndCategory() {
   name.clear();
   category.clear();
   if (messages.empty() || messages[0].size() <= kDumpCategoryOffset) return;
-  const PatchSysexMessage& m = messages[0];
-  for (int i = kDumpNameOffset; i < kDumpNameOffset + kDumpNameLength; ++i) {
-    const uint8_t c = m[i];
-    name.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c));
-  }
+  const uint8_t* field = messages[0].data() + kDumpNameOffset;
+  name.assign(reinterpret_cast<const char*>(field), kDumpNameLength);
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
   parseCategory();
 }
 

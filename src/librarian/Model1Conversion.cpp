@@ -30,7 +30,11 @@ constexpr int kSourceCategory = 90;
 }  // namespace
 
 PatchSysexMessage convertPatchToSorrel2Format(const PatchSysexMessage& source, int) {
-  auto at = [&source](size_t i) -> uint8_t { return i < source.size() ? source[i] : 0x00; };
+  // Positions the source lacks read as 00, and so does the F7 that closes a
+  // short source: it is no sound data, and inside a dump it would end the
+  // message early.
+  const size_t length = (!source.empty() && source.back() == 0xF7) ? source.size() - 1 : source.size();
+  auto at = [&source, length](size_t i) -> uint8_t { return i < length ? source[i] : 0x00; };
   PatchSysexMessage result;
   result.reserve(kSoundDumpSize);
   for (uint16_t entry : kRemap)
