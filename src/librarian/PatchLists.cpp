@@ -28,16 +28,25 @@ class FileCutter {
   using Make = std::function<std::unique_ptr<PatchFile>(int number)>;
   FileCutter(Make make, size_t messageCount) : m_make(std::move(make)), m_messageCount(messageCount) {}
 
-  void add(const LibrarianPatch& source) {
+  // The new patch built from a source patch.
+  static LibrarianPatch copyOf(const LibrarianPatch& source, size_t messageCount) {
+    LibrarianPatch p;
+    const size_t n = std::min(messageCount, source.messages.size());
+    p.messages.reserve(n);
+    for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
+    p.takeNameAndCategory();
+    return p;
+  }
+
+  void add(const LibrarianPatch& source) { add(copyOf(source, m_messageCount)); }
+
+  // Takes a patch already built with copyOf.
+  void add(LibrarianPatch&& copy) {
     if (m_count % kBankSize == 0) {
       m_files.push_back(m_make(static_cast<int>(m_files.size())));
       m_files.back()->patches.reserve(kBankSize);
     }
-    LibrarianPatch& p = m_files.back()->patches.emplace_back();
-    const size_t n = std::min(m_messageCount, source.messages.size());
-    p.messages.reserve(n);
-    for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
-    p.takeNameAndCategory();
+    m_files.back()->patches.push_back(std::move(copy));
     ++m_count;
   }
 
@@ -77,20 +86,6 @@ int listedCategory(const std::string& category) {
 }  // namespace
 
 void PatchLibrarian::createNewCategoryPatchFiles() {
-  std::vector<FileCutter> cutters;
-  cutters.reserve(kListedCategories);
-  for (int code = 0; code < kListedCategories; ++code) {
-    cutters.emplace_back(
-        [code](int k) {
-          const std::string category = categoryName(code);
-          auto file = std::make_unique<PatchFile>();
-          file->fileName = category + " " + std::to_string(k + 1);
-          file->folderName = category;
-          file->folderIndex = code;
-          return file;
-        },
-        1);
-  }
   // Every patch with a list, in scan order, with its category.
   std::vector<const LibrarianPatch*> patches;
   std::vector<int8_t> codes;
@@ -103,16 +98,49 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       codes.push_back(static_cast<int8_t>(code));
     }
   }
-  // The categories are independent: each is collected on its own, in scan
-  // order, on up to four threads.
-  librarian::parallelFor(kListedCategories, patches.size() >= 2000 ? 4 : 1, [&](size_t code) {
-    FileCutter& cutter = cutters[code];
-    for (size_t i = 0; i < patches.size(); ++i)
-      if (static_cast<size_t>(codes[i]) == code) cutter.add(*patches[i]);
+
+  // Where each copy goes is known before any copy is made: the patches are
+  // cut into runs, and a run's first copy of a category follows the copies
+  // of that category in all earlier runs. The runs are then copied in
+  // parallel straight into their slots (the banks are read in sequence).
+  constexpr size_t kRun = 4096;
+  const size_t runs = (patches.size() + kRun - 1) / kRun;
+  std::vector<std::array<size_t, kListedCategories>> runStart(runs);
+  std::array<size_t, kListedCategories> total{};
+  for (size_t run = 0; run < runs; ++run) {
+    runStart[run] = total;
+    const size_t end = std::min(patches.size(), (run + 1) * kRun);
+    for (size_t i = run * kRun; i < end; ++i) ++total[static_cast<size_t>(codes[i])];
+  }
+
+  // count / 100 + 1 files per category, so a whole multiple of 100 (zero
+  // included) ends with an empty file.
+  std::array<std::vector<std::unique_ptr<PatchFile>>, kListedCategories> files;
+  for (int code = 0; code < kListedCategories; ++code) {
+    const std::string category = categoryName(code);
+    const size_t n = total[static_cast<size_t>(code)];
+    for (size_t k = 0; k <= n / kBankSize; ++k) {
+      auto file = std::make_unique<PatchFile>();
+      file->fileName = category + " " + std::to_string(k + 1);
+      file->folderName = category;
+      file->folderIndex = code;
+      file->patches.resize(std::min<size_t>(n - k * kBankSize, kBankSize));
+      files[static_cast<size_t>(code)].push_back(std::move(file));
+    }
+  }
+
+  librarian::parallelFor(runs, patches.size() >= 2000 ? 4 : 1, [&](size_t run) {
+    std::array<size_t, kListedCategories> next = runStart[run];
+    const size_t end = std::min(patches.size(), (run + 1) * kRun);
+    for (size_t i = run * kRun; i < end; ++i) {
+      const size_t code = static_cast<size_t>(codes[i]);
+      const size_t at = next[code]++;
+      files[code][at / kBankSize]->patches[at % kBankSize] = FileCutter::copyOf(*patches[i], 1);
+    }
   });
 
-  for (FileCutter& cutter : cutters) {
-    for (std::unique_ptr<PatchFile>& file : cutter.finish()) {
+  for (auto& categoryFilesOfOne : files) {
+    for (std::unique_ptr<PatchFile>& file : categoryFilesOfOne) {
       PatchFile* raw = file.get();
       // Files with patches are listed; an empty file is reached through its
       // folder node only, and is kept alive by the librarian's store.
