@@ -64,21 +64,27 @@ void MidiPorts::buildList(Side& side, MidiClient* client) {
   side.built = true;
 }
 
+void MidiPorts::ensureOutList() {
+  if (m_outSide.built) return;
+  ensureOutClient();
+  buildList(m_outSide, m_out.get());
+}
+
+void MidiPorts::ensureInList() {
+  if (m_inSide.built) return;
+  ensureInClient();
+  buildList(m_inSide, m_in.get());
+}
+
 const std::vector<std::string>& MidiPorts::outNames() {
   std::lock_guard<std::mutex> lock(m_state);
-  if (!m_outSide.built) {
-    ensureOutClient();
-    buildList(m_outSide, m_out.get());
-  }
+  ensureOutList();
   return m_outSide.names;
 }
 
 const std::vector<std::string>& MidiPorts::inNames() {
   std::lock_guard<std::mutex> lock(m_state);
-  if (!m_inSide.built) {
-    ensureInClient();
-    buildList(m_inSide, m_in.get());
-  }
+  ensureInList();
   return m_inSide.names;
 }
 
@@ -90,8 +96,9 @@ void MidiPorts::closeOutLocked() {
 
 int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
                           std::mutex* portLock) {
+  const bool wanted = portIndex != 0;
   portIndex = 0;
-  if (!client || !name || std::string(name) == kOffName) return 0;
+  if (!wanted || m_shutDown || !client || !name || std::string(name) == kOffName) return 0;
   // The live enumeration decides which port the name stands for now.
   std::vector<std::string> live;
   const unsigned count = client->portCount();
@@ -117,17 +124,10 @@ int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const 
 
 int MidiPorts::openOut(int& portIndex, const char* name) {
   std::lock_guard<std::mutex> lock(m_state);
-  if (!m_outSide.built) {
-    ensureOutClient();
-    buildList(m_outSide, m_out.get());
-  }
+  ensureOutList();
   {
     std::lock_guard<std::mutex> sendLock(m_send);
     closeOutLocked();
-  }
-  if (portIndex == 0 || m_shutDown) {
-    portIndex = 0;
-    return 0;
   }
   const int index = openByName(m_outSide, m_out.get(), portIndex, name, kOutPortName, &m_send);
   if (index > 0) m_outOpen = true;
@@ -136,16 +136,9 @@ int MidiPorts::openOut(int& portIndex, const char* name) {
 
 int MidiPorts::openIn(int& portIndex, const char* name) {
   std::lock_guard<std::mutex> lock(m_state);
-  if (!m_inSide.built) {
-    ensureInClient();
-    buildList(m_inSide, m_in.get());
-  }
+  ensureInList();
   if (m_in && m_in->isPortOpen()) m_in->closePort();
   m_inSide.openIndex = 0;
-  if (portIndex == 0 || m_shutDown) {
-    portIndex = 0;
-    return 0;
-  }
   const int index = openByName(m_inSide, m_in.get(), portIndex, name, kInPortName, nullptr);
   if (index > 0) {
     m_in->setCallback([this](const uint8_t* bytes, size_t size) { onInput(bytes, size); });
@@ -160,14 +153,14 @@ int MidiPorts::find(Side& side, const char* name) {
 }
 
 int MidiPorts::findOut(const char* name) {
-  outNames();
   std::lock_guard<std::mutex> lock(m_state);
+  ensureOutList();
   return find(m_outSide, name);
 }
 
 int MidiPorts::findIn(const char* name) {
-  inNames();
   std::lock_guard<std::mutex> lock(m_state);
+  ensureInList();
   return find(m_inSide, name);
 }
 

@@ -66,10 +66,14 @@ class MidiPorts : public IHardwarePorts {
   };
 
   void buildList(Side& side, MidiClient* client);
+  // Build the list of that direction, and its client, on first use.
+  void ensureOutList();
+  void ensureInList();
   bool ensureOutClient();
   bool ensureInClient();
-  // The shared part of openOut and openIn. Called with m_state held and the
-  // port of that side closed.
+  // The shared part of openOut and openIn: nothing opens for a portIndex of
+  // 0, after shutdown, without a client or for "OFF". Called with m_state
+  // held and the port of that side closed.
   int openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
                  std::mutex* portLock);
   int find(Side& side, const char* name);
