@@ -1,5 +1,7 @@
 #include "raster/bitmap.h"
 
+#include "shim/wingdi.h"
+
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
@@ -91,19 +93,18 @@ RAST_SysBitmap::RAST_SysBitmap(int w, int h) { resize(w, h); }
 RAST_SysBitmap::~RAST_SysBitmap() { deleteSurface(); }
 
 bool RAST_SysBitmap::createSurface(int w, int h) {
-  const int64_t bytes = static_cast<int64_t>(w) * h * 4;
-  if (w <= 0 || h <= 0 || bytes > INT_MAX) return false;
-  m_surface = std::aligned_alloc(kRowAlign, static_cast<size_t>((bytes + kRowAlign - 1) & ~int64_t(kRowAlign - 1)));
-  return m_surface != nullptr;
+  m_dc = SHIM_CreateMemContext(nullptr, w, h);
+  return m_dc != nullptr;
 }
 
 void RAST_SysBitmap::deleteSurface() {
-  std::free(m_surface);
-  m_surface = nullptr;
+  SHIM_DeleteGfxContext(m_dc);
   m_dc = nullptr;
 }
 
-RAST_pixel* RAST_SysBitmap::surfacePixels() const { return static_cast<RAST_pixel*>(m_surface); }
+RAST_pixel* RAST_SysBitmap::surfacePixels() const {
+  return static_cast<RAST_pixel*>(SHIM_GetCtxFrameBuffer(m_dc));
+}
 
 bool RAST_SysBitmap::resize(int w, int h) {
   // Negative sizes are empty sizes.

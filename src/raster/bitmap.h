@@ -88,5 +88,4 @@ class RAST_SysBitmap : public RAST_IBitmap {
   RAST_pixel* m_bits = nullptr;
   int m_allocw = 0;
   int m_alloch = 0;
-  void* m_surface = nullptr;  // the surface's own buffer while no context backs it
 };
