@@ -391,3 +391,29 @@ TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
   expectUsable(t.lib);
   chmod((t.patches + "/RO").c_str(), 0755);
 }
+
+TEST(FolderScan, ManyFilesAreListedInScanOrderWithTheirOwnContent) {
+  // Enough files for them to be read ahead on several threads.
+  ScanFixture t;
+  std::vector<std::string> expected;
+  for (const char* folder : {"b", "A", "a"}) {
+    for (int i = 19; i >= 0; --i) {
+      const std::string name = "bank " + std::to_string(i) + ".syx";
+      t.put(std::string(folder) + "/" + name, bankOf(100, i * 1000 + folder[0]));
+    }
+  }
+  t.scan();
+  ASSERT_EQ(t.lib.patchFiles.size(), 60u);
+  for (size_t n = 0; n < 60; ++n) {
+    const PatchFile& f = *t.lib.patchFiles[n];
+    const std::string folder = n < 20 ? "A" : (n < 40 ? "a" : "b");
+    EXPECT_EQ(f.folderName, folder);
+    // Files sort by name: "bank 0", "bank 1", "bank 10", ... "bank 19", "bank 2", ...
+    const int i = std::stoi(f.fileName.substr(5));
+    EXPECT_EQ(f.patches[0].messages[0], banks::asRead(banks::namedDumps(1, i * 1000 + folder[0])[0])) << f.fileName;
+    if (n % 20) {
+      EXPECT_LT(t.lib.patchFiles[n - 1]->fileName, f.fileName);
+    }
+  }
+  expectUsable(t.lib);
+}

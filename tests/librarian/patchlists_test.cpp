@@ -1,6 +1,7 @@
 // Category lists and search results built from the bank files in memory.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -251,4 +252,36 @@ TEST(SearchLists, ResultsAreCopiesThatDoNotFollowLaterEdits) {
   bank->patches[0] = namedPatch("CHANGED", 1);
   ASSERT_EQ(lib.searchFiles.size(), 1u);
   EXPECT_EQ(lib.searchFiles[0]->patches[0].name, "KEEP ME       ");
+}
+
+TEST(CategoryLists, LargeCollectionsKeepScanOrderInEveryCategory) {
+  // Enough patches for the copies to be made in parallel runs.
+  PatchLibrarian lib;
+  for (int b = 0; b < 60; ++b) {
+    std::vector<LibrarianPatch> patches;
+    for (int p = 0; p < 100; ++p) {
+      char name[16];
+      std::snprintf(name, sizeof name, "B%02d P%02d", b, p);
+      patches.push_back(namedPatch(name, static_cast<uint8_t>((b * 7 + p * 3) % 22), b * 100 + p));
+    }
+    addBank(lib, std::move(patches), "bank" + std::to_string(b) + ".sr2");
+  }
+  lib.createNewCategoryPatchFiles();
+
+  for (int code = 0; code < 20; ++code) {
+    std::vector<std::string> expected;
+    for (const auto& f : lib.patchFiles)
+      for (const LibrarianPatch& p : f->patches)
+        if (p.category == categoryName(code)) expected.push_back(p.name);
+    std::vector<std::string> got;
+    const SubFolderFiles& node = categoryNode(lib, code);
+    ASSERT_EQ(node.files.size(), expected.size() / 100 + 1) << code;
+    for (size_t k = 0; k < node.files.size(); ++k) {
+      const PatchFile* f = node.files[k];
+      EXPECT_EQ(f->patches.size(), std::min<size_t>(100, expected.size() - k * 100)) << code;
+      EXPECT_EQ(f->fileName, std::string(categoryName(code)) + " " + std::to_string(k + 1));
+      for (const LibrarianPatch& p : f->patches) got.push_back(p.name);
+    }
+    EXPECT_EQ(got, expected) << code;
+  }
 }
