@@ -5,6 +5,7 @@
 namespace banks {
 
 Bytes withCheckByte(Bytes dump) {
+  if (dump.size() < 4) return dump;
   unsigned sum = 0;
   for (size_t i = 1; i + 2 < dump.size(); ++i) sum += dump[i];
   dump[dump.size() - 2] = static_cast<uint8_t>(sum & 0x7F);
