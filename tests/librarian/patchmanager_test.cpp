@@ -22,6 +22,13 @@ void fill(ByteChunk& c, const Bytes& b) {
   if (!b.empty()) c.Put(b.data(), static_cast<int>(b.size()));
 }
 
+// Loads a block from a chunk holding the bytes.
+int load(PatchManager& pm, const Bytes& b, int pos = 0) {
+  ByteChunk c;
+  fill(c, b);
+  return pm.loadAllFromChunk(&c, pos);
+}
+
 void appendLE(Bytes& out, int32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
 }
@@ -168,9 +175,7 @@ TEST(PatchManager, SaveThenLoadRoundTripsAndReturnsTheEndOfTheBlock) {
 TEST(PatchManager, ShortNameIsFilledUpAndWrittenBackWithItsOwnLength) {
   PatchManager pm;
   const Bytes b = block({}, {"ABC", "", "0123456789ABCDEF", "x", "y"});
-  ByteChunk c;
-    fill(c, b);
-  EXPECT_EQ(pm.loadAllFromChunk(&c, 0), static_cast<int>(b.size()));
+  EXPECT_EQ(load(pm, b, 0), static_cast<int>(b.size()));
   EXPECT_EQ(pm.names[0], padded13("ABC"));
   EXPECT_EQ(pm.names[1], padded13(""));
   EXPECT_EQ(pm.names[2], "0123456789ABC");
@@ -182,9 +187,7 @@ TEST(PatchManager, ShortNameIsFilledUpAndWrittenBackWithItsOwnLength) {
 TEST(PatchManager, NameLengthZeroAdvancesFourAndNameStopsAtZeroByte) {
   PatchManager pm;
   Bytes b = block({}, {"", std::string("AB\0CD", 5), "", "", ""});
-  ByteChunk c;
-    fill(c, b);
-  EXPECT_EQ(pm.loadAllFromChunk(&c, 0), static_cast<int>(b.size()));
+  EXPECT_EQ(load(pm, b, 0), static_cast<int>(b.size()));
   EXPECT_EQ(pm.names[0], padded13(""));
   EXPECT_EQ(pm.names[1], padded13("AB"));
   EXPECT_EQ(pm.names[3], "");
@@ -195,10 +198,8 @@ TEST(PatchManager, HeaderOutOfReachEmptiesEverything) {
     PatchManager pm;
     pm.state.Put(reinterpret_cast<const uint8_t*>("old"), 3);
     Bytes b = block({1, 2}, {"A", "B", "C", "D", "E"});
-    ByteChunk c;
-    fill(c, variant == 2 ? Bytes(b.begin(), b.begin() + 11) : b);
     const int pos = variant == 0 ? -1 : (variant == 1 ? static_cast<int>(b.size()) - 11 : 0);
-    EXPECT_EQ(pm.loadAllFromChunk(&c, pos), -1) << variant;
+    EXPECT_EQ(load(pm, variant == 2 ? Bytes(b.begin(), b.begin() + 11) : b, pos), -1) << variant;
     EXPECT_EQ(pm.state.Size(), 0);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(pm.names[i], std::string(13, '\0'));
     EXPECT_EQ(pm.names[3], "");
@@ -218,9 +219,7 @@ TEST(PatchManager, BadStateLengthGivesEmptyStateAndNoNames) {
     appendBE(b, 1);
     appendBE(b, n);
     b.insert(b.end(), {1, 2, 3, 4, 5});
-    ByteChunk c;
-    fill(c, b);
-    EXPECT_EQ(pm.loadAllFromChunk(&c, 0), -1) << n;
+    EXPECT_EQ(load(pm, b, 0), -1) << n;
     EXPECT_EQ(pm.state.Size(), 0) << n;
     EXPECT_EQ(pm.names[0], std::string(13, '\0'));
     EXPECT_EQ(pm.names[4], "");
@@ -230,9 +229,7 @@ TEST(PatchManager, BadStateLengthGivesEmptyStateAndNoNames) {
 TEST(PatchManager, ChunkEndingAfterTheStateKeepsTheStateAndFails) {
   PatchManager pm;
   Bytes b = block({4, 5, 6}, {});
-  ByteChunk c;
-    fill(c, b);
-  EXPECT_EQ(pm.loadAllFromChunk(&c, 0), -1);
+  EXPECT_EQ(load(pm, b, 0), -1);
   EXPECT_EQ(bytesOf(pm.state), (Bytes{4, 5, 6}));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(pm.names[i], std::string(13, '\0'));
   EXPECT_EQ(pm.names[3], "");
@@ -254,9 +251,7 @@ TEST(PatchManager, BadNameLengthEmptiesThatNameAndEveryLaterOne) {
         }
       }
       PatchManager pm;
-      ByteChunk c;
-    fill(c, b);
-      EXPECT_EQ(pm.loadAllFromChunk(&c, 0), -1) << bad << " " << which;
+      EXPECT_EQ(load(pm, b, 0), -1) << bad << " " << which;
       for (int i = 0; i < 5; ++i) {
         std::string want = i < which ? "N" + std::to_string(i) : "";
         if (i < 3) want = padded13(want);
@@ -272,9 +267,7 @@ TEST(PatchManager, LoadingAtAnOffsetPastTheBlockStartReadsWhatIsThere) {
   b[0] = 0xFF;
   b[5] = 0x42;
   PatchManager pm;
-  ByteChunk c;
-    fill(c, b);
-  EXPECT_EQ(pm.loadAllFromChunk(&c, 0), static_cast<int>(b.size()));
+  EXPECT_EQ(load(pm, b, 0), static_cast<int>(b.size()));
   EXPECT_EQ(bytesOf(pm.state), (Bytes{0x11}));
   EXPECT_EQ(pm.names[4], "E");
 }
