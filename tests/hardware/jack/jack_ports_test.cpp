@@ -233,4 +233,57 @@ TEST_F(JackPorts, ClockBytesArriveInOrderWithRisingTimes) {
   }
 }
 
+// The program around the simulator: started by hand (here through a pipe),
+// it offers its ports under JACK names, answers, and obeys its commands.
+TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
+  JackServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  server.exportToEnvironment();
+  const std::string command = std::string("'") + SYNTHSIM_PROGRAM + "' --api jack --name 'Sim Tool' --device 2";
+  FILE* tool = popen(command.c_str(), "w");
+  ASSERT_NE(tool, nullptr);
+
+  // Wait (bounded) until its ports exist, looking at the live enumeration.
+  auto backend = makeRtMidiBackend("jack");
+  auto probe = backend->makeOut("probe");
+  ASSERT_NE(probe, nullptr);
+  bool up = false;
+  for (int i = 0; i < 200 && !up; ++i) {
+    for (unsigned k = 0; k < probe->portCount(); ++k) up = up || probe->portName(k) == "Sim Tool In:MIDI In";
+    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  ASSERT_TRUE(up) << "the program's ports did not appear";
+
+  hwtest::Recorder editor;
+  MidiPorts ports(makeRtMidiBackend("jack"));
+  ports.setInputSink(&editor);
+  int index = 1;
+  ASSERT_GT(ports.openOut(index, "Sim Tool In:MIDI In"), 0);
+  index = 1;
+  ASSERT_GT(ports.openIn(index, "Sim Tool Out:MIDI Out"), 0);
+  const sysex::Location where = sysex::encodeLocation(0, 9);
+  const Bytes request = sysex::frameSysex(sysex::soundRequest(2, where));
+  const sounddump::Dump expected = SynthSimulator::answerFor(SynthSimulator::factorySound(0, 9), 2, where);
+  bool answered = false;
+  for (int attempt = 0; attempt < kAttempts && !answered; ++attempt) {
+    const size_t from = editor.count();
+    ports.send(request.data(), request.size());
+    answered = editor.waitForMessage(from, toBytes(expected), kAttemptLimit);
+  }
+  EXPECT_TRUE(answered);
+
+  // A control change on command.
+  bool cc = false;
+  for (int attempt = 0; attempt < kAttempts && !cc; ++attempt) {
+    const size_t from = editor.count();
+    std::fputs("cc 3 74 42\n", tool);
+    std::fflush(tool);
+    cc = editor.waitForMessage(from, Bytes{0xB2, 74, 42}, kAttemptLimit);
+  }
+  EXPECT_TRUE(cc);
+
+  std::fputs("quit\n", tool);
+  EXPECT_EQ(pclose(tool), 0);
+}
+
 }  // namespace
