@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -416,4 +417,31 @@ TEST(FolderScan, ManyFilesAreListedInScanOrderWithTheirOwnContent) {
     }
   }
   expectUsable(t.lib);
+}
+
+TEST(FolderScan, RepeatedScanReplacesTheCategoryListsItBuilt) {
+  ScanFixture t;
+  t.put("a.syx", bankOf(100, 1));
+  t.scan();
+  ASSERT_EQ(t.lib.categoryFolders.size(), 20u);
+  // A second scan without a discard, whose first pass converts and so asks
+  // for a rescan: no category node may keep a file that was dropped.
+  t.put("old.syx", model1Bank(30));
+  t.scan();
+  EXPECT_EQ(t.count(kRescanLine), 1u);
+  t.lib.releaseDroppedFiles();
+  ASSERT_EQ(t.lib.categoryFolders.size(), 20u);
+  std::set<const PatchFile*> alive;
+  for (const auto& f : t.lib.categoryFiles) alive.insert(f.get());
+  for (const auto& f : t.lib.emptyCategoryFiles) alive.insert(f.get());
+  for (const auto& node : t.lib.categoryFolders) {
+    ASSERT_EQ(node->subFolders.size(), 1u);
+    for (const PatchFile* f : node->subFolders[0].files) EXPECT_TRUE(alive.count(f));
+  }
+  size_t none = 0;
+  for (const PatchFile* f : t.lib.categoryFolders[0]->subFolders[0].files) none += f->patches.size();
+  size_t expected = 0;
+  for (const auto& f : t.lib.patchFiles)
+    for (const auto& p : f->patches) expected += p.category == "NONE" ? 1 : 0;
+  EXPECT_EQ(none, expected);
 }
