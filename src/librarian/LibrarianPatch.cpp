@@ -1,5 +1,6 @@
 #include "librarian/LibrarianPatch.h"
 
+#include "framework/ByteChunk.h"
 #include "librarian/BankFormats.h"
 
 namespace {
@@ -76,4 +77,11 @@ void LibrarianPatch::save(std::vector<uint8_t>& out, bool midi, int index) const
   }
   for (size_t i = 0; i < messages.size(); ++i)
     appendMessage(out, messages[i], midi, (index == 0 && i == 0) ? 0 : kMidiDumpSpacingTicks);
+}
+
+bool LibrarianPatch::save(ByteChunk* buffer, bool midi, int index) const {
+  if (!buffer) return false;
+  std::vector<uint8_t> bytes;
+  save(bytes, midi, index);
+  return bytes.empty() || buffer->Put(bytes.data(), static_cast<int>(bytes.size())) != 0;
 }

@@ -10,6 +10,8 @@
 // copying it copies the bytes.
 using PatchSysexMessage = std::vector<uint8_t>;
 
+class ByteChunk;
+
 // Layout of the 137-byte sound dump as far as the librarian touches it.
 inline constexpr int kSoundDumpSize = 137;
 inline constexpr int kDumpNameOffset = 120;
@@ -74,6 +76,8 @@ class LibrarianPatch {
   // messages writes a copy of the init patch, so that every slot keeps its
   // place.
   void save(std::vector<uint8_t>& out, bool midi, int index) const;
+  // The same, appended to a chunk. False when the chunk could not grow.
+  bool save(ByteChunk* buffer, bool midi, int index) const;
 
   bool operator==(const LibrarianPatch&) const = default;
 };

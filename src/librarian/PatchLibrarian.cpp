@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/ByteChunk.h"
 #include "librarian/BankFormats.h"
 
 PatchFile* PatchLibrarian::fileAt(const PatchFileList& list, int index) {
@@ -106,6 +107,12 @@ bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* patch) {
 
 void PatchLibrarian::loadFromChunk(std::span<const uint8_t> data, PatchFile* file) {
   if (file && BankReader::loadFromChunk(data, *file)) fileConverted = true;
+}
+
+void PatchLibrarian::loadFromChunk(const ByteChunk* data, int size, PatchFile* file, int) {
+  if (!data || size <= 0 || !data->GetBytes()) return;
+  const int n = size < data->Size() ? size : data->Size();
+  loadFromChunk(std::span<const uint8_t>(data->GetBytes(), static_cast<size_t>(n)), file);
 }
 
 PatchSysexMessage PatchLibrarian::convertPatchToSorrel2Format(const PatchSysexMessage* source, int programCounter) {

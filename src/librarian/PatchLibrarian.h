@@ -102,6 +102,9 @@ class PatchLibrarian {
   // Reads all records of one file into file (see BankReader) and sets
   // fileConverted when model 1 material was converted.
   void loadFromChunk(std::span<const uint8_t> data, PatchFile* file);
+  // The same over the first size bytes of a chunk (never past its end). The
+  // last argument is not used: the content decides the form.
+  void loadFromChunk(const ByteChunk* data, int size, PatchFile* file, int = 0);
   static PatchSysexMessage convertPatchToSorrel2Format(const PatchSysexMessage* source, int programCounter);
 
   // --- Writing ---------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "framework/ByteChunk.h"
 #include "librarian/BankFormats.h"
 #include "librarian/BankReader.h"
 #include "librarian/PatchLibrarian.h"
@@ -347,6 +348,39 @@ TEST(Model1Conversion, AnySourceGivesA137ByteDump) {
     EXPECT_EQ(r[136], 0xF7);
   }
   EXPECT_EQ(PatchLibrarian::convertPatchToSorrel2Format(nullptr, 0).size(), 137u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChunkForms, ReadingAndSavingThroughByteChunks) {
+  const auto dumps = banks::namedDumps(100, 8);
+  const Bytes raw = banks::rawBank(dumps);
+  ByteChunk chunk;
+  ASSERT_NE(chunk.Put(raw.data(), static_cast<int>(raw.size())), 0);
+  PatchLibrarian lib;
+  PatchFile f;
+  lib.loadFromChunk(&chunk, chunk.Size(), &f, 1);
+  ASSERT_EQ(f.patches.size(), 100u);
+  EXPECT_EQ(f.patches[42].name, banks::patchName(42));
+  // A size beyond the chunk reads only the chunk; a short size reads less.
+  PatchFile big, part, none;
+  lib.loadFromChunk(&chunk, chunk.Size() + 5000, &big);
+  EXPECT_EQ(big.patches, f.patches);
+  lib.loadFromChunk(&chunk, 137 * 3, &part);
+  EXPECT_EQ(part.patches[2].name, banks::patchName(2));
+  EXPECT_EQ(part.patches[3].name, "INIT          ");
+  lib.loadFromChunk(nullptr, 100, &none);
+  lib.loadFromChunk(&chunk, -1, &none);
+  EXPECT_TRUE(none.patches.empty());
+  EXPECT_FALSE(lib.fileConverted);
+
+  ByteChunk out;
+  for (int i = 0; i < 100; ++i) EXPECT_TRUE(f.patches[static_cast<size_t>(i)].save(&out, false, i));
+  ASSERT_EQ(out.Size(), 13700);
+  EXPECT_EQ(Bytes(out.GetBytes(), out.GetBytes() + out.Size()), raw);
+  EXPECT_FALSE(f.patches[0].save(static_cast<ByteChunk*>(nullptr), false, 0));
 }
 
 }  // namespace
