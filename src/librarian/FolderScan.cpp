@@ -16,12 +16,13 @@
 #include <Poco/Path.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
 #include <functional>
 #include <map>
-#include <cerrno>
-#include <cstring>
-#include <cstdio>
-#include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,8 @@ constexpr const char* kLogPrefix = "PATCH LIBRARIAN: ";
 constexpr const char* kConvertedFolderName = "Converted Banks";
 // Files below this many bytes are not read.
 constexpr off_t kMinimumBankFileSize = 2201;
-// Files above this many bytes are not read (the reader looks at no more).
+// Files above this many bytes are not read: no bank comes near this size, and
+// a file is held in memory whole while it is read.
 constexpr uint64_t kLargestBankFileSize = 256u * 1024u * 1024u;
 
 bool isBankExtension(const std::string& ext) {
@@ -178,6 +180,24 @@ void walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
     walkTree(sub, out, log);
     out.folders.push_back(sub);
   }
+}
+
+// Lists block `bank` of a split file (bank -1: patches 0-99, 0: 100-199, ...)
+// as a bank in memory, named "<base> Singles <bank + 2>.sr2" beside it.
+void listUnwrittenBlock(const PatchFile& source, int bank, PatchFileList& list) {
+  const size_t first = static_cast<size_t>(kBankSize) * static_cast<size_t>(bank + 1);
+  if (first >= source.patches.size()) return;
+  const size_t count = std::min<size_t>(source.patches.size() - first, kBankSize);
+  auto record = std::make_unique<PatchFile>();
+  record->patches.assign(source.patches.begin() + static_cast<std::ptrdiff_t>(first),
+                         source.patches.begin() + static_cast<std::ptrdiff_t>(first + count));
+  PatchLibrarian::fillUncompletedBankFiles(record.get());
+  record->fileName = fileBaseName(source.fileName) + " Singles " + std::to_string(bank + 2) + ".sr2";
+  record->folderName = source.folderName;
+  record->folderNames = source.folderNames;
+  record->folderPath = source.folderPath;
+  record->folderIndex = source.folderIndex;
+  list.push_back(std::move(record));
 }
 
 }  // namespace
@@ -357,8 +377,11 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, i
     for (int bank = -1; bank < splitBankCount; ++bank) {
       const size_t before = patchFiles.size();
       if (!createNewPatchFile(file.get(), file->folderName, file->fileName, fullPath, folderIndex, bank)) {
+        // The bank is listed all the same, from memory, under the name it
+        // was meant to have: its patches stay reachable (and can be saved),
+        // while the source keeps them on disk.
         allWritten = false;
-        continue;
+        listUnwrittenBlock(*file, bank, patchFiles);
       }
       // The new banks take their place in the folder tree at once.
       for (size_t i = before; i < patchFiles.size(); ++i) createFolderFilesStructure(patchFiles[i].get());
@@ -379,7 +402,8 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, i
   if (!converted && !fileSplit) return listed;
 
   if (!allWritten) {
-    // The source stays where it is; what was read is listed.
+    // The source stays where it is; what was read is listed (a split file
+    // by its banks, above).
     log(std::string(kLogPrefix) + "could not write the new banks of " + fullPath + "; the file stays in place");
     return fileSplit ? nullptr : listed;
   }

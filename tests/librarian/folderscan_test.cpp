@@ -340,10 +340,20 @@ TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
   EXPECT_FALSE(fs::exists(t.converted));
   EXPECT_FALSE(fs::exists(t.patches + "/old.sr2"));
   EXPECT_EQ(t.count(kRescanLine), 0u);
-  // The converted bank is listed from memory under its own name.
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"old.syx"}));
-  EXPECT_EQ(t.lib.patchFiles[0]->patches[0].messages[0][2], 0x16);
+  // What was read is listed from memory: the split file by its banks, the
+  // converted bank under its own name.
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.syx"}));
+  EXPECT_FALSE(fs::exists(t.patches + "/big Singles 1.sr2"));
+  EXPECT_EQ(t.lib.patchFiles[1]->patches[49].messages[0], banks::asRead(banks::namedDumps(150, 3)[149]));
+  EXPECT_EQ(t.lib.patchFiles[2]->patches[0].messages[0][2], 0x16);
+  EXPECT_EQ(t.lib.bankFolders.size(), 1u);
   expectUsable(t.lib);
+
+  // With room to write again, the next scan splits and converts as usual.
+  t.lib.initBankFilesOnDiscard(t.patches);
+  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), big);
+  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), old);
+  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
 }
 
 TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
