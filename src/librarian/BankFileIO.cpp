@@ -1,5 +1,8 @@
 #include "librarian/BankFileIO.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -37,11 +40,17 @@ bool writeNew(const std::string& path, std::span<const uint8_t> bytes) {
 
 bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes) {
   if (path.empty() || path.back() == '/' || path.back() == '\\') return false;
+  // An existing file keeps its permissions, and one that may not be written
+  // is not replaced either.
+  struct stat old {};
+  const bool exists = ::stat(path.c_str(), &old) == 0;
+  if (exists && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
   for (int i = 0; i < kMaxNameTries; ++i) {
     const std::string temp = path + ".~" + std::to_string(i) + ".tmp";
     const Created c = createExclusive(temp, bytes);
     if (c == Created::Exists) continue;
     if (c == Created::Failed) return false;
+    if (exists) ::chmod(temp.c_str(), old.st_mode & 07777);
     if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
     std::remove(temp.c_str());
     return false;

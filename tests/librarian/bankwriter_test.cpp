@@ -161,6 +161,17 @@ TEST(Save, WritesTheUpperBankOverItsOwnFileInItsForm) {
   EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank.mid", "Bank.sr2"}));
 }
 
+TEST(Save, ReplacedFileKeepsItsPermissions) {
+  testsupport::TempDir dir;
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Bank.sr2"), "old"));
+  fs::permissions(dir.file("Bank.sr2"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  UpperBank u(dir.path(), "Bank.sr2", banks::namedDumps(100));
+  ASSERT_TRUE(u.lib.saveUpperBank());
+  EXPECT_EQ(testsupport::readFile(dir.file("Bank.sr2")).size(), 13700u);
+  EXPECT_EQ(fs::status(dir.file("Bank.sr2")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST(Save, SyxBanksGoToTheirSr2SiblingNeverOverTheSyx) {
   testsupport::TempDir dir;
   const auto dumps = banks::namedDumps(100, 3);
