@@ -33,6 +33,12 @@ class BankReader {
   static int readSysexMessage(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
                               bool& converted);
 
+  // The file loop's name for the same reading of raw files.
+  static int readSysexMessage2(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
+                               bool& converted) {
+    return readSysexMessage(data, position, file, programCounter, converted);
+  }
+
   // Moves position to just after the next byte equal to value and returns
   // true; when the data end first, or position is negative on entry, the
   // position becomes -1 and the result is false.
