@@ -8,7 +8,9 @@
 // librarian unusable: every Poco call is guarded, every failure is logged and
 // skipped, directory links are not followed, a source is moved only after
 // all of its new banks were written, and never over another file.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <Poco/DirectoryIterator.h>
 #include <Poco/Exception.h>
@@ -23,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,24 +69,32 @@ std::string withoutTrailingSeparator(std::string path) {
 
 enum class ReadResult { Read, Failed, TooLarge };
 
-// Reads a whole file into out; its size is taken from the open file.
+// Reads a whole regular file into out; its size is taken from the open file.
+// Anything else (a pipe or device put in a file's place) is not read: opening
+// does not wait for a writer, and the kind is checked on the open file.
 ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return ReadResult::Failed;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ReadResult::Failed;
   struct stat st;
   ReadResult result = ReadResult::Read;
-  if (::fstat(fileno(f), &st) != 0 || st.st_size < 0) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     result = ReadResult::Failed;
   } else if (static_cast<uint64_t>(st.st_size) > kLargestBankFileSize) {
     result = ReadResult::TooLarge;
   } else {
     out.resize(static_cast<size_t>(st.st_size));
-    const size_t got = out.empty() ? 0 : std::fread(out.data(), 1, out.size(), f);
-    if (std::ferror(f)) result = ReadResult::Failed;
+    size_t got = 0;
+    while (got < out.size()) {
+      const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) result = ReadResult::Failed;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
     out.resize(got);
   }
-  std::fclose(f);
+  ::close(fd);
   return result;
 }
 
@@ -142,11 +153,24 @@ std::string freeNameIn(const std::string& folder, const std::string& fileName) {
 struct TreeListing {
   std::vector<std::string> folders;
   std::map<std::string, std::vector<std::string>> bankFiles;
+  // Device and inode of every folder walked: a folder met twice (a bind
+  // mount of the tree inside itself) is walked once.
+  std::set<std::pair<dev_t, ino_t>> walked;
 };
 
 using LogLine = std::function<void(const std::string&)>;
 
-void walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
+// Walks one folder; false when it was not walked (gone, or walked before).
+bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
+  struct stat self;
+  if (::stat(folder.c_str(), &self) != 0) {
+    log(std::string(kLogPrefix) + "could not list folder " + folder + ": " + std::strerror(errno));
+    return false;
+  }
+  if (!out.walked.insert({self.st_dev, self.st_ino}).second) {
+    log(std::string(kLogPrefix) + "skipped folder " + folder + " because it was listed before");
+    return false;
+  }
   std::vector<std::string> subFolders;
   std::vector<std::string>& files = out.bankFiles[folder];
   try {
@@ -176,10 +200,9 @@ void walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
   } catch (const std::exception& e) {
     log(std::string(kLogPrefix) + "could not list folder " + folder + ": " + describe(e));
   }
-  for (const std::string& sub : subFolders) {
-    walkTree(sub, out, log);
-    out.folders.push_back(sub);
-  }
+  for (const std::string& sub : subFolders)
+    if (walkTree(sub, out, log)) out.folders.push_back(sub);
+  return true;
 }
 
 // Lists block `bank` of a split file (bank -1: patches 0-99, 0: 100-199, ...)

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <Poco/File.h>
+#include <Poco/Path.h>
+
 #include "librarian/BankFormats.h"
 #include "librarian/PatchLibrarian.h"
 #include "platform/folders.h"
@@ -454,4 +457,20 @@ TEST(FolderScan, RepeatedScanReplacesTheCategoryListsItBuilt) {
   for (const auto& f : t.lib.patchFiles)
     for (const auto& p : f->patches) expected += p.category == "NONE" ? 1 : 0;
   EXPECT_EQ(none, expected);
+}
+
+TEST(FolderScan, OneFileReadDirectlyNeverWaitsOnAPipe) {
+  ScanFixture t;
+  const std::string pipe = t.patches + "/pipe.syx";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_EQ(t.lib.parseFolderFiles(Poco::File(pipe), Poco::Path(pipe), 0, 0, 1, "syx"), nullptr);
+  EXPECT_TRUE(t.lib.patchFiles.empty());
+  EXPECT_EQ(t.count("PATCH LIBRARIAN: could not read file " + pipe), 1u);
+
+  // A file read directly is listed like a scanned one.
+  const std::string bank = t.put("A/one.syx", bankOf(100, 5));
+  PatchFile* f = t.lib.parseFolderFiles(Poco::File(bank), Poco::Path(bank), 1, 0, 1, "syx");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->folderNames, (std::vector<std::string>{"Patches", "A"}));
+  EXPECT_EQ(t.lib.patchFiles.size(), 1u);
 }
