@@ -2,7 +2,6 @@
 // the search results. Both are copies taken at build time, in files of at
 // most 100 patches, and are never written to disk.
 #include <algorithm>
-#include <functional>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -19,52 +18,32 @@ namespace {
 // The categories that have a list: codes 0 ("NONE") to 19 ("EXFX").
 constexpr int kListedCategories = 20;
 
-// Collects the copies of matching patches straight into files of at most
-// 100 patches, in collection order. A new patch is built from its source:
-// copies of its first `messageCount` messages (as far as it has them), name
-// and category taken from the copy of message 0.
-class FileCutter {
- public:
-  using Make = std::function<std::unique_ptr<PatchFile>(int number)>;
-  FileCutter(Make make, size_t messageCount) : m_make(std::move(make)), m_messageCount(messageCount) {}
+// A patch of a list, built from its source: copies of its first
+// `messageCount` messages (as far as it has them), name and category taken
+// from the copy of message 0.
+LibrarianPatch listCopy(const LibrarianPatch& source, size_t messageCount) {
+  LibrarianPatch p;
+  const size_t n = std::min(messageCount, source.messages.size());
+  p.messages.reserve(n);
+  for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
+  p.takeNameAndCategory();
+  return p;
+}
 
-  // The new patch built from a source patch.
-  static LibrarianPatch copyOf(const LibrarianPatch& source, size_t messageCount) {
-    LibrarianPatch p;
-    const size_t n = std::min(messageCount, source.messages.size());
-    p.messages.reserve(n);
-    for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
-    p.takeNameAndCategory();
-    return p;
+// The files of a list of n patches: n / 100 + 1 of them, so a whole multiple
+// of 100 (zero included) ends with an empty file. File k is made by make(k)
+// and holds room for its share: patch i of the list goes to slot i % 100 of
+// file i / 100.
+template <typename Make>
+std::vector<std::unique_ptr<PatchFile>> makeListFiles(size_t n, Make make) {
+  std::vector<std::unique_ptr<PatchFile>> files;
+  for (size_t k = 0; k <= n / kBankSize; ++k) {
+    std::unique_ptr<PatchFile> file = make(static_cast<int>(k));
+    file->patches.resize(std::min<size_t>(n - k * kBankSize, kBankSize));
+    files.push_back(std::move(file));
   }
-
-  void add(const LibrarianPatch& source) { add(copyOf(source, m_messageCount)); }
-
-  // Takes a patch already built with copyOf.
-  void add(LibrarianPatch&& copy) {
-    if (m_count % kBankSize == 0) {
-      m_files.push_back(m_make(static_cast<int>(m_files.size())));
-      m_files.back()->patches.reserve(kBankSize);
-    }
-    m_files.back()->patches.push_back(std::move(copy));
-    ++m_count;
-  }
-
-  size_t count() const { return m_count; }
-
-  // The files: count / 100 + 1 of them, so a whole multiple of 100 (zero
-  // included) ends with an empty file.
-  std::vector<std::unique_ptr<PatchFile>> finish() {
-    if (m_count % kBankSize == 0) m_files.push_back(m_make(static_cast<int>(m_files.size())));
-    return std::move(m_files);
-  }
-
- private:
-  Make m_make;
-  size_t m_messageCount;
-  size_t m_count = 0;
-  std::vector<std::unique_ptr<PatchFile>> m_files;
-};
+  return files;
+}
 
 // The category code (0-19) of a category text, or -1 for "INIT", an empty
 // text and anything else without a list. The four characters are compared
@@ -113,20 +92,16 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     for (size_t i = run * kRun; i < end; ++i) ++total[static_cast<size_t>(codes[i])];
   }
 
-  // count / 100 + 1 files per category, so a whole multiple of 100 (zero
-  // included) ends with an empty file.
   std::array<std::vector<std::unique_ptr<PatchFile>>, kListedCategories> files;
   for (int code = 0; code < kListedCategories; ++code) {
     const std::string category = categoryName(code);
-    const size_t n = total[static_cast<size_t>(code)];
-    for (size_t k = 0; k <= n / kBankSize; ++k) {
+    files[static_cast<size_t>(code)] = makeListFiles(total[static_cast<size_t>(code)], [&](int k) {
       auto file = std::make_unique<PatchFile>();
       file->fileName = category + " " + std::to_string(k + 1);
       file->folderName = category;
       file->folderIndex = code;
-      file->patches.resize(std::min<size_t>(n - k * kBankSize, kBankSize));
-      files[static_cast<size_t>(code)].push_back(std::move(file));
-    }
+      return file;
+    });
   }
 
   librarian::parallelFor(runs, patches.size() >= 2000 ? 4 : 1, [&](size_t run) {
@@ -135,7 +110,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     for (size_t i = run * kRun; i < end; ++i) {
       const size_t code = static_cast<size_t>(codes[i]);
       const size_t at = next[code]++;
-      files[code][at / kBankSize]->patches[at % kBankSize] = FileCutter::copyOf(*patches[i], 1);
+      files[code][at / kBankSize]->patches[at % kBankSize] = listCopy(*patches[i], 1);
     }
   });
 
@@ -171,26 +146,28 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
 void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // The previous results go, and with them the nodes that referred to them.
   // (The caller clears the nodes before every search as well.)
-  searchFolders.clear();
+  clearDataStructures(kSearchTree);
   dropFiles(searchFiles);
 
-  FileCutter cutter(
-      [](int k) {
-        auto file = std::make_unique<PatchFile>();
-        file->fileName = "Search Results " + std::to_string(k + 1);
-        file->folderName = "Patches";
-        file->folderIndex = k;
-        return file;
-      },
-      2);
+  std::vector<const LibrarianPatch*> matches;
   for (const auto& file : patchFiles) {
     if (!file) continue;
     for (const LibrarianPatch& patch : file->patches)
-      if (patch.name.find(text) != std::string::npos) cutter.add(patch);
+      if (patch.name.find(text) != std::string::npos) matches.push_back(&patch);
   }
-  if (cutter.count() == 0) return;
+  if (matches.empty()) return;
 
-  for (std::unique_ptr<PatchFile>& file : cutter.finish()) {
+  std::vector<std::unique_ptr<PatchFile>> files = makeListFiles(matches.size(), [](int k) {
+    auto file = std::make_unique<PatchFile>();
+    file->fileName = "Search Results " + std::to_string(k + 1);
+    file->folderName = "Patches";
+    file->folderIndex = k;
+    return file;
+  });
+  for (size_t i = 0; i < matches.size(); ++i)
+    files[i / kBankSize]->patches[i % kBankSize] = listCopy(*matches[i], 2);
+
+  for (std::unique_ptr<PatchFile>& file : files) {
     PatchFile* raw = file.get();
     searchFiles.push_back(std::move(file));
     if (!searchFolders.empty() && searchFolders.front() && searchFolders.front()->name == raw->folderName) {
