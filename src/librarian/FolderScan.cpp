@@ -121,11 +121,11 @@ void readAndParse(ParsedBank& bank) noexcept {
   }
 }
 
-// Reads and parses every path, on up to four threads.
+// Reads and parses every path, on the threads the scan may use.
 std::vector<ParsedBank> readAndParseAll(const std::vector<std::string>& paths) {
   std::vector<ParsedBank> banks(paths.size());
   for (size_t i = 0; i < paths.size(); ++i) banks[i].path = paths[i];
-  librarian::parallelFor(banks.size(), std::min<size_t>(4, banks.size() / 16 + 1),
+  librarian::parallelFor(banks.size(), std::min(librarian::scanThreads(), banks.size() / 16 + 1),
                          [&](size_t i) { readAndParse(banks[i]); });
   return banks;
 }

@@ -15,6 +15,13 @@
 
 namespace librarian {
 
+// Threads the scan may use at most: all cores but two, which stay with the
+// host's audio and interface threads while a project loads; at most six.
+inline size_t scanThreads() {
+  const size_t cores = std::thread::hardware_concurrency();
+  return cores > 3 ? std::min<size_t>(cores - 2, 6) : 1;
+}
+
 template <typename Work>
 void parallelFor(size_t n, size_t maxThreads, Work&& work) {
   std::atomic<size_t> next{0};

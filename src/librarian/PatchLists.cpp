@@ -104,7 +104,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     });
   }
 
-  librarian::parallelFor(runs, patches.size() >= 2000 ? 4 : 1, [&](size_t run) {
+  librarian::parallelFor(runs, patches.size() >= 2000 ? librarian::scanThreads() : 1, [&](size_t run) {
     std::array<size_t, kListedCategories> next = runStart[run];
     const size_t end = std::min(patches.size(), (run + 1) * kRun);
     for (size_t i = run * kRun; i < end; ++i) {

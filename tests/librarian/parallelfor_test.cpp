@@ -1,0 +1,31 @@
+// The small worker pool of the scan: every index once, failures carried back.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
+
+#include "librarian/ParallelFor.h"
+
+TEST(ParallelFor, EveryIndexRunsOnceWhateverTheThreadCount) {
+  for (size_t threads : {0u, 1u, 3u, 16u}) {
+    for (size_t n : {0u, 1u, 5u, 1000u}) {
+      std::vector<std::atomic<int>> seen(n);
+      librarian::parallelFor(n, threads, [&](size_t i) { ++seen[i]; });
+      for (size_t i = 0; i < n; ++i) EXPECT_EQ(seen[i].load(), 1) << threads << " " << n << " " << i;
+    }
+  }
+  EXPECT_GE(librarian::scanThreads(), 1u);
+  EXPECT_LE(librarian::scanThreads(), 6u);
+}
+
+TEST(ParallelFor, AFailureStopsTheWorkAndIsRethrownToTheCaller) {
+  std::atomic<int> ran{0};
+  EXPECT_THROW(librarian::parallelFor(10000, 4,
+                                      [&](size_t i) {
+                                        ++ran;
+                                        if (i == 3) throw std::runtime_error("no memory");
+                                      }),
+               std::runtime_error);
+  EXPECT_LT(ran.load(), 10000);
+}
