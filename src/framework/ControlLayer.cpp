@@ -75,20 +75,25 @@ void ControlLayer::setControlsDirty() {
   ForEachControl([](IControl* c) { c->SetDirty(false); });
 }
 
-bool ControlLayer::isDirty(IRECT* r) {
-  if (!mVisible && !mIgnoreHidden) return false;
+bool ControlLayer::CollectDirty(const KIT_PtrList<IControl>& controls, int first,
+                                const KIT_PtrList<ControlLayer>& layers, IRECT* r) {
   bool dirty = false;
-  for (int i = 0; i < mControls.GetSize(); ++i) {
-    IControl* c = mControls.Get(i);
+  for (int i = first; i < controls.GetSize(); ++i) {
+    IControl* c = controls.Get(i);
     if (c->IsHidden() && !c->GetRedrawWhileHidden()) continue;
     if (c->IsDirty()) {
       *r = r->Union(c->GetRECT());
       dirty = true;
     }
   }
-  for (int i = 0; i < mLayers.GetSize(); ++i)
-    if (mLayers.Get(i)->isDirty(r)) dirty = true;
+  for (int i = 0; i < layers.GetSize(); ++i)
+    if (layers.Get(i)->isDirty(r)) dirty = true;
   return dirty;
+}
+
+bool ControlLayer::isDirty(IRECT* r) {
+  if (!mVisible && !mIgnoreHidden) return false;
+  return CollectDirty(mControls, 0, mLayers, r);
 }
 
 void ControlLayer::Draw(IGraphics* graphics, IRECT* r) {

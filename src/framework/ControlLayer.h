@@ -27,6 +27,11 @@ class ControlLayer {
   void setControlsDirty();
 
   bool isDirty(IRECT* r);
+  // Grows r by every dirty control of controls from index first on (hidden
+  // ones only when they redraw while hidden) and by the dirty areas of
+  // layers; true when anything was dirty.
+  static bool CollectDirty(const KIT_PtrList<IControl>& controls, int first, const KIT_PtrList<ControlLayer>& layers,
+                           IRECT* r);
   void Draw(IGraphics* graphics, IRECT* r);
   IControl* isHit(int x, int y);
   IControl* getControlFromParam(int paramIdx);

@@ -211,18 +211,9 @@ void IGraphics::SetFromStringAfterPrompt(IControl* control, IParam* param, const
 // ---- Redraw ----
 
 bool IGraphics::IsDirty(IRECT* r) {
-  bool dirty = false;
-  for (int i = 1; i < mControls.GetSize(); ++i) {
-    IControl* c = mControls.Get(i);
-    if (c->IsHidden() && !c->GetRedrawWhileHidden()) continue;
-    if (c->IsDirty()) {
-      *r = r->Union(c->GetRECT());
-      dirty = true;
-    }
-  }
-  for (int i = 0; i < mLayers.GetSize(); ++i)
-    if (mLayers.Get(i)->isDirty(r)) dirty = true;
-  return dirty;
+  // Control 0 is the background: it is never asked, and Draw paints it
+  // under whatever else is dirty.
+  return ControlLayer::CollectDirty(mControls, 1, mLayers, r);
 }
 
 bool IGraphics::Draw(IRECT* r) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "hardware/SoundDump.h"
+
 // One complete system-exclusive message, F0 first and F7 last. A value:
 // copying it copies the bytes.
 using PatchSysexMessage = std::vector<uint8_t>;
@@ -13,11 +15,11 @@ using PatchSysexMessage = std::vector<uint8_t>;
 class ByteChunk;
 
 // Layout of the 137-byte sound dump as far as the librarian touches it.
-inline constexpr int kSoundDumpSize = 137;
-inline constexpr int kDumpNameOffset = 120;
-inline constexpr int kDumpNameLength = 14;
-inline constexpr int kDumpCategoryOffset = 134;
-inline constexpr int kDumpCheckOffset = 135;
+inline constexpr int kSoundDumpSize = static_cast<int>(sounddump::kLength);
+inline constexpr int kDumpNameOffset = static_cast<int>(sounddump::kNameFirst);
+inline constexpr int kDumpNameLength = static_cast<int>(sounddump::kNameLength);
+inline constexpr int kDumpCategoryOffset = static_cast<int>(sounddump::kCategoryByte);
+inline constexpr int kDumpCheckOffset = static_cast<int>(sounddump::kCheckByte);
 
 // The number of category codes with a name of their own (0..20); every code
 // from 21 to 255 names "INIT" as 20 does.
@@ -30,7 +32,7 @@ const char* categoryName(int code);
 // The content of a new or empty slot: the INIT sound, with header device 00,
 // command 10, bank 7F, program 00. Its stored check byte (2A) is kept as it
 // stands; writers recompute check bytes of whatever they write.
-extern const std::array<uint8_t, kSoundDumpSize> initSinglePatch;
+inline const std::array<uint8_t, kSoundDumpSize>& initSinglePatch = sounddump::initSinglePatch;
 
 // The check byte of an F0-framed message: the sum of the bytes from offset 1
 // up to the byte before the check byte (offset size - 3), modulo 128.
