@@ -14,3 +14,8 @@ echo "Built libraries:"
 find build/release/src -name '*.a' -printf '  %P\n' | sort
 echo "Built programs:"
 find build/release -maxdepth 3 -type f -executable \( -path '*/tools/*' -o -path '*/bench/*' \) -printf '  %P\n' | sort
+
+# A rendered text sample, to look at.
+mkdir -p build/release/out
+build/release/tools/textsample/textsample build/release/out
+echo "Text sample written to build/release/out/text_sample.png"
