@@ -145,7 +145,8 @@ double IParam::DBToAmp() const { return std::exp(mValue * 0.1151292546497); }
 
 const char* IParam::SetDisplayText(int value, const char* text) {
   if (!text) text = "";
-  if (value < 0) return text;
+  // INT_MAX has no index one past it: no list can hold its record.
+  if (value < 0 || value == INT_MAX) return text;
   const int n = mDisplayTexts.GetSize();
   if (value >= n) {
     mDisplayTexts.Resize(value + 1);

@@ -214,6 +214,11 @@ TEST(IParam, DisplayTextsAreIndexedByValue) {
   EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
   EXPECT_EQ(v, 3);
   EXPECT_STREQ(p.GetDisplayText(5), "f");
+  // Values whose records cannot exist store nothing.
+  EXPECT_EQ(p.SetDisplayText(INT32_MAX, t), t);
+  EXPECT_EQ(p.SetDisplayText(100000000, t), t);
+  EXPECT_EQ(p.GetNDisplayTexts(), 6);
+  EXPECT_EQ(p.GetMax(), 5.0);
 
   p.ResetDisplayTexts();
   EXPECT_EQ(p.GetNDisplayTexts(), 0);
