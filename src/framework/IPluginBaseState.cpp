@@ -23,10 +23,12 @@ int IPluginBase::GetIPluginVerFromChunk(const ByteChunk* chunk, int* pos) {
 // ---------------------------------------------------------------------------
 // Parameter values
 
+// The index runs in 64 bits: first + n may lie beyond the int range; the
+// loops end at the first index outside the store.
 bool IPluginBase::SerializeRange(ByteChunk* chunk, int first, int n) {
   KIT_MutexLock lock(mMutex);
-  for (int i = first; i < first + n; ++i) {
-    const IParam* p = GetParam(i);
+  for (int64_t i = first; i < static_cast<int64_t>(first) + n; ++i) {
+    const IParam* p = GetParam(static_cast<int>(i));
     if (!p || !chunk->PutDouble(p->Value())) return false;
   }
   return true;
@@ -35,8 +37,8 @@ bool IPluginBase::SerializeRange(ByteChunk* chunk, int first, int n) {
 int IPluginBase::UnserializeRange(const ByteChunk* chunk, int startPos, int first, int n) {
   KIT_MutexLock lock(mMutex);
   int pos = startPos;
-  for (int i = first; i < first + n && pos >= 0; ++i) {
-    IParam* p = GetParam(i);
+  for (int64_t i = first; i < static_cast<int64_t>(first) + n && pos >= 0; ++i) {
+    IParam* p = GetParam(static_cast<int>(i));
     if (!p) break;
     double v = 0.0;
     pos = chunk->GetDouble(&v, pos);

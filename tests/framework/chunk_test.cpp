@@ -197,6 +197,15 @@ TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
   EXPECT_TRUE(plug.changes.empty());  // no change calls
   EXPECT_EQ(plug.UnserializeParams(&c, -1), -1);
   EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 4, 0), 4);
+
+  // More hidden parameters asked for than exist: the ones there are, and a
+  // write that could not put them all reports failure.
+  plug.GetParam(3)->Set(0);
+  EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 24, INT32_MAX), 32);
+  EXPECT_EQ(plug.values()[3], 9.0);
+  ByteChunk more;
+  EXPECT_FALSE(plug.SerializeNonAutomatedParams(&more, INT32_MAX));
+  EXPECT_EQ(more.Size(), 8);
 }
 
 TEST(ParamState, ShortChunkSetsClampedZeroAndStops) {
