@@ -123,9 +123,12 @@ bool PatchLibrarian::createNewPatchFile(PatchFile* source, const std::string& fo
   const std::vector<uint8_t> bytes = buildBankBytes(record->patches, false);
   const std::string written = bankfileio::writeUnderFreeName(
       folder, stem, ".sr2", bytes,
-      [&](const std::string& path) { return path != fullPath && createdFiles.count(path) != 0; });
+      [&](const std::string& path) {
+        const auto made = createdFiles.find(path);
+        return path != fullPath && made != createdFiles.end() && made->second == fullPath;
+      });
   if (written.empty()) return false;
-  createdFiles.insert(folder + written);
+  createdFiles[folder + written] = fullPath;
   record->fileName = written;
   patchFiles.push_back(std::move(record));
   return true;

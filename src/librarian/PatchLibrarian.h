@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <set>
 #include <span>
 #include <sstream>
@@ -131,16 +132,16 @@ class PatchLibrarian {
   // to patchFiles. A split file's blocks are named "<base> Singles <b + 2>.sr2";
   // a converted file that is not split is named "<base>.sr2". The source is
   // never written over, and an existing file is never replaced unless this
-  // librarian created it since forgetCreatedFiles: a free name "<name> (n)"
-  // is taken instead. Updates splitBankCount. False when the block could not
-  // be written (nothing is listed then); true when written or when the block
-  // is empty.
+  // librarian wrote it from the same source since forgetCreatedFiles: a free
+  // name "<name> (n)" is taken instead, so two sources of one base name
+  // ("Bank.syx", "Bank.mid") keep each other's banks. Updates splitBankCount.
+  // False when the block could not be written (nothing is listed then); true
+  // when written or when the block is empty.
   bool createNewPatchFile(PatchFile* source, const std::string& folderName, const std::string& fileName,
                           const std::string& fullPath, int folderIndex, int bank);
   // Files written by createNewPatchFile since the last call: a scan calls it
   // when it starts.
   void forgetCreatedFiles() { createdFiles.clear(); }
-  const std::set<std::string>& filesCreated() const { return createdFiles; }
 
   // Fills file up to 100 patches with init sounds (empty name and category).
   static void fillUncompletedBankFiles(PatchFile* file);
@@ -177,7 +178,8 @@ class PatchLibrarian {
   std::set<std::string> unmovableSources;
 
   PatchFileList droppedFiles;
-  std::set<std::string> createdFiles;
+  // Path of every file createNewPatchFile wrote, to the source it came from.
+  std::map<std::string, std::string> createdFiles;
 };
 
 // Removes from text every occurrence of every character of characters.

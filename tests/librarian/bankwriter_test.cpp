@@ -401,10 +401,19 @@ TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
   EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 1.sr2")), mine);
   EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank Singles 1 (2).sr2", "Bank Singles 1.sr2",
                                                                  "Bank Singles 2.sr2"}));
-  // Written again in the same scan: the scan's own files are replaced.
+  // Another source of the same base name takes free names.
+  PatchFile sibling = sourceOf(150, 20);
+  writeBlocks(lib, sibling, dir.path(), "Bank.mid");
+  EXPECT_EQ(folderEntries(dir.path()),
+            (std::vector<std::string>{"Bank Singles 1 (2).sr2", "Bank Singles 1 (3).sr2", "Bank Singles 1.sr2",
+                                      "Bank Singles 2 (2).sr2", "Bank Singles 2.sr2"}));
+  PatchFile first;
+  BankReader::loadFromChunk(testsupport::readFile(dir.file("Bank Singles 2.sr2")), first);
+  EXPECT_EQ(first.patches[0].messages[0], banks::asRead(banks::namedDumps(101)[100]));
+  // The same source written again in the same scan replaces its own files.
   PatchFile other = sourceOf(150, 40);
   writeBlocks(lib, other, dir.path(), "Bank.syx");
-  EXPECT_EQ(folderEntries(dir.path()).size(), 3u);
+  EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
   EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 2.sr2")).size(), 13700u);
   PatchFile back;
   BankReader::loadFromChunk(testsupport::readFile(dir.file("Bank Singles 2.sr2")), back);
@@ -413,7 +422,7 @@ TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
   // A new scan treats them as the user's.
   lib.forgetCreatedFiles();
   writeBlocks(lib, other, dir.path(), "Bank.syx");
-  EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
+  EXPECT_EQ(folderEntries(dir.path()).size(), 7u);
 }
 
 TEST(SplitAndConvert, FailedWritesReturnFalseAndListNothing) {

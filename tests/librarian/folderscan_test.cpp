@@ -479,3 +479,37 @@ TEST(FolderScan, OneFileReadDirectlyNeverWaitsOnAPipe) {
   EXPECT_EQ(f->folderNames, (std::vector<std::string>{"Patches", "A"}));
   EXPECT_EQ(t.lib.patchFiles.size(), 1u);
 }
+
+TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
+  // "Bank.mid" and "Bank.syx" in one folder both convert to "Bank.sr2" and
+  // both split into "Bank Singles n.sr2": the second source must take free
+  // names, not replace the banks the first one just wrote.
+  ScanFixture t;
+  std::vector<Bytes> m1, m2;
+  for (int i = 0; i < 30; ++i) m1.push_back(banks::model1Dump(91, i));
+  for (int i = 0; i < 30; ++i) m2.push_back(banks::model1Dump(91, 50 + i));
+  t.put("C/Bank.mid", banks::midiBank(m1));
+  t.put("C/Bank.syx", banks::rawBank(m2));
+  t.put("S/Big.mid", banks::midiBank(banks::namedDumps(150, 1)));
+  t.put("S/Big.syx", bankOf(150, 2));
+  t.scan();
+
+  std::multiset<Bytes> listed;
+  for (const auto& f : t.lib.patchFiles)
+    for (const auto& p : f->patches) listed.insert(p.messages[0]);
+  auto expectListed = [&](const Bytes& dump) {
+    auto it = listed.find(dump);
+    EXPECT_TRUE(it != listed.end());
+    if (it != listed.end()) listed.erase(it);
+  };
+  // Converted banks are read back from disk: written with a true check byte,
+  // read with command 10.
+  auto converted = [](const Bytes& d) { return banks::asRead(banks::withCheckByte(convertPatchToSorrel2Format(d))); };
+  for (const Bytes& d : m1) expectListed(converted(d));
+  for (const Bytes& d : m2) expectListed(converted(d));
+  for (const Bytes& d : banks::namedDumps(150, 1)) expectListed(banks::asRead(d));
+  for (const Bytes& d : banks::namedDumps(150, 2)) expectListed(banks::asRead(d));
+  std::set<std::string> paths;
+  for (const auto& f : t.lib.patchFiles) EXPECT_TRUE(paths.insert(f->fullPath()).second) << f->fullPath();
+  EXPECT_EQ(t.listedNames().size(), 6u);
+}
