@@ -104,7 +104,11 @@ int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, P
   } else if (length == 76) {
     record[74] = 0x00;
     appendShortFormName(record, programCounter);
-  } else if (length == 91) {
+  } else if (length == 91 && model == kModel1) {
+    // A model 1 record of this length is converted below, which never reads
+    // the appended byte. A model 2 record is kept as it is: appending would
+    // make a mended short form (91 bytes before its F7) grow by one byte
+    // every time its bank is written and read again.
     record.push_back(kShortFormCategory);
   }
   record.push_back(kEox);

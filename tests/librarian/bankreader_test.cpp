@@ -144,11 +144,15 @@ TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
   EXPECT_EQ(b[75], form(76)[75]);
   EXPECT_EQ(text(b, 76, 14), "Sound       01");
 
-  const PatchSysexMessage& c = f.patches[2].messages[0];
-  ASSERT_EQ(c.size(), 93u);
-  EXPECT_EQ(c[91], 0x14);
+  // A model 2 record of 91 bytes already ends in its category: kept as it is.
+  EXPECT_EQ(f.patches[2].messages[0], form(91));
   // The dropped 60-byte record still moved the counter on.
   EXPECT_EQ(text(f.patches[3].messages[0], 76, 14), "Sound       04");
+
+  // Mended records are stable: written and read again, they stay the same.
+  const PatchFile again = read(buildBankBytes(f.patches, false));
+  ASSERT_EQ(again.patches.size(), 100u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(again.patches[i].messages[0], f.patches[i].messages[0]) << i;
 }
 
 TEST(BankReader, ShortFormCounterRunsFrom00To99ThenWraps) {
