@@ -50,8 +50,13 @@ bool RAST_MemBitmap::resize(int w, int h) {
 
   // Sizes in 64 bits: a dimension of 0 or below is an empty bitmap, and a
   // byte size that an int cannot hold is refused like a failed allocation.
+  // A row of more than INT_MAX bytes is too large before the product with
+  // the height is formed, which keeps that product inside 64 bits.
   int64_t size = 0;
-  if (w > 0 && h > 0) size = spanFor(w, m_linealign) * h * 4;
+  if (w > 0 && h > 0) {
+    const int64_t rowBytes = spanFor(w, m_linealign) * 4;
+    size = rowBytes > INT_MAX ? INT64_MAX : rowBytes * h;
+  }
   if (size < 1 || size > INT_MAX) {
     std::free(m_fb);
     m_fb = nullptr;

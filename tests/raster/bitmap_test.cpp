@@ -85,6 +85,13 @@ TEST(MemBitmap, EmptyAndImpossibleSizes) {
   EXPECT_TRUE(o.resize(INT_MAX, 1));
   EXPECT_EQ(o.getBits(), nullptr);
   EXPECT_EQ(o.getWidth(), 0);
+  // Both dimensions at the top of the int range, also under the widest
+  // alignment: the byte count itself must not overflow.
+  EXPECT_TRUE(o.resize(INT_MAX, INT_MAX));
+  EXPECT_EQ(o.getBits(), nullptr);
+  RAST_MemBitmap wide(INT_MAX, INT_MAX, 1u << 30);
+  EXPECT_EQ(wide.getWidth(), 0);
+  EXPECT_EQ(wide.getBits(), nullptr);
   // and it works again afterwards
   EXPECT_TRUE(o.resize(3, 3));
   EXPECT_NE(o.getBits(), nullptr);
