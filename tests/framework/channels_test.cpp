@@ -89,9 +89,6 @@ TEST(Channels, BlockSizeResizesAndZeroesOnlyOnChange) {
   EXPECT_EQ(plug.GetBlockSize(), 4);
   plug.SetBlockSize(16);
   EXPECT_EQ(plug.GetInputData()[0][0], 0.0);
-  plug.ZeroScratchBuffers();
-  plug.SetLatency(64);
-  EXPECT_EQ(plug.GetLatency(), 64);
 }
 
 TEST(Channels, DefaultProcessCopiesAndZeroes) {
@@ -151,17 +148,6 @@ TEST(Channels, LongerBlockThanAnnouncedDoesNotOverrun) {
   plug.ProcessBuffers(0.0f, 64);
   EXPECT_EQ(out[63], 0.25f);
   plug.ProcessBuffers(0.0, -5);  // a negative count processes nothing
-}
-
-TEST(Channels, Labels) {
-  TestPlug plug(0, 1, 0, "2-2");
-  plug.SetInputLabel(0, "L");
-  plug.SetOutputBusLabel(1, "R out");
-  plug.SetOutputBusLabel(2, "ignored");
-  plug.SetInputLabel(7, "ignored");
-  EXPECT_STREQ(plug.GetInputLabel(0), "L");
-  EXPECT_STREQ(plug.GetOutputLabel(1), "R out");
-  EXPECT_STREQ(plug.GetOutputLabel(2), "");
 }
 
 }  // namespace

@@ -140,8 +140,6 @@ TEST(TimeUtilities, CompileTimestampAndText) {
   char lower[6];
   ToLower(lower, "ABCdefGH", sizeof lower);
   EXPECT_STREQ(lower, "abcde");
-  EXPECT_STREQ(VSTOpcodeStr(3), "");
-  Trace("fn", 1, "%d", 2);
 }
 
 }  // namespace
