@@ -12,8 +12,6 @@ const char* const kCategoryNames[kCategoryCount] = {
 
 }  // namespace
 
-                                        // 128-136
-
 const char* categoryName(int code) {
   if (code < 0 || code >= kCategoryCount) code = kCategoryCount - 1;
   return kCategoryNames[code];

@@ -152,19 +152,6 @@ TEST(CategoryLists, ShortDumpWithACategoryTextIsCopiedWithoutNameOrCategory) {
   EXPECT_EQ(bass.files[0]->patches[0].category, "");
 }
 
-TEST(CategoryLists, CollectionKeepsScanOrder) {
-  PatchLibrarian lib;
-  addBank(lib, {namedPatch("A1", 5), namedPatch("A2", 3)}, "a.sr2");
-  addBank(lib, {namedPatch("B1", 5), namedPatch("B2", 5)}, "b.sr2");
-  lib.createNewCategoryPatchFiles();
-  const PatchFile* fx = categoryNode(lib, 5).files[0];
-  EXPECT_EQ(fx->fileName, "FX   1");
-  ASSERT_EQ(fx->patches.size(), 3u);
-  EXPECT_EQ(fx->patches[0].name.substr(0, 2), "A1");
-  EXPECT_EQ(fx->patches[1].name.substr(0, 2), "B1");
-  EXPECT_EQ(fx->patches[2].name.substr(0, 2), "B2");
-}
-
 TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
   PatchLibrarian lib;
   addBank(lib, {namedPatch("SYNTH BASS", 3), namedPatch("PIANO", 6)}, "a.sr2");
