@@ -54,7 +54,9 @@ class IPluginBase : public IHardwareInputSink {
               EAPI api = kAPIVST2);
   // Shuts the hardware ports down first (no input callback runs after that),
   // then deletes the graphics context, the parameters, the presets (last
-  // first), the channels and the ports object.
+  // first), the channels and the ports object. A derived class whose input
+  // hooks use its own members stops input in its own destructor
+  // (SetHardwarePorts(nullptr)): by the time this one runs they are gone.
   ~IPluginBase() override;
   IPluginBase(const IPluginBase&) = delete;
   IPluginBase& operator=(const IPluginBase&) = delete;
