@@ -5,6 +5,19 @@
 #include "support_window.h"
 
 namespace {
+// A message dialog's procedure: OK ends it with 1; the name field's text is
+// kept for the test.
+std::string gDialogName;
+INT_PTR MessageDialogProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
+  if (msg == WM_INITDIALOG) return 1;
+  if (msg != WM_COMMAND) return 0;
+  char name[32];
+  GetDlgItemText(w, 10013, name, sizeof(name));
+  gDialogName = name;
+  if (wp == (WPARAM)IDOK) EndDialog(w, 1);
+  return 1;
+}
+
 class TextSink : public ITextControl {
  public:
   using ITextControl::ITextControl;
@@ -193,4 +206,21 @@ TEST_F(Prompts, FilePromptsOpenURLAndMessageBoxes) {
   EXPECT_FALSE(g->PromptForColor(&c));
   EXPECT_EQ(g->GetWindow(), nullptr);
   EXPECT_TRUE(g->WindowIsOpen());
+}
+
+TEST_F(Prompts, DialogsAnswerFromTheQueueAndCloseWhenUnanswered) {
+  AttachAndOpen();
+  SHIM_DialogResourceIndex res{MAKEINTRESOURCE(10014), "Enter Bank Name", 12, nullptr, 396, 144, nullptr};
+  g->answerDialog(99, {{10013, "Strings"}});  // a command the procedure ignores
+  g->answerDialog(IDOK);
+  EXPECT_EQ(SHIM_DialogBox(&res, MAKEINTRESOURCE(10014), nullptr, MessageDialogProc, 0), 1);
+  EXPECT_EQ(gDialogName, "Strings");
+  EXPECT_EQ(SHIM_DialogBox(&res, MAKEINTRESOURCE(10014), nullptr, MessageDialogProc, 0), IDCANCEL);
+  EXPECT_EQ(SHIM_DialogBox(&res, MAKEINTRESOURCE(7), nullptr, MessageDialogProc, 0), -1);
+  ASSERT_EQ(g->dialogs().size(), 2u);
+  EXPECT_EQ(g->dialogs()[0].id, 10014);
+  EXPECT_EQ(g->dialogs()[1].title, "Enter Bank Name");
+  g->answerDialog(IDOK);
+  EXPECT_EQ(g->unusedAnswers(), std::vector<std::string>({"dialog answer"}));
+  EXPECT_EQ(SHIM_DialogBox(&res, MAKEINTRESOURCE(10014), nullptr, MessageDialogProc, 0), 1);
 }

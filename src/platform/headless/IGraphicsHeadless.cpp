@@ -49,9 +49,13 @@ size_t Utf8Len(unsigned char c) {
 
 IGraphicsHeadless::IGraphicsHeadless(IPluginBase* plug, int w, int h, int fps) : IGraphics(plug, w, h, fps) {
   ResizeScreen();
+  SHIM_InstallDialogScript(&mDialogScript);
 }
 
-IGraphicsHeadless::~IGraphicsHeadless() { CloseWindow(); }
+IGraphicsHeadless::~IGraphicsHeadless() {
+  SHIM_RemoveDialogScript(&mDialogScript);
+  CloseWindow();
+}
 
 void IGraphicsHeadless::ResizeScreen() {
   mScreenW = Width() > 0 ? Width() : 0;
@@ -250,6 +254,12 @@ void IGraphicsHeadless::answerFilePrompt(const std::string& path) { mFileAnswers
 void IGraphicsHeadless::answerFilePromptCancel() { mFileAnswers.push_back(FileAnswer{false, ""}); }
 void IGraphicsHeadless::answerMessageBox(EBoxRole role) { mBoxAnswers.push_back((int)role); }
 void IGraphicsHeadless::answerOpenURL(bool result) { mURLAnswers.push_back(result); }
+void IGraphicsHeadless::answerDialog(int command, std::vector<std::pair<int, std::string>> editTexts) {
+  SHIM_DialogScript::Command c;
+  c.id = command;
+  c.editTexts = std::move(editTexts);
+  mDialogAnswers.push_back(std::move(c));
+}
 
 std::vector<std::string> IGraphicsHeadless::unusedAnswers() const {
   std::vector<std::string> out;
@@ -258,6 +268,7 @@ std::vector<std::string> IGraphicsHeadless::unusedAnswers() const {
   for (size_t i = 0; i < mFileAnswers.size(); ++i) out.push_back("file prompt answer");
   for (size_t i = 0; i < mBoxAnswers.size(); ++i) out.push_back("message box answer");
   for (size_t i = 0; i < mURLAnswers.size(); ++i) out.push_back("OpenURL answer");
+  for (size_t i = 0; i < mDialogAnswers.size(); ++i) out.push_back("dialog answer");
   return out;
 }
 
@@ -398,6 +409,19 @@ int IGraphicsHeadless::ShowMessageBox(const char* text, const char* caption, int
     return 0;
   }
   return role;
+}
+
+void IGraphicsHeadless::DialogAnswers::DialogShown(const SHIM_DialogResourceIndex* resource) {
+  mOwner->mModalRan = true;
+  mOwner->mDialogs.push_back(DialogRecord{reinterpret_cast<intptr_t>(resource->resid),
+                                          resource->title ? resource->title : ""});
+}
+
+bool IGraphicsHeadless::DialogAnswers::NextDialogCommand(Command* command) {
+  if (mOwner->mDialogAnswers.empty()) return false;
+  *command = std::move(mOwner->mDialogAnswers.front());
+  mOwner->mDialogAnswers.pop_front();
+  return true;
 }
 
 void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, KIT_String* dir,

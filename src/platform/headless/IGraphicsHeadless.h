@@ -2,7 +2,9 @@
 // A graphics context with no display: the window model draws into its
 // surface as on any platform, each redrawn area is copied into a screen
 // image, resources come from the resource folder, and every prompt (menus,
-// text entries, file prompts, message boxes) is answered from a script.
+// text entries, file prompts, message boxes, modal dialogs) is answered from
+// a script. While it lives, the context answers the modal dialogs of the
+// process.
 // Tests drive it: they tick it, inject input at framework or view
 // coordinates, queue answers and read back what was shown and recorded.
 //
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "framework/IGraphics.h"
+#include "shim/windialog.h"
 
 class IGraphicsHeadless : public IGraphics {
  public:
@@ -92,6 +95,9 @@ class IGraphicsHeadless : public IGraphics {
   enum EBoxRole { kBoxDefault = 1, kBoxAlternate = 7, kBoxOther = 2 };
   void answerMessageBox(EBoxRole role);
   void answerOpenURL(bool result);
+  // A command (a button id) for the next modal dialog, after setting the
+  // given edit texts (item id, text). Unanswered dialogs close with IDCANCEL.
+  void answerDialog(int command, std::vector<std::pair<int, std::string>> editTexts = {});
   // Applies an open text entry's answer. Injected events do this once they
   // have been dispatched; a test that prompts directly calls it itself.
   void settlePrompts();
@@ -121,11 +127,16 @@ class IGraphicsHeadless : public IGraphics {
     std::string text, caption;
     int type;
   };
+  struct DialogRecord {
+    intptr_t id;
+    std::string title;
+  };
   const std::vector<MenuRecord>& menus() const { return mMenus; }
   const std::vector<TextEntryRecord>& textEntries() const { return mTextEntries; }
   const std::vector<FilePromptRecord>& filePrompts() const { return mFilePrompts; }
   const std::vector<URLRecord>& urls() const { return mURLs; }
   const std::vector<MessageBoxRecord>& messageBoxes() const { return mMessageBoxes; }
+  const std::vector<DialogRecord>& dialogs() const { return mDialogs; }
   bool textEntryOpen() const { return mEntry.open; }
 
   // Answers that named something impossible, and answers never asked for.
@@ -158,6 +169,17 @@ class IGraphicsHeadless : public IGraphics {
     IParam* param = nullptr;
   };
 
+  // Answers the process's modal dialogs from the dialog queue.
+  class DialogAnswers : public SHIM_DialogScript {
+   public:
+    explicit DialogAnswers(IGraphicsHeadless* owner) : mOwner(owner) {}
+    void DialogShown(const SHIM_DialogResourceIndex* resource) override;
+    bool NextDialogCommand(Command* command) override;
+
+   private:
+    IGraphicsHeadless* mOwner;
+  };
+
   template <class F>
   void Dispatch(F&& f);
   void RecordMenu(IPopupMenu* menu, int depth, std::vector<std::string>* lines);
@@ -175,12 +197,15 @@ class IGraphicsHeadless : public IGraphics {
   std::deque<FileAnswer> mFileAnswers;
   std::deque<int> mBoxAnswers;
   std::deque<bool> mURLAnswers;
+  std::deque<SHIM_DialogScript::Command> mDialogAnswers;
+  DialogAnswers mDialogScript{this};
 
   std::vector<MenuRecord> mMenus;
   std::vector<TextEntryRecord> mTextEntries;
   std::vector<FilePromptRecord> mFilePrompts;
   std::vector<URLRecord> mURLs;
   std::vector<MessageBoxRecord> mMessageBoxes;
+  std::vector<DialogRecord> mDialogs;
   std::vector<std::string> mScriptErrors;
 
   OpenEntry mEntry;
