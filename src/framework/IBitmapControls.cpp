@@ -4,8 +4,12 @@
 
 int FrameForValue(double value, int nFrames) {
   if (nFrames < 2) return 1;
-  int frame = 1 + (int)((nFrames - 1) * value + 0.5);
-  return frame < 1 ? 1 : (frame > nFrames ? nFrames : frame);
+  // Kept within the frames before the conversion, which is undefined for a
+  // double outside the int range (and for NaN, which selects frame 1).
+  const double offset = (nFrames - 1) * value + 0.5;
+  if (!(offset >= 0.0)) return 1;
+  if (offset >= nFrames - 1) return nFrames;
+  return 1 + (int)offset;
 }
 
 static IRECT RectAt(int x, int y, const IBitmap* bitmap) {
@@ -95,9 +99,7 @@ void IRadioButtonsControl::OnMouseDown(int x, int y, IMouseMod* mod) {
 
 bool IRadioButtonsControl::Draw(IGraphics* graphics) {
   const int n = (int)mRECTs.size();
-  if (n == 0) return true;
-  int selected = (int)((n - 1) * mValue + 0.5);
-  selected = selected < 0 ? 0 : (selected > n - 1 ? n - 1 : selected);
+  const int selected = FrameForValue(mValue, n) - 1;
   for (int i = 0; i < n; ++i) graphics->DrawBitmap(&mBitmap, &mRECTs[(size_t)i], i == selected ? 2 : 1, &mBlend);
   return true;
 }

@@ -1,5 +1,8 @@
 // The bitmap controls' mouse behaviour, layouts and frame choice.
 #include "framework/IBitmapControls.h"
+
+#include <cmath>
+
 #include "support_window.h"
 
 class BitmapControls : public WindowTest {
@@ -30,6 +33,10 @@ TEST(FrameChoice, ValuesSelectFramesAndCountsBelowTwoGiveFrameOne) {
   EXPECT_EQ(FrameForValue(-3.0, 4), 1);
   EXPECT_EQ(FrameForValue(0.9, 1), 1);
   EXPECT_EQ(FrameForValue(0.9, 0), 1);
+  // Values far outside the range still select the end frames.
+  EXPECT_EQ(FrameForValue(1e300, 4), 4);
+  EXPECT_EQ(FrameForValue(-1e300, 4), 1);
+  EXPECT_EQ(FrameForValue(std::nan(""), 4), 1);
 }
 
 TEST_F(BitmapControls, SwitchesStepAndWrapContactsSpringBack) {
