@@ -115,8 +115,10 @@ class RtIn : public RtClient<MidiInClient, RtMidiIn> {
 
   ~RtIn() override {
     m_slot.cancel();
-    // Closing the client stops the library's input thread before the slot goes.
-    guarded([&] { m_midi->cancelCallback(); return true; }, false);
+    // Closing the client stops the library's input thread before the slot
+    // goes; until then the trampoline finds the slot empty. RtMidi's own
+    // cancelCallback is not called: it clears the function pointer while its
+    // input thread may be about to call it.
     m_midi.reset();
   }
 

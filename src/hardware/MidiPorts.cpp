@@ -140,10 +140,10 @@ int MidiPorts::openIn(int& portIndex, const char* name) {
   if (m_in && m_in->isPortOpen()) m_in->closePort();
   m_inSide.openIndex = 0;
   const int index = openByName(m_inSide, m_in.get(), portIndex, name, kInPortName, nullptr);
-  if (index > 0) {
-    m_in->setCallback([this](const uint8_t* bytes, size_t size) { onInput(bytes, size); });
-    m_in->ignoreTypes(false, true, true);
-  }
+  // The receiver installed with the client stays in place (only shutdown
+  // cancels it): installing it again would wait for a message in delivery,
+  // whose hook may be waiting for a lock this caller holds.
+  if (index > 0) m_in->ignoreTypes(false, true, true);
   return index;
 }
 
@@ -197,14 +197,18 @@ void MidiPorts::onInput(const uint8_t* bytes, size_t size) {
 }
 
 void MidiPorts::shutdown() {
-  std::lock_guard<std::mutex> lock(m_state);
-  m_shutDown = true;
-  // Input first: once the callback is cancelled nothing more reaches the
-  // plug-in, which may be half torn down by now.
-  if (m_in) {
-    m_in->cancelCallback();
-    m_in->closePort();
+  {
+    // From here on no client is made and nothing opens, so m_in stays as it is.
+    std::lock_guard<std::mutex> lock(m_state);
+    m_shutDown = true;
   }
+  // Input first: once the callback is cancelled nothing more reaches the
+  // plug-in, which may be half torn down by now. The cancel waits for a
+  // message in delivery, whose hook may still read the lists: no lock of
+  // ours is held meanwhile.
+  if (m_in) m_in->cancelCallback();
+  std::lock_guard<std::mutex> lock(m_state);
+  if (m_in) m_in->closePort();
   m_inSide.openIndex = 0;
   {
     std::lock_guard<std::recursive_mutex> sinkLock(m_sinkMutex);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "hardware/MidiPorts.h"
@@ -267,6 +270,90 @@ TEST_F(PortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
   ASSERT_TRUE(synth.emit({0x90, 1, 1}));
   hub.drain();
   EXPECT_EQ(sink.count(), expected.size());
+}
+
+// A sink that stands for a plug-in whose input hook takes the plug-in's
+// lock, which the GUI thread holds while it reopens the input port. The
+// hook gives up after a bound so that a wait in the port layer shows as a
+// failure instead of a hang.
+struct LockingSink : IHardwareInputSink {
+  std::timed_mutex& editorLock;
+  std::mutex m;
+  std::condition_variable cv;
+  bool entered = false;
+  bool gotLock = false;
+  explicit LockingSink(std::timed_mutex& l) : editorLock(l) {}
+  void processMIDIInput(const uint8_t*, size_t) override {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      entered = true;
+    }
+    cv.notify_all();
+    if (editorLock.try_lock_for(std::chrono::seconds(5))) {
+      gotLock = true;
+      editorLock.unlock();
+    }
+  }
+  bool waitEntered() {
+    std::unique_lock<std::mutex> lock(m);
+    return cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered; });
+  }
+};
+
+TEST_F(PortsTest, ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  std::timed_mutex editorLock;
+  LockingSink sink(editorLock);
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+  {
+    std::lock_guard<std::timed_mutex> gui(editorLock);
+    ASSERT_TRUE(synth.emit({0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7}));
+    ASSERT_TRUE(sink.waitEntered());
+    EXPECT_EQ(openIn("Synth Out"), 1);
+  }
+  hub.drain();
+  EXPECT_TRUE(sink.gotLock) << "reopening waited for the running input hook";
+}
+
+// A hook that asks for the port lists (as a menu refresh would) while the
+// plug-in shuts the ports down. It asks on a thread of its own and gives up
+// after a bound, so a shutdown that holds the lists while it waits for the
+// hook shows as a failure instead of a hang.
+struct ListingSink : IHardwareInputSink {
+  IHardwarePorts* ports = nullptr;
+  std::atomic<bool> entered{false};
+  std::atomic<bool> closing{false};
+  std::atomic<bool> listed{false};
+  std::thread asker;
+  void processMIDIInput(const uint8_t*, size_t) override {
+    if (entered.exchange(true)) return;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!closing && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+    for (int i = 0; i < 20000; ++i) std::this_thread::yield();  // let shutdown reach its wait
+    asker = std::thread([this] {
+      ports->inNames();
+      listed = true;
+    });
+    const auto answerLimit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!listed && std::chrono::steady_clock::now() < answerLimit) std::this_thread::yield();
+  }
+};
+
+TEST_F(PortsTest, ShutdownLetsARunningHookReadTheLists) {
+  LoopbackDevice synth(hub, "Synth In", "Synth Out");
+  ListingSink sink;
+  sink.ports = ports.get();
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+  ASSERT_TRUE(synth.emit({0x90, 60, 1}));
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!sink.entered && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+  ASSERT_TRUE(sink.entered);
+  sink.closing = true;
+  ports->shutdown();
+  EXPECT_TRUE(sink.listed) << "shutdown held the lists while it waited for the hook";
+  if (sink.asker.joinable()) sink.asker.join();
 }
 
 // A sink that swaps itself out from inside the callback.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,6 +91,7 @@ void JackServer::start() {
   argv.push_back(nullptr);
   const int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 
+  const pid_t owner = getpid();
   m_pid = fork();
   if (m_pid < 0) {
     m_error = std::string("cannot start jackd: ") + std::strerror(errno);
@@ -97,6 +99,12 @@ void JackServer::start() {
     return;
   }
   if (m_pid == 0) {
+    // The server must not outlive its owner, even one that crashes or is
+    // killed (a test that aborts, a harness that times out): the kernel
+    // stops it when the forking thread goes, with the signal that lets it
+    // remove its shared-memory files. The owner may already be gone.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != owner) _exit(126);
     if (fd >= 0) {
       dup2(fd, 1);
       dup2(fd, 2);

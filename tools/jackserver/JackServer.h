@@ -2,7 +2,9 @@
 // A private JACK server for tests and benchmarks: "jackd -n <name>
 // --no-realtime -d dummy -r <rate> -p <period>", started as a child
 // process, waited for until a client can connect (bounded), and stopped by
-// its process id. Clients reach it through JACK_DEFAULT_SERVER.
+// its process id. Clients reach it through JACK_DEFAULT_SERVER. The server
+// is also stopped when the thread that made this object ends, however it
+// ends: make it on a thread that lives as long as the server is needed.
 #include <sys/types.h>
 
 #include <string>

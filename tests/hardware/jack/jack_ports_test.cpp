@@ -8,8 +8,14 @@
 // that cycle; such a message is sent again, and every exchange is made so
 // that a repeat cannot change its outcome.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
@@ -29,6 +35,59 @@ constexpr auto kAttemptLimit = std::chrono::milliseconds(500);
 constexpr int kAttempts = 4;
 
 Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
+
+// A program that dies without running any destructor (a crash, or a test
+// harness that kills it at its time limit) must not leave its JACK server
+// running. The test becomes the reaper of orphans, so it can see what
+// becomes of the server once its owner is gone.
+TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
+  std::string pattern = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : "/tmp") + "/tavrin-owner-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string dir = pattern;
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t owner = fork();
+  ASSERT_GE(owner, 0);
+  if (owner == 0) {
+    close(fds[0]);
+    setenv("TMPDIR", dir.c_str(), 1);
+    JackServer server;
+    const pid_t pid = server.running() ? server.pid() : -1;
+    if (write(fds[1], &pid, sizeof pid) != sizeof pid) _exit(1);
+    raise(SIGKILL);
+  }
+  close(fds[1]);
+  pid_t jackd = -1;
+  const bool told = read(fds[0], &jackd, sizeof jackd) == sizeof jackd;
+  close(fds[0]);
+  int status = 0;
+  waitpid(owner, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(told && jackd > 0) << "the owner could not start its server";
+
+  // Reparented to this process, the server is reaped here once it is gone.
+  auto reaped = [&] {
+    for (int i = 0; i < 250; ++i) {
+      if (waitpid(jackd, &status, WNOHANG) == jackd) return true;
+      // Waiting for another process: real time cannot be avoided.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  };
+  const bool gone = reaped();
+  if (!gone) {
+    kill(jackd, SIGTERM);
+    if (!reaped()) {
+      kill(jackd, SIGKILL);
+      waitpid(jackd, &status, 0);
+    }
+  }
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  EXPECT_TRUE(gone) << "the JACK server outlived its killed owner";
+}
 
 class JackPorts : public ::testing::Test {
  protected:
