@@ -125,12 +125,16 @@ IControl* ControlLayer::getControlFromParam(int paramIdx) {
   return nullptr;
 }
 
-void ControlLayer::SetParameterFromPlug(int paramIdx, double normalizedValue, bool) {
-  for (int i = 0; i < mControls.GetSize(); ++i) {
-    IControl* c = mControls.Get(i);
+void ControlLayer::SetControlsFromPlug(const KIT_PtrList<IControl>& controls, int paramIdx, double normalizedValue) {
+  for (int i = 0; i < controls.GetSize(); ++i) {
+    IControl* c = controls.Get(i);
     if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(normalizedValue);
     const int aux = c->AuxParamIdx(paramIdx);
     if (aux >= 0) c->SetAuxParamValueFromPlug(aux, normalizedValue);
   }
+}
+
+void ControlLayer::SetParameterFromPlug(int paramIdx, double normalizedValue, bool) {
+  SetControlsFromPlug(mControls, paramIdx, normalizedValue);
   for (int i = 0; i < mLayers.GetSize(); ++i) mLayers.Get(i)->SetParameterFromPlug(paramIdx, normalizedValue, true);
 }

@@ -36,6 +36,9 @@ class ControlLayer {
   IControl* isHit(int x, int y);
   IControl* getControlFromParam(int paramIdx);
   void SetParameterFromPlug(int paramIdx, double normalizedValue, bool normalized = true);
+  // Gives the value to every control of the list bound to the parameter,
+  // and to every control that has it as an aux parameter.
+  static void SetControlsFromPlug(const KIT_PtrList<IControl>& controls, int paramIdx, double normalizedValue);
 
   int GetId() const { return mId; }
   const std::string& GetName() const { return mName; }

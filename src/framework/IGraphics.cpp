@@ -108,20 +108,13 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
   if (!normalized) {
     // The plain value is stored as it is (clamped, and rounded to the step
     // unless continuous), so whole values never come back a hair below.
-    double lo, hi;
-    param->GetBounds(&lo, &hi);
     double v = value;
     if (param->Type() != IParam::kTypeDouble && param->GetStep() > 0.0)
       v = param->GetStep() * std::floor(v / param->GetStep() + 0.5);
     param->SetClamped(v);
     value = param->GetNormalized();
   }
-  for (int i = 0; i < mControls.GetSize(); ++i) {
-    IControl* c = mControls.Get(i);
-    if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(value);
-    const int aux = c->AuxParamIdx(paramIdx);
-    if (aux >= 0) c->SetAuxParamValueFromPlug(aux, value);
-  }
+  ControlLayer::SetControlsFromPlug(mControls, paramIdx, value);
   for (int i = 0; i < mLayers.GetSize(); ++i) mLayers.Get(i)->SetParameterFromPlug(paramIdx, value, true);
 }
 
