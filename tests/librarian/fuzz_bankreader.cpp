@@ -1,6 +1,7 @@
 // Arbitrary bytes into the bank reader: no crash, every patch a record the
 // reader can stand behind, and a bank of exactly 100 patches after filling.
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -43,12 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BankReader::loadFromChunk(again, back);
   if (back.patches.empty()) std::abort();
   if (clean && back.patches.size() != static_cast<size_t>(kBankSize)) std::abort();
-  // (Records of other lengths may grow on a second reading: a 92-byte short
-  // form is taken for a 91-byte one.)
+  // Every record read once stays as it is when written and read again; only
+  // a sound dump's header bytes 3-6 (the filling init sounds carry bank 7F, a
+  // converted dump command 00) and its check byte (recomputed by the writer)
+  // may change.
   for (size_t i = 0; clean && i < back.patches.size(); ++i) {
-    if (file.patches[i].messages[0].size() != kSoundDumpSize) continue;
-    if (back.patches[i].messages[0].size() != kSoundDumpSize) std::abort();
-    if (back.patches[i].name != file.patches[i].name && !file.patches[i].name.empty()) std::abort();
+    PatchSysexMessage before = file.patches[i].messages[0];
+    const PatchSysexMessage& after = back.patches[i].messages[0];
+    if (before.size() == kSoundDumpSize && after.size() == kSoundDumpSize) {
+      std::copy(after.begin() + 3, after.begin() + 7, before.begin() + 3);
+      before[kDumpCheckOffset] = after[kDumpCheckOffset];
+    }
+    if (before != after) std::abort();
   }
   return 0;
 }
