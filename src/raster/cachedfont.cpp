@@ -3,6 +3,8 @@
 #include "raster/cachedfont.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -210,8 +212,9 @@ bool RAST_CachedFont::RenderGlyph(unsigned short c) {
       int W = r.right;
       const int H = r.bottom;
       const int old = m_pool.GetSize();
-      m_pool.Resize(old + W * H);
-      if (m_pool.GetSize() != old + W * H) {
+      const int64_t want = static_cast<int64_t>(old) + static_cast<int64_t>(W) * H;
+      if (want <= INT_MAX) m_pool.Resize(static_cast<int>(want));
+      if (m_pool.GetSize() != want) {
         storeFailed(rec);
       } else {
         rec->base_offset = old + 1;

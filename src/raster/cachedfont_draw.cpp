@@ -1,6 +1,7 @@
 // The cached font's text layout: the native path through the emulation
 // layer, measuring and drawing from the glyph cache, and glyph painting.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include "raster/blit.h"
@@ -14,6 +15,10 @@ constexpr unsigned int kAlignFlags = DT_VCENTER | DT_CENTER | DT_BOTTOM | DT_RIG
 constexpr int kEffectFlags = RAST_FONT_FLAG_VERTICAL | RAST_FONT_FLAG_BOTTOMUP | RAST_FONT_FLAG_PRECALCALL |
                              RAST_FONT_FLAG_BLUR | RAST_FONT_FLAG_INVERT | RAST_FONT_FLAG_MONO |
                              RAST_FONT_FLAG_SHADOW | RAST_FONT_FLAG_OUTLINE;
+
+// Layout arithmetic is done in 64 bits and saturated back to int, so that
+// rectangles near the ends of the int range cannot overflow.
+int saturate(int64_t v) { return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
 
 // A raster pixel as the emulation layer's 0x00RRGGBB colour.
 int toColorRef(RAST_pixel c) {
@@ -95,7 +100,8 @@ void paintWhole(const GlyphSpan& g, RAST_pixel fg, RAST_pixel fx) {
 
 // A line feed: horizontal text returns to the origin's x one line lower;
 // vertical text returns to the origin's y one line to the right.
-void newLine(int& x, int& y, int x0, int y0, bool vertical, int lineHeight) {
+template <class I>
+void newLine(I& x, I& y, I x0, I y0, bool vertical, int lineHeight) {
   if (vertical) {
     x += lineHeight;
     y = y0;
@@ -157,39 +163,43 @@ int RAST_CachedFont::drawNative(RAST_IBitmap* bm, const char* text, int count, R
     if (old && cur) SelectObject(cur, old);
     return ret;
   };
+  const int64_t left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
   if (flags & DT_CALCRECT) {
-    rect->right = rect->left + w;
-    rect->bottom = rect->top + h;
+    rect->right = saturate(left + w);
+    rect->bottom = saturate(top + h);
     return done(measured);
   }
   if (!bm) return done(measured);
 
-  int x, y;
+  int64_t x64, y64;
   if (flags & DT_RIGHT)
-    x = rect->right - w;
+    x64 = right - w;
   else if (flags & DT_CENTER)
-    x = (rect->left + rect->right - w) / 2;
+    x64 = (left + right - w) / 2;
   else
-    x = rect->left;
+    x64 = left;
   if (flags & DT_BOTTOM)
-    y = rect->bottom - h;
+    y64 = bottom - h;
   else if (flags & DT_VCENTER)
-    y = (rect->top + rect->bottom - h) / 2;
+    y64 = (top + bottom - h) / 2;
   else
-    y = rect->top;
-  RECT box = {x, y, x + w, y + h};
-  box.right = std::min(box.right, bm->getWidth());
-  box.bottom = std::min(box.bottom, bm->getHeight());
+    y64 = top;
+  int64_t bl = x64, bt = y64;
+  int64_t br = std::min<int64_t>(x64 + w, bm->getWidth()), bb = std::min<int64_t>(y64 + h, bm->getHeight());
   if (!(flags & DT_NOCLIP)) {
-    box.right = std::min(box.right, static_cast<int>(rect->right));
-    box.bottom = std::min(box.bottom, static_cast<int>(rect->bottom));
-    box.left = std::max(box.left, std::max(static_cast<int>(rect->left), 0));
-    box.top = std::max(box.top, std::max(static_cast<int>(rect->top), 0));
+    br = std::min(br, right);
+    bb = std::min(bb, bottom);
+    bl = std::max({bl, left, int64_t{0}});
+    bt = std::max({bt, top, int64_t{0}});
   } else {
-    box.left = std::max(box.left, 0);
-    box.top = std::max(box.top, 0);
+    bl = std::max(bl, int64_t{0});
+    bt = std::max(bt, int64_t{0});
   }
-  if (box.right <= box.left || box.bottom <= box.top) return done(measured);
+  if (br <= bl || bb <= bt) return done(measured);
+  // A box that is not empty lies inside the bitmap, and the text starts
+  // less than its own size before it: all of these fit an int.
+  const RECT box = {static_cast<int>(bl), static_cast<int>(bt), static_cast<int>(br), static_cast<int>(bb)};
+  const int x = static_cast<int>(x64), y = static_cast<int>(y64);
   const int bw = box.right - box.left, bh = box.bottom - box.top;
   if (scratch->getWidth() < bw || scratch->getHeight() < bh) {
     scratch->resize(std::max(scratch->getWidth(), bw), std::max(scratch->getHeight(), bh));
@@ -261,8 +271,8 @@ int RAST_CachedFont::measureCached(const char* text, int count, RECT* rect, unsi
       x += e->advance;
     }
   }
-  rect->right = rect->left + width;
-  rect->bottom = rect->top + height;
+  rect->right = saturate(static_cast<int64_t>(rect->left) + width);
+  rect->bottom = saturate(static_cast<int64_t>(rect->top) + height);
   return vertical ? width : height;
 }
 
@@ -278,10 +288,10 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
 
   const bool vertical = (m_flags & RAST_FONT_FLAG_VERTICAL) != 0;
   const bool bottomUp = vertical && (m_flags & RAST_FONT_FLAG_BOTTOMUP);
-  int x0, y0;
+  // The pen runs in 64 bits; glyphs beyond the int range lie outside any clip.
+  const int64_t left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
+  int64_t x0 = left, y0 = top;
   if (!(flags & kAlignFlags)) {
-    x0 = rect->left;
-    y0 = rect->top;
     if (bottomUp) {
       RECT tr = {0, 0, 0, 0};
       measureCached(text, count, &tr, flags);
@@ -290,19 +300,15 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
   } else {
     RECT tr = {0, 0, 0, 0};
     DrawTextImpl(bm, text, count, &tr, (flags & (DT_SINGLELINE | RAST_DT_NO_NATIVE)) | DT_CALCRECT);
-    const int w = tr.right, h = tr.bottom;
+    const int64_t w = tr.right, h = tr.bottom;
     if (flags & DT_CENTER)
-      x0 = (rect->right - rect->left - w) / 2 + rect->left;
+      x0 = (right - left - w) / 2 + left;
     else if (flags & DT_RIGHT)
-      x0 = rect->right - w;
-    else
-      x0 = rect->left;
+      x0 = right - w;
     if (flags & DT_VCENTER)
-      y0 = (rect->bottom - rect->top - h) / 2 + rect->top;
+      y0 = (bottom - top - h) / 2 + top;
     else if (flags & DT_BOTTOM)
-      y0 = rect->bottom - h;
-    else
-      y0 = rect->top;
+      y0 = bottom - h;
     if (bottomUp) y0 += h;
   }
 
@@ -315,7 +321,7 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
     if (clip.right <= clip.left || clip.bottom <= clip.top) return 0;
   }
 
-  int x = x0, y = y0, lowest = y0, rightmost = x0;
+  int64_t x = x0, y = y0, lowest = y0, rightmost = x0;
   int remaining = count;
   const char* p = text;
   const charEnt* e = nullptr;
@@ -326,9 +332,9 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
     }
     if (static_cast<int64_t>(e->base_offset) - 1 + static_cast<int64_t>(e->width) * e->height > m_pool.GetSize())
       continue;
-    const int gw = e->width, gh = e->height, adv = e->advance;
+    const int64_t gw = e->width, gh = e->height, adv = e->advance;
     if (bottomUp) y -= gh;
-    const bool painted = DrawGlyph(bm, static_cast<unsigned short>(e->charid), x, y, &clip);
+    const bool painted = DrawGlyph(bm, static_cast<unsigned short>(e->charid), saturate(x), saturate(y), &clip);
     if (!vertical) {
       x += adv;
       if (painted) lowest = std::max(lowest, y + gh);
@@ -337,7 +343,7 @@ int RAST_CachedFont::drawCached(RAST_IBitmap* bm, const char* text, int count, R
       if (painted) rightmost = std::max(rightmost, x + gw);
     }
   }
-  return vertical ? rightmost - x0 : lowest - y0;
+  return saturate(vertical ? rightmost - x0 : lowest - y0);
 }
 
 bool RAST_CachedFont::DrawGlyph(RAST_IBitmap* bm, unsigned short c, int x, int y, const RECT* clip) {

@@ -1,5 +1,7 @@
 // Text drawing and text metrics of device contexts.
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,10 @@ platform::Font* fontOf(HDC ctx) {
   return defaultFont();
 }
 
+// Rectangle arithmetic is done in 64 bits and saturated back to int, so
+// that rectangles near the ends of the int range cannot overflow.
+int saturate(int64_t v) { return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+
 int lineBoxHeight(const platform::FontMetrics& m) {
   return static_cast<int>(std::floor(m.ascent + m.descent + m.leading + 1.5f));
 }
@@ -118,27 +124,28 @@ int SHIM_DrawText(HDC ctx, const char* text, int len, RECT* r, int flags) {
   }
   const int T = H ? H + 1 : 0;
 
+  const int64_t left = r->left, top = r->top, right = r->right, bottom = r->bottom;
   if (flags & DT_CALCRECT) {
-    r->right = r->left + W;
-    r->bottom = r->top + T;
+    r->right = saturate(left + W);
+    r->bottom = saturate(top + T);
     return T;
   }
 
-  int x = r->left, y = r->top;
+  int64_t x = left, y = top;
   if (flags & DT_RIGHT)
-    x += r->right - (r->left + W);
+    x += right - (left + W);
   else if (flags & DT_CENTER)
-    x += (r->right - r->left) / 2 - W / 2;
+    x += (right - left) / 2 - W / 2;
   if (flags & DT_BOTTOM)
-    y += r->bottom - T - r->top;
+    y += bottom - T - top;
   else if (flags & DT_VCENTER)
-    y += (r->bottom - r->top) / 2 - T / 2;
+    y += (bottom - top) / 2 - T / 2;
 
   platform::Surface* s = ctx->context;
   platform::surfaceSaveState(s);
   if (!(flags & DT_NOCLIP))
-    platform::surfaceClipToRect(s, static_cast<float>(r->left), static_cast<float>(r->top),
-                                static_cast<float>(r->right - r->left), static_cast<float>(r->bottom - r->top));
+    platform::surfaceClipToRect(s, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right - left),
+                                static_cast<float>(bottom - top));
   platform::Color* bg = nullptr;
   if (ctx->curbkmode == OPAQUE) {
     const uint32_t c = static_cast<uint32_t>(ctx->curbkcol);

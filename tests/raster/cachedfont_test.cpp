@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -257,6 +258,23 @@ TEST(CachedFontFlags, EffectPassesStayInsideEachMap) {
   after.SetFromHFont(nullptr, 0);
   alone.SetFromHFont(nullptr, 0);
   DeleteObject(hf);
+}
+
+void* noRealloc(void*, size_t) { return nullptr; }
+void* noMalloc(size_t) { return nullptr; }
+
+TEST_F(CachedFontTest, PoolThatCannotGrowGivesAFailedRecord) {
+  const KIT_HeapBuf::Allocator exhausted = {noRealloc, noMalloc, std::free};
+  KIT_HeapBuf::SetAllocator(&exhausted);
+  EXPECT_TRUE(font.RenderGlyph('A'));
+  KIT_HeapBuf::SetAllocator(nullptr);
+  const RAST_CachedFont::charEnt* a = font.findChar('A');
+  EXPECT_EQ(a->base_offset, -1);  // never a position past the pool
+  EXPECT_EQ(a->advance, 0);
+  EXPECT_EQ(font.poolSize(), 0);
+  RECT r = {0, 0, 0, 0};
+  EXPECT_EQ(font.DrawText(nullptr, "A", -1, &r, DT_CALCRECT), 0);
+  EXPECT_EQ(r.right, 0);
 }
 
 TEST(CachedFontFlags, PrecalcAndLimits) {
@@ -526,6 +544,30 @@ TEST(CachedFontPaths, NativeForOpaqueTextCachedOtherwise) {
   EXPECT_EQ(f.renderCount(), before);
   EXPECT_TRUE(anyInside(mem, mr, 0));
   EXPECT_FALSE(anyOutside(mem, mr, 0));
+}
+
+TEST(CachedFontPaths, RectanglesAtTheEndsOfTheIntRange) {
+  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+  for (int fontFlags : {0, int{RAST_FONT_FLAG_FORCE_NATIVE}, RAST_FONT_FLAG_VERTICAL | RAST_FONT_FLAG_BOTTOMUP}) {
+    RAST_CachedFont f;
+    f.SetFromHFont(sans(12), RAST_FONT_FLAG_OWNS_HFONT | fontFlags);
+    f.SetTextColor(RAST_RGBA(255, 255, 255, 255));
+    RAST_MemBitmap mem(40, 20, 4);  // no context: the native path goes through the scratch
+    RAST_SysBitmap sys(40, 20);
+    for (RAST_IBitmap* bm : {static_cast<RAST_IBitmap*>(&mem), static_cast<RAST_IBitmap*>(&sys)}) {
+      RAST_Clear(bm, 0);
+      for (int flags : {0, DT_RIGHT | DT_BOTTOM, DT_CENTER | DT_VCENTER | DT_NOCLIP}) {
+        RECT far = {big - 3, big - 3, big, big};
+        f.DrawText(bm, "Far\naway", -1, &far, flags);
+        RECT wide = {small, small, big, big};
+        f.DrawText(bm, "Far\naway", -1, &wide, flags);
+      }
+      RECT m = {big - 3, big - 3, 0, 0};
+      EXPECT_GT(f.DrawText(bm, "Far", -1, &m, DT_CALCRECT), 0);
+      EXPECT_EQ(m.right, big);  // saturated, not wrapped
+      EXPECT_EQ(m.bottom, big);
+    }
+  }
 }
 
 TEST(CachedFontLifetime, ScratchBitmapsGoWithTheLastFont) {

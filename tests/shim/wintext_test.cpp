@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,18 @@ TEST_F(TextTest, CalcRectUsesTheEngineMetrics) {
   int sum = 0;
   for (char32_t c : std::u32string(U"Hello")) sum += platform::fontAdvance(pf, c);
   EXPECT_EQ(width(U"Hello"), sum);
+}
+
+TEST_F(TextTest, RectanglesAtTheEndsOfTheIntRange) {
+  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+  for (int flags : {0, DT_CENTER | DT_VCENTER, DT_RIGHT | DT_BOTTOM}) {
+    RECT r = {small + 5, small + 5, big - 5, big - 5};
+    EXPECT_EQ(SHIM_DrawText(dc, "Hello", -1, &r, flags), lineH + 1) << flags;
+  }
+  RECT r = {big - 5, big - 5, 0, 0};
+  EXPECT_EQ(SHIM_DrawText(dc, "Hello", -1, &r, DT_CALCRECT), lineH + 1);
+  EXPECT_EQ(r.right, big);  // saturated, not wrapped
+  EXPECT_EQ(r.bottom, big);
 }
 
 TEST_F(TextTest, PrefixAmpersands) {
