@@ -182,20 +182,6 @@ TEST_F(TavrinSend, LightFollowingInputIsNotLitBySends) {
   EXPECT_FALSE(plug->isMidiLedOn());
 }
 
-TEST_F(TavrinSend, ChecksumOnlyFromSeventyOneBytes) {
-  plug->setMidiIOSet(true);
-  Bytes seventy(70, 0x01);
-  seventy.front() = 0xF0, seventy.back() = 0xF7, seventy[68] = 0x00;
-  Bytes seventyOne(71, 0x01);
-  seventyOne.front() = 0xF0, seventyOne.back() = 0xF7, seventyOne[69] = 0x00;
-  const Bytes before = seventy;
-  send(seventy);
-  send(seventyOne);
-  ASSERT_EQ(rec->sent.size(), 2u);
-  EXPECT_EQ(rec->sent[0], before);
-  EXPECT_EQ(rec->sent[1][69], 68);
-}
-
 TEST_F(TavrinSend, SentBytesAreLoggedOnlyWhileTheDebugLogIsOn) {
   plug->setMidiIOSet(true);
   Bytes request = sysex::globalRequest(2);
