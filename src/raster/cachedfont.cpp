@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "raster/gradblur.h"
@@ -98,26 +99,10 @@ RAST_SysBitmap* RAST_CachedFont::nativeScratchBitmap() { return s_nativerender_t
 RAST_SysBitmap*& RAST_CachedFont::nativeScratchRef() { return s_nativerender_tempbitmap; }
 int RAST_CachedFont::liveFonts() { return s_tempbitmap_refcnt; }
 
-RAST_pixel RAST_CachedFont::SetTextColor(RAST_pixel colour) {
-  const RAST_pixel old = m_fg;
-  m_fg = colour;
-  return old;
-}
-RAST_pixel RAST_CachedFont::SetBkColor(RAST_pixel colour) {
-  const RAST_pixel old = m_bg;
-  m_bg = colour;
-  return old;
-}
-RAST_pixel RAST_CachedFont::SetEffectColor(RAST_pixel colour) {
-  const RAST_pixel old = m_effectcol;
-  m_effectcol = colour;
-  return old;
-}
-int RAST_CachedFont::SetBkMode(int mode) {
-  const int old = m_bgmode;
-  m_bgmode = mode;
-  return old;
-}
+RAST_pixel RAST_CachedFont::SetTextColor(RAST_pixel colour) { return std::exchange(m_fg, colour); }
+RAST_pixel RAST_CachedFont::SetBkColor(RAST_pixel colour) { return std::exchange(m_bg, colour); }
+RAST_pixel RAST_CachedFont::SetEffectColor(RAST_pixel colour) { return std::exchange(m_effectcol, colour); }
+int RAST_CachedFont::SetBkMode(int mode) { return std::exchange(m_bgmode, mode); }
 void RAST_CachedFont::SetCombineMode(int mode, float alpha) {
   m_comb = mode;
   m_alpha = alpha;

@@ -317,7 +317,6 @@ TEST_F(CachedFontTest, CountEndingInsideASequenceStopsThere) {
 }
 
 TEST_F(CachedFontTest, CachedMeasuringLinesAndSpaces) {
-  font.SetFromHFont(hf, RAST_FONT_FLAG_OWNS_HFONT);
   const int L = font.GetLineHeight();
   RECT r = {5, 7, 0, 0};
   const int ret = font.DrawText(nullptr, "A\nB", -1, &r, DT_CALCRECT);
