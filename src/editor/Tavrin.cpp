@@ -36,7 +36,12 @@ Tavrin::Tavrin()
   addNonAutomateParamCount(kParameterCount);
 }
 
-Tavrin::~Tavrin() { mMidiIOSet.store(false); }
+Tavrin::~Tavrin() {
+  // Nothing more is sent, and no input reaches this object's hooks while its
+  // members go: the ports are shut before anything else is torn down.
+  mMidiIOSet.store(false);
+  SetHardwarePorts(nullptr);
+}
 
 void Tavrin::setStatusText(const std::string& text) {
   KIT_MutexLock lock(mStatusLock);
