@@ -95,8 +95,11 @@ TEST_F(SynthSimTest, AnswersSoundAndEditBufferRequestsFromItsStore) {
 
   // Location 500 and up is no sound of the instrument: no answer.
   EXPECT_TRUE(exchange(wire(sysex::soundRequest(0, sysex::Location{0x03, 0x74}))).empty());
-  // Another device's request stays unanswered.
+  // Another device's request, or one for the older model, stays unanswered.
   EXPECT_TRUE(exchange(wire(sysex::soundRequest(1, where))).empty());
+  Bytes older = wire(sysex::soundRequest(0, where));
+  older[2] = sysex::kModelPrevious;
+  EXPECT_TRUE(exchange(older).empty());
 }
 
 TEST_F(SynthSimTest, StoresIncomingDumpsWithAValidCheckByte) {

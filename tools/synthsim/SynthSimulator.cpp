@@ -318,6 +318,9 @@ void SynthSimulator::workerLoop() {
 
 void SynthSimulator::handle(const uint8_t* bytes, size_t size) {
   const sysex::MessageInfo info = sysex::classify(bytes, size);
+  // The editor's reading also takes the older model's byte; the instrument
+  // answers and stores only what is addressed to its own model.
+  if (info.kind != sysex::MessageKind::Unknown && bytes[2] != sysex::kModel) return;
   const Bytes request(bytes, bytes + size);
   Bytes reply;
   {

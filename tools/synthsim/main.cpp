@@ -20,9 +20,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
 #include "synthsim/SynthSimulator.h"
@@ -111,11 +114,18 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   auto backend = makeRtMidiBackend(api);
-  synthsim::SynthSimulator sim(*backend, options);
-  if (!sim.ready()) {
+  // A busy JACK server now and then refuses a new client: try again a few times.
+  std::unique_ptr<synthsim::SynthSimulator> made;
+  for (int attempt = 0; attempt < 5 && !(made && made->ready()); ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    made.reset();
+    made = std::make_unique<synthsim::SynthSimulator>(*backend, options);
+  }
+  if (!made->ready()) {
     std::fprintf(stderr, "synthsim: the ports could not be made (MIDI interface %s)\n", backend->apiName().c_str());
     return 1;
   }
+  synthsim::SynthSimulator& sim = *made;
   sim.setFault(fault);
   if (delayMs >= 0) sim.setDelayMicros(static_cast<uint64_t>(delayMs) * 1000);
   std::printf("synthsim ready on %s: \"%s In:%s\" and \"%s Out:%s\", device %d\n", backend->apiName().c_str(),

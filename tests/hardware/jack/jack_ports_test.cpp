@@ -8,6 +8,7 @@
 // that cycle; such a message is sent again, and every exchange is made so
 // that a repeat cannot change its outcome.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -89,6 +90,21 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
   EXPECT_TRUE(gone) << "the JACK server outlived its killed owner";
 }
 
+// The plug-in's ports with both lists offering the given ports. A loaded
+// server now and then refuses a new client, which would leave the lists
+// with "OFF" alone, and a program's ports may not be there yet: the ports
+// are made again, a bounded number of times.
+std::unique_ptr<MidiPorts> portsSeeing(IHardwareInputSink& sink, const char* outName, const char* inName,
+                                       int attempts = kAttempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    auto ports = std::make_unique<MidiPorts>(makeRtMidiBackend("jack"));
+    ports->setInputSink(&sink);
+    if (ports->findOut(outName) > 0 && ports->findIn(inName) > 0) return ports;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return nullptr;
+}
+
 class JackPorts : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -108,13 +124,7 @@ class JackPorts : public ::testing::Test {
       if (!sim->ready()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(sim->ready()) << "the simulator's JACK ports could not be made\n" << server->log();
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      ports = std::make_unique<MidiPorts>(makeRtMidiBackend("jack"));
-      ports->setInputSink(&editor);
-      if (ports->findOut(kSimIn) > 0 && ports->findIn(kSimOut) > 0) break;
-      ports.reset();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    ports = portsSeeing(editor, kSimIn, kSimOut);
     ASSERT_TRUE(ports) << "the plug-in's JACK clients do not see the simulator\n" << server->log();
     ASSERT_EQ(ports->apiName(), "jack");
   }
@@ -292,30 +302,71 @@ TEST_F(JackPorts, ClockBytesArriveInOrderWithRisingTimes) {
   }
 }
 
+// A program started with a pipe to its standard input. Its end is waited
+// for with a bound; one that does not end in time, or is left behind by a
+// failed check, is killed by its process id.
+struct ToolProcess {
+  pid_t pid = -1;
+  int in = -1;
+
+  explicit ToolProcess(std::vector<std::string> args) {
+    signal(SIGPIPE, SIG_IGN);  // a program that ended early must not end the test
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid = fork();
+    if (pid == 0) {
+      dup2(fds[0], 0);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(fds[0]);
+    in = fds[1];
+  }
+  ~ToolProcess() { finish(); }
+
+  void say(const std::string& line) {
+    if (in >= 0 && write(in, line.data(), line.size()) < 0) std::perror("tool input");
+  }
+
+  // Closes its input and waits for its end; its exit status, or -1 when it
+  // had to be killed.
+  int finish() {
+    if (in >= 0) close(in);
+    in = -1;
+    if (pid <= 0) return -1;
+    int status = 0;
+    for (int i = 0; i < 500; ++i) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      // Waiting for another process: real time cannot be avoided.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    pid = -1;
+    return -1;
+  }
+};
+
 // The program around the simulator: started by hand (here through a pipe),
 // it offers its ports under JACK names, answers, and obeys its commands.
 TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
   JackServer server;
   ASSERT_TRUE(server.running()) << server.error();
   server.exportToEnvironment();
-  const std::string command = std::string("'") + SYNTHSIM_PROGRAM + "' --api jack --name 'Sim Tool' --device 2";
-  FILE* tool = popen(command.c_str(), "w");
-  ASSERT_NE(tool, nullptr);
+  ToolProcess tool({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Sim Tool", "--device", "2"});
+  ASSERT_GT(tool.pid, 0);
 
-  // Wait (bounded) until its ports exist, looking at the live enumeration.
-  auto backend = makeRtMidiBackend("jack");
-  auto probe = backend->makeOut("probe");
-  ASSERT_NE(probe, nullptr);
-  bool up = false;
-  for (int i = 0; i < 200 && !up; ++i) {
-    for (unsigned k = 0; k < probe->portCount(); ++k) up = up || probe->portName(k) == "Sim Tool In:MIDI In";
-    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
-  ASSERT_TRUE(up) << "the program's ports did not appear";
-
+  // Its ports appear once it has started (the wait is bounded).
   hwtest::Recorder editor;
-  MidiPorts ports(makeRtMidiBackend("jack"));
-  ports.setInputSink(&editor);
+  auto owned = portsSeeing(editor, "Sim Tool In:MIDI In", "Sim Tool Out:MIDI Out", 60);
+  ASSERT_TRUE(owned) << "the program's ports did not appear";
+  MidiPorts& ports = *owned;
   int index = 1;
   ASSERT_GT(ports.openOut(index, "Sim Tool In:MIDI In"), 0);
   index = 1;
@@ -335,14 +386,13 @@ TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
   bool cc = false;
   for (int attempt = 0; attempt < kAttempts && !cc; ++attempt) {
     const size_t from = editor.count();
-    std::fputs("cc 3 74 42\n", tool);
-    std::fflush(tool);
+    tool.say("cc 3 74 42\n");
     cc = editor.waitForMessage(from, Bytes{0xB2, 74, 42}, kAttemptLimit);
   }
   EXPECT_TRUE(cc);
 
-  std::fputs("quit\n", tool);
-  EXPECT_EQ(pclose(tool), 0);
+  tool.say("quit\n");
+  EXPECT_EQ(tool.finish(), 0);
 }
 
 }  // namespace
