@@ -47,6 +47,9 @@ void KIT_HeapBuf::Free() {
 int64_t KIT_HeapBuf::AllocationFor(int64_t newSize, int gran, int minAlloc) {
   if (newSize < 0) return -1;
   int64_t extra = std::max<int64_t>(newSize / 2, gran);
+  // A request whose size plus extra leaves the int range is refused, even
+  // where the extra would be capped below.
+  if (newSize + extra > INT_MAX) return -1;
   int64_t total;
   if (gran >= 4096) {
     extra = (extra / 4096) * 4096;

@@ -71,7 +71,8 @@ class KIT_TypedBuf {
   // Resizes to n elements; returns the first element (null for 0 or on a
   // failed growth from empty). Compare GetSize() with n to detect failure.
   T* Resize(int n, bool allowShrink = false) {
-    if (n < 0 || static_cast<int64_t>(n) * static_cast<int64_t>(sizeof(T)) > INT32_MAX) return Get();
+    if (n < 0 || static_cast<int64_t>(n) * static_cast<int64_t>(sizeof(T)) > INT32_MAX)
+      return GetSize() ? Get() : nullptr;
     return static_cast<T*>(m_hb.Resize(n * static_cast<int>(sizeof(T)), allowShrink));
   }
   T* Get() const { return static_cast<T*>(m_hb.Get()); }

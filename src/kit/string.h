@@ -27,5 +27,8 @@ class KIT_String {
   void SetFormattedV(int maxlen, const char* fmt, va_list ap);
 
  private:
+  // Where s lies inside this string's used storage, or -1.
+  long OffsetInside(const char* s) const;
+
   KIT_HeapBuf m_hb;
 };

@@ -185,6 +185,15 @@ TEST(KitString, SetFormattedCutsAtMaxlen) {
   EXPECT_STREQ(s.Get(), "hello world");
   KIT_String copy(s);
   EXPECT_STREQ(copy.Get(), "hello world");
+
+  // Texts taken from the string itself survive the storage moving.
+  KIT_String big(std::string(300, 'q').c_str());
+  ASSERT_TRUE(big.Append(big.Get()));
+  EXPECT_EQ(std::string(big.Get()), std::string(600, 'q'));
+  big.Set("x");
+  big.Append(std::string(3000, 'y').c_str());
+  ASSERT_TRUE(big.Set(big.Get() + 2991));
+  EXPECT_STREQ(big.Get(), "yyyyyyyyyy");
 }
 
 TEST(Utf8, FieldCopiesCutAtCharacterBoundaries) {
