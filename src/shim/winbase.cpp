@@ -44,12 +44,16 @@ BOOL WinSetRect(RECT* r, int l, int t, int rt, int b) {
   return 1;
 }
 
+// Coordinates wrap around like the 32-bit registers they model instead of
+// overflowing.
+static int wrapAdd(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
+
 BOOL WinOffsetRect(RECT* r, int dx, int dy) {
   if (!r) return 0;
-  r->left += dx;
-  r->right += dx;
-  r->top += dy;
-  r->bottom += dy;
+  r->left = wrapAdd(r->left, dx);
+  r->right = wrapAdd(r->right, dx);
+  r->top = wrapAdd(r->top, dy);
+  r->bottom = wrapAdd(r->bottom, dy);
   return 1;
 }
 
@@ -143,8 +147,8 @@ HGLOBAL GlobalFree(HGLOBAL h) {
 }
 
 char* lstrcpyn(char* dst, const char* src, int n) {
-  if (!dst || n < 1) return dst;
-  if (!src) src = "";
+  // A null source, like a null destination, leaves dst untouched.
+  if (!dst || !src || n < 1) return dst;
   const size_t len = strnlen(src, static_cast<size_t>(n - 1));
   std::memcpy(dst, src, len);
   dst[len] = '\0';

@@ -31,6 +31,6 @@ BOOL GlobalUnlock(HGLOBAL h);
 int GlobalSize(HGLOBAL h);
 HGLOBAL GlobalFree(HGLOBAL h);
 
-// Copies at most n - 1 characters and always ends with a NUL; n < 1 leaves
-// dst untouched.
+// Copies at most n - 1 characters and always ends with a NUL; n < 1 or a
+// null source leaves dst untouched.
 char* lstrcpyn(char* dst, const char* src, int n);

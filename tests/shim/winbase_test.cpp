@@ -84,6 +84,9 @@ TEST(Rects, IntersectUnionPointAndNulls) {
   EXPECT_EQ(WinOffsetRect(&keep, 10, 20), 1);
   EXPECT_EQ(keep.left, 11);
   EXPECT_EQ(keep.bottom, 24);
+  RECT far{INT_MAX - 1, 0, INT_MAX, 1};
+  EXPECT_EQ(WinOffsetRect(&far, 2, 0), 1);  // wraps, no overflow
+  EXPECT_EQ(far.left, INT_MIN);
   RECT flipped{0, 10, 10, 0};
   EXPECT_EQ(SHIM_PtInRect(&flipped, POINT{5, 0}), 1);
   EXPECT_EQ(SHIM_PtInRect(&flipped, POINT{10, 5}), 0);
@@ -137,6 +140,8 @@ TEST(Strings, Lstrcpyn) {
   lstrcpyn(dst, "abcdef", 0);
   EXPECT_STREQ(dst, "keep");
   lstrcpyn(dst, "ab", 8);
+  EXPECT_STREQ(dst, "ab");
+  EXPECT_EQ(lstrcpyn(dst, nullptr, 8), dst);  // null source: nothing written
   EXPECT_STREQ(dst, "ab");
 }
 
