@@ -3,6 +3,7 @@
 // folders named on the command line. Deterministic for a given -seed.
 //
 //   target [-runs=N] [-seed=S] [-max_len=L] [file-or-folder ...]
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,10 +24,15 @@ namespace {
 
 void runOne(const std::vector<uint8_t>& in) {
   // Copy into an exact-size heap block so that reads past the end are caught.
-  uint8_t* p = static_cast<uint8_t*>(std::malloc(in.size() ? in.size() : 1));
+  // The allocator hands out at least one byte, so the empty input is passed
+  // as the end of a one-byte block: any read of it is past the end too.
+  const size_t alloc = in.empty() ? 1 : in.size();
+  uint8_t* block = static_cast<uint8_t*>(std::malloc(alloc));
+  if (!block) return;
+  uint8_t* p = block + (alloc - in.size());
   if (!in.empty()) std::memcpy(p, in.data(), in.size());
   LLVMFuzzerTestOneInput(p, in.size());
-  std::free(p);
+  std::free(block);
 }
 
 std::vector<uint8_t> mutate(std::vector<uint8_t> v, std::mt19937_64& rng, size_t maxLen) {
@@ -83,8 +89,12 @@ std::vector<uint8_t> mutate(std::vector<uint8_t> v, std::mt19937_64& rng, size_t
 void addPath(const std::string& path, std::vector<std::vector<uint8_t>>& seeds) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
+    // In name order, so that a run does not depend on the file system's order.
+    std::vector<std::string> files;
     for (auto& e : std::filesystem::directory_iterator(path, ec))
-      if (e.is_regular_file(ec)) addPath(e.path().string(), seeds);
+      if (e.is_regular_file(ec)) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) addPath(f, seeds);
     return;
   }
   std::ifstream in(path, std::ios::binary);
@@ -110,6 +120,7 @@ int main(int argc, char** argv) {
       addPath(a, seeds);
   }
   if (TavrinFuzzSeeds) TavrinFuzzSeeds(seeds);
+  runOne({});
   for (auto& s : seeds) runOne(s);
 
   std::mt19937_64 rng(seed);
