@@ -4,7 +4,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/setup.sh || exit 1
+bash tools/setup.sh || { echo "Setting up the machine failed"; exit 1; }
 
 JOBS=$(nproc 2>/dev/null || echo 2)
 status=0
@@ -14,12 +14,16 @@ failed=0
 run_config() {
   local name=$1; shift
   local dir=build/$name
-  echo "=== $name: configure and build"
-  cmake -S . -B "$dir" "$@" >/dev/null || return 1
-  cmake --build "$dir" -j"$JOBS" || return 1
-  echo "=== $name: tests"
   local log=$dir/ctest.log
-  (cd "$dir" && ctest --output-on-failure -j"$JOBS" 2>&1 | tee ctest.log)
+  echo "=== $name: configure and build"
+  if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$JOBS"; then
+    # A build that fails counts as one failure in the total.
+    echo "=== $name: BUILD FAILED"
+    failed=$((failed + 1))
+    return 1
+  fi
+  echo "=== $name: tests"
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$JOBS" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   local line
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
@@ -29,6 +33,9 @@ run_config() {
     fail=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
     passed=$((passed + total - fail))
     failed=$((failed + fail))
+    if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then failed=$((failed + 1)); fi
+  elif [ "$rc" -ne 0 ]; then
+    failed=$((failed + 1))  # CTest itself failed before its summary
   fi
   return "$rc"
 }
