@@ -245,12 +245,16 @@ TEST(Mutex, RecursiveAndExclusive) {
   EXPECT_EQ(counter, 80000);
 }
 
-#ifdef NDEBUG
+// Debug builds stop on an unlock by a thread that does not own the mutex;
+// other builds ignore it, and the owner keeps the lock either way.
 TEST(Mutex, UnlockByNonOwnerIsIgnored) {
   KIT_Mutex m;
   m.Lock();
-  std::thread t([&] { m.Unlock(); });
-  t.join();
+  auto foreignUnlock = [&m] {
+    std::thread t([&m] { m.Unlock(); });
+    t.join();
+  };
+  EXPECT_DEBUG_DEATH(foreignUnlock(), "does not own");
   EXPECT_TRUE(m.IsLockedByCaller());
   bool otherGot = true;
   std::thread t2([&] { otherGot = m.TryLock(); });
@@ -258,7 +262,6 @@ TEST(Mutex, UnlockByNonOwnerIsIgnored) {
   EXPECT_FALSE(otherGot);
   m.Unlock();
 }
-#endif
 
 }  // namespace
 
