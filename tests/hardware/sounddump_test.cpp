@@ -16,6 +16,11 @@ using sounddump::Dump;
 using sounddump::Locks;
 using sounddump::ParameterWrite;
 using sounddump::Snapshot;
+using Values = std::array<double, kParameterCount>;
+struct PV {
+  int param;
+  double value;
+};
 
 // The INIT sound as the synthesizer documents it, sixteen bytes to a row.
 const uint8_t kInitBytes[137] = {
@@ -30,25 +35,29 @@ const uint8_t kInitBytes[137] = {
     0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x00, 0x2A, 0xF7,
 };
 
-// Applies writes as plain values, the way the editor does minus the
-// parameters' own range limits.
-void applyWrites(std::array<double, kParameterCount>& values, const std::vector<ParameterWrite>& writes) {
-  for (const ParameterWrite& w : writes) {
-    ASSERT_TRUE(isPluginParameter(w.param)) << w.param;
-    values[static_cast<size_t>(w.param)] = w.value;
-  }
-}
-
 std::optional<sounddump::Parsed> parseDump(const Dump& d, const Locks& locks = {}) {
   return sounddump::parse(d.data(), d.size(), locks);
 }
 
-double valueAfter(const std::vector<ParameterWrite>& writes, int param) {
-  double v = std::nan("");
-  for (const ParameterWrite& w : writes)
-    if (w.param == param) v = w.value;
+// Applies writes as plain values over start, the way the editor does minus
+// the parameters' own range limits.
+Values applied(const std::vector<ParameterWrite>& writes, Values v = {}) {
+  for (const ParameterWrite& w : writes) {
+    EXPECT_TRUE(isPluginParameter(w.param)) << w.param;
+    if (isPluginParameter(w.param)) v[static_cast<size_t>(w.param)] = w.value;
+  }
   return v;
 }
+
+void expectValues(const Values& v, std::initializer_list<PV> expected) {
+  for (const PV& e : expected) EXPECT_EQ(v[static_cast<size_t>(e.param)], e.value) << "parameter " << e.param;
+}
+
+void expectBytes(const Dump& d, std::initializer_list<std::pair<size_t, int>> expected) {
+  for (const auto& [at, byte] : expected) EXPECT_EQ(d[at], byte) << "byte " << at;
+}
+
+uint8_t checkSumOf(const Dump& d) { return calculateCheckSum(std::vector<unsigned char>(d.begin(), d.end())); }
 
 bool writes(const std::vector<ParameterWrite>& ws, int param) {
   return std::any_of(ws.begin(), ws.end(), [&](const ParameterWrite& w) { return w.param == param; });
@@ -60,51 +69,39 @@ Locks lockOnly(int lockParam, double value = 1.0) {
   return l;
 }
 
-TEST(SoundDumpInit, TemplateIsTranscribedByteForByte) {
-  ASSERT_EQ(sounddump::initSinglePatch.size(), sizeof kInitBytes);
-  for (size_t i = 0; i < sizeof kInitBytes; ++i) EXPECT_EQ(sounddump::initSinglePatch[i], kInitBytes[i]) << i;
-  // Its stored check byte is stale: the sum says otherwise.
-  EXPECT_NE(calculateCheckSum(std::vector<unsigned char>(kInitBytes, kInitBytes + 137)), 0x2A);
+Dump withLocation(uint8_t hi, uint8_t lo) {
+  Dump d = sounddump::initSinglePatch;
+  d[5] = hi, d[6] = lo;
+  return d;
 }
 
-TEST(SoundDumpInit, ParsesToTheDocumentedSound) {
+std::string nameBytes(const Dump& d) { return std::string(d.begin() + 120, d.begin() + 134); }
+
+TEST(SoundDumpInit, TemplateParsesToTheDocumentedSoundAndWritesBackWithAFreshCheckByte) {
+  ASSERT_EQ(sounddump::initSinglePatch.size(), sizeof kInitBytes);
+  for (size_t i = 0; i < sizeof kInitBytes; ++i) EXPECT_EQ(sounddump::initSinglePatch[i], kInitBytes[i]) << i;
+  EXPECT_NE(checkSumOf(sounddump::initSinglePatch), 0x2A);  // its stored check byte is stale
+
   const auto p = parseDump(sounddump::initSinglePatch);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->name, "INIT          ");
-  EXPECT_EQ(p->name.size(), 14u);
   EXPECT_EQ(p->category, 0);
   EXPECT_EQ(p->categoryText, "NONE");
   EXPECT_TRUE(p->location.editBuffer);
   EXPECT_FALSE(writes(p->writes, kCurrentBank));
   EXPECT_FALSE(writes(p->writes, kCurrentPatch));
+  const Values v = applied(p->writes);
+  expectValues(v, {{kCategoryName, 0},       {kArpClock, 8},      {kOscillator1Semitone, 0x40 - 16},
+                   {kOscillator1Pulsewidth, 127}, {kOscillator1Level, 40}, {kLFO1ShapeClock, 0},
+                   {kLFO1Shape, 0},          {kArpTempo, 37},     {kVolume, 100},
+                   {kModUnit1Amount, 70},    {kModUnit2Destination, 10}, {kPatternLength, 15},
+                   {kAccentControl, 13},     {kArpOnOffIndicator, 0}});
+  for (int s = 0; s < 16; ++s)
+    expectValues(v, {{kPatternStep01Event + s, 2}, {kPatternStep01Time + s, 3}, {kPatternStep01Glide + s, 0}});
 
-  std::array<double, kParameterCount> v{};
-  applyWrites(v, p->writes);
-  EXPECT_EQ(v[kCategoryName], 0.0);
-  EXPECT_EQ(v[kArpClock], 8.0);
-  for (int s = 0; s < 16; ++s) {
-    EXPECT_EQ(v[kPatternStep01Event + s], 2.0);
-    EXPECT_EQ(v[kPatternStep01Time + s], 3.0);
-    EXPECT_EQ(v[kPatternStep01Glide + s], 0.0);
-  }
-  EXPECT_EQ(v[kOscillator1Semitone], 0x40 - 16);
-  EXPECT_EQ(v[kOscillator1Pulsewidth], 127.0);
-  EXPECT_EQ(v[kOscillator1Level], 40.0);
-  EXPECT_EQ(v[kLFO1ShapeClock], 0.0);
-  EXPECT_EQ(v[kLFO1Shape], 0.0);
-  EXPECT_EQ(v[kArpTempo], 37.0);
-  EXPECT_EQ(v[kVolume], 100.0);
-  EXPECT_EQ(v[kModUnit1Amount], 70.0);
-  EXPECT_EQ(v[kModUnit2Destination], 10.0);
-  EXPECT_EQ(v[kPatternLength], 15.0);
-  EXPECT_EQ(v[kAccentControl], 13.0);
-  EXPECT_EQ(v[kArpOnOffIndicator], 0.0);
-}
-
-TEST(SoundDumpInit, WritingTheInitSoundGivesTheTemplateWithAFreshCheckByte) {
   const Dump d = sounddump::build(Snapshot::fromInitSound());
   Dump expected = sounddump::initSinglePatch;
-  expected[135] = static_cast<uint8_t>(calculateCheckSum(std::vector<unsigned char>(d.begin(), d.end())));
+  expected[135] = checkSumOf(d);
   EXPECT_EQ(d, expected);
   EXPECT_EQ(d[46], 0x09);  // the arpeggiator clock survives the round trip
 }
@@ -126,19 +123,15 @@ TEST(SoundDumpLayout, FieldsCoverTheSoundDataOnceEach) {
   EXPECT_EQ(sounddump::fieldAt(6), nullptr);
   EXPECT_EQ(sounddump::fieldAt(115), nullptr);
   // Every sound parameter but these is carried by its own byte.
-  for (int p = 0; p <= kLastSoundParameter; ++p) {
-    const bool absent = p == kMainVolume || p == kBreathControl || p == kModWheel || p == kLFO1Shape ||
-                        p == kSustainSwitch;
-    EXPECT_EQ(params.count(p), absent ? 0u : 1u) << p;
-  }
-  EXPECT_EQ(sounddump::fieldAt(26)->param, kLFO1ShapeClock);
-  EXPECT_EQ(sounddump::fieldAt(47)->param, kArpPattern);
-  EXPECT_EQ(sounddump::fieldAt(97)->param, kPatternStep01Event);
-  EXPECT_EQ(sounddump::fieldAt(112)->param, kPatternStep16Event);
+  const std::set<int> absent{kMainVolume, kBreathControl, kModWheel, kLFO1Shape, kSustainSwitch};
+  for (int p = 0; p <= kLastSoundParameter; ++p) EXPECT_EQ(params.count(p), absent.count(p) ? 0u : 1u) << p;
+  for (auto [at, param] : {std::pair<size_t, int>{26, kLFO1ShapeClock}, {47, kArpPattern},
+                           {97, kPatternStep01Event}, {112, kPatternStep16Event}})
+    EXPECT_EQ(sounddump::fieldAt(at)->param, param) << at;
 }
 
 // Every parameter the dump carries, at the ends and the middle of the
-// values it can carry, comes back as it went.
+// values it can carry, comes back as it went, and nothing else moves.
 TEST(SoundDumpRoundTrip, EveryParameterAtMinimumMiddleAndMaximum) {
   std::vector<int> params;
   for (const auto& f : sounddump::fields()) {
@@ -157,17 +150,12 @@ TEST(SoundDumpRoundTrip, EveryParameterAtMinimumMiddleAndMaximum) {
     for (int value : {range->min, (range->min + range->max) / 2, range->max}) {
       Snapshot s = Snapshot::fromInitSound();
       s.values[static_cast<size_t>(param)] = value;
-      const Dump d = sounddump::build(s);
-      const auto p = parseDump(d);
+      const auto p = parseDump(sounddump::build(s));
       ASSERT_TRUE(p);
-      std::array<double, kParameterCount> back = Snapshot::fromInitSound().values;
-      applyWrites(back, p->writes);
-      EXPECT_EQ(back[static_cast<size_t>(param)], value) << "parameter " << param;
-      // Nothing else moved.
-      for (int other : params) {
-        if (other == param) continue;
-        ASSERT_EQ(back[static_cast<size_t>(other)], s.values[static_cast<size_t>(other)]) << other;
-      }
+      const Values back = applied(p->writes, Snapshot::fromInitSound().values);
+      for (int other : params)
+        ASSERT_EQ(back[static_cast<size_t>(other)], s.values[static_cast<size_t>(other)])
+            << "parameter " << param << " at " << value << ", read " << other;
     }
   }
   EXPECT_FALSE(sounddump::codableRange(kLFO1Shape));
@@ -187,84 +175,58 @@ TEST(SoundDumpWrite, EveryDataByteStaysSevenBitWhateverTheValues) {
     ASSERT_EQ(d.front(), 0xF0);
     ASSERT_EQ(d.back(), 0xF7);
     for (size_t i = 1; i + 1 < d.size(); ++i) ASSERT_LT(d[i], 0x80) << "byte " << i << " round " << round;
-    ASSERT_EQ(d[135], calculateCheckSum(std::vector<unsigned char>(d.begin(), d.end())));
+    ASSERT_EQ(d[135], checkSumOf(d));
   }
 }
 
 TEST(SoundDumpWrite, ValuesAreTruncatedThenClampedAndStepsBuiltFromClampedFields) {
   Snapshot s = Snapshot::fromInitSound();
-  s.values[kFilterCutoffKeytrack] = 99.9;
-  s.values[kOscillator1Semitone] = -3.7;  // toward zero: -3 + 16
-  s.values[kArpDelay] = 4.99;
-  s.values[kFilterCutoff] = 200;
-  s.values[kFilterResonance] = -5;
-  s.values[kOscillator2Semitone] = 150;
-  s.values[kArpClock] = 127;
-  s.values[kPatternStep03Event] = 20;
-  s.values[kPatternStep03Time] = 9;
-  s.values[kPatternStep03Glide] = 4;
-  s.values[kPatternStep04Event] = -1;
-  s.values[kGlobalDeviceID] = 200;
-  s.values[kCategoryName] = 300;
-  const Dump d = sounddump::build(s);
-  EXPECT_EQ(d[53], 99);
-  EXPECT_EQ(d[9], 13);
-  EXPECT_EQ(d[96], 4);
-  EXPECT_EQ(d[49], 0x7F);
-  EXPECT_EQ(d[50], 0x00);
-  EXPECT_EQ(d[15], 0x7F);
-  EXPECT_EQ(d[46], 0x7F);
-  EXPECT_EQ(d[99], 0x7F);  // glide 1, time 3, event 15
-  EXPECT_EQ(d[100], 0x30);  // glide 0, time 3, event 0
-  EXPECT_EQ(d[3], 0x7F);
-  EXPECT_EQ(d[134], 0x7F);
+  for (const PV& pv : std::initializer_list<PV>{
+           {kFilterCutoffKeytrack, 99.9}, {kOscillator1Semitone, -3.7} /* toward zero: -3 + 16 */,
+           {kArpDelay, 4.99},             {kFilterCutoff, 200},          {kFilterResonance, -5},
+           {kOscillator2Semitone, 150},   {kArpClock, 127},              {kPatternStep03Event, 20},
+           {kPatternStep03Time, 9},       {kPatternStep03Glide, 4},      {kPatternStep04Event, -1},
+           {kGlobalDeviceID, 200},        {kCategoryName, 300}})
+    s.values[static_cast<size_t>(pv.param)] = pv.value;
+  // Step 3: glide 1, time 3, event 15; step 4: glide 0, time 3, event 0.
+  expectBytes(sounddump::build(s), {{53, 99}, {9, 13}, {96, 4}, {49, 0x7F}, {50, 0x00}, {15, 0x7F}, {46, 0x7F},
+                                    {99, 0x7F}, {100, 0x30}, {3, 0x7F}, {134, 0x7F}});
+  EXPECT_EQ(sounddump::stepCode(0, 0, 1), 0x40);
+  s = Snapshot::fromInitSound();
+  s.values[kOscillator3Semitone] = 0;
+  EXPECT_EQ(sounddump::build(s)[21], 0x10);
 }
 
-TEST(SoundDumpWrite, FrameDeviceAndCategory) {
+TEST(SoundDumpWrite, FrameDeviceCategoryAndTheirTexts) {
   Snapshot s = Snapshot::fromInitSound();
   s.values[kGlobalDeviceID] = 9.6;
   s.values[kCategoryName] = 7;
   const Dump d = sounddump::build(s);
-  EXPECT_EQ(d[3], 9);
-  EXPECT_EQ(d[4], 0x10);
-  EXPECT_EQ(d[5], 0x7F);
-  EXPECT_EQ(d[6], 0x00);
-  EXPECT_EQ(d[134], 7);
-  for (size_t i = 115; i <= 119; ++i) EXPECT_EQ(d[i], i == 119 ? 0x01 : 0x00);
-  for (size_t i = 88; i <= 91; ++i) EXPECT_EQ(d[i], 0x00);
+  expectBytes(d, {{3, 9}, {4, 0x10}, {5, 0x7F}, {6, 0x00}, {134, 7}, {115, 0}, {116, 0}, {117, 0}, {118, 0},
+                  {119, 1}, {88, 0}, {89, 0}, {90, 0}, {91, 0}});
 
-  EXPECT_EQ(sounddump::categoryTextWritten(0), "INIT");
-  EXPECT_EQ(sounddump::categoryTextWritten(1), "ARP");
-  EXPECT_EQ(sounddump::categoryTextWritten(19), "EXFX");
-  EXPECT_EQ(sounddump::categoryTextWritten(20), "INIT");
-  EXPECT_EQ(sounddump::categoryTextWritten(21), "None");
-  EXPECT_EQ(sounddump::categoryTextRead(0), "NONE");
-  EXPECT_EQ(sounddump::categoryTextRead(15), "STRG");
-  EXPECT_EQ(sounddump::categoryTextRead(20), "INIT");
-  EXPECT_EQ(sounddump::categoryTextRead(21), "NONE");
-  EXPECT_EQ(sounddump::categoryTextRead(-1), "NONE");
+  for (auto [code, text] : {std::pair<int, const char*>{0, "INIT"}, {1, "ARP"}, {19, "EXFX"}, {20, "INIT"}, {21, "None"}})
+    EXPECT_EQ(sounddump::categoryTextWritten(code), text) << code;
+  for (auto [code, text] : {std::pair<int, const char*>{0, "NONE"}, {15, "STRG"}, {20, "INIT"}, {21, "NONE"}, {-1, "NONE"}})
+    EXPECT_EQ(sounddump::categoryTextRead(code), text) << code;
   EXPECT_EQ(sounddump::recordText(""), "Set Name");
   EXPECT_EQ(sounddump::recordText("PAD 1"), "PAD 1");
 }
 
-std::string nameBytes(const Dump& d) { return std::string(d.begin() + 120, d.begin() + 134); }
+TEST(SoundDumpName, WrittenAsThirteenUpperCaseCharactersAndABlankReadWholeWithCaseKept) {
+  // Characters outside ASCII take one blank each (a stray continuation byte
+  // is one character); only a-z change case.
+  const std::pair<const char*, const char*> cases[] = {{"abcdefghijklmn", "ABCDEFGHIJKLM "},
+                                                       {"Pad 1-x!", "PAD 1-X!      "},
+                                                       {"", "              "},
+                                                       {"caf\xC3\xA9x\xE2\x82\xAC\xC3\xBFy", "CAF X  Y      "},
+                                                       {"\x80z", " Z            "}};
+  for (const auto& [name, written] : cases) {
+    Snapshot s = Snapshot::fromInitSound();
+    s.name = name;
+    EXPECT_EQ(nameBytes(sounddump::build(s)), written) << name;
+  }
 
-TEST(SoundDumpName, WrittenAsThirteenUpperCaseCharactersAndABlank) {
-  Snapshot s = Snapshot::fromInitSound();
-  s.name = "abcdefghijklmn";  // 14
-  EXPECT_EQ(nameBytes(sounddump::build(s)), "ABCDEFGHIJKLM ");
-  s.name = "Pad 1-x!";
-  EXPECT_EQ(nameBytes(sounddump::build(s)), "PAD 1-X!      ");
-  s.name = "";
-  EXPECT_EQ(nameBytes(sounddump::build(s)), std::string(14, ' '));
-  // Characters outside ASCII take one blank each; only a-z change case.
-  s.name = "caf\xC3\xA9x\xE2\x82\xAC\xC3\xBFy";
-  EXPECT_EQ(nameBytes(sounddump::build(s)), "CAF X  Y      ");
-  s.name = "\x80z";  // a stray continuation byte is one character
-  EXPECT_EQ(nameBytes(sounddump::build(s)), " Z            ");
-}
-
-TEST(SoundDumpName, ReadTakesEveryNonZeroByteAndKeepsCase) {
   Dump d = sounddump::initSinglePatch;
   const char field[14] = {'a', 0, 'B', 0, 0, 'c', ' ', ' ', 0, 0, 0, 0, 0, 0};
   std::copy(field, field + 14, d.begin() + 120);
@@ -275,52 +237,28 @@ TEST(SoundDumpName, ReadTakesEveryNonZeroByteAndKeepsCase) {
 
 TEST(SoundDumpRead, StepCodesSemitonesAndDerivedParameters) {
   Dump d = sounddump::initSinglePatch;
-  d[97] = 0x7F;  // step 1
+  d[97] = 0x7F;   // step 1
   d[112] = 0x40;  // step 16
-  d[9] = 0x10;
-  d[26] = 7;
-  d[43] = 3;
-  d[46] = 0;
-  const auto p = parseDump(d);
-  std::array<double, kParameterCount> v{};
-  applyWrites(v, p->writes);
-  EXPECT_EQ(v[kPatternStep01Glide], 1);
-  EXPECT_EQ(v[kPatternStep01Time], 3);
-  EXPECT_EQ(v[kPatternStep01Event], 15);
-  EXPECT_EQ(v[kPatternStep16Glide], 1);
-  EXPECT_EQ(v[kPatternStep16Time], 0);
-  EXPECT_EQ(v[kPatternStep16Event], 0);
-  EXPECT_EQ(v[kOscillator1Semitone], 0);
-  EXPECT_EQ(v[kLFO1ShapeClock], 7);
-  EXPECT_EQ(v[kLFO1Shape], 2);
-  EXPECT_EQ(v[kArpOnOff], 3);
-  EXPECT_EQ(v[kArpOnOffIndicator], 1);
-  EXPECT_EQ(v[kArpClock], 0);
-
-  EXPECT_EQ(sounddump::stepCode(0, 0, 1), 0x40);
-
-  Snapshot w = Snapshot::fromInitSound();
-  w.values[kOscillator3Semitone] = 0;
-  EXPECT_EQ(sounddump::build(w)[21], 0x10);
+  d[9] = 0x10, d[26] = 7, d[43] = 3, d[46] = 0;
+  expectValues(applied(parseDump(d)->writes),
+               {{kPatternStep01Glide, 1}, {kPatternStep01Time, 3}, {kPatternStep01Event, 15},
+                {kPatternStep16Glide, 1}, {kPatternStep16Time, 0}, {kPatternStep16Event, 0},
+                {kOscillator1Semitone, 0}, {kLFO1ShapeClock, 7}, {kLFO1Shape, 2},
+                {kArpOnOff, 3}, {kArpOnOffIndicator, 1}, {kArpClock, 0}});
   d[26] = 4;
-  applyWrites(v, parseDump(d)->writes);
-  EXPECT_EQ(v[kLFO1Shape], 4);
+  expectValues(applied(parseDump(d)->writes), {{kLFO1Shape, 4}});
 }
 
 TEST(SoundDumpRead, WritesComeInStepOrder) {
-  Dump d = sounddump::initSinglePatch;
-  d[5] = 0x00, d[6] = 0x05;
-  const auto parsed = parseDump(d);
+  const auto parsed = parseDump(withLocation(0x00, 0x05));
   const auto& w = parsed->writes;
   ASSERT_GE(w.size(), 5u);
-  EXPECT_EQ(w[0], (ParameterWrite{kCategoryName, 0}));
-  EXPECT_EQ(w[1], (ParameterWrite{kCurrentBank, 0}));
-  EXPECT_EQ(w[2], (ParameterWrite{kCurrentPatch, 5}));
-  EXPECT_EQ(w[3], (ParameterWrite{kOscillator1Shape, 0}));
-  EXPECT_EQ(w[4], (ParameterWrite{kOscillator1Pulsewidth, 127}));
+  const ParameterWrite first[] = {{kCategoryName, 0}, {kCurrentBank, 0}, {kCurrentPatch, 5},
+                                  {kOscillator1Shape, 0}, {kOscillator1Pulsewidth, 127}};
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(w[i], first[i]) << i;
   // The first step: event, time, glide; then the pattern length.
   auto it = std::find_if(w.begin(), w.end(), [](const ParameterWrite& x) { return x.param == kPatternStep01Event; });
-  ASSERT_NE(it, w.end());
+  ASSERT_LT(it + 3, w.end());
   EXPECT_EQ((it + 1)->param, kPatternStep01Time);
   EXPECT_EQ((it + 2)->param, kPatternStep01Glide);
   EXPECT_EQ((it + 3)->param, kPatternStep02Event);
@@ -329,45 +267,29 @@ TEST(SoundDumpRead, WritesComeInStepOrder) {
 }
 
 TEST(SoundDumpRead, LocationSetsBankAndProgramOfStoredSoundsOnly) {
-  Dump d = sounddump::initSinglePatch;
-  auto at = [&](uint8_t hi, uint8_t lo) {
-    d[5] = hi, d[6] = lo;
-    return parseDump(d)->writes;
-  };
-  auto w = at(0x00, 0x05);
-  EXPECT_EQ(valueAfter(w, kCurrentBank), 0);
-  EXPECT_EQ(valueAfter(w, kCurrentPatch), 5);
-  w = at(0x01, 0x02);  // 130: bank 1, program 30
-  EXPECT_EQ(valueAfter(w, kCurrentBank), 1);
-  EXPECT_EQ(valueAfter(w, kCurrentPatch), 30);
-  w = at(0x03, 0x73);  // 499
-  EXPECT_EQ(valueAfter(w, kCurrentBank), 4);
-  EXPECT_EQ(valueAfter(w, kCurrentPatch), 99);
+  // 130 is bank 1, program 30; 499 the last stored sound.
+  for (auto [hi, lo, bank, program] : {std::tuple<uint8_t, uint8_t, int, int>{0x00, 0x05, 0, 5},
+                                       {0x01, 0x02, 1, 30}, {0x03, 0x73, 4, 99}}) {
+    const Values v = applied(parseDump(withLocation(hi, lo))->writes);
+    expectValues(v, {{kCurrentBank, bank}, {kCurrentPatch, program}});
+  }
   for (auto [hi, lo] : {std::pair<uint8_t, uint8_t>{0x7F, 0x00}, {0x03, 0x74}, {0x05, 0x00}, {0x7F, 0x05}}) {
-    w = at(hi, lo);
-    EXPECT_FALSE(writes(w, kCurrentBank));
-    EXPECT_FALSE(writes(w, kCurrentPatch));
+    const auto w = parseDump(withLocation(hi, lo))->writes;
+    EXPECT_FALSE(writes(w, kCurrentBank) || writes(w, kCurrentPatch)) << int(hi) << " " << int(lo);
   }
 }
 
 TEST(SoundDumpRead, LockedSectionsAreLeftAlone) {
-  Dump d = sounddump::initSinglePatch;
-  d[5] = 0x00, d[6] = 0x05;
+  const Dump d = withLocation(0x00, 0x05);
   const auto filter = parseDump(d, lockOnly(kSectionLockFilter))->writes;
   for (size_t b = 49; b <= 56; ++b) EXPECT_FALSE(writes(filter, sounddump::fieldAt(b)->param)) << b;
-  EXPECT_TRUE(writes(filter, kOscillator1Shape));
-  EXPECT_TRUE(writes(filter, kVolume));
-  EXPECT_TRUE(writes(filter, kPatternStep16Glide));
-  EXPECT_TRUE(writes(filter, kCurrentBank));
+  for (int param : {kOscillator1Shape, kVolume, kPatternStep16Glide, kCurrentBank}) EXPECT_TRUE(writes(filter, param));
+  EXPECT_TRUE(writes(parseDump(d, lockOnly(kSectionLockFilter, 0.5))->writes, kFilterCutoff));
 
-  const auto half = parseDump(d, lockOnly(kSectionLockFilter, 0.5))->writes;
-  EXPECT_TRUE(writes(half, kFilterCutoff));
-
+  // The oscillator lock also keeps the location.
   const auto p = parseDump(d, lockOnly(kSectionLockOsc1));
-  EXPECT_FALSE(writes(p->writes, kCurrentBank));
-  EXPECT_FALSE(writes(p->writes, kCurrentPatch));
-  for (int param : {kOscillator1Shape, kOscillator1Pulsewidth, kOscillator1Semitone, kOscillator1Tune,
-                    kOscillator1Keytrack, kOscillator1EnvAFade})
+  for (int param : {kCurrentBank, kCurrentPatch, kOscillator1Shape, kOscillator1Pulsewidth, kOscillator1Semitone,
+                    kOscillator1Tune, kOscillator1Keytrack, kOscillator1EnvAFade})
     EXPECT_FALSE(writes(p->writes, param)) << param;
   EXPECT_TRUE(writes(p->writes, kOscillator1Level));  // the mixer's
   EXPECT_TRUE(writes(p->writes, kCategoryName));
@@ -386,7 +308,7 @@ TEST(SoundDumpRead, CategoryAboveTwentyIsShownAsNone) {
   const auto p = parseDump(d);
   EXPECT_EQ(p->categoryText, "NONE");
   EXPECT_EQ(p->category, 21);
-  EXPECT_EQ(valueAfter(p->writes, kCategoryName), 21);  // the parameter limits it
+  expectValues(applied(p->writes), {{kCategoryName, 21}});  // the parameter limits it
   d[134] = 20;
   EXPECT_EQ(parseDump(d)->categoryText, "INIT");
 }
@@ -396,40 +318,24 @@ TEST(SoundDumpRead, RefusesWhatIsNotAnEditorDump) {
   EXPECT_FALSE(sounddump::parse(d.data(), 134, Locks{}));
   EXPECT_TRUE(sounddump::parse(d.data(), 135, Locks{}));
   EXPECT_FALSE(sounddump::parse(nullptr, 137, Locks{}));
-  d[3] = 0x0F;
-  EXPECT_TRUE(parseDump(d));
-  d[3] = 0x10;
-  EXPECT_FALSE(parseDump(d));
-  d[3] = 0x00;
-  d[1] = 0x3F;
-  EXPECT_FALSE(parseDump(d));
-  d[1] = 0x3E;
-  d[2] = 0x0B;
-  EXPECT_FALSE(parseDump(d));
-  // The command and the check byte are not looked at.
-  d[2] = 0x16;
-  d[4] = 0x00;
-  d[135] = 0x7F;
-  EXPECT_TRUE(parseDump(d));
+  // Device 0..15 of this maker and model; command and check byte not looked at.
+  for (auto [at, byte, accepted] : {std::tuple<size_t, uint8_t, bool>{3, 0x0F, true}, {3, 0x10, false},
+                                    {1, 0x3F, false}, {2, 0x0B, false}, {4, 0x00, true}, {135, 0x7F, true}}) {
+    Dump m = sounddump::initSinglePatch;
+    m[at] = byte;
+    EXPECT_EQ(parseDump(m).has_value(), accepted) << "byte " << at << " = " << int(byte);
+  }
 }
 
 TEST(SoundDumpAddress, InitSlotAndStoredDumps) {
   const Dump d = sounddump::buildInitSlot(3, 37);
-  EXPECT_EQ(d[3], 3);
-  EXPECT_EQ(d[4], 0x10);
-  EXPECT_EQ(d[5], 0x00);
-  EXPECT_EQ(d[6], 0x25);
+  expectBytes(d, {{3, 3}, {4, 0x10}, {5, 0x00}, {6, 0x25}, {134, 0}, {135, checkSumOf(d)}});
   EXPECT_EQ(nameBytes(d), "INIT          ");
-  EXPECT_EQ(d[134], 0);
-  EXPECT_EQ(d[135], calculateCheckSum(std::vector<unsigned char>(d.begin(), d.end())));
   EXPECT_EQ(sounddump::buildInitSlot(0, 300)[6], 300 & 0x7F);
 
   Dump s = sounddump::initSinglePatch;
   sounddump::address(s, 0x12, sysex::encodeLocation(3, 45));
-  EXPECT_EQ(s[3], 0x12);
-  EXPECT_EQ(s[5], 345 / 128);
-  EXPECT_EQ(s[6], 345 % 128);
-  EXPECT_EQ(s[135], calculateCheckSum(std::vector<unsigned char>(s.begin(), s.end())));
+  expectBytes(s, {{3, 0x12}, {5, 345 / 128}, {6, 345 % 128}, {135, checkSumOf(s)}});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "hardware/SysexProtocol.h"
@@ -88,56 +89,36 @@ TEST(SysexCatalogue, ClassifiesEveryMessageAndRejectsNearMisses) {
   EXPECT_EQ(sysex::classify(nullptr, 8).kind, MessageKind::Unknown);
 }
 
-TEST(SysexLocation, EncodesBankAndSlotInTwoSevenBitBytes) {
-  EXPECT_EQ(sysex::encodeLocation(0, 5), (Location{0x00, 0x05}));
-  EXPECT_EQ(sysex::encodeLocation(1, 30), (Location{0x01, 0x02}));
-  EXPECT_EQ(sysex::encodeLocation(2, 60), (Location{0x02, 0x04}));
-  EXPECT_EQ(sysex::encodeLocation(1, 27), (Location{0x00, 0x7F}));
-  EXPECT_EQ(sysex::encodeLocation(1, 28), (Location{0x01, 0x00}));
-  EXPECT_EQ(sysex::encodeLocation(4, 99), (Location{0x03, 0x73}));
-  EXPECT_EQ(sysex::encodeLocation(0, 99), (Location{0x00, 0x63}));
+TEST(SysexLocation, EncodesBankAndSlotInTwoSevenBitBytesAndDecodesEveryStoredSound) {
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
   // Out-of-range input never yields a byte with its top bit set.
-  EXPECT_EQ(sysex::encodeLocation(-1, 5), (Location{0x00, 0x05}));
-  EXPECT_EQ(sysex::encodeLocation(-3, 99), (Location{0x00, 0x63}));
-  EXPECT_EQ(sysex::encodeLocation(0, -1), (Location{0x00, 0x00}));
-  EXPECT_EQ(sysex::encodeLocation(0, 100), (Location{0x00, 0x63}));
-  EXPECT_EQ(sysex::encodeLocation(162, 99), (Location{0x7F, 0x2B}));
-  EXPECT_EQ(sysex::encodeLocation(163, 99), (Location{0x7F, 0x7F}));
-  EXPECT_EQ(sysex::encodeLocation(std::numeric_limits<int>::max(), 99), (Location{0x7F, 0x7F}));
-  EXPECT_EQ(sysex::encodeLocation(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()),
-            (Location{0x00, 0x00}));
-}
+  const std::tuple<int, int, Location> cases[] = {
+      {0, 5, {0x00, 0x05}},     {1, 30, {0x01, 0x02}},   {2, 60, {0x02, 0x04}},    {1, 27, {0x00, 0x7F}},
+      {1, 28, {0x01, 0x00}},    {4, 99, {0x03, 0x73}},   {0, 99, {0x00, 0x63}},    {-1, 5, {0x00, 0x05}},
+      {-3, 99, {0x00, 0x63}},   {0, -1, {0x00, 0x00}},   {0, 100, {0x00, 0x63}},   {162, 99, {0x7F, 0x2B}},
+      {163, 99, {0x7F, 0x7F}},  {kMax, 99, {0x7F, 0x7F}}, {kMin, kMin, {0x00, 0x00}}};
+  for (const auto& [bank, slot, expected] : cases) EXPECT_EQ(sysex::encodeLocation(bank, slot), expected) << bank << "/" << slot;
 
-TEST(SysexLocation, DecodesWhatItEncodesForEveryStoredSound) {
   for (int bank = 0; bank < sysex::kStoredBanks; ++bank) {
     for (int slot = 0; slot < sysex::kSlotsPerBank; ++slot) {
       const Location l = sysex::encodeLocation(bank, slot);
       const auto d = sysex::decodeLocation(l.high, l.low);
-      ASSERT_TRUE(d.stored);
-      ASSERT_FALSE(d.editBuffer);
-      ASSERT_EQ(d.bank, bank);
-      ASSERT_EQ(d.program, slot);
+      ASSERT_TRUE(d.stored && !d.editBuffer && d.bank == bank && d.program == slot) << bank << "/" << slot;
     }
   }
   const auto edit = sysex::decodeLocation(0x7F, 0x00);
   EXPECT_TRUE(edit.editBuffer);
   EXPECT_FALSE(edit.stored);
   const auto beyond = sysex::decodeLocation(0x03, 0x74);  // 500
-  EXPECT_FALSE(beyond.stored);
-  EXPECT_FALSE(beyond.editBuffer);
+  EXPECT_FALSE(beyond.stored || beyond.editBuffer);
   EXPECT_EQ(beyond.number, 500);
 }
 
 TEST(SysexDevice, ParameterValueBecomesASevenBitDeviceByte) {
-  EXPECT_EQ(sysex::deviceIdFromParameter(-1.0), 0);
-  EXPECT_EQ(sysex::deviceIdFromParameter(0.0), 0);
-  EXPECT_EQ(sysex::deviceIdFromParameter(0.9), 0);
-  EXPECT_EQ(sysex::deviceIdFromParameter(5.7), 5);
-  EXPECT_EQ(sysex::deviceIdFromParameter(126.0), 126);
-  EXPECT_EQ(sysex::deviceIdFromParameter(127.0), 127);
-  EXPECT_EQ(sysex::deviceIdFromParameter(300.0), 127);
-  EXPECT_EQ(sysex::deviceIdFromParameter(std::nan("")), 0);
-  EXPECT_EQ(sysex::deviceIdFromParameter(std::numeric_limits<double>::infinity()), 127);
+  const std::pair<double, int> cases[] = {{-1.0, 0},    {0.0, 0},     {0.9, 0},          {5.7, 5},
+                                          {126.0, 126}, {127.0, 127}, {300.0, 127},      {std::nan(""), 0},
+                                          {std::numeric_limits<double>::infinity(), 127}};
+  for (auto [value, device] : cases) EXPECT_EQ(sysex::deviceIdFromParameter(value), device) << value;
   EXPECT_TRUE(sysex::isValidDeviceByte(0x7F));
   EXPECT_FALSE(sysex::isValidDeviceByte(0x80));
 }
@@ -159,14 +140,16 @@ TEST(SysexChecksum, SumsFromTheManufacturerToBeforeTheCheckByte) {
 }
 
 TEST(SysexChecksum, SendPathWritesItOnlyIntoLongFramedMessages) {
-  Bytes seventy(70, 0x01);
-  seventy.front() = 0xF0, seventy.back() = 0xF7, seventy[68] = 0x00;
-  const Bytes before = seventy;
+  auto framed = [](size_t n) {
+    Bytes m(n, 0x01);
+    m.front() = 0xF0, m.back() = 0xF7, m[n - 2] = 0x00;
+    return m;
+  };
+  Bytes seventy = framed(70);
   EXPECT_FALSE(sysex::applySendCheckSum(seventy.data(), seventy.size()));
-  EXPECT_EQ(seventy, before);
+  EXPECT_EQ(seventy, framed(70));
 
-  Bytes seventyOne(71, 0x01);
-  seventyOne.front() = 0xF0, seventyOne.back() = 0xF7, seventyOne[69] = 0x00;
+  Bytes seventyOne = framed(71);
   EXPECT_TRUE(sysex::applySendCheckSum(seventyOne.data(), seventyOne.size()));
   EXPECT_EQ(seventyOne[69], 68 % 128);  // bytes 1..68 are 1 each
   EXPECT_EQ(seventyOne[70], 0xF7);

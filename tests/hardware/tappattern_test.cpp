@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "hardware/TapPattern.h"
 
@@ -9,33 +11,32 @@ namespace {
 using Unpacked = int8_t[tappattern::kUnpackedCount];
 using Packed = uint8_t[tappattern::kPackedCount];
 
-TEST(TapPattern, FirstDigitIsTheMostSignificant) {
-  Unpacked in = {};
-  in[0] = 1;  // step 0: low 1 -> G1 = 24^4 = 0x51000
+std::vector<uint8_t> packed(const Unpacked& in) {
   Packed out;
   tappattern::pack(in, out);
-  const uint8_t expected[11] = {0x00, 0x20, 0x14, 0x00, 0, 0, 0, 0, 0, 0, 0};
-  for (int i = 0; i < 11; ++i) EXPECT_EQ(out[i], expected[i]) << i;
-
-  Unpacked back;
-  tappattern::unpack(out, back);
-  for (size_t i = 0; i < tappattern::kUnpackedCount; ++i) EXPECT_EQ(back[i], in[i]) << i;
+  return {out, out + tappattern::kPackedCount};
 }
 
-TEST(TapPattern, LastStepAndExtraValueShareTheLastByte) {
-  Unpacked in = {};
-  in[30] = 5;
-  in[31] = 2;
-  in[32] = 24;
-  Packed out;
-  tappattern::pack(in, out);
-  EXPECT_EQ(out[10], (2 << 3 | 5) | 0x60);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(out[i], 0) << i;
+std::vector<int8_t> unpacked(const std::vector<uint8_t>& bytes) {
+  Packed in;
+  std::copy(bytes.begin(), bytes.end(), in);
+  Unpacked out;
+  tappattern::unpack(in, out);
+  return {out, out + tappattern::kUnpackedCount};
+}
 
+TEST(TapPattern, FirstDigitIsTheMostSignificantAndTheLastByteIsShared) {
+  Unpacked in = {};
+  in[0] = 1;  // step 0: low 1 -> G1 = 24^4 = 0x51000
+  EXPECT_EQ(packed(in), (std::vector<uint8_t>{0x00, 0x20, 0x14, 0x00, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(unpacked(packed(in)), std::vector<int8_t>(in, in + tappattern::kUnpackedCount));
+
+  // The last step and the extra value share the last byte.
+  Unpacked last = {};
+  last[30] = 5, last[31] = 2, last[32] = 24;
+  EXPECT_EQ(packed(last), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, (2 << 3 | 5) | 0x60}));
   // A high part of 3 in the last step reads as 0.
-  Packed crafted = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1F};
-  Unpacked back;
-  tappattern::unpack(crafted, back);
+  const auto back = unpacked({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1F});
   EXPECT_EQ(back[30], 7);
   EXPECT_EQ(back[31], 0);
   EXPECT_EQ(back[32], 0);
@@ -51,38 +52,29 @@ TEST(TapPattern, EveryValidPatternRoundTripsInSevenBitBytes) {
       in[2 * s + 1] = static_cast<int8_t>(round == 0 ? 2 : rng() % 3);
     }
     in[32] = extras[round == 0 ? 3 : rng() % 4];
-    Packed out;
-    tappattern::pack(in, out);
+    const auto out = packed(in);
     for (uint8_t b : out) ASSERT_LT(b, 0x80);
-    Unpacked back;
-    tappattern::unpack(out, back);
-    for (size_t i = 0; i < tappattern::kUnpackedCount; ++i) ASSERT_EQ(back[i], in[i]) << "round " << round << " at " << i;
+    ASSERT_EQ(unpacked(out), std::vector<int8_t>(in, in + tappattern::kUnpackedCount)) << "round " << round;
   }
 }
 
 TEST(TapPattern, OutOfRangeInputIsHeldAndAnyBytesUnpackInRange) {
   Unpacked in;
   for (auto& v : in) v = -5;
-  in[0] = 100;
-  in[1] = 9;
-  Packed out;
-  tappattern::pack(in, out);
+  in[0] = 100, in[1] = 9;
+  const auto out = packed(in);
   for (uint8_t b : out) EXPECT_LT(b, 0x80);
-  Unpacked back;
-  tappattern::unpack(out, back);
+  const auto back = unpacked(out);
   EXPECT_EQ(back[0], 7);
   EXPECT_EQ(back[1], 2);
   EXPECT_EQ(back[2], 0);
 
-  Packed all = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  tappattern::unpack(all, back);
+  const auto any = unpacked(std::vector<uint8_t>(tappattern::kPackedCount, 0xFF));
   for (int s = 0; s < 16; ++s) {
-    EXPECT_GE(back[2 * s], 0);
-    EXPECT_LE(back[2 * s], 7);
-    EXPECT_GE(back[2 * s + 1], 0);
-    EXPECT_LE(back[2 * s + 1], 2);
+    EXPECT_TRUE(any[2 * s] >= 0 && any[2 * s] <= 7) << s;
+    EXPECT_TRUE(any[2 * s + 1] >= 0 && any[2 * s + 1] <= 2) << s;
   }
-  EXPECT_EQ(back[32] % 8, 0);
+  EXPECT_EQ(any[32] % 8, 0);
 }
 
 }  // namespace
