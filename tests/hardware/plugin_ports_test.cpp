@@ -141,21 +141,16 @@ TEST_F(PluginPorts, TearDownWhileTheInstrumentTalks) {
       sim.sendSingleParameter(1, 2, 3);
     }
   });
-  for (;;) {
+  EXPECT_TRUE(hwtest::spinUntil([&] {
     std::lock_guard<std::mutex> lock(plug->mutex);
-    if (plug->shorts.size() > 20 && plug->sysexes.size() > 20) break;
-  }
+    return plug->shorts.size() > 20 && plug->sysexes.size() > 20;
+  }));
   plug.reset();
   stop = true;
   talker.join();
   hub.drain();
   EXPECT_EQ(Plug::late, 0);
-  auto log = hub.log();
-  auto closeIn = std::find(log.begin(), log.end(), "close in");
-  auto closeOut = std::find(log.begin(), log.end(), "close out");
-  ASSERT_NE(closeIn, log.end());
-  ASSERT_NE(closeOut, log.end());
-  EXPECT_LT(closeIn, closeOut);
+  EXPECT_TRUE(hwtest::loggedInOrder(hub, "close in", "close out"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // interleaved with another message or a clock byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -60,41 +61,29 @@ class StreamBackend : public MidiBackend {
   Stream& m_s;
 };
 
-// Reads the wire back into messages; false at the first byte that does not
-// continue a whole message.
-bool parseWire(const std::vector<uint8_t>& w, int& dumps, int& controls, int& clocks, std::string& why) {
-  size_t i = 0;
-  while (i < w.size()) {
+// The wire read back into whole messages; why names the first byte that
+// does not continue one.
+struct Parsed {
+  int dumps = 0, controls = 0, clocks = 0;
+  std::string why;
+};
+
+Parsed parseWire(const std::vector<uint8_t>& w) {
+  Parsed p;
+  for (size_t i = 0; i < w.size() && p.why.empty();) {
     const uint8_t status = w[i];
     if (status == 0xF8) {
-      ++clocks;
-      i += 1;
-    } else if (status == 0xB0) {
-      if (i + 3 > w.size() || w[i + 1] >= 0x80 || w[i + 2] >= 0x80) {
-        why = "control change cut at " + std::to_string(i);
-        return false;
-      }
-      ++controls;
-      i += 3;
-    } else if (status == 0xF0) {
-      if (i + 137 > w.size() || w[i + 136] != 0xF7) {
-        why = "dump without its end at " + std::to_string(i);
-        return false;
-      }
-      for (size_t k = i + 2; k < i + 136; ++k) {
-        if (w[k] != w[i + 1]) {
-          why = "dump interleaved at " + std::to_string(k);
-          return false;
-        }
-      }
-      ++dumps;
-      i += 137;
+      ++p.clocks, i += 1;
+    } else if (status == 0xB0 && i + 3 <= w.size() && w[i + 1] < 0x80 && w[i + 2] < 0x80) {
+      ++p.controls, i += 3;
+    } else if (status == 0xF0 && i + 137 <= w.size() && w[i + 136] == 0xF7 &&
+               std::all_of(&w[i + 2], &w[i + 136], [&](uint8_t b) { return b == w[i + 1]; })) {
+      ++p.dumps, i += 137;
     } else {
-      why = "stray byte at " + std::to_string(i);
-      return false;
+      p.why = "no whole message at byte " + std::to_string(i);
     }
   }
-  return true;
+  return p;
 }
 
 TEST(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
@@ -106,35 +95,26 @@ TEST(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
   constexpr int kEach = 150;
   std::atomic<bool> go{false};
   std::vector<std::thread> threads;
-  for (uint8_t tag : {uint8_t(0x11), uint8_t(0x22)}) {
-    threads.emplace_back([&, tag] {
+  // Each thread sends count copies of one message once all have started.
+  auto sender = [&](hwtest::Bytes message, int count) {
+    threads.emplace_back([&, message, count] {
       while (!go) std::this_thread::yield();
-      const hwtest::Bytes dump = hwtest::taggedDump(tag);
-      for (int i = 0; i < kEach; ++i) EXPECT_TRUE(ports.send(dump.data(), dump.size()));
+      for (int i = 0; i < count; ++i) EXPECT_TRUE(ports.send(message.data(), message.size()));
     });
-  }
-  threads.emplace_back([&] {
-    while (!go) std::this_thread::yield();
-    for (int i = 0; i < kEach; ++i) {
-      const uint8_t cc[3] = {0xB0, 7, static_cast<uint8_t>(i & 0x7F)};
-      EXPECT_TRUE(ports.send(cc, 3));
-    }
-  });
-  threads.emplace_back([&] {
-    while (!go) std::this_thread::yield();
-    const uint8_t clock = 0xF8;
-    for (int i = 0; i < kEach * 4; ++i) EXPECT_TRUE(ports.send(&clock, 1));
-  });
+  };
+  sender(hwtest::taggedDump(0x11), kEach);
+  sender(hwtest::taggedDump(0x22), kEach);
+  sender({0xB0, 7, 0x40}, kEach);
+  sender({0xF8}, kEach * 4);
   go = true;
   for (auto& t : threads) t.join();
 
   EXPECT_EQ(stream.overlaps, 0);
-  int dumps = 0, controls = 0, clocks = 0;
-  std::string why;
-  EXPECT_TRUE(parseWire(stream.bytes, dumps, controls, clocks, why)) << why;
-  EXPECT_EQ(dumps, 2 * kEach);
-  EXPECT_EQ(controls, kEach);
-  EXPECT_EQ(clocks, 4 * kEach);
+  const Parsed p = parseWire(stream.bytes);
+  EXPECT_EQ(p.why, "");
+  EXPECT_EQ(p.dumps, 2 * kEach);
+  EXPECT_EQ(p.controls, kEach);
+  EXPECT_EQ(p.clocks, 4 * kEach);
 }
 
 // Closing the port while others send: a send either goes out whole before
@@ -155,10 +135,9 @@ TEST(PortsConcurrency, ClosingWhileSendingLeavesNoHalfMessage) {
   index = 0;
   ports.openOut(index, "Wire");
   sender.join();
-  int dumps = 0, controls = 0, clocks = 0;
-  std::string why;
-  EXPECT_TRUE(parseWire(stream.bytes, dumps, controls, clocks, why)) << why;
-  EXPECT_EQ(dumps, accepted.load());
+  const Parsed p = parseWire(stream.bytes);
+  EXPECT_EQ(p.why, "");
+  EXPECT_EQ(p.dumps, accepted.load());
 }
 
 }  // namespace

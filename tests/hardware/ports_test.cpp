@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -31,6 +30,11 @@ struct PortsTest : ::testing::Test {
   int openIn(const std::string& name) {
     int index = 1;
     return ports->openIn(index, name.c_str());
+  }
+  // The result and the index the call leaves behind.
+  std::pair<int, int> openOutFrom(int index, const char* name) {
+    const int result = ports->openOut(index, name);
+    return {result, index};
   }
   bool send(const Bytes& b) { return ports->send(b.data(), b.size()); }
   size_t logCount(const std::string& line) {
@@ -79,18 +83,6 @@ TEST_F(PortsTest, ListsFollowTheLibraryOrderAndNameUnreadablePorts) {
   EXPECT_EQ(a.received().count(), 0u);
 }
 
-TEST_F(PortsTest, ClientsThatCannotBeMadeLeaveOffAlone) {
-  LoopbackDevice synth(hub, "Synth In", "Synth Out");
-  hub.setFailClients(true);
-  EXPECT_EQ(ports->outNames(), Names{"OFF"});
-  EXPECT_EQ(ports->inNames(), Names{"OFF"});
-  EXPECT_EQ(openOut("Synth In"), 0);
-  EXPECT_EQ(openIn("Synth Out"), 0);
-  EXPECT_FALSE(ports->outOpen());
-  EXPECT_FALSE(ports->initializeVirtualOutput("Tavrin"));
-  EXPECT_FALSE(send({0xF8}));
-}
-
 TEST_F(PortsTest, OpeningByName) {
   LoopbackDevice first(hub, "Synth", "Synth");
   LoopbackDevice second(hub, "Synth", "Synth");
@@ -98,39 +90,24 @@ TEST_F(PortsTest, OpeningByName) {
   ASSERT_EQ(ports->outNames(), (Names{"OFF", "Synth", "Synth", "Other"}));
 
   // Of two equal names the first is opened, and the index is its position.
-  int index = 1;
-  EXPECT_EQ(ports->openOut(index, "Synth"), 1);
-  EXPECT_EQ(index, 1);
+  EXPECT_EQ(openOutFrom(1, "Synth"), std::make_pair(1, 1));
   EXPECT_EQ(ports->openOutIndex(), 1);
   ASSERT_TRUE(send({0xB0, 7, 100}));
   hub.drain();
   EXPECT_EQ(first.received().count(), 1u);
   EXPECT_EQ(second.received().count(), 0u);
 
-  // "OFF" closes and reports 0.
-  index = 1;
-  EXPECT_EQ(ports->openOut(index, "OFF"), 0);
-  EXPECT_EQ(index, 0);
-  EXPECT_FALSE(ports->outOpen());
-  EXPECT_EQ(ports->openOutIndex(), 0);
-
-  // An index of 0 closes whatever the name says.
-  EXPECT_EQ(openOut("Other"), 3);
-  index = 0;
-  EXPECT_EQ(ports->openOut(index, "Other"), 0);
-  EXPECT_FALSE(ports->outOpen());
-
-  // An unknown name closes the open port and reports 0, leaving nothing
-  // behind that a caller could take for an open port.
-  EXPECT_EQ(openOut("Other"), 3);
-  index = 7;
-  EXPECT_EQ(ports->openOut(index, "Nothing"), 0);
-  EXPECT_EQ(index, 0);
-  EXPECT_FALSE(ports->outOpen());
-  EXPECT_FALSE(send({0xB0, 7, 100}));
-  index = 7;
-  EXPECT_EQ(ports->openOut(index, nullptr), 0);
-  EXPECT_EQ(index, 0);
+  // "OFF", an index of 0 whatever the name says, an unknown name and no name
+  // all close the open port and report 0, leaving nothing behind that a
+  // caller could take for an open port.
+  for (auto [index, name] : {std::pair<int, const char*>{1, "OFF"}, {0, "Other"}, {7, "Nothing"}, {7, nullptr}}) {
+    SCOPED_TRACE(name ? name : "no name");
+    EXPECT_EQ(openOut("Other"), 3);
+    EXPECT_EQ(openOutFrom(index, name), std::make_pair(0, 0));
+    EXPECT_FALSE(ports->outOpen());
+    EXPECT_EQ(ports->openOutIndex(), 0);
+    EXPECT_FALSE(send({0xB0, 7, 100}));
+  }
 
   // Inputs follow the same rules.
   EXPECT_EQ(openIn("Other"), 3);
@@ -174,39 +151,39 @@ TEST_F(PortsTest, NamesCutByFixedFieldsStillOpenTheirPort) {
   LoopbackDevice c(hub, utf8, "z");
   ports->outNames();
 
-  EXPECT_EQ(openOut(long40.substr(0, 32)), 1);  // cut by a 32-byte state field
-  EXPECT_EQ(openOut(long40.substr(0, 29)), 1);
-  EXPECT_EQ(openOut(long60.substr(0, 55)), 2);  // cut by a 55-byte text field
-  EXPECT_EQ(openOut(long60.substr(0, 52)), 2);
-  EXPECT_EQ(openOut(utf8.substr(0, 31)), 3);    // cut at a character boundary
-  // Other lengths need the whole name.
-  EXPECT_EQ(openOut(long40.substr(0, 28)), 0);
-  EXPECT_EQ(openOut(long40.substr(0, 33)), 0);
-  EXPECT_EQ(openOut(long60.substr(0, 56)), 0);
+  // Cut by a 32-byte state field or a 55-byte text field (at either limit or
+  // a character boundary below it) the name still opens its port; other
+  // lengths need the whole name.
+  const std::pair<std::string, int> cases[] = {{long40.substr(0, 32), 1}, {long40.substr(0, 29), 1},
+                                               {long60.substr(0, 55), 2}, {long60.substr(0, 52), 2},
+                                               {utf8.substr(0, 31), 3},   {long40.substr(0, 28), 0},
+                                               {long40.substr(0, 33), 0}, {long60.substr(0, 56), 0}};
+  for (const auto& [name, at] : cases) EXPECT_EQ(openOut(name), at) << name.size() << " bytes of " << name;
   EXPECT_EQ(ports->findOut(long60.substr(0, 55).c_str()), 2);
 
   // An exact match wins over a longer name beginning with the same text.
   const std::string exact = long40.substr(0, 30);
-  LoopbackDevice d(hub, exact, "w");
   EXPECT_EQ(MidiPorts::matchName({"OFF", long40, exact}, exact), 2);
 }
 
-TEST_F(PortsTest, FailedOpensReportZero) {
+TEST_F(PortsTest, PortsThatCannotBeMadeOrOpenedReportZero) {
   LoopbackDevice synth(hub, "Synth In", "Synth Out");
-  ports->outNames();
-  ports->inNames();
-  hub.setFailOpen(true);
-  int index = 1;
-  EXPECT_EQ(ports->openOut(index, "Synth In"), 0);
-  EXPECT_EQ(index, 0);
-  EXPECT_EQ(ports->openOutIndex(), 0);
-  EXPECT_FALSE(ports->outOpen());
-  EXPECT_FALSE(send({0xFA}));
-  index = 1;
-  EXPECT_EQ(ports->openIn(index, "Synth Out"), 0);
-  EXPECT_EQ(index, 0);
-  EXPECT_FALSE(ports->initializeVirtualOutput("Tavrin"));
-  EXPECT_FALSE(ports->outOpen());
+  for (bool noClients : {true, false}) {
+    SCOPED_TRACE(noClients ? "clients cannot be made" : "ports do not open");
+    hub.setFailClients(noClients);
+    ports = std::make_unique<MidiPorts>(hub.makeBackend());
+    EXPECT_EQ(ports->outNames(), noClients ? Names{"OFF"} : (Names{"OFF", "Synth In"}));
+    EXPECT_EQ(ports->inNames(), noClients ? Names{"OFF"} : (Names{"OFF", "Synth Out"}));
+    hub.setFailOpen(!noClients);
+    EXPECT_EQ(openOutFrom(1, "Synth In"), std::make_pair(0, 0));
+    EXPECT_EQ(ports->openOutIndex(), 0);
+    int index = 1;
+    EXPECT_EQ(ports->openIn(index, "Synth Out"), 0);
+    EXPECT_EQ(index, 0);
+    EXPECT_FALSE(ports->initializeVirtualOutput("Tavrin"));
+    EXPECT_FALSE(ports->outOpen());
+    EXPECT_FALSE(send({0xFA}));
+  }
 }
 
 TEST_F(PortsTest, SendsNeedAnOpenPortAndAtLeastOneByte) {
@@ -278,25 +255,14 @@ TEST_F(PortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
 // failure instead of a hang.
 struct LockingSink : IHardwareInputSink {
   std::timed_mutex& editorLock;
-  std::mutex m;
-  std::condition_variable cv;
-  bool entered = false;
-  bool gotLock = false;
+  std::atomic<bool> entered{false}, gotLock{false};
   explicit LockingSink(std::timed_mutex& l) : editorLock(l) {}
   void processMIDIInput(const uint8_t*, size_t) override {
-    {
-      std::lock_guard<std::mutex> lock(m);
-      entered = true;
-    }
-    cv.notify_all();
+    entered = true;
     if (editorLock.try_lock_for(std::chrono::seconds(5))) {
       gotLock = true;
       editorLock.unlock();
     }
-  }
-  bool waitEntered() {
-    std::unique_lock<std::mutex> lock(m);
-    return cv.wait_for(lock, std::chrono::seconds(5), [&] { return entered; });
   }
 };
 
@@ -309,7 +275,7 @@ TEST_F(PortsTest, ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller) {
   {
     std::lock_guard<std::timed_mutex> gui(editorLock);
     ASSERT_TRUE(synth.emit({0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7}));
-    ASSERT_TRUE(sink.waitEntered());
+    ASSERT_TRUE(hwtest::spinUntil([&] { return sink.entered.load(); }));
     EXPECT_EQ(openIn("Synth Out"), 1);
   }
   hub.drain();
@@ -328,15 +294,13 @@ struct ListingSink : IHardwareInputSink {
   std::thread asker;
   void processMIDIInput(const uint8_t*, size_t) override {
     if (entered.exchange(true)) return;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!closing && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+    hwtest::spinUntil([&] { return closing.load(); });
     for (int i = 0; i < 20000; ++i) std::this_thread::yield();  // let shutdown reach its wait
     asker = std::thread([this] {
       ports->inNames();
       listed = true;
     });
-    const auto answerLimit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!listed && std::chrono::steady_clock::now() < answerLimit) std::this_thread::yield();
+    hwtest::spinUntil([&] { return listed.load(); });
   }
 };
 
@@ -347,9 +311,7 @@ TEST_F(PortsTest, ShutdownLetsARunningHookReadTheLists) {
   ports->setInputSink(&sink);
   ASSERT_EQ(openIn("Synth Out"), 1);
   ASSERT_TRUE(synth.emit({0x90, 60, 1}));
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!sink.entered && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-  ASSERT_TRUE(sink.entered);
+  ASSERT_TRUE(hwtest::spinUntil([&] { return sink.entered.load(); }));
   sink.closing = true;
   ports->shutdown();
   EXPECT_TRUE(sink.listed) << "shutdown held the lists while it waited for the hook";
@@ -401,7 +363,7 @@ TEST_F(PortsTest, NothingReachesTheSinkAfterShutdownAndNothingReopens) {
   std::thread talker([&] {
     while (!stop) synth.emit({0xF0, 1, 2, 3, 0xF7});
   });
-  while (sink.calls < 20) std::this_thread::yield();
+  EXPECT_TRUE(hwtest::spinUntil([&] { return sink.calls >= 20; }));
   ports->shutdown();
   done = true;
   const int callsAtShutdown = sink.calls;
@@ -411,12 +373,7 @@ TEST_F(PortsTest, NothingReachesTheSinkAfterShutdownAndNothingReopens) {
   EXPECT_EQ(late, 0);
   EXPECT_EQ(sink.calls, callsAtShutdown);
 
-  // The input went first, then the output.
-  auto log = hub.log();
-  auto closeIn = std::find(log.begin(), log.end(), "close in");
-  auto closeOut = std::find(log.begin(), log.end(), "close out");
-  ASSERT_NE(closeOut, log.end());
-  EXPECT_LT(closeIn, closeOut);
+  EXPECT_TRUE(hwtest::loggedInOrder(hub, "close in", "close out")) << "the input goes first, then the output";
 
   EXPECT_FALSE(ports->outOpen());
   EXPECT_FALSE(send({0xF8}));

@@ -1,5 +1,8 @@
 #include "support_midi.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace hwtest {
 
 void Recorder::processMIDIInput(const uint8_t* bytes, size_t size) { add(bytes, size); }
@@ -25,11 +28,6 @@ size_t Recorder::count() const {
 void Recorder::clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_messages.clear();
-}
-
-bool Recorder::waitFor(size_t n, std::chrono::milliseconds limit) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  return m_cv.wait_for(lock, limit, [&] { return m_messages.size() >= n; });
 }
 
 bool Recorder::waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit) {
@@ -64,6 +62,22 @@ Bytes taggedDump(uint8_t tag) {
   b.front() = 0xF0;
   b.back() = 0xF7;
   return b;
+}
+
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+bool loggedInOrder(const LoopbackHub& hub, const std::string& first, const std::string& second) {
+  const auto log = hub.log();
+  const auto a = std::find(log.begin(), log.end(), first);
+  const auto b = std::find(log.begin(), log.end(), second);
+  return a < b && b != log.end();
 }
 
 }  // namespace hwtest

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,10 +26,8 @@ class Recorder : public IHardwareInputSink {
   std::vector<Bytes> messages() const;
   size_t count() const;
   void clear();
-  // Waits until at least n messages have arrived; the limit only guards
-  // against a message that never comes. True when they arrived.
-  bool waitFor(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(5));
-  // Waits until a message from position from on equals wanted.
+  // Waits until a message from position from on equals wanted; the limit
+  // only guards against a message that never comes.
   bool waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit);
 
  private:
@@ -55,5 +54,11 @@ class LoopbackDevice {
 
 // A 137-byte system-exclusive message whose body bytes all carry tag.
 Bytes taggedDump(uint8_t tag);
+
+// Yields until done() holds; the limit only turns a hang into a failure.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+// True when the hub's log holds second, and first before its first occurrence.
+bool loggedInOrder(const LoopbackHub& hub, const std::string& first, const std::string& second);
 
 }  // namespace hwtest
