@@ -12,14 +12,12 @@
 
 namespace {
 
-LibrarianPatch patchFromDump(const banks::Bytes& dump) {
-  LibrarianPatch p = LibrarianPatch::fromDump(dump);
-  p.takeNameAndCategory();
-  return p;
-}
+using Names = std::vector<std::string>;
 
 LibrarianPatch namedPatch(const std::string& name, uint8_t category, int seed = 0) {
-  return patchFromDump(banks::model2Dump(seed, name, category));
+  LibrarianPatch p = LibrarianPatch::fromDump(banks::model2Dump(seed, name, category));
+  p.takeNameAndCategory();
+  return p;
 }
 
 // Adds a bank file holding the given patches (not padded).
@@ -43,6 +41,18 @@ const SubFolderFiles& categoryNode(const PatchLibrarian& lib, int code) {
   return lib.categoryFolders.at(static_cast<size_t>(code))->subFolders.at(0);
 }
 
+Names fileNames(const PatchFileList& list) {
+  Names out;
+  for (const auto& f : list) out.push_back(f->fileName);
+  return out;
+}
+
+Names patchNames(const PatchFile& f) {
+  Names out;
+  for (const auto& p : f.patches) out.push_back(p.name);
+  return out;
+}
+
 }  // namespace
 
 TEST(CategoryLists, WithoutBankFilesEveryCategoryHasOneEmptyFile) {
@@ -54,20 +64,19 @@ TEST(CategoryLists, WithoutBankFilesEveryCategoryHasOneEmptyFile) {
                                  "LEAD 1", "MONO 1", "PAD  1", "PERC 1", "POLY 1", "SEQ  1", "DUB  1",
                                  "LUSH 1", "STRG 1", "PLUK 1", "WIND 1", "NOIS 1", "EXFX 1"};
   for (int code = 0; code < 20; ++code) {
+    SCOPED_TRACE(code);
     const FolderFiles& node = *lib.categoryFolders[static_cast<size_t>(code)];
     EXPECT_EQ(node.name, expectedFiles[code]);
     EXPECT_TRUE(node.files.empty());
     ASSERT_EQ(node.subFolders.size(), 1u);
-    EXPECT_EQ(node.subFolders[0].name, categoryName(code));
+    EXPECT_EQ(node.subFolders[0].name, std::string(expectedFiles[code]).substr(0, 4));
     EXPECT_TRUE(node.subFolders[0].subFolders.empty());
     ASSERT_EQ(node.subFolders[0].files.size(), 1u);
     const PatchFile* f = node.subFolders[0].files[0];
     EXPECT_EQ(f->fileName, expectedFiles[code]);
-    EXPECT_EQ(f->folderName, categoryName(code));
+    EXPECT_EQ(f->folderName, node.subFolders[0].name);
     EXPECT_EQ(f->folderIndex, code);
-    EXPECT_TRUE(f->patches.empty());
-    EXPECT_TRUE(f->folderNames.empty());
-    EXPECT_TRUE(f->folderPath.empty());
+    EXPECT_TRUE(f->patches.empty() && f->folderNames.empty() && f->folderPath.empty());
   }
 }
 
@@ -80,11 +89,9 @@ TEST(CategoryLists, FilesHoldAtMostOneHundredAndWholeHundredsEndEmpty) {
 
   const SubFolderFiles& bass = categoryNode(lib, 3);
   ASSERT_EQ(bass.files.size(), 2u);
-  EXPECT_EQ(bass.files[0]->fileName, "BASS 1");
   EXPECT_EQ(bass.files[0]->patches.size(), 100u);
   EXPECT_EQ(bass.files[1]->fileName, "BASS 2");
   EXPECT_TRUE(bass.files[1]->patches.empty());
-
   const SubFolderFiles& lead = categoryNode(lib, 7);
   ASSERT_EQ(lead.files.size(), 3u);
   EXPECT_EQ(lead.files[2]->fileName, "LEAD 3");
@@ -92,69 +99,47 @@ TEST(CategoryLists, FilesHoldAtMostOneHundredAndWholeHundredsEndEmpty) {
   EXPECT_EQ(lib.categoryFolders[7]->name, "LEAD 1");
 
   // Only files with patches are listed, in category and number order.
-  std::vector<std::string> listed;
-  for (const auto& f : lib.categoryFiles) listed.push_back(f->fileName);
-  EXPECT_EQ(listed, (std::vector<std::string>{"BASS 1", "LEAD 1", "LEAD 2", "LEAD 3"}));
-  for (const auto& f : lib.categoryFiles) {
-    if (f->folderName == "LEAD") {
-      EXPECT_EQ(f->folderIndex, 7);
-    }
-  }
+  EXPECT_EQ(fileNames(lib.categoryFiles), (Names{"BASS 1", "LEAD 1", "LEAD 2", "LEAD 3"}));
+  for (const auto& f : lib.categoryFiles) EXPECT_EQ(f->folderIndex, f->folderName == "LEAD" ? 7 : 3);
 }
 
 TEST(CategoryLists, InitIsUnlistedAndCopiesComeFromTheDump) {
   PatchLibrarian lib;
-  std::vector<LibrarianPatch> patches;
-  patches.push_back(namedPatch("first none", 0, 1));
-  patches.push_back(namedPatch("AN INIT", 20, 2));
-  patches.push_back(namedPatch("HIGH CODE", 99, 3));
   LibrarianPatch renamed = namedPatch("dump name", 9, 4);
   renamed.name = "FIELD NAME";  // not what the dump says
   renamed.messages.push_back({0xF0, 0x01, 0xF7});
-  patches.push_back(renamed);
-  patches.push_back(LibrarianPatch::initPatch());
-  addBank(lib, patches);
+  // A short dump whose category text was set elsewhere is copied without
+  // name or category.
+  LibrarianPatch shortOne;
+  shortOne.messages.push_back(PatchSysexMessage(100, 0x20));
+  shortOne.category = "BASS";
+  shortOne.name = "SHORT";
+  addBank(lib, {namedPatch("first none", 0, 1), namedPatch("AN INIT", 20, 2), namedPatch("HIGH CODE", 99, 3), renamed,
+                LibrarianPatch::initPatch(), shortOne});
   lib.createNewCategoryPatchFiles();
 
-  const SubFolderFiles& none = categoryNode(lib, 0);
-  ASSERT_EQ(none.files.size(), 1u);
-  ASSERT_EQ(none.files[0]->patches.size(), 2u);
-  EXPECT_EQ(none.files[0]->patches[0].name, "FIRST NONE    ");
-  EXPECT_EQ(none.files[0]->patches[1].name, "INIT          ");
-
+  ASSERT_EQ(categoryNode(lib, 0).files.size(), 1u);
+  EXPECT_EQ(patchNames(*categoryNode(lib, 0).files[0]), (Names{"FIRST NONE    ", "INIT          "}));
   const SubFolderFiles& pad = categoryNode(lib, 9);
-  EXPECT_EQ(lib.categoryFolders[9]->name, "PAD  1");
-  EXPECT_EQ(pad.name, "PAD ");
   ASSERT_EQ(pad.files[0]->patches.size(), 1u);
   const LibrarianPatch& copy = pad.files[0]->patches[0];
   EXPECT_EQ(copy.name, "DUMP NAME     ");
   EXPECT_EQ(copy.category, "PAD ");
-  ASSERT_EQ(copy.messages.size(), 1u);
-  EXPECT_EQ(copy.messages[0], renamed.messages[0]);
-
-  // "INIT" patches (codes 20 and above) are in no list.
-  size_t total = 0;
-  for (const auto& f : lib.categoryFiles) total += f->patches.size();
-  EXPECT_EQ(total, 3u);
-}
-
-TEST(CategoryLists, ShortDumpWithACategoryTextIsCopiedWithoutNameOrCategory) {
-  PatchLibrarian lib;
-  LibrarianPatch shortOne;
-  shortOne.messages.push_back(PatchSysexMessage(100, 0x20));
-  shortOne.category = "BASS";  // as if set elsewhere
-  shortOne.name = "SHORT";
-  addBank(lib, {shortOne});
-  lib.createNewCategoryPatchFiles();
+  EXPECT_EQ(copy.messages, std::vector<PatchSysexMessage>{renamed.messages[0]}) << "message 0 only";
   const SubFolderFiles& bass = categoryNode(lib, 3);
   ASSERT_EQ(bass.files[0]->patches.size(), 1u);
   EXPECT_EQ(bass.files[0]->patches[0].name, "");
   EXPECT_EQ(bass.files[0]->patches[0].category, "");
+
+  // "INIT" patches (codes 20 and above) are in no list.
+  size_t total = 0;
+  for (const auto& f : lib.categoryFiles) total += f->patches.size();
+  EXPECT_EQ(total, 4u);
 }
 
 TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
   PatchLibrarian lib;
-  addBank(lib, {namedPatch("SYNTH BASS", 3), namedPatch("PIANO", 6)}, "a.sr2");
+  PatchFile* first = addBank(lib, {namedPatch("SYNTH BASS", 3), namedPatch("PIANO", 6)}, "a.sr2");
   addBank(lib, {namedPatch("MY SYNC", 7), namedPatch("S Y N", 7)}, "b.sr2");
   lib.createNewSearchPatchFiles("SYN");
   ASSERT_EQ(lib.searchFiles.size(), 1u);
@@ -162,14 +147,14 @@ TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
   EXPECT_EQ(r.fileName, "Search Results 1");
   EXPECT_EQ(r.folderName, "Patches");
   EXPECT_EQ(r.folderIndex, 0);
-  ASSERT_EQ(r.patches.size(), 2u);
-  EXPECT_EQ(r.patches[0].name, "SYNTH BASS    ");
-  EXPECT_EQ(r.patches[1].name, "MY SYNC       ");
+  EXPECT_EQ(patchNames(r), (Names{"SYNTH BASS    ", "MY SYNC       "}));
   ASSERT_EQ(lib.searchFolders.size(), 1u);
   EXPECT_EQ(lib.searchFolders[0]->name, "Patches");
   EXPECT_TRUE(lib.searchFolders[0]->subFolders.empty());
-  ASSERT_EQ(lib.searchFolders[0]->files.size(), 1u);
-  EXPECT_EQ(lib.searchFolders[0]->files[0], lib.searchFiles[0].get());
+  EXPECT_EQ(lib.searchFolders[0]->files, std::vector<PatchFile*>{lib.searchFiles[0].get()});
+  // Results are copies: they do not follow later edits.
+  first->patches[0] = namedPatch("CHANGED", 1);
+  EXPECT_EQ(r.patches[0].name, "SYNTH BASS    ");
 
   // Lower case finds nothing in names taken upper-cased from dumps, and the
   // earlier results and their nodes go.
@@ -181,26 +166,23 @@ TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
 TEST(SearchLists, BlanksCountAndInitPatchesAreFound) {
   PatchLibrarian lib;
   addBank(lib, {namedPatch("AB CD", 1), LibrarianPatch::initPatch(), namedPatch("ABCDEFGHIJKLMN", 2)});
-  lib.createNewSearchPatchFiles("  ");
-  ASSERT_EQ(lib.searchFiles.size(), 1u);
-  ASSERT_EQ(lib.searchFiles[0]->patches.size(), 2u);  // "AB CD" is padded with blanks
-  EXPECT_EQ(lib.searchFiles[0]->patches[1].name, "INIT          ");
-  lib.createNewSearchPatchFiles("INIT");
-  ASSERT_EQ(lib.searchFiles.size(), 1u);
-  EXPECT_EQ(lib.searchFiles[0]->patches.size(), 1u);
-  lib.createNewSearchPatchFiles("");
-  EXPECT_EQ(lib.searchFiles[0]->patches.size(), 3u);
+  const std::pair<const char*, size_t> searches[] = {{"  ", 2}, {"INIT", 1}, {"", 3}};  // "AB CD" is padded
+  for (const auto& [text, hits] : searches) {
+    lib.createNewSearchPatchFiles(text);
+    ASSERT_EQ(lib.searchFiles.size(), 1u) << text;
+    EXPECT_EQ(lib.searchFiles[0]->patches.size(), hits) << text;
+  }
 }
 
 TEST(SearchLists, ResultFilesOfOneHundredAndAnEmptyLastFile) {
   for (int n : {100, 150}) {
+    SCOPED_TRACE(n);
     PatchLibrarian lib;
     addBank(lib, repeated(n, "HIT", 4));
     addBank(lib, repeated(10, "MISS", 4));
     lib.createNewSearchPatchFiles("HIT");
-    ASSERT_EQ(lib.searchFiles.size(), 2u) << n;
-    EXPECT_EQ(lib.searchFiles[0]->fileName, "Search Results 1");
-    EXPECT_EQ(lib.searchFiles[1]->fileName, "Search Results 2");
+    EXPECT_EQ(fileNames(lib.searchFiles), (Names{"Search Results 1", "Search Results 2"}));
+    ASSERT_EQ(lib.searchFiles.size(), 2u);
     EXPECT_EQ(lib.searchFiles[0]->patches.size(), 100u);
     EXPECT_EQ(lib.searchFiles[1]->patches.size(), static_cast<size_t>(n - 100));
     EXPECT_EQ(lib.searchFiles[1]->folderIndex, 1);
@@ -223,22 +205,12 @@ TEST(SearchLists, CopiesTakeTwoMessagesAndTheNameFromTheDump) {
   ASSERT_EQ(lib.searchFiles.size(), 1u);
   ASSERT_EQ(lib.searchFiles[0]->patches.size(), 2u);
   const LibrarianPatch& r = lib.searchFiles[0]->patches[0];
-  ASSERT_EQ(r.messages.size(), 2u);
-  EXPECT_EQ(r.messages[1], p.messages[1]);
+  EXPECT_EQ(r.messages, std::vector<PatchSysexMessage>(p.messages.begin(), p.messages.begin() + 2));
   EXPECT_EQ(r.name, "THREE MSGS    ");
   EXPECT_EQ(r.category, "ATMO");
   // A message too short to hold name and category gives neither.
   EXPECT_EQ(lib.searchFiles[0]->patches[1].name, "");
   EXPECT_EQ(lib.searchFiles[0]->patches[1].category, "");
-}
-
-TEST(SearchLists, ResultsAreCopiesThatDoNotFollowLaterEdits) {
-  PatchLibrarian lib;
-  PatchFile* bank = addBank(lib, {namedPatch("KEEP ME", 1)});
-  lib.createNewSearchPatchFiles("KEEP");
-  bank->patches[0] = namedPatch("CHANGED", 1);
-  ASSERT_EQ(lib.searchFiles.size(), 1u);
-  EXPECT_EQ(lib.searchFiles[0]->patches[0].name, "KEEP ME       ");
 }
 
 TEST(CategoryLists, LargeCollectionsKeepScanOrderInEveryCategory) {
@@ -256,19 +228,18 @@ TEST(CategoryLists, LargeCollectionsKeepScanOrderInEveryCategory) {
   lib.createNewCategoryPatchFiles();
 
   for (int code = 0; code < 20; ++code) {
-    std::vector<std::string> expected;
+    SCOPED_TRACE(code);
+    Names expected, got;
     for (const auto& f : lib.patchFiles)
       for (const LibrarianPatch& p : f->patches)
         if (p.category == categoryName(code)) expected.push_back(p.name);
-    std::vector<std::string> got;
     const SubFolderFiles& node = categoryNode(lib, code);
-    ASSERT_EQ(node.files.size(), expected.size() / 100 + 1) << code;
+    ASSERT_EQ(node.files.size(), expected.size() / 100 + 1);
     for (size_t k = 0; k < node.files.size(); ++k) {
-      const PatchFile* f = node.files[k];
-      EXPECT_EQ(f->patches.size(), std::min<size_t>(100, expected.size() - k * 100)) << code;
-      EXPECT_EQ(f->fileName, std::string(categoryName(code)) + " " + std::to_string(k + 1));
-      for (const LibrarianPatch& p : f->patches) got.push_back(p.name);
+      EXPECT_EQ(node.files[k]->patches.size(), std::min<size_t>(100, expected.size() - k * 100));
+      EXPECT_EQ(node.files[k]->fileName, std::string(categoryName(code)) + " " + std::to_string(k + 1));
+      for (const std::string& n : patchNames(*node.files[k])) got.push_back(n);
     }
-    EXPECT_EQ(got, expected) << code;
+    EXPECT_EQ(got, expected);
   }
 }
