@@ -112,8 +112,7 @@ TEST_F(PluginPorts, SendersPutWholeMessagesOnTheWire) {
   // The request was answered into the plug-in's system-exclusive hook.
   std::lock_guard<std::mutex> lock(plug->mutex);
   ASSERT_EQ(plug->sysexes.size(), 1u);
-  const auto dump = SynthSimulator::answerFor(SynthSimulator::factorySound(1, 30), 0, sysex::Location{1, 2});
-  EXPECT_EQ(plug->sysexes[0], Bytes(dump.begin(), dump.end()));
+  EXPECT_EQ(plug->sysexes[0], hwtest::storedAnswer(1, 30));
 }
 
 TEST_F(PluginPorts, InputUpToThreeBytesIsAChannelMessageFourOrMoreSystemExclusive) {

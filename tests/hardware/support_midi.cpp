@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "synthsim/SynthSimulator.h"
+
 namespace hwtest {
 
 void Recorder::processMIDIInput(const uint8_t* bytes, size_t size) { add(bytes, size); }
@@ -62,6 +64,14 @@ Bytes taggedDump(uint8_t tag) {
   b.front() = 0xF0;
   b.back() = 0xF7;
   return b;
+}
+
+Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
+
+Bytes storedAnswer(int bank, int slot, uint8_t device) {
+  using synthsim::SynthSimulator;
+  return toBytes(
+      SynthSimulator::answerFor(SynthSimulator::factorySound(bank, slot), device, sysex::encodeLocation(bank, slot)));
 }
 
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

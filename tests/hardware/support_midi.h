@@ -13,6 +13,7 @@
 #include "framework/IHardwarePorts.h"
 #include "hardware/MidiBackend.h"
 #include "hardware/MidiBackendLoopback.h"
+#include "hardware/SoundDump.h"
 
 namespace hwtest {
 
@@ -54,6 +55,10 @@ class LoopbackDevice {
 
 // A 137-byte system-exclusive message whose body bytes all carry tag.
 Bytes taggedDump(uint8_t tag);
+
+Bytes toBytes(const sounddump::Dump& d);
+// The simulated synthesizer's answer to a request for its stored sound.
+Bytes storedAnswer(int bank, int slot, uint8_t device = 0);
 
 // Yields until done() holds; the limit only turns a hang into a failure.
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));

@@ -11,12 +11,11 @@
 #include "synthsim/SynthSimulator.h"
 
 using hwtest::Bytes;
+using hwtest::toBytes;
 using synthsim::Fault;
 using synthsim::SynthSimulator;
 
 namespace {
-
-Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
 
 struct SynthSimTest : ::testing::Test {
   platform::ManualClock clock;
@@ -56,14 +55,12 @@ TEST_F(SynthSimTest, AnswersTheDeviceIdEnquiryOnlyForItsOwnId) {
   ASSERT_EQ(got.size(), 1u);
   const Bytes& g = got[0];
   ASSERT_EQ(g.size(), sysex::kGlobalDumpLength);
-  EXPECT_EQ(Bytes(g.begin(), g.begin() + 5), (Bytes{0xF0, 0x3E, 0x16, 0x00, 0x14}));
-  EXPECT_EQ(g[5], 54);  // master tune at its centre
+  EXPECT_EQ(Bytes(g.begin(), g.begin() + 6), (Bytes{0xF0, 0x3E, 0x16, 0x00, 0x14, 54}));  // master tune centred
   EXPECT_EQ(g.back(), 0xF7);
   EXPECT_EQ(sysex::classify(g.data(), g.size()).kind, sysex::MessageKind::GlobalDump);
 
   EXPECT_TRUE(exchange(wire(sysex::globalRequest(3))).empty());
   EXPECT_EQ(sim.ignoredRequests(), 1u);
-
   sim.setDeviceId(3);
   EXPECT_TRUE(exchange(wire(sysex::globalRequest(0))).empty());
   got = exchange(wire(sysex::globalRequest(3)));
@@ -75,16 +72,14 @@ TEST_F(SynthSimTest, AnswersTheDeviceIdEnquiryOnlyForItsOwnId) {
 
 TEST_F(SynthSimTest, AnswersSoundAndEditBufferRequestsFromItsStore) {
   const sysex::Location where = sysex::encodeLocation(1, 30);
-  ASSERT_EQ(where, (sysex::Location{0x01, 0x02}));
   auto got = exchange(wire(sysex::soundRequest(0, where)));
   ASSERT_EQ(got.size(), 1u);
   const Bytes& d = got[0];
+  EXPECT_EQ(d, hwtest::storedAnswer(1, 30));
   ASSERT_EQ(d.size(), 137u);
-  EXPECT_EQ(d, toBytes(SynthSimulator::answerFor(SynthSimulator::factorySound(1, 30), 0, where)));
   EXPECT_EQ(Bytes(d.begin(), d.begin() + 7), (Bytes{0xF0, 0x3E, 0x16, 0x00, 0x10, 0x01, 0x02}));
   EXPECT_EQ(d[135], sysex::calculateCheckSum(d));
   EXPECT_EQ(std::string(d.begin() + 120, d.begin() + 134), "SIM 1-30      ");
-
   // Every stored sound differs from its neighbours, so a mixed-up answer shows.
   EXPECT_NE(SynthSimulator::factorySound(1, 30), SynthSimulator::factorySound(1, 31));
   EXPECT_NE(SynthSimulator::factorySound(0, 30), SynthSimulator::factorySound(1, 30));
@@ -93,13 +88,13 @@ TEST_F(SynthSimTest, AnswersSoundAndEditBufferRequestsFromItsStore) {
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0], toBytes(SynthSimulator::answerFor(sounddump::initSinglePatch, 0, sysex::kEditBuffer)));
 
-  // Location 500 and up is no sound of the instrument: no answer.
-  EXPECT_TRUE(exchange(wire(sysex::soundRequest(0, sysex::Location{0x03, 0x74}))).empty());
-  // Another device's request, or one for the older model, stays unanswered.
-  EXPECT_TRUE(exchange(wire(sysex::soundRequest(1, where))).empty());
+  // Location 500 and up, another device's request, or one for the older
+  // model stays unanswered.
   Bytes older = wire(sysex::soundRequest(0, where));
   older[2] = sysex::kModelPrevious;
-  EXPECT_TRUE(exchange(older).empty());
+  for (const Bytes& request : {wire(sysex::soundRequest(0, sysex::Location{0x03, 0x74})),
+                               wire(sysex::soundRequest(1, where)), older})
+    EXPECT_TRUE(exchange(request).empty());
 }
 
 TEST_F(SynthSimTest, StoresIncomingDumpsWithAValidCheckByte) {
@@ -164,48 +159,43 @@ TEST_F(SynthSimTest, SendsChannelAndSingleParameterMessagesOnRequest) {
 
 TEST_F(SynthSimTest, FaultModes) {
   const Bytes request = wire(sysex::soundRequest(0, sysex::encodeLocation(0, 1)));
-  const Bytes right = toBytes(SynthSimulator::answerFor(SynthSimulator::factorySound(0, 1), 0, sysex::Location{0, 1}));
-
+  const Bytes right = hwtest::storedAnswer(0, 1);
+  auto only = [&](Fault f) {
+    sim.setFault(f);
+    auto got = exchange(request);
+    EXPECT_EQ(got.size(), 1u) << synthsim::faultName(f);
+    return got.empty() ? Bytes{} : got[0];
+  };
   sim.setFault(Fault::Silent);
   EXPECT_TRUE(exchange(request).empty());
 
-  sim.setFault(Fault::Delay);
   sim.setDelayMicros(450'000);
   const uint64_t slept = clock.totalSlept();
-  EXPECT_EQ(exchange(request), std::vector<Bytes>{right});
+  EXPECT_EQ(only(Fault::Delay), right);
   EXPECT_EQ(clock.totalSlept() - slept, 450'000u);
+  EXPECT_EQ(only(Fault::Echo), request);
 
-  sim.setFault(Fault::Echo);
-  EXPECT_EQ(exchange(request), std::vector<Bytes>{request});
-
-  sim.setFault(Fault::Truncated);
   sim.setTruncatedLength(60);
-  auto got = exchange(request);
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), 60u);
-  EXPECT_EQ(Bytes(got[0].begin(), got[0].end() - 1), Bytes(right.begin(), right.begin() + 59));
-  EXPECT_EQ(got[0].back(), 0xF7);
+  Bytes got = only(Fault::Truncated);
+  ASSERT_EQ(got.size(), 60u);
+  EXPECT_EQ(Bytes(got.begin(), got.end() - 1), Bytes(right.begin(), right.begin() + 59));
+  EXPECT_EQ(got.back(), 0xF7);
 
-  sim.setFault(Fault::Oversized);
   sim.setOversizedLength(300);
-  got = exchange(request);
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), 300u);
-  EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 136), Bytes(right.begin(), right.end() - 1));
-  EXPECT_EQ(got[0].back(), 0xF7);
-  for (size_t i = 1; i + 1 < got[0].size(); ++i) EXPECT_LT(got[0][i], 0x80) << i;
+  got = only(Fault::Oversized);
+  ASSERT_EQ(got.size(), 300u);
+  EXPECT_EQ(Bytes(got.begin(), got.begin() + 136), Bytes(right.begin(), right.end() - 1));
+  EXPECT_EQ(got.back(), 0xF7);
+  for (size_t i = 1; i + 1 < got.size(); ++i) EXPECT_LT(got[i], 0x80) << i;
 
-  sim.setFault(Fault::Garbage);
-  got = exchange(request);
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), 137u);
-  EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 5), Bytes(right.begin(), right.begin() + 5));
-  EXPECT_NE(got[0], right);
-  EXPECT_NE(got[0][135], sysex::calculateCheckSum(got[0]));
-  EXPECT_EQ(got[0].back(), 0xF7);
+  got = only(Fault::Garbage);
+  ASSERT_EQ(got.size(), 137u);
+  EXPECT_EQ(Bytes(got.begin(), got.begin() + 5), Bytes(right.begin(), right.begin() + 5));
+  EXPECT_NE(got, right);
+  EXPECT_NE(got[135], sysex::calculateCheckSum(got));
+  EXPECT_EQ(got.back(), 0xF7);
 
-  sim.setFault(Fault::None);
-  EXPECT_EQ(exchange(request), std::vector<Bytes>{right});
+  EXPECT_EQ(only(Fault::None), right);
 }
 
 TEST(SynthSimFaults, NamesRoundTrip) {

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
@@ -28,6 +29,7 @@
 #include "synthsim/SynthSimulator.h"
 
 using hwtest::Bytes;
+using hwtest::toBytes;
 using synthsim::SynthSimulator;
 
 namespace {
@@ -35,7 +37,41 @@ namespace {
 constexpr auto kAttemptLimit = std::chrono::milliseconds(500);
 constexpr int kAttempts = 4;
 
-Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
+// Makes up to kAttempts attempts until one succeeds; counts the repeats.
+bool repeat(const std::function<bool()>& attempt, int* retries = nullptr) {
+  for (int i = 0; i < kAttempts; ++i) {
+    if (i > 0 && retries) ++*retries;
+    if (attempt()) return true;
+  }
+  return false;
+}
+
+// Repeats act (a send by either side) until expected reaches rec.
+bool untilReceived(hwtest::Recorder& rec, const std::function<bool()>& act, const Bytes& expected,
+                   int* retries = nullptr) {
+  return repeat(
+      [&] {
+        const size_t from = rec.count();
+        return act() && rec.waitForMessage(from, expected, kAttemptLimit);
+      },
+      retries);
+}
+
+// Waits up to tries × 20 ms for a child's end. Waiting for another process:
+// real time cannot be avoided.
+bool reapWithin(pid_t pid, int& status, int tries) {
+  for (int i = 0; i < tries; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+void killAndReap(pid_t pid) {
+  int status = 0;
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+}
 
 // A program that dies without running any destructor (a crash, or a test
 // harness that kills it at its time limit) must not leave its JACK server
@@ -68,21 +104,10 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
   ASSERT_TRUE(told && jackd > 0) << "the owner could not start its server";
 
   // Reparented to this process, the server is reaped here once it is gone.
-  auto reaped = [&] {
-    for (int i = 0; i < 250; ++i) {
-      if (waitpid(jackd, &status, WNOHANG) == jackd) return true;
-      // Waiting for another process: real time cannot be avoided.
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-  };
-  const bool gone = reaped();
+  const bool gone = reapWithin(jackd, status, 250);
   if (!gone) {
     kill(jackd, SIGTERM);
-    if (!reaped()) {
-      kill(jackd, SIGKILL);
-      waitpid(jackd, &status, 0);
-    }
+    if (!reapWithin(jackd, status, 250)) killAndReap(jackd);
   }
   prctl(PR_SET_CHILD_SUBREAPER, 0);
   std::error_code ec;
@@ -144,38 +169,18 @@ class JackPorts : public ::testing::Test {
 
   bool send(const Bytes& b) { return ports->send(b.data(), b.size()); }
 
-  // Sends wire until expected comes back; counts the repeats.
+  // Sends wire until expected comes back.
   bool roundTrip(const Bytes& wire, const Bytes& expected) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      if (attempt > 0) ++retries;
-      const size_t from = editor.count();
-      if (!send(wire)) return false;
-      if (editor.waitForMessage(from, expected, kAttemptLimit)) return true;
-    }
-    return false;
+    return untilReceived(editor, [&] { return send(wire); }, expected, &retries);
   }
-
   // Sends bytes until the simulator has handled one more message.
   bool deliver(const Bytes& bytes) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      if (attempt > 0) ++retries;
-      const size_t before = sim->handled();
-      if (!send(bytes)) return false;
-      if (sim->waitHandled(before + 1, static_cast<int>(kAttemptLimit.count()))) return true;
-    }
-    return false;
-  }
-
-  // Has the simulator send until the editor has received expected.
-  template <class Send>
-  bool fromSim(Send&& sendIt, const Bytes& expected) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      if (attempt > 0) ++retries;
-      const size_t from = editor.count();
-      if (!sendIt()) return false;
-      if (editor.waitForMessage(from, expected, kAttemptLimit)) return true;
-    }
-    return false;
+    return repeat(
+        [&] {
+          const size_t before = sim->handled();
+          return send(bytes) && sim->waitHandled(before + 1, static_cast<int>(kAttemptLimit.count()));
+        },
+        &retries);
   }
 
   static constexpr const char* kSimIn = "Sorrel Synth In:MIDI In";
@@ -222,9 +227,8 @@ TEST_F(JackPorts, OpensTheSynthesizerPortsByName) {
 
 TEST_F(JackPorts, SoundRequestGetsTheRightDump) {
   openBoth();
-  const sysex::Location where = sysex::encodeLocation(3, 45);
-  const Bytes expected = toBytes(SynthSimulator::answerFor(SynthSimulator::factorySound(3, 45), 0, where));
-  ASSERT_TRUE(roundTrip(sysex::frameSysex(sysex::soundRequest(0, where)), expected));
+  const Bytes expected = hwtest::storedAnswer(3, 45);
+  ASSERT_TRUE(roundTrip(sysex::frameSysex(sysex::soundRequest(0, sysex::encodeLocation(3, 45))), expected));
   const Bytes answer = editor.messages().back();
   ASSERT_EQ(answer.size(), 137u);
   EXPECT_EQ(answer, expected);
@@ -251,9 +255,8 @@ TEST_F(JackPorts, HundredDumpsEachWayArriveByteExact) {
   // From the instrument: the bank request, one location at a time, each
   // request waiting for its answer.
   for (int slot = 0; slot < 100; ++slot) {
-    const sysex::Location where = sysex::encodeLocation(2, slot);
-    const Bytes expected = toBytes(SynthSimulator::answerFor(SynthSimulator::factorySound(2, slot), 0, where));
-    ASSERT_TRUE(roundTrip(sysex::frameSysex(sysex::soundRequest(0, where)), expected)) << "slot " << slot;
+    const Bytes request = sysex::frameSysex(sysex::soundRequest(0, sysex::encodeLocation(2, slot)));
+    ASSERT_TRUE(roundTrip(request, hwtest::storedAnswer(2, slot))) << "slot " << slot;
   }
   for (const Bytes& m : editor.messages()) EXPECT_EQ(m.size(), 137u);
   // To the instrument: a bank store, each dump sent once the previous one
@@ -276,10 +279,10 @@ TEST_F(JackPorts, InstrumentMessagesReachThePluginWithTimingClockDropped) {
   const Bytes cc{0xB0, 74, 99};
   const Bytes pc{0xC1, 7};
   const Bytes param{0xF0, 0x3E, 0x16, 0x58, 0x41, 0x01, 0x22, 0x40, 0x00, 0xF7};
-  ASSERT_TRUE(fromSim([&] { return sim->sendControlChange(1, 74, 99); }, cc));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendControlChange(1, 74, 99); }, cc));
   // A timing clock byte just before the program change never arrives.
-  ASSERT_TRUE(fromSim([&] { return sim->sendRaw({0xF8}) && sim->sendProgramChange(2, 7); }, pc));
-  ASSERT_TRUE(fromSim([&] { return sim->sendSingleParameter(0x01, 0x22, 0x40); }, param));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendRaw({0xF8}) && sim->sendProgramChange(2, 7); }, pc));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendSingleParameter(0x01, 0x22, 0x40); }, param));
   for (const Bytes& m : editor.messages()) EXPECT_TRUE(m == cc || m == pc || m == param) << m.size();
 }
 
@@ -327,8 +330,10 @@ struct ToolProcess {
   }
   ~ToolProcess() { finish(); }
 
-  void say(const std::string& line) {
-    if (in >= 0 && write(in, line.data(), line.size()) < 0) std::perror("tool input");
+  bool say(const std::string& line) {
+    if (in >= 0 && write(in, line.data(), line.size()) >= 0) return true;
+    std::perror("tool input");
+    return false;
   }
 
   // Closes its input and waits for its end; its exit status, or -1 when it
@@ -338,18 +343,10 @@ struct ToolProcess {
     in = -1;
     if (pid <= 0) return -1;
     int status = 0;
-    for (int i = 0; i < 500; ++i) {
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      // Waiting for another process: real time cannot be avoided.
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+    const bool ended = reapWithin(pid, status, 500);
+    if (!ended) killAndReap(pid);
     pid = -1;
-    return -1;
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };
 
@@ -371,25 +368,11 @@ TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
   ASSERT_GT(ports.openOut(index, "Sim Tool In:MIDI In"), 0);
   index = 1;
   ASSERT_GT(ports.openIn(index, "Sim Tool Out:MIDI Out"), 0);
-  const sysex::Location where = sysex::encodeLocation(0, 9);
-  const Bytes request = sysex::frameSysex(sysex::soundRequest(2, where));
-  const sounddump::Dump expected = SynthSimulator::answerFor(SynthSimulator::factorySound(0, 9), 2, where);
-  bool answered = false;
-  for (int attempt = 0; attempt < kAttempts && !answered; ++attempt) {
-    const size_t from = editor.count();
-    ports.send(request.data(), request.size());
-    answered = editor.waitForMessage(from, toBytes(expected), kAttemptLimit);
-  }
-  EXPECT_TRUE(answered);
-
+  const Bytes request = sysex::frameSysex(sysex::soundRequest(2, sysex::encodeLocation(0, 9)));
+  EXPECT_TRUE(untilReceived(
+      editor, [&] { return ports.send(request.data(), request.size()); }, hwtest::storedAnswer(0, 9, 2)));
   // A control change on command.
-  bool cc = false;
-  for (int attempt = 0; attempt < kAttempts && !cc; ++attempt) {
-    const size_t from = editor.count();
-    tool.say("cc 3 74 42\n");
-    cc = editor.waitForMessage(from, Bytes{0xB2, 74, 42}, kAttemptLimit);
-  }
-  EXPECT_TRUE(cc);
+  EXPECT_TRUE(untilReceived(editor, [&] { return tool.say("cc 3 74 42\n"); }, Bytes{0xB2, 74, 42}));
 
   tool.say("quit\n");
   EXPECT_EQ(tool.finish(), 0);
