@@ -9,6 +9,14 @@
 
 namespace {
 bool aligned64(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 63) == 0; }
+
+// An empty bitmap: no size and no pixels.
+void expectEmpty(RAST_IBitmap& b, int line) {
+  SCOPED_TRACE(line);
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getHeight(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+}
 }  // namespace
 
 TEST(MemBitmap, SpanAlignmentAndSize) {
@@ -26,24 +34,19 @@ TEST(MemBitmap, SpanAlignmentAndSize) {
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 12; ++x) b.getBits()[y * 12 + x] = 1;
 
-  RAST_MemBitmap exact(10, 5, 0);
-  EXPECT_EQ(exact.getRowSpan(), 10);
-  RAST_MemBitmap one(10, 5, 1);
-  EXPECT_EQ(one.getRowSpan(), 10);
-  // only the lowest set bit of the alignment counts
-  RAST_MemBitmap six(10, 5, 6);
-  EXPECT_EQ(six.getRowSpan(), 10);
-  RAST_MemBitmap twelve(10, 5, 12);
-  EXPECT_EQ(twelve.getRowSpan(), 12);
-  // large alignments are honoured
-  RAST_MemBitmap big(10, 2, 64);
-  EXPECT_EQ(big.getRowSpan(), 64);
-  RAST_MemBitmap huge(1, 1, 1u << 20);
-  EXPECT_EQ(huge.getRowSpan(), 1 << 20);
+  // Only the lowest set bit of the alignment counts; large ones are honoured.
+  const struct {
+    int w;
+    unsigned align;
+    int span;
+  } cases[] = {{10, 0, 10}, {10, 1, 10}, {10, 6, 10}, {10, 12, 12}, {10, 64, 64}, {1, 1u << 20, 1 << 20}};
+  for (const auto& c : cases) {
+    RAST_MemBitmap a(c.w, 2, c.align);
+    EXPECT_EQ(a.getRowSpan(), c.span) << c.align;
+  }
   // an alignment that no row can satisfy leaves an empty bitmap
   RAST_MemBitmap impossible(1, 1, 1u << 31);
-  EXPECT_EQ(impossible.getWidth(), 0);
-  EXPECT_EQ(impossible.getBits(), nullptr);
+  expectEmpty(impossible, __LINE__);
 }
 
 TEST(MemBitmap, GrowsByAQuarterAndNeverShrinks) {
@@ -62,36 +65,25 @@ TEST(MemBitmap, GrowsByAQuarterAndNeverShrinks) {
 TEST(MemBitmap, EmptyAndImpossibleSizes) {
   RAST_MemBitmap b(20, 20, 4);
   EXPECT_TRUE(b.resize(0, 7));
-  EXPECT_EQ(b.getWidth(), 0);
-  EXPECT_EQ(b.getHeight(), 0);
-  EXPECT_EQ(b.getBits(), nullptr);
+  expectEmpty(b, __LINE__);
   EXPECT_EQ(b.allocatedBytes(), 0);
 
   // Two negative dimensions make no positive size.
-  RAST_MemBitmap n(-100, -100, 4);
-  EXPECT_EQ(n.getWidth(), 0);
-  EXPECT_EQ(n.getHeight(), 0);
-  EXPECT_EQ(n.getBits(), nullptr);
-  RAST_MemBitmap m(100, -3, 4);
-  EXPECT_EQ(m.getWidth(), 0);
+  RAST_MemBitmap n(-100, -100, 4), m(100, -3, 4);
+  expectEmpty(n, __LINE__);
+  expectEmpty(m, __LINE__);
 
   // A byte size beyond the int range is refused, not wrapped to a small
-  // buffer; resize still reports a change.
+  // buffer; resize still reports a change. Both dimensions at the top of the
+  // int range, also under the widest alignment: the byte count itself must
+  // not overflow.
   RAST_MemBitmap o(10, 10, 4);
-  EXPECT_TRUE(o.resize(70000, 70000));
-  EXPECT_EQ(o.getWidth(), 0);
-  EXPECT_EQ(o.getHeight(), 0);
-  EXPECT_EQ(o.getBits(), nullptr);
-  EXPECT_TRUE(o.resize(INT_MAX, 1));
-  EXPECT_EQ(o.getBits(), nullptr);
-  EXPECT_EQ(o.getWidth(), 0);
-  // Both dimensions at the top of the int range, also under the widest
-  // alignment: the byte count itself must not overflow.
-  EXPECT_TRUE(o.resize(INT_MAX, INT_MAX));
-  EXPECT_EQ(o.getBits(), nullptr);
+  for (auto [w, h] : {std::pair{70000, 70000}, std::pair{INT_MAX, 1}, std::pair{INT_MAX, INT_MAX}}) {
+    EXPECT_TRUE(o.resize(w, h));
+    expectEmpty(o, __LINE__);
+  }
   RAST_MemBitmap wide(INT_MAX, INT_MAX, 1u << 30);
-  EXPECT_EQ(wide.getWidth(), 0);
-  EXPECT_EQ(wide.getBits(), nullptr);
+  expectEmpty(wide, __LINE__);
   // and it works again afterwards
   EXPECT_TRUE(o.resize(3, 3));
   EXPECT_NE(o.getBits(), nullptr);
@@ -136,20 +128,17 @@ TEST(SysBitmap, EmptyAndNegativeSizes) {
 
   // Negative sizes are empty sizes: no surface, no pixels.
   RAST_SysBitmap n(-5, -7);
-  EXPECT_EQ(n.getWidth(), 0);
-  EXPECT_EQ(n.getHeight(), 0);
-  EXPECT_EQ(n.getBits(), nullptr);
+  expectEmpty(n, __LINE__);
+  EXPECT_EQ(n.getDC(), nullptr);
   RAST_SysBitmap m(8, 8);
-  EXPECT_FALSE(m.resize(-1, 8));
+  EXPECT_FALSE(m.resize(-1, 8));  // a negative size counts as 0
   EXPECT_EQ(m.getBits(), nullptr);
   EXPECT_EQ(m.getWidth(), 0);
 
   // A surface too large for the int range fails like an allocation.
   RAST_SysBitmap huge(4, 4);
   EXPECT_TRUE(huge.resize(INT_MAX, 2));
-  EXPECT_EQ(huge.getBits(), nullptr);
-  EXPECT_EQ(huge.getWidth(), 0);
-  EXPECT_EQ(huge.getHeight(), 0);
+  expectEmpty(huge, __LINE__);
 }
 
 namespace {

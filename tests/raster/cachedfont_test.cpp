@@ -14,6 +14,7 @@
 #include "raster/bitmap.h"
 #include "raster/gradblur.h"
 #include "raster/rectops.h"
+#include "rastertest.h"
 
 namespace {
 
@@ -38,21 +39,33 @@ std::vector<unsigned char> mapOf(RAST_CachedFont& f, unsigned short c) {
   return std::vector<unsigned char>(p, p + e->width * e->height);
 }
 
-RAST_pixel& at(RAST_IBitmap& b, int x, int y) { return b.getBits()[y * b.getRowSpan() + x]; }
+using rastertest::px;
 
-bool anyOutside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) {
+// Measures text from an empty rectangle at (left, top); the height drawn
+// goes to *ret when asked for.
+RECT measure(RAST_CachedFont& f, const char* s, int count = -1, int flags = 0, int* ret = nullptr, int left = 0,
+             int top = 0) {
+  RECT r = {left, top, left, top};
+  const int h = f.DrawText(nullptr, s, count, &r, flags | DT_CALCRECT);
+  if (ret) *ret = h;
+  return r;
+}
+
+// Whether any pixel inside (or outside) the rectangle differs from bg.
+bool inked(RAST_IBitmap& b, const RECT& r, RAST_pixel bg, bool inside = true) {
   for (int y = 0; y < b.getHeight(); ++y)
     for (int x = 0; x < b.getWidth(); ++x)
-      if ((x < r.left || x >= r.right || y < r.top || y >= r.bottom) && at(b, x, y) != bg) return true;
+      if ((x >= r.left && x < r.right && y >= r.top && y < r.bottom) == inside && px(b, x, y) != bg) return true;
   return false;
 }
+bool anyInside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) { return inked(b, r, bg, true); }
+bool anyOutside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) { return inked(b, r, bg, false); }
 
-bool anyInside(RAST_IBitmap& b, const RECT& r, RAST_pixel bg) {
-  for (int y = std::max(0, r.top); y < std::min(b.getHeight(), r.bottom); ++y)
-    for (int x = std::max(0, r.left); x < std::min(b.getWidth(), r.right); ++x)
-      if (at(b, x, y) != bg) return true;
-  return false;
-}
+// Deletes a font handle after the fonts declared later that borrow it.
+struct HandleGuard {
+  HFONT h;
+  ~HandleGuard() { DeleteObject(h); }
+};
 
 class CachedFontTest : public ::testing::Test {
  protected:
@@ -65,29 +78,30 @@ class CachedFontTest : public ::testing::Test {
 };
 
 TEST(Utf8Char, DecodesWithinTheCount) {
-  unsigned short c = 0;
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82\xAC", &c), 3);
-  EXPECT_EQ(c, 0x20AC);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\x28", &c), 1);
-  EXPECT_EQ(c, 0xC3);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xF0\x9F\x98\x80", &c), 4);
-  EXPECT_EQ(c, ' ');
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xC0\x80", &c), 1);
-  EXPECT_EQ(c, 0xC0);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\x80x", &c), 1);
-  EXPECT_EQ(c, 0x80);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xF5\x80\x80\x80", &c), 1);
-  EXPECT_EQ(c, 0xF5);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82", &c), 1);  // the NUL is no continuation
-  EXPECT_EQ(c, 0xE2);
-  // A count that ends inside a sequence: the lead byte alone, nothing read past it.
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xE2\x82\xAC", &c, 2), 1);
-  EXPECT_EQ(c, 0xE2);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\xA9", &c, 1), 1);
-  EXPECT_EQ(c, 0xC3);
+  const struct {
+    const char* s;
+    int count, len;
+    unsigned short c;
+  } cases[] = {
+      {"\xE2\x82\xAC", 0, 3, 0x20AC},
+      {"\xC3\x28", 0, 1, 0xC3},
+      {"\xF0\x9F\x98\x80", 0, 4, ' '},  // beyond 16 bits
+      {"\xC0\x80", 0, 1, 0xC0},
+      {"\x80x", 0, 1, 0x80},
+      {"\xF5\x80\x80\x80", 0, 1, 0xF5},
+      {"\xE2\x82", 0, 1, 0xE2},  // the NUL is no continuation
+      {"\xED\xBF\xBF", 0, 3, 0xDFFF},
+      // A count that ends inside a sequence: the lead byte alone, nothing read past it.
+      {"\xE2\x82\xAC", 2, 1, 0xE2},
+      {"\xC3\xA9", 1, 1, 0xC3},
+  };
+  for (const auto& c : cases) {
+    unsigned short got = 0;
+    EXPECT_EQ(c.count ? RAST_CachedFont::utf8char(c.s, &got, c.count) : RAST_CachedFont::utf8char(c.s, &got), c.len)
+        << c.s;
+    EXPECT_EQ(got, c.c) << c.s;
+  }
   EXPECT_EQ(RAST_CachedFont::utf8char("\xC3\xA9", nullptr, 2), 2);
-  EXPECT_EQ(RAST_CachedFont::utf8char("\xED\xBF\xBF", &c), 3);
-  EXPECT_EQ(c, 0xDFFF);
 }
 
 TEST_F(CachedFontTest, BindingReadsTheLineHeight) {
@@ -109,8 +123,7 @@ TEST_F(CachedFontTest, FindCharAndRenderOnce) {
   EXPECT_EQ(font.findChar(0x263A), nullptr);
   EXPECT_EQ(font.renderCount(), 0);
 
-  RECT r = {0, 0, 0, 0};
-  font.DrawText(nullptr, "AAAA", -1, &r, DT_CALCRECT);
+  RECT r = measure(font, "AAAA");
   EXPECT_EQ(font.renderCount(), 1);
   const RECT n = nativeMeasure(hf, "A");
   a = font.findChar('A');
@@ -125,7 +138,7 @@ TEST_F(CachedFontTest, FindCharAndRenderOnce) {
   font.DrawText(&bm, "AAA", -1, &d, 0);
   EXPECT_EQ(font.renderCount(), 1);
 
-  font.DrawText(nullptr, "\xE2\x98\xBA\xE2\x98\xBA", -1, &r, DT_CALCRECT);
+  measure(font, "\xE2\x98\xBA\xE2\x98\xBA");
   EXPECT_EQ(font.renderCount(), 2);
   ASSERT_NE(font.findChar(0x263A), nullptr);
   EXPECT_EQ(font.listSize(), 1);
@@ -151,9 +164,9 @@ TEST_F(CachedFontTest, ListStaysSortedAndFailuresAreNotRetried) {
   EXPECT_EQ(bad->base_offset, -1);
   EXPECT_EQ(bad->advance, 0);
   const int renders = font.renderCount();
-  RECT r = {0, 0, 0, 0};
-  EXPECT_EQ(font.DrawText(nullptr, "\xED\xA0\x80", -1, &r, DT_CALCRECT), 0);
-  EXPECT_EQ(r.right, 0);
+  int ret = -1;
+  EXPECT_EQ(measure(font, "\xED\xA0\x80", -1, 0, &ret).right, 0);
+  EXPECT_EQ(ret, 0);
   EXPECT_EQ(font.renderCount(), renders);
   // A space has an advance and an all-zero map.
   font.RenderGlyph(' ');
@@ -164,7 +177,8 @@ TEST_F(CachedFontTest, ListStaysSortedAndFailuresAreNotRetried) {
 }
 
 TEST(CachedFontFlags, ThresholdsEffectsInvertAndTurns) {
-  HFONT hf = sans(14);
+  const HandleGuard guard{sans(14)};
+  const HFONT hf = guard.h;
   auto make = [&](int flags) {
     auto f = std::make_unique<RAST_CachedFont>();
     f->SetFromHFont(hf, flags);  // not owned: the test deletes the handle
@@ -231,33 +245,19 @@ TEST(CachedFontFlags, ThresholdsEffectsInvertAndTurns) {
 
   // Blur happens on the rendered glyph before its map is taken.
   EXPECT_NE(mapOf(*blurred, 'W'), p);
-
-  plain.reset();
-  mono.reset();
-  shadow.reset();
-  outline.reset();
-  both.reset();
-  invert.reset();
-  turned.reset();
-  up.reset();
-  blurred.reset();
-  DeleteObject(hf);
 }
 
 TEST(CachedFontFlags, EffectPassesStayInsideEachMap) {
-  HFONT hf = sans(13);
   // A full block inks its map to the edges; the glyph after it in the pool
   // must not see its pixels as neighbours.
+  const HandleGuard guard{sans(13)};
   RAST_CachedFont after, alone;
-  after.SetFromHFont(hf, RAST_FONT_FLAG_OUTLINE);
-  alone.SetFromHFont(hf, RAST_FONT_FLAG_OUTLINE);
+  after.SetFromHFont(guard.h, RAST_FONT_FLAG_OUTLINE);
+  alone.SetFromHFont(guard.h, RAST_FONT_FLAG_OUTLINE);
   after.RenderGlyph(0x2588);
   after.RenderGlyph('l');
   alone.RenderGlyph('l');
   EXPECT_EQ(mapOf(after, 'l'), mapOf(alone, 'l'));
-  after.SetFromHFont(nullptr, 0);
-  alone.SetFromHFont(nullptr, 0);
-  DeleteObject(hf);
 }
 
 void* noRealloc(void*, size_t) { return nullptr; }
@@ -272,24 +272,21 @@ TEST_F(CachedFontTest, PoolThatCannotGrowGivesAFailedRecord) {
   EXPECT_EQ(a->base_offset, -1);  // never a position past the pool
   EXPECT_EQ(a->advance, 0);
   EXPECT_EQ(font.poolSize(), 0);
-  RECT r = {0, 0, 0, 0};
-  EXPECT_EQ(font.DrawText(nullptr, "A", -1, &r, DT_CALCRECT), 0);
-  EXPECT_EQ(r.right, 0);
+  int ret = -1;
+  EXPECT_EQ(measure(font, "A", -1, 0, &ret).right, 0);
+  EXPECT_EQ(ret, 0);
 }
 
 TEST(CachedFontFlags, PrecalcAndLimits) {
-  HFONT hf = sans(11);
-  RAST_CachedFont pre;
-  pre.SetFromHFont(hf, RAST_FONT_FLAG_PRECALCALL);
-  EXPECT_EQ(pre.renderCount(), 128);
-  EXPECT_FALSE(pre.RenderGlyph(0xE9));
-  RECT a = {0, 0, 0, 0}, b = {0, 0, 0, 0};
-  pre.DrawText(nullptr, "Ab", -1, &a, DT_CALCRECT);
-  pre.DrawText(nullptr, "A\xC3\xA9" "b", -1, &b, DT_CALCRECT);
-  EXPECT_EQ(a.right, b.right);
-  EXPECT_EQ(pre.renderCount(), 128);
-  pre.SetFromHFont(nullptr, 0);
-  DeleteObject(hf);
+  {
+    const HandleGuard guard{sans(11)};
+    RAST_CachedFont pre;
+    pre.SetFromHFont(guard.h, RAST_FONT_FLAG_PRECALCALL);
+    EXPECT_EQ(pre.renderCount(), 128);
+    EXPECT_FALSE(pre.RenderGlyph(0xE9));
+    EXPECT_EQ(measure(pre, "Ab").right, measure(pre, "A\xC3\xA9" "b").right);
+    EXPECT_EQ(pre.renderCount(), 128);
+  }
 
   // A line height above 1023 renders nothing and draws natively.
   HFONT big = sans(1500);
@@ -297,10 +294,10 @@ TEST(CachedFontFlags, PrecalcAndLimits) {
   huge.SetFromHFont(big, RAST_FONT_FLAG_OWNS_HFONT);
   ASSERT_GT(huge.GetLineHeight(), 1023);
   EXPECT_FALSE(huge.RenderGlyph('A'));
-  RECT r = {0, 0, 0, 0};
-  EXPECT_EQ(huge.DrawText(nullptr, "A", -1, &r, DT_CALCRECT | RAST_DT_NO_NATIVE), nativeMeasure(big, "A").bottom);
+  int ret = 0;
+  EXPECT_EQ(measure(huge, "A", -1, RAST_DT_NO_NATIVE, &ret).right, nativeMeasure(big, "A").right);
+  EXPECT_EQ(ret, nativeMeasure(big, "A").bottom);
   EXPECT_EQ(huge.renderCount(), 0);
-  EXPECT_EQ(r.right, nativeMeasure(big, "A").right);
 }
 
 static_assert(!std::is_copy_constructible_v<RAST_CachedFont> && !std::is_copy_assignable_v<RAST_CachedFont>,
@@ -309,35 +306,30 @@ static_assert(!std::is_copy_constructible_v<RAST_CachedFont> && !std::is_copy_as
 TEST_F(CachedFontTest, CountEndingInsideASequenceStopsThere) {
   // Two bytes of a three-byte character: the lead byte and the stray
   // continuation byte count as characters; nothing after them is read.
-  RECT cut = {0, 0, 0, 0}, parts = {0, 0, 0, 0};
-  font.DrawText(nullptr, "\xE2\x82\xAC" "ABC", 2, &cut, DT_CALCRECT);
-  font.DrawText(nullptr, "\xC3\xA2\xC2\x82", -1, &parts, DT_CALCRECT);  // U+00E2 U+0082
-  EXPECT_EQ(cut.right, parts.right);
+  EXPECT_EQ(measure(font, "\xE2\x82\xAC" "ABC", 2).right, measure(font, "\xC3\xA2\xC2\x82").right);  // U+00E2 U+0082
   EXPECT_EQ(font.findChar('A')->base_offset, 0);
 }
 
 TEST_F(CachedFontTest, CachedMeasuringLinesAndSpaces) {
   const int L = font.GetLineHeight();
-  RECT r = {5, 7, 0, 0};
-  const int ret = font.DrawText(nullptr, "A\nB", -1, &r, DT_CALCRECT);
+  int ret = 0;
+  const RECT r = measure(font, "A\nB", -1, 0, &ret, 5, 7);
   const RAST_CachedFont::charEnt* a = font.findChar('A');
   const RAST_CachedFont::charEnt* b = font.findChar('B');
   EXPECT_EQ(ret, L + b->height);
   EXPECT_EQ(r.bottom, 7 + L + b->height);
   EXPECT_EQ(r.right, 5 + std::max({a->advance, a->width, b->advance, b->width}));
 
-  RECT s = {0, 0, 0, 0};
-  font.DrawText(nullptr, "A\r\nB", -1, &s, DT_CALCRECT | DT_SINGLELINE);
+  const RECT s = measure(font, "A\r\nB", -1, DT_SINGLELINE);
   font.RenderGlyph(' ');
   const int sp = font.findChar(' ')->advance;
   EXPECT_EQ(s.right, std::max(a->advance + sp + b->advance, a->advance + sp + b->width));
   EXPECT_EQ(s.bottom, std::max(a->height, b->height));
   // The count limits the bytes read; 0 draws and measures nothing.
-  RECT c = {0, 0, 0, 0};
-  EXPECT_EQ(font.DrawText(nullptr, "AB", 1, &c, DT_CALCRECT), a->height);
-  EXPECT_EQ(c.right, std::max(a->advance, a->width));
-  EXPECT_EQ(font.DrawText(nullptr, "AB", 0, &c, DT_CALCRECT), 0);
-  EXPECT_EQ(c.right, 0);
+  EXPECT_EQ(measure(font, "AB", 1, 0, &ret).right, std::max(a->advance, a->width));
+  EXPECT_EQ(ret, a->height);
+  EXPECT_EQ(measure(font, "AB", 0, 0, &ret).right, 0);
+  EXPECT_EQ(ret, 0);
 }
 
 TEST_F(CachedFontTest, NormalPainterMatchesTheCombinerExactly) {
@@ -349,14 +341,12 @@ TEST_F(CachedFontTest, NormalPainterMatchesTheCombinerExactly) {
   const RAST_CachedFont::charEnt* e = font.findChar('A');
   EXPECT_EQ(ret, e->height);
   const std::vector<unsigned char> m = mapOf(font, 'A');
+  auto copyText = [](int w) { return rastertest::apply<_RAST_CombinePixelsCopyNoClamp>(0, 200, 100, 50, 255, w); };
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 60; ++x) {
-      RAST_pixel expect = 0;
       const int gx = x - 3, gy = y - 4;
-      if (gx >= 0 && gy >= 0 && gx < e->width && gy < e->height && m[gy * e->width + gx])
-        _RAST_CombinePixelsCopyNoClamp::doPix(reinterpret_cast<unsigned char*>(&expect), 200, 100, 50, 255,
-                                              m[gy * e->width + gx] + 1);
-      ASSERT_EQ(at(bm, x, y), expect) << x << "," << y;
+      const int v = gx >= 0 && gy >= 0 && gx < e->width && gy < e->height ? m[gy * e->width + gx] : 0;
+      ASSERT_EQ(px(bm, x, y), v ? copyText(v + 1) : 0u) << x << "," << y;
     }
 
   // Half opacity: weight 128, per pixel min(v x 128 / 256, 256).
@@ -365,10 +355,8 @@ TEST_F(CachedFontTest, NormalPainterMatchesTheCombinerExactly) {
   font.DrawText(&bm, "A", -1, &r, 0);
   for (int gy = 0; gy < e->height; ++gy)
     for (int gx = 0; gx < e->width; ++gx) {
-      RAST_pixel expect = 0;
       const int v = m[gy * e->width + gx];
-      if (v) _RAST_CombinePixelsCopyNoClamp::doPix(reinterpret_cast<unsigned char*>(&expect), 200, 100, 50, 255, v * 128 / 256);
-      ASSERT_EQ(at(bm, 3 + gx, 4 + gy), expect);
+      ASSERT_EQ(px(bm, 3 + gx, 4 + gy), v ? copyText(v * 128 / 256) : 0u);
     }
 
   // Opacity 0 and modes above 5 draw nothing.
@@ -404,7 +392,7 @@ TEST(CachedFontPaint, MonoAndEffectFastPathsWriteWholePixels) {
   for (int y = 0; y < e->height; ++y)
     for (int x = 0; x < e->width; ++x) {
       const int v = m[y * e->width + x];
-      ASSERT_EQ(at(bm, x, y), v == 255 ? fg : v ? fx : bg);
+      ASSERT_EQ(px(bm, x, y), v == 255 ? fg : v ? fx : bg);
       ink += v == 255;
       fxn += v == 128;
     }
@@ -419,7 +407,7 @@ TEST(CachedFontPaint, MonoAndEffectFastPathsWriteWholePixels) {
   const RAST_CachedFont::charEnt* me = f.findChar('W');
   for (int y = 0; y < me->height; ++y)
     for (int x = 0; x < me->width; ++x)
-      ASSERT_EQ(at(bm, x, y), mm[y * me->width + x] ? RAST_RGBA(10, 20, 30, 255) : bg);
+      ASSERT_EQ(px(bm, x, y), mm[y * me->width + x] ? RAST_RGBA(10, 20, 30, 255) : bg);
 }
 
 TEST_F(CachedFontTest, AlignmentAndClippingOnTheCachedPath) {
@@ -427,8 +415,7 @@ TEST_F(CachedFontTest, AlignmentAndClippingOnTheCachedPath) {
   font.SetTextColor(RAST_RGBA(255, 255, 255, 255));
   RAST_Clear(&left, 0);
   RAST_Clear(&right, 0);
-  RECT m = {0, 0, 0, 0};
-  font.DrawText(nullptr, "Hi", -1, &m, DT_CALCRECT);
+  const RECT m = measure(font, "Hi");
   const RECT area = {10, 5, 110, 35};
   RECT r = area;
   font.DrawText(&left, "Hi", -1, &r, 0);
@@ -438,8 +425,8 @@ TEST_F(CachedFontTest, AlignmentAndClippingOnTheCachedPath) {
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 120; ++x) {
       const int sx = x - dx, sy = y - dy;
-      const RAST_pixel expect = sx >= 0 && sy >= 0 && sx < 120 && sy < 40 ? at(left, sx, sy) : 0;
-      ASSERT_EQ(at(right, x, y), expect) << x << "," << y;
+      const RAST_pixel expect = sx >= 0 && sy >= 0 && sx < 120 && sy < 40 ? px(left, sx, sy) : 0;
+      ASSERT_EQ(px(right, x, y), expect) << x << "," << y;
     }
   // Centre wins over right here.
   RAST_MemBitmap centre(120, 40, 4), both(120, 40, 4);
@@ -477,8 +464,8 @@ TEST_F(CachedFontTest, AlignmentAndClippingOnTheCachedPath) {
   RECT cell = {0, 0, 120, 40};
   font.DrawText(&bm, "H", -1, &cell, 0);
   const RAST_CachedFont::charEnt* h = font.findChar('H');
-  EXPECT_EQ(RAST_GETB(at(bm, h->width - 1, h->height - 1)), 255);
-  EXPECT_EQ(at(bm, h->width, 0), 0u);
+  EXPECT_EQ(RAST_GETB(px(bm, h->width - 1, h->height - 1)), 255);
+  EXPECT_EQ(px(bm, h->width, 0), 0u);
 }
 
 TEST_F(CachedFontTest, VerticalTextReturnsItsWidth) {
@@ -486,8 +473,8 @@ TEST_F(CachedFontTest, VerticalTextReturnsItsWidth) {
   RAST_MemBitmap bm(40, 120, 4);
   RAST_Clear(&bm, 0);
   font.SetTextColor(RAST_RGBA(255, 255, 255, 255));
-  RECT m = {0, 0, 0, 0};
-  const int w = font.DrawText(nullptr, "Up", -1, &m, DT_CALCRECT);
+  int w = 0;
+  const RECT m = measure(font, "Up", -1, 0, &w);
   EXPECT_EQ(w, m.right);
   RECT r = {5, 5, 35, 115};
   EXPECT_EQ(font.DrawText(&bm, "Up", -1, &r, 0), font.findChar('U')->width);
@@ -508,13 +495,12 @@ TEST(CachedFontPaths, NativeForOpaqueTextCachedOtherwise) {
   bool ink = false;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 100; ++x) {
-      ASSERT_EQ(RAST_GETA(at(surface, x, y)), 0);
-      ink |= RAST_GETR(at(surface, x, y)) != 0;
+      ASSERT_EQ(RAST_GETA(px(surface, x, y)), 0);
+      ink |= RAST_GETR(px(surface, x, y)) != 0;
     }
   EXPECT_TRUE(ink);
   // Measuring goes native too, with right = left + w and bottom = top + h.
-  RECT m = {7, 8, 7, 8};
-  f.DrawText(nullptr, "Label", -1, &m, DT_CALCRECT);
+  const RECT m = measure(f, "Label", -1, 0, nullptr, 7, 8);
   const RECT n = nativeMeasure(f.GetHFont(), "Label");
   EXPECT_EQ(m.right, 7 + n.right);
   EXPECT_EQ(m.bottom, 8 + n.bottom);
@@ -526,8 +512,7 @@ TEST(CachedFontPaths, NativeForOpaqueTextCachedOtherwise) {
   f.DrawText(&surface, "Label", -1, &r, DT_NOCLIP | RAST_DT_USEFGALPHA);
   EXPECT_GT(f.renderCount(), 0);
   // The cached advances agree with the native width (no kerning).
-  RECT c = {0, 0, 0, 0};
-  f.DrawText(nullptr, "Label", -1, &c, DT_CALCRECT | RAST_DT_NO_NATIVE);
+  measure(f, "Label", -1, RAST_DT_NO_NATIVE);
   int adv = 0;
   for (char ch : std::string("Label")) adv += f.findChar(ch)->advance;
   EXPECT_EQ(adv, n.right);

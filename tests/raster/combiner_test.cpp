@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <limits>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "raster/pixel.h"
 #include "rastertest.h"
 
 using rastertest::combine;
+using rastertest::splat;
 
 namespace {
 
@@ -35,7 +38,23 @@ int refOverlay(int d, int s, int w) {
 }
 int effW(int a, int w) { return static_cast<int>(tdiv((int64_t(a) + 1) * w, 256)); }
 
-RAST_pixel splat(int v) { return RAST_RGBA(v, v, v, v); }
+// Every blend key with the combiner it selects.
+using Combine = RAST_pixel (*)(RAST_pixel, RAST_pixel, int);
+const struct {
+  int key;
+  Combine fn;
+} kKeyed[] = {{0, combine<_RAST_CombinePixelsCopyNoClamp>},
+              {1, combine<_RAST_CombinePixelsAdd>},
+              {2, combine<_RAST_CombinePixelsColorDodge>},
+              {3, combine<_RAST_CombinePixelsMulNoClamp>},
+              {4, combine<_RAST_CombinePixelsOverlay>},
+              {5, combine<_RAST_CombinePixelsHSVAdjust>},
+              {0x10000, combine<_RAST_CombinePixelsCopySourceAlphaNoClamp>},
+              {0x10001, combine<_RAST_CombinePixelsAddSourceAlpha>},
+              {0x10002, combine<_RAST_CombinePixelsColorDodgeSourceAlpha>},
+              {0x10003, combine<_RAST_CombinePixelsMulSourceAlphaNoClamp>},
+              {0x10004, combine<_RAST_CombinePixelsOverlaySourceAlpha>},
+              {0x10005, combine<_RAST_CombinePixelsHSVAdjustSourceAlpha>}};
 
 const int kWeights[] = {1, 2, 63, 64, 127, 128, 129, 192, 255, 256, 257, 300, 1000, -1, -50, -256, -1000};
 
@@ -136,20 +155,11 @@ TEST(Combiners, WholeWordMixes) {
 }
 
 TEST(Combiners, ExtremeWeightsAreDefined) {
-  // Saturated weights must not overflow (the sanitizer build traps on it);
-  // the results are deterministic.
-  const int weights[] = {INT_MAX, INT_MIN, INT_MAX - 255, INT_MIN + 1, 1 << 24};
-  for (int w : weights) {
+  // Saturated weights must not overflow (the sanitizer build traps on it).
+  for (int w : {INT_MAX, INT_MIN, INT_MAX - 255, INT_MIN + 1, 1 << 24}) {
     for (int v = 0; v < 256; v += 17) {
       const RAST_pixel d = splat(v), s = RAST_RGBA(v, 255 - v, 128, v);
-      EXPECT_EQ(combine<_RAST_CombinePixelsCopyNoClamp>(d, s, w), combine<_RAST_CombinePixelsCopyNoClamp>(d, s, w));
-      combine<_RAST_CombinePixelsAdd>(d, s, w);
-      combine<_RAST_CombinePixelsColorDodge>(d, s, w);
-      combine<_RAST_CombinePixelsMulNoClamp>(d, s, w);
-      combine<_RAST_CombinePixelsOverlay>(d, s, w);
-      combine<_RAST_CombinePixelsHSVAdjust>(d, s, w);
-      combine<_RAST_CombinePixelsCopySourceAlphaNoClamp>(d, s, w);
-      combine<_RAST_CombinePixelsHSVAdjustSourceAlpha>(d, s, w);
+      for (const auto& k : kKeyed) k.fn(d, s, w);
       RAST_pixel p = d;
       RAST_CombinePixels2Clamp(&p, INT_MAX, INT_MIN, v, INT_MAX, w, 3);
       RAST_CombinePixels2Clamp(&p, INT_MAX, INT_MIN, v, INT_MAX, w, 0x10003);
@@ -159,16 +169,12 @@ TEST(Combiners, ExtremeWeightsAreDefined) {
 }
 
 TEST(Combiners, WeightFromOpacity) {
-  EXPECT_EQ(RAST_WeightFromAlpha(1.0), 256);
-  EXPECT_EQ(RAST_WeightFromAlpha(0.003), 0);
-  EXPECT_EQ(RAST_WeightFromAlpha(0.75), 192);
-  EXPECT_EQ(RAST_WeightFromAlpha(-0.003), 0);   // toward zero
-  EXPECT_EQ(RAST_WeightFromAlpha(-0.5), -128);
-  EXPECT_EQ(RAST_WeightFromAlpha(0.999), 255);  // truncated, not rounded
-  EXPECT_EQ(RAST_WeightFromAlpha(1e30), INT_MAX);
-  EXPECT_EQ(RAST_WeightFromAlpha(-1e30), INT_MIN);
-  EXPECT_EQ(RAST_WeightFromAlpha(std::numeric_limits<double>::infinity()), INT_MAX);
-  EXPECT_EQ(RAST_WeightFromAlpha(std::nan("")), 0);
+  // truncated toward zero, saturated to the int range, NaN gives 0
+  const std::pair<double, int> cases[] = {{1.0, 256},      {0.003, 0},         {0.75, 192},
+                                          {-0.003, 0},     {-0.5, -128},       {0.999, 255},
+                                          {1e30, INT_MAX}, {-1e30, INT_MIN},   {std::numeric_limits<double>::infinity(), INT_MAX},
+                                          {std::nan(""), 0}};
+  for (auto [alpha, weight] : cases) EXPECT_EQ(RAST_WeightFromAlpha(alpha), weight) << alpha;
 }
 
 TEST(Combiners, OnePixelFunctionsDispatch) {
@@ -176,22 +182,12 @@ TEST(Combiners, OnePixelFunctionsDispatch) {
   // weight 0 or below 1/256: unchanged
   EXPECT_EQ(RAST_CombinePixels(d, s, 0.003f, 0), d);
   EXPECT_EQ(RAST_CombinePixels(d, s, 0.0f, 1), d);
-  // copy: 256 clobbers, other weights copy
+  // copy: 256 clobbers, other weights copy; copy below weight 1 draws nothing
   EXPECT_EQ(RAST_CombinePixels(d, s, 1.0f, 0), s);
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0), combine<_RAST_CombinePixelsCopyNoClamp>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, -0.5f, 0), d);  // copy below weight 1 draws nothing
+  EXPECT_EQ(RAST_CombinePixels(d, s, -0.5f, 0), d);
   EXPECT_EQ(RAST_CombinePixels(d, s, -0.5f, 1), combine<_RAST_CombinePixelsAdd>(d, s, -128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 2), combine<_RAST_CombinePixelsColorDodge>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 3), combine<_RAST_CombinePixelsMulNoClamp>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 4), combine<_RAST_CombinePixelsOverlay>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 5), combine<_RAST_CombinePixelsHSVAdjust>(d, s, 128));
   EXPECT_EQ(RAST_CombinePixels(d, s, 1.0f, 0x10000), combine<_RAST_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>(d, s, 256));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10000), combine<_RAST_CombinePixelsCopySourceAlphaNoClamp>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10001), combine<_RAST_CombinePixelsAddSourceAlpha>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10002), combine<_RAST_CombinePixelsColorDodgeSourceAlpha>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10003), combine<_RAST_CombinePixelsMulSourceAlphaNoClamp>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10004), combine<_RAST_CombinePixelsOverlaySourceAlpha>(d, s, 128));
-  EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x10005), combine<_RAST_CombinePixelsHSVAdjustSourceAlpha>(d, s, 128));
+  for (const auto& k : kKeyed) EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, k.key), k.fn(d, s, 128)) << k.key;
   // the filter field plays no part; unknown keys do nothing
   EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, 0x101), combine<_RAST_CombinePixelsAdd>(d, s, 128));
   for (int key : {6, 0x10006, 0xff, 0x100ff, 0x20000 | 0xf0})
@@ -213,18 +209,14 @@ TEST(Combiners, OnePixelFunctionsDispatch) {
   RAST_CombinePixels2(nullptr, 1, 2, 3, 4, 256, 0);  // null pixel: nothing
 }
 
-TEST(Combiners, PixelMacros) {
+TEST(Combiners, PixelMacrosGiveAlphaRedGreenBlueInMemory) {
   const RAST_pixel p = RAST_RGBA(0x11, 0x22, 0x33, 0x44);
   EXPECT_EQ(p, 0x33221144u);
   const unsigned char* b = reinterpret_cast<const unsigned char*>(&p);
-  EXPECT_EQ(b[RAST_BYTE_A], 0x44);
-  EXPECT_EQ(b[RAST_BYTE_R], 0x11);
-  EXPECT_EQ(b[RAST_BYTE_G], 0x22);
-  EXPECT_EQ(b[RAST_BYTE_B], 0x33);
-  EXPECT_EQ(RAST_GETR(p), 0x11);
-  EXPECT_EQ(RAST_GETG(p), 0x22);
-  EXPECT_EQ(RAST_GETB(p), 0x33);
-  EXPECT_EQ(RAST_GETA(p), 0x44);
+  EXPECT_EQ((std::vector<int>{b[RAST_BYTE_A], b[RAST_BYTE_R], b[RAST_BYTE_G], b[RAST_BYTE_B]}),
+            (std::vector<int>{0x44, 0x11, 0x22, 0x33}));
+  EXPECT_EQ((std::vector<int>{RAST_GETA(p), RAST_GETR(p), RAST_GETG(p), RAST_GETB(p)}),
+            (std::vector<int>{0x44, 0x11, 0x22, 0x33}));
   EXPECT_EQ(RAST_BLIT_MODE_CHANCOPY(0, 3), 0xfc);
 }
 
@@ -232,20 +224,14 @@ TEST(Combiners, PixelMacros) {
 // HSV adjustment
 
 namespace {
-RAST_pixel hsv(RAST_pixel dest, int r, int g, int b, int a, int w) {
-  unsigned char px[4];
-  for (int k = 0; k < 4; ++k) px[k] = static_cast<unsigned char>(dest >> (8 * k));
-  _RAST_CombinePixelsHSVAdjust::doPix(px, r, g, b, a, w);
-  return RAST_RGBA(px[1], px[2], px[3], px[0]);
+RAST_pixel hsv(RAST_pixel d, int r, int g, int b, int a, int w) {
+  return rastertest::apply<_RAST_CombinePixelsHSVAdjust>(d, r, g, b, a, w);
 }
 }  // namespace
 
 TEST(HsvAdjust, ReciprocalTable) {
-  EXPECT_EQ(_RAST_RGB2HSV_invtab[0], 0);
-  EXPECT_EQ(_RAST_RGB2HSV_invtab[1], 65535);
-  EXPECT_EQ(_RAST_RGB2HSV_invtab[2], 32767);
-  EXPECT_EQ(_RAST_RGB2HSV_invtab[3], 21844);
-  EXPECT_EQ(_RAST_RGB2HSV_invtab[255], 256);
+  const std::pair<int, int> entries[] = {{0, 0}, {1, 65535}, {2, 32767}, {3, 21844}, {255, 256}};
+  for (auto [i, v] : entries) EXPECT_EQ(_RAST_RGB2HSV_invtab[i], v) << i;
 }
 
 TEST(HsvAdjust, DocumentedValues) {
@@ -277,9 +263,8 @@ TEST(HsvAdjust, NeutralSourceKeepsTheColour) {
         const RAST_pixel out = hsv(RAST_RGBA(R, G, B, 0), 128, 128, 128, 0, 256);
         const int mx = std::max({R, G, B});
         ASSERT_EQ(std::max({RAST_GETR(out), RAST_GETG(out), RAST_GETB(out)}), mx);
-        ASSERT_LE(std::abs(RAST_GETR(out) - R), 5) << R << " " << G << " " << B;
-        ASSERT_LE(std::abs(RAST_GETG(out) - G), 5) << R << " " << G << " " << B;
-        ASSERT_LE(std::abs(RAST_GETB(out) - B), 5) << R << " " << G << " " << B;
+        ASSERT_LE(std::max({std::abs(RAST_GETR(out) - R), std::abs(RAST_GETG(out) - G), std::abs(RAST_GETB(out) - B)}), 5)
+            << R << " " << G << " " << B;
       }
 }
 

@@ -7,20 +7,19 @@
 #include <vector>
 
 #include "raster/bitmap.h"
+#include "raster/rectops.h"
+#include "rastertest.h"
 
 namespace {
 
-RAST_pixel& at(RAST_IBitmap& b, int x, int y) { return b.getBits()[y * b.getRowSpan() + x]; }
+using rastertest::px;
 
-void fill(RAST_IBitmap& b, RAST_pixel v) {
-  for (int y = 0; y < b.getHeight(); ++y)
-    for (int x = 0; x < b.getWidth(); ++x) at(b, x, y) = v;
-}
+void fill(RAST_IBitmap& b, RAST_pixel v) { RAST_Clear(&b, v); }
 
 void randomize(RAST_IBitmap& b, unsigned seed) {
   std::mt19937 rng(seed);
   for (int y = 0; y < b.getHeight(); ++y)
-    for (int x = 0; x < b.getWidth(); ++x) at(b, x, y) = rng();
+    for (int x = 0; x < b.getWidth(); ++x) px(b, x, y) = rng();
 }
 
 int byteOf(RAST_pixel p, int i) { return (p >> (8 * i)) & 0xFF; }
@@ -33,7 +32,7 @@ TEST(GradRect, CopyRampAlongARow) {
   RAST_GradRect(&bm, 0, 0, 256, 2, 1.f, 0.5f, 0.25f, 1.f, -1.f / 256.f, 0, 0, 0, 0, 0, 0, 0, 0);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 256; ++x) {
-      const RAST_pixel p = at(bm, x, y);
+      const RAST_pixel p = px(bm, x, y);
       ASSERT_EQ(RAST_GETR(p), 255 - x) << x;
       ASSERT_EQ(RAST_GETG(p), 127);  // 0.5 x 255 = 127.5, truncated
       ASSERT_EQ(RAST_GETB(p), 63);
@@ -47,7 +46,7 @@ TEST(GradRect, CopyIgnoresAlphaAndClampsChannels) {
   // Alpha 0 and ramps beyond 0..255: copy still writes, clamped.
   RAST_GradRect(&bm, 0, 0, 8, 4, 2.f, -1.f, 0.f, 0.f, 0, 0, 0.25f, 0.1f, 0, 0, 0, 0.5f, 0);
   for (int x = 0; x < 8; ++x) {
-    const RAST_pixel p = at(bm, x, 3);
+    const RAST_pixel p = px(bm, x, 3);
     EXPECT_EQ(RAST_GETR(p), 255);
     EXPECT_EQ(RAST_GETG(p), 0);
     EXPECT_EQ(RAST_GETB(p), std::min(255, static_cast<int>(x * 0.25f * 255.f * 65536.0) / 65536));
@@ -59,7 +58,7 @@ TEST(GradRect, AddAtHalfAlphaAndModeSelection) {
   RAST_MemBitmap bm(4, 4, 4);
   fill(bm, RAST_RGBA(10, 20, 30, 40));
   RAST_GradRect(&bm, 0, 0, 4, 4, 1.f, 0.5f, 0.f, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0x10001);  // source-alpha flag ignored
-  const RAST_pixel p = at(bm, 2, 2);
+  const RAST_pixel p = px(bm, 2, 2);
   EXPECT_EQ(RAST_GETR(p), 10 + 255 * 128 / 256);
   EXPECT_EQ(RAST_GETG(p), 20 + 127 * 128 / 256);
   EXPECT_EQ(RAST_GETB(p), 30);
@@ -68,10 +67,10 @@ TEST(GradRect, AddAtHalfAlphaAndModeSelection) {
   fill(bm, 0x01020304);
   RAST_GradRect(&bm, 0, 0, 4, 4, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 6);
   RAST_GradRect(&bm, 0, 0, 4, 4, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x10006);
-  EXPECT_EQ(at(bm, 1, 1), 0x01020304u);
+  EXPECT_EQ(px(bm, 1, 1), 0x01020304u);
   // Multiply by white at full weight keeps d - 1.
   RAST_GradRect(&bm, 0, 0, 4, 4, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 3);
-  EXPECT_EQ(RAST_GETR(at(bm, 0, 0)), 0x02);
+  EXPECT_EQ(RAST_GETR(px(bm, 0, 0)), 0x02);
 }
 
 TEST(GradRect, ClippedStartsMoveAlongTheRamps) {
@@ -86,14 +85,14 @@ TEST(GradRect, ClippedStartsMoveAlongTheRamps) {
   RAST_GradRect(&big, 0, 0, 40, 40, 0.1f, 0.2f, 0.9f, 1, dr, 0, db, 0, 0, dg, 0, 0, 0);
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 16; ++x)
-      for (int c = 1; c < 4; ++c) EXPECT_NEAR(byteOf(at(full, x, y), c), byteOf(at(big, x + 5, y + 3), c), 1);
+      for (int c = 1; c < 4; ++c) EXPECT_NEAR(byteOf(px(full, x, y), c), byteOf(px(big, x + 5, y + 3), c), 1);
   // Nothing outside the bitmap, nothing for empty or off-bitmap rectangles.
   RAST_GradRect(&part, 16, 0, 5, 5, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   RAST_GradRect(&part, 0, 0, 0, 5, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   RAST_GradRect(&part, -10, -10, 10, 10, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   RAST_GradRect(nullptr, 0, 0, 5, 5, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 16; ++x) ASSERT_EQ(at(part, x, y), 0u);
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(px(part, x, y), 0u);
 }
 
 TEST(GradRect, ValuesBeyondTheFixedPointRangeDrawNothing) {
@@ -104,10 +103,10 @@ TEST(GradRect, ValuesBeyondTheFixedPointRangeDrawNothing) {
   RAST_GradRect(&bm, 0, 0, 300, 300, 0, 0, 0, 1, 200.f, 0, 0, 0, 0, 0, 0, 0, 1);     // runs past the range
   RAST_GradRect(&bm, -100000, 0, 100300, 4, 0, 0, 0, 1, 1.f, 0, 0, 0, 0, 0, 0, 0, 1);  // clipped start leaves it
   for (int y = 0; y < 300; ++y)
-    for (int x = 0; x < 300; ++x) ASSERT_EQ(at(bm, x, y), 0x5A5A5A5Au);
+    for (int x = 0; x < 300; ++x) ASSERT_EQ(px(bm, x, y), 0x5A5A5A5Au);
   // Just inside the range draws.
   RAST_GradRect(&bm, 0, 0, 300, 1, 0, 0, 0, 1, 0.4f, 0, 0, 0, 0, 0, 0, 0, 1);
-  EXPECT_EQ(RAST_GETR(at(bm, 299, 0)), 255);
+  EXPECT_EQ(RAST_GETR(px(bm, 299, 0)), 255);
 }
 
 // ---- blur ----
@@ -117,7 +116,7 @@ TEST(Blur, UniformAreasGiveTheKernelsExactValues) {
   fill(bm, 0x80808080);
   RAST_Blur(&bm, &bm, 0, 0, 0, 0, 6, 5);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 6; ++x) ASSERT_EQ(at(bm, x, y), 0x80808080u);
+    for (int x = 0; x < 6; ++x) ASSERT_EQ(px(bm, x, y), 0x80808080u);
 
   fill(bm, 0xFFFFFFFF);
   RAST_Blur(&bm, &bm, 0, 0, 0, 0, 6, 5);
@@ -125,7 +124,7 @@ TEST(Blur, UniformAreasGiveTheKernelsExactValues) {
     for (int x = 0; x < 6; ++x) {
       const bool edgeRow = y == 0 || y == 4, edgeCol = x == 0 || x == 5;
       const uint32_t v = edgeRow && edgeCol ? 253 : (edgeRow || edgeCol) ? 252 : 251;
-      ASSERT_EQ(at(bm, x, y), v * 0x01010101u) << x << "," << y;
+      ASSERT_EQ(px(bm, x, y), v * 0x01010101u) << x << "," << y;
     }
 }
 
@@ -141,14 +140,14 @@ TEST(Blur, TooSmallOrMissingDrawsNothing) {
   RAST_MemBitmap empty;
   RAST_Blur(&bm, &empty, 0, 0, 0, 0, 4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(at(bm, x, y), 0xFFFFFFFFu);
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(px(bm, x, y), 0xFFFFFFFFu);
   // 2 x 2 takes only the first- and last-row formulas.
-  at(bm, 0, 0) = 0;
+  px(bm, 0, 0) = 0;
   RAST_Blur(&bm, &bm, 0, 0, 0, 0, 2, 2);
-  EXPECT_EQ(at(bm, 0, 0), (0u + 63 + 63) * 0x01010101u);
-  EXPECT_EQ(at(bm, 1, 0), (0u + 127 + 63) * 0x01010101u);
-  EXPECT_EQ(at(bm, 0, 1), (0u + 127 + 63) * 0x01010101u);  // its upper neighbour as it was: 0
-  EXPECT_EQ(at(bm, 1, 1), 253u * 0x01010101u);
+  EXPECT_EQ(px(bm, 0, 0), (0u + 63 + 63) * 0x01010101u);
+  EXPECT_EQ(px(bm, 1, 0), (0u + 127 + 63) * 0x01010101u);
+  EXPECT_EQ(px(bm, 0, 1), (0u + 127 + 63) * 0x01010101u);  // its upper neighbour as it was: 0
+  EXPECT_EQ(px(bm, 1, 1), 253u * 0x01010101u);
 }
 
 TEST(Blur, InPlaceEqualsOutOfPlace) {
@@ -156,13 +155,12 @@ TEST(Blur, InPlaceEqualsOutOfPlace) {
     const int h = w > 100 ? 3 : 9;
     RAST_MemBitmap a(w, h, 4), copy(w, h, 4), out(w, h, 4);
     randomize(a, static_cast<unsigned>(w));
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) at(copy, x, y) = at(a, x, y);
+    randomize(copy, static_cast<unsigned>(w));
     fill(out, 0);
     RAST_Blur(&out, &copy, 0, 0, 0, 0, w, h);
     RAST_Blur(&a, &a, 0, 0, 0, 0, w, h);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) ASSERT_EQ(at(a, x, y), at(out, x, y)) << w << ": " << x << "," << y;
+      for (int x = 0; x < w; ++x) ASSERT_EQ(px(a, x, y), px(out, x, y)) << w << ": " << x << "," << y;
   }
 }
 
@@ -174,30 +172,23 @@ TEST(Blur, SubRectangleAndOffsetsAgainstAReference) {
   RAST_Blur(&dst, &src, -1, 3, 2, 1, 7, 7);
   const int left = 3, top = 1, right = 9, bottom = 8;  // after clipping: dest rows 3..9 hold source rows 1..7
   const int w = right - left;
-  auto S = [&](int x, int y) { return at(src, left + x, y); };
+  auto S = [&](int x, int y) { return px(src, left + x, y); };
   auto h8 = [](uint32_t p) { return (p >> 3) & 0x1f1f1f1fu; };
   auto h4 = [](uint32_t p) { return (p >> 2) & 0x3f3f3f3fu; };
   auto h2 = [](uint32_t p) { return (p >> 1) & 0x7f7f7f7fu; };
   for (int y = top; y < bottom; ++y) {
     for (int x = 0; x < w; ++x) {
-      uint32_t e;
+      // first and last rows take their one neighbour row at a quarter
       const bool first = y == top, last = y == bottom - 1;
-      if (first || last) {
-        const uint32_t n = S(x, first ? y + 1 : y - 1);
-        if (x == 0) e = h2(S(0, y)) + h4(S(1, y)) + h4(n);
-        else if (x == w - 1) e = h4(S(w - 2, y)) + h2(S(w - 1, y)) + h4(n);
-        else e = h8(S(x - 1, y)) + h2(S(x, y)) + h8(S(x + 1, y)) + h4(n);
-      } else {
-        const uint32_t n = h8(S(x, y - 1)) + h8(S(x, y + 1));
-        if (x == 0) e = h2(S(0, y)) + h4(S(1, y)) + n;
-        else if (x == w - 1) e = h4(S(w - 2, y)) + h2(S(w - 1, y)) + n;
-        else e = h8(S(x - 1, y)) + h2(S(x, y)) + h8(S(x + 1, y)) + n;
-      }
-      ASSERT_EQ(at(dst, x, 3 + y - top), e) << x << "," << y;
+      const uint32_t n = first || last ? h4(S(x, first ? y + 1 : y - 1)) : h8(S(x, y - 1)) + h8(S(x, y + 1));
+      const uint32_t e = n + (x == 0       ? h2(S(0, y)) + h4(S(1, y))
+                              : x == w - 1 ? h4(S(w - 2, y)) + h2(S(w - 1, y))
+                                           : h8(S(x - 1, y)) + h2(S(x, y)) + h8(S(x + 1, y)));
+      ASSERT_EQ(px(dst, x, 3 + y - top), e) << x << "," << y;
     }
   }
-  EXPECT_EQ(at(dst, w, 3), 0x01010101u);
-  EXPECT_EQ(at(dst, 0, 2), 0x01010101u);
+  EXPECT_EQ(px(dst, w, 3), 0x01010101u);
+  EXPECT_EQ(px(dst, 0, 2), 0x01010101u);
 }
 
 }  // namespace

@@ -60,10 +60,9 @@ inline Image make(int colorType, int bitDepth, int w, int h, bool interlaced, bo
   im.width = w, im.height = h, im.bitDepth = bitDepth, im.colorType = colorType;
   im.interlaced = interlaced, im.transparency = transparency;
   const int maxv = (1 << bitDepth) - 1;
-  int channels = 1;
-  if (colorType == PNG_COLOR_TYPE_RGB) channels = 3;
-  if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
-  if (colorType == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
+  const bool grey = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
+  const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
+  const int channels = (colorType == PNG_COLOR_TYPE_PALETTE || grey ? 1 : 3) + (alpha ? 1 : 0);
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     for (int i = 0; i <= maxv; ++i) {
       im.palette.push_back(png_color{static_cast<png_byte>(i * 7 + 3), static_cast<png_byte>(255 - i),
@@ -73,46 +72,30 @@ inline Image make(int colorType, int bitDepth, int w, int h, bool interlaced, bo
   }
   auto sample = [&](int x, int y, int k) { return (x * 37 + y * 91 + k * 53 + x * y * 5) % (maxv + 1); };
   // the transparent colour is the one of pixel (1, 0)
-  if (transparency && colorType == PNG_COLOR_TYPE_GRAY) im.trnsColour.gray = static_cast<png_uint_16>(sample(1, 0, 0));
-  if (transparency && colorType == PNG_COLOR_TYPE_RGB) {
-    im.trnsColour.red = static_cast<png_uint_16>(sample(1, 0, 0));
-    im.trnsColour.green = static_cast<png_uint_16>(sample(1, 0, 1));
-    im.trnsColour.blue = static_cast<png_uint_16>(sample(1, 0, 2));
-  }
+  im.trnsColour.gray = im.trnsColour.red = static_cast<png_uint_16>(sample(1, 0, 0));
+  im.trnsColour.green = static_cast<png_uint_16>(sample(1, 0, 1));
+  im.trnsColour.blue = static_cast<png_uint_16>(sample(1, 0, 2));
   const size_t rowBytes = (static_cast<size_t>(w) * channels * bitDepth + 7) / 8;
   for (int y = 0; y < h; ++y) {
     std::vector<uint8_t> row(rowBytes, 0);
     for (int x = 0; x < w; ++x) {
-      int s[4];
+      int s[4], v[4];
+      bool isTrns = transparency;
       for (int k = 0; k < channels; ++k) {
         s[k] = sample(x, y, k);
+        v[k] = detail::to8(s[k], bitDepth);
+        isTrns = isTrns && s[k] == sample(1, 0, k);
         detail::putSample(row, x * channels + k, bitDepth, s[k]);
       }
-      int r = 0, g = 0, b = 0, a = 255;
-      switch (colorType) {
-        case PNG_COLOR_TYPE_GRAY:
-          r = g = b = detail::to8(s[0], bitDepth);
-          if (transparency && s[0] == im.trnsColour.gray) a = 0;
-          break;
-        case PNG_COLOR_TYPE_RGB:
-          r = detail::to8(s[0], bitDepth), g = detail::to8(s[1], bitDepth), b = detail::to8(s[2], bitDepth);
-          if (transparency && s[0] == im.trnsColour.red && s[1] == im.trnsColour.green && s[2] == im.trnsColour.blue)
-            a = 0;
-          break;
-        case PNG_COLOR_TYPE_PALETTE: {
-          const png_color& c = im.palette[static_cast<size_t>(s[0])];
-          r = c.red, g = c.green, b = c.blue;
-          if (static_cast<size_t>(s[0]) < im.paletteAlpha.size()) a = im.paletteAlpha[static_cast<size_t>(s[0])];
-          break;
-        }
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-          r = g = b = detail::to8(s[0], bitDepth);
-          a = detail::to8(s[1], bitDepth);
-          break;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-          r = detail::to8(s[0], bitDepth), g = detail::to8(s[1], bitDepth), b = detail::to8(s[2], bitDepth);
-          a = detail::to8(s[3], bitDepth);
-          break;
+      int r, g, b, a = 255;
+      if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        const png_color& c = im.palette[static_cast<size_t>(s[0])];
+        r = c.red, g = c.green, b = c.blue;
+        if (static_cast<size_t>(s[0]) < im.paletteAlpha.size()) a = im.paletteAlpha[static_cast<size_t>(s[0])];
+      } else {
+        r = v[0], g = grey ? v[0] : v[1], b = grey ? v[0] : v[2];
+        if (alpha) a = v[channels - 1];
+        if (isTrns) a = 0;  // a tRNS chunk only comes with the types without alpha
       }
       im.expected.push_back(RAST_RGBA(r, g, b, a));
     }

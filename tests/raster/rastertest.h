@@ -12,6 +12,19 @@ namespace rastertest {
 
 constexpr RAST_pixel kPad = 0xDEADBEEFu;
 
+inline RAST_pixel splat(int v) { return RAST_RGBA(v, v, v, v); }
+
+// Pixel (x, y) of a bitmap in storage order.
+inline RAST_pixel& px(RAST_IBitmap& b, int x, int y) { return b.getBits()[y * b.getRowSpan() + x]; }
+
+// The pixels of any bitmap in logical order (row 0 at the top).
+inline std::vector<RAST_pixel> logicalPixels(RAST_IBitmap& bm) {
+  std::vector<RAST_pixel> v;
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x) v.push_back(px(bm, x, bm.isFlipped() ? bm.getHeight() - 1 - y : y));
+  return v;
+}
+
 class TestBitmap : public RAST_IBitmap {
  public:
   TestBitmap(int w, int h, int span = -1, bool flipped = false)
@@ -42,12 +55,7 @@ class TestBitmap : public RAST_IBitmap {
         if (m_px[static_cast<size_t>(y) * m_span + x] != kPad) return false;
     return true;
   }
-  std::vector<RAST_pixel> logical() {
-    std::vector<RAST_pixel> v;
-    for (int y = 0; y < m_h; ++y)
-      for (int x = 0; x < m_w; ++x) v.push_back(at(x, y));
-    return v;
-  }
+  std::vector<RAST_pixel> logical() { return logicalPixels(*this); }
 
  private:
   int m_w, m_h, m_span;
@@ -55,13 +63,20 @@ class TestBitmap : public RAST_IBitmap {
   std::vector<RAST_pixel> m_px;
 };
 
+// Applies a combiner's per-pixel function to one pixel word, with the
+// channels given separately (so that out-of-range values can be passed).
+template <class C>
+RAST_pixel apply(RAST_pixel dest, int r, int g, int b, int a, int weight) {
+  unsigned char c[4];
+  for (int k = 0; k < 4; ++k) c[k] = static_cast<unsigned char>(dest >> (8 * k));
+  C::doPix(c, r, g, b, a, weight);
+  return RAST_RGBA(c[1], c[2], c[3], c[0]);
+}
+
 // Applies a combiner to one pixel word.
 template <class C>
 RAST_pixel combine(RAST_pixel dest, RAST_pixel src, int weight) {
-  unsigned char b[4];
-  for (int k = 0; k < 4; ++k) b[k] = static_cast<unsigned char>(dest >> (8 * k));
-  C::doPix(b, RAST_GETR(src), RAST_GETG(src), RAST_GETB(src), RAST_GETA(src), weight);
-  return RAST_RGBA(b[1], b[2], b[3], b[0]);
+  return apply<C>(dest, RAST_GETR(src), RAST_GETG(src), RAST_GETB(src), RAST_GETA(src), weight);
 }
 
 }  // namespace rastertest

@@ -10,11 +10,10 @@
 #include "rastertest.h"
 
 using rastertest::combine;
+using rastertest::splat;
 using rastertest::TestBitmap;
 
 namespace {
-
-RAST_pixel splat(int v) { return RAST_RGBA(v, v, v, v); }
 
 // The expected fill, by definition: every logical pixel inside the clipped
 // rectangle is mapped by f.
@@ -41,19 +40,13 @@ RAST_pixel fillPixel(RAST_pixel p, RAST_pixel c, int ia, int low) {
   } else if (ia == 0 || low > 5) {
     return p;
   }
-  const RAST_pixel src = (c & 0xffffff00u) | (static_cast<RAST_pixel>(ia) & 0xffu);  // ia as source alpha
-  unsigned char b[4];
-  for (int k = 0; k < 4; ++k) b[k] = static_cast<unsigned char>(p >> (8 * k));
-  const int r = RAST_GETR(src), g = RAST_GETG(src), bl = RAST_GETB(src);
-  switch (low) {
-    case 0: _RAST_CombinePixelsCopyNoClamp::doPix(b, r, g, bl, ia, ia); break;
-    case 1: _RAST_CombinePixelsAdd::doPix(b, r, g, bl, ia, ia); break;
-    case 2: _RAST_CombinePixelsColorDodge::doPix(b, r, g, bl, ia, ia); break;
-    case 3: _RAST_CombinePixelsMulNoClamp::doPix(b, r, g, bl, ia, ia); break;
-    case 4: _RAST_CombinePixelsOverlay::doPix(b, r, g, bl, ia, ia); break;
-    case 5: _RAST_CombinePixelsHSVAdjust::doPix(b, r, g, bl, ia, ia); break;
-  }
-  return RAST_RGBA(b[1], b[2], b[3], b[0]);
+  // the weight goes in as the source alpha too
+  using Apply = RAST_pixel (*)(RAST_pixel, int, int, int, int, int);
+  using namespace rastertest;
+  static const Apply kApply[] = {apply<_RAST_CombinePixelsCopyNoClamp>, apply<_RAST_CombinePixelsAdd>,
+                                 apply<_RAST_CombinePixelsColorDodge>,  apply<_RAST_CombinePixelsMulNoClamp>,
+                                 apply<_RAST_CombinePixelsOverlay>,     apply<_RAST_CombinePixelsHSVAdjust>};
+  return kApply[low](p, RAST_GETR(c), RAST_GETG(c), RAST_GETB(c), ia, ia);
 }
 
 }  // namespace
@@ -222,14 +215,15 @@ TEST(Pixels, GetAndPut) {
   }
   // Other weights copy with the colour's own alpha; modes 1-5 use their combiner.
   TestBitmap p(1, 1);
-  p.at(0, 0) = RAST_RGBA(10, 20, 30, 40);
-  RAST_PutPixel(&p, 0, 0, RAST_RGBA(250, 0, 100, 200), 0.3f, 0);
-  EXPECT_EQ(p.at(0, 0), combine<_RAST_CombinePixelsCopyNoClamp>(RAST_RGBA(10, 20, 30, 40), RAST_RGBA(250, 0, 100, 200), 76));
-  RAST_PutPixel(&p, 0, 0, RAST_RGBA(250, 0, 100, 200), -0.3f, 0);  // copy below weight 1: nothing
-  EXPECT_EQ(p.at(0, 0), combine<_RAST_CombinePixelsCopyNoClamp>(RAST_RGBA(10, 20, 30, 40), RAST_RGBA(250, 0, 100, 200), 76));
-  const RAST_pixel old = p.at(0, 0);
-  RAST_PutPixel(&p, 0, 0, RAST_RGBA(250, 0, 100, 200), 0.6f, 0x10003);
-  EXPECT_EQ(p.at(0, 0), combine<_RAST_CombinePixelsMulNoClamp>(old, RAST_RGBA(250, 0, 100, 200), 153));
+  const RAST_pixel c = RAST_RGBA(250, 0, 100, 200), first = RAST_RGBA(10, 20, 30, 40);
+  p.at(0, 0) = first;
+  RAST_PutPixel(&p, 0, 0, c, 0.3f, 0);
+  const RAST_pixel copied = combine<_RAST_CombinePixelsCopyNoClamp>(first, c, 76);
+  EXPECT_EQ(p.at(0, 0), copied);
+  RAST_PutPixel(&p, 0, 0, c, -0.3f, 0);  // copy below weight 1: nothing
+  EXPECT_EQ(p.at(0, 0), copied);
+  RAST_PutPixel(&p, 0, 0, c, 0.6f, 0x10003);
+  EXPECT_EQ(p.at(0, 0), combine<_RAST_CombinePixelsMulNoClamp>(copied, c, 153));
 }
 
 TEST(FillRect, WideOpaqueRunsAtEveryAlignment) {

@@ -6,15 +6,15 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "raster/blit.h"
 #include "rastertest.h"
 
+using rastertest::splat;
 using rastertest::TestBitmap;
 
 namespace {
-
-RAST_pixel splat(int v) { return RAST_RGBA(v, v, v, v); }
 
 TestBitmap row(std::initializer_list<RAST_pixel> px) {
   TestBitmap b(static_cast<int>(px.size()), 1);
@@ -69,24 +69,17 @@ TEST(ScaledBlit, NothingDrawnCases) {
 }
 
 TEST(ScaledBlit, UnscaledShortcutAndItsFilterCondition) {
-  const TestBitmap src = row({splat(9), splat(9), splat(9), splat(0), splat(255), splat(255)});
-  {
-    TestBitmap s = src, dest(2, 1);
-    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.2f, 0, 2, 1, 1.0f, 0);  // plain blit from x 3
-    EXPECT_EQ(dest.at(0, 0), splat(0));
-    EXPECT_EQ(dest.at(1, 0), splat(255));
-  }
-  {
-    TestBitmap s = src, dest(2, 1);
-    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.2f, 0, 2, 1, 1.0f, kBilinear);  // fraction 13107
-    EXPECT_EQ(dest.at(0, 0), splat((255 * 13107) >> 16));
-    EXPECT_EQ(dest.at(1, 0), splat(255));
-  }
-  {
-    TestBitmap s = src, dest(2, 1);
-    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, 3.02f, 0, 2, 1, 1.0f, kBilinear);  // near whole: plain from 3
-    EXPECT_EQ(dest.at(0, 0), splat(0));
-    EXPECT_EQ(dest.at(1, 0), splat(255));
+  // a plain blit from x 3 without the filter or near a whole pixel; with
+  // the filter, fraction 13107 at 3.2
+  const struct {
+    float x;
+    int filter;
+    RAST_pixel first;
+  } cases[] = {{3.2f, 0, splat(0)}, {3.2f, kBilinear, splat((255 * 13107) >> 16)}, {3.02f, kBilinear, splat(0)}};
+  for (const auto& c : cases) {
+    TestBitmap s = row({splat(9), splat(9), splat(9), splat(0), splat(255), splat(255)}), dest(2, 1);
+    RAST_ScaledBlit(&dest, &s, 0, 0, 2, 1, c.x, 0, 2, 1, 1.0f, c.filter);
+    EXPECT_EQ(dest.logical(), (std::vector<RAST_pixel>{c.first, splat(255)})) << c.x << " " << c.filter;
   }
   {
     TestBitmap s(5, 4), dest(5, 4);
