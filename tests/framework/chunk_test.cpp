@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/ByteChunk.h"
@@ -39,17 +40,13 @@ TEST(ByteChunk, EncodingsAreNativeLittleEndian) {
   bool b = false;
   double d = 0;
   std::string s = "old";
-  int pos = c.GetInt(&i, 0);
-  pos = c.GetBool(&b, pos);
-  pos = c.GetDouble(&d, pos);
-  pos = c.GetStr(&s, pos);
-  EXPECT_EQ(pos, 19);
+  EXPECT_EQ(c.GetStr(&s, c.GetDouble(&d, c.GetBool(&b, c.GetInt(&i, 0)))), 19);
   EXPECT_EQ(i, 0x70666674);
   EXPECT_TRUE(b);
   EXPECT_EQ(d, 1.0);
   EXPECT_EQ(s, "ab");
   // Length 0: unchanged, position + 4.
-  EXPECT_EQ(c.GetStr(&s, pos), 23);
+  EXPECT_EQ(c.GetStr(&s, 19), 23);
   EXPECT_EQ(s, "ab");
   KIT_String ks("keep");
   EXPECT_EQ(c.GetStr(&ks, 13), 19);
@@ -71,40 +68,36 @@ TEST(ByteChunk, ReadsFailWithMinusOneOnShortOrHostileInput) {
   int32_t i = 7;
   double d = 7;
   bool b = true;
-  EXPECT_EQ(c.GetInt(&i, 0), -1);
-  EXPECT_EQ(i, 7);
-  EXPECT_EQ(c.GetDouble(&d, 0), -1);
-  EXPECT_EQ(c.GetBool(&b, 3), -1);
-  EXPECT_EQ(c.GetBool(&b, -1), -1);
-  EXPECT_EQ(c.GetInt(&i, -1), -1);
-  EXPECT_EQ(c.GetInt(&i, INT32_MAX - 1), -1);  // no overflow of pos + width
-  EXPECT_TRUE(b);
-
   std::string s = "same";
-  ByteChunk neg;
-  neg.PutInt(-5);
-  neg.PutInt(0);
-  EXPECT_EQ(neg.GetStr(&s, 0), -1);  // negative length
-  ByteChunk huge;
-  huge.PutInt(INT32_MAX);
-  huge.PutStr("x");
-  EXPECT_EQ(huge.GetStr(&s, 0), -1);  // length beyond the end
-  ByteChunk shortStr;
-  shortStr.PutInt(10);
-  putRaw(shortStr, {'a', 'b'});
-  EXPECT_EQ(shortStr.GetStr(&s, 0), -1);
+  // Before the start, past the end, and where pos + width would overflow.
+  for (int pos : {-1, 3, INT32_MAX - 1}) {
+    EXPECT_EQ(c.GetInt(&i, pos), -1) << pos;
+    EXPECT_EQ(c.GetDouble(&d, pos), -1) << pos;
+    EXPECT_EQ(c.GetBool(&b, pos), -1) << pos;
+    EXPECT_EQ(c.GetStr(&s, pos), -1) << pos;
+  }
+  EXPECT_EQ(c.GetInt(&i, 0), -1);  // three bytes hold no int or double
+  EXPECT_EQ(c.GetDouble(&d, 0), -1);
+  // A negative length, a length beyond the end, and a string cut short.
+  for (const Bytes& bad : {Bytes{0xFB, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, Bytes{0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 'x'},
+                           Bytes{10, 0, 0, 0, 'a', 'b'}}) {
+    ByteChunk str;
+    putRaw(str, bad);
+    EXPECT_EQ(str.GetStr(&s, 0), -1);
+  }
+  EXPECT_EQ(i, 7);
+  EXPECT_EQ(d, 7.0);
+  EXPECT_TRUE(b);
   EXPECT_EQ(s, "same");
-  EXPECT_EQ(shortStr.GetStr(&s, -1), -1);
 
   // An embedded zero cuts the string; the position still skips all L bytes.
   ByteChunk z;
-  z.PutInt(4);
-  putRaw(z, {'a', 0, 'b', 'c'});
+  putRaw(z, {4, 0, 0, 0, 'a', 0, 'b', 'c'});
   EXPECT_EQ(z.GetStr(&s, 0), 8);
   EXPECT_EQ(s, "a");
 }
 
-TEST(ByteChunk, ResizeZeroFillsAndCompare) {
+TEST(ByteChunk, ResizeZeroFillsCompareAndFailedGrowthReportsZero) {
   ByteChunk a, b;
   a.PutInt(5);
   EXPECT_EQ(a.Resize(10), 10);
@@ -117,19 +110,13 @@ TEST(ByteChunk, ResizeZeroFillsAndCompare) {
   EXPECT_FALSE(a.IsEqual(nullptr));
   a.Clear();
   EXPECT_EQ(a.Size(), 0);
-}
 
-TEST(ByteChunk, FailedGrowthReportsZero) {
-  static const KIT_HeapBuf::Allocator failing = {[](void*, size_t) -> void* { return nullptr; },
-                                                 [](size_t) -> void* { return nullptr; }, std::free};
-  ByteChunk c;
-  c.PutInt(1);
   std::vector<uint8_t> big(100000, 1);
-  KIT_HeapBuf::SetAllocator(&failing);
-  const int r = c.Put(big.data(), static_cast<int>(big.size()));
-  KIT_HeapBuf::SetAllocator(nullptr);
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(c.Size(), 4);
+  {
+    fwtest::ScopedAllocator failing(&fwtest::kFailingAllocator);
+    EXPECT_EQ(b.Put(big.data(), static_cast<int>(big.size())), 0);
+  }
+  EXPECT_EQ(b.Size(), 10);
 }
 
 TEST(ChunkHeader, WriteAndRead) {
@@ -141,25 +128,18 @@ TEST(ChunkHeader, WriteAndRead) {
   EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0x10000);
   EXPECT_EQ(pos, 8);
 
-  ByteChunk none;
+  // No magic: version 0, position unchanged. Magic without a version: -1.
+  // A position outside the header leaves it unchanged.
+  ByteChunk none, magicOnly;
   none.PutInt(0x12345678);
   none.PutInt(0x10000);
-  pos = 0;
-  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&none, &pos), 0);
-  EXPECT_EQ(pos, 0);
-
-  ByteChunk magicOnly;
   magicOnly.PutInt(kIPlugMagic);
-  pos = 0;
-  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&magicOnly, &pos), 0);
-  EXPECT_EQ(pos, -1);
-
-  pos = -3;
-  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0);
-  EXPECT_EQ(pos, -3);
-  pos = 6;
-  EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(&c, &pos), 0);
-  EXPECT_EQ(pos, 6);
+  const std::tuple<ByteChunk*, int, int> cases[] = {{&none, 0, 0}, {&magicOnly, 0, -1}, {&c, -3, -3}, {&c, 6, 6}};
+  for (auto [chunk, start, after] : cases) {
+    pos = start;
+    EXPECT_EQ(IPluginBase::GetIPluginVerFromChunk(chunk, &pos), 0) << start;
+    EXPECT_EQ(pos, after) << start;
+  }
 }
 
 // A plug-in with three automated integer parameters 0..10 and one hidden.
@@ -277,18 +257,13 @@ TEST(Presets, RestoreByIndexAndName) {
   EXPECT_EQ(plug.values()[0], 1.0);
   EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
   EXPECT_EQ(plug.presetsChanged, 1);
-  EXPECT_FALSE(plug.RestorePreset("none"));
-  EXPECT_FALSE(plug.RestorePreset(""));
-  EXPECT_FALSE(plug.RestorePreset(static_cast<const char*>(nullptr)));
-  EXPECT_FALSE(plug.RestorePreset(-1));
-  EXPECT_FALSE(plug.RestorePreset(4));
+  for (const char* name : {"none", "", static_cast<const char*>(nullptr)}) EXPECT_FALSE(plug.RestorePreset(name));
+  for (int idx : {-1, 4}) EXPECT_FALSE(plug.RestorePreset(idx));
 
   // Uninitialised presets take the current state as numbered user presets.
   plug.GetPreset(1)->SetName("my user preset");
   plug.GetPreset(1)->mInitialized = true;
-  plug.GetPreset(1)->mChunk.PutDouble(3);
-  plug.GetPreset(1)->mChunk.PutDouble(3);
-  plug.GetPreset(1)->mChunk.PutDouble(3);
+  for (int i = 0; i < 3; ++i) plug.GetPreset(1)->mChunk.PutDouble(3);
   plug.GetPreset(2)->SetName("user preset 9");
   EXPECT_TRUE(plug.RestorePreset(3));
   EXPECT_STREQ(plug.GetPresetName(3), "user preset 3");

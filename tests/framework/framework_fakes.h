@@ -2,16 +2,27 @@
 // Stand-ins for the plug-in base's collaborators: a plug-in that records its
 // hooks, a port that records the bytes it is given, and a graphics context
 // that records the values pushed to it.
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/IPluginBase.h"
+#include "kit/heapbuf.h"
 
 namespace fwtest {
 
 using Bytes = std::vector<uint8_t>;
+
+// Routes every heap buffer through the given hooks while it lives.
+struct ScopedAllocator {
+  explicit ScopedAllocator(const KIT_HeapBuf::Allocator* a) { KIT_HeapBuf::SetAllocator(a); }
+  ~ScopedAllocator() { KIT_HeapBuf::SetAllocator(nullptr); }
+};
+// Hooks under which every allocation fails.
+inline const KIT_HeapBuf::Allocator kFailingAllocator = {[](void*, size_t) -> void* { return nullptr; },
+                                                         [](size_t) -> void* { return nullptr; }, std::free};
 
 // Shared record of what happened to a FakePorts and its plug-in, kept alive
 // by the test so that it can be read after the plug-in is gone.

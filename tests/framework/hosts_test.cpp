@@ -12,22 +12,16 @@
 namespace {
 
 TEST(Hosts, LookUpIsCaseInsensitiveAndOrdered) {
-  EXPECT_EQ(LookUpHost("REAPER"), kHostReaper);
-  EXPECT_EQ(LookUpHost("Reaper64"), kHostReaper);
-  EXPECT_EQ(LookUpHost("Steinberg Nuendo"), kHostNuendo);
-  EXPECT_EQ(LookUpHost("Digital Performer"), kHostDigitalPerformer);
-  EXPECT_EQ(LookUpHost("cubase live edition"), kHostCubase);  // earlier row wins
-  EXPECT_EQ(LookUpHost("Ableton Live 11"), kHostAbletonLive);
-  EXPECT_EQ(LookUpHost("Melodyne"), kHostMelodyneStudio);
-  EXPECT_EQ(LookUpHost("Standalone logic"), kHostLogic);  // logic comes before standalone
-  EXPECT_EQ(LookUpHost("PreSonus Studio One"), kHostStudioOne);
-  EXPECT_EQ(LookUpHost("Ardour"), kHostArdour);
-  EXPECT_EQ(LookUpHost(""), kHostUnknown);
+  // "cubase live" takes the earlier row; "logic" comes before "standalone"; only
+  // the first 255 bytes are looked at.
+  const std::pair<std::string, int> cases[] = {
+      {"REAPER", kHostReaper}, {"Reaper64", kHostReaper}, {"Steinberg Nuendo", kHostNuendo},
+      {"Digital Performer", kHostDigitalPerformer}, {"cubase live edition", kHostCubase},
+      {"Ableton Live 11", kHostAbletonLive}, {"Melodyne", kHostMelodyneStudio}, {"Standalone logic", kHostLogic},
+      {"PreSonus Studio One", kHostStudioOne}, {"Ardour", kHostArdour}, {"", kHostUnknown}, {"Bitwig", kHostUnknown},
+      {std::string(250, 'x') + "reaper", kHostUnknown}, {std::string(249, 'x') + "reaper", kHostReaper}};
+  for (const auto& [name, host] : cases) EXPECT_EQ(LookUpHost(name.c_str()), host) << name;
   EXPECT_EQ(LookUpHost(nullptr), kHostUnknown);
-  EXPECT_EQ(LookUpHost("Bitwig"), kHostUnknown);
-  // Only the first 255 bytes are looked at.
-  EXPECT_EQ(LookUpHost((std::string(250, 'x') + "reaper").c_str()), kHostUnknown);
-  EXPECT_EQ(LookUpHost((std::string(249, 'x') + "reaper").c_str()), kHostReaper);
 }
 
 TEST(Hosts, DisplayNames) {
@@ -42,26 +36,26 @@ TEST(Hosts, DisplayNames) {
   EXPECT_STREQ(GetAPIName(6), "");
 }
 
+std::string versionStr(int32_t v, size_t size = 32) {
+  char out[32];
+  GetVersionStr(v, out, size);
+  return out;
+}
+
 TEST(Versions, PartsDecimalAndText) {
   int ma, mi, pa;
   GetVersionParts(0x10203, &ma, &mi, &pa);
-  EXPECT_EQ(ma, 1);
-  EXPECT_EQ(mi, 2);
-  EXPECT_EQ(pa, 3);
+  EXPECT_EQ(std::vector<int>({ma, mi, pa}), std::vector<int>({1, 2, 3}));
   EXPECT_EQ(GetDecimalVersion(0x10100), 10100);
   EXPECT_EQ(PackDecimalVersion(10100), 0x10100);
   EXPECT_EQ(PackDecimalVersion(123456), (12 << 16) | (34 << 8) | 56);
-  char out[32];
-  GetVersionStr(0x10203, out, sizeof out);
-  EXPECT_STREQ(out, "v1.2.3");
-  GetVersionStr(0x20000, out, sizeof out);
-  EXPECT_STREQ(out, "v2");
-  GetVersionStr(0x10100, out, sizeof out);
-  EXPECT_STREQ(out, "v1.1");
-  GetVersionStr(static_cast<int32_t>(0xFFFFFFFF), out, 8);  // cut, terminated
-  EXPECT_STREQ(out, "v65535.");
+  EXPECT_EQ(versionStr(0x10203), "v1.2.3");
+  EXPECT_EQ(versionStr(0x20000), "v2");
+  EXPECT_EQ(versionStr(0x10100), "v1.1");
+  EXPECT_EQ(versionStr(static_cast<int32_t>(0xFFFFFFFF), 8), "v65535.");  // cut, terminated
 
   fwtest::TestPlug plug;
+  char out[32];
   EXPECT_EQ(plug.GetEffectVersion(false), 0x10100);
   EXPECT_EQ(plug.GetEffectVersion(true), 10100);
   plug.GetEffectVersionStr(out, sizeof out);
@@ -75,41 +69,26 @@ TEST(Versions, PartsDecimalAndText) {
   EXPECT_EQ(plug.GetHost(), kHostUnknown);
 }
 
-struct ScopedTZ {
-  std::string old;
-  bool had;
-  explicit ScopedTZ(const char* tz) {
-    const char* o = std::getenv("TZ");
-    had = o != nullptr;
-    if (had) old = o;
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-  ~ScopedTZ() {
-    if (had)
-      setenv("TZ", old.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-};
-
 TEST(TimeUtilities, CurrentTimeCarriesTheUtcOffset) {
   // 2023-12-31 23:30:00 UTC.
   platform::ManualClock clock(1704065400ull * 1000000ull);
   platform::ScopedClock scoped(clock);
-  {
-    ScopedTZ tz("XXX-1");  // one hour east: already next year locally
-    EXPECT_STREQ(CurrentTime(), "20240101 00:30 +0100");
+  const char* oldTz = std::getenv("TZ");
+  const std::string saved = oldTz ? oldTz : "";
+  const std::pair<const char*, const char*> cases[] = {
+      {"XXX-1", "20240101 00:30 +0100"},     // one hour east: already next year locally
+      {"XXX+5:30", "20231231 18:00 -0530"},  // five and a half hours west
+      {"UTC0", "20231231 23:30 +0000"}};
+  for (const auto& [tz, expected] : cases) {
+    setenv("TZ", tz, 1);
+    tzset();
+    EXPECT_STREQ(CurrentTime(), expected) << tz;
   }
-  {
-    ScopedTZ tz("XXX+5:30");  // five and a half hours west
-    EXPECT_STREQ(CurrentTime(), "20231231 18:00 -0530");
-  }
-  {
-    ScopedTZ tz("UTC0");
-    EXPECT_STREQ(CurrentTime(), "20231231 23:30 +0000");
-  }
+  if (oldTz)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 TEST(TimeUtilities, TimerUsesTheMonotonicClock) {
@@ -126,12 +105,13 @@ TEST(TimeUtilities, TimerUsesTheMonotonicClock) {
 
 TEST(TimeUtilities, CompileTimestampAndText) {
   char out[32];
-  CompileTimestamp("Dec  5 2024", "14:45:19", out, sizeof out);
-  EXPECT_STREQ(out, "[Dec 5 14:45]");
-  CompileTimestamp("Dec 15 2024", "14:45:19", out, sizeof out);
-  EXPECT_STREQ(out, "[Dec15 14:45]");
-  CompileTimestamp("", "", out, sizeof out);
-  EXPECT_STREQ(out, "[ ]");
+  const char* cases[][3] = {{"Dec  5 2024", "14:45:19", "[Dec 5 14:45]"},
+                            {"Dec 15 2024", "14:45:19", "[Dec15 14:45]"},
+                            {"", "", "[ ]"}};
+  for (const auto& c : cases) {
+    CompileTimestamp(c[0], c[1], out, sizeof out);
+    EXPECT_STREQ(out, c[2]);
+  }
   EXPECT_STREQ(AppendTimestamp("Dec 15 2024", "14:45:19", "Tavrin"), "Tavrin [Dec15 14:45]");
 
   for (char c : std::string("\t\n\r ")) EXPECT_TRUE(IsWhitespace(c));

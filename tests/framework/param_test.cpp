@@ -16,28 +16,21 @@ std::string display(const IParam& p, double v, bool normalized = false, bool wit
 }
 
 TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
-  IParam i;
+  IParam i, e, e5, d, b;
   i.InitInt("x", 5, 3, 3, "", "", -1, -1);
+  e.InitEnum("e", 0, 1);
+  e5.InitEnum("e", 2, 5);
+  d.InitDouble("d", 0.25, 0.0, 0.5, 1.0);
+  b.InitBool("b", true);
   EXPECT_EQ(i.Type(), IParam::kTypeInt);
   EXPECT_EQ(i.GetMax(), 4.0);  // max raised to min + 1
   EXPECT_EQ(i.Value(), 5.0);
   EXPECT_EQ(i.GetDefault(), 5.0);
   EXPECT_EQ(i.GetInitArg1(), -1);
-
-  IParam e;
-  e.InitEnum("e", 0, 1);
-  EXPECT_EQ(e.GetMax(), 1.0);
-  IParam e5;
-  e5.InitEnum("e", 2, 5);
+  EXPECT_EQ(e.GetMax(), 1.0);  // the larger of count - 1 and 1
   EXPECT_EQ(e5.GetMax(), 4.0);
   EXPECT_EQ(e5.Value(), 2.0);
-
-  IParam d;
-  d.InitDouble("d", 0.25, 0.0, 0.5, 1.0);
   EXPECT_EQ(d.GetMax(), 1.0);  // raised to min + step
-
-  IParam b;
-  b.InitBool("b", true);
   EXPECT_EQ(b.Type(), IParam::kTypeBool);
   EXPECT_EQ(b.Value(), 1.0);
   EXPECT_EQ(b.GetMax(), 1.0);
@@ -60,14 +53,12 @@ TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
 }
 
 TEST(IParam, DoublePrecisionFollowsTheStep) {
-  struct Case {
-    double step;
-    int precision;
-  } cases[] = {{1.0, 0}, {0.5, 1}, {0.25, 2}, {0.001, 3}, {0.1, 1}, {0.00001, 5}, {0.0000001, 6}, {2.0, 0}};
-  for (const Case& c : cases) {
+  const std::pair<double, int> cases[] = {{1.0, 0},     {0.5, 1},     {0.25, 2},      {0.001, 3},
+                                          {0.1, 1},     {0.00001, 5}, {0.0000001, 6}, {2.0, 0}};
+  for (const auto& [step, precision] : cases) {
     IParam p;
-    p.InitDouble("p", 0, 0, 10, c.step);
-    EXPECT_EQ(p.GetPrecision(), c.precision) << c.step;
+    p.InitDouble("p", 0, 0, 10, step);
+    EXPECT_EQ(p.GetPrecision(), precision) << step;
   }
 }
 
@@ -75,30 +66,23 @@ TEST(IParam, NamesAndDisplayTextsAreCutToTheirFields) {
   const std::string longName(80, 'n');
   IParam p;
   p.InitInt(longName.c_str(), 0, 0, 10, longName.c_str(), longName.c_str());
-  EXPECT_EQ(std::strlen(p.GetNameForHost()), 54u);
-  EXPECT_EQ(std::strlen(p.GetLabel()), 54u);
-  EXPECT_EQ(std::strlen(p.GetParamGroupForHost()), 54u);
+  for (const char* field : {p.GetNameForHost(), p.GetLabel(), p.GetParamGroupForHost()})
+    EXPECT_EQ(std::strlen(field), 54u);
   // 53 ASCII bytes and a two-byte character: the character does not fit.
   const std::string utf = std::string(53, 'a') + "\xC3\xA9";
   p.InitInt(utf.c_str(), 0, 0, 10);
   EXPECT_EQ(std::string(p.GetNameForHost()), std::string(53, 'a'));
-
-  const char* stored = p.SetDisplayText(0, std::string(70, 't').c_str());
-  EXPECT_EQ(std::strlen(stored), 55u);
+  EXPECT_EQ(std::strlen(p.SetDisplayText(0, std::string(70, 't').c_str())), 55u);
 }
 
 TEST(IParam, SetNormalizedRoundsClampsAboveOnlyAndSnapsContinuousIntegers) {
   IParam p;
   p.InitInt("i", 0, 0, 10);
-  p.SetNormalized(1.2);
-  EXPECT_EQ(p.Value(), 10.0);
-  p.SetNormalized(-0.1);
-  EXPECT_EQ(p.Value(), -1.0);  // rounded, no lower clamp
-  p.SetNormalized(0.44);
-  EXPECT_EQ(p.Value(), 4.0);
-  p.SetNormalized(0.46);
-  EXPECT_EQ(p.Value(), 5.0);
-
+  // Rounded to the step, clamped above but not below (-0.1 gives -1).
+  for (const auto& [n, v] : {std::pair{1.2, 10.0}, {-0.1, -1.0}, {0.44, 4.0}, {0.46, 5.0}}) {
+    p.SetNormalized(n);
+    EXPECT_EQ(p.Value(), v) << n;
+  }
   IParam d;
   d.InitDouble("d", 0, 0, 10, 0.5);
   d.SetNormalized(0.33);
@@ -139,16 +123,7 @@ TEST(IParam, SetNormalizedRoundsClampsAboveOnlyAndSnapsContinuousIntegers) {
   EXPECT_EQ(s.Value(), 0.0);
 }
 
-TEST(IParam, EmptyRangeHasNoNormalisedFormButNoFault) {
-  IParam p;
-  p.InitDouble("z", 3.0, 3.0, 3.0, 0.0);
-  EXPECT_EQ(p.GetMax(), 3.0);
-  EXPECT_EQ(p.GetNormalized(), 0.0);
-  p.SetNormalized(0.7);
-  EXPECT_EQ(p.Value(), 3.0);
-}
-
-TEST(IParam, GetNormalizedClampsToTheRange) {
+TEST(IParam, GetNormalizedClampsAndAnEmptyRangeHasNoFault) {
   IParam p;
   p.InitInt("i", 0, 0, 10);
   EXPECT_EQ(p.GetNormalized(20.0), 1.0);
@@ -159,6 +134,18 @@ TEST(IParam, GetNormalizedClampsToTheRange) {
   p.SetClamped(std::nan(""));
   EXPECT_EQ(p.Value(), 0.0);
   EXPECT_EQ(IParam::WholeValue(std::nan("")), 0);
+
+  // max == min: no normalised form, no division by zero.
+  IParam z;
+  z.InitDouble("z", 3.0, 3.0, 3.0, 0.0);
+  EXPECT_EQ(z.GetMax(), 3.0);
+  EXPECT_EQ(z.GetNormalized(), 0.0);
+  z.SetNormalized(0.7);
+  EXPECT_EQ(z.Value(), 3.0);
+
+  IParam g;
+  g.InitDouble("g", -6.0, -60, 12, 0.1);
+  EXPECT_NEAR(g.DBToAmp(), 0.501187, 1e-6);
 }
 
 TEST(IParam, DisplayTextsAreIndexedByValue) {
@@ -188,12 +175,6 @@ TEST(IParam, DisplayTextsAreIndexedByValue) {
   EXPECT_FALSE(p.MapDisplayText(nullptr, &v));
   EXPECT_EQ(v, 99);
 
-  // A negative value stores nothing and gives the text back.
-  const char* t = "neg";
-  EXPECT_EQ(p.SetDisplayText(-1, t), t);
-  EXPECT_EQ(p.GetNDisplayTexts(), 3);
-  EXPECT_EQ(p.GetMax(), 2.0);
-
   // A value beyond the count fills the gap with empty texts.
   p.SetDisplayText(5, "f");
   EXPECT_EQ(p.GetNDisplayTexts(), 6);
@@ -202,9 +183,10 @@ TEST(IParam, DisplayTextsAreIndexedByValue) {
   EXPECT_STREQ(p.GetDisplayTextAtIdx(3, &v), "");
   EXPECT_EQ(v, 3);
   EXPECT_STREQ(p.GetDisplayText(5), "f");
-  // Values whose records cannot exist store nothing.
-  EXPECT_EQ(p.SetDisplayText(INT32_MAX, t), t);
-  EXPECT_EQ(p.SetDisplayText(100000000, t), t);
+  // A negative value, and values whose records cannot exist, store nothing
+  // and give the text back.
+  const char* t = "neg";
+  for (int bad : {-1, INT32_MAX, 100000000}) EXPECT_EQ(p.SetDisplayText(bad, t), t) << bad;
   EXPECT_EQ(p.GetNDisplayTexts(), 6);
   EXPECT_EQ(p.GetMax(), 5.0);
 
@@ -255,15 +237,6 @@ TEST(IParam, DisplayForHostFormatsInTheCLocale) {
   char small[4];
   p.GetDisplayForHost(-1234.5, false, small, sizeof small, true);
   EXPECT_STREQ(small, "123");
-}
-
-TEST(IParam, DbToAmp) {
-  IParam p;
-  p.InitDouble("g", 0, -60, 12, 0.1);
-  p.Set(-6.0);
-  EXPECT_NEAR(p.DBToAmp(), 0.501187, 1e-6);
-  p.Set(0.0);
-  EXPECT_DOUBLE_EQ(p.DBToAmp(), 1.0);
 }
 
 }  // namespace

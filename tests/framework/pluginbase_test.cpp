@@ -51,9 +51,8 @@ TEST(PluginBase, NamesAreCutTo127Bytes) {
       initialize(0, 0, nullptr, 0, n, n, n, 0, 0, 0, 0, false, false, false);
     }
   } plug(longName.c_str());
-  EXPECT_EQ(std::strlen(plug.GetEffectName()), 127u);
-  EXPECT_EQ(std::strlen(plug.GetProductName()), 127u);
-  EXPECT_EQ(std::strlen(plug.GetMfrName()), 127u);
+  for (const char* name : {plug.GetEffectName(), plug.GetProductName(), plug.GetMfrName()})
+    EXPECT_EQ(std::strlen(name), 127u);
 }
 
 TEST(ValuePaths, UserPathInformsAndCallsChangeOnlyForNewValues) {
@@ -210,11 +209,9 @@ TEST_F(PortsFixture, WithoutPortsListsAreOffAndSendsFail) {
   EXPECT_EQ(plug.getExternalMIDIOutDevice("OFF"), 0);
   EXPECT_EQ(plug.getExternalMIDIInDevice("Synth In"), -1);
   EXPECT_FALSE(plug.initializeVirtualOutput("Tavrin"));
-  IMidiMsg m(0, 0x90, 60, 100);
-  EXPECT_FALSE(plug.SendMidiMsg(&m));
+  const IMidiMsg m(0, 0x90, 60, 100);
   const uint8_t b[] = {0xF0, 1, 0xF7};
-  EXPECT_FALSE(plug.SendMidiSysex(b, 3));
-  EXPECT_FALSE(plug.SendMidiSysex2(b, 3));
+  EXPECT_FALSE(plug.SendMidiMsg(&m) || plug.SendMidiSysex(b, 3) || plug.SendMidiSysex2(b, 3));
 }
 
 TEST_F(PortsFixture, PortOperationsDelegate) {
@@ -235,11 +232,7 @@ TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
   install();
   const IMidiMsg noteOn(0, 0x90, 0x3C, 0x64), pressure(0, 0xD0, 0x40, 0x11), program(0, 0xC0, 0x05, 0xFF),
       cc(0, 0xB3, 7, 100), bend(0, 0xE0, 0, 0x40);
-  EXPECT_TRUE(plug.SendMidiMsg(&noteOn));
-  EXPECT_TRUE(plug.SendMidiMsg(&pressure));
-  EXPECT_TRUE(plug.SendMidiMsg(&program));
-  EXPECT_TRUE(plug.SendMidiMsg(&cc));
-  EXPECT_TRUE(plug.SendMidiMsg(&bend));
+  for (const IMidiMsg* m : {&noteOn, &pressure, &program, &cc, &bend}) EXPECT_TRUE(plug.SendMidiMsg(m));
   EXPECT_FALSE(plug.SendMidiMsg(nullptr));
   const uint8_t body[] = {0x3E, 0x16, 0x00, 0x10};
   const uint8_t whole[] = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7};
@@ -249,21 +242,14 @@ TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
   EXPECT_TRUE(plug.SendMidiSysex2(body, 4));
   EXPECT_TRUE(plug.SendMidiSysex2(std::vector<uint8_t>{0xF8}));
   EXPECT_TRUE(plug.SendPatchSysex(whole, 6));
-  EXPECT_FALSE(plug.SendMidiSysex(body, 0));
-  EXPECT_FALSE(plug.SendMidiSysex2(clock, 0));
-  EXPECT_FALSE(plug.SendMidiSysex2(std::vector<uint8_t>{}));
-  EXPECT_FALSE(plug.SendMidiSysex(nullptr, 4));
-  EXPECT_FALSE(plug.SendMidiSysex(body, -1));
-  EXPECT_EQ(log->sent, (std::vector<Bytes>{{0x90, 0x3C, 0x64},
-                                           {0xD0, 0x40},
-                                           {0xC0, 0x05},
-                                           {0xB3, 7, 100},
-                                           {0xE0, 0, 0x40},
-                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7},
-                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7},
-                                           {0x3E, 0x16, 0x00, 0x10},
-                                           {0xF8},
-                                           {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7}}));
+  EXPECT_FALSE(plug.SendMidiSysex(body, 0) || plug.SendMidiSysex2(clock, 0) ||
+               plug.SendMidiSysex2(std::vector<uint8_t>{}) || plug.SendMidiSysex(nullptr, 4) ||
+               plug.SendMidiSysex(body, -1));
+  // Channel messages take their status's size; the first sender frames a
+  // body in F0 ... F7, the second sends the bytes as given.
+  const Bytes framed{0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7};
+  EXPECT_EQ(log->sent, (std::vector<Bytes>{{0x90, 0x3C, 0x64}, {0xD0, 0x40}, {0xC0, 0x05}, {0xB3, 7, 100},
+                                           {0xE0, 0, 0x40}, framed, framed, {0x3E, 0x16, 0x00, 0x10}, {0xF8}, framed}));
 
   // SendMidiMsgs: all must succeed.
   const IMidiMsg two[] = {noteOn, cc};
@@ -284,13 +270,13 @@ TEST_F(PortsFixture, InputIsSplitBySize) {
   ports->deliver({});
   ASSERT_EQ(plug.midi.size(), 3u);
   EXPECT_TRUE(plug.midiFromHardware);
-  EXPECT_EQ(plug.midi[0].mStatus, 0x90);
-  EXPECT_EQ(plug.midi[0].mData2, 0x64);
-  EXPECT_EQ(plug.midi[1].mData1, 0x07);
-  EXPECT_EQ(plug.midi[1].mData2, 0);  // missing data bytes are 0
-  EXPECT_EQ(plug.midi[2].mStatus, 0xF8);
-  EXPECT_EQ(plug.midi[2].mData1, 0);
-  EXPECT_EQ(plug.midi[0].mOffset, 0);
+  // Missing data bytes are 0.
+  const Bytes expected[] = {{0x90, 0x3C, 0x64}, {0xC2, 0x07, 0}, {0xF8, 0, 0}};
+  for (int i = 0; i < 3; ++i) {
+    const IMidiMsg& m = plug.midi[i];
+    EXPECT_EQ(Bytes({m.mStatus, m.mData1, m.mData2}), expected[i]);
+    EXPECT_EQ(m.mOffset, 0);
+  }
 
   // Four bytes or more are system-exclusive, whatever the first byte.
   Bytes dump(137, 0x11);
