@@ -9,6 +9,7 @@
 #include "kit/ptrlist.h"
 #include "kit/string.h"
 #include "kit/utf8.h"
+#include "support_alloc.h"
 
 namespace {
 
@@ -267,10 +268,6 @@ TEST(Mutex, UnlockByNonOwnerIsIgnored) {
 
 namespace {
 
-void* noRealloc(void*, size_t) { return nullptr; }
-void* noMalloc(size_t) { return nullptr; }
-const KIT_HeapBuf::Allocator kExhausted = {noRealloc, noMalloc, std::free};
-
 TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
   g_valuesFreed = 0;
   KIT_StringKeyedArray<char*> a(false, countFree);
@@ -281,10 +278,12 @@ TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
     char key[16];
     snprintf(key, sizeof key, "k%05d", n);
     const int before = a.GetSize();
-    KIT_HeapBuf::SetAllocator(&kExhausted);
     char* value = strdup("x");
-    const bool ok = a.Insert(key, value);
-    KIT_HeapBuf::SetAllocator(nullptr);
+    bool ok;
+    {
+      kittest::FailingAllocator exhausted(0);
+      ok = a.Insert(key, value);
+    }
     if (!ok) {
       EXPECT_EQ(a.GetSize(), before);
       EXPECT_EQ(a.Get(key), nullptr);
@@ -297,10 +296,11 @@ TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
   }
   EXPECT_STREQ(*a.Get("kept"), "v");
   KIT_PtrList<int> l;
-  KIT_HeapBuf::SetAllocator(&kExhausted);
   int x = 0;
-  EXPECT_EQ(l.Add(&x), nullptr);
-  KIT_HeapBuf::SetAllocator(nullptr);
+  {
+    kittest::FailingAllocator exhausted(0);
+    EXPECT_EQ(l.Add(&x), nullptr);
+  }
   EXPECT_EQ(l.GetSize(), 0);
 }
 

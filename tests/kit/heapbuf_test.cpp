@@ -4,32 +4,14 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <tuple>
+
+#include "support_alloc.h"
 
 namespace {
 
-int g_failAfter = -1;  // allocations left before failing; -1 never fails
-void* failingRealloc(void* p, size_t n) {
-  if (g_failAfter == 0) return nullptr;
-  if (g_failAfter > 0) --g_failAfter;
-  return std::realloc(p, n);
-}
-void* failingMalloc(size_t n) {
-  if (g_failAfter == 0) return nullptr;
-  if (g_failAfter > 0) --g_failAfter;
-  return std::malloc(n);
-}
-const KIT_HeapBuf::Allocator kFailing = {failingRealloc, failingMalloc, std::free};
-
-struct FailingAllocator {
-  explicit FailingAllocator(int after) {
-    g_failAfter = after;
-    KIT_HeapBuf::SetAllocator(&kFailing);
-  }
-  ~FailingAllocator() {
-    KIT_HeapBuf::SetAllocator(nullptr);
-    g_failAfter = -1;
-  }
-};
+using kittest::FailingAllocator;
 
 TEST(HeapBuf, AllocationRoundsToPagesForLargeGranularity) {
   // Extra = max(n/2, gran) rounded down to 4096 and held in [4096, 4 MiB];
@@ -45,16 +27,15 @@ TEST(HeapBuf, AllocationRoundsToPagesForLargeGranularity) {
   EXPECT_EQ(KIT_HeapBuf::AllocationFor(50 << 20, 4096, 0), (50 << 20) + 4194304 - 96);
 }
 
-TEST(HeapBuf, SmallGranularityNeverFallsBelowRequest) {
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(10, 128, 0), 138);
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(1000, 128, 0), 1500);
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(0, 128, 0), 128);
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(10, 128, 4096), 4096);  // minimum allocation
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(INT_MAX - 10, 128, 0), -1);
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(-1, 128, 0), -1);
-  // Size plus half the size leaves the int range: refused, although the
+TEST(HeapBuf, SmallGranularityNeverFallsBelowRequestAndOverflowIsRefused) {
+  // Size plus half the size leaving the int range is refused, although the
   // capped extra of a large granularity would still fit.
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(1'500'000'000, 4096, 0), -1);
+  const std::tuple<int, int, int, int> cases[] = {
+      {10, 128, 0, 138},          {1000, 128, 0, 1500},         {0, 128, 0, 128},
+      {10, 128, 4096, 4096} /* minimum allocation */,           {INT_MAX - 10, 128, 0, -1},
+      {-1, 128, 0, -1},           {1'500'000'000, 4096, 0, -1}};
+  for (auto [n, gran, min, expected] : cases)
+    EXPECT_EQ(KIT_HeapBuf::AllocationFor(n, gran, min), expected) << n << " by " << gran << ", minimum " << min;
   EXPECT_GT(KIT_HeapBuf::AllocationFor(1'400'000'000, 4096, 0), 1'400'000'000);
 }
 
@@ -114,21 +95,15 @@ TEST(HeapBuf, FailedAndInvalidGrowthKeepUsedSize) {
   EXPECT_EQ(hb.GetSize(), 10);
 }
 
-int g_reallocFails = 0;
-void* reallocAlwaysFails(void*, size_t) {
-  ++g_reallocFails;
-  return nullptr;
-}
-const KIT_HeapBuf::Allocator kReallocFails = {reallocAlwaysFails, std::malloc, std::free};
-
 TEST(HeapBuf, RetriesAsAllocateCopyFree) {
   KIT_HeapBuf hb(128);
   auto* p = static_cast<char*>(hb.Resize(5));
   std::memcpy(p, "abcd", 5);
-  KIT_HeapBuf::SetAllocator(&kReallocFails);
-  p = static_cast<char*>(hb.Resize(5000));
-  KIT_HeapBuf::SetAllocator(nullptr);
-  EXPECT_GT(g_reallocFails, 0);
+  {
+    FailingAllocator reallocFails(-1, true);
+    p = static_cast<char*>(hb.Resize(5000));
+    EXPECT_GT(FailingAllocator::reallocCalls(), 0);
+  }
   ASSERT_EQ(hb.GetSize(), 5000);
   EXPECT_STREQ(p, "abcd");
 }
