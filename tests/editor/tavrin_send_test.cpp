@@ -101,15 +101,15 @@ class TavrinSend : public ::testing::Test {
   std::unique_ptr<Tavrin> plug;
 };
 
-TEST_F(TavrinSend, StartsWithEveryParameterHiddenAndMidiIONotSet) {
+TEST_F(TavrinSend, NothingLeavesWhileMidiIOIsNotSet) {
+  // A new plug-in starts with every parameter hidden, MIDI I/O not set and
+  // the debug log off, writing no log file.
   EXPECT_EQ(plug->NParams(), kParameterCount);
   EXPECT_EQ(plug->NAutomatedParams(), 0);
   EXPECT_FALSE(plug->isMidiIOSet());
   EXPECT_FALSE(plug->isDebugLogOn());
   EXPECT_FALSE(testsupport::fileExists(logPath()));
-}
 
-TEST_F(TavrinSend, NothingLeavesWhileMidiIOIsNotSet) {
   makePlug(true);
   ASSERT_TRUE(plug->isDebugLogOn());
   plug->setLightTracksInput(false);
@@ -134,9 +134,14 @@ TEST_F(TavrinSend, NothingLeavesWhileMidiIOIsNotSet) {
   EXPECT_EQ(rec->sent.size(), 1u);
 }
 
-TEST_F(TavrinSend, UnframedRequestIsFramedWithoutChecksumOrLight) {
+TEST_F(TavrinSend, UnframedRequestIsFramedWithoutChecksumOrLightAndEmptyMessagesSendNothing) {
   plug->setMidiIOSet(true);
   plug->setLightTracksInput(false);
+  plug->checksumCheckAndSend(nullptr, 8);
+  Bytes none;
+  plug->checksumCheckAndSend(none.data(), 0);
+  EXPECT_TRUE(rec->sent.empty());
+
   Bytes request = sysex::soundRequest(3, sysex::encodeLocation(1, 30));
   send(request);
   ASSERT_EQ(rec->sent.size(), 1u);
@@ -171,12 +176,12 @@ TEST_F(TavrinSend, FramedDumpGetsItsChecksumAndLightsTheLightOnce) {
   EXPECT_EQ(rec->sent.size(), 2u);
   EXPECT_EQ(rec->pushes.size(), 1u);
   EXPECT_EQ(plug->midiLedTick(), litAt);
-}
 
-TEST_F(TavrinSend, LightFollowingInputIsNotLitBySends) {
+  // A light that follows the input is not lit by sends.
+  makePlug(false);
   plug->setMidiIOSet(true);
-  Bytes d = dump();
-  send(d);
+  again = dump();
+  send(again);
   EXPECT_EQ(rec->sent.size(), 1u);
   EXPECT_TRUE(rec->pushes.empty());
   EXPECT_FALSE(plug->isMidiLedOn());
@@ -194,14 +199,6 @@ TEST_F(TavrinSend, SentBytesAreLoggedOnlyWhileTheDebugLogIsOn) {
   const std::string log = logText();
   EXPECT_NE(log.find("\t SYSEX OUT: 3E 16 02 04\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("old"), std::string::npos);
-}
-
-TEST_F(TavrinSend, EmptyOrMissingMessageSendsNothing) {
-  plug->setMidiIOSet(true);
-  plug->checksumCheckAndSend(nullptr, 8);
-  Bytes none;
-  plug->checksumCheckAndSend(none.data(), 0);
-  EXPECT_TRUE(rec->sent.empty());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <set>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -115,19 +117,17 @@ TEST(ParameterTable, SecondRegistrationKeepsTheFirstIndex) {
 TEST(ParameterTable, GroupLabels) {
   Logged log;
   UIConfigManager ui(log.sink());
-  EXPECT_EQ(ui.getParamGroup(0, ""), "Timbre 1");
-  EXPECT_EQ(ui.getParamGroup(2, "Filter"), "Timbre 3:Filter");
-  EXPECT_EQ(ui.getParamGroup(15, ""), "Timbre 16");
-  EXPECT_EQ(ui.getParamGroup(-1, "Arp"), "Arp");
-  EXPECT_EQ(ui.getParamGroup(-1, ""), "");
-  EXPECT_EQ(ui.getParamGroup(2147483647, ""), "Timbre 2147483648");
+  const std::tuple<int, const char*, const char*> cases[] = {
+      {0, "", "Timbre 1"}, {2, "Filter", "Timbre 3:Filter"}, {15, "", "Timbre 16"},
+      {-1, "Arp", "Arp"},  {-1, "", ""},                     {2147483647, "", "Timbre 2147483648"}};
+  for (auto [timbre, group, label] : cases) EXPECT_EQ(ui.getParamGroup(timbre, group), label) << timbre << group;
   EXPECT_TRUE(log.lines.empty());
 
   // A label is the caller's own copy: a later call does not change it.
-  std::string first = ui.getParamGroup(0, "Osc");
-  std::string second = ui.getParamGroup(1, "Env");
+  static_assert(std::is_same_v<decltype(ui.getParamGroup(0, "")), std::string>);
+  const std::string first = ui.getParamGroup(0, "Osc");
+  EXPECT_EQ(ui.getParamGroup(1, "Env"), "Timbre 2:Env");
   EXPECT_EQ(first, "Timbre 1:Osc");
-  EXPECT_EQ(second, "Timbre 2:Env");
 
   // Exactly the field's width passes quietly; one more character is logged
   // once, and the label is handed on whole for the parameter to cut.
