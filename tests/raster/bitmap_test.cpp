@@ -5,7 +5,10 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/surface.h"
 #include "raster/bitmap.h"
+#include "raster/rectops.h"
+#include "shim/wingdi.h"
 
 namespace {
 bool aligned64(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 63) == 0; }
@@ -104,15 +107,49 @@ TEST(SysBitmap, SurfaceLayoutAndGrowth) {
   for (int i = 0; i < 8 * 3; ++i) b.getBits()[i] = 0;  // the whole surface is usable
   RAST_pixel* first = b.getBits();
 
-  EXPECT_TRUE(b.resize(7, 2));  // fits: same surface, same span
+  // The pixels are the frame buffer of a memory context whose rows are
+  // exactly the allocated width.
+  HDC dc = b.getDC();
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(static_cast<void*>(first), SHIM_GetCtxFrameBuffer(dc));
+  ASSERT_NE(SHIM_GetCtxGC(dc), nullptr);
+  EXPECT_EQ(SHIM_GetCtxGC(dc)->width, 8);
+  EXPECT_EQ(SHIM_GetCtxGC(dc)->height, 3);
+
+  EXPECT_TRUE(b.resize(7, 2));  // fits: same surface, same span, same context
   EXPECT_EQ(b.getRowSpan(), 8);
   EXPECT_EQ(b.getBits(), first);
   EXPECT_EQ(b.getWidth(), 7);
+  EXPECT_EQ(b.getDC(), dc);
 
   EXPECT_TRUE(b.resize(9, 2));  // wider: a new surface 12 wide
   EXPECT_EQ(b.getRowSpan(), 12);
-  EXPECT_NE(b.getBits(), nullptr);
+  ASSERT_NE(b.getBits(), nullptr);
+  ASSERT_NE(b.getDC(), nullptr);
+  EXPECT_EQ(static_cast<void*>(b.getBits()), SHIM_GetCtxFrameBuffer(b.getDC()));
   EXPECT_FALSE(b.resize(9, 2));
+}
+
+TEST(SysBitmap, TextThroughTheContextLeavesTheAlphaByte) {
+  // Text drawn through the context lands in the bitmap's red, green and blue
+  // bytes; the alpha byte stays as the raster library left it.
+  RAST_SysBitmap bm(40, 20);
+  RAST_Clear(&bm, RAST_RGBA(0, 0, 0, 77));
+  HFONT f = CreateFont(-14, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans");
+  SelectObject(bm.getDC(), f);
+  SetTextColor(bm.getDC(), 0xFFFFFF);
+  RECT r = {0, 0, 40, 20};
+  EXPECT_GT(SHIM_DrawText(bm.getDC(), "Hi", -1, &r, 0), 0);
+  bool ink = false;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const RAST_pixel p = bm.getBits()[y * bm.getRowSpan() + x];
+      ASSERT_EQ(RAST_GETA(p), 77);
+      ink |= RAST_GETR(p) > 0;
+    }
+  EXPECT_TRUE(ink);
+  SelectObject(bm.getDC(), reinterpret_cast<HGDIOBJ>(3));
+  DeleteObject(f);
 }
 
 TEST(SysBitmap, EmptyAndNegativeSizes) {

@@ -14,19 +14,10 @@
 #include "rastertest.h"
 #include "testsupport.h"
 
+using rastertest::logicalPixels;
 using rastertest::TestBitmap;
 
 namespace {
-
-std::vector<RAST_pixel> logicalPixels(RAST_IBitmap* bm) {
-  std::vector<RAST_pixel> v;
-  const int span = bm->getRowSpan();
-  for (int y = 0; y < bm->getHeight(); ++y) {
-    const int row = bm->isFlipped() ? bm->getHeight() - 1 - y : y;
-    for (int x = 0; x < bm->getWidth(); ++x) v.push_back(bm->getBits()[row * span + x]);
-  }
-  return v;
-}
 
 std::string kindName(const pngtest::Kind& k, bool interlaced) {
   return "type " + std::to_string(k.colorType) + " depth " + std::to_string(k.bitDepth) + (k.transparency ? " tRNS" : "") +
@@ -50,7 +41,7 @@ TEST(Png, EveryKindGivesTheStatedBytes) {
       EXPECT_EQ(bm->getWidth(), 13);
       EXPECT_EQ(bm->getHeight(), 7);
       EXPECT_EQ(bm->getRowSpan(), 16);  // a new heap bitmap aligns rows to 4 pixels
-      EXPECT_EQ(logicalPixels(bm.get()), im.expected) << kindName(k, interlaced);
+      EXPECT_EQ(logicalPixels(*bm), im.expected) << kindName(k, interlaced);
     }
   }
 }
@@ -63,14 +54,14 @@ TEST(Png, FileAndCallerBitmaps) {
 
   std::unique_ptr<RAST_IBitmap> fromFile(RAST_LoadPNG(dir.file("a.png").c_str(), nullptr));
   ASSERT_NE(fromFile, nullptr);
-  EXPECT_EQ(logicalPixels(fromFile.get()), im.expected);
+  EXPECT_EQ(logicalPixels(*fromFile), im.expected);
 
   // A caller's heap bitmap is resized; rows land at its span.
   RAST_MemBitmap mine(10, 10, 4);
   EXPECT_EQ(RAST_LoadPNG(dir.file("a.png").c_str(), &mine), &mine);
   EXPECT_EQ(mine.getWidth(), 13);
   EXPECT_EQ(mine.getRowSpan(), 16);
-  EXPECT_EQ(logicalPixels(&mine), im.expected);
+  EXPECT_EQ(logicalPixels(mine), im.expected);
 
   // A flipped bitmap receives row 0 in its last stored row.
   TestBitmap flipped(13, 7, 15, true);
@@ -81,7 +72,7 @@ TEST(Png, FileAndCallerBitmaps) {
   // A system bitmap.
   RAST_SysBitmap sys(2, 2);
   EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &sys), &sys);
-  EXPECT_EQ(logicalPixels(&sys), im.expected);
+  EXPECT_EQ(logicalPixels(sys), im.expected);
 
   // A bitmap that cannot take the image's size.
   TestBitmap fixed(3, 3);
@@ -174,7 +165,7 @@ TEST(Png, NamedResources) {
   ASSERT_TRUE(testsupport::writeFile(folders.resources() + "knob.png", file));
   std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromNamedResource("knob.png", nullptr));
   ASSERT_NE(bm, nullptr);
-  EXPECT_EQ(logicalPixels(bm.get()), im.expected);
+  EXPECT_EQ(logicalPixels(*bm), im.expected);
   EXPECT_EQ(RAST_LoadPNGFromNamedResource("absent.png", nullptr), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromNamedResource(nullptr, nullptr), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromResource(nullptr, "knob", nullptr), nullptr);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "recttest.h"
 #include "testsupport.h"
 
 namespace {
@@ -58,32 +59,25 @@ TEST(Time, FileTimeFromDescriptor) {
 TEST(Rects, IntersectUnionPointAndNulls) {
   RECT a{0, 0, 10, 10}, b{10, 0, 20, 10}, d{1, 1, 1, 1};
   EXPECT_EQ(WinIntersectRect(&d, &a, &b), 0);  // touching at an edge
-  EXPECT_EQ(d.left, 10);
-  EXPECT_EQ(d.right, 10);
+  EXPECT_EQ(d, (RECT{10, 0, 10, 10}));
   RECT e{5, 5, 5, 9};  // empty
   EXPECT_EQ(WinIntersectRect(&d, &a, &e), 0);
-  EXPECT_EQ(d.left | d.top | d.right | d.bottom, 0);
+  EXPECT_EQ(d, (RECT{0, 0, 0, 0}));
   RECT c{5, -5, 15, 5};
   EXPECT_EQ(WinIntersectRect(&a, &a, &c), 1);  // dst may alias a source
-  EXPECT_EQ(a.left, 5);
-  EXPECT_EQ(a.top, 0);
-  EXPECT_EQ(a.right, 10);
-  EXPECT_EQ(a.bottom, 5);
+  EXPECT_EQ(a, (RECT{5, 0, 10, 5}));
   RECT u;
   EXPECT_EQ(WinUnionRect(&u, &b, &e), 1);
-  EXPECT_EQ(u.left, 5);
-  EXPECT_EQ(u.right, 20);
-  EXPECT_EQ(u.bottom, 10);
+  EXPECT_EQ(u, (RECT{5, 0, 20, 10}));
+  // null pointers: 0, and nothing written
   EXPECT_EQ(WinIntersectRect(nullptr, &a, &b), 0);
   RECT keep{1, 2, 3, 4};
   EXPECT_EQ(WinIntersectRect(&keep, nullptr, &b), 0);
-  EXPECT_EQ(keep.left, 1);
   EXPECT_EQ(WinUnionRect(&keep, &a, nullptr), 0);
-  EXPECT_EQ(keep.right, 3);
+  EXPECT_EQ(keep, (RECT{1, 2, 3, 4}));
   EXPECT_EQ(WinSetRect(nullptr, 1, 2, 3, 4), 0);
   EXPECT_EQ(WinOffsetRect(&keep, 10, 20), 1);
-  EXPECT_EQ(keep.left, 11);
-  EXPECT_EQ(keep.bottom, 24);
+  EXPECT_EQ(keep, (RECT{11, 22, 13, 24}));
   RECT far{INT_MAX - 1, 0, INT_MAX, 1};
   EXPECT_EQ(WinOffsetRect(&far, 2, 0), 1);  // wraps, no overflow
   EXPECT_EQ(far.left, INT_MIN);
@@ -94,12 +88,10 @@ TEST(Rects, IntersectUnionPointAndNulls) {
 }
 
 TEST(Arithmetic, MulDiv) {
-  EXPECT_EQ(MulDiv(7, 3, 2), 10);
-  EXPECT_EQ(MulDiv(-7, 3, 2), -10);
-  EXPECT_EQ(MulDiv(1, 1, 0), 0);
-  EXPECT_EQ(MulDiv(INT_MAX, INT_MAX, INT_MAX), INT_MAX);
-  EXPECT_EQ(MulDiv(INT_MAX, 4, 1), -1);
-  EXPECT_EQ(MulDiv(INT_MIN, 2, 1), -1);
+  // division by 0 gives 0; a result outside int gives -1
+  const int cases[][4] = {{7, 3, 2, 10},  {-7, 3, 2, -10}, {1, 1, 0, 0}, {INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+                          {INT_MAX, 4, 1, -1}, {INT_MIN, 2, 1, -1}};
+  for (const auto& c : cases) EXPECT_EQ(MulDiv(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -131,18 +123,17 @@ TEST(GlobalMemory, SizeLockAndOverflow) {
 }
 
 TEST(Strings, Lstrcpyn) {
-  char dst[8] = "zzzzzzz";
-  lstrcpyn(dst, "abcdef", 4);
-  EXPECT_STREQ(dst, "abc");
-  lstrcpyn(dst, "abcdef", 1);
-  EXPECT_STREQ(dst, "");
-  std::strcpy(dst, "keep");
-  lstrcpyn(dst, "abcdef", 0);
-  EXPECT_STREQ(dst, "keep");
-  lstrcpyn(dst, "ab", 8);
-  EXPECT_STREQ(dst, "ab");
-  EXPECT_EQ(lstrcpyn(dst, nullptr, 8), dst);  // null source: nothing written
-  EXPECT_STREQ(dst, "ab");
+  // n counts the terminator; n 0 and a null source write nothing
+  const struct {
+    const char* src;
+    int n;
+    const char* want;
+  } cases[] = {{"abcdef", 4, "abc"}, {"abcdef", 1, ""}, {"abcdef", 0, "keep"}, {"ab", 8, "ab"}, {nullptr, 8, "keep"}};
+  for (const auto& c : cases) {
+    char dst[8] = "keep";
+    EXPECT_EQ(lstrcpyn(dst, c.src, c.n), dst);
+    EXPECT_STREQ(dst, c.want) << c.n;
+  }
 }
 
 }  // namespace

@@ -1,26 +1,22 @@
 #include "shim/wingdi.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/surface.h"
 #include "platform/textengine.h"
+#include "testsupport.h"
 
 namespace {
 
 const std::string kSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const std::string kMono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
-
-bool exists(const std::string& p) {
-  struct stat st;
-  return ::stat(p.c_str(), &st) == 0;
-}
 
 HFONT font(int height, const char* face, int weight = FW_NORMAL, char italic = 0, char quality = 0) {
   return CreateFont(height, 0, 0, 0, weight, italic, 0, 0, 0, 0, 0, quality, 0, face);
@@ -48,11 +44,9 @@ TEST(MemContext, LayoutAndSurfaceRecord) {
 }
 
 TEST(MemContext, BadSizesAndOverflowGiveNull) {
-  EXPECT_EQ(SHIM_CreateMemContext(nullptr, 0, 10), nullptr);
-  EXPECT_EQ(SHIM_CreateMemContext(nullptr, 10, 0), nullptr);
-  EXPECT_EQ(SHIM_CreateMemContext(nullptr, -4, -4), nullptr);  // two negatives make no positive size
-  EXPECT_EQ(SHIM_CreateMemContext(nullptr, 0x7fffffff, 2), nullptr);
-  EXPECT_EQ(SHIM_CreateMemContext(nullptr, 40000, 40000), nullptr);  // 6.4e9 bytes: beyond int
+  // two negatives make no positive size; 40000 x 40000 x 4 bytes is beyond int
+  for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-4, -4}, std::pair{0x7fffffff, 2}, std::pair{40000, 40000}})
+    EXPECT_EQ(SHIM_CreateMemContext(nullptr, w, h), nullptr) << w << "x" << h;
 }
 
 TEST(MemContext, InvalidContextsDoNothing) {
@@ -211,8 +205,8 @@ TEST(Fonts, SizesAndQuality) {
 }
 
 TEST(Fonts, NamesResolveToInstalledOrPinnedFaces) {
-  ASSERT_TRUE(exists(kSans)) << "fonts-dejavu-core is needed";
-  ASSERT_TRUE(exists(kMono)) << "fonts-dejavu-core is needed";
+  ASSERT_TRUE(testsupport::fileExists(kSans)) << "fonts-dejavu-core is needed";
+  ASSERT_TRUE(testsupport::fileExists(kMono)) << "fonts-dejavu-core is needed";
   const struct {
     const char* face;
     int weight;

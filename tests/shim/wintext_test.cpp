@@ -9,6 +9,7 @@
 
 #include "platform/surface.h"
 #include "platform/textengine.h"
+#include "recttest.h"
 #include "shim/wingdi.h"
 
 namespace {
@@ -62,6 +63,13 @@ class TextTest : public ::testing::Test {
     return box;
   }
 
+  // Text and an opaque background in the given colours.
+  void opaque(COLORREF text, COLORREF bk) {
+    SetTextColor(dc, text);
+    SetBkColor(dc, bk);
+    SetBkMode(dc, OPAQUE);
+  }
+
   static constexpr int kW = 200, kH = 80;
   HDC dc = nullptr;
   HFONT fnt = nullptr;
@@ -72,12 +80,8 @@ class TextTest : public ::testing::Test {
 };
 
 TEST_F(TextTest, CalcRectUsesTheEngineMetrics) {
-  RECT r = calc("Hello");
+  EXPECT_EQ(calc("Hello"), (RECT{3, 4, 3 + width(U"Hello"), 4 + lineH + 1}));
   EXPECT_EQ(last, lineH + 1);
-  EXPECT_EQ(r.left, 3);
-  EXPECT_EQ(r.top, 4);
-  EXPECT_EQ(r.right, 3 + width(U"Hello"));
-  EXPECT_EQ(r.bottom, 4 + lineH + 1);
   EXPECT_TRUE(allZero());  // measuring draws nothing
 }
 
@@ -94,12 +98,14 @@ TEST_F(TextTest, RectanglesAtTheEndsOfTheIntRange) {
 }
 
 TEST_F(TextTest, PrefixAmpersands) {
-  EXPECT_EQ(calc("&&").right - 3, width(U"&"));
-  EXPECT_EQ(calc("&Save").right - 3, width(U"Save"));
-  EXPECT_EQ(calc("A&").right - 3, width(U"A"));  // a final '&' ends the text
-  EXPECT_EQ(calc("&&&x").right - 3, width(U"&x"));
-  EXPECT_EQ(calc("&Save", -1, DT_NOPREFIX).right - 3, width(U"&Save"));
-  EXPECT_EQ(calc("&&", -1, DT_NOPREFIX).right - 3, width(U"&&"));
+  // a final '&' ends the text; with no-prefix every '&' shows
+  const struct {
+    const char* text;
+    int flags;
+    const char32_t* shown;
+  } cases[] = {{"&&", 0, U"&"},   {"&Save", 0, U"Save"}, {"A&", 0, U"A"}, {"&&&x", 0, U"&x"},
+               {"&Save", DT_NOPREFIX, U"&Save"}, {"&&", DT_NOPREFIX, U"&&"}};
+  for (const auto& c : cases) EXPECT_EQ(calc(c.text, -1, c.flags).right - 3, width(c.shown)) << c.text;
 }
 
 TEST_F(TextTest, LineBreaksAndSingleLine) {
@@ -124,17 +130,14 @@ TEST_F(TextTest, NothingToDrawLeavesTheRectangle) {
     for (int flags : {0, DT_CALCRECT}) {
       RECT r = {1, 2, 3, 4};
       EXPECT_EQ(SHIM_DrawText(dc, t, -1, &r, flags), 0) << t;
-      EXPECT_EQ(r.left, 1);
-      EXPECT_EQ(r.top, 2);
-      EXPECT_EQ(r.right, 3);
-      EXPECT_EQ(r.bottom, 4);
+      EXPECT_EQ(r, (RECT{1, 2, 3, 4})) << t;
     }
   }
   RECT r = {1, 2, 3, 4};
   EXPECT_EQ(SHIM_DrawText(dc, "abc", 0, &r, DT_CALCRECT), 0);
-  EXPECT_EQ(r.right, 3);
   EXPECT_EQ(SHIM_DrawText(dc, nullptr, -1, &r, DT_CALCRECT), 0);
   EXPECT_EQ(SHIM_DrawText(nullptr, "abc", -1, &r, DT_CALCRECT), 0);
+  EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
   // A null rectangle is refused, measuring or drawing.
   EXPECT_EQ(SHIM_DrawText(dc, "abc", -1, nullptr, DT_CALCRECT), 0);
   EXPECT_EQ(SHIM_DrawText(dc, "abc", -1, nullptr, 0), 0);
@@ -176,26 +179,18 @@ TEST_F(TextTest, AlignmentPlacesTheBackgroundBox) {
   for (const auto& c : cases) {
     std::memset(px(0, 0), 0, kW * kH * 4);
     // Text and background in one colour: the box is exactly the filled area.
-    SetTextColor(dc, 0x00102030);
-    SetBkColor(dc, 0x00102030);
-    SetBkMode(dc, OPAQUE);
+    opaque(0x00102030, 0x00102030);
     RECT r = area;
     EXPECT_EQ(SHIM_DrawText(dc, "HH", -1, &r, c.flags), T);
-    EXPECT_EQ(r.right, area.right);  // drawing leaves the rectangle alone
+    EXPECT_EQ(r, area);  // drawing leaves the rectangle alone
     int n = 0;
-    const RECT box = boxOf(0x10, 0x20, 0x30, &n);
-    EXPECT_EQ(box.left, c.x) << c.flags;
-    EXPECT_EQ(box.top, c.y) << c.flags;
-    EXPECT_EQ(box.right, c.x + W) << c.flags;
-    EXPECT_EQ(box.bottom, c.y + T) << c.flags;
+    EXPECT_EQ(boxOf(0x10, 0x20, 0x30, &n), (RECT{c.x, c.y, c.x + W, c.y + T})) << c.flags;
     EXPECT_EQ(n, W * T) << c.flags;
   }
 }
 
 TEST_F(TextTest, SeveralLinesStepByTheRoundedLineHeight) {
-  SetTextColor(dc, 0x00405060);
-  SetBkColor(dc, 0x00405060);
-  SetBkMode(dc, OPAQUE);
+  opaque(0x00405060, 0x00405060);
   RECT r = {0, 0, kW, kH};
   EXPECT_EQ(SHIM_DrawText(dc, "HHHH\nH", -1, &r, 0), 2 * lineH + 1);
   const float lh = m.ascent + m.descent + m.leading;
@@ -212,9 +207,7 @@ TEST_F(TextTest, SeveralLinesStepByTheRoundedLineHeight) {
 }
 
 TEST_F(TextTest, ClipsToTheRectangleUnlessNoClip) {
-  SetTextColor(dc, 0xFFFFFF);
-  SetBkColor(dc, 0x0000FF);
-  SetBkMode(dc, OPAQUE);
+  opaque(0xFFFFFF, 0x0000FF);
   RECT r = {20, 10, 40, 20};  // smaller than the text
   SHIM_DrawText(dc, "Clipped text", -1, &r, 0);
   int outside = 0, inside = 0;
@@ -321,12 +314,9 @@ TEST(TextClip, WritesStayInsideTheBufferWhateverTheFlags) {
 TEST(TextMetrics, FormulasDefaultsAndDefaultFont) {
   TEXTMETRIC tm;
   std::memset(&tm, 0x55, sizeof(tm));
-  EXPECT_EQ(GetTextMetrics(nullptr, &tm), 0);
-  EXPECT_EQ(tm.tmHeight, 16);
-  EXPECT_EQ(tm.tmAscent, 12);
-  EXPECT_EQ(tm.tmDescent, 4);
-  EXPECT_EQ(tm.tmInternalLeading, 3);
-  EXPECT_EQ(tm.tmAveCharWidth, 10);
+  EXPECT_EQ(GetTextMetrics(nullptr, &tm), 0);  // the defaults still filled in
+  EXPECT_EQ((std::vector<int>{tm.tmHeight, tm.tmAscent, tm.tmDescent, tm.tmInternalLeading, tm.tmAveCharWidth}),
+            (std::vector<int>{16, 12, 4, 3, 10}));
   HDC dc = SHIM_CreateMemContext(nullptr, 4, 4);
   EXPECT_EQ(GetTextMetrics(dc, nullptr), 0);
 
@@ -347,11 +337,9 @@ TEST(TextMetrics, FormulasDefaultsAndDefaultFont) {
     EXPECT_NE(fm.ascent, std::floor(fm.ascent));
     ASSERT_EQ(GetTextMetrics(dc, &tm), 1);
     const int a = static_cast<int>(fm.ascent), d = static_cast<int>(fm.descent), l = static_cast<int>(fm.leading);
-    EXPECT_EQ(tm.tmAscent, a);
-    EXPECT_EQ(tm.tmDescent, d);
-    EXPECT_EQ(tm.tmInternalLeading, l);
-    EXPECT_EQ(tm.tmAveCharWidth, (a + d + l) * 2 / 3);
-    EXPECT_EQ(tm.tmHeight, a + d + l + 1);
+    EXPECT_EQ((std::vector<int>{tm.tmHeight, tm.tmAscent, tm.tmDescent, tm.tmInternalLeading, tm.tmAveCharWidth}),
+              (std::vector<int>{a + d + l + 1, a, d, l, (a + d + l) * 2 / 3}))
+        << size;
     if (f) {
       SelectObject(dc, reinterpret_cast<HGDIOBJ>(3));
       DeleteObject(f);
