@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "librarian/BankFormats.h"
 #include "librarian/BankReader.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using banks::Bytes;
+using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps) {
@@ -27,18 +29,24 @@ std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps) {
   return out;
 }
 
-std::vector<std::string> folderEntries(const std::string& folder) {
-  std::vector<std::string> names;
+Names folderEntries(const std::string& folder) {
+  Names names;
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+PatchFile readBank(const std::string& path) {
+  PatchFile f;
+  BankReader::loadFromChunk(testsupport::readFile(path), f);
+  return f;
 }
 
 // A librarian whose upper bank is a file of the given name in folder.
 struct UpperBank {
   PatchLibrarian lib;
   PatchFile* file;
-  std::vector<std::string> remembered;  // "folder:<name>" / "file:<name>"
+  Names remembered;  // "folder:<name>" / "file:<name>"
   UpperBank(const std::string& folder, const std::string& name, const std::vector<Bytes>& dumps) {
     auto f = std::make_unique<PatchFile>();
     f->patches = patchesOf(dumps);
@@ -52,7 +60,7 @@ struct UpperBank {
   }
 };
 
-TEST(BankBytes, StandardBanksAreByteExact) {
+TEST(BankBytes, StandardBanksAreByteExactAndReadBackToTheSamePatches) {
   const auto dumps = banks::namedDumps(100, 11);
   const auto patches = patchesOf(dumps);
   const Bytes raw = buildBankBytes(patches, false);
@@ -64,14 +72,10 @@ TEST(BankBytes, StandardBanksAreByteExact) {
   EXPECT_TRUE(std::equal(midiSingleStartHeader_S2100.begin(), midiSingleStartHeader_S2100.end(), midi.begin()));
   EXPECT_EQ(Bytes(midi.begin() + 189, midi.begin() + 194), (Bytes{0x83, 0x74, 0xF0, 0x81, 0x08}));
   EXPECT_EQ(Bytes(midi.end() - 4, midi.end()), (Bytes{0x00, 0xFF, 0x2F, 0x00}));
-}
-
-TEST(BankBytes, WrittenBanksReadBackToTheSamePatches) {
-  const auto patches = patchesOf(banks::namedDumps(100, 4));
-  for (bool midi : {false, true}) {
+  for (const Bytes& bank : {raw, midi}) {
     PatchFile f;
-    BankReader::loadFromChunk(buildBankBytes(patches, midi), f);
-    EXPECT_EQ(f.patches, patches) << midi;
+    BankReader::loadFromChunk(bank, f);
+    EXPECT_EQ(f.patches, patches) << bank.size();
   }
 }
 
@@ -83,8 +87,7 @@ TEST(BankBytes, CheckBytesAreRecomputedAndEmptySlotsWriteInitSounds) {
   const Bytes raw = buildBankBytes(patches, false);
   ASSERT_EQ(raw.size(), 13700u);
   EXPECT_EQ(Bytes(raw.begin() + 5 * 137, raw.begin() + 6 * 137), banks::namedDumps(6)[5]);
-  Bytes init(initSinglePatch.begin(), initSinglePatch.end());
-  init = banks::withCheckByte(init);
+  const Bytes init = banks::withCheckByte(Bytes(initSinglePatch.begin(), initSinglePatch.end()));
   EXPECT_EQ(Bytes(raw.begin() + 9 * 137, raw.begin() + 10 * 137), init);
   EXPECT_EQ(buildBankBytes(patches, true).size(), 14152u);
 }
@@ -105,8 +108,7 @@ std::vector<Bytes> midiEvents(const Bytes& f) {
   };
   std::vector<Bytes> events;
   size_t at = 14;
-  const uint32_t tempoLen = be32(at + 4);
-  at += 8 + tempoLen;
+  at += 8 + be32(at + 4);
   EXPECT_EQ(Bytes(f.begin() + static_cast<long>(at), f.begin() + static_cast<long>(at + 4)),
             (Bytes{'M', 'T', 'r', 'k'}));
   const uint32_t trackLen = be32(at + 4);
@@ -137,8 +139,7 @@ TEST(BankBytes, MidiEventAndTrackLengthsFollowTheBytesWritten) {
   longer.back() = 0xF7;
   patches[1].messages[0] = longer;
   patches[2].messages.push_back(Bytes{0xF0, 0x01, 0xF7});
-  const Bytes midi = buildBankBytes(patches, true);
-  const auto events = midiEvents(midi);
+  const auto events = midiEvents(buildBankBytes(patches, true));
   ASSERT_EQ(events.size(), 4u);
   EXPECT_EQ(events[0].size(), 136u);
   EXPECT_EQ(events[1], Bytes(longer.begin() + 1, longer.end()));
@@ -147,45 +148,35 @@ TEST(BankBytes, MidiEventAndTrackLengthsFollowTheBytesWritten) {
   EXPECT_EQ(midiEvents(buildBankBytes(patchesOf(banks::namedDumps(100)), true)).size(), 100u);
 }
 
-TEST(Save, WritesTheUpperBankOverItsOwnFileInItsForm) {
+TEST(Save, WritesTheUpperBankOverItsOwnFileInItsFormKeepingPermissions) {
   testsupport::TempDir dir;
   const auto dumps = banks::namedDumps(100, 2);
-  for (const char* name : {"Bank.sr2", "Bank.mid"}) {
+  const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  for (const std::string name : {"Bank.sr2", "Bank.mid"}) {
     ASSERT_TRUE(testsupport::writeFile(dir.file(name), "old"));
+    fs::permissions(dir.file(name), perms);
     UpperBank u(dir.path(), name, dumps);
     ASSERT_TRUE(u.lib.saveUpperBank()) << name;
-    const bool midi = std::string(name) == "Bank.mid";
-    EXPECT_EQ(testsupport::readFile(dir.file(name)), midi ? banks::midiBank(dumps) : banks::rawBank(dumps));
-    EXPECT_EQ(u.remembered, std::vector<std::string>{std::string("file:") + name});
+    EXPECT_EQ(testsupport::readFile(dir.file(name)),
+              name == "Bank.mid" ? banks::midiBank(dumps) : banks::rawBank(dumps));
+    EXPECT_EQ(fs::status(dir.file(name)).permissions() & fs::perms::all, perms);
+    EXPECT_EQ(u.remembered, Names{"file:" + name});
   }
-  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank.mid", "Bank.sr2"}));
-}
-
-TEST(Save, ReplacedFileKeepsItsPermissions) {
-  testsupport::TempDir dir;
-  ASSERT_TRUE(testsupport::writeFile(dir.file("Bank.sr2"), "old"));
-  fs::permissions(dir.file("Bank.sr2"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  UpperBank u(dir.path(), "Bank.sr2", banks::namedDumps(100));
-  ASSERT_TRUE(u.lib.saveUpperBank());
-  EXPECT_EQ(testsupport::readFile(dir.file("Bank.sr2")).size(), 13700u);
-  EXPECT_EQ(fs::status(dir.file("Bank.sr2")).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank.mid", "Bank.sr2"}));
 }
 
 TEST(Save, SyxBanksGoToTheirSr2SiblingNeverOverTheSyx) {
   testsupport::TempDir dir;
-  const auto dumps = banks::namedDumps(100, 3);
   const Bytes original = {'o', 'r', 'i', 'g'};
-  for (const char* name : {"Old.syx", "LOUD.SYX"}) {
+  for (const std::string name : {"Old.syx", "LOUD.SYX"}) {
     ASSERT_TRUE(testsupport::writeFile(dir.file(name), original));
-    UpperBank u(dir.path(), name, dumps);
+    UpperBank u(dir.path(), name, banks::namedDumps(100, 3));
     u.file->patches.resize(40);  // short banks are written whole
     ASSERT_TRUE(u.lib.saveUpperBank());
     EXPECT_EQ(testsupport::readFile(dir.file(name)), original);
     const std::string sibling = fileBaseName(name) + ".sr2";
-    const Bytes written = testsupport::readFile(dir.file(sibling));
-    EXPECT_EQ(written.size(), 13700u);
-    EXPECT_EQ(u.remembered, std::vector<std::string>{"file:" + sibling});
+    EXPECT_EQ(testsupport::readFile(dir.file(sibling)).size(), 13700u);
+    EXPECT_EQ(u.remembered, Names{"file:" + sibling});
     EXPECT_EQ(u.file->patches.size(), 40u) << "the bank in memory is not changed";
   }
 }
@@ -199,10 +190,10 @@ TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
     EXPECT_FALSE(u.lib.saveUpperBank());
     EXPECT_FALSE(u.lib.saveEditedPatch(dir.file("Bank.sr2"), "Bank.sr2"));
     u.lib.noUpperFile = 0;
-    u.lib.upperFileIndex = 1;
-    EXPECT_FALSE(u.lib.saveUpperBank());
-    u.lib.upperFileIndex = -1;
-    EXPECT_FALSE(u.lib.saveUpperBank());
+    for (int bad : {1, -1}) {
+      u.lib.upperFileIndex = bad;
+      EXPECT_FALSE(u.lib.saveUpperBank()) << bad;
+    }
     EXPECT_TRUE(u.remembered.empty());
   }
   PatchLibrarian empty;
@@ -215,10 +206,9 @@ TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
   UpperBank u(dir.path(), "Busy.sr2", dumps);
   EXPECT_FALSE(u.lib.saveUpperBank());
   EXPECT_TRUE(fs::is_directory(dir.file("Busy.sr2")));
-  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"Busy.sr2"});
+  EXPECT_EQ(folderEntries(dir.path()), Names{"Busy.sr2"});
   EXPECT_TRUE(u.remembered.empty());
-  // A folder that does not exist.
-  UpperBank gone(dir.path() + "missing/", "Bank.sr2", dumps);
+  UpperBank gone(dir.path() + "missing/", "Bank.sr2", dumps);  // a folder that does not exist
   EXPECT_FALSE(gone.lib.saveUpperBank());
 }
 
@@ -229,14 +219,14 @@ TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   UpperBank u(dir.path(), "Bank.syx", dumps);
   u.file->patches[3].messages[0].resize(100);  // cut short: filled with 00 and closed
   u.file->patches[8].messages.clear();         // no message: an init sound
-  std::vector<std::string> asked;
+  Names asked;
   u.lib.hooks.promptForSaveFile = [&](const std::string& name, const std::string& folder, const std::string& ext) {
     asked = {name, folder, ext};
     return dir.file("Live/Set.mid");
   };
   ASSERT_TRUE(u.lib.saveUpperBankAs(true));
-  EXPECT_EQ(asked, (std::vector<std::string>{"Bank.mid", u.file->folderPath, "mid"}));
-  EXPECT_EQ(u.remembered, (std::vector<std::string>{"folder:Live", "file:Set.mid"}));
+  EXPECT_EQ(asked, (Names{"Bank.mid", u.file->folderPath, "mid"}));
+  EXPECT_EQ(u.remembered, (Names{"folder:Live", "file:Set.mid"}));
 
   const Bytes f = testsupport::readFile(dir.file("Live/Set.mid"));
   ASSERT_EQ(f.size(), 14152u);
@@ -245,9 +235,7 @@ TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   for (int slot = 0; slot < 100; ++slot) {
     Bytes dump = {0xF0};
     dump.insert(dump.end(), events[static_cast<size_t>(slot)].begin(), events[static_cast<size_t>(slot)].end());
-    EXPECT_EQ(dump[4], 0x01);
-    EXPECT_EQ(dump[5], slot);
-    EXPECT_EQ(dump[135], dumpCheckByte(dump)) << slot;
+    EXPECT_EQ(std::tuple(dump[4], dump[5], dump[135]), std::tuple(0x01, slot, dumpCheckByte(dump))) << slot;
   }
   Bytes seven = dumps[7];
   seven[4] = 0x01;
@@ -258,8 +246,7 @@ TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   EXPECT_EQ(events[3][135], 0xF7);
   EXPECT_EQ(events[8][119], 'I');
   // The bank reads back with its names.
-  PatchFile back;
-  BankReader::loadFromChunk(f, back);
+  const PatchFile back = readBank(dir.file("Live/Set.mid"));
   EXPECT_EQ(back.patches[7].name, banks::patchName(7));
   EXPECT_EQ(back.patches[8].name, "INIT          ");
 }
@@ -279,12 +266,11 @@ TEST(SaveAs, RawFormAndTheRootFolder) {
   ASSERT_EQ(chdir(old), 0);
   ASSERT_TRUE(ok);
   EXPECT_EQ(testsupport::readFile(dir.file("Root.sr2")), banks::rawBank(dumps));
-  EXPECT_EQ(u.remembered, (std::vector<std::string>{"folder:Patches", "file:Root.sr2"}));
+  EXPECT_EQ(u.remembered, (Names{"folder:Patches", "file:Root.sr2"}));
 }
 
 TEST(SaveAs, NoUpperBankCancelOrFailureWriteNothing) {
   testsupport::TempDir dir;
-  const auto dumps = banks::namedDumps(100);
   int prompts = 0;
   auto prompt = [&](std::string answer) {
     return [&prompts, answer](const std::string&, const std::string&, const std::string&) {
@@ -292,7 +278,7 @@ TEST(SaveAs, NoUpperBankCancelOrFailureWriteNothing) {
       return answer;
     };
   };
-  UpperBank u(dir.path(), "Bank.sr2", dumps);
+  UpperBank u(dir.path(), "Bank.sr2", banks::namedDumps(100));
   ASSERT_TRUE(testsupport::writeFile(dir.file("Chosen.sr2"), "keep"));
   u.lib.hooks.promptForSaveFile = prompt(dir.file("Chosen.sr2"));
   u.lib.noUpperFile = 1;
@@ -301,15 +287,15 @@ TEST(SaveAs, NoUpperBankCancelOrFailureWriteNothing) {
   EXPECT_EQ(testsupport::readFile(dir.file("Chosen.sr2")), (Bytes{'k', 'e', 'e', 'p'}));
 
   u.lib.noUpperFile = 0;
-  u.lib.hooks.promptForSaveFile = prompt("");
-  EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
-  EXPECT_EQ(prompts, 1);
-  u.lib.hooks.promptForSaveFile = prompt(dir.file("nowhere/x.sr2"));
-  EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
+  for (const std::string& answer : {std::string(), dir.file("nowhere/x.sr2")}) {  // cancelled; cannot be written
+    u.lib.hooks.promptForSaveFile = prompt(answer);
+    EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false)) << answer;
+  }
+  EXPECT_EQ(prompts, 2);
   u.lib.hooks.promptForSaveFile = nullptr;
   EXPECT_FALSE(u.lib.saveUpperBankAs(false));
   EXPECT_TRUE(u.remembered.empty());
-  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"Chosen.sr2"});
+  EXPECT_EQ(folderEntries(dir.path()), Names{"Chosen.sr2"});
 }
 
 // Runs the split loop as the folder scan does; returns the call results.
@@ -337,20 +323,15 @@ TEST(SplitAndConvert, SplitsIntoNumberedBanksOfHundred) {
   EXPECT_EQ(writeBlocks(lib, src, dir.path(), "Bank.syx"), (std::vector<bool>{true, true, true, true}));
   EXPECT_EQ(lib.splitBankCount, 2);
   ASSERT_EQ(lib.patchFiles.size(), 3u);
-  const char* names[] = {"Bank Singles 1.sr2", "Bank Singles 2.sr2", "Bank Singles 3.sr2"};
   for (int b = 0; b < 3; ++b) {
     const PatchFile& rec = *lib.patchFiles[static_cast<size_t>(b)];
-    EXPECT_EQ(rec.fileName, names[b]);
-    EXPECT_EQ(rec.folderName, "Mine");
-    EXPECT_EQ(rec.noPadding, 0);
+    const std::string name = "Bank Singles " + std::to_string(b + 1) + ".sr2";
+    EXPECT_EQ(std::tuple(rec.fileName, rec.folderName, rec.noPadding), std::tuple(name, std::string("Mine"), 0));
     ASSERT_EQ(rec.patches.size(), 100u);
-    PatchFile back;
-    BankReader::loadFromChunk(testsupport::readFile(dir.file(names[b])), back);
-    EXPECT_EQ(back.patches[0].name, banks::patchName(100 * b));
+    EXPECT_EQ(readBank(dir.file(name)).patches[0].name, banks::patchName(100 * b));
   }
   EXPECT_EQ(lib.patchFiles[2]->patches[50].name, "") << "filled with init sounds, named when next read";
-  PatchFile last;
-  BankReader::loadFromChunk(testsupport::readFile(dir.file(names[2])), last);
+  const PatchFile last = readBank(dir.file("Bank Singles 3.sr2"));
   EXPECT_EQ(last.patches[49].name, banks::patchName(249));
   EXPECT_EQ(last.patches[50].name, "INIT          ");
 
@@ -364,7 +345,7 @@ TEST(SplitAndConvert, SplitsIntoNumberedBanksOfHundred) {
   }
 }
 
-TEST(SplitAndConvert, ConvertedBankIsWrittenBesideNeverOverItsSource) {
+TEST(SplitAndConvert, ConvertedBankIsWrittenBesideNeverOverItsSourceAndKeepsSplitNumbering) {
   testsupport::TempDir dir;
   const Bytes original = {'m', 'o', 'd', 'e', 'l', '1'};
   ASSERT_TRUE(testsupport::writeFile(dir.file("X.syx"), original));
@@ -380,15 +361,12 @@ TEST(SplitAndConvert, ConvertedBankIsWrittenBesideNeverOverItsSource) {
   EXPECT_EQ(testsupport::readFile(dir.file("Y (2).sr2")).size(), 13700u);
   ASSERT_EQ(lib.patchFiles.size(), 2u);
   EXPECT_EQ(lib.patchFiles[1]->fileName, "Y (2).sr2");
-}
 
-TEST(SplitAndConvert, ConvertedAndSplitKeepsTheNumbering) {
-  testsupport::TempDir dir;
-  PatchLibrarian lib;
-  lib.fileConverted = true;
-  PatchFile src = sourceOf(150);
-  writeBlocks(lib, src, dir.path(), "Old.syx");
-  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Old Singles 1.sr2", "Old Singles 2.sr2"}));
+  // Converted and split: every block keeps its own numbered name.
+  testsupport::TempDir d2;
+  PatchFile big = sourceOf(150);
+  writeBlocks(lib, big, d2.path(), "Old.syx");
+  EXPECT_EQ(folderEntries(d2.path()), (Names{"Old Singles 1.sr2", "Old Singles 2.sr2"}));
 }
 
 TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
@@ -399,26 +377,20 @@ TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
   PatchFile src = sourceOf(150);
   writeBlocks(lib, src, dir.path(), "Bank.syx");
   EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 1.sr2")), mine);
-  EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"Bank Singles 1 (2).sr2", "Bank Singles 1.sr2",
-                                                                 "Bank Singles 2.sr2"}));
+  EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank Singles 1 (2).sr2", "Bank Singles 1.sr2", "Bank Singles 2.sr2"}));
   // Another source of the same base name takes free names.
   PatchFile sibling = sourceOf(150, 20);
   writeBlocks(lib, sibling, dir.path(), "Bank.mid");
-  EXPECT_EQ(folderEntries(dir.path()),
-            (std::vector<std::string>{"Bank Singles 1 (2).sr2", "Bank Singles 1 (3).sr2", "Bank Singles 1.sr2",
-                                      "Bank Singles 2 (2).sr2", "Bank Singles 2.sr2"}));
-  PatchFile first;
-  BankReader::loadFromChunk(testsupport::readFile(dir.file("Bank Singles 2.sr2")), first);
-  EXPECT_EQ(first.patches[0].messages[0], banks::asRead(banks::namedDumps(101)[100]));
+  EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank Singles 1 (2).sr2", "Bank Singles 1 (3).sr2", "Bank Singles 1.sr2",
+                                              "Bank Singles 2 (2).sr2", "Bank Singles 2.sr2"}));
+  EXPECT_EQ(readBank(dir.file("Bank Singles 2.sr2")).patches[0].messages[0],
+            banks::asRead(banks::namedDumps(101)[100]));
   // The same source written again in the same scan replaces its own files.
   PatchFile other = sourceOf(150, 40);
   writeBlocks(lib, other, dir.path(), "Bank.syx");
   EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
-  EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 2.sr2")).size(), 13700u);
-  PatchFile back;
-  BankReader::loadFromChunk(testsupport::readFile(dir.file("Bank Singles 2.sr2")), back);
-  EXPECT_EQ(back.patches[0].name, banks::patchName(100));
-  EXPECT_EQ(back.patches[0].messages[0], banks::asRead(banks::namedDumps(101, 40)[100]));
+  EXPECT_EQ(readBank(dir.file("Bank Singles 2.sr2")).patches[0].messages[0],
+            banks::asRead(banks::namedDumps(101, 40)[100]));
   // A new scan treats them as the user's.
   lib.forgetCreatedFiles();
   writeBlocks(lib, other, dir.path(), "Bank.syx");
@@ -452,18 +424,6 @@ TEST(BankFilling, FillsUpToHundredAndCuts) {
   PatchLibrarian::makeExactBank(&big);
   EXPECT_EQ(big.patches.size(), 100u);
   PatchLibrarian::fillUncompletedBankFiles(nullptr);
-}
-
-TEST(RemoveChars, RemovesEveryOccurrenceOfEachCharacter) {
-  std::string s = "/Patches/Live\\Set/";
-  removeCharsFromString(s, "/\\");
-  EXPECT_EQ(s, "PatchesLiveSet");
-  std::string t = "abc";
-  removeCharsFromString(t, "");
-  EXPECT_EQ(t, "abc");
-  removeCharsFromString(t, nullptr);
-  removeCharsFromString(t, "ca");
-  EXPECT_EQ(t, "b");
 }
 
 }  // namespace

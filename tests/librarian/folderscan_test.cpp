@@ -25,8 +25,19 @@
 
 namespace fs = std::filesystem;
 using banks::Bytes;
+using Names = std::vector<std::string>;
 
 namespace {
+
+// A raw bank of n model 2 dumps named "PATCH nn".
+Bytes bankOf(int n, int seed = 0) { return banks::rawBank(banks::namedDumps(n, seed)); }
+
+// A raw bank of n model 1 dumps of 91 bytes (name and category included).
+Bytes model1Bank(int n) {
+  std::vector<Bytes> dumps;
+  for (int i = 0; i < n; ++i) dumps.push_back(banks::model1Dump(91, i));
+  return banks::rawBank(dumps);
+}
 
 // A data folder with a "Patches" folder, and a librarian whose log lines
 // are collected.
@@ -35,8 +46,10 @@ struct ScanFixture {
   std::string data = folders.data();
   std::string patches = data + "Patches";
   std::string converted = data + "Converted Banks/";
-  std::vector<std::string> lines;
+  Names lines;
   PatchLibrarian lib;
+  // The sources put by putOldAndBig: a model 1 bank and a bank to split.
+  Bytes old = model1Bank(30), big = bankOf(150, 3);
 
   ScanFixture() {
     fs::create_directories(patches);
@@ -49,16 +62,24 @@ struct ScanFixture {
     EXPECT_TRUE(testsupport::writeFile(path, bytes));
     return path;
   }
+  void putOldAndBig() {
+    put("old.syx", old);
+    put("big.syx", big);
+  }
+  void expectOldAndBigInPlace() const {
+    EXPECT_EQ(testsupport::readFile(patches + "/old.syx"), old);
+    EXPECT_EQ(testsupport::readFile(patches + "/big.syx"), big);
+  }
 
   void scan() { lib.loadPatchesFromFilesystem(patches); }
 
-  std::vector<std::string> listedNames() const {
-    std::vector<std::string> v;
+  Names listedNames() const {
+    Names v;
     for (const auto& f : lib.patchFiles) v.push_back(f->fileName);
     return v;
   }
 
-  size_t count(const std::string& line) const { return static_cast<size_t>(std::count(lines.begin(), lines.end(), line)); }
+  size_t count(const std::string& l) const { return static_cast<size_t>(std::count(lines.begin(), lines.end(), l)); }
 };
 
 std::string loaded(const std::string& path) { return "PATCH LIBRARIAN: loaded file " + path; }
@@ -66,16 +87,6 @@ std::string moved(const std::string& name) {
   return "PATCH LIBRARIAN: moved file " + name + " because it is not Sorrel 1 standard formatted!";
 }
 const std::string kRescanLine = "FOLDER RESCAN INITIATED BY PATCH LIBRARIAN";
-
-// A raw bank of n model 2 dumps with names "<prefix> nn".
-Bytes bankOf(int n, int seed = 0) { return banks::rawBank(banks::namedDumps(n, seed)); }
-
-// A raw bank of n model 1 dumps of 91 bytes (name and category included).
-Bytes model1Bank(int n) {
-  std::vector<Bytes> dumps;
-  for (int i = 0; i < n; ++i) dumps.push_back(banks::model1Dump(91, i));
-  return banks::rawBank(dumps);
-}
 
 // Every regular file below root (links not followed), path to content.
 std::map<std::string, Bytes> snapshot(const std::string& root) {
@@ -89,15 +100,18 @@ std::map<std::string, Bytes> snapshot(const std::string& root) {
   return out;
 }
 
+// Takes one copy of item out of pool; fails the test when there is none.
+void expectTaken(std::multiset<Bytes>& pool, const Bytes& item, const std::string& what) {
+  auto it = pool.find(item);
+  EXPECT_TRUE(it != pool.end()) << what;
+  if (it != pool.end()) pool.erase(it);
+}
+
 // Every content of before is found again somewhere in after.
 void expectNothingLost(const std::map<std::string, Bytes>& before, const std::map<std::string, Bytes>& after) {
   std::multiset<Bytes> contents;
   for (const auto& [path, bytes] : after) contents.insert(bytes);
-  for (const auto& [path, bytes] : before) {
-    auto it = contents.find(bytes);
-    EXPECT_TRUE(it != contents.end()) << "lost: " << path;
-    if (it != contents.end()) contents.erase(it);
-  }
+  for (const auto& [path, bytes] : before) expectTaken(contents, bytes, "lost: " + path);
 }
 
 // Every listed bank holds exactly 100 patches, every tree entry refers to a
@@ -109,14 +123,15 @@ void expectUsable(PatchLibrarian& lib) {
     EXPECT_EQ(f->patches.size(), 100u) << f->fileName;
     listed.insert(f.get());
   }
+  std::vector<const PatchFile*> placed;
   for (const auto& top : lib.bankFolders) {
-    for (const PatchFile* f : top->files) EXPECT_TRUE(listed.count(f));
+    placed.insert(placed.end(), top->files.begin(), top->files.end());
     for (const auto& sub : top->subFolders) {
-      for (const PatchFile* f : sub.files) EXPECT_TRUE(listed.count(f));
-      for (const auto& third : sub.subFolders)
-        for (const PatchFile* f : third.files) EXPECT_TRUE(listed.count(f));
+      placed.insert(placed.end(), sub.files.begin(), sub.files.end());
+      for (const auto& third : sub.subFolders) placed.insert(placed.end(), third.files.begin(), third.files.end());
     }
   }
+  for (const PatchFile* f : placed) EXPECT_TRUE(listed.count(f));
   EXPECT_EQ(lib.categoryFolders.size(), 20u);
   lib.createNewSearchPatchFiles("PATCH");
   lib.createNewSearchPatchFiles("  ");
@@ -147,8 +162,7 @@ class FileSizeLimit {
 
 TEST(FolderScan, OrderSizeAndExtensionRules) {
   ScanFixture t;
-  Bytes small = bankOf(16);  // 2192 bytes
-  Bytes at2200 = small, at2201 = small;
+  Bytes at2200 = bankOf(16), at2201 = bankOf(16);  // 2192 bytes of records
   at2200.resize(2200, 0x01);
   at2201.resize(2201, 0x01);
   const std::string r = t.put("r.syx", bankOf(100, 1));
@@ -156,27 +170,25 @@ TEST(FolderScan, OrderSizeAndExtensionRules) {
   const std::string B = t.put("B/y.SYX", at2201);
   const std::string A = t.put("A/z.sr2", bankOf(17, 3));
   const std::string AX = t.put("A/X/deep.syx", bankOf(20, 4));
+  for (const char* ignored : {"A/other.txt", "A/noext", "old.srl"}) t.put(ignored, bankOf(100));
   t.put("A/too small.syx", at2200);
-  t.put("A/other.txt", bankOf(100));
-  t.put("A/noext", bankOf(100));
-  t.put("old.srl", bankOf(100));
   fs::create_directories(t.patches + "/folder.syx");
-  t.put("C/garbage.syx", Bytes(5000, 0x42));
+  const Bytes junk(5000, 0x3E);  // maker bytes without a valid model byte: read, neither listed nor moved
+  const std::string junkPath = t.put("C/junk.syx", junk);
 
   t.scan();
-  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(A), loaded(AX), loaded(B), loaded(t.patches + "/C/garbage.syx"),
-                                               loaded(b), loaded(r)}));
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"z.sr2", "deep.syx", "y.SYX", "x.mid", "r.syx"}));
+  EXPECT_EQ(t.lines, (Names{loaded(A), loaded(AX), loaded(B), loaded(junkPath), loaded(b), loaded(r)}));
+  EXPECT_EQ(t.listedNames(), (Names{"z.sr2", "deep.syx", "y.SYX", "x.mid", "r.syx"}));
   EXPECT_EQ(t.lib.folderPaths.back(), t.patches);
   expectUsable(t.lib);
 
   const PatchFile& deep = *t.lib.patchFiles[1];
   EXPECT_EQ(deep.folderName, "X");
-  EXPECT_EQ(deep.folderNames, (std::vector<std::string>{"Patches", "A", "X"}));
+  EXPECT_EQ(deep.folderNames, (Names{"Patches", "A", "X"}));
   EXPECT_EQ(deep.folderPath, t.patches + "/A/X");
   EXPECT_EQ(deep.patches[19].name, banks::patchName(19));
   EXPECT_EQ(deep.patches[20].name, "INIT          ");
-  EXPECT_EQ(t.lib.patchFiles[4]->folderNames, (std::vector<std::string>{"Patches"}));
+  EXPECT_EQ(t.lib.patchFiles[4]->folderNames, Names{"Patches"});
 
   // Tree: A (with X below it), B, b, then "Patches".
   ASSERT_EQ(t.lib.bankFolders.size(), 4u);
@@ -184,41 +196,34 @@ TEST(FolderScan, OrderSizeAndExtensionRules) {
   EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].subFolders[0].name, "X");
   EXPECT_EQ(t.lib.bankFolders[3]->name, "Patches");
   EXPECT_FALSE(fs::exists(t.converted));
-
-  // The category lists were built from the scanned banks.
-  size_t categorised = 0;
-  for (const auto& f : t.lib.categoryFiles) categorised += f->patches.size();
-  EXPECT_GT(categorised, 0u);
+  EXPECT_EQ(testsupport::readFile(junkPath), junk);
+  EXPECT_FALSE(t.lib.categoryFiles.empty()) << "category lists built from the scanned banks";
 }
 
 TEST(FolderScan, MissingPatchesFolderWritesOneLineAndLoadsNothing) {
   ScanFixture t;
   fs::remove_all(t.patches);
   t.scan();
-  EXPECT_EQ(t.lines, (std::vector<std::string>{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."}));
+  EXPECT_EQ(t.lines, Names{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."});
   EXPECT_TRUE(t.lib.patchFiles.empty());
   EXPECT_TRUE(t.lib.categoryFolders.empty());
-
   // A file where the folder should be counts as missing as well.
   testsupport::writeFile(t.patches, bankOf(100));
-  t.lines.clear();
   t.scan();
-  EXPECT_EQ(t.lines.size(), 1u);
+  EXPECT_EQ(t.lines.size(), 2u);
   EXPECT_TRUE(t.lib.patchFiles.empty());
 }
 
-TEST(FolderScan, LargeFilesAreSplitAndTheirSourcesMoved) {
+TEST(FolderScan, LargeFilesAreSplitTheirSourcesMovedAndDiscardRebuildsEveryList) {
   ScanFixture t;
   const Bytes big = bankOf(250, 7);
-  const Bytes two = bankOf(200, 9);
   const std::string bigPath = t.put("S/big.syx", big);
   t.put("S/two.mid", banks::midiBank(banks::namedDumps(200, 9)));
   t.scan();
 
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "big Singles 3.sr2",
-                                                       "two Singles 1.sr2", "two Singles 2.sr2"}));
-  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(bigPath), moved("big.syx"), loaded(t.patches + "/S/two.mid"),
-                                               moved("two.mid")}));
+  EXPECT_EQ(t.listedNames(), (Names{"big Singles 1.sr2", "big Singles 2.sr2", "big Singles 3.sr2",
+                                    "two Singles 1.sr2", "two Singles 2.sr2"}));
+  EXPECT_EQ(t.lines, (Names{loaded(bigPath), moved("big.syx"), loaded(t.patches + "/S/two.mid"), moved("two.mid")}));
   EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), big);
   EXPECT_FALSE(fs::exists(bigPath));
   EXPECT_FALSE(fs::exists(t.patches + "/S/two.mid"));
@@ -226,32 +231,44 @@ TEST(FolderScan, LargeFilesAreSplitAndTheirSourcesMoved) {
   EXPECT_FALSE(fs::exists(t.patches + "/S/two Singles 3.sr2"));
   expectUsable(t.lib);
   // The third bank holds the last 50 patches and 50 init sounds.
-  const PatchFile& third = *t.lib.patchFiles[2];
-  EXPECT_EQ(third.patches[0].messages[0], banks::asRead(banks::namedDumps(250, 7)[200]));
+  EXPECT_EQ(t.lib.patchFiles[2]->patches[0].messages[0], banks::asRead(banks::namedDumps(250, 7)[200]));
   // The new banks are in the folder tree at once.
   ASSERT_EQ(t.lib.bankFolders.size(), 1u);
   EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].files.size(), 5u);
 
-  // A later scan reads the written banks like any other.
+  // A discard drops every list and reads the disk again: the written banks
+  // like any other, a new file, and no search results.
+  t.lib.createNewSearchPatchFiles("PATCH");
+  ASSERT_FALSE(t.lib.searchFiles.empty());
+  t.put("new.syx", bankOf(100, 2));
   t.lines.clear();
-  t.lib.initBankFilesOnDiscard(t.patches);
-  EXPECT_EQ(t.listedNames().size(), 5u);
+  t.lib.initBankFilesOnDiscard(t.patches + "/");  // a trailing separator is ignored
+  EXPECT_EQ(t.listedNames().size(), 6u);
   EXPECT_EQ(t.lib.patchFiles[0]->patches[0].name, banks::patchName(0));
+  EXPECT_EQ(t.lib.patchFiles[5]->folderNames, Names{"Patches"});
   EXPECT_EQ(t.count(kRescanLine), 0u);
+  EXPECT_TRUE(t.lib.searchFiles.empty());
+  EXPECT_TRUE(t.lib.searchFolders.empty());
+  EXPECT_EQ(t.lib.bankFolders.size(), 2u);
+  t.lib.releaseDroppedFiles();
+  expectUsable(t.lib);
 }
 
-TEST(FolderScan, ConversionWritesAModel2BankMovesTheSourceAndRescansOnce) {
+TEST(FolderScan, ConversionWritesAModel2BankMovesTheSourceToAFreeNameAndRescansOnce) {
   ScanFixture t;
-  const Bytes old = model1Bank(30);
+  fs::create_directories(t.converted);
+  const Bytes theirs = {1, 2, 3};
+  testsupport::writeFile(t.converted + "old.syx", theirs);
   const std::string a = t.put("A/a.syx", bankOf(100, 1));
-  const std::string src = t.put("M/old.syx", old);
+  const std::string src = t.put("M/old.syx", t.old);
   const std::string z = t.put("z.syx", bankOf(100, 2));
   t.scan();
 
-  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(a), loaded(src), moved("old.syx"), loaded(z), kRescanLine,
-                                               loaded(a), loaded(t.patches + "/M/old.sr2"), loaded(z)}));
-  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), old);
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"a.syx", "old.sr2", "z.syx"}));
+  EXPECT_EQ(t.lines, (Names{loaded(a), loaded(src), moved("old.syx"), loaded(z), kRescanLine, loaded(a),
+                            loaded(t.patches + "/M/old.sr2"), loaded(z)}));
+  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), theirs);
+  EXPECT_EQ(testsupport::readFile(t.converted + "old (2).syx"), t.old);
+  EXPECT_EQ(t.listedNames(), (Names{"a.syx", "old.sr2", "z.syx"}));
   const PatchFile& conv = *t.lib.patchFiles[1];
   EXPECT_EQ(conv.patches[0].messages[0].size(), 137u);
   EXPECT_EQ(conv.patches[0].messages[0][2], 0x16);
@@ -261,92 +278,40 @@ TEST(FolderScan, ConversionWritesAModel2BankMovesTheSourceAndRescansOnce) {
   EXPECT_EQ(t.lib.bankFolders.size(), 3u);
 }
 
-TEST(FolderScan, ConvertedSourceTakesAFreeNameInConvertedBanks) {
-  ScanFixture t;
-  fs::create_directories(t.converted);
-  const Bytes theirs = {1, 2, 3};
-  testsupport::writeFile(t.converted + "old.syx", theirs);
-  const Bytes old = model1Bank(30);
-  t.put("old.syx", old);
-  t.scan();
-  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), theirs);
-  EXPECT_EQ(testsupport::readFile(t.converted + "old (2).syx"), old);
-  EXPECT_EQ(t.count(moved("old.syx")), 1u);
-}
-
-TEST(FolderScan, FilesWithoutUsableRecordsAreNeitherListedNorMoved) {
-  ScanFixture t;
-  Bytes junk(3000, 0x3E);  // maker bytes without a valid model byte
-  const std::string p = t.put("junk.syx", junk);
-  t.scan();
-  EXPECT_TRUE(t.lib.patchFiles.empty());
-  EXPECT_EQ(testsupport::readFile(p), junk);
-  EXPECT_EQ(t.lines, (std::vector<std::string>{loaded(p)}));
-}
-
-TEST(FolderScan, DiscardRebuildsEveryListFromTheDisk) {
-  ScanFixture t;
-  t.put("a.syx", bankOf(100, 1));
-  t.scan();
-  t.lib.createNewSearchPatchFiles("PATCH");
-  ASSERT_FALSE(t.lib.searchFiles.empty());
-  t.put("b.syx", bankOf(100, 2));
-  t.lib.initBankFilesOnDiscard(t.patches + "/");  // a trailing separator is ignored
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"a.syx", "b.syx"}));
-  EXPECT_TRUE(t.lib.searchFiles.empty());
-  EXPECT_TRUE(t.lib.searchFolders.empty());
-  EXPECT_EQ(t.lib.categoryFolders.size(), 20u);
-  EXPECT_EQ(t.lib.bankFolders.size(), 1u);
-  EXPECT_EQ(t.lib.patchFiles[1]->folderNames, (std::vector<std::string>{"Patches"}));
-  t.lib.releaseDroppedFiles();
-  expectUsable(t.lib);
-}
-
 TEST(FolderScan, ConvertedBanksThatCannotBeCreatedKeepsTheSourceAndScansOnce) {
   ScanFixture t;
   // A file where the "Converted Banks" folder must go: every move fails.
   testsupport::writeFile(t.data + "Converted Banks", std::string("in the way"));
-  const Bytes old = model1Bank(30);
-  const std::string src = t.put("old.syx", old);
-  const Bytes big = bankOf(150, 3);
-  const std::string bigPath = t.put("big.syx", big);
+  t.putOldAndBig();
   t.scan();
-
-  EXPECT_EQ(testsupport::readFile(src), old);
-  EXPECT_EQ(testsupport::readFile(bigPath), big);
+  t.expectOldAndBigInPlace();
   EXPECT_EQ(t.count(kRescanLine), 1u);
   EXPECT_EQ(t.count(moved("old.syx")), 0u);
-  // The banks written from them are listed; the sources are not read again.
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
+  // The banks written from them are listed; the sources are not read again,
+  // nor on later scans, which write no further bank.
+  const Names written = {"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"};
+  EXPECT_EQ(t.listedNames(), written);
   expectUsable(t.lib);
-
-  // Nor on later scans: no further bank is written.
   t.lib.initBankFilesOnDiscard(t.patches);
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
-  size_t files = 0;
-  for (auto& e : fs::directory_iterator(t.patches)) files += e.is_regular_file() ? 1 : 0;
-  EXPECT_EQ(files, 5u);
+  EXPECT_EQ(t.listedNames(), written);
+  EXPECT_EQ(std::distance(fs::directory_iterator(t.patches), fs::directory_iterator()), 5);
 }
 
 TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
   ScanFixture t;
-  const Bytes old = model1Bank(30);
-  const std::string src = t.put("old.syx", old);
-  const Bytes big = bankOf(150, 3);
-  const std::string bigPath = t.put("big.syx", big);
+  t.putOldAndBig();
   {
     FileSizeLimit limit(4096);  // a bank of 13,700 bytes cannot be written
     t.scan();
   }
-  EXPECT_EQ(testsupport::readFile(src), old);
-  EXPECT_EQ(testsupport::readFile(bigPath), big);
+  t.expectOldAndBigInPlace();
   EXPECT_FALSE(fs::exists(t.converted));
   EXPECT_FALSE(fs::exists(t.patches + "/old.sr2"));
+  EXPECT_FALSE(fs::exists(t.patches + "/big Singles 1.sr2"));
   EXPECT_EQ(t.count(kRescanLine), 0u);
   // What was read is listed from memory: the split file by its banks, the
   // converted bank under its own name.
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.syx"}));
-  EXPECT_FALSE(fs::exists(t.patches + "/big Singles 1.sr2"));
+  EXPECT_EQ(t.listedNames(), (Names{"big Singles 1.sr2", "big Singles 2.sr2", "old.syx"}));
   EXPECT_EQ(t.lib.patchFiles[1]->patches[49].messages[0], banks::asRead(banks::namedDumps(150, 3)[149]));
   EXPECT_EQ(t.lib.patchFiles[2]->patches[0].messages[0][2], 0x16);
   EXPECT_EQ(t.lib.bankFolders.size(), 1u);
@@ -354,9 +319,9 @@ TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
 
   // With room to write again, the next scan splits and converts as usual.
   t.lib.initBankFilesOnDiscard(t.patches);
-  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), big);
-  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), old);
-  EXPECT_EQ(t.listedNames(), (std::vector<std::string>{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
+  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), t.big);
+  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), t.old);
+  EXPECT_EQ(t.listedNames(), (Names{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
 }
 
 TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
@@ -372,7 +337,7 @@ TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
   t.put("RO/ro big.syx", bankOf(120, 3));
   // A file that cannot be read (for users other than root), a dangling
   // link, a pipe and a folder under bank names.
-  t.put("U/unreadable.syx", bankOf(100, 4));
+  const std::string unreadable = t.put("U/unreadable.syx", bankOf(100, 4));
   fs::create_symlink(t.patches + "/nowhere.syx", t.patches + "/U/dangling.syx");
   mkfifo((t.patches + "/U/pipe.syx").c_str(), 0644);
   // Directory links back into the tree and to its parent.
@@ -385,26 +350,23 @@ TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
 
   const auto before = snapshot(t.data);
   chmod((t.patches + "/RO").c_str(), 0555);
-  chmod((t.patches + "/U/unreadable.syx").c_str(), 0);
+  chmod(unreadable.c_str(), 0);
   t.scan();
+  // A second tree state, scanned while writes fail part-way.
+  t.put("W/w.syx", model1Bank(31));
+  t.put("W/w big.syx", bankOf(140, 6));
+  chmod(unreadable.c_str(), 0644);
+  const auto before2 = snapshot(t.data);
+  chmod(unreadable.c_str(), 0);
   {
-    // A second tree state, scanned while writes fail part-way.
-    t.put("W/w.syx", model1Bank(31));
-    t.put("W/w big.syx", bankOf(140, 6));
-    chmod((t.patches + "/U/unreadable.syx").c_str(), 0644);
-    const auto before2 = snapshot(t.data);
-    chmod((t.patches + "/U/unreadable.syx").c_str(), 0);
-    {
-      FileSizeLimit limit(4096);
-      t.lib.initBankFilesOnDiscard(t.patches);
-    }
-    chmod((t.patches + "/U/unreadable.syx").c_str(), 0644);
-    expectNothingLost(before2, snapshot(t.data));
+    FileSizeLimit limit(4096);
+    t.lib.initBankFilesOnDiscard(t.patches);
   }
+  chmod(unreadable.c_str(), 0644);
+  expectNothingLost(before2, snapshot(t.data));
   expectNothingLost(before, snapshot(t.data));
   EXPECT_LE(t.count(kRescanLine), 2u);  // at most one per scan call
-  for (const std::string& l : t.lines)
-    EXPECT_TRUE(l.rfind("PATCH LIBRARIAN: ", 0) == 0 || l == kRescanLine) << l;
+  for (const std::string& l : t.lines) EXPECT_TRUE(l.rfind("PATCH LIBRARIAN: ", 0) == 0 || l == kRescanLine) << l;
   EXPECT_FALSE(t.lib.patchFiles.empty());
   t.lib.releaseDroppedFiles();
   expectUsable(t.lib);
@@ -414,13 +376,9 @@ TEST(FolderScan, NoUserFileIsLostOnAHostileTree) {
 TEST(FolderScan, ManyFilesAreListedInScanOrderWithTheirOwnContent) {
   // Enough files for them to be read ahead on several threads.
   ScanFixture t;
-  std::vector<std::string> expected;
-  for (const char* folder : {"b", "A", "a"}) {
-    for (int i = 19; i >= 0; --i) {
-      const std::string name = "bank " + std::to_string(i) + ".syx";
-      t.put(std::string(folder) + "/" + name, bankOf(100, i * 1000 + folder[0]));
-    }
-  }
+  for (const char* folder : {"b", "A", "a"})
+    for (int i = 19; i >= 0; --i)
+      t.put(std::string(folder) + "/bank " + std::to_string(i) + ".syx", bankOf(100, i * 1000 + folder[0]));
   t.scan();
   ASSERT_EQ(t.lib.patchFiles.size(), 60u);
   for (size_t n = 0; n < 60; ++n) {
@@ -444,7 +402,7 @@ TEST(FolderScan, RepeatedScanReplacesTheCategoryListsItBuilt) {
   ASSERT_EQ(t.lib.categoryFolders.size(), 20u);
   // A second scan without a discard, whose first pass converts and so asks
   // for a rescan: no category node may keep a file that was dropped.
-  t.put("old.syx", model1Bank(30));
+  t.put("old.syx", t.old);
   t.scan();
   EXPECT_EQ(t.count(kRescanLine), 1u);
   t.lib.releaseDroppedFiles();
@@ -456,9 +414,8 @@ TEST(FolderScan, RepeatedScanReplacesTheCategoryListsItBuilt) {
     ASSERT_EQ(node->subFolders.size(), 1u);
     for (const PatchFile* f : node->subFolders[0].files) EXPECT_TRUE(alive.count(f));
   }
-  size_t none = 0;
+  size_t none = 0, expected = 0;
   for (const PatchFile* f : t.lib.categoryFolders[0]->subFolders[0].files) none += f->patches.size();
-  size_t expected = 0;
   for (const auto& f : t.lib.patchFiles)
     for (const auto& p : f->patches) expected += p.category == "NONE" ? 1 : 0;
   EXPECT_EQ(none, expected);
@@ -471,12 +428,11 @@ TEST(FolderScan, OneFileReadDirectlyNeverWaitsOnAPipe) {
   EXPECT_EQ(t.lib.parseFolderFiles(Poco::File(pipe), Poco::Path(pipe), 0, 0, 1, "syx"), nullptr);
   EXPECT_TRUE(t.lib.patchFiles.empty());
   EXPECT_EQ(t.count("PATCH LIBRARIAN: could not read file " + pipe), 1u);
-
   // A file read directly is listed like a scanned one.
   const std::string bank = t.put("A/one.syx", bankOf(100, 5));
   PatchFile* f = t.lib.parseFolderFiles(Poco::File(bank), Poco::Path(bank), 1, 0, 1, "syx");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->folderNames, (std::vector<std::string>{"Patches", "A"}));
+  EXPECT_EQ(f->folderNames, (Names{"Patches", "A"}));
   EXPECT_EQ(t.lib.patchFiles.size(), 1u);
 }
 
@@ -486,8 +442,10 @@ TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
   // names, not replace the banks the first one just wrote.
   ScanFixture t;
   std::vector<Bytes> m1, m2;
-  for (int i = 0; i < 30; ++i) m1.push_back(banks::model1Dump(91, i));
-  for (int i = 0; i < 30; ++i) m2.push_back(banks::model1Dump(91, 50 + i));
+  for (int i = 0; i < 30; ++i) {
+    m1.push_back(banks::model1Dump(91, i));
+    m2.push_back(banks::model1Dump(91, 50 + i));
+  }
   t.put("C/Bank.mid", banks::midiBank(m1));
   t.put("C/Bank.syx", banks::rawBank(m2));
   t.put("S/Big.mid", banks::midiBank(banks::namedDumps(150, 1)));
@@ -497,18 +455,13 @@ TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
   std::multiset<Bytes> listed;
   for (const auto& f : t.lib.patchFiles)
     for (const auto& p : f->patches) listed.insert(p.messages[0]);
-  auto expectListed = [&](const Bytes& dump) {
-    auto it = listed.find(dump);
-    EXPECT_TRUE(it != listed.end());
-    if (it != listed.end()) listed.erase(it);
-  };
   // Converted banks are read back from disk: written with a true check byte,
   // read with command 10.
-  auto converted = [](const Bytes& d) { return banks::asRead(banks::withCheckByte(convertPatchToSorrel2Format(d))); };
-  for (const Bytes& d : m1) expectListed(converted(d));
-  for (const Bytes& d : m2) expectListed(converted(d));
-  for (const Bytes& d : banks::namedDumps(150, 1)) expectListed(banks::asRead(d));
-  for (const Bytes& d : banks::namedDumps(150, 2)) expectListed(banks::asRead(d));
+  for (const auto* dumps : {&m1, &m2})
+    for (const Bytes& d : *dumps)
+      expectTaken(listed, banks::asRead(banks::withCheckByte(convertPatchToSorrel2Format(d))), "converted");
+  for (int seed : {1, 2})
+    for (const Bytes& d : banks::namedDumps(150, seed)) expectTaken(listed, banks::asRead(d), "split");
   std::set<std::string> paths;
   for (const auto& f : t.lib.patchFiles) EXPECT_TRUE(paths.insert(f->fullPath()).second) << f->fullPath();
   EXPECT_EQ(t.listedNames().size(), 6u);

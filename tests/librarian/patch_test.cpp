@@ -4,6 +4,7 @@
 
 #include "librarian/BankFormats.h"
 #include "librarian/LibrarianPatch.h"
+#include "librarian/PatchLibrarian.h"
 #include "support_banks.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST(LibrarianPatchSave, PatchWithoutMessagesWritesAnInitSound) {
   EXPECT_EQ(saved(LibrarianPatch(), true, 7).size(), 141u);
 }
 
-TEST(SmallHelpers, VariableLengthQuantitiesAndFileNames) {
+TEST(SmallHelpers, VariableLengthQuantitiesFileNamesAndCharacterRemoval) {
   const std::pair<uint32_t, Bytes> quantities[] = {
       {0, {0x00}},           {0x7F, {0x7F}},           {136, {0x81, 0x08}},
       {500, {0x83, 0x74}},   {0x3FFF, {0xFF, 0x7F}},   {0x4000, {0x81, 0x80, 0x00}},
@@ -112,6 +113,14 @@ TEST(SmallHelpers, VariableLengthQuantitiesAndFileNames) {
   EXPECT_EQ(fileExtensionLower("noext"), "");
   EXPECT_EQ(fileBaseName("a.b.sr2"), "a.b");
   EXPECT_EQ(fileBaseName("noext"), "noext");
+  std::string s = "/Patches/Live\\Set/";
+  removeCharsFromString(s, "/\\");
+  EXPECT_EQ(s, "PatchesLiveSet");
+  removeCharsFromString(s, "");
+  removeCharsFromString(s, nullptr);
+  EXPECT_EQ(s, "PatchesLiveSet");
+  removeCharsFromString(s, "Pe");
+  EXPECT_EQ(s, "atchsLivSt") << "every occurrence of each character";
 }
 
 }  // namespace
