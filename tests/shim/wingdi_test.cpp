@@ -45,8 +45,8 @@ TEST(MemContext, LayoutAndSurfaceRecord) {
 
 TEST(MemContext, BadSizesAndOverflowGiveNull) {
   // two negatives make no positive size; 40000 x 40000 x 4 bytes is beyond int
-  for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-4, -4}, std::pair{0x7fffffff, 2}, std::pair{40000, 40000}})
-    EXPECT_EQ(SHIM_CreateMemContext(nullptr, w, h), nullptr) << w << "x" << h;
+  const std::pair<int, int> sizes[] = {{0, 10}, {10, 0}, {-4, -4}, {0x7fffffff, 2}, {40000, 40000}};
+  for (auto [w, h] : sizes) EXPECT_EQ(SHIM_CreateMemContext(nullptr, w, h), nullptr) << w << "x" << h;
 }
 
 TEST(MemContext, InvalidContextsDoNothing) {
