@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "framework/ByteChunk.h"
 #include "librarian/BankFormats.h"
@@ -21,35 +22,29 @@ PatchFile read(const Bytes& data) {
   return f;
 }
 
+const std::string kInitName = "INIT          ";
+
 std::string text(const PatchSysexMessage& m, size_t from, size_t n) {
   return std::string(m.begin() + static_cast<long>(from), m.begin() + static_cast<long>(from + n));
 }
 
-TEST(BankReader, RawBankGivesHundredNamedPatchesWithRebuiltHeaders) {
+TEST(BankReader, RawAndMidiBanksGiveHundredNamedPatchesWithRebuiltHeaders) {
   auto dumps = banks::namedDumps(100);
   dumps[3] = banks::model2Dump(3, banks::patchName(3), 3, /*device*/ 0x05, /*bank*/ 0x01, /*program*/ 0x22);
-  const PatchFile f = read(banks::rawBank(dumps));
-  ASSERT_EQ(f.patches.size(), 100u);
-  for (int i = 0; i < 100; ++i) {
-    const LibrarianPatch& p = f.patches[static_cast<size_t>(i)];
-    ASSERT_EQ(p.messages.size(), 1u);
-    EXPECT_EQ(p.messages[0], banks::asRead(dumps[static_cast<size_t>(i)])) << i;
-    EXPECT_EQ(p.name, banks::patchName(i));
-    EXPECT_EQ(p.category, categoryName(i % 21));
-  }
-  EXPECT_EQ(f.patches[3].messages[0][3], 0x00);
-  EXPECT_EQ(f.patches[3].messages[0][5], 0x00);
-  EXPECT_EQ(f.patches[3].messages[0][6], 0x00);
-}
-
-TEST(BankReader, MidiFileBankReadsLikeTheRawBank) {
-  const auto dumps = banks::namedDumps(100, 7);
   const Bytes midi = banks::midiBank(dumps);
   ASSERT_EQ(midi.size(), static_cast<size_t>(kMidiBankBytes));
-  const PatchFile a = read(midi);
-  const PatchFile b = read(banks::rawBank(dumps));
-  ASSERT_EQ(a.patches.size(), 100u);
-  EXPECT_EQ(a.patches, b.patches);
+  for (const Bytes& data : {banks::rawBank(dumps), midi}) {
+    SCOPED_TRACE(data.size());
+    const PatchFile f = read(data);
+    ASSERT_EQ(f.patches.size(), 100u);
+    for (size_t i = 0; i < 100; ++i) {
+      const LibrarianPatch& p = f.patches[i];
+      ASSERT_EQ(p.messages.size(), 1u);
+      EXPECT_EQ(p.messages[0], banks::asRead(dumps[i])) << i;
+      EXPECT_EQ(p.name, banks::patchName(static_cast<int>(i)));
+      EXPECT_EQ(p.category, categoryName(static_cast<int>(i % 21)));
+    }
+  }
 }
 
 TEST(BankReader, MidiMagicDecidesTheStartNotTheExtension) {
@@ -57,8 +52,7 @@ TEST(BankReader, MidiMagicDecidesTheStartNotTheExtension) {
   // begin with the Standard MIDI File magic.
   auto dumps = banks::namedDumps(3);
   Bytes data = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
-  const Bytes early(dumps[0].begin(), dumps[0].end());
-  data.insert(data.end(), early.begin(), early.end());
+  data.insert(data.end(), dumps[0].begin(), dumps[0].end());
   data.insert(data.end(), dumps[1].begin(), dumps[1].end());
   const PatchFile f = read(data);
   ASSERT_EQ(f.patches.size(), 100u);
@@ -72,11 +66,7 @@ TEST(BankReader, ShortBanksArePaddedLongBanksKeptAndTinyDataIgnored) {
   const PatchFile thirty = read(banks::rawBank(banks::namedDumps(30)));
   ASSERT_EQ(thirty.patches.size(), 100u);
   EXPECT_EQ(thirty.patches[29].name, banks::patchName(29));
-  for (size_t i = 30; i < 100; ++i) {
-    EXPECT_EQ(thirty.patches[i].name, "INIT          ");
-    EXPECT_EQ(thirty.patches[i].category, "NONE");
-    EXPECT_TRUE(std::equal(initSinglePatch.begin(), initSinglePatch.end(), thirty.patches[i].messages[0].begin()));
-  }
+  for (size_t i = 30; i < 100; ++i) EXPECT_EQ(thirty.patches[i], LibrarianPatch::initPatch()) << i;
   EXPECT_EQ(read(banks::rawBank(banks::namedDumps(150))).patches.size(), 150u);
   EXPECT_TRUE(read(Bytes(14, 0x3E)).patches.empty());
   EXPECT_TRUE(read(Bytes(4000, 0x00)).patches.empty()) << "no record, no padding";
@@ -84,47 +74,40 @@ TEST(BankReader, ShortBanksArePaddedLongBanksKeptAndTinyDataIgnored) {
 }
 
 TEST(BankReader, HeaderBytesDecideWhetherADumpIsTaken) {
-  struct Case {
-    int index;
-    uint8_t value;
-    bool taken;
-  };
-  const Case cases[] = {
+  const std::tuple<int, uint8_t, bool> cases[] = {  // byte, value, taken
       {2, 0x15, false}, {2, 0x0B, true},  // model: 16 or 0B only (a long 0B record is kept as model 2)
       {3, 0x7F, true},  {3, 0x80, false},  // device
       {4, 0x00, true},  {4, 0x10, true},  {4, 0x11, false},  // command
       {5, 0x7F, true},  {5, 0x80, false},  // bank
       {6, 0x7F, true},  {6, 0xFF, false},  // program
   };
-  for (const Case& c : cases) {
+  for (const auto& [index, value, taken] : cases) {
+    SCOPED_TRACE("byte " + std::to_string(index) + " = " + std::to_string(value));
     auto dump = banks::model2Dump(1, "HEADER", 4);
-    dump[static_cast<size_t>(c.index)] = c.value;
+    dump[static_cast<size_t>(index)] = value;
     PatchFile f;
     int pos = 0;
     bool converted = false;
     BankReader::readSysexMessage(dump, pos, f, 0, converted);
-    EXPECT_EQ(f.patches.size(), c.taken ? 1u : 0u) << "byte " << c.index << " = " << int(c.value);
-    if (c.taken) {
+    ASSERT_EQ(f.patches.size(), taken ? 1u : 0u);
+    if (taken) {
       EXPECT_EQ(f.patches[0].messages[0][4], 0x10);
     }
     EXPECT_FALSE(converted);
   }
 }
 
+// A model 2 short form: a model 1 dump with the model 2 model byte.
+Bytes model2ShortForm(int length, int seed) {
+  Bytes d = banks::model1Dump(length, seed);
+  d[2] = 0x16;
+  return d;
+}
+
 TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
   // Model 2 short forms are not converted, so their mended record shows.
-  auto form = [](int length) {
-    Bytes d = banks::model1Dump(length, 3);
-    d[2] = 0x16;
-    return d;
-  };
-  Bytes data;
-  for (int len : {75, 76, 91, 60, 75}) {
-    const Bytes d = form(len);
-    data.insert(data.end(), d.begin(), d.end());
-  }
-  data.resize(std::max<size_t>(data.size(), 15), 0x00);
-  const PatchFile f = read(data);
+  auto form = [](int length) { return model2ShortForm(length, 3); };
+  const PatchFile f = read(banks::rawBank({form(75), form(76), form(91), form(60), form(75)}));
   ASSERT_EQ(f.patches.size(), 100u);
 
   const PatchSysexMessage& a = f.patches[0].messages[0];
@@ -156,17 +139,11 @@ TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
 }
 
 TEST(BankReader, ShortFormCounterRunsFrom00To99ThenWraps) {
-  Bytes data;
-  for (int i = 0; i < 101; ++i) {
-    Bytes d = banks::model1Dump(75, i);
-    d[2] = 0x16;
-    data.insert(data.end(), d.begin(), d.end());
-  }
-  const PatchFile f = read(data);
+  std::vector<Bytes> forms;
+  for (int i = 0; i < 101; ++i) forms.push_back(model2ShortForm(75, i));
+  const PatchFile f = read(banks::rawBank(forms));
   ASSERT_EQ(f.patches.size(), 101u);
-  EXPECT_EQ(text(f.patches[0].messages[0], 88, 2), "00");
-  EXPECT_EQ(text(f.patches[99].messages[0], 88, 2), "99");
-  EXPECT_EQ(text(f.patches[100].messages[0], 88, 2), "00");
+  for (size_t i : {0u, 99u, 100u}) EXPECT_EQ(text(f.patches[i].messages[0], 88, 2), i == 99 ? "99" : "00") << i;
 }
 
 TEST(BankReader, Model1DumpsAreConvertedAndFlagged) {
@@ -246,10 +223,10 @@ TEST(BankReader, TruncatedAndCorruptData) {
   PatchFile f = read(cut);
   ASSERT_EQ(f.patches.size(), 100u);
   EXPECT_EQ(f.patches[1].name, banks::patchName(1));
-  EXPECT_EQ(f.patches[2].name, "INIT          ");
+  EXPECT_EQ(f.patches[2].name, kInitName);
   // Cut inside the header: dropped as well.
   Bytes inHeader(data.begin(), data.begin() + 137 * 2 + 4);
-  EXPECT_EQ(read(inHeader).patches[2].name, "INIT          ");
+  EXPECT_EQ(read(inHeader).patches[2].name, kInitName);
   // A record under 75 bytes is dropped and reading goes on after its F7.
   Bytes shortFirst = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00, 0x01, 0xF7};
   shortFirst.insert(shortFirst.end(), dumps[2].begin(), dumps[2].end());
@@ -260,24 +237,18 @@ TEST(BankReader, TruncatedAndCorruptData) {
   noisy.insert(noisy.end(), {0x00, 0x3E, 0x16});
   const PatchFile n = read(noisy);
   EXPECT_EQ(n.patches[0].name, banks::patchName(0));
-  EXPECT_EQ(n.patches[1].name, "INIT          ");
+  EXPECT_EQ(n.patches[1].name, kInitName);
 }
 
-TEST(BankReader, FindByte) {
+TEST(BankReader, FindByteMovesPastTheFoundByteOrGivesMinusOne) {
   const Bytes d = {0x01, 0x02, 0x3E, 0x04};
-  int pos = 0;
-  EXPECT_TRUE(BankReader::findByte(d, pos, 0x3E));
-  EXPECT_EQ(pos, 3);
-  EXPECT_FALSE(BankReader::findByte(d, pos, 0x3E));
-  EXPECT_EQ(pos, -1);
-  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
-  EXPECT_EQ(pos, -1);
-  pos = -7;
-  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
-  EXPECT_EQ(pos, -1);
-  pos = 100;
-  EXPECT_FALSE(BankReader::findByte(d, pos, 0x01));
-  EXPECT_EQ(pos, -1);
+  const std::tuple<int, int, bool, int> cases[] = {  // from, byte, found, position after
+      {0, 0x3E, true, 3}, {3, 0x3E, false, -1}, {-1, 0x01, false, -1}, {-7, 0x01, false, -1}, {100, 0x01, false, -1}};
+  for (const auto& [from, byte, found, after] : cases) {
+    int pos = from;
+    EXPECT_EQ(BankReader::findByte(d, pos, byte), found) << from;
+    EXPECT_EQ(pos, after) << from;
+  }
 }
 
 // The conversion table written out as rows of source positions and bytes.
@@ -374,7 +345,7 @@ TEST(ChunkForms, ReadingAndSavingThroughByteChunks) {
   EXPECT_EQ(big.patches, f.patches);
   lib.loadFromChunk(&chunk, 137 * 3, &part);
   EXPECT_EQ(part.patches[2].name, banks::patchName(2));
-  EXPECT_EQ(part.patches[3].name, "INIT          ");
+  EXPECT_EQ(part.patches[3].name, kInitName);
   lib.loadFromChunk(nullptr, 100, &none);
   lib.loadFromChunk(&chunk, -1, &none);
   EXPECT_TRUE(none.patches.empty());
