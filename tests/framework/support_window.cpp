@@ -136,6 +136,20 @@ IBitmap WindowTest::Load(int id, const std::string& name, int nFrames) {
   return g->LoadIBitmap(id, name.c_str(), 1.0, nFrames);
 }
 
+ICaptionControl* WindowTest::AddPromptingCaption(const IRECT& r, int idx, bool showLabel) {
+  auto* c = Add<ICaptionControl>(r, idx, &style, showLabel);
+  c->DisablePrompt(false);
+  return c;
+}
+
+IParam* WindowTest::InitEnum(int idx, std::initializer_list<const char*> texts) {
+  IParam* p = plug->GetParam(idx);
+  p->InitEnum("e", 0, static_cast<int>(texts.size()));
+  int i = 0;
+  for (const char* t : texts) p->SetDisplayText(i++, t);
+  return p;
+}
+
 void WindowTest::ExpectSameOutside(const std::vector<uint32_t>& before, const IRECT& r) {
   const std::vector<uint32_t>& now = g->screenImage();
   ASSERT_EQ(before.size(), now.size());

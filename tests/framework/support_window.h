@@ -7,10 +7,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/IPluginBase.h"
+#include "framework/ITextControl.h"
 #include "platform/headless/IGraphicsHeadless.h"
 #include "testsupport.h"
 
@@ -78,9 +81,23 @@ class WindowTest : public ::testing::Test {
   IBitmap Load(int id, const std::string& name, int nFrames = 1);
   // Expects every pixel of the screen image outside r to equal before's.
   void ExpectSameOutside(const std::vector<uint32_t>& before, const IRECT& r);
+  // Makes a control of class T for the plug-in (the arguments are those after
+  // the plug-in) and attaches it to the window.
+  template <class T, class... A>
+  T* Add(A&&... args) {
+    auto* c = new T(plug.get(), std::forward<A>(args)...);
+    g->AttachControl(c);
+    return c;
+  }
+  // Attaches a caption of parameter idx, in the default style, that prompts
+  // when pressed.
+  ICaptionControl* AddPromptingCaption(const IRECT& r, int idx, bool showLabel = false);
+  // Makes parameter idx an enumeration of the given display texts.
+  IParam* InitEnum(int idx, std::initializer_list<const char*> texts);
 
   std::unique_ptr<testsupport::ScopedFolders> folders;
   std::unique_ptr<TestPlug> plug;
   IGraphicsHeadless* g = nullptr;  // owned by the plug-in once attached
   bool attached = false;
+  IText style;
 };

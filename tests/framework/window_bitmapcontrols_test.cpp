@@ -2,6 +2,7 @@
 #include "framework/IBitmapControls.h"
 
 #include <cmath>
+#include <tuple>
 
 #include "support_window.h"
 
@@ -11,55 +12,44 @@ class BitmapControls : public WindowTest {
     WindowTest::SetUp();
     Make(300, 200);
     PutImage("two.png", 20, 40, 2);
-    PutImage("three.png", 20, 60, 3);
     PutImage("four.png", 20, 160, 4);
     PutImage("handle.png", 20, 10, 1);
     two = Load(1, "two.png", 2);
-    three = Load(2, "three.png", 3);
     four = Load(3, "four.png", 4);
     handle = Load(4, "handle.png", 1);
   }
-  IBitmap two, three, four, handle;
+  // Clicks n times at (x, 5) and returns the control's value after each click.
+  std::vector<double> clicks(IControl* c, int x, int n) {
+    std::vector<double> seen;
+    for (int i = 0; i < n; ++i) {
+      g->press(x, 5);
+      g->release(x, 5);
+      seen.push_back(c->GetValue());
+    }
+    return seen;
+  }
+  IBitmap two, four, handle;
 };
 
 TEST(FrameChoice, ValuesSelectFramesAndCountsBelowTwoGiveFrameOne) {
-  EXPECT_EQ(FrameForValue(0.0, 4), 1);
-  EXPECT_EQ(FrameForValue(1.0 / 6 - 1e-9, 4), 1);
-  EXPECT_EQ(FrameForValue(1.0 / 6 + 1e-9, 4), 2);
-  EXPECT_EQ(FrameForValue(0.5 - 1e-9, 4), 2);
-  EXPECT_EQ(FrameForValue(0.5, 4), 3);
-  EXPECT_EQ(FrameForValue(5.0 / 6 + 1e-9, 4), 4);
-  EXPECT_EQ(FrameForValue(7.0, 4), 4);
-  EXPECT_EQ(FrameForValue(-3.0, 4), 1);
-  EXPECT_EQ(FrameForValue(0.9, 1), 1);
-  EXPECT_EQ(FrameForValue(0.9, 0), 1);
-  // Values far outside the range still select the end frames.
-  EXPECT_EQ(FrameForValue(1e300, 4), 4);
-  EXPECT_EQ(FrameForValue(-1e300, 4), 1);
-  EXPECT_EQ(FrameForValue(std::nan(""), 4), 1);
+  // {value, frame count, frame}; values far outside the range, and NaN, still
+  // select the end frames.
+  const std::tuple<double, int, int> cases[] = {
+      {0.0, 4, 1},   {1.0 / 6 - 1e-9, 4, 1}, {1.0 / 6 + 1e-9, 4, 2}, {0.5 - 1e-9, 4, 2}, {0.5, 4, 3},
+      {5.0 / 6 + 1e-9, 4, 4}, {7.0, 4, 4}, {-3.0, 4, 1}, {0.9, 1, 1}, {0.9, 0, 1},
+      {1e300, 4, 4}, {-1e300, 4, 1}, {std::nan(""), 4, 1}};
+  for (auto [value, n, frame] : cases) EXPECT_EQ(FrameForValue(value, n), frame) << value << " of " << n;
 }
 
 TEST_F(BitmapControls, SwitchesStepAndWrapContactsSpringBack) {
-  auto* sw2 = new ISwitchControl(plug.get(), 0, 0, 0, &two);
-  auto* sw3 = new ISwitchControl(plug.get(), 30, 0, 1, &three);
-  auto* contact = new IContactControl(plug.get(), 60, 0, 2, &two);
-  g->AttachControl(sw2);
-  g->AttachControl(sw3);
-  g->AttachControl(contact);
+  PutImage("three.png", 20, 60, 3);
+  IBitmap three = Load(2, "three.png", 3);
+  auto* sw2 = Add<ISwitchControl>(0, 0, 0, &two);
+  auto* sw3 = Add<ISwitchControl>(30, 0, 1, &three);
+  auto* contact = Add<IContactControl>(60, 0, 2, &two);
   AttachAndOpen();
-  std::vector<double> seen2, seen3;
-  for (int i = 0; i < 3; ++i) {
-    g->press(5, 5);
-    g->release(5, 5);
-    seen2.push_back(sw2->GetValue());
-  }
-  for (int i = 0; i < 4; ++i) {
-    g->press(35, 5);
-    g->release(35, 5);
-    seen3.push_back(sw3->GetValue());
-  }
-  EXPECT_EQ(seen2, std::vector<double>({1.0, 0.0, 1.0}));
-  EXPECT_EQ(seen3, std::vector<double>({0.5, 1.0, 0.0, 0.5}));
+  EXPECT_EQ(clicks(sw2, 5, 3), std::vector<double>({1.0, 0.0, 1.0}));
+  EXPECT_EQ(clicks(sw3, 35, 4), std::vector<double>({0.5, 1.0, 0.0, 0.5}));
   plug->ClearCounts();
   g->press(65, 5);
   EXPECT_EQ(contact->GetValue(), 1.0);
@@ -76,8 +66,7 @@ TEST_F(BitmapControls, SwitchesStepAndWrapContactsSpringBack) {
 }
 
 TEST_F(BitmapControls, OverlayShowsFromHalfAndMovesItsMouseArea) {
-  auto* overlay = new IBitmapOverlayControl(plug.get(), 100, 100, 0, &two, IRECT(0, 150, 10, 160));
-  g->AttachControl(overlay);
+  auto* overlay = Add<IBitmapOverlayControl>(100, 100, 0, &two, IRECT(0, 150, 10, 160));
   AttachAndOpen();
   g->SetParameterFromPlug(0, 0.49, true);
   g->tick();
@@ -91,14 +80,10 @@ TEST_F(BitmapControls, OverlayShowsFromHalfAndMovesItsMouseArea) {
 
 TEST_F(BitmapControls, RadioButtonsLayOutPressAndDraw) {
   // Three vertical buttons of 20 x 20 in 100 pixels: 20 pixels apart.
-  auto* radio = new IRadioButtonsControl(plug.get(), IRECT(200, 0, 220, 100), 0, 3, &two);
-  auto* reversed = new IRadioButtonsControl(plug.get(), IRECT(230, 0, 250, 100), 1, 3, &two, kVertical, true);
-  auto* single = new IRadioButtonsControl(plug.get(), IRECT(260, 50, 280, 100), 2, 1, &two);
-  auto* none = new IRadioButtonsControl(plug.get(), IRECT(260, 0, 280, 40), 3, 0, &two);
-  g->AttachControl(radio);
-  g->AttachControl(reversed);
-  g->AttachControl(single);
-  g->AttachControl(none);
+  auto* radio = Add<IRadioButtonsControl>(IRECT(200, 0, 220, 100), 0, 3, &two);
+  auto* reversed = Add<IRadioButtonsControl>(IRECT(230, 0, 250, 100), 1, 3, &two, kVertical, true);
+  auto* single = Add<IRadioButtonsControl>(IRECT(260, 50, 280, 100), 2, 1, &two);
+  auto* none = Add<IRadioButtonsControl>(IRECT(260, 0, 280, 40), 3, 0, &two);
   AttachAndOpen();
   EXPECT_EQ(radio->GetButtonRECTs()[1], IRECT(200, 40, 220, 60));
   EXPECT_EQ(radio->GetButtonRECTs()[2], IRECT(200, 80, 220, 100));
@@ -125,23 +110,18 @@ TEST_F(BitmapControls, RadioButtonsLayOutPressAndDraw) {
 
 TEST_F(BitmapControls, FadersSnapAndKnobsFollowDrags) {
   // Vertical fader of length 100 with a 10-pixel handle: travel 90.
-  auto* fader = new IFaderControl(plug.get(), 0, 50, 100, 0, &handle);
-  auto* stuck = new IFaderControl(plug.get(), 30, 50, 8, 1, &handle);  // shorter than its handle
-  auto* knob = new IKnobMultiControl(plug.get(), 100, 0, 2, &four);    // 20 x 40
-  auto* flat = new IKnobControl(plug.get(), IRECT(150, 10, 170, 10), 3);
-  g->AttachControl(fader);
-  g->AttachControl(stuck);
-  g->AttachControl(knob);
-  g->AttachControl(flat);
+  auto* fader = Add<IFaderControl>(0, 50, 100, 0, &handle);
+  auto* stuck = Add<IFaderControl>(30, 50, 8, 1, &handle);  // shorter than its handle
+  auto* knob = Add<IKnobMultiControl>(100, 0, 2, &four);    // 20 x 40
+  auto* flat = Add<IKnobControl>(IRECT(150, 10, 170, 10), 3);
   AttachAndOpen();
   g->press(5, 50 + 5);
   EXPECT_EQ(fader->GetValue(), 1.0);
-  g->drag(5, 50 + 5 + 45);
-  EXPECT_DOUBLE_EQ(fader->GetValue(), 0.5);
-  g->drag(5, 400);
-  EXPECT_EQ(fader->GetValue(), 0.0);
-  g->drag(5, -400);
-  EXPECT_EQ(fader->GetValue(), 1.0);
+  // {drag to y, value}: half way, then clamped at both ends.
+  for (auto [y, value] : {std::pair{50 + 5 + 45, 0.5}, {400, 0.0}, {-400, 1.0}}) {
+    g->drag(5, y);
+    EXPECT_EQ(fader->GetValue(), value) << y;
+  }
   g->release(5, -400);
   EXPECT_EQ(fader->GetHandleRECT(0.0), IRECT(0, 140, 20, 150));
   EXPECT_EQ(fader->GetHandleRECT(1.0), IRECT(0, 50, 20, 60));

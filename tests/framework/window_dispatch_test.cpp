@@ -42,10 +42,8 @@ class Dispatch : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Make(200, 120, 8, false);  // no background: empty space hits nothing
-    under = new Probe(plug.get(), IRECT(0, 0, 100, 100), 0, &log, "under");
-    top = new Probe(plug.get(), IRECT(50, 50, 100, 100), 1, &log, "top");
-    g->AttachControl(under);
-    g->AttachControl(top);
+    under = Add<Probe>(IRECT(0, 0, 100, 100), 0, &log, "under");
+    top = Add<Probe>(IRECT(50, 50, 100, 100), 1, &log, "top");
     layer = new ControlLayer(1, "PAGE");
     inLayer = new Probe(plug.get(), IRECT(80, 80, 120, 120), 2, &log, "layer");
     layer->AttachControl(inLayer);
@@ -142,13 +140,9 @@ TEST_F(Dispatch, ViewLevelCallsMapPointsButtonsWheelAndKeys) {
                                            "under:dbl@10,10 L", "under:wheel0@10,10 L", "under:wheel-2@10,10 LCA"}));
   log.clear();
   g->viewMouseMove(12, 23);
-  EXPECT_TRUE(g->viewKey("a"));
-  EXPECT_TRUE(g->viewKey("A"));
-  EXPECT_TRUE(g->viewKey("5"));
-  EXPECT_TRUE(g->viewKey(" "));
+  for (const char* k : {"a", "A", "5", " "}) EXPECT_TRUE(g->viewKey(k)) << k;
   EXPECT_TRUE(g->viewKey(nullptr, IGraphicsHeadless::kVKUp));
-  EXPECT_FALSE(g->viewKey("#"));
-  EXPECT_FALSE(g->viewKey("ab"));
+  EXPECT_FALSE(g->viewKey("#") || g->viewKey("ab"));  // unmapped: not handled
   EXPECT_EQ(log, std::vector<std::string>({"under:key15@10,20", "under:key15@10,20", "under:key10@10,20",
                                            "under:key0@10,20", "under:key1@10,20"}));
   EXPECT_EQ(IGraphicsHeadless::KeyCode("z", -1), 40);
@@ -156,14 +150,8 @@ TEST_F(Dispatch, ViewLevelCallsMapPointsButtonsWheelAndKeys) {
 }
 
 TEST_F(Dispatch, APressThatRanAModalMenuLosesItsRelease) {
-  IParam* p = plug->GetParam(4);
-  p->InitEnum("e", 0, 2);
-  p->SetDisplayText(0, "A");
-  p->SetDisplayText(1, "B");
-  IText style;
-  auto* caption = new ICaptionControl(plug.get(), IRECT(120, 0, 200, 20), 4, &style, false);
-  caption->DisablePrompt(false);
-  g->AttachControl(caption);
+  InitEnum(4, {"A", "B"});
+  AddPromptingCaption(IRECT(120, 0, 200, 20), 4);
   AttachAndOpen();
   g->answerMenuDismiss();
   g->viewMouseDown(132, 13);
@@ -193,7 +181,7 @@ TEST(Layers, ShowRestoresOnlyTheSelectedSubLayer) {
   root.Hide(false);
   EXPECT_TRUE(root.IsVisible());
   EXPECT_FALSE(own->IsHidden());
-  for (ControlLayer* s : subs) EXPECT_FALSE(s->IsVisible());
+  for (ControlLayer* sub : subs) EXPECT_FALSE(sub->IsVisible());
   root.SetSelectedSubLayer(11);
   root.Hide(false);
   EXPECT_TRUE(subs[1]->IsVisible());
@@ -203,20 +191,21 @@ TEST(Layers, ShowRestoresOnlyTheSelectedSubLayer) {
   EXPECT_FALSE(subs[1]->IsVisible());
   EXPECT_TRUE(subs[2]->IsVisible());
   root.Hide(true);
-  for (ControlLayer* s : subs) EXPECT_FALSE(s->IsVisible());
+  for (ControlLayer* sub : subs) EXPECT_FALSE(sub->IsVisible());
   EXPECT_TRUE(own->IsHidden());
 
+  auto grayed = [&](int i) { return subs[i]->GetControl(0)->IsGrayed(); };
   root.GrayOut(true);
-  for (ControlLayer* s : subs) EXPECT_TRUE(s->GetControl(0)->IsGrayed());
+  EXPECT_TRUE(grayed(0) && grayed(1) && grayed(2));
   root.GrayOut(false);  // restores only the selected one (12)
-  EXPECT_TRUE(subs[0]->GetControl(0)->IsGrayed());
-  EXPECT_FALSE(subs[2]->GetControl(0)->IsGrayed());
+  EXPECT_TRUE(grayed(0));
+  EXPECT_FALSE(grayed(2));
   root.GrayOutCustomZone(true, 9);
   EXPECT_EQ(root.GetSelectedSubLayer(), 9);
-  EXPECT_FALSE(subs[2]->GetControl(0)->IsGrayed());
+  EXPECT_FALSE(grayed(2));
   root.GrayOutCustomZone(true, 253);
   root.GrayOutCustomZone(true, 12);
-  EXPECT_TRUE(subs[2]->GetControl(0)->IsGrayed());
+  EXPECT_TRUE(grayed(2));
   EXPECT_EQ(root.getControlFromParam(-1), nullptr);  // hidden
   root.Hide(false);
   EXPECT_EQ(root.getControlFromParam(-1), subs[2]->GetControl(0));  // sub-layers first, last first

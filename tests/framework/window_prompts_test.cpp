@@ -69,12 +69,10 @@ TEST_F(Prompts, MenusChooseByPathDismissAndReportImpossibleAnswers) {
   EXPECT_EQ(g->CreateIPopupMenu(&menu, &at), nullptr);  // no answer: dismissed
 
   // Titles, disabled items, separators and submenu items cannot be chosen.
-  g->answerMenuByIndex({0});
-  g->answerMenuByIndex({4});
-  g->answerMenuByIndex({2});
-  g->answerMenuByIndex({3});
-  g->answerMenuByIndex({9});
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(g->CreateIPopupMenu(&menu, &at), nullptr);
+  for (int item : {0, 4, 2, 3, 9}) {
+    g->answerMenuByIndex({item});
+    EXPECT_EQ(g->CreateIPopupMenu(&menu, &at), nullptr) << item;
+  }
   EXPECT_EQ(g->takeScriptErrors().size(), 5u);
 
   // An empty menu shows nothing and takes no answer.
@@ -92,14 +90,9 @@ TEST_F(Prompts, TextEntriesAreFilteredCutAndHandedOnOrCancelled) {
   cont->InitDouble("level", 0.0, -100.0, 100.0, 0.01);
   IParam* text = plug->GetParam(5);
   text->InitText();
-  IText style;
-  auto* level = new ICaptionControl(plug.get(), IRECT(0, 0, 40, 20), 4, &style, false);
-  auto* name = new ICaptionControl(plug.get(), IRECT(0, 30, 40, 50), 5, &style, false);
-  auto* sink = new TextSink(plug.get(), IRECT(0, 60, 40, 80), &style, "");
-  for (ICaptionControl* c : {level, name}) c->DisablePrompt(false);
-  g->AttachControl(level);
-  g->AttachControl(name);
-  g->AttachControl(sink);
+  auto* level = AddPromptingCaption(IRECT(0, 0, 40, 20), 4);
+  AddPromptingCaption(IRECT(0, 30, 40, 50), 5);
+  auto* sink = Add<TextSink>(IRECT(0, 60, 40, 80), &style, "");
   AttachAndOpen();
 
   g->answerTextEntry("1,5.25x");  // the comma and the letter are refused

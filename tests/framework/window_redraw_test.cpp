@@ -10,18 +10,11 @@ class Redraw : public WindowTest {
     Make(200, 120);
     PutImage("btn.png", 20, 40, 2);  // two frames of 20 x 20
     bmp = Load(1, "btn.png", 2);
-    for (int i = 0; i < 4; ++i) {
-      ctl[i] = new Counted<IBitmapControl>(plug.get(), 10 + 40 * i, 10, i, &bmp);
-      g->AttachControl(ctl[i]);
-    }
-    // Overlaps control 1 by its right half.
-    over = new Counted<IBitmapControl>(plug.get(), 60, 20, -1, &bmp);
-    g->AttachControl(over);
+    for (int i = 0; i < 4; ++i) ctl[i] = Add<Counted<IBitmapControl>>(10 + 40 * i, 10, i, &bmp);
+    over = Add<Counted<IBitmapControl>>(60, 20, -1, &bmp);  // overlaps control 1 by its right half
     // Touches control 2's rectangle (90..110) from the right and the left.
-    right = new Counted<IBitmapControl>(plug.get(), 110, 40, -1, &bmp);
-    left = new Counted<IBitmapControl>(plug.get(), 70, 40, -1, &bmp);
-    g->AttachControl(right);
-    g->AttachControl(left);
+    right = Add<Counted<IBitmapControl>>(110, 40, -1, &bmp);
+    left = Add<Counted<IBitmapControl>>(70, 40, -1, &bmp);
   }
   void ResetDraws() {
     for (auto* c : ctl) c->draws = 0;

@@ -13,8 +13,7 @@ class ControlValuePaths : public WindowTest {
     Make(200, 120);
     PutImage("knob.png", 20, 160, 4);  // four frames of 20 x 40
     knobBmp = Load(1, "knob.png", 4);
-    knob = new Counted<IKnobMultiControl>(plug.get(), 10, 10, 0, &knobBmp);
-    g->AttachControl(knob);
+    knob = Add<Counted<IKnobMultiControl>>(10, 10, 0, &knobBmp);
   }
   IBitmap knobBmp;
   Counted<IKnobMultiControl>* knob = nullptr;
@@ -87,18 +86,9 @@ TEST_F(ControlValuePaths, UserEditsReachOnParamChangeOnceClamped) {
 }
 
 TEST_F(ControlValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
-  IParam* mode = plug->GetParam(4);
-  mode->InitEnum("mode", 0, 3);
-  mode->SetDisplayText(0, "Low");
-  mode->SetDisplayText(1, "Mid");
-  mode->SetDisplayText(2, "High");
-  IText style;
-  auto* caption = new ICaptionControl(plug.get(), IRECT(100, 10, 180, 30), 4, &style, false);
-  caption->DisablePrompt(false);
-  g->AttachControl(caption);
-  auto* number = new ICaptionControl(plug.get(), IRECT(100, 40, 180, 60), 2, &style, false);
-  number->DisablePrompt(false);
-  g->AttachControl(number);
+  IParam* mode = InitEnum(4, {"Low", "Mid", "High"});
+  AddPromptingCaption(IRECT(100, 10, 180, 30), 4);
+  AddPromptingCaption(IRECT(100, 40, 180, 60), 2);
   AttachAndOpen();
 
   g->answerMenuByText({"High"});
@@ -140,13 +130,8 @@ TEST_F(ControlValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
   cont->InitDouble("cont", 0.0, -64.0, 63.0, 1.0);
   IParam* wide = plug->GetParam(6);
   wide->InitInt("wide", 0, 0, 16383);
-  IText style;
-  auto* c3 = new ICaptionControl(plug.get(), IRECT(0, 0, 10, 10), 5, &style);
-  auto* c4 = new ICaptionControl(plug.get(), IRECT(0, 20, 10, 30), 6, &style);
-  c3->DisablePrompt(false);
-  c4->DisablePrompt(false);
-  g->AttachControl(c3);
-  g->AttachControl(c4);
+  auto* c3 = AddPromptingCaption(IRECT(0, 0, 10, 10), 5, true);
+  auto* c4 = AddPromptingCaption(IRECT(0, 20, 10, 30), 6, true);
   AttachAndOpen();
   struct Case {
     IParam* p;
@@ -179,18 +164,13 @@ TEST_F(ControlValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
 }
 
 TEST_F(ControlValuePaths, DefaultsLinkedTextsAndAuxIndices) {
-  IText style;
-  auto* valueText = new ITextControl(plug.get(), IRECT(100, 80, 190, 100), &style, "");
-  auto* nameText = new ITextControl(plug.get(), IRECT(100, 100, 190, 118), &style, "");
-  g->AttachControl(valueText);
-  g->AttachControl(nameText);
+  auto* valueText = Add<ITextControl>(IRECT(100, 80, 190, 100), &style, "");
+  auto* nameText = Add<ITextControl>(IRECT(100, 100, 190, 118), &style, "");
   knob->SetValueDisplayControl(valueText);
   knob->SetNameDisplayControl(nameText);
-  auto* unbound = new IKnobMultiControl(plug.get(), 60, 10, 5, &knobBmp);
-  g->AttachControl(unbound);
-  auto* ghost = new IKnobMultiControl(plug.get(), 60, 60, 99, &knobBmp);  // no such parameter
+  auto* unbound = Add<IKnobMultiControl>(60, 10, 5, &knobBmp);
+  auto* ghost = Add<IKnobMultiControl>(60, 60, 99, &knobBmp);  // no such parameter
   ghost->SetValueDisplayControl(valueText);
-  g->AttachControl(ghost);
   AttachAndOpen();
 
   // A double click before any default exists does nothing.
