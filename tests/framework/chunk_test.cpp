@@ -147,20 +147,26 @@ struct StatePlug : TestPlug {
   StatePlug(int presets = 0) : TestPlug(3, 4, presets) {
     for (int i = 0; i < 4; ++i) GetParam(i)->InitInt("p", 0, 0, 10);
   }
-  void setValues(double a, double b, double c) {
-    GetParam(0)->Set(a);
-    GetParam(1)->Set(b);
-    GetParam(2)->Set(c);
+  void setValues(std::initializer_list<double> values) {
+    int i = 0;
+    for (double v : values) GetParam(i++)->Set(v);
   }
   std::vector<double> values() const {
     return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()};
   }
+  std::vector<std::string> presetNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < NPresets(); ++i) names.push_back(GetPresetName(i));
+    return names;
+  }
 };
+
+using Values = std::vector<double>;
+using Names = std::vector<std::string>;
 
 TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
   StatePlug plug;
-  plug.setValues(1, 2, 3);
-  plug.GetParam(3)->Set(9);
+  plug.setValues({1, 2, 3, 9});
   ByteChunk c;
   EXPECT_TRUE(plug.SerializeParams(&c));
   EXPECT_EQ(c.Size(), 24);
@@ -169,11 +175,10 @@ TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
   EXPECT_TRUE(plug.SerializeNonAutomatedParams(&c, 0));
   EXPECT_EQ(c.Size(), 32);
 
-  plug.setValues(0, 0, 0);
-  plug.GetParam(3)->Set(0);
+  plug.setValues({0, 0, 0, 0});
   EXPECT_EQ(plug.UnserializeParams(&c, 0), 24);
   EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 24, 1), 32);
-  EXPECT_EQ(plug.values(), (std::vector<double>{1, 2, 3, 9}));
+  EXPECT_EQ(plug.values(), (Values{1, 2, 3, 9}));
   EXPECT_TRUE(plug.changes.empty());  // no change calls
   EXPECT_EQ(plug.UnserializeParams(&c, -1), -1);
   EXPECT_EQ(plug.UnserializeNonAutomatedParams(&c, 4, 0), 4);
@@ -186,19 +191,15 @@ TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
   ByteChunk more;
   EXPECT_FALSE(plug.SerializeNonAutomatedParams(&more, INT32_MAX));
   EXPECT_EQ(more.Size(), 8);
-}
 
-TEST(ParamState, ShortChunkSetsClampedZeroAndStops) {
-  StatePlug plug;
+  // A short chunk sets the clamped 0.0 for the missing value and fails.
   plug.GetParam(2)->InitInt("p", 0, 3, 10);
-  plug.setValues(5, 5, 5);
-  ByteChunk c;
-  c.PutDouble(1.0);
-  c.PutDouble(99.0);  // above max
-  EXPECT_EQ(plug.UnserializeParams(&c, 0), -1);
-  EXPECT_EQ(plug.values()[0], 1.0);
-  EXPECT_EQ(plug.values()[1], 10.0);
-  EXPECT_EQ(plug.values()[2], 3.0);  // 0.0 clamped to min
+  plug.setValues({5, 5, 5});
+  ByteChunk shortChunk;
+  shortChunk.PutDouble(1.0);
+  shortChunk.PutDouble(99.0);  // above max
+  EXPECT_EQ(plug.UnserializeParams(&shortChunk, 0), -1);
+  EXPECT_EQ(plug.values(), (Values{1, 10, 3, 9}));
 }
 
 TEST(ParamState, HiddenParametersOfTheEditor) {
@@ -216,7 +217,7 @@ TEST(ParamState, HiddenParametersOfTheEditor) {
 
 TEST(ParamState, CompareStateNeedsEnoughDoubles) {
   StatePlug plug;
-  plug.setValues(1, 2, 3);
+  plug.setValues({1, 2, 3});
   const double data[] = {7.0, 1.0, 2.0, 3.000001};
   const auto* bytes = reinterpret_cast<const uint8_t*>(data);
   EXPECT_TRUE(plug.CompareState(bytes, 4, 1));
@@ -232,27 +233,23 @@ TEST(ParamState, CompareStateNeedsEnoughDoubles) {
 
 TEST(Presets, CreatedEmptyAndMadeDefault) {
   StatePlug plug(3);
-  EXPECT_EQ(plug.NPresets(), 3);
-  EXPECT_STREQ(plug.GetPresetName(0), "empty");
+  EXPECT_EQ(plug.presetNames(), (Names{"empty", "empty", "empty"}));
   EXPECT_STREQ(plug.GetPresetName(5), "");
   EXPECT_FALSE(plug.GetPreset(0)->mInitialized);
-  plug.setValues(4, 5, 6);
+  plug.setValues({4, 5, 6});
   plug.MakeDefaultPreset("first", 1);
   EXPECT_TRUE(plug.GetPreset(0)->mInitialized);
-  EXPECT_STREQ(plug.GetPresetName(0), "first");
   EXPECT_EQ(plug.GetPreset(0)->mChunk.Size(), 24);
   plug.EnsureDefaultPreset();
-  EXPECT_STREQ(plug.GetPresetName(1), "Empty");
-  EXPECT_STREQ(plug.GetPresetName(2), "Empty");
+  EXPECT_EQ(plug.presetNames(), (Names{"first", "Empty", "Empty"}));
   EXPECT_TRUE(plug.GetPreset(2)->mInitialized);
-  EXPECT_STREQ(plug.GetPresetName(0), "first");
 }
 
 TEST(Presets, RestoreByIndexAndName) {
   StatePlug plug(4);
-  plug.setValues(1, 1, 1);
+  plug.setValues({1, 1, 1});
   plug.MakeDefaultPreset("one", 1);
-  plug.setValues(2, 2, 2);
+  plug.setValues({2, 2, 2});
   EXPECT_TRUE(plug.RestorePreset("one"));
   EXPECT_EQ(plug.values()[0], 1.0);
   EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
@@ -276,12 +273,10 @@ TEST(Presets, RestoreByIndexAndName) {
   EXPECT_FALSE(plug.RestorePreset(2));
   EXPECT_EQ(plug.GetCurrentPresetIdx(), 3);
 
+  // An empty name changes nothing; names are cut to 255 bytes.
   plug.ModifyCurrentPreset("renamed");
-  EXPECT_STREQ(plug.GetPresetName(3), "renamed");
   plug.ModifyCurrentPreset("");
   EXPECT_STREQ(plug.GetPresetName(3), "renamed");
-
-  // Names are cut to 255 bytes.
   plug.ModifyCurrentPreset(std::string(300, 'x').c_str());
   EXPECT_EQ(std::strlen(plug.GetPresetName(3)), 255u);
 
@@ -292,7 +287,7 @@ TEST(Presets, RestoreByIndexAndName) {
 
 TEST(Presets, BankRoundTripAndRecords) {
   StatePlug plug(2);
-  plug.setValues(1, 2, 3);
+  plug.setValues({1, 2, 3});
   plug.MakeDefaultPreset("A", 1);
   ByteChunk bank;
   EXPECT_TRUE(plug.SerializePresets(&bank));
@@ -302,47 +297,39 @@ TEST(Presets, BankRoundTripAndRecords) {
 
   StatePlug other(2);
   EXPECT_EQ(other.UnserializePresets(&bank, 0), bank.Size());
-  EXPECT_STREQ(other.GetPresetName(0), "A");
-  EXPECT_STREQ(other.GetPresetName(1), "empty");
+  EXPECT_EQ(other.presetNames(), (Names{"A", "empty"}));
   EXPECT_TRUE(other.GetPreset(0)->mInitialized);
-  EXPECT_EQ(other.values()[2], 3.0);  // restored the current preset
+  EXPECT_EQ(other.values(), (Values{1, 2, 3, 0}));  // restored the current preset
 
   // A truncated bank returns -1.
   ByteChunk cut;
   cut.Put(bank.GetBytes(), 12);
-  StatePlug third(2);
-  EXPECT_EQ(third.UnserializePresets(&cut, 0), -1);
+  EXPECT_EQ(StatePlug(2).UnserializePresets(&cut, 0), -1);
 }
 
 TEST(HostChunks, ProgramAndBankFraming) {
   StatePlug plug(1);
-  plug.setValues(7, 8, 9);
+  plug.setValues({7, 8, 9});
   fwtest::FakeGraphics* g = new fwtest::FakeGraphics;
   plug.AttachGraphics(g);
 
-  ByteChunk program;
+  ByteChunk program, bank, bare;
   EXPECT_TRUE(plug.SerializeChunkForHost(&program, false));
   EXPECT_EQ(program.Size(), 8 + 24);
-  ByteChunk bank;
   EXPECT_TRUE(plug.SerializeChunkForHost(&bank, true));
   // The preset's chunk is refreshed, but an uninitialised preset carries no state.
   EXPECT_EQ(bank.Size(), 8 + (4 + 5 + 1) + 24);
   EXPECT_STREQ(plug.GetPresetName(0), "empty");
   EXPECT_EQ(plug.GetPreset(0)->mChunk.Size(), 24);
 
-  StatePlug back(1);
-  EXPECT_TRUE(back.UnserializeChunkFromHost(&program, false));
-  EXPECT_EQ(back.values()[1], 8.0);
-  StatePlug back2(1);
-  EXPECT_TRUE(back2.UnserializeChunkFromHost(&bank, true));
-  EXPECT_EQ(back2.values()[2], 9.0);
-
-  // Without the header the state is read from position 0.
-  ByteChunk bare;
+  // Each chunk restores the values in a fresh plug-in; without the header the
+  // state is read from position 0.
   plug.SerializeParams(&bare);
-  StatePlug back3(1);
-  EXPECT_TRUE(back3.UnserializeChunkFromHost(&bare, true));
-  EXPECT_EQ(back3.values()[0], 7.0);
+  for (const auto& [chunk, isBank] : {std::pair{&program, false}, {&bank, true}, {&bare, true}}) {
+    StatePlug back(1);
+    EXPECT_TRUE(back.UnserializeChunkFromHost(chunk, isBank));
+    EXPECT_EQ(back.values(), (Values{7, 8, 9, 0})) << chunk->Size();
+  }
 
   // A short chunk fails and redraws nothing.
   ByteChunk shortChunk;

@@ -25,9 +25,6 @@ TEST(PluginBase, ConstructionAndInitialisation) {
   EXPECT_EQ(plug.GetParam(305)->Type(), IParam::kTypeNone);
   EXPECT_EQ(plug.GetParam(306), nullptr);
   EXPECT_EQ(plug.GetParam(-1), nullptr);
-  EXPECT_EQ(plug.GetHost(), kHostUninit);
-  EXPECT_EQ(plug.GetHostVersion(false), 0);
-  EXPECT_EQ(plug.GetBlockSize(), 0);
 
   plug.OnParamReset();  // every parameter hidden: only Reset runs
   EXPECT_TRUE(plug.changes.empty());

@@ -32,9 +32,7 @@ TEST_F(ControlValuePaths, PlugValueRedrawsWithoutChangeCall) {
   g->tick();  // changed since drawn: drawn on the next frame too
   EXPECT_EQ(knob->draws, before + 2);
   EXPECT_TRUE(g->tick().Empty());
-  EXPECT_TRUE(plug->changes.empty());
-  EXPECT_TRUE(plug->changes2.empty());
-  EXPECT_TRUE(plug->informs.empty());
+  EXPECT_TRUE(plug->changes.empty() && plug->changes2.empty() && plug->informs.empty());
   // Out-of-range indices do nothing on either path.
   g->SetParameterFromPlug(99, 3.0, false);
   g->SetParameterFromPlug(-1, 0.3, true);
@@ -60,12 +58,11 @@ TEST_F(ControlValuePaths, UserEditsReachOnParamChangeOnceClamped) {
   // Drag: 40 pixels high, gearing 4: 160 pixels up is the full range.
   g->press(15, 30);
   g->drag(15, 30 - 80);
-  EXPECT_EQ(plug->changes, std::vector<int>({0}));
-  EXPECT_EQ(plug->changeValues.back(), 5.0);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({5.0}));
   g->drag(15, 30 - 400);  // far beyond the top: clamped
   g->release(15, 30 - 400);
-  EXPECT_EQ(plug->changes.size(), 2u);
-  EXPECT_EQ(plug->changeValues.back(), 10.0);
+  EXPECT_EQ(plug->changes, std::vector<int>({0, 0}));
+  EXPECT_EQ(plug->changeValues, std::vector<double>({5.0, 10.0}));
   EXPECT_EQ(knob->GetValue(), 1.0);
   EXPECT_EQ(plug->begins, std::vector<int>({0}));
   EXPECT_EQ(plug->ends, std::vector<int>({0}));
@@ -73,16 +70,15 @@ TEST_F(ControlValuePaths, UserEditsReachOnParamChangeOnceClamped) {
   // Wheel: each step is 0.01 (0.001 with shift), pushed at once.
   plug->ClearCounts();
   g->wheel(15, 30, -10);
-  EXPECT_EQ(plug->changes.size(), 1u);
   EXPECT_DOUBLE_EQ(knob->GetValue(), 0.9);
-  EXPECT_EQ(plug->changeValues.back(), 9.0);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({9.0}));
   g->wheel(15, 30, 1, IMouseMod(false, false, true));
   EXPECT_NEAR(knob->GetValue(), 0.901, 1e-12);
-  EXPECT_EQ(plug->changes.size(), 1u);  // the whole value stayed 9: no change call
+  EXPECT_EQ(plug->changeValues.size(), 1u);  // the whole value stayed 9: no change call
   EXPECT_EQ(plug->informs.size(), 2u);
   g->wheel(15, 30, 500);
   EXPECT_EQ(knob->GetValue(), 1.0);
-  EXPECT_EQ(plug->changeValues.back(), 10.0);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({9.0, 10.0}));
 }
 
 TEST_F(ControlValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
@@ -115,20 +111,18 @@ TEST_F(ControlValuePaths, MenuChoiceAndTypedTextReachOnParamChange) {
 TEST_F(ControlValuePaths, HardwareValueReachesOnlyOnParamChange2) {
   AttachAndOpen();
   knob->SetValueFromHardware(0.7);
+  knob->SetValueFromHardware(0.7);  // equal: nothing
   EXPECT_TRUE(plug->changes.empty());
   EXPECT_EQ(plug->changes2, std::vector<int>({0}));
-  EXPECT_EQ(plug->GetParam(0)->Value(), 7.0);
-  knob->SetValueFromHardware(0.7);  // equal: nothing
-  EXPECT_EQ(plug->changes2.size(), 1u);
+  EXPECT_EQ(plug->change2Values, std::vector<double>({7.0}));
   EXPECT_FALSE(g->tick().Empty());
 }
 
 // Whole values must come back exactly on every path: a hair below would be
 // shown and sent as one less.
 TEST_F(ControlValuePaths, IntegerValuesSurviveAllThreePathsExactly) {
-  IParam* cont = plug->GetParam(5);
+  IParam *cont = plug->GetParam(5), *wide = plug->GetParam(6);
   cont->InitDouble("cont", 0.0, -64.0, 63.0, 1.0);
-  IParam* wide = plug->GetParam(6);
   wide->InitInt("wide", 0, 0, 16383);
   auto* c3 = AddPromptingCaption(IRECT(0, 0, 10, 10), 5, true);
   auto* c4 = AddPromptingCaption(IRECT(0, 20, 10, 30), 6, true);
@@ -184,8 +178,7 @@ TEST_F(ControlValuePaths, DefaultsLinkedTextsAndAuxIndices) {
   g->SetParameterFromPlug(0, 8.0, false);
   g->doubleClick(15, 20);
   EXPECT_EQ(knob->GetValue(), 0.0);
-  ASSERT_EQ(plug->changeValues.size(), 1u);
-  EXPECT_EQ(plug->changeValues.back(), 0.0);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({0.0}));
   EXPECT_STREQ(valueText->GetTextForPlug(), "0");
   EXPECT_STREQ(nameText->GetTextForPlug(), "p");
 
