@@ -44,12 +44,13 @@ TEST(IMidiMsg, BuildersByteForByteAndClampingOutOfContractInput) {
       {[](IMidiMsg& m) { m.MakePitchWheelMsg(0.5, 9); }, 0xE9, 0x00, 0x60},
       {[](IMidiMsg& m) { m.MakeNoteOnMsg(1, 2, 4, 3); m.Clear(); }, 0, 0, 0}};
   expectBuilt(exact, std::size(exact));
-  // Data is clamped to 0..127 and the channel masked to 0..15.
+  // Data is clamped to 0..127 and the channel masked to 0..15: channels 0x41
+  // and 0x20 would otherwise turn the status into F1 and B0.
   const BuilderCase clamped[] = {
-      {[](IMidiMsg& m) { m.MakeControlChangeMsg(200, 1.5, 17); }, 0xB1, 127, 127},
+      {[](IMidiMsg& m) { m.MakeControlChangeMsg(200, 1.5, 0x41); }, 0xB1, 127, 127},
       {[](IMidiMsg& m) { m.MakeControlChangeMsg(-3, -0.5, 0); }, 0xB0, 0, 0},
       {[](IMidiMsg& m) { m.MakeControlChangeMsg(1, std::nan(""), 0); }, 0xB0, 1, 0},
-      {[](IMidiMsg& m) { m.MakeNoteOnMsg(300, -1, 0, 0x10); }, 0x90, 127, 0},
+      {[](IMidiMsg& m) { m.MakeNoteOnMsg(300, -1, 0, 0x20); }, 0x90, 127, 0},
       {[](IMidiMsg& m) { m.MakeProgramChangeMsg(2.0, 0); }, 0xC0, 127, 0xFF},
       {[](IMidiMsg& m) { m.MakePitchWheelMsg(1e9, 0); }, 0xE0, 0x7F, 0x7F},
       {[](IMidiMsg& m) { m.MakePitchWheelMsg(-1e9, 0); }, 0xE0, 0, 0}};
