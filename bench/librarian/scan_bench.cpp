@@ -11,6 +11,7 @@
 
 #include "librarian/BankFormats.h"
 #include "librarian/LibrarianPatch.h"
+#include "librarian/ParallelFor.h"
 #include "librarian/PatchLibrarian.h"
 #include "testsupport.h"
 
@@ -87,8 +88,11 @@ void BM_RawRead(benchmark::State& state) {
 }
 BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond);
 
-void BM_FolderScan(benchmark::State& state) {
+// threadLimit 0: the threads the scan chooses; 1: the scan on one thread,
+// as on a two-core machine.
+void BM_FolderScan(benchmark::State& state, size_t threadLimit) {
   Tree& t = tree();
+  librarian::scanThreadLimit() = threadLimit;
   readAllRaw(t.files);  // warm the cache
   double raw = 0, scan = 0;
   for (auto _ : state) {
@@ -108,7 +112,9 @@ void BM_FolderScan(benchmark::State& state) {
   }
   state.counters["raw_ms"] = benchmark::Counter(raw * 1000 / static_cast<double>(state.iterations()));
   state.counters["ratio"] = benchmark::Counter(raw > 0 ? scan / raw : 0);
+  librarian::scanThreadLimit() = 0;
 }
-BENCHMARK(BM_FolderScan)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FolderScan, all_threads, 0)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FolderScan, one_thread, 1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

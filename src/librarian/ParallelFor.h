@@ -15,11 +15,22 @@
 
 namespace librarian {
 
+// An upper bound on scanThreads() set by the caller, 0 for none: keeps the
+// scan on fewer threads (a host that wants its cores, a benchmark measuring
+// the scan on one thread).
+inline std::atomic<size_t>& scanThreadLimit() {
+  static std::atomic<size_t> limit{0};
+  return limit;
+}
+
 // Threads the scan may use at most: all cores but two, which stay with the
-// host's audio and interface threads while a project loads; at most six.
+// host's audio and interface threads while a project loads; at most six, and
+// at most scanThreadLimit() when that is set.
 inline size_t scanThreads() {
   const size_t cores = std::thread::hardware_concurrency();
-  return cores > 3 ? std::min<size_t>(cores - 2, 6) : 1;
+  const size_t threads = cores > 3 ? std::min<size_t>(cores - 2, 6) : 1;
+  const size_t limit = scanThreadLimit().load();
+  return limit > 0 ? std::min(threads, limit) : threads;
 }
 
 template <typename Work>

@@ -17,6 +17,9 @@ TEST(ParallelFor, EveryIndexRunsOnceWhateverTheThreadCount) {
   }
   EXPECT_GE(librarian::scanThreads(), 1u);
   EXPECT_LE(librarian::scanThreads(), 6u);
+  librarian::scanThreadLimit() = 1;
+  EXPECT_EQ(librarian::scanThreads(), 1u);
+  librarian::scanThreadLimit() = 0;
 }
 
 TEST(ParallelFor, AFailureStopsTheWorkAndIsRethrownToTheCaller) {
