@@ -121,11 +121,12 @@ int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, P
     converted = true;
   }
 
-  LibrarianPatch patch;
-  patch.messages.push_back(std::move(record));
+  std::vector<PatchSysexMessage> messages;
+  messages.push_back(std::move(record));
+  LibrarianPatch& patch = file.patches.emplace_back();
+  patch.messages = std::move(messages);
   if (patch.messages[0].size() <= static_cast<size_t>(kLargestNamedRecord)) patch.takeNameAndCategory();
   file.noPadding = 0;
-  file.patches.push_back(std::move(patch));
   return position;
 }
 
@@ -133,6 +134,11 @@ bool BankReader::loadFromChunk(std::span<const uint8_t> data, PatchFile& file) {
   data = limited(data);
   if (data.size() < static_cast<size_t>(kMinimumDataSize)) return false;
   int position = std::equal(kMidiFileMagic.begin(), kMidiFileMagic.end(), data.begin()) ? kMidiScanStart : 0;
+  // Room for the patches a file of standard dumps holds, and at least a
+  // whole bank (a short bank is filled up to one).
+  constexpr size_t kMostReserved = 100 * kBankSize;
+  file.patches.reserve(file.patches.size() +
+                       std::min(std::max<size_t>(kBankSize, data.size() / kSoundDumpSize + 1), kMostReserved));
   bool converted = false;
   int programCounter = 0;
   int result = readSysexMessage(data, position, file, programCounter, converted);

@@ -72,16 +72,22 @@ enum class ReadResult { Read, Failed, TooLarge };
 // Reads a whole regular file into out; its size is taken from the open file.
 // Anything else (a pipe or device put in a file's place) is not read: opening
 // does not wait for a writer, and the kind is checked on the open file.
+// out may hold an earlier file's bytes: only the part beyond them is cleared
+// on growing, the rest is read over.
 ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  out.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return ReadResult::Failed;
+  if (fd < 0) {
+    out.clear();
+    return ReadResult::Failed;
+  }
   struct stat st;
   ReadResult result = ReadResult::Read;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     result = ReadResult::Failed;
+    out.clear();
   } else if (static_cast<uint64_t>(st.st_size) > kLargestBankFileSize) {
     result = ReadResult::TooLarge;
+    out.clear();
   } else {
     out.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
@@ -109,11 +115,16 @@ struct ParsedBank {
 };
 
 void readAndParse(ParsedBank& bank) noexcept {
+  // One buffer per thread serves every file it reads; one that grew beyond a
+  // few banks is let go after use.
+  thread_local std::vector<uint8_t> bytes;
+  constexpr size_t kKeptBufferBytes = 1u << 20;
   try {
-    std::vector<uint8_t> bytes;
     bank.read = readWholeFile(bank.path, bytes);
     if (bank.read != ReadResult::TooLarge) bank.converted = BankReader::loadFromChunk(bytes, bank.file);
+    if (bytes.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(bytes);
   } catch (...) {
+    std::vector<uint8_t>().swap(bytes);
     // Out of memory: the file counts as unreadable.
     bank.read = ReadResult::Failed;
     bank.file.patches.clear();

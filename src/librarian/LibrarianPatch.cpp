@@ -42,7 +42,8 @@ void LibrarianPatch::parseCategory() {
     category.clear();
     return;
   }
-  category = categoryName(messages[0][kDumpCategoryOffset]);
+  // Every category name is four characters long.
+  category.assign(categoryName(messages[0][kDumpCategoryOffset]), 4);
 }
 
 void LibrarianPatch::takeNameAndCategory() {
