@@ -18,16 +18,23 @@ namespace {
 // The categories that have a list: codes 0 ("NONE") to 19 ("EXFX").
 constexpr int kListedCategories = 20;
 
-// A patch of a list, built from its source: copies of its first
+// Makes slot a patch of a list, built from its source: copies of its first
 // `messageCount` messages (as far as it has them), name and category taken
 // from the copy of message 0.
-LibrarianPatch listCopy(const LibrarianPatch& source, size_t messageCount) {
-  LibrarianPatch p;
+void makeListCopy(LibrarianPatch& slot, const LibrarianPatch& source, size_t messageCount) {
   const size_t n = std::min(messageCount, source.messages.size());
-  p.messages.reserve(n);
-  for (size_t i = 0; i < n; ++i) p.messages.push_back(source.messages[i]);
-  p.takeNameAndCategory();
-  return p;
+  slot.messages.assign(source.messages.begin(), source.messages.begin() + static_cast<std::ptrdiff_t>(n));
+  slot.takeNameAndCategory();
+}
+
+// Appends such a copy to a list file. The messages are copied before the
+// slot is added, so a failed copy adds nothing.
+void appendListCopy(std::vector<LibrarianPatch>& list, const LibrarianPatch& source, size_t messageCount) {
+  const size_t n = std::min(messageCount, source.messages.size());
+  std::vector<PatchSysexMessage> messages(source.messages.begin(), source.messages.begin() + static_cast<std::ptrdiff_t>(n));
+  LibrarianPatch& slot = list.emplace_back();
+  slot.messages = std::move(messages);
+  slot.takeNameAndCategory();
 }
 
 // The files of a list of n patches: n / 100 + 1 of them, so a whole multiple
@@ -39,7 +46,7 @@ std::vector<std::unique_ptr<PatchFile>> makeListFiles(size_t n, Make make) {
   std::vector<std::unique_ptr<PatchFile>> files;
   for (size_t k = 0; k <= n / kBankSize; ++k) {
     std::unique_ptr<PatchFile> file = make(static_cast<int>(k));
-    file->patches.resize(std::min<size_t>(n - k * kBankSize, kBankSize));
+    file->patches.reserve(std::min<size_t>(n - k * kBankSize, kBankSize));
     files.push_back(std::move(file));
   }
   return files;
@@ -80,8 +87,9 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
 
   // Where each copy goes is known before any copy is made: the patches are
   // cut into runs, and a run's first copy of a category follows the copies
-  // of that category in all earlier runs. The runs are then copied in
-  // parallel straight into their slots (the banks are read in sequence).
+  // of that category in all earlier runs. On several threads the runs are
+  // copied in parallel straight into their slots; on one, each copy is
+  // appended to its file as it is made.
   constexpr size_t kRun = 4096;
   const size_t runs = (patches.size() + kRun - 1) / kRun;
   std::vector<std::array<size_t, kListedCategories>> runStart(runs);
@@ -104,15 +112,27 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     });
   }
 
-  librarian::parallelFor(runs, patches.size() >= 2000 ? librarian::scanThreads() : 1, [&](size_t run) {
-    std::array<size_t, kListedCategories> next = runStart[run];
-    const size_t end = std::min(patches.size(), (run + 1) * kRun);
-    for (size_t i = run * kRun; i < end; ++i) {
+  const size_t threads = patches.size() >= 2000 ? librarian::scanThreads() : 1;
+  if (threads <= 1) {
+    std::array<size_t, kListedCategories> next{};
+    for (size_t i = 0; i < patches.size(); ++i) {
       const size_t code = static_cast<size_t>(codes[i]);
-      const size_t at = next[code]++;
-      files[code][at / kBankSize]->patches[at % kBankSize] = listCopy(*patches[i], 1);
+      appendListCopy(files[code][next[code]++ / kBankSize]->patches, *patches[i], 1);
     }
-  });
+  } else {
+    for (size_t code = 0; code < kListedCategories; ++code)
+      for (size_t k = 0; k < files[code].size(); ++k)
+        files[code][k]->patches.resize(std::min<size_t>(total[code] - k * kBankSize, kBankSize));
+    librarian::parallelFor(runs, threads, [&](size_t run) {
+      std::array<size_t, kListedCategories> next = runStart[run];
+      const size_t end = std::min(patches.size(), (run + 1) * kRun);
+      for (size_t i = run * kRun; i < end; ++i) {
+        const size_t code = static_cast<size_t>(codes[i]);
+        const size_t at = next[code]++;
+        makeListCopy(files[code][at / kBankSize]->patches[at % kBankSize], *patches[i], 1);
+      }
+    });
+  }
 
   for (auto& categoryFilesOfOne : files) {
     for (std::unique_ptr<PatchFile>& file : categoryFilesOfOne) {
@@ -164,8 +184,7 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     file->folderIndex = k;
     return file;
   });
-  for (size_t i = 0; i < matches.size(); ++i)
-    files[i / kBankSize]->patches[i % kBankSize] = listCopy(*matches[i], 2);
+  for (size_t i = 0; i < matches.size(); ++i) appendListCopy(files[i / kBankSize]->patches, *matches[i], 2);
 
   for (std::unique_ptr<PatchFile>& file : files) {
     PatchFile* raw = file.get();
