@@ -91,13 +91,16 @@ int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, P
   const int bodyStart = position;
   if (!findByte(data, position, kEox)) return -1;
   static const uint8_t kHeader[] = {0xF0, kMaker, kModel2, 0x00, kSoundDumpCommand, 0x00, 0x00};
+  const size_t length = sizeof kHeader + static_cast<size_t>(position - 1 - bodyStart);
+  if (length < static_cast<size_t>(kMinimumRecordLength)) return position;
+  // Room for the whole record at once: a short form gains its name, a model 1
+  // record of 91 bytes its category byte, and every record its F7.
+  const size_t grows = length == 75 ? 16 : length == 76 ? 15 : (length == 91 && model == kModel1) ? 1 : 0;
   PatchSysexMessage record;
-  record.reserve(sizeof kHeader + static_cast<size_t>(position - bodyStart) + 16);
+  record.reserve(length + grows + 1);
   record.assign(kHeader, kHeader + sizeof kHeader);
   record.insert(record.end(), data.begin() + bodyStart, data.begin() + (position - 1));
 
-  const size_t length = record.size();
-  if (length < static_cast<size_t>(kMinimumRecordLength)) return position;
   if (length == 75) {
     record.push_back(0x00);
     appendShortFormName(record, programCounter);

@@ -27,14 +27,12 @@ void makeListCopy(LibrarianPatch& slot, const LibrarianPatch& source, size_t mes
   slot.takeNameAndCategory();
 }
 
-// Appends such a copy to a list file. The messages are copied before the
-// slot is added, so a failed copy adds nothing.
+// Appends such a copy to a list file. The copy is made whole before it is
+// moved into place: the list's fresh memory is only written, never read.
 void appendListCopy(std::vector<LibrarianPatch>& list, const LibrarianPatch& source, size_t messageCount) {
-  const size_t n = std::min(messageCount, source.messages.size());
-  std::vector<PatchSysexMessage> messages(source.messages.begin(), source.messages.begin() + static_cast<std::ptrdiff_t>(n));
-  LibrarianPatch& slot = list.emplace_back();
-  slot.messages = std::move(messages);
-  slot.takeNameAndCategory();
+  LibrarianPatch copy;
+  makeListCopy(copy, source, messageCount);
+  list.push_back(std::move(copy));
 }
 
 // The files of a list of n patches: n / 100 + 1 of them, so a whole multiple
@@ -72,58 +70,48 @@ int listedCategory(const std::string& category) {
 }  // namespace
 
 void PatchLibrarian::createNewCategoryPatchFiles() {
-  // Every patch with a list, in scan order, with its category.
-  std::vector<const LibrarianPatch*> patches;
-  std::vector<int8_t> codes;
-  for (const auto& file : patchFiles) {
-    if (!file) continue;
-    for (const LibrarianPatch& patch : file->patches) {
-      const int code = listedCategory(patch.category);
-      if (code < 0) continue;
-      patches.push_back(&patch);
-      codes.push_back(static_cast<int8_t>(code));
-    }
-  }
-
-  // Where each copy goes is known before any copy is made: the patches are
-  // cut into runs, and a run's first copy of a category follows the copies
-  // of that category in all earlier runs. On several threads the runs are
-  // copied in parallel straight into their slots; on one, each copy is
-  // appended to its file as it is made.
-  constexpr size_t kRun = 4096;
-  const size_t runs = (patches.size() + kRun - 1) / kRun;
-  std::vector<std::array<size_t, kListedCategories>> runStart(runs);
-  std::array<size_t, kListedCategories> total{};
-  for (size_t run = 0; run < runs; ++run) {
-    runStart[run] = total;
-    const size_t end = std::min(patches.size(), (run + 1) * kRun);
-    for (size_t i = run * kRun; i < end; ++i) ++total[static_cast<size_t>(codes[i])];
-  }
-
   std::array<std::vector<std::unique_ptr<PatchFile>>, kListedCategories> files;
-  for (int code = 0; code < kListedCategories; ++code) {
-    const std::string category = categoryName(code);
-    files[static_cast<size_t>(code)] = makeListFiles(total[static_cast<size_t>(code)], [&](int k) {
-      auto file = std::make_unique<PatchFile>();
-      file->fileName = category + " " + std::to_string(k + 1);
-      file->folderName = category;
-      file->folderIndex = code;
-      return file;
-    });
-  }
+  auto newFile = [](size_t code, size_t k) {
+    auto file = std::make_unique<PatchFile>();
+    file->folderName = categoryName(static_cast<int>(code));
+    file->fileName = file->folderName + " " + std::to_string(k + 1);
+    file->folderIndex = static_cast<int>(code);
+    return file;
+  };
 
-  const size_t threads = patches.size() >= 2000 ? librarian::scanThreads() : 1;
-  if (threads <= 1) {
-    std::array<size_t, kListedCategories> next{};
-    for (size_t i = 0; i < patches.size(); ++i) {
-      const size_t code = static_cast<size_t>(codes[i]);
-      appendListCopy(files[code][next[code]++ / kBankSize]->patches, *patches[i], 1);
+  const size_t threads = librarian::scanThreads();
+  if (threads > 1) {
+    // Every patch with a list, in scan order, with its category.
+    std::vector<const LibrarianPatch*> patches;
+    std::vector<int8_t> codes;
+    for (const auto& file : patchFiles) {
+      if (!file) continue;
+      for (const LibrarianPatch& patch : file->patches) {
+        const int code = listedCategory(patch.category);
+        if (code < 0) continue;
+        patches.push_back(&patch);
+        codes.push_back(static_cast<int8_t>(code));
+      }
     }
-  } else {
-    for (size_t code = 0; code < kListedCategories; ++code)
+    // Where each copy goes is known before any copy is made: the patches are
+    // cut into runs, and a run's first copy of a category follows the copies
+    // of that category in all earlier runs. The runs are then copied in
+    // parallel straight into their slots.
+    constexpr size_t kRun = 4096;
+    const size_t runs = (patches.size() + kRun - 1) / kRun;
+    std::vector<std::array<size_t, kListedCategories>> runStart(runs);
+    std::array<size_t, kListedCategories> total{};
+    for (size_t run = 0; run < runs; ++run) {
+      runStart[run] = total;
+      const size_t end = std::min(patches.size(), (run + 1) * kRun);
+      for (size_t i = run * kRun; i < end; ++i) ++total[static_cast<size_t>(codes[i])];
+    }
+    for (size_t code = 0; code < kListedCategories; ++code) {
+      files[code] = makeListFiles(total[code], [&](int k) { return newFile(code, static_cast<size_t>(k)); });
       for (size_t k = 0; k < files[code].size(); ++k)
         files[code][k]->patches.resize(std::min<size_t>(total[code] - k * kBankSize, kBankSize));
-    librarian::parallelFor(runs, threads, [&](size_t run) {
+    }
+    librarian::parallelFor(runs, patches.size() >= 2000 ? threads : 1, [&](size_t run) {
       std::array<size_t, kListedCategories> next = runStart[run];
       const size_t end = std::min(patches.size(), (run + 1) * kRun);
       for (size_t i = run * kRun; i < end; ++i) {
@@ -132,6 +120,26 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
         makeListCopy(files[code][at / kBankSize]->patches[at % kBankSize], *patches[i], 1);
       }
     });
+  } else {
+    // One pass in scan order, each copy appended to its list as it is made;
+    // a list starts a new file after every 100 patches, and one of a whole
+    // multiple of 100 patches (zero included) ends with an empty file.
+    for (const auto& file : patchFiles) {
+      if (!file) continue;
+      for (const LibrarianPatch& patch : file->patches) {
+        const int code = listedCategory(patch.category);
+        if (code < 0) continue;
+        std::vector<std::unique_ptr<PatchFile>>& list = files[static_cast<size_t>(code)];
+        if (list.empty() || list.back()->patches.size() >= static_cast<size_t>(kBankSize)) {
+          list.push_back(newFile(static_cast<size_t>(code), list.size()));
+          list.back()->patches.reserve(kBankSize);
+        }
+        appendListCopy(list.back()->patches, patch, 1);
+      }
+    }
+    for (size_t code = 0; code < kListedCategories; ++code)
+      if (files[code].empty() || files[code].back()->patches.size() >= static_cast<size_t>(kBankSize))
+        files[code].push_back(newFile(code, files[code].size()));
   }
 
   for (auto& categoryFilesOfOne : files) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "librarian/BankFormats.h"
+#include "librarian/ParallelFor.h"
 #include "librarian/PatchLibrarian.h"
 #include "support_banks.h"
 
@@ -214,32 +215,38 @@ TEST(SearchLists, CopiesTakeTwoMessagesAndTheNameFromTheDump) {
 }
 
 TEST(CategoryLists, LargeCollectionsKeepScanOrderInEveryCategory) {
-  // Enough patches for the copies to be made in parallel runs.
-  PatchLibrarian lib;
-  for (int b = 0; b < 60; ++b) {
-    std::vector<LibrarianPatch> patches;
-    for (int p = 0; p < 100; ++p) {
-      char name[16];
-      std::snprintf(name, sizeof name, "B%02d P%02d", b, p);
-      patches.push_back(namedPatch(name, static_cast<uint8_t>((b * 7 + p * 3) % 22), b * 100 + p));
+  // Enough patches for the copies to be made in parallel runs, and the same
+  // lists built on one thread.
+  for (size_t threadLimit : {0u, 1u}) {
+    SCOPED_TRACE(threadLimit);
+    librarian::scanThreadLimit() = threadLimit;
+    PatchLibrarian lib;
+    for (int b = 0; b < 60; ++b) {
+      std::vector<LibrarianPatch> patches;
+      for (int p = 0; p < 100; ++p) {
+        char name[16];
+        std::snprintf(name, sizeof name, "B%02d P%02d", b, p);
+        patches.push_back(namedPatch(name, static_cast<uint8_t>((b * 7 + p * 3) % 22), b * 100 + p));
+      }
+      addBank(lib, std::move(patches), "bank" + std::to_string(b) + ".sr2");
     }
-    addBank(lib, std::move(patches), "bank" + std::to_string(b) + ".sr2");
-  }
-  lib.createNewCategoryPatchFiles();
+    lib.createNewCategoryPatchFiles();
+    librarian::scanThreadLimit() = 0;
 
-  for (int code = 0; code < 20; ++code) {
-    SCOPED_TRACE(code);
-    Names expected, got;
-    for (const auto& f : lib.patchFiles)
-      for (const LibrarianPatch& p : f->patches)
-        if (p.category == categoryName(code)) expected.push_back(p.name);
-    const SubFolderFiles& node = categoryNode(lib, code);
-    ASSERT_EQ(node.files.size(), expected.size() / 100 + 1);
-    for (size_t k = 0; k < node.files.size(); ++k) {
-      EXPECT_EQ(node.files[k]->patches.size(), std::min<size_t>(100, expected.size() - k * 100));
-      EXPECT_EQ(node.files[k]->fileName, std::string(categoryName(code)) + " " + std::to_string(k + 1));
-      for (const std::string& n : patchNames(*node.files[k])) got.push_back(n);
+    for (int code = 0; code < 20; ++code) {
+      SCOPED_TRACE(code);
+      Names expected, got;
+      for (const auto& f : lib.patchFiles)
+        for (const LibrarianPatch& p : f->patches)
+          if (p.category == categoryName(code)) expected.push_back(p.name);
+      const SubFolderFiles& node = categoryNode(lib, code);
+      ASSERT_EQ(node.files.size(), expected.size() / 100 + 1);
+      for (size_t k = 0; k < node.files.size(); ++k) {
+        EXPECT_EQ(node.files[k]->patches.size(), std::min<size_t>(100, expected.size() - k * 100));
+        EXPECT_EQ(node.files[k]->fileName, std::string(categoryName(code)) + " " + std::to_string(k + 1));
+        for (const std::string& n : patchNames(*node.files[k])) got.push_back(n);
+      }
+      EXPECT_EQ(got, expected);
     }
-    EXPECT_EQ(got, expected);
   }
 }
