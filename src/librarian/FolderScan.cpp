@@ -171,6 +171,30 @@ struct TreeListing {
 
 using LogLine = std::function<void(const std::string&)>;
 
+// A folder held open while its entries are looked at: each entry's status is
+// then taken relative to it, sparing the walk of the whole path. Without the
+// handle (the folder could not be opened) the full path is used.
+class FolderHandle {
+ public:
+  explicit FolderHandle(const std::string& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~FolderHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  // lstat of the entry name, whose full path is path.
+  int lstatEntry(const std::string& name, const std::string& path, struct stat& st) const {
+    if (fd_ >= 0 && !name.empty() && name.find('/') == std::string::npos)
+      return ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    return ::lstat(path.c_str(), &st);
+  }
+
+ private:
+  int fd_;
+};
+
 // Walks one folder; false when it was not walked (gone, or walked before).
 bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
   struct stat self;
@@ -184,12 +208,15 @@ bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
   }
   std::vector<std::string> subFolders;
   std::vector<std::string>& files = out.bankFiles[folder];
+  // Entries are looked at through the open folder, not by their full paths.
+  const FolderHandle handle(folder);
   try {
     for (Poco::DirectoryIterator it(folder), end; it != end; ++it) {
       const std::string path = it.path().toString();
-      const bool bankName = isBankExtension(fileExtensionLower(it.name()));
+      const std::string name = it.name();
+      const bool bankName = isBankExtension(fileExtensionLower(name));
       struct stat st;
-      if (::lstat(path.c_str(), &st) != 0) {
+      if (handle.lstatEntry(name, path, st) != 0) {
         if (bankName) log(std::string(kLogPrefix) + "skipped " + path + ": " + std::strerror(errno));
         continue;
       }
