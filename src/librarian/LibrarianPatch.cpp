@@ -47,13 +47,18 @@ void LibrarianPatch::parseCategory() {
 }
 
 void LibrarianPatch::takeNameAndCategory() {
-  name.clear();
-  category.clear();
-  if (messages.empty() || messages[0].size() <= kDumpCategoryOffset) return;
+  if (messages.empty() || messages[0].size() <= kDumpCategoryOffset) {
+    name.clear();
+    category.clear();
+    return;
+  }
   const uint8_t* field = messages[0].data() + kDumpNameOffset;
-  name.assign(reinterpret_cast<const char*>(field), kDumpNameLength);
-  for (char& c : name)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+  char upper[kDumpNameLength];
+  for (int i = 0; i < kDumpNameLength; ++i) {
+    const char c = static_cast<char>(field[i]);
+    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+  }
+  name.assign(upper, kDumpNameLength);
   parseCategory();
 }
 
