@@ -5,6 +5,8 @@
 // patches into category lists), whose results the caller then takes over in
 // order. An exception thrown by work on any thread is rethrown here after
 // every thread has finished; no exception leaves a helper thread.
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -23,11 +25,23 @@ inline std::atomic<size_t>& scanThreadLimit() {
   return limit;
 }
 
-// Threads the scan may use at most: all cores but two, which stay with the
-// host's audio and interface threads while a project loads; at most six, and
-// at most scanThreadLimit() when that is set.
+// The cores this process may run on: the affinity mask when it can be read
+// (a host or container pinned to fewer cores), else the machine's count.
+inline size_t usableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n > 0) return static_cast<size_t>(n);
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Threads the scan may use at most: all usable cores but two, which stay with
+// the host's audio and interface threads while a project loads; at most six,
+// and at most scanThreadLimit() when that is set.
 inline size_t scanThreads() {
-  const size_t cores = std::thread::hardware_concurrency();
+  const size_t cores = usableCores();
   const size_t threads = cores > 3 ? std::min<size_t>(cores - 2, 6) : 1;
   const size_t limit = scanThreadLimit().load();
   return limit > 0 ? std::min(threads, limit) : threads;
@@ -49,7 +63,7 @@ void parallelFor(size_t n, size_t maxThreads, Work&& work) {
       }
     }
   };
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t cores = usableCores();
   const size_t threads = std::min({cores, std::max<size_t>(maxThreads, 1), std::max<size_t>(n, 1)});
   std::vector<std::thread> helpers;
   for (size_t t = 1; t < threads; ++t) {
