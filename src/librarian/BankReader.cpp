@@ -5,15 +5,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hardware/SysexProtocol.h"
 #include "librarian/BankFormats.h"
 
 namespace {
 
-constexpr uint8_t kMaker = 0x3E;
-constexpr uint8_t kModel2 = 0x16;
-constexpr uint8_t kModel1 = 0x0B;
-constexpr uint8_t kSoundDumpCommand = 0x10;
-constexpr uint8_t kEox = 0xF7;
+constexpr uint8_t kMaker = sysex::kManufacturer;
+constexpr uint8_t kModel2 = sysex::kModel;
+constexpr uint8_t kModel1 = sysex::kModelPrevious;
+constexpr uint8_t kSoundDumpCommand = sysex::kCmdSoundDump;
+constexpr uint8_t kEox = sysex::kEnd;
 // Category code of the short forms' name: 20, "INIT".
 constexpr uint8_t kShortFormCategory = 0x14;
 
