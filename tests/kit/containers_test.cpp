@@ -164,7 +164,8 @@ TEST(PtrList, InsertDeleteAndBounds) {
   l.Delete(0);
   EXPECT_EQ(l.Get(0), &b);
   EXPECT_EQ(l.GetSize(), 2);
-  static int calls = 0;
+  static int calls;
+  calls = 0;
   l.Delete(1, true, [](int* p) { ++calls; (void)p; });
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(l.GetSize(), 1);
