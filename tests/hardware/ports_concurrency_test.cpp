@@ -16,8 +16,7 @@ namespace {
 struct Stream {
   std::mutex mutex;
   std::vector<uint8_t> bytes;
-  std::atomic<int> inside{0};
-  std::atomic<int> overlaps{0};
+  std::atomic<int> inside{0}, overlaps{0};
 };
 
 // An output port that copies a message into the wire one byte at a time,
@@ -50,15 +49,12 @@ class StreamOut : public MidiOutClient {
   bool m_open = false;
 };
 
-class StreamBackend : public MidiBackend {
- public:
-  explicit StreamBackend(Stream& s) : m_s(s) {}
+struct StreamBackend : MidiBackend {
+  Stream& s;
+  explicit StreamBackend(Stream& stream) : s(stream) {}
   std::string apiName() const override { return "stream"; }
-  std::unique_ptr<MidiOutClient> makeOut(const std::string&) override { return std::make_unique<StreamOut>(m_s); }
+  std::unique_ptr<MidiOutClient> makeOut(const std::string&) override { return std::make_unique<StreamOut>(s); }
   std::unique_ptr<MidiInClient> makeIn(const std::string&, unsigned) override { return nullptr; }
-
- private:
-  Stream& m_s;
 };
 
 // The wire read back into whole messages; why names the first byte that
@@ -68,49 +64,51 @@ struct Parsed {
   std::string why;
 };
 
-Parsed parseWire(const std::vector<uint8_t>& w) {
-  Parsed p;
-  for (size_t i = 0; i < w.size() && p.why.empty();) {
-    const uint8_t status = w[i];
-    if (status == 0xF8) {
-      ++p.clocks, i += 1;
-    } else if (status == 0xB0 && i + 3 <= w.size() && w[i + 1] < 0x80 && w[i + 2] < 0x80) {
-      ++p.controls, i += 3;
-    } else if (status == 0xF0 && i + 137 <= w.size() && w[i + 136] == 0xF7 &&
-               std::all_of(&w[i + 2], &w[i + 136], [&](uint8_t b) { return b == w[i + 1]; })) {
-      ++p.dumps, i += 137;
-    } else {
-      p.why = "no whole message at byte " + std::to_string(i);
-    }
-  }
-  return p;
-}
-
-TEST(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
+struct PortsConcurrency : ::testing::Test {
   Stream stream;
-  MidiPorts ports(std::make_unique<StreamBackend>(stream));
-  int index = 1;
-  ASSERT_EQ(ports.openOut(index, "Wire"), 1);
+  MidiPorts ports{std::make_unique<StreamBackend>(stream)};
+  void SetUp() override {
+    int index = 1;
+    ASSERT_EQ(ports.openOut(index, "Wire"), 1);
+  }
 
+  Parsed parseWire() const {
+    const std::vector<uint8_t>& w = stream.bytes;
+    Parsed p;
+    for (size_t i = 0; i < w.size() && p.why.empty();) {
+      const uint8_t status = w[i];
+      if (status == 0xF8) {
+        ++p.clocks, i += 1;
+      } else if (status == 0xB0 && i + 3 <= w.size() && w[i + 1] < 0x80 && w[i + 2] < 0x80) {
+        ++p.controls, i += 3;
+      } else if (status == 0xF0 && i + 137 <= w.size() && w[i + 136] == 0xF7 &&
+                 std::all_of(&w[i + 2], &w[i + 136], [&](uint8_t b) { return b == w[i + 1]; })) {
+        ++p.dumps, i += 137;
+      } else {
+        p.why = "no whole message at byte " + std::to_string(i);
+      }
+    }
+    return p;
+  }
+};
+
+TEST_F(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
   constexpr int kEach = 150;
   std::atomic<bool> go{false};
   std::vector<std::thread> threads;
   // Each thread sends count copies of one message once all have started.
-  auto sender = [&](hwtest::Bytes message, int count) {
+  for (auto [message, count] : {std::pair<hwtest::Bytes, int>{hwtest::taggedDump(0x11), kEach},
+                                {hwtest::taggedDump(0x22), kEach}, {{0xB0, 7, 0x40}, kEach}, {{0xF8}, kEach * 4}}) {
     threads.emplace_back([&, message, count] {
       while (!go) std::this_thread::yield();
       for (int i = 0; i < count; ++i) EXPECT_TRUE(ports.send(message.data(), message.size()));
     });
-  };
-  sender(hwtest::taggedDump(0x11), kEach);
-  sender(hwtest::taggedDump(0x22), kEach);
-  sender({0xB0, 7, 0x40}, kEach);
-  sender({0xF8}, kEach * 4);
+  }
   go = true;
   for (auto& t : threads) t.join();
 
   EXPECT_EQ(stream.overlaps, 0);
-  const Parsed p = parseWire(stream.bytes);
+  const Parsed p = parseWire();
   EXPECT_EQ(p.why, "");
   EXPECT_EQ(p.dumps, 2 * kEach);
   EXPECT_EQ(p.controls, kEach);
@@ -119,11 +117,7 @@ TEST(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
 
 // Closing the port while others send: a send either goes out whole before
 // the close or is refused after it.
-TEST(PortsConcurrency, ClosingWhileSendingLeavesNoHalfMessage) {
-  Stream stream;
-  MidiPorts ports(std::make_unique<StreamBackend>(stream));
-  int index = 1;
-  ASSERT_EQ(ports.openOut(index, "Wire"), 1);
+TEST_F(PortsConcurrency, ClosingWhileSendingLeavesNoHalfMessage) {
   std::atomic<int> accepted{0};
   std::thread sender([&] {
     const hwtest::Bytes dump = hwtest::taggedDump(0x33);
@@ -132,10 +126,10 @@ TEST(PortsConcurrency, ClosingWhileSendingLeavesNoHalfMessage) {
     }
   });
   while (accepted < 5) std::this_thread::yield();
-  index = 0;
+  int index = 0;
   ports.openOut(index, "Wire");
   sender.join();
-  const Parsed p = parseWire(stream.bytes);
+  const Parsed p = parseWire();
   EXPECT_EQ(p.why, "");
   EXPECT_EQ(p.dumps, accepted.load());
 }

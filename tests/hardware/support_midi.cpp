@@ -7,38 +7,11 @@
 
 namespace hwtest {
 
-void Recorder::processMIDIInput(const uint8_t* bytes, size_t size) { add(bytes, size); }
-
-void Recorder::add(const uint8_t* bytes, size_t size) {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_messages.emplace_back(bytes, bytes + size);
-  }
-  m_cv.notify_all();
-}
-
-std::vector<Bytes> Recorder::messages() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_messages;
-}
-
-size_t Recorder::count() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_messages.size();
-}
-
-void Recorder::clear() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_messages.clear();
-}
-
 bool Recorder::waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit) {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_cv.wait_for(lock, limit, [&] {
-    for (size_t i = from; i < m_messages.size(); ++i) {
-      if (m_messages[i] == wanted) return true;
-    }
-    return false;
+    return m_messages.size() > from && std::find(m_messages.begin() + static_cast<std::ptrdiff_t>(from),
+                                                 m_messages.end(), wanted) != m_messages.end();
   });
 }
 
@@ -46,18 +19,11 @@ LoopbackDevice::LoopbackDevice(LoopbackHub& hub, const std::string& inName, cons
     : m_backend(hub.makeBackend()) {
   m_in = m_backend->makeIn("device in", 100);
   m_in->ignoreTypes(false, false, false);
-  m_in->setCallback([this](const uint8_t* b, size_t n) { m_received.add(b, n); });
+  m_in->setCallback([this](const uint8_t* b, size_t n) { m_received.processMIDIInput(b, n); });
   m_in->openVirtualPort(inName);
   m_out = m_backend->makeOut("device out");
   m_out->openVirtualPort(outName);
 }
-
-LoopbackDevice::~LoopbackDevice() {
-  m_in.reset();
-  m_out.reset();
-}
-
-bool LoopbackDevice::emit(const Bytes& message) { return m_out->send(message.data(), message.size()); }
 
 Bytes taggedDump(uint8_t tag) {
   Bytes b(137, static_cast<uint8_t>(tag & 0x7F));
@@ -65,8 +31,6 @@ Bytes taggedDump(uint8_t tag) {
   b.back() = 0xF7;
   return b;
 }
-
-Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
 
 Bytes storedAnswer(int bank, int slot, uint8_t device) {
   using synthsim::SynthSimulator;

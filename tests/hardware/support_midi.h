@@ -22,11 +22,22 @@ using Bytes = std::vector<uint8_t>;
 // Records every message it is handed; safe to read from another thread.
 class Recorder : public IHardwareInputSink {
  public:
-  void processMIDIInput(const uint8_t* bytes, size_t size) override;
-  void add(const uint8_t* bytes, size_t size);
-  std::vector<Bytes> messages() const;
-  size_t count() const;
-  void clear();
+  void processMIDIInput(const uint8_t* bytes, size_t size) override {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_messages.emplace_back(bytes, bytes + size);
+    }
+    m_cv.notify_all();
+  }
+  std::vector<Bytes> messages() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages;
+  }
+  size_t count() const { return messages().size(); }
+  void clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.clear();
+  }
   // Waits until a message from position from on equals wanted; the limit
   // only guards against a message that never comes.
   bool waitForMessage(size_t from, const Bytes& wanted, std::chrono::milliseconds limit);
@@ -38,25 +49,23 @@ class Recorder : public IHardwareInputSink {
 };
 
 // A device on a loopback hub: a destination port that records what reaches
-// it and a source port that emits.
+// it and a source port that emits. The input goes first on destruction.
 class LoopbackDevice {
  public:
   LoopbackDevice(LoopbackHub& hub, const std::string& inName, const std::string& outName);
-  ~LoopbackDevice();
-  bool emit(const Bytes& message);
+  bool emit(const Bytes& message) { return m_out->send(message.data(), message.size()); }
   Recorder& received() { return m_received; }
 
  private:
   Recorder m_received;
   std::unique_ptr<MidiBackend> m_backend;
-  std::unique_ptr<MidiInClient> m_in;
   std::unique_ptr<MidiOutClient> m_out;
+  std::unique_ptr<MidiInClient> m_in;
 };
 
 // A 137-byte system-exclusive message whose body bytes all carry tag.
 Bytes taggedDump(uint8_t tag);
-
-Bytes toBytes(const sounddump::Dump& d);
+inline Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()); }
 // The simulated synthesizer's answer to a request for its stored sound.
 Bytes storedAnswer(int bank, int slot, uint8_t device = 0);
 
