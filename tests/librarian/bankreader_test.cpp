@@ -15,17 +15,18 @@
 namespace {
 
 using banks::Bytes;
-
-PatchFile read(const Bytes& data) {
-  PatchFile f;
-  BankReader::loadFromChunk(data, f);
-  return f;
-}
+using banks::readBank;
 
 const std::string kInitName = "INIT          ";
 
 std::string text(const PatchSysexMessage& m, size_t from, size_t n) {
   return std::string(m.begin() + static_cast<long>(from), m.begin() + static_cast<long>(from + n));
+}
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
 }
 
 TEST(BankReader, RawAndMidiBanksGiveHundredNamedPatchesWithRebuiltHeaders) {
@@ -35,7 +36,7 @@ TEST(BankReader, RawAndMidiBanksGiveHundredNamedPatchesWithRebuiltHeaders) {
   ASSERT_EQ(midi.size(), static_cast<size_t>(kMidiBankBytes));
   for (const Bytes& data : {banks::rawBank(dumps), midi}) {
     SCOPED_TRACE(data.size());
-    const PatchFile f = read(data);
+    const PatchFile f = readBank(data);
     ASSERT_EQ(f.patches.size(), 100u);
     for (size_t i = 0; i < 100; ++i) {
       const LibrarianPatch& p = f.patches[i];
@@ -49,28 +50,25 @@ TEST(BankReader, RawAndMidiBanksGiveHundredNamedPatchesWithRebuiltHeaders) {
 
 TEST(BankReader, MidiMagicDecidesTheStartNotTheExtension) {
   // A dump that starts inside the first 14 bytes is not seen once the data
-  // begin with the Standard MIDI File magic.
+  // begin with the Standard MIDI File magic; without the magic it is.
   auto dumps = banks::namedDumps(3);
-  Bytes data = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
-  data.insert(data.end(), dumps[0].begin(), dumps[0].end());
-  data.insert(data.end(), dumps[1].begin(), dumps[1].end());
-  const PatchFile f = read(data);
+  Bytes data = joined({{'M', 'T', 'h', 'd', 0, 0, 0, 6}, dumps[0], dumps[1]});
+  const PatchFile f = readBank(data);
   ASSERT_EQ(f.patches.size(), 100u);
   EXPECT_EQ(f.patches[0].name, banks::patchName(1));
-  // Without the magic the same bytes read both dumps.
   data[0] = 'X';
-  EXPECT_EQ(read(data).patches[0].name, banks::patchName(0));
+  EXPECT_EQ(readBank(data).patches[0].name, banks::patchName(0));
 }
 
 TEST(BankReader, ShortBanksArePaddedLongBanksKeptAndTinyDataIgnored) {
-  const PatchFile thirty = read(banks::rawBank(banks::namedDumps(30)));
+  const PatchFile thirty = readBank(banks::rawBank(banks::namedDumps(30)));
   ASSERT_EQ(thirty.patches.size(), 100u);
   EXPECT_EQ(thirty.patches[29].name, banks::patchName(29));
   for (size_t i = 30; i < 100; ++i) EXPECT_EQ(thirty.patches[i], LibrarianPatch::initPatch()) << i;
-  EXPECT_EQ(read(banks::rawBank(banks::namedDumps(150))).patches.size(), 150u);
-  EXPECT_TRUE(read(Bytes(14, 0x3E)).patches.empty());
-  EXPECT_TRUE(read(Bytes(4000, 0x00)).patches.empty()) << "no record, no padding";
-  EXPECT_TRUE(read(Bytes()).patches.empty());
+  EXPECT_EQ(readBank(banks::rawBank(banks::namedDumps(150))).patches.size(), 150u);
+  // No record, no padding.
+  for (const Bytes& none : {Bytes(14, 0x3E), Bytes(4000, 0x00), Bytes()})
+    EXPECT_TRUE(readBank(none).patches.empty()) << none.size();
 }
 
 TEST(BankReader, HeaderBytesDecideWhetherADumpIsTaken) {
@@ -107,7 +105,7 @@ Bytes model2ShortForm(int length, int seed) {
 TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
   // Model 2 short forms are not converted, so their mended record shows.
   auto form = [](int length) { return model2ShortForm(length, 3); };
-  const PatchFile f = read(banks::rawBank({form(75), form(76), form(91), form(60), form(75)}));
+  const PatchFile f = readBank(banks::rawBank({form(75), form(76), form(91), form(60), form(75)}));
   ASSERT_EQ(f.patches.size(), 100u);
 
   const PatchSysexMessage& a = f.patches[0].messages[0];
@@ -133,23 +131,21 @@ TEST(BankReader, ShortFormsGetNumberedNamesAndTheInitCategory) {
   EXPECT_EQ(text(f.patches[3].messages[0], 76, 14), "Sound       04");
 
   // Mended records are stable: written and read again, they stay the same.
-  const PatchFile again = read(buildBankBytes(f.patches, false));
+  const PatchFile again = readBank(buildBankBytes(f.patches, false));
   ASSERT_EQ(again.patches.size(), 100u);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(again.patches[i].messages[0], f.patches[i].messages[0]) << i;
-}
 
-TEST(BankReader, ShortFormCounterRunsFrom00To99ThenWraps) {
+  // The name digits are the counter itself: 00 to 99, then 00 again.
   std::vector<Bytes> forms;
   for (int i = 0; i < 101; ++i) forms.push_back(model2ShortForm(75, i));
-  const PatchFile f = read(banks::rawBank(forms));
-  ASSERT_EQ(f.patches.size(), 101u);
-  for (size_t i : {0u, 99u, 100u}) EXPECT_EQ(text(f.patches[i].messages[0], 88, 2), i == 99 ? "99" : "00") << i;
+  const PatchFile many = readBank(banks::rawBank(forms));
+  ASSERT_EQ(many.patches.size(), 101u);
+  for (size_t i : {0u, 99u, 100u}) EXPECT_EQ(text(many.patches[i].messages[0], 88, 2), i == 99 ? "99" : "00") << i;
 }
 
 TEST(BankReader, Model1DumpsAreConvertedAndFlagged) {
-  Bytes data = banks::model1Dump(75, 1);
   const Bytes second = banks::model1Dump(91, 2);
-  data.insert(data.end(), second.begin(), second.end());
+  const Bytes data = joined({banks::model1Dump(75, 1), second});
   PatchFile f;
   EXPECT_TRUE(BankReader::loadFromChunk(data, f));
   ASSERT_EQ(f.patches.size(), 100u);
@@ -161,8 +157,7 @@ TEST(BankReader, Model1DumpsAreConvertedAndFlagged) {
   EXPECT_EQ(p.messages[0][135], 0x2A);
   EXPECT_EQ(p.messages[0][9], 0x00) << "from the rebuilt program byte";
   // A 91-byte record carries its own name at 76..89 and category at 90.
-  const LibrarianPatch& q = f.patches[1];
-  EXPECT_EQ(q.messages[0][134], second[90]);
+  EXPECT_EQ(f.patches[1].messages[0][134], second[90]);
 
   PatchLibrarian lib;
   PatchFile g;
@@ -176,66 +171,47 @@ TEST(BankReader, Model1DumpsAreConvertedAndFlagged) {
   ASSERT_EQ(h.patches.size(), 100u);
   EXPECT_EQ(h.patches[0].messages[0].size(), 121u);
   EXPECT_EQ(h.patches[0].messages[0][2], 0x16);
-}
 
-TEST(BankReader, Model1RecordsShorterThanTheTableConvertWithZeros) {
-  const Bytes src = banks::model1Dump(80, 9);  // 81 bytes with F7
-  PatchFile f;
-  EXPECT_TRUE(BankReader::loadFromChunk(src, f));
-  const PatchSysexMessage& m = f.patches[0].messages[0];
+  // A record shorter than the conversion table (81 bytes with F7): source
+  // positions 81..90 are missing and position 80 holds the closing F7, so
+  // name bytes 124..133 and the category read 00.
+  const Bytes src = banks::model1Dump(80, 9);
+  PatchFile s;
+  EXPECT_TRUE(BankReader::loadFromChunk(src, s));
+  const PatchSysexMessage& m = s.patches[0].messages[0];
   ASSERT_EQ(m.size(), 137u);
-  // Source positions 81..90 are missing, and position 80 holds the record's
-  // closing F7: name bytes 124..133 and the category read 00.
   for (int i = 124; i <= 134; ++i) EXPECT_EQ(m[static_cast<size_t>(i)], 0x00) << i;
   EXPECT_EQ(m[120], src[76]);
   EXPECT_EQ(std::count(m.begin(), m.end(), 0xF7), 1) << "only the closing F7";
 }
 
 TEST(BankReader, RecordLengthsDecideWhetherNamesAreRead) {
-  auto withBody = [](int length) {
+  for (const auto& [length, named] : {std::pair{134, false}, {135, true}, {137, true}, {138, true}, {139, false},
+                                      {140, false}}) {
     Bytes d = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00};
-    for (int p = 7; p < length - 1; ++p) d.push_back(0x61);
+    d.resize(static_cast<size_t>(length) - 1, 0x61);
     d.push_back(0xF7);
-    return d;
-  };
-  struct Case {
-    int length;
-    bool named;
-  };
-  for (Case c : {Case{134, false}, Case{135, true}, Case{137, true}, Case{138, true}, Case{139, false},
-                 Case{140, false}}) {
-    PatchFile f;
-    BankReader::loadFromChunk(withBody(c.length), f);
-    ASSERT_EQ(f.patches.size(), 100u) << c.length;
-    EXPECT_EQ(f.patches[0].messages[0].size(), static_cast<size_t>(c.length));
-    EXPECT_EQ(f.patches[0].name.empty(), !c.named) << c.length;
-    if (c.named) {
-      EXPECT_EQ(f.patches[0].name, "AAAAAAAAAAAAAA");
-    }
+    const PatchFile f = readBank(d);
+    ASSERT_EQ(f.patches.size(), 100u) << length;
+    EXPECT_EQ(f.patches[0].messages[0].size(), static_cast<size_t>(length));
+    EXPECT_EQ(f.patches[0].name, named ? "AAAAAAAAAAAAAA" : "") << length;
   }
 }
 
 TEST(BankReader, TruncatedAndCorruptData) {
   const auto dumps = banks::namedDumps(3);
-  Bytes data = banks::rawBank(dumps);
-  // The last record cut off before its F7 is dropped.
-  Bytes cut(data.begin(), data.end() - 1);
-  PatchFile f = read(cut);
+  const Bytes data = banks::rawBank(dumps);
+  // The last record cut off before its F7, or inside its header, is dropped.
+  const PatchFile f = readBank(Bytes(data.begin(), data.end() - 1));
   ASSERT_EQ(f.patches.size(), 100u);
   EXPECT_EQ(f.patches[1].name, banks::patchName(1));
   EXPECT_EQ(f.patches[2].name, kInitName);
-  // Cut inside the header: dropped as well.
-  Bytes inHeader(data.begin(), data.begin() + 137 * 2 + 4);
-  EXPECT_EQ(read(inHeader).patches[2].name, kInitName);
+  EXPECT_EQ(readBank(Bytes(data.begin(), data.begin() + 137 * 2 + 4)).patches[2].name, kInitName);
   // A record under 75 bytes is dropped and reading goes on after its F7.
-  Bytes shortFirst = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00, 0x01, 0xF7};
-  shortFirst.insert(shortFirst.end(), dumps[2].begin(), dumps[2].end());
-  EXPECT_EQ(read(shortFirst).patches[0].name, banks::patchName(2));
+  const Bytes shortFirst = joined({{0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00, 0x01, 0xF7}, dumps[2]});
+  EXPECT_EQ(readBank(shortFirst).patches[0].name, banks::patchName(2));
   // Garbage between dumps costs nothing but itself.
-  Bytes noisy = {0x3E, 0x99, 0x3E, 0x16, 0x90, 0x12, 0x3E};
-  noisy.insert(noisy.end(), dumps[0].begin(), dumps[0].end());
-  noisy.insert(noisy.end(), {0x00, 0x3E, 0x16});
-  const PatchFile n = read(noisy);
+  const PatchFile n = readBank(joined({{0x3E, 0x99, 0x3E, 0x16, 0x90, 0x12, 0x3E}, dumps[0], {0x00, 0x3E, 0x16}}));
   EXPECT_EQ(n.patches[0].name, banks::patchName(0));
   EXPECT_EQ(n.patches[1].name, kInitName);
 }
@@ -300,16 +276,13 @@ TEST(Model1Conversion, GivesTheExactModel2Bytes) {
 
   // Name, category and the doubled byte.
   const std::string name = "Sound ABCdefgh";
-  for (size_t i = 0; i < 14; ++i) src[76 + i] = static_cast<uint8_t>(name[i]);
+  std::copy(name.begin(), name.end(), src.begin() + 76);
   src[90] = 0x03;
   src[43] = 0x77;
   const Bytes r = convertPatchToSorrel2Format(src, 0);
   EXPECT_EQ(text(r, 120, 14), name);
-  EXPECT_EQ(r[134], 0x03);
-  EXPECT_EQ(r[92], 0x77);
-  EXPECT_EQ(r[93], 0x77);
-  LibrarianPatch p = LibrarianPatch::fromDump(r);
-  p.takeNameAndCategory();
+  EXPECT_EQ(std::tuple(r[134], r[92], r[93]), std::tuple(0x03, 0x77, 0x77));
+  const LibrarianPatch p = banks::patchOf(r);
   EXPECT_EQ(p.name, "SOUND ABCDEFGH");
   EXPECT_EQ(p.category, "BASS");
 }
@@ -325,22 +298,16 @@ TEST(Model1Conversion, AnySourceGivesA137ByteDump) {
   EXPECT_EQ(PatchLibrarian::convertPatchToSorrel2Format(nullptr, 0).size(), 137u);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ChunkForms, ReadingAndSavingThroughByteChunks) {
-  const auto dumps = banks::namedDumps(100, 8);
-  const Bytes raw = banks::rawBank(dumps);
+  const Bytes raw = banks::rawBank(banks::namedDumps(100, 8));
   ByteChunk chunk;
   ASSERT_NE(chunk.Put(raw.data(), static_cast<int>(raw.size())), 0);
   PatchLibrarian lib;
-  PatchFile f;
+  PatchFile f, big, part, none;
   lib.loadFromChunk(&chunk, chunk.Size(), &f, 1);
   ASSERT_EQ(f.patches.size(), 100u);
   EXPECT_EQ(f.patches[42].name, banks::patchName(42));
   // A size beyond the chunk reads only the chunk; a short size reads less.
-  PatchFile big, part, none;
   lib.loadFromChunk(&chunk, chunk.Size() + 5000, &big);
   EXPECT_EQ(big.patches, f.patches);
   lib.loadFromChunk(&chunk, 137 * 3, &part);

@@ -17,17 +17,10 @@
 namespace {
 
 using banks::Bytes;
-using Names = std::vector<std::string>;
+using banks::Names;
+using banks::patchesOf;
+using testsupport::readFile;
 namespace fs = std::filesystem;
-
-std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps) {
-  std::vector<LibrarianPatch> out;
-  for (const Bytes& d : dumps) {
-    out.push_back(LibrarianPatch::fromDump(d));
-    out.back().takeNameAndCategory();
-  }
-  return out;
-}
 
 Names folderEntries(const std::string& folder) {
   Names names;
@@ -36,11 +29,7 @@ Names folderEntries(const std::string& folder) {
   return names;
 }
 
-PatchFile readBank(const std::string& path) {
-  PatchFile f;
-  BankReader::loadFromChunk(testsupport::readFile(path), f);
-  return f;
-}
+PatchFile readBankFile(const std::string& path) { return banks::readBank(readFile(path)); }
 
 // A librarian whose upper bank is a file of the given name in folder.
 struct UpperBank {
@@ -58,11 +47,14 @@ struct UpperBank {
     lib.hooks.setUpperFileName = [this](const std::string& n) { remembered.push_back("file:" + n); };
     lib.hooks.setUpperFolderName = [this](const std::string& n) { remembered.push_back("folder:" + n); };
   }
+  void answer(const std::string& path) {
+    lib.hooks.promptForSaveFile = [path](const std::string&, const std::string&, const std::string&) { return path; };
+  }
 };
 
-TEST(BankBytes, StandardBanksAreByteExactAndReadBackToTheSamePatches) {
+TEST(BankBytes, StandardBanksAreByteExactCheckBytesRecomputedAndEmptySlotsInit) {
   const auto dumps = banks::namedDumps(100, 11);
-  const auto patches = patchesOf(dumps);
+  auto patches = patchesOf(dumps);
   const Bytes raw = buildBankBytes(patches, false);
   EXPECT_EQ(raw.size(), 13700u);
   EXPECT_EQ(raw, banks::rawBank(dumps));
@@ -72,23 +64,17 @@ TEST(BankBytes, StandardBanksAreByteExactAndReadBackToTheSamePatches) {
   EXPECT_TRUE(std::equal(midiSingleStartHeader_S2100.begin(), midiSingleStartHeader_S2100.end(), midi.begin()));
   EXPECT_EQ(Bytes(midi.begin() + 189, midi.begin() + 194), (Bytes{0x83, 0x74, 0xF0, 0x81, 0x08}));
   EXPECT_EQ(Bytes(midi.end() - 4, midi.end()), (Bytes{0x00, 0xFF, 0x2F, 0x00}));
-  for (const Bytes& bank : {raw, midi}) {
-    PatchFile f;
-    BankReader::loadFromChunk(bank, f);
-    EXPECT_EQ(f.patches, patches) << bank.size();
-  }
-}
+  for (const Bytes& bank : {raw, midi}) EXPECT_EQ(banks::readBank(bank).patches, patches) << bank.size();
 
-TEST(BankBytes, CheckBytesAreRecomputedAndEmptySlotsWriteInitSounds) {
-  auto patches = patchesOf(banks::namedDumps(100));
+  // A stale check byte is recomputed; a slot without message is an init sound.
   patches[5].messages[0][135] = 0x00;
   patches[9].messages.clear();
   patches[99].messages.clear();
-  const Bytes raw = buildBankBytes(patches, false);
-  ASSERT_EQ(raw.size(), 13700u);
-  EXPECT_EQ(Bytes(raw.begin() + 5 * 137, raw.begin() + 6 * 137), banks::namedDumps(6)[5]);
+  const Bytes mended = buildBankBytes(patches, false);
+  ASSERT_EQ(mended.size(), 13700u);
+  EXPECT_EQ(Bytes(mended.begin() + 5 * 137, mended.begin() + 6 * 137), dumps[5]);
   const Bytes init = banks::withCheckByte(Bytes(initSinglePatch.begin(), initSinglePatch.end()));
-  EXPECT_EQ(Bytes(raw.begin() + 9 * 137, raw.begin() + 10 * 137), init);
+  EXPECT_EQ(Bytes(mended.begin() + 9 * 137, mended.begin() + 10 * 137), init);
   EXPECT_EQ(buildBankBytes(patches, true).size(), 14152u);
 }
 
@@ -148,37 +134,35 @@ TEST(BankBytes, MidiEventAndTrackLengthsFollowTheBytesWritten) {
   EXPECT_EQ(midiEvents(buildBankBytes(patchesOf(banks::namedDumps(100)), true)).size(), 100u);
 }
 
-TEST(Save, WritesTheUpperBankOverItsOwnFileInItsFormKeepingPermissions) {
+TEST(Save, WritesInTheFileFormKeepingPermissionsAndSyxGoesToItsSr2Sibling) {
   testsupport::TempDir dir;
   const auto dumps = banks::namedDumps(100, 2);
+  const Bytes original = {'o', 'l', 'd'};
   const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-  for (const std::string name : {"Bank.sr2", "Bank.mid"}) {
-    ASSERT_TRUE(testsupport::writeFile(dir.file(name), "old"));
+  const std::tuple<std::string, std::string, Bytes> cases[] = {  // file, written, content
+      {"Bank.sr2", "Bank.sr2", banks::rawBank(dumps)},
+      {"Bank.mid", "Bank.mid", banks::midiBank(dumps)},
+      {"Old.syx", "Old.sr2", banks::rawBank(dumps)},
+      {"LOUD.SYX", "LOUD.sr2", banks::rawBank(dumps)}};
+  for (const auto& [name, written, content] : cases) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(testsupport::writeFile(dir.file(name), original));
     fs::permissions(dir.file(name), perms);
     UpperBank u(dir.path(), name, dumps);
-    ASSERT_TRUE(u.lib.saveUpperBank()) << name;
-    EXPECT_EQ(testsupport::readFile(dir.file(name)),
-              name == "Bank.mid" ? banks::midiBank(dumps) : banks::rawBank(dumps));
-    EXPECT_EQ(fs::status(dir.file(name)).permissions() & fs::perms::all, perms);
-    EXPECT_EQ(u.remembered, Names{"file:" + name});
-  }
-  EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank.mid", "Bank.sr2"}));
-}
-
-TEST(Save, SyxBanksGoToTheirSr2SiblingNeverOverTheSyx) {
-  testsupport::TempDir dir;
-  const Bytes original = {'o', 'r', 'i', 'g'};
-  for (const std::string name : {"Old.syx", "LOUD.SYX"}) {
-    ASSERT_TRUE(testsupport::writeFile(dir.file(name), original));
-    UpperBank u(dir.path(), name, banks::namedDumps(100, 3));
-    u.file->patches.resize(40);  // short banks are written whole
     ASSERT_TRUE(u.lib.saveUpperBank());
-    EXPECT_EQ(testsupport::readFile(dir.file(name)), original);
-    const std::string sibling = fileBaseName(name) + ".sr2";
-    EXPECT_EQ(testsupport::readFile(dir.file(sibling)).size(), 13700u);
-    EXPECT_EQ(u.remembered, Names{"file:" + sibling});
-    EXPECT_EQ(u.file->patches.size(), 40u) << "the bank in memory is not changed";
+    EXPECT_EQ(readFile(dir.file(written)), content);
+    EXPECT_EQ(u.remembered, Names{"file:" + written});
+    if (written == name)
+      EXPECT_EQ(fs::status(dir.file(name)).permissions() & fs::perms::all, perms);
+    else
+      EXPECT_EQ(readFile(dir.file(name)), original) << "never over the .syx";
   }
+  // A short bank is written whole, and the bank in memory is not changed.
+  UpperBank u(dir.path(), "Short.syx", dumps);
+  u.file->patches.resize(40);
+  ASSERT_TRUE(u.lib.saveUpperBank());
+  EXPECT_EQ(readFile(dir.file("Short.sr2")).size(), 13700u);
+  EXPECT_EQ(u.file->patches.size(), 40u);
 }
 
 TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
@@ -196,8 +180,7 @@ TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
     }
     EXPECT_TRUE(u.remembered.empty());
   }
-  PatchLibrarian empty;
-  EXPECT_FALSE(empty.saveUpperBank());
+  EXPECT_FALSE(PatchLibrarian().saveUpperBank());
   EXPECT_TRUE(folderEntries(dir.path()).empty());
 
   // A target that cannot be replaced (a folder of that name) stays, and no
@@ -228,7 +211,7 @@ TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   EXPECT_EQ(asked, (Names{"Bank.mid", u.file->folderPath, "mid"}));
   EXPECT_EQ(u.remembered, (Names{"folder:Live", "file:Set.mid"}));
 
-  const Bytes f = testsupport::readFile(dir.file("Live/Set.mid"));
+  const Bytes f = readFile(dir.file("Live/Set.mid"));
   ASSERT_EQ(f.size(), 14152u);
   const auto events = midiEvents(f);
   ASSERT_EQ(events.size(), 100u);
@@ -242,11 +225,9 @@ TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   seven[5] = 0x07;
   seven = banks::withCheckByte(seven);
   EXPECT_EQ(events[7], Bytes(seven.begin() + 1, seven.end()));
-  EXPECT_EQ(events[3][99], 0x00);
-  EXPECT_EQ(events[3][135], 0xF7);
-  EXPECT_EQ(events[8][119], 'I');
+  EXPECT_EQ(std::tuple(events[3][99], events[3][135], events[8][119]), std::tuple(0x00, 0xF7, 'I'));
   // The bank reads back with its names.
-  const PatchFile back = readBank(dir.file("Live/Set.mid"));
+  const PatchFile back = readBankFile(dir.file("Live/Set.mid"));
   EXPECT_EQ(back.patches[7].name, banks::patchName(7));
   EXPECT_EQ(back.patches[8].name, "INIT          ");
 }
@@ -265,33 +246,29 @@ TEST(SaveAs, RawFormAndTheRootFolder) {
   const bool ok = u.lib.saveUpperBankAs(false);
   ASSERT_EQ(chdir(old), 0);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(testsupport::readFile(dir.file("Root.sr2")), banks::rawBank(dumps));
+  EXPECT_EQ(readFile(dir.file("Root.sr2")), banks::rawBank(dumps));
   EXPECT_EQ(u.remembered, (Names{"folder:Patches", "file:Root.sr2"}));
 }
 
 TEST(SaveAs, NoUpperBankCancelOrFailureWriteNothing) {
   testsupport::TempDir dir;
   int prompts = 0;
-  auto prompt = [&](std::string answer) {
-    return [&prompts, answer](const std::string&, const std::string&, const std::string&) {
-      ++prompts;
-      return answer;
-    };
-  };
   UpperBank u(dir.path(), "Bank.sr2", banks::namedDumps(100));
   ASSERT_TRUE(testsupport::writeFile(dir.file("Chosen.sr2"), "keep"));
-  u.lib.hooks.promptForSaveFile = prompt(dir.file("Chosen.sr2"));
+  u.lib.hooks.promptForSaveFile = [&](const std::string&, const std::string&, const std::string&) {
+    ++prompts;
+    return dir.file("Chosen.sr2");
+  };
   u.lib.noUpperFile = 1;
   EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false));
   EXPECT_EQ(prompts, 0) << "nothing is asked or opened without an upper bank";
-  EXPECT_EQ(testsupport::readFile(dir.file("Chosen.sr2")), (Bytes{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(readFile(dir.file("Chosen.sr2")), (Bytes{'k', 'e', 'e', 'p'}));
 
   u.lib.noUpperFile = 0;
   for (const std::string& answer : {std::string(), dir.file("nowhere/x.sr2")}) {  // cancelled; cannot be written
-    u.lib.hooks.promptForSaveFile = prompt(answer);
+    u.answer(answer);
     EXPECT_FALSE(u.lib.savePatchAs("Bank.sr2", dir.path(), false)) << answer;
   }
-  EXPECT_EQ(prompts, 2);
   u.lib.hooks.promptForSaveFile = nullptr;
   EXPECT_FALSE(u.lib.saveUpperBankAs(false));
   EXPECT_TRUE(u.remembered.empty());
@@ -328,10 +305,10 @@ TEST(SplitAndConvert, SplitsIntoNumberedBanksOfHundred) {
     const std::string name = "Bank Singles " + std::to_string(b + 1) + ".sr2";
     EXPECT_EQ(std::tuple(rec.fileName, rec.folderName, rec.noPadding), std::tuple(name, std::string("Mine"), 0));
     ASSERT_EQ(rec.patches.size(), 100u);
-    EXPECT_EQ(readBank(dir.file(name)).patches[0].name, banks::patchName(100 * b));
+    EXPECT_EQ(readBankFile(dir.file(name)).patches[0].name, banks::patchName(100 * b));
   }
   EXPECT_EQ(lib.patchFiles[2]->patches[50].name, "") << "filled with init sounds, named when next read";
-  const PatchFile last = readBank(dir.file("Bank Singles 3.sr2"));
+  const PatchFile last = readBankFile(dir.file("Bank Singles 3.sr2"));
   EXPECT_EQ(last.patches[49].name, banks::patchName(249));
   EXPECT_EQ(last.patches[50].name, "INIT          ");
 
@@ -341,24 +318,23 @@ TEST(SplitAndConvert, SplitsIntoNumberedBanksOfHundred) {
     PatchFile s2 = sourceOf(n);
     writeBlocks(l2, s2, d2.path(), "B.mid");
     EXPECT_EQ(l2.patchFiles.size(), 2u) << n;
-    EXPECT_EQ(testsupport::readFile(d2.file("B Singles 2.sr2")).size(), 13700u);
+    EXPECT_EQ(readFile(d2.file("B Singles 2.sr2")).size(), 13700u);
   }
 }
 
 TEST(SplitAndConvert, ConvertedBankIsWrittenBesideNeverOverItsSourceAndKeepsSplitNumbering) {
   testsupport::TempDir dir;
   const Bytes original = {'m', 'o', 'd', 'e', 'l', '1'};
-  ASSERT_TRUE(testsupport::writeFile(dir.file("X.syx"), original));
-  ASSERT_TRUE(testsupport::writeFile(dir.file("Y.sr2"), original));
   PatchLibrarian lib;
   lib.fileConverted = true;
   PatchFile src = sourceOf(100, 1);
-  EXPECT_TRUE(lib.createNewPatchFile(&src, "Mine", "X.syx", dir.file("X.syx"), 0, -1));
-  EXPECT_TRUE(lib.createNewPatchFile(&src, "Mine", "Y.sr2", dir.file("Y.sr2"), 0, -1));
-  EXPECT_EQ(testsupport::readFile(dir.file("X.syx")), original);
-  EXPECT_EQ(testsupport::readFile(dir.file("Y.sr2")), original);
-  EXPECT_EQ(testsupport::readFile(dir.file("X.sr2")), banks::rawBank(banks::namedDumps(100, 1)));
-  EXPECT_EQ(testsupport::readFile(dir.file("Y (2).sr2")).size(), 13700u);
+  for (const std::string name : {"X.syx", "Y.sr2"}) {
+    ASSERT_TRUE(testsupport::writeFile(dir.file(name), original));
+    EXPECT_TRUE(lib.createNewPatchFile(&src, "Mine", name, dir.file(name), 0, -1));
+    EXPECT_EQ(readFile(dir.file(name)), original);
+  }
+  EXPECT_EQ(readFile(dir.file("X.sr2")), banks::rawBank(banks::namedDumps(100, 1)));
+  EXPECT_EQ(readFile(dir.file("Y (2).sr2")).size(), 13700u);
   ASSERT_EQ(lib.patchFiles.size(), 2u);
   EXPECT_EQ(lib.patchFiles[1]->fileName, "Y (2).sr2");
 
@@ -376,21 +352,20 @@ TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
   PatchLibrarian lib;
   PatchFile src = sourceOf(150);
   writeBlocks(lib, src, dir.path(), "Bank.syx");
-  EXPECT_EQ(testsupport::readFile(dir.file("Bank Singles 1.sr2")), mine);
+  EXPECT_EQ(readFile(dir.file("Bank Singles 1.sr2")), mine);
   EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank Singles 1 (2).sr2", "Bank Singles 1.sr2", "Bank Singles 2.sr2"}));
   // Another source of the same base name takes free names.
   PatchFile sibling = sourceOf(150, 20);
   writeBlocks(lib, sibling, dir.path(), "Bank.mid");
   EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank Singles 1 (2).sr2", "Bank Singles 1 (3).sr2", "Bank Singles 1.sr2",
                                               "Bank Singles 2 (2).sr2", "Bank Singles 2.sr2"}));
-  EXPECT_EQ(readBank(dir.file("Bank Singles 2.sr2")).patches[0].messages[0],
-            banks::asRead(banks::namedDumps(101)[100]));
+  auto firstOfSecondBank = [&] { return readBankFile(dir.file("Bank Singles 2.sr2")).patches[0].messages[0]; };
+  EXPECT_EQ(firstOfSecondBank(), banks::asRead(banks::namedDumps(101)[100]));
   // The same source written again in the same scan replaces its own files.
   PatchFile other = sourceOf(150, 40);
   writeBlocks(lib, other, dir.path(), "Bank.syx");
   EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
-  EXPECT_EQ(readBank(dir.file("Bank Singles 2.sr2")).patches[0].messages[0],
-            banks::asRead(banks::namedDumps(101, 40)[100]));
+  EXPECT_EQ(firstOfSecondBank(), banks::asRead(banks::namedDumps(101, 40)[100]));
   // A new scan treats them as the user's.
   lib.forgetCreatedFiles();
   writeBlocks(lib, other, dir.path(), "Bank.syx");

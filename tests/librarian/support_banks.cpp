@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "librarian/BankReader.h"
+
 namespace banks {
 
 Bytes withCheckByte(Bytes dump) {
@@ -82,6 +84,24 @@ Bytes midiBank(const std::vector<Bytes>& dumps) {
   put32(out, static_cast<uint32_t>(track.size()));
   out.insert(out.end(), track.begin(), track.end());
   return out;
+}
+
+LibrarianPatch patchOf(const Bytes& dump) {
+  LibrarianPatch p = LibrarianPatch::fromDump(dump);
+  p.takeNameAndCategory();
+  return p;
+}
+
+std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps) {
+  std::vector<LibrarianPatch> out;
+  for (const Bytes& d : dumps) out.push_back(patchOf(d));
+  return out;
+}
+
+PatchFile readBank(const Bytes& data) {
+  PatchFile f;
+  BankReader::loadFromChunk(data, f);
+  return f;
 }
 
 }  // namespace banks

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "librarian/PatchFile.h"
+
 namespace banks {
 
 using Bytes = std::vector<uint8_t>;
+using Names = std::vector<std::string>;
 
 // A model 2 sound dump of 137 bytes: header F0 3E 16 dev 10 bank prog, a
 // body that differs by seed, the 14-byte name (padded with blanks), the
@@ -34,5 +37,11 @@ Bytes midiBank(const std::vector<Bytes>& dumps);
 
 // "PATCH nn" padded to 14 characters.
 std::string patchName(int n);
+
+// The librarian's record of a dump, with its name and category taken.
+LibrarianPatch patchOf(const Bytes& dump);
+std::vector<LibrarianPatch> patchesOf(const std::vector<Bytes>& dumps);
+// The bank the reader makes of the bytes.
+PatchFile readBank(const Bytes& data);
 
 }  // namespace banks
