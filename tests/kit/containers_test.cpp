@@ -18,6 +18,11 @@ void countFree(char* s) {
   ++g_valuesFreed;
   std::free(s);
 }
+const char* keyAt(const KIT_StringKeyedArray<char*>& a, int i) {
+  char* k = nullptr;
+  a.Enumerate(i, &k);
+  return k;
+}
 
 TEST(StringKeyedArray, CaseInsensitiveInsertKeepsFirstSpelling) {
   g_valuesFreed = 0;
@@ -31,9 +36,7 @@ TEST(StringKeyedArray, CaseInsensitiveInsertKeepsFirstSpelling) {
     EXPECT_STREQ(stored, "Volume");
     ASSERT_EQ(a.GetSize(), 2);
     EXPECT_STREQ(*a.Get("volume"), "3");
-    char* k = nullptr;
-    a.Enumerate(0, &k);
-    EXPECT_STREQ(k, "alpha");
+    EXPECT_STREQ(keyAt(a, 0), "alpha");
     a.Delete("missing");
     EXPECT_EQ(a.GetSize(), 2);
     EXPECT_EQ(g_valuesFreed, 1);
@@ -42,32 +45,24 @@ TEST(StringKeyedArray, CaseInsensitiveInsertKeepsFirstSpelling) {
     EXPECT_EQ(g_valuesFreed, 2);
   }
   EXPECT_EQ(g_valuesFreed, 3);  // the destructor disposes what is left
-}
 
-TEST(StringKeyedArray, CaseSensitiveKeepsBothSpellings) {
-  KIT_StringKeyedArray<int> a(true);
-  a.Insert("Helvetica", 1);
-  a.Insert("helvetica", 2);
-  EXPECT_EQ(a.GetSize(), 2);
-  EXPECT_EQ(*a.Get("Helvetica"), 1);
-  EXPECT_EQ(a.Get("HELVETICA"), nullptr);
+  KIT_StringKeyedArray<int> cs(true);  // case-sensitive: both spellings stay
+  cs.Insert("Helvetica", 1);
+  cs.Insert("helvetica", 2);
+  EXPECT_EQ(cs.GetSize(), 2);
+  EXPECT_EQ(*cs.Get("Helvetica"), 1);
+  EXPECT_EQ(cs.Get("HELVETICA"), nullptr);
 }
 
 TEST(StringKeyedArray, ResortKeepsLastAppendedOfEqualKeys) {
   g_valuesFreed = 0;
   KIT_StringKeyedArray<char*> a(false, countFree);
-  a.AddUnsorted("b", strdup("b1"));
-  a.AddUnsorted("A", strdup("a1"));
-  a.AddUnsorted("a", strdup("a2"));
-  a.AddUnsorted("c", strdup("c1"));
-  a.AddUnsorted("A", strdup("a3"));
+  for (const char* kv : {"b1", "A1", "a2", "c1", "A3"}) a.AddUnsorted(std::string(kv, 1).c_str(), strdup(kv));
   a.Resort();
   EXPECT_EQ(g_valuesFreed, 2);
   ASSERT_EQ(a.GetSize(), 3);
-  EXPECT_STREQ(*a.Get("a"), "a3");
-  char* k;
-  a.Enumerate(0, &k);
-  EXPECT_STREQ(k, "A");
+  EXPECT_STREQ(*a.Get("a"), "A3");
+  EXPECT_STREQ(keyAt(a, 0), "A");
   EXPECT_STREQ(*a.Enumerate(1), "b1");
   EXPECT_STREQ(*a.Enumerate(2), "c1");
   EXPECT_EQ(a.Enumerate(3), nullptr);
@@ -80,20 +75,46 @@ int cmpInt(const int* a, const int* b) { return (*a > *b) - (*a < *b); }
 
 TEST(AssocArray, StaysSortedUnderManyInserts) {
   KIT_AssocArray<int, int> a(cmpInt);
-  for (int i = 0; i < 5000; ++i) a.Insert((i * 7919) % 5003, i);
+  auto key = [](int i) { return (i * 7919) % 5003; };
+  for (int i = 0; i < 5000; ++i) a.Insert(key(i), i);
   ASSERT_EQ(a.GetSize(), 5000);
-  int prev = -1;
-  for (int i = 0; i < a.GetSize(); ++i) {
-    int k;
+  for (int i = 0, prev = -1, k; i < a.GetSize(); prev = k, ++i) {
     a.Enumerate(i, &k);
     ASSERT_GT(k, prev);
-    prev = k;
   }
-  for (int i = 0; i < 5000; ++i) ASSERT_EQ(*a.Get((i * 7919) % 5003), i);
-  for (int i = 0; i < 5000; i += 2) a.Delete((i * 7919) % 5003);
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(*a.Get(key(i)), i);
+  for (int i = 0; i < 5000; i += 2) a.Delete(key(i));
   EXPECT_EQ(a.GetSize(), 2500);
-  EXPECT_EQ(a.Get((2 * 7919) % 5003), nullptr);
-  EXPECT_EQ(*a.Get((3 * 7919) % 5003), 3);
+  EXPECT_EQ(a.Get(key(2)), nullptr);
+  EXPECT_EQ(*a.Get(key(3)), 3);
+}
+
+TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
+  g_valuesFreed = 0;
+  KIT_StringKeyedArray<char*> a(false, countFree);
+  a.Insert("kept", strdup("v"));
+  // Fill the first allocation exactly, then run out of memory.
+  for (int n = 1;; ++n) {
+    ASSERT_LT(n, 100000);
+    const std::string key = "k" + std::to_string(100000 + n);
+    const int before = a.GetSize();
+    char* value = strdup("x");
+    kittest::FailingAllocator exhausted(0);
+    if (a.Insert(key.c_str(), value)) continue;
+    EXPECT_EQ(a.GetSize(), before);
+    EXPECT_EQ(a.Get(key.c_str()), nullptr);
+    EXPECT_EQ(g_valuesFreed, 0);  // nothing disposed: the caller still owns value
+    free(value);
+    break;
+  }
+  EXPECT_STREQ(*a.Get("kept"), "v");
+  KIT_PtrList<int> l;
+  int x = 0;
+  {
+    kittest::FailingAllocator exhausted(0);
+    EXPECT_EQ(l.Add(&x), nullptr);
+  }
+  EXPECT_EQ(l.GetSize(), 0);
 }
 
 struct Node {
@@ -116,7 +137,7 @@ struct KIT_PtrListDeleter<Node> {
 
 namespace {
 
-TEST(PtrList, EmptyWithDeleteRemovesSubtreesLastFirst) {
+TEST(PtrList, EmptyWithDeleteRemovesSubtrees) {
   {
     KIT_PtrList<Node> roots;
     for (int i = 0; i < 3; ++i) {
@@ -137,7 +158,7 @@ void recordSize(int* p) {
   delete p;
 }
 
-TEST(PtrList, DeleterSeesOnlyElementsNotYetDeleted) {
+TEST(PtrList, DeleterSeesOnlyElementsNotYetDeletedLastFirst) {
   KIT_PtrList<int> l;
   g_list = &l;
   for (int i = 0; i < 4; ++i) l.Add(new int(i));
@@ -166,7 +187,7 @@ TEST(PtrList, InsertDeleteAndBounds) {
   EXPECT_EQ(l.GetSize(), 2);
   static int calls;
   calls = 0;
-  l.Delete(1, true, [](int* p) { ++calls; (void)p; });
+  l.Delete(1, true, [](int*) { ++calls; });
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(l.GetSize(), 1);
 }
@@ -184,10 +205,7 @@ TEST(KitString, SetFormattedCutsAtMaxlen) {
   EXPECT_EQ(s.GetLength(), 3);
   s.Set("hello");
   s.Append(" world");
-  EXPECT_STREQ(s.Get(), "hello world");
-  KIT_String copy(s);
-  EXPECT_STREQ(copy.Get(), "hello world");
-
+  EXPECT_STREQ(KIT_String(s).Get(), "hello world");
   // Texts taken from the string itself survive the storage moving.
   KIT_String big(std::string(300, 'q').c_str());
   ASSERT_TRUE(big.Append(big.Get()));
@@ -199,17 +217,16 @@ TEST(KitString, SetFormattedCutsAtMaxlen) {
 }
 
 TEST(Utf8, FieldCopiesCutAtCharacterBoundaries) {
-  char f[6];
-  KIT_CopyField(f, "abcdefgh");
-  EXPECT_STREQ(f, "abcde");
-  KIT_CopyField(f, "abc\xC3\xA9z");  // "abcéz": é ends at byte 5
-  EXPECT_STREQ(f, "abc\xC3\xA9");
-  KIT_CopyField(f, "abcd\xC3\xA9");  // é would straddle the cut: dropped
-  EXPECT_STREQ(f, "abcd");
-  KIT_CopyField(f, "ab\xE2\x82\xAC\xE2\x82\xAC");  // two euro signs
-  EXPECT_STREQ(f, "ab\xE2\x82\xAC");
-  KIT_CopyField(f, nullptr);
-  EXPECT_STREQ(f, "");
+  const char* cases[][2] = {{"abcdefgh", "abcde"},
+                            {"abc\xC3\xA9z", "abc\xC3\xA9"},  // "abcéz": é ends at byte 5
+                            {"abcd\xC3\xA9", "abcd"},         // é would straddle the cut: dropped
+                            {"ab\xE2\x82\xAC\xE2\x82\xAC", "ab\xE2\x82\xAC"},  // two euro signs
+                            {nullptr, ""}};
+  for (auto [src, want] : cases) {
+    char f[6];
+    KIT_CopyField(f, src);
+    EXPECT_STREQ(f, want);
+  }
   char one[1] = {'x'};
   KIT_CopyField(one, "abc");
   EXPECT_EQ(one[0], '\0');
@@ -218,28 +235,29 @@ TEST(Utf8, FieldCopiesCutAtCharacterBoundaries) {
   EXPECT_STREQ(s.Get(), "");
 }
 
+bool otherThreadGets(KIT_Mutex& m) {
+  bool got = true;
+  std::thread([&] { got = m.TryLock(); }).join();
+  return got;
+}
+
 TEST(Mutex, RecursiveAndExclusive) {
   KIT_Mutex m;
   m.Lock();
   m.Lock();
   EXPECT_TRUE(m.IsLockedByCaller());
   EXPECT_EQ(m.GetDepth(), 1);
-  bool otherGot = true;
-  std::thread t([&] { otherGot = m.TryLock(); });
-  t.join();
-  EXPECT_FALSE(otherGot);
+  EXPECT_FALSE(otherThreadGets(m));
   m.Unlock();
   EXPECT_TRUE(m.IsLockedByCaller());
   m.Unlock();
   EXPECT_FALSE(m.IsLockedByCaller());
-
   long counter = 0;
   std::vector<std::thread> ts;
   for (int i = 0; i < 4; ++i)
     ts.emplace_back([&] {
       for (int j = 0; j < 20000; ++j) {
-        KIT_MutexLock outer(m);
-        KIT_MutexLock inner(m);
+        KIT_MutexLock outer(m), inner(m);
         ++counter;
       }
     });
@@ -252,57 +270,10 @@ TEST(Mutex, RecursiveAndExclusive) {
 TEST(Mutex, UnlockByNonOwnerIsIgnored) {
   KIT_Mutex m;
   m.Lock();
-  auto foreignUnlock = [&m] {
-    std::thread t([&m] { m.Unlock(); });
-    t.join();
-  };
-  EXPECT_DEBUG_DEATH(foreignUnlock(), "does not own");
+  EXPECT_DEBUG_DEATH(std::thread([&m] { m.Unlock(); }).join(), "does not own");
   EXPECT_TRUE(m.IsLockedByCaller());
-  bool otherGot = true;
-  std::thread t2([&] { otherGot = m.TryLock(); });
-  t2.join();
-  EXPECT_FALSE(otherGot);
+  EXPECT_FALSE(otherThreadGets(m));
   m.Unlock();
-}
-
-}  // namespace
-
-namespace {
-
-TEST(AssocArray, InsertThatCannotGrowChangesNothing) {
-  g_valuesFreed = 0;
-  KIT_StringKeyedArray<char*> a(false, countFree);
-  a.Insert("kept", strdup("v"));
-  // Fill the first allocation exactly, then run out of memory.
-  int n = 1;
-  while (true) {
-    char key[16];
-    snprintf(key, sizeof key, "k%05d", n);
-    const int before = a.GetSize();
-    char* value = strdup("x");
-    bool ok;
-    {
-      kittest::FailingAllocator exhausted(0);
-      ok = a.Insert(key, value);
-    }
-    if (!ok) {
-      EXPECT_EQ(a.GetSize(), before);
-      EXPECT_EQ(a.Get(key), nullptr);
-      EXPECT_EQ(g_valuesFreed, 0);  // nothing disposed: the caller still owns value
-      free(value);
-      break;
-    }
-    ++n;
-    ASSERT_LT(n, 100000);
-  }
-  EXPECT_STREQ(*a.Get("kept"), "v");
-  KIT_PtrList<int> l;
-  int x = 0;
-  {
-    kittest::FailingAllocator exhausted(0);
-    EXPECT_EQ(l.Add(&x), nullptr);
-  }
-  EXPECT_EQ(l.GetSize(), 0);
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <tuple>
 
 #include "support_alloc.h"
 
@@ -13,29 +11,25 @@ namespace {
 
 using kittest::FailingAllocator;
 
-TEST(HeapBuf, AllocationRoundsToPagesForLargeGranularity) {
-  // Extra = max(n/2, gran) rounded down to 4096 and held in [4096, 4 MiB];
-  // total + 96 a multiple of 4096.
+TEST(HeapBuf, AllocationSizes) {
+  // Granularity 4096 or more: extra = max(n/2, gran) rounded down to 4096 and
+  // held in [4096, 4 MiB]; total + 96 a multiple of 4096.
   for (int64_t n : {1, 100, 4000, 5000, 10000, 100000, 1 << 20, 50 << 20}) {
     const int64_t a = KIT_HeapBuf::AllocationFor(n, 4096, 0);
     EXPECT_GE(a, n) << n;
     EXPECT_EQ((a + 96) % 4096, 0) << n;
     EXPECT_LE(a - n, 4194304 + 4096) << n;
   }
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(5000, 4096, 0), 8096);
-  // 50 MiB: the extra is capped at 4 MiB.
-  EXPECT_EQ(KIT_HeapBuf::AllocationFor(50 << 20, 4096, 0), (50 << 20) + 4194304 - 96);
-}
-
-TEST(HeapBuf, SmallGranularityNeverFallsBelowRequestAndOverflowIsRefused) {
-  // Size plus half the size leaving the int range is refused, although the
-  // capped extra of a large granularity would still fit.
-  const std::tuple<int, int, int, int> cases[] = {
-      {10, 128, 0, 138},          {1000, 128, 0, 1500},         {0, 128, 0, 128},
-      {10, 128, 4096, 4096} /* minimum allocation */,           {INT_MAX - 10, 128, 0, -1},
-      {-1, 128, 0, -1},           {1'500'000'000, 4096, 0, -1}};
+  // Smaller granularities never fall below the request. Size plus half the
+  // size leaving the int range is refused, although the capped extra of a
+  // large granularity would still fit.
+  const int64_t cases[][4] = {{5000, 4096, 0, 8096},
+                              {50 << 20, 4096, 0, (50 << 20) + 4194304 - 96},  // extra capped at 4 MiB
+                              {10, 128, 0, 138},       {1000, 128, 0, 1500},  {0, 128, 0, 128},
+                              {10, 128, 4096, 4096} /* minimum allocation */, {INT_MAX - 10, 128, 0, -1},
+                              {-1, 128, 0, -1},        {1'500'000'000, 4096, 0, -1}};
   for (auto [n, gran, min, expected] : cases)
-    EXPECT_EQ(KIT_HeapBuf::AllocationFor(n, gran, min), expected) << n << " by " << gran << ", minimum " << min;
+    EXPECT_EQ(KIT_HeapBuf::AllocationFor(n, int(gran), int(min)), expected) << n << " by " << gran << ", min " << min;
   EXPECT_GT(KIT_HeapBuf::AllocationFor(1'400'000'000, 4096, 0), 1'400'000'000);
 }
 
@@ -49,24 +43,20 @@ TEST(HeapBuf, GrowKeepsContentsAndShrinkOnlyWhenAllowed) {
   ASSERT_EQ(hb.GetSize(), 200000);
   for (int i = 0; i < 100; ++i) ASSERT_EQ(p[i], static_cast<char>(i));
   const int bigAlloc = hb.GetAlloc();
-
   hb.Resize(50, false);
   EXPECT_EQ(hb.GetSize(), 50);
   EXPECT_EQ(hb.GetAlloc(), bigAlloc);  // no shrink without the flag
-
   hb.Resize(40, true);
   EXPECT_EQ(hb.GetSize(), 40);
   EXPECT_LT(hb.GetAlloc(), bigAlloc);
   p = static_cast<char*>(hb.Get());
   for (int i = 0; i < 40; ++i) ASSERT_EQ(p[i], static_cast<char>(i));
-
   // Growing within the allocation only moves the used size.
   const int alloc = hb.GetAlloc();
   hb.Resize(alloc, true);
   EXPECT_EQ(hb.GetAlloc(), alloc);
   EXPECT_EQ(hb.Resize(0), nullptr);
   EXPECT_EQ(hb.GetSize(), 0);
-
   // Below half the allocation but not four granules under it: kept.
   KIT_HeapBuf small(128);
   small.Resize(10);
@@ -89,10 +79,10 @@ TEST(HeapBuf, FailedAndInvalidGrowthKeepUsedSize) {
     EXPECT_EQ(hb.GetSize(), 10);
     EXPECT_EQ(static_cast<char*>(hb.Get())[0], 'x');
   }
-  EXPECT_EQ(hb.Resize(-5), p);
-  EXPECT_EQ(hb.GetSize(), 10);
-  EXPECT_EQ(hb.Resize(INT_MAX), p);  // size + extra overflows int
-  EXPECT_EQ(hb.GetSize(), 10);
+  for (int bad : {-5, INT_MAX /* size + extra overflows int */}) {
+    EXPECT_EQ(hb.Resize(bad), p) << bad;
+    EXPECT_EQ(hb.GetSize(), 10) << bad;
+  }
 }
 
 TEST(HeapBuf, RetriesAsAllocateCopyFree) {
@@ -108,22 +98,20 @@ TEST(HeapBuf, RetriesAsAllocateCopyFree) {
   EXPECT_STREQ(p, "abcd");
 }
 
-TEST(TypedBuf, CountsElements) {
+TEST(TypedBuf, CountsElementsAndRefusesOverflow) {
   struct Rec {
     int a;
     double b;
   };
   KIT_TypedBuf<Rec> tb;
-  Rec* r = tb.Resize(3);
-  ASSERT_EQ(tb.GetSize(), 3);
-  r[2] = Rec{7, 1.5};
+  tb.Resize(3)[2] = Rec{7, 1.5};
   tb.Resize(1000);
   EXPECT_EQ(tb[2].a, 7);
   EXPECT_EQ(tb.GetSize(), 1000);
-  tb.Resize(-1);
-  EXPECT_EQ(tb.GetSize(), 1000);
-  tb.Resize(INT_MAX / 2);  // bytes overflow int: refused
-  EXPECT_EQ(tb.GetSize(), 1000);
+  for (int bad : {-1, INT_MAX / 2 /* bytes overflow int */}) {
+    tb.Resize(bad);
+    EXPECT_EQ(tb.GetSize(), 1000) << bad;
+  }
   tb.Resize(0);
   EXPECT_EQ(tb.Resize(INT_MAX / 2), nullptr);  // refused from empty: null, storage or not
 }

@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
 #include <climits>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "platform/clock.h"
 #include "recttest.h"
@@ -15,17 +16,16 @@
 
 namespace {
 
-TEST(Time, SleepGoesThroughTheClock) {
+TEST(Time, SleepGoesThroughTheClockIn64Bits) {
   platform::ManualClock mc(0);
   platform::ScopedClock scope(mc);
-  Sleep(0);
-  EXPECT_EQ(mc.totalSlept(), 100u);
-  Sleep(5);
-  EXPECT_EQ(mc.totalSlept(), 5100u);
-  Sleep(-3);  // negative counts as the 100 µs sleep
-  EXPECT_EQ(mc.totalSlept(), 5200u);
-  Sleep(INT_MAX);  // computed in 64 bits
-  EXPECT_EQ(mc.totalSlept(), 5200u + static_cast<uint64_t>(INT_MAX) * 1000u);
+  // 0 and negative counts are the 100 µs sleep
+  const std::pair<int, uint64_t> cases[] = {{0, 100}, {5, 5000}, {-3, 100}, {INT_MAX, uint64_t{INT_MAX} * 1000}};
+  uint64_t total = 0;
+  for (auto [ms, us] : cases) {
+    Sleep(ms);
+    EXPECT_EQ(mc.totalSlept(), total += us) << ms;
+  }
 }
 
 TEST(Time, TickCountIsWallClockMillisecondsAndWraps) {
@@ -49,29 +49,25 @@ TEST(Time, FileTimeFromDescriptor) {
   const int fd = open(path.c_str(), O_RDONLY);
   FILETIME w{}, a{};
   EXPECT_EQ(GetFileTime(fd, nullptr, &a, &w), 1);
-  const uint64_t lw = (static_cast<uint64_t>(w.dwHighDateTime) << 32) | w.dwLowDateTime;
-  EXPECT_EQ(lw, 116444736000000000ull);
+  EXPECT_EQ((uint64_t{w.dwHighDateTime} << 32) | w.dwLowDateTime, 116444736000000000ull);  // the Unix epoch
   close(fd);
   EXPECT_EQ(GetFileTime(-1, &a, &a, &w), 0);
   EXPECT_EQ(GetFileTime(fd, &a, &a, &w), 0);  // closed descriptor
 }
 
 TEST(Rects, IntersectUnionPointAndNulls) {
-  RECT a{0, 0, 10, 10}, b{10, 0, 20, 10}, d{1, 1, 1, 1};
+  RECT a{0, 0, 10, 10}, b{10, 0, 20, 10}, d{1, 1, 1, 1}, e{5, 5, 5, 9} /* empty */, c{5, -5, 15, 5}, u;
   EXPECT_EQ(WinIntersectRect(&d, &a, &b), 0);  // touching at an edge
   EXPECT_EQ(d, (RECT{10, 0, 10, 10}));
-  RECT e{5, 5, 5, 9};  // empty
   EXPECT_EQ(WinIntersectRect(&d, &a, &e), 0);
   EXPECT_EQ(d, (RECT{0, 0, 0, 0}));
-  RECT c{5, -5, 15, 5};
   EXPECT_EQ(WinIntersectRect(&a, &a, &c), 1);  // dst may alias a source
   EXPECT_EQ(a, (RECT{5, 0, 10, 5}));
-  RECT u;
   EXPECT_EQ(WinUnionRect(&u, &b, &e), 1);
   EXPECT_EQ(u, (RECT{5, 0, 20, 10}));
   // null pointers: 0, and nothing written
-  EXPECT_EQ(WinIntersectRect(nullptr, &a, &b), 0);
   RECT keep{1, 2, 3, 4};
+  EXPECT_EQ(WinIntersectRect(nullptr, &a, &b), 0);
   EXPECT_EQ(WinIntersectRect(&keep, nullptr, &b), 0);
   EXPECT_EQ(WinUnionRect(&keep, &a, nullptr), 0);
   EXPECT_EQ(keep, (RECT{1, 2, 3, 4}));
@@ -124,15 +120,12 @@ TEST(GlobalMemory, SizeLockAndOverflow) {
 
 TEST(Strings, Lstrcpyn) {
   // n counts the terminator; n 0 and a null source write nothing
-  const struct {
-    const char* src;
-    int n;
-    const char* want;
-  } cases[] = {{"abcdef", 4, "abc"}, {"abcdef", 1, ""}, {"abcdef", 0, "keep"}, {"ab", 8, "ab"}, {nullptr, 8, "keep"}};
-  for (const auto& c : cases) {
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"abcdef", 4, "abc"}, {"abcdef", 1, ""}, {"abcdef", 0, "keep"}, {"ab", 8, "ab"}, {nullptr, 8, "keep"}};
+  for (auto [src, n, want] : cases) {
     char dst[8] = "keep";
-    EXPECT_EQ(lstrcpyn(dst, c.src, c.n), dst);
-    EXPECT_STREQ(dst, c.want) << c.n;
+    EXPECT_EQ(lstrcpyn(dst, src, n), dst);
+    EXPECT_STREQ(dst, want) << n;
   }
 }
 

@@ -15,16 +15,25 @@
 
 namespace {
 
-const std::string kSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-const std::string kMono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/";
+const std::string kSans = kDejaVu + "DejaVuSans.ttf", kMono = kDejaVu + "DejaVuSansMono.ttf";
 
-HFONT font(int height, const char* face, int weight = FW_NORMAL, char italic = 0, char quality = 0) {
-  return CreateFont(height, 0, 0, 0, weight, italic, 0, 0, 0, 0, 0, quality, 0, face);
+HFONT font(int height, const char* face, int weight = FW_NORMAL, char italic = 0, char quality = 0, int width = 0) {
+  return CreateFont(height, width, 0, 0, weight, italic, 0, 0, 0, 0, 0, quality, 0, face);
+}
+std::string pathOf(HFONT f) { return platform::fontGetFilePath(f->ct_FontRef); }
+int pooledContexts() {
+  int n = 0;
+  SHIM_GetPoolSizes(&n, nullptr);
+  return n;
+}
+int pooledObjects() {
+  int n = 0;
+  SHIM_GetPoolSizes(nullptr, &n);
+  return n;
 }
 
-std::string pathOf(HFONT f) { return platform::fontGetFilePath(f->ct_FontRef); }
-
-TEST(MemContext, LayoutAndSurfaceRecord) {
+TEST(MemContext, LayoutSurfaceRecordAndRefusedSizes) {
   HDC dc = SHIM_CreateMemContext(nullptr, 7, 3);
   ASSERT_NE(dc, nullptr);
   void* bits = SHIM_GetCtxFrameBuffer(dc);
@@ -41,12 +50,9 @@ TEST(MemContext, LayoutAndSurfaceRecord) {
   EXPECT_EQ(GetTextColor(dc), 0);
   EXPECT_NE(dc->curtextcolobj, nullptr);
   SHIM_DeleteGfxContext(dc);
-}
-
-TEST(MemContext, BadSizesAndOverflowGiveNull) {
   // two negatives make no positive size; 40000 x 40000 x 4 bytes is beyond int
-  const std::pair<int, int> sizes[] = {{0, 10}, {10, 0}, {-4, -4}, {0x7fffffff, 2}, {40000, 40000}};
-  for (auto [w, h] : sizes) EXPECT_EQ(SHIM_CreateMemContext(nullptr, w, h), nullptr) << w << "x" << h;
+  for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-4, -4}, {0x7fffffff, 2}, {40000, 40000}})
+    EXPECT_EQ(SHIM_CreateMemContext(nullptr, w, h), nullptr) << w << "x" << h;
 }
 
 TEST(MemContext, InvalidContextsDoNothing) {
@@ -63,9 +69,7 @@ TEST(MemContext, InvalidContextsDoNothing) {
   EXPECT_EQ(SHIM_GetCtxFrameBuffer(dc), nullptr);
   EXPECT_EQ(SHIM_GetCtxGC(dc), s);
   // A released record lies in the free list and is refused everywhere.
-  int before = 0;
-  SHIM_GetPoolSizes(&before, nullptr);
-  ASSERT_LT(before, 100);
+  ASSERT_LT(pooledContexts(), 100);
   SHIM_DeleteGfxContext(dc);
   EXPECT_EQ(dc->_infreelist, 1);
   EXPECT_EQ(GetTextColor(dc), -1);
@@ -80,22 +84,16 @@ TEST(Pool, ListsAreCappedAt100ContextsAnd200Objects) {
   std::vector<HDC> dcs;
   for (int i = 0; i < 130; ++i) dcs.push_back(SHIM_CreateMemContext(nullptr, 2, 2));
   for (HDC d : dcs) SHIM_DeleteGfxContext(d);
-  int ctxs = 0, objs = 0;
-  SHIM_GetPoolSizes(&ctxs, &objs);
-  EXPECT_EQ(ctxs, 100);
+  EXPECT_EQ(pooledContexts(), 100);
   // Taking one out and putting it back keeps the cap.
   HDC one = SHIM_CreateMemContext(nullptr, 1, 1);
-  SHIM_GetPoolSizes(&ctxs, nullptr);
-  EXPECT_EQ(ctxs, 99);
+  EXPECT_EQ(pooledContexts(), 99);
   SHIM_DeleteGfxContext(one);
-  SHIM_GetPoolSizes(&ctxs, nullptr);
-  EXPECT_EQ(ctxs, 100);
-
+  EXPECT_EQ(pooledContexts(), 100);
   std::vector<HGDIOBJ> pens;
   for (int i = 0; i < 230; ++i) pens.push_back(CreatePen(0, 1, 0xFF0000));
   for (HGDIOBJ p : pens) DeleteObject(p);
-  SHIM_GetPoolSizes(nullptr, &objs);
-  EXPECT_EQ(objs, 200);
+  EXPECT_EQ(pooledObjects(), 200);
 }
 
 TEST(Objects, PensBrushesStockAndReferences) {
@@ -110,23 +108,18 @@ TEST(Objects, PensBrushesStockAndReferences) {
   HBRUSH brush = CreateSolidBrushAlpha(0xFFFFFF, 0.25f);
   EXPECT_EQ(brush->type, SHIM_OBJ_BRUSH);
   EXPECT_FLOAT_EQ(brush->color->a, 0.25f);
-
-  HGDIOBJ nullPen = GetStockObject(NULL_PEN);
-  HGDIOBJ nullBrush = GetStockObject(NULL_BRUSH);
-  ASSERT_NE(nullPen, nullptr);
-  EXPECT_EQ(nullPen->type, SHIM_OBJ_PEN);
-  EXPECT_EQ(nullPen->wid, -1);
-  EXPECT_EQ(nullBrush->type, SHIM_OBJ_BRUSH);
-  EXPECT_EQ(nullBrush->wid, -1);
+  // Stock objects survive every delete and never reach the pool, nor do the
+  // pseudo handles 0-4.
+  const int objs0 = pooledObjects();
+  for (auto [stock, type] : {std::pair{NULL_PEN, SHIM_OBJ_PEN}, {NULL_BRUSH, SHIM_OBJ_BRUSH}}) {
+    HGDIOBJ o = GetStockObject(stock);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->type, type);
+    DeleteObject(o);
+    EXPECT_EQ(GetStockObject(stock)->wid, -1);
+  }
   EXPECT_EQ(GetStockObject(3), nullptr);
-
-  int objs0 = 0, objs1 = 0;
-  SHIM_GetPoolSizes(nullptr, &objs0);
-  DeleteObject(nullPen);
-  DeleteObject(nullBrush);
   for (uintptr_t h = 0; h <= 4; ++h) DeleteObject(reinterpret_cast<HGDIOBJ>(h));
-  EXPECT_EQ(GetStockObject(NULL_PEN)->wid, -1);
-
   // A clone needs one more delete.
   EXPECT_EQ(SHIM_CloneGDIObject(pen), pen);
   EXPECT_EQ(SHIM_CloneGDIObject(reinterpret_cast<HGDIOBJ>(4)), nullptr);
@@ -135,25 +128,21 @@ TEST(Objects, PensBrushesStockAndReferences) {
   EXPECT_EQ(pen->type, SHIM_OBJ_PEN);
   DeleteObject(pen);
   DeleteObject(brush);
-  SHIM_GetPoolSizes(nullptr, &objs1);
+  const int objs1 = pooledObjects();
   if (objs0 < 199) {
     EXPECT_EQ(objs1, objs0 + 2);
     EXPECT_EQ(pen->_infreelist, 1);
     DeleteObject(pen);  // already free-listed: ignored
-    int objs2 = 0;
-    SHIM_GetPoolSizes(nullptr, &objs2);
-    EXPECT_EQ(objs2, objs1);
+    EXPECT_EQ(pooledObjects(), objs1);
     EXPECT_EQ(SHIM_CloneGDIObject(pen), nullptr);
   }
 }
 
 TEST(Objects, SelectObjectSlotsAndPseudoHandles) {
   HDC dc = SHIM_CreateMemContext(nullptr, 4, 4);
-  HFONT f1 = font(12, "DejaVu Sans");
-  HFONT f2 = font(14, "DejaVu Sans");
+  HFONT f1 = font(12, "DejaVu Sans"), f2 = font(14, "DejaVu Sans");
   HPEN pen = CreatePen(0, 1, 0);
   const HGDIOBJ pseudoFont = reinterpret_cast<HGDIOBJ>(3);
-
   EXPECT_EQ(SelectObject(dc, pseudoFont), pseudoFont);  // empty slot
   EXPECT_EQ(SelectObject(dc, f1), pseudoFont);          // into an empty slot: the type number
   EXPECT_EQ(SelectObject(dc, f1), f1);                  // already selected: itself
@@ -164,104 +153,86 @@ TEST(Objects, SelectObjectSlotsAndPseudoHandles) {
   EXPECT_EQ(SelectObject(dc, pseudoFont), f2);  // empties the slot, hands back the font
   EXPECT_EQ(dc->curfont, nullptr);
   EXPECT_EQ(dc->curpen, pen);
-
-  HGDIOBJ__ bitmap = {};
+  // Bitmaps, pseudo handle 4 and free-listed records are refused.
+  HGDIOBJ__ bitmap = {}, listed = {};
   bitmap.type = SHIM_OBJ_BITMAP;
-  EXPECT_EQ(SelectObject(dc, &bitmap), nullptr);
-  EXPECT_EQ(SelectObject(dc, reinterpret_cast<HGDIOBJ>(4)), nullptr);
-  HGDIOBJ__ listed = {};
   listed.type = SHIM_OBJ_FONT;
   listed._infreelist = 1;
-  EXPECT_EQ(SelectObject(dc, &listed), nullptr);
-
-  DeleteObject(f1);
-  DeleteObject(f2);
-  DeleteObject(pen);
+  for (HGDIOBJ o : {&bitmap, reinterpret_cast<HGDIOBJ>(4), &listed}) EXPECT_EQ(SelectObject(dc, o), nullptr);
+  for (HGDIOBJ o : {HGDIOBJ(f1), HGDIOBJ(f2), HGDIOBJ(pen)}) DeleteObject(o);
   SHIM_DeleteGfxContext(dc);
 }
 
 TEST(Fonts, SizesAndQuality) {
-  struct Case {
+  const struct {
     int height, width;
     float size;
-  } cases[] = {{0, 0, 10.f}, {1, 0, 10.f}, {-1, 0, 10.f}, {-12, 0, 12.f}, {12, 0, 12.f},
+  } cases[] = {{0, 0, 10.f},    {1, 0, 10.f}, {-1, 0, 10.f},  {-12, 0, 12.f},   {12, 0, 12.f},
                {9000, 0, 10.f}, {0, 14, 14.f}, {0, -20, 20.f}, {8192, 0, 8192.f}, {2, 0, 2.f}};
-  for (const Case& c : cases) {
-    HFONT f = CreateFont(c.height, c.width, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "DejaVu Sans");
+  for (const auto& c : cases) {
+    HFONT f = font(c.height, "DejaVu Sans", FW_NORMAL, 0, 0, c.width);
     ASSERT_NE(f, nullptr);
     ASSERT_NE(f->ct_FontRef, nullptr);
     EXPECT_EQ(f->type, SHIM_OBJ_FONT);
     EXPECT_FLOAT_EQ(platform::fontGetSize(f->ct_FontRef), c.size) << c.height << " " << c.width;
     DeleteObject(f);
   }
-  const struct {
-    char in, out;
-  } q[] = {{0, 0}, {1, 0}, {2, 0}, {3, 3}, {4, 4}, {5, 0}, {-1, 0}, {static_cast<char>(0x83), 0}};
-  for (auto c : q) {
-    HFONT f = font(10, "DejaVu Sans", 400, 0, c.in);
-    EXPECT_EQ(f->font_quality, c.out) << int(c.in);
+  const char quality[][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 3}, {4, 4}, {5, 0}, {-1, 0}, {static_cast<char>(0x83), 0}};
+  for (auto [in, out] : quality) {
+    HFONT f = font(10, "DejaVu Sans", FW_NORMAL, 0, in);
+    EXPECT_EQ(f->font_quality, out) << int(in);
     DeleteObject(f);
   }
 }
 
 TEST(Fonts, NamesResolveToInstalledOrPinnedFaces) {
-  ASSERT_TRUE(testsupport::fileExists(kSans)) << "fonts-dejavu-core is needed";
-  ASSERT_TRUE(testsupport::fileExists(kMono)) << "fonts-dejavu-core is needed";
+  ASSERT_TRUE(testsupport::fileExists(kSans) && testsupport::fileExists(kMono)) << "fonts-dejavu-core is needed";
+  const std::string longName(3000, 'x');  // longer than the 899-byte field: cut, not overrun
   const struct {
     const char* face;
     int weight;
     char italic;
-    std::string path;
+    std::string file;
   } cases[] = {
-      {"Consolas", 400, 0, kSans},  // the framework's default face is not installed: sans
-      {"NK57 Monospace", 400, 0, kMono},
-      {"", 400, 0, kSans},
-      {nullptr, 400, 0, kSans},
-      {"DejaVu Sans Mono", 400, 0, kMono},  // installed
-      {"dejavu sans", 400, 0, kSans},       // family names match in any case
-      {"Consolas", 700, 0, "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"},
-      {"NK57 Monospace", 700, 1, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-BoldOblique.ttf"},
-      {"Helvetica", 400, 1, "/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf"},
+      {"Consolas", 400, 0, "DejaVuSans.ttf"},  // the framework's default face is not installed: sans
+      {"NK57 Monospace", 400, 0, "DejaVuSansMono.ttf"},
+      {"", 400, 0, "DejaVuSans.ttf"},
+      {nullptr, 400, 0, "DejaVuSans.ttf"},
+      {"DejaVu Sans Mono", 400, 0, "DejaVuSansMono.ttf"},  // installed
+      {"dejavu sans", 400, 0, "DejaVuSans.ttf"},           // family names match in any case
+      {"Consolas", 700, 0, "DejaVuSans-Bold.ttf"},
+      {"NK57 Monospace", 700, 1, "DejaVuSansMono-BoldOblique.ttf"},
+      {"Helvetica", 400, 1, "DejaVuSans-Oblique.ttf"},
+      {longName.c_str(), 700, 1, "DejaVuSans-BoldOblique.ttf"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.face ? std::string(c.face).substr(0, 20) : "(null)");
     HFONT f = font(12, c.face, c.weight, c.italic);
     ASSERT_NE(f->ct_FontRef, nullptr);
-    EXPECT_EQ(pathOf(f), c.path) << (c.face ? c.face : "(null)");
+    EXPECT_EQ(pathOf(f), kDejaVu + c.file);
     EXPECT_EQ(platform::fontIsBold(f->ct_FontRef), c.weight >= 700);
     EXPECT_EQ(platform::fontIsItalic(f->ct_FontRef), c.italic != 0);
     DeleteObject(f);
   }
-  // A face name longer than the 899-byte field is cut, not overrun.
-  std::string longName(3000, 'x');
-  HFONT f = font(12, longName.c_str(), 700, 1);
-  EXPECT_EQ(pathOf(f), "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf");
-  DeleteObject(f);
 }
 
-TEST(Fonts, ResolvedNamesAreCachedPerRequest) {
+TEST(Fonts, ResolvedNamesAreCachedAndUnloadableFacesFallBack) {
   HFONT a = font(12, "Cache Probe Face");
   EXPECT_EQ(pathOf(a), kSans);
   // Once resolved, a name keeps its face even when the fallback changes.
   platform::setFallbackFacePaths(kMono.c_str(), kMono.c_str());
-  HFONT b = font(16, "Cache Probe Face");
-  HFONT c = font(12, "Cache Probe Other");
+  HFONT b = font(16, "Cache Probe Face"), c = font(12, "Cache Probe Other");
+  // A fallback face that cannot be loaded gives the label font.
+  platform::setFallbackFacePaths(nullptr, "/nonexistent/NoSuchMono.ttf");
+  HFONT d = font(-15, "Missing Mono Face For Fallback");
   platform::setFallbackFacePaths(nullptr, nullptr);
   EXPECT_EQ(pathOf(b), kSans);
   EXPECT_EQ(pathOf(c), kMono);
-  DeleteObject(a);
-  DeleteObject(b);
-  DeleteObject(c);
-}
-
-TEST(Fonts, UnloadableFaceFallsBackToTheLabelFont) {
-  platform::setFallbackFacePaths(nullptr, "/nonexistent/NoSuchMono.ttf");
-  HFONT f = font(-15, "Missing Mono Face For Fallback");
-  platform::setFallbackFacePaths(nullptr, nullptr);
-  ASSERT_NE(f, nullptr);  // never null but for exhausted memory
-  ASSERT_NE(f->ct_FontRef, nullptr);
-  EXPECT_EQ(pathOf(f), kSans);
-  EXPECT_FLOAT_EQ(platform::fontGetSize(f->ct_FontRef), 15.f);
-  DeleteObject(f);
+  ASSERT_NE(d, nullptr);  // never null but for exhausted memory
+  ASSERT_NE(d->ct_FontRef, nullptr);
+  EXPECT_EQ(pathOf(d), kSans);
+  EXPECT_FLOAT_EQ(platform::fontGetSize(d->ct_FontRef), 15.f);
+  for (HFONT f : {a, b, c, d}) DeleteObject(f);
 }
 
 TEST(Fonts, IndirectCopiesAFaceNameWithoutTerminator) {
@@ -282,20 +253,18 @@ TEST(Fonts, IndirectCopiesAFaceNameWithoutTerminator) {
 TEST(Fonts, CreatedFromSeveralThreadsAtOnce) {
   std::vector<std::thread> threads;
   std::vector<int> ok(4, 0);
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < 4; ++t)
     threads.emplace_back([t, &ok] {
       for (int i = 0; i < 20; ++i) {
-        const std::string name = "Thread Face " + std::to_string(i % 5);
-        HFONT f = font(10 + t, name.c_str());
+        HFONT f = font(10 + t, ("Thread Face " + std::to_string(i % 5)).c_str());
         HDC dc = SHIM_CreateMemContext(nullptr, 8, 8);
         if (f && f->ct_FontRef && dc) ++ok[t];
         DeleteObject(f);
         SHIM_DeleteGfxContext(dc);
       }
     });
-  }
   for (auto& th : threads) th.join();
-  for (int n : ok) EXPECT_EQ(n, 20);
+  EXPECT_EQ(ok, std::vector<int>(4, 20));
 }
 
 }  // namespace
