@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "framework_fakes.h"
@@ -19,36 +20,31 @@ std::unique_ptr<TestPlug> connected(const char* io, int blockSize, int nIn, int 
   return plug;
 }
 
-TEST(Channels, ParsesTheChannelString) {
+TEST(Channels, ParsesTheChannelStringAndChecksLegalIO) {
   struct Case {
     const char* io;
     int nIO, nIn, nOut;
   } cases[] = {{"2-2", 1, 2, 2}, {"1-1 2-2", 2, 2, 2}, {"0-4 x", 2, 0, 4}, {nullptr, 0, 0, 0}};  // "x" counts as 0-0
   for (const Case& c : cases) {
     TestPlug plug(0, 1, 0, c.io);
-    SCOPED_TRACE(c.io ? c.io : "null");
-    EXPECT_EQ(plug.NChannelIO(), c.nIO);
-    EXPECT_EQ(plug.NInChannels(), c.nIn);
-    EXPECT_EQ(plug.NOutChannels(), c.nOut);
+    EXPECT_EQ(std::make_tuple(plug.NChannelIO(), plug.NInChannels(), plug.NOutChannels()),
+              std::make_tuple(c.nIO, c.nIn, c.nOut))
+        << (c.io ? c.io : "null");
   }
-  TestPlug stereo(0, 1, 0, "2-2");
-  EXPECT_FALSE(stereo.LegalIO(1, -1));
-  EXPECT_TRUE(stereo.LegalIO(2, -1));
-  EXPECT_TRUE(stereo.LegalIO(-1, -1));
-  EXPECT_TRUE(stereo.LegalIO(2, 2));
-  EXPECT_FALSE(stereo.LegalIO(2, 1));
-  EXPECT_FALSE(stereo.IsInChannelConnected(0));
-  EXPECT_FALSE(stereo.IsOutChannelConnected(5));
-
-  TestPlug two(0, 1, 0, "1-1 2-2");
+  // {io, inputs, outputs, legal}; -1 matches any count.
+  const std::tuple<const char*, int, int, bool> legal[] = {
+      {"2-2", 1, -1, false}, {"2-2", 2, -1, true},   {"2-2", -1, -1, true},   {"2-2", 2, 2, true},
+      {"2-2", 2, 1, false},  {"1-1 2-2", 1, 1, true}, {nullptr, -1, -1, false}};
+  for (auto [io, nIn, nOut, ok] : legal)
+    EXPECT_EQ(TestPlug(0, 1, 0, io).LegalIO(nIn, nOut), ok) << (io ? io : "null") << " " << nIn << "-" << nOut;
+  TestPlug stereo(0, 1, 0, "2-2"), two(0, 1, 0, "1-1 2-2");
+  EXPECT_FALSE(stereo.IsInChannelConnected(0) || stereo.IsOutChannelConnected(5));
   EXPECT_EQ(two.GetChannelIO(0)->mNOut, 1);
   EXPECT_EQ(two.GetChannelIO(1)->mNIn, 2);
   EXPECT_EQ(two.GetChannelIO(2), nullptr);
-  EXPECT_TRUE(two.LegalIO(1, 1));
-  EXPECT_FALSE(TestPlug(0, 1, 0, nullptr).LegalIO(-1, -1));
 }
 
-TEST(Channels, ConnectionsAreCutAtTheChannelCount) {
+TEST(Channels, ConnectionsAndAttachedBuffersAreCutAtTheChannelCount) {
   TestPlug plug(0, 1, 0, "4-4");
   plug.SetInputChannelConnections(0, 10, true);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(plug.IsInChannelConnected(i));
@@ -60,33 +56,30 @@ TEST(Channels, ConnectionsAreCutAtTheChannelCount) {
     EXPECT_EQ(plug.IsInChannelConnected(i), in[i]) << i;
     EXPECT_EQ(plug.IsOutChannelConnected(i), out[i]) << i;
   }
-}
 
-TEST(Channels, AttachSkipsDisconnectedChannelsAndStopsAtTheCount) {
-  TestPlug plug(0, 1, 0, "2-2");
-  plug.SetBlockSize(8);
-  plug.SetInputChannelConnections(1, 1, true);
+  // Disconnected channels read their scratch buffer; first + n beyond the
+  // count is cut; float input is converted into the scratch buffer.
+  TestPlug stereo(0, 1, 0, "2-2");
+  stereo.SetBlockSize(8);
+  stereo.SetInputChannelConnections(1, 1, true);
   double a[8] = {1}, b[8] = {2};
   double* host[2] = {a, b};
-  plug.AttachInputBuffers(0, 2, host, 8);
-  EXPECT_EQ(plug.GetInputData()[1], a);       // first host pointer to channel 1
-  EXPECT_NE(plug.GetInputData()[0], nullptr);  // channel 0 reads its scratch
-  plug.SetInputChannelConnections(0, 2, true);
-  plug.AttachInputBuffers(1, 5, host, 8);  // cut: only channel 1
-  EXPECT_EQ(plug.GetInputData()[1], a);
-
-  // Float input is converted into the scratch buffer.
+  stereo.AttachInputBuffers(0, 2, host, 8);
+  EXPECT_EQ(stereo.GetInputData()[1], a);  // first host pointer to channel 1
+  EXPECT_NE(stereo.GetInputData()[0], nullptr);
+  stereo.SetInputChannelConnections(0, 2, true);
+  stereo.AttachInputBuffers(1, 5, host, 8);  // cut: only channel 1
+  EXPECT_EQ(stereo.GetInputData()[1], a);
   float fa[8] = {0.5f, -0.25f};
   float* fhost[1] = {fa};
-  plug.AttachInputBuffers(0, 1, fhost, 8);
-  EXPECT_EQ(plug.GetInputData()[0][0], 0.5);
-  EXPECT_EQ(plug.GetInputData()[0][1], -0.25);
+  stereo.AttachInputBuffers(0, 1, fhost, 8);
+  EXPECT_EQ(stereo.GetInputData()[0][0], 0.5);
+  EXPECT_EQ(stereo.GetInputData()[0][1], -0.25);
 }
 
 TEST(Channels, BlockSizeResizesAndZeroesOnlyOnChange) {
   TestPlug plug(0, 1, 0, "1-1");
   plug.SetBlockSize(4);
-  EXPECT_EQ(plug.GetBlockSize(), 4);
   ASSERT_NE(plug.GetInputData()[0], nullptr);
   plug.GetInputData()[0][0] = 9.0;
   plug.SetBlockSize(4);
@@ -97,7 +90,7 @@ TEST(Channels, BlockSizeResizesAndZeroesOnlyOnChange) {
   EXPECT_EQ(plug.GetInputData()[0][0], 0.0);
 }
 
-TEST(Channels, DefaultProcessCopiesAndZeroes) {
+TEST(Channels, DefaultProcessCopiesZeroesConvertsAndAccumulates) {
   auto plug = connected("2-4", 4, 2, 4);
   double in0[4] = {1, 2, 3, 4}, in1[4] = {5, 6, 7, 8};
   double out[4][4];
@@ -112,39 +105,30 @@ TEST(Channels, DefaultProcessCopiesAndZeroes) {
   EXPECT_EQ(out[1][0], 5.0);
   for (int c = 2; c < 4; ++c)
     for (double s : out[c]) EXPECT_EQ(s, 0.0);
-}
 
-TEST(Channels, FloatBlocksConvertAndAccumulate) {
-  auto plug = connected("1-1", 4, 1, 1);
-  float in[4] = {0.5f, 1, 2, 3};
-  float out[4] = {10, 10, 10, 10};
-  float* ins[1] = {in};
-  float* outs[1] = {out};
-  plug->AttachInputBuffers(0, 1, ins, 4);
-  plug->AttachOutputBuffers(0, 1, outs);
-  plug->ProcessBuffers(0.0f, 4);
-  EXPECT_EQ(out[0], 0.5f);
-  EXPECT_EQ(out[3], 3.0f);
-  plug->AttachInputBuffers(0, 1, ins, 4);
-  plug->AttachOutputBuffers(0, 1, outs);
-  plug->ProcessBuffersAccumulating(0.0f, 4);
-  EXPECT_EQ(out[0], 1.0f);
-  EXPECT_EQ(out[3], 6.0f);
-  plug->PassThroughBuffers(0.0f, 4);
-  EXPECT_EQ(out[3], 3.0f);
-}
+  auto mono = connected("1-1", 4, 1, 1);
+  float fin[4] = {0.5f, 1, 2, 3}, fout[4] = {10, 10, 10, 10};
+  float* fins[1] = {fin};
+  float* fouts[1] = {fout};
+  for (int pass = 0; pass < 2; ++pass) {
+    mono->AttachInputBuffers(0, 1, fins, 4);
+    mono->AttachOutputBuffers(0, 1, fouts);
+    pass ? mono->ProcessBuffersAccumulating(0.0f, 4) : mono->ProcessBuffers(0.0f, 4);
+    EXPECT_EQ(std::vector<float>({fout[0], fout[3]}), std::vector<float>({0.5f * (pass + 1), 3.0f * (pass + 1)}));
+  }
+  mono->PassThroughBuffers(0.0f, 4);
+  EXPECT_EQ(fout[3], 3.0f);
 
-TEST(Channels, LongerBlockThanAnnouncedDoesNotOverrun) {
   // The host announced 4 samples and sends 64: scratch buffers grow.
-  auto plug = connected("2-2", 4, 1, 1);
-  std::vector<float> in(64, 0.25f), out(64, 0.0f);
-  float* ins[1] = {in.data()};
-  float* outs[1] = {out.data()};
-  plug->AttachInputBuffers(0, 2, ins, 64);
-  plug->AttachOutputBuffers(0, 2, outs);
-  plug->ProcessBuffers(0.0f, 64);
-  EXPECT_EQ(out[63], 0.25f);
-  plug->ProcessBuffers(0.0, -5);  // a negative count processes nothing
+  auto longer = connected("2-2", 4, 1, 1);
+  std::vector<float> lin(64, 0.25f), lout(64, 0.0f);
+  float* lins[1] = {lin.data()};
+  float* louts[1] = {lout.data()};
+  longer->AttachInputBuffers(0, 2, lins, 64);
+  longer->AttachOutputBuffers(0, 2, louts);
+  longer->ProcessBuffers(0.0f, 64);
+  EXPECT_EQ(lout[63], 0.25f);
+  longer->ProcessBuffers(0.0, -5);  // a negative count processes nothing
 }
 
 }  // namespace

@@ -13,19 +13,20 @@ namespace {
 
 using fwtest::Bytes;
 using fwtest::TestPlug;
+using Values = std::vector<double>;
+using Names = std::vector<std::string>;
 
 Bytes bytesOf(const ByteChunk& c) { return Bytes(c.GetBytes(), c.GetBytes() + c.Size()); }
-
-void putRaw(ByteChunk& c, const Bytes& b) { c.Put(b.data(), static_cast<int>(b.size())); }
+// A chunk holding the given bytes.
+struct ChunkOf : ByteChunk {
+  ChunkOf(const Bytes& b) { Put(b.data(), static_cast<int>(b.size())); }
+};
 
 TEST(ByteChunk, EncodingsAreNativeLittleEndian) {
   ByteChunk c;
-  EXPECT_EQ(c.PutInt(0x70666674), 4);
-  EXPECT_EQ(c.PutBool(true), 5);
-  EXPECT_EQ(c.PutDouble(1.0), 13);
-  EXPECT_EQ(c.PutStr("ab"), 19);
-  EXPECT_EQ(c.PutStr(""), 23);
-  EXPECT_EQ(c.PutStr(nullptr), 27);
+  EXPECT_EQ(std::vector<int>({c.PutInt(0x70666674), c.PutBool(true), c.PutDouble(1.0), c.PutStr("ab"), c.PutStr(""),
+                              c.PutStr(nullptr)}),
+            std::vector<int>({4, 5, 13, 19, 23, 27}));
   EXPECT_EQ(bytesOf(c), (Bytes{0x74, 0x66, 0x66, 0x70, 0x01, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 2, 0, 0, 0, 'a', 'b',
                                0, 0, 0, 0, 0, 0, 0, 0}));
 
@@ -41,59 +42,42 @@ TEST(ByteChunk, EncodingsAreNativeLittleEndian) {
   double d = 0;
   std::string s = "old";
   EXPECT_EQ(c.GetStr(&s, c.GetDouble(&d, c.GetBool(&b, c.GetInt(&i, 0)))), 19);
-  EXPECT_EQ(i, 0x70666674);
-  EXPECT_TRUE(b);
-  EXPECT_EQ(d, 1.0);
-  EXPECT_EQ(s, "ab");
-  // Length 0: unchanged, position + 4.
+  EXPECT_EQ(std::make_tuple(i, b, d, s), std::make_tuple(0x70666674, true, 1.0, std::string("ab")));
+  // Length 0: unchanged, position + 4; the same for both string kinds.
   EXPECT_EQ(c.GetStr(&s, 19), 23);
   EXPECT_EQ(s, "ab");
   KIT_String ks("keep");
   EXPECT_EQ(c.GetStr(&ks, 13), 19);
-  EXPECT_STREQ(ks.Get(), "ab");
   EXPECT_EQ(c.GetStr(&ks, 19), 23);
   EXPECT_STREQ(ks.Get(), "ab");
 
   // Any non-zero byte reads as true.
-  ByteChunk bb;
-  putRaw(bb, {0x7F});
   b = false;
-  EXPECT_EQ(bb.GetBool(&b, 0), 1);
+  EXPECT_EQ(ChunkOf({0x7F}).GetBool(&b, 0), 1);
   EXPECT_TRUE(b);
 }
 
 TEST(ByteChunk, ReadsFailWithMinusOneOnShortOrHostileInput) {
-  ByteChunk c;
-  putRaw(c, {1, 2, 3});
+  const ChunkOf c({1, 2, 3});
   int32_t i = 7;
   double d = 7;
   bool b = true;
   std::string s = "same";
   // Before the start, past the end, and where pos + width would overflow.
-  for (int pos : {-1, 3, INT32_MAX - 1}) {
-    EXPECT_EQ(c.GetInt(&i, pos), -1) << pos;
-    EXPECT_EQ(c.GetDouble(&d, pos), -1) << pos;
-    EXPECT_EQ(c.GetBool(&b, pos), -1) << pos;
-    EXPECT_EQ(c.GetStr(&s, pos), -1) << pos;
-  }
+  for (int pos : {-1, 3, INT32_MAX - 1})
+    EXPECT_EQ(std::vector<int>({c.GetInt(&i, pos), c.GetDouble(&d, pos), c.GetBool(&b, pos), c.GetStr(&s, pos)}),
+              std::vector<int>(4, -1))
+        << pos;
   EXPECT_EQ(c.GetInt(&i, 0), -1);  // three bytes hold no int or double
   EXPECT_EQ(c.GetDouble(&d, 0), -1);
   // A negative length, a length beyond the end, and a string cut short.
   for (const Bytes& bad : {Bytes{0xFB, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, Bytes{0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 'x'},
-                           Bytes{10, 0, 0, 0, 'a', 'b'}}) {
-    ByteChunk str;
-    putRaw(str, bad);
-    EXPECT_EQ(str.GetStr(&s, 0), -1);
-  }
-  EXPECT_EQ(i, 7);
-  EXPECT_EQ(d, 7.0);
-  EXPECT_TRUE(b);
-  EXPECT_EQ(s, "same");
+                           Bytes{10, 0, 0, 0, 'a', 'b'}})
+    EXPECT_EQ(ChunkOf(bad).GetStr(&s, 0), -1);
+  EXPECT_EQ(std::make_tuple(i, d, b, s), std::make_tuple(7, 7.0, true, std::string("same")));
 
   // An embedded zero cuts the string; the position still skips all L bytes.
-  ByteChunk z;
-  putRaw(z, {4, 0, 0, 0, 'a', 0, 'b', 'c'});
-  EXPECT_EQ(z.GetStr(&s, 0), 8);
+  EXPECT_EQ(ChunkOf({4, 0, 0, 0, 'a', 0, 'b', 'c'}).GetStr(&s, 0), 8);
   EXPECT_EQ(s, "a");
 }
 
@@ -130,9 +114,8 @@ TEST(ChunkHeader, WriteAndRead) {
 
   // No magic: version 0, position unchanged. Magic without a version: -1.
   // A position outside the header leaves it unchanged.
-  ByteChunk none, magicOnly;
-  none.PutInt(0x12345678);
-  none.PutInt(0x10000);
+  ChunkOf none({0x78, 0x56, 0x34, 0x12, 0, 0, 1, 0});
+  ByteChunk magicOnly;
   magicOnly.PutInt(kIPlugMagic);
   const std::tuple<ByteChunk*, int, int> cases[] = {{&none, 0, 0}, {&magicOnly, 0, -1}, {&c, -3, -3}, {&c, 6, 6}};
   for (auto [chunk, start, after] : cases) {
@@ -144,27 +127,22 @@ TEST(ChunkHeader, WriteAndRead) {
 
 // A plug-in with three automated integer parameters 0..10 and one hidden.
 struct StatePlug : TestPlug {
-  StatePlug(int presets = 0) : TestPlug(3, 4, presets) {
-    for (int i = 0; i < 4; ++i) GetParam(i)->InitInt("p", 0, 0, 10);
+  StatePlug(int presets = 0, int nParams = 4, int nHost = 3) : TestPlug(nHost, nParams, presets) {
+    for (int i = 0; i < nParams; ++i) GetParam(i)->InitInt("p", i % 7, 0, 10);
   }
   void setValues(std::initializer_list<double> values) {
     int i = 0;
     for (double v : values) GetParam(i++)->Set(v);
   }
-  std::vector<double> values() const {
-    return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()};
-  }
-  std::vector<std::string> presetNames() const {
-    std::vector<std::string> names;
+  Values values() const { return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()}; }
+  Names presetNames() const {
+    Names names;
     for (int i = 0; i < NPresets(); ++i) names.push_back(GetPresetName(i));
     return names;
   }
 };
 
-using Values = std::vector<double>;
-using Names = std::vector<std::string>;
-
-TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
+TEST(ParamState, SerializeAndUnserializeAutomatedAndHiddenValues) {
   StatePlug plug;
   plug.setValues({1, 2, 3, 9});
   ByteChunk c;
@@ -200,18 +178,16 @@ TEST(ParamState, SerializeAndUnserializeAutomatedValues) {
   shortChunk.PutDouble(99.0);  // above max
   EXPECT_EQ(plug.UnserializeParams(&shortChunk, 0), -1);
   EXPECT_EQ(plug.values(), (Values{1, 10, 3, 9}));
-}
 
-TEST(ParamState, HiddenParametersOfTheEditor) {
-  TestPlug plug(0, 306);
-  for (int i = 0; i < 306; ++i) plug.GetParam(i)->InitInt("p", i % 7, 0, 10);
-  ByteChunk c;
-  EXPECT_TRUE(plug.SerializeParams(&c));
-  EXPECT_EQ(c.Size(), 0);
-  EXPECT_TRUE(plug.SerializeNonAutomatedParams(&c, 240));
-  EXPECT_EQ(c.Size(), 1920);
+  // The editor's store: 306 parameters, none automated, 240 hidden ones saved.
+  StatePlug editor(0, 306, 0);
+  ByteChunk hidden;
+  EXPECT_TRUE(editor.SerializeParams(&hidden));
+  EXPECT_EQ(hidden.Size(), 0);
+  EXPECT_TRUE(editor.SerializeNonAutomatedParams(&hidden, 240));
+  EXPECT_EQ(hidden.Size(), 1920);
   double d;
-  c.GetDouble(&d, 239 * 8);
+  hidden.GetDouble(&d, 239 * 8);
   EXPECT_EQ(d, 239 % 7);
 }
 
@@ -221,10 +197,9 @@ TEST(ParamState, CompareStateNeedsEnoughDoubles) {
   const double data[] = {7.0, 1.0, 2.0, 3.000001};
   const auto* bytes = reinterpret_cast<const uint8_t*>(data);
   EXPECT_TRUE(plug.CompareState(bytes, 4, 1));
-  EXPECT_FALSE(plug.CompareState(bytes, 4, 0));
-  EXPECT_FALSE(plug.CompareState(bytes, 3, 1));  // one double short
-  EXPECT_FALSE(plug.CompareState(bytes, 4, -1));
-  EXPECT_FALSE(plug.CompareState(nullptr, 4, 1));
+  // Wrong offset, one double short, a negative offset, no data.
+  EXPECT_FALSE(plug.CompareState(bytes, 4, 0) || plug.CompareState(bytes, 3, 1) || plug.CompareState(bytes, 4, -1) ||
+               plug.CompareState(nullptr, 4, 1));
   // Unaligned data works too.
   std::vector<uint8_t> shifted(1 + sizeof data);
   std::memcpy(shifted.data() + 1, data, sizeof data);
@@ -251,9 +226,8 @@ TEST(Presets, RestoreByIndexAndName) {
   plug.MakeDefaultPreset("one", 1);
   plug.setValues({2, 2, 2});
   EXPECT_TRUE(plug.RestorePreset("one"));
-  EXPECT_EQ(plug.values()[0], 1.0);
-  EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
-  EXPECT_EQ(plug.presetsChanged, 1);
+  EXPECT_EQ(std::make_tuple(plug.values()[0], plug.GetCurrentPresetIdx(), plug.presetsChanged),
+            std::make_tuple(1.0, 0, 1));
   for (const char* name : {"none", "", static_cast<const char*>(nullptr)}) EXPECT_FALSE(plug.RestorePreset(name));
   for (int idx : {-1, 4}) EXPECT_FALSE(plug.RestorePreset(idx));
 
@@ -299,7 +273,7 @@ TEST(Presets, BankRoundTripAndRecords) {
   EXPECT_EQ(other.UnserializePresets(&bank, 0), bank.Size());
   EXPECT_EQ(other.presetNames(), (Names{"A", "empty"}));
   EXPECT_TRUE(other.GetPreset(0)->mInitialized);
-  EXPECT_EQ(other.values(), (Values{1, 2, 3, 0}));  // restored the current preset
+  EXPECT_EQ(other.values(), (Values{1, 2, 3, 3}));  // restored the current preset
 
   // A truncated bank returns -1.
   ByteChunk cut;
@@ -328,7 +302,7 @@ TEST(HostChunks, ProgramAndBankFraming) {
   for (const auto& [chunk, isBank] : {std::pair{&program, false}, {&bank, true}, {&bare, true}}) {
     StatePlug back(1);
     EXPECT_TRUE(back.UnserializeChunkFromHost(chunk, isBank));
-    EXPECT_EQ(back.values(), (Values{7, 8, 9, 0})) << chunk->Size();
+    EXPECT_EQ(back.values(), (Values{7, 8, 9, 3})) << chunk->Size();
   }
 
   // A short chunk fails and redraws nothing.

@@ -14,6 +14,8 @@
 namespace fwtest {
 
 using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+using Ints = std::vector<int>;
 
 // Routes every heap buffer through the given hooks while it lives.
 struct ScopedAllocator {
@@ -27,19 +29,17 @@ inline const KIT_HeapBuf::Allocator kFailingAllocator = {[](void*, size_t) -> vo
 // Shared record of what happened to a FakePorts and its plug-in, kept alive
 // by the test so that it can be read after the plug-in is gone.
 struct PortLog {
-  std::vector<std::string> events;  // "shutdown", "sink", "sink-null", "destroyed"
+  Strings events;  // "shutdown", "sink", "sink-null", "destroyed", "graphics-deleted"
   std::vector<Bytes> sent;
 };
 
 class FakePorts : public IHardwarePorts {
  public:
-  explicit FakePorts(std::shared_ptr<PortLog> log, std::vector<std::string> outs = {"OFF", "Synth Out"},
-                     std::vector<std::string> ins = {"OFF", "Synth In"})
-      : mLog(std::move(log)), mOut(std::move(outs)), mIn(std::move(ins)) {}
+  explicit FakePorts(std::shared_ptr<PortLog> log) : mLog(std::move(log)) {}
   ~FakePorts() override { mLog->events.push_back("destroyed"); }
 
-  const std::vector<std::string>& outNames() override { return mOut; }
-  const std::vector<std::string>& inNames() override { return mIn; }
+  const Strings& outNames() override { return mOut; }
+  const Strings& inNames() override { return mIn; }
   int openOut(int& portIndex, const char* name) override { return portIndex = mOpenOut = open(mOut, portIndex, name); }
   int openIn(int& portIndex, const char* name) override { return portIndex = mOpenIn = open(mIn, portIndex, name); }
   int findOut(const char* name) override { return find(mOut, name); }
@@ -64,7 +64,6 @@ class FakePorts : public IHardwarePorts {
     mLog->events.push_back("shutdown");
     mOpenIn = mOpenOut = 0;
   }
-
   // Delivers bytes as the input thread would.
   void deliver(const Bytes& b) {
     if (mSink) mSink->processMIDIInput(b.data(), b.size());
@@ -73,19 +72,18 @@ class FakePorts : public IHardwarePorts {
   std::string mVirtual;
 
  private:
-  static int find(const std::vector<std::string>& l, const char* name) {
+  static int find(const Strings& l, const char* name) {
     for (size_t i = 0; name && i < l.size(); ++i)
       if (l[i] == name) return static_cast<int>(i);
     return -1;
   }
-  static int open(const std::vector<std::string>& l, int portIndex, const char* name) {
-    if (portIndex == 0) return 0;
-    const int i = find(l, name);
+  static int open(const Strings& l, int portIndex, const char* name) {
+    const int i = portIndex == 0 ? 0 : find(l, name);
     return i > 0 ? i : 0;
   }
 
   std::shared_ptr<PortLog> mLog;
-  std::vector<std::string> mOut, mIn;
+  Strings mOut{"OFF", "Synth Out"}, mIn{"OFF", "Synth In"};
   int mOpenOut = 0, mOpenIn = 0;
   IHardwareInputSink* mSink = nullptr;
 };
@@ -98,7 +96,7 @@ struct Push {
 
 class FakeGraphics : public IGraphicsBase {
  public:
-  explicit FakeGraphics(std::vector<std::string>* events = nullptr) : mEvents(events) {}
+  explicit FakeGraphics(Strings* events = nullptr) : mEvents(events) {}
   ~FakeGraphics() override {
     if (mEvents) mEvents->push_back("graphics-deleted");
   }
@@ -111,7 +109,7 @@ class FakeGraphics : public IGraphicsBase {
   int prepDraws = 0;
 
  private:
-  std::vector<std::string>* mEvents;
+  Strings* mEvents;
 };
 
 // A plug-in base with every hook recorded.
@@ -126,11 +124,18 @@ class TestPlug : public IPluginBase {
 
   void OnParamChange(int idx) override {
     changes.push_back(idx);
+    changeValues.push_back(GetParam(idx) ? GetParam(idx)->Value() : -1.0);
     if (onChange) onChange(idx);
   }
-  void OnParamChange2(int idx) override { changes2.push_back(idx); }
+  void OnParamChange2(int idx) override {
+    changes2.push_back(idx);
+    change2Values.push_back(GetParam(idx) ? GetParam(idx)->Value() : -1.0);
+  }
   void Reset() override { ++resets; }
   void InformHostOfParamChange(int idx, double normalized) override { informs.push_back({idx, normalized, true}); }
+  void BeginInformHostOfParamChange(int idx) override { begins.push_back(idx); }
+  void EndInformHostOfParamChange(int idx) override { ends.push_back(idx); }
+  void ResizeGraphics(int w, int h) override { resizes.push_back({w, h}); }
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override {
     midi.push_back(*msg);
     midiFromHardware = fromHardware;
@@ -143,14 +148,21 @@ class TestPlug : public IPluginBase {
   void PresetsChangedByHost() override { ++presetsChanged; }
   double GetTempo() override { return tempo; }
 
-  std::vector<int> changes, changes2;
+  void ClearCounts() {
+    changes = changes2 = begins = ends = {};
+    changeValues = change2Values = {};
+    informs.clear();
+  }
+
+  Ints changes, changes2, begins, ends;
+  std::vector<double> changeValues, change2Values;  // raw values when the hooks ran
   std::vector<Push> informs;
+  std::vector<std::pair<int, int>> resizes;
   std::vector<IMidiMsg> midi;
   std::vector<Bytes> sysexes;
-  std::vector<int> sysexOffsets;
+  Ints sysexOffsets;
   bool midiFromHardware = false;
-  int resets = 0;
-  int presetsChanged = 0;
+  int resets = 0, presetsChanged = 0;
   double tempo = 0.0;
   std::function<void(int)> onChange;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(Hosts, LookUpIsCaseInsensitiveAndOrdered) {
+TEST(Hosts, LookUpIsCaseInsensitiveOrderedAndNamesHaveAFallback) {
   // "cubase live" takes the earlier row; "logic" comes before "standalone"; only
   // the first 255 bytes are looked at.
   const std::pair<std::string, int> cases[] = {
@@ -22,15 +22,11 @@ TEST(Hosts, LookUpIsCaseInsensitiveAndOrdered) {
       {std::string(250, 'x') + "reaper", kHostUnknown}, {std::string(249, 'x') + "reaper", kHostReaper}};
   for (const auto& [name, host] : cases) EXPECT_EQ(LookUpHost(name.c_str()), host) << name;
   EXPECT_EQ(LookUpHost(nullptr), kHostUnknown);
-}
 
-TEST(Hosts, DisplayNames) {
   char out[32];
-  GetHostNameStr(12, out, sizeof out);
-  EXPECT_STREQ(out, "Unknown");
   GetHostNameStr(6, out, sizeof out);
   EXPECT_STREQ(out, "Vegas");
-  for (int id : {-1, 0, 10, 11, 19, 29}) EXPECT_STREQ(GetHostName(id), "Unknown") << id;
+  for (int id : {-1, 0, 10, 11, 12, 19, 29}) EXPECT_STREQ(GetHostName(id), "Unknown") << id;
   EXPECT_STREQ(GetHostName(kHostVST3TestHost), "VST3PluginTestHost");
   EXPECT_STREQ(GetAPIName(5), "Standalone");
   EXPECT_STREQ(GetAPIName(6), "");
@@ -47,22 +43,16 @@ TEST(Versions, PartsDecimalAndText) {
   GetVersionParts(0x10203, &ma, &mi, &pa);
   EXPECT_EQ(std::vector<int>({ma, mi, pa}), std::vector<int>({1, 2, 3}));
   EXPECT_EQ(GetDecimalVersion(0x10100), 10100);
-  EXPECT_EQ(PackDecimalVersion(10100), 0x10100);
   EXPECT_EQ(PackDecimalVersion(123456), (12 << 16) | (34 << 8) | 56);
-  EXPECT_EQ(versionStr(0x10203), "v1.2.3");
-  EXPECT_EQ(versionStr(0x20000), "v2");
-  EXPECT_EQ(versionStr(0x10100), "v1.1");
+  for (auto [v, text] : {std::pair{0x10203, "v1.2.3"}, {0x20000, "v2"}, {0x10100, "v1.1"}})
+    EXPECT_EQ(versionStr(v), text);
   EXPECT_EQ(versionStr(static_cast<int32_t>(0xFFFFFFFF), 8), "v65535.");  // cut, terminated
 
   fwtest::TestPlug plug;
-  char out[32];
-  EXPECT_EQ(plug.GetEffectVersion(false), 0x10100);
   EXPECT_EQ(plug.GetEffectVersion(true), 10100);
-  plug.GetEffectVersionStr(out, sizeof out);
-  EXPECT_STREQ(out, "v1.1");
   plug.SetHost("Cockos REAPER", PackDecimalVersion(60512));
   EXPECT_EQ(plug.GetHost(), kHostReaper);
-  EXPECT_EQ(plug.GetHostVersion(true), 60512);
+  char out[32];
   plug.GetHostVersionStr(out, sizeof out);
   EXPECT_STREQ(out, "v6.5.12");
   plug.SetHost("", 0);
@@ -84,10 +74,7 @@ TEST(TimeUtilities, CurrentTimeCarriesTheUtcOffset) {
     tzset();
     EXPECT_STREQ(CurrentTime(), expected) << tz;
   }
-  if (oldTz)
-    setenv("TZ", saved.c_str(), 1);
-  else
-    unsetenv("TZ");
+  oldTz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
   tzset();
 }
 
@@ -103,7 +90,7 @@ TEST(TimeUtilities, TimerUsesTheMonotonicClock) {
   EXPECT_FALSE(t.Every(1.0));  // restarted
 }
 
-TEST(TimeUtilities, CompileTimestampAndText) {
+TEST(TimeUtilities, CompileTimestampWhitespaceAndLowerCase) {
   char out[32];
   const char* cases[][3] = {{"Dec  5 2024", "14:45:19", "[Dec 5 14:45]"},
                             {"Dec 15 2024", "14:45:19", "[Dec15 14:45]"},
@@ -115,8 +102,7 @@ TEST(TimeUtilities, CompileTimestampAndText) {
   EXPECT_STREQ(AppendTimestamp("Dec 15 2024", "14:45:19", "Tavrin"), "Tavrin [Dec15 14:45]");
 
   for (char c : std::string("\t\n\r ")) EXPECT_TRUE(IsWhitespace(c));
-  EXPECT_FALSE(IsWhitespace('\v'));
-  EXPECT_FALSE(IsWhitespace('a'));
+  EXPECT_FALSE(IsWhitespace('\v') || IsWhitespace('a'));
   char lower[6];
   ToLower(lower, "ABCdefGH", sizeof lower);
   EXPECT_STREQ(lower, "abcde");

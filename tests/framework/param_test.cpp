@@ -4,10 +4,13 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/IParam.h"
 
 namespace {
+
+using Doubles = std::vector<double>;
 
 std::string display(const IParam& p, double v, bool normalized = false, bool withTexts = true) {
   char out[64];
@@ -23,17 +26,12 @@ TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
   d.InitDouble("d", 0.25, 0.0, 0.5, 1.0);
   b.InitBool("b", true);
   EXPECT_EQ(i.Type(), IParam::kTypeInt);
-  EXPECT_EQ(i.GetMax(), 4.0);  // max raised to min + 1
-  EXPECT_EQ(i.Value(), 5.0);
-  EXPECT_EQ(i.GetDefault(), 5.0);
-  EXPECT_EQ(i.GetInitArg1(), -1);
-  EXPECT_EQ(e.GetMax(), 1.0);  // the larger of count - 1 and 1
-  EXPECT_EQ(e5.GetMax(), 4.0);
-  EXPECT_EQ(e5.Value(), 2.0);
-  EXPECT_EQ(d.GetMax(), 1.0);  // raised to min + step
+  // Int max raised to min + 1; enum max the larger of count - 1 and 1;
+  // double max raised to min + step; every Init sets value = default.
+  EXPECT_EQ(Doubles({i.GetMax(), i.Value(), i.GetDefault(), e.GetMax(), e5.GetMax(), e5.Value(), d.GetMax()}),
+            Doubles({4, 5, 5, 1, 4, 2, 1}));
   EXPECT_EQ(b.Type(), IParam::kTypeBool);
-  EXPECT_EQ(b.Value(), 1.0);
-  EXPECT_EQ(b.GetMax(), 1.0);
+  EXPECT_EQ(Doubles({b.Value(), b.GetMax()}), Doubles({1, 1}));
   EXPECT_STREQ(b.GetDisplayText(0), "off");
   EXPECT_STREQ(b.GetDisplayText(1), "on");
   EXPECT_STREQ(b.GetLabelForHost(), "");
@@ -41,8 +39,7 @@ TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
   // A second Init keeps the type and overwrites range, value and names.
   i.InitDouble("y", 0.5, -1.0, 1.0, 0.1, "dB", "grp");
   EXPECT_EQ(i.Type(), IParam::kTypeInt);
-  EXPECT_EQ(i.GetMin(), -1.0);
-  EXPECT_EQ(i.Value(), 0.5);
+  EXPECT_EQ(Doubles({i.GetMin(), i.Value()}), Doubles({-1.0, 0.5}));
   EXPECT_STREQ(i.GetNameForHost(), "y");
   EXPECT_STREQ(i.GetParamGroupForHost(), "grp");
 
@@ -50,15 +47,12 @@ TEST(IParam, InitOperationsSetRangesAndFirstTypeWins) {
   i.InitText();
   EXPECT_EQ(i.Type(), IParam::kTypeText);
   EXPECT_EQ(i.Value(), 0.5);
-}
 
-TEST(IParam, DoublePrecisionFollowsTheStep) {
-  const std::pair<double, int> cases[] = {{1.0, 0},     {0.5, 1},     {0.25, 2},      {0.001, 3},
-                                          {0.1, 1},     {0.00001, 5}, {0.0000001, 6}, {2.0, 0}};
-  for (const auto& [step, precision] : cases) {
-    IParam p;
-    p.InitDouble("p", 0, 0, 10, step);
-    EXPECT_EQ(p.GetPrecision(), precision) << step;
+  const std::pair<double, int> precisions[] = {{1.0, 0},     {0.5, 1},     {0.25, 2},      {0.001, 3},
+                                               {0.1, 1},     {0.00001, 5}, {0.0000001, 6}, {2.0, 0}};
+  for (const auto& [step, precision] : precisions) {
+    d.InitDouble("p", 0, 0, 10, step);
+    EXPECT_EQ(d.GetPrecision(), precision) << step;
   }
 }
 
@@ -120,18 +114,16 @@ TEST(IParam, SetNormalizedRoundsClampsAboveOnlyAndSnapsContinuousIntegers) {
   EXPECT_DOUBLE_EQ(s.GetNormalized(), 0.5);
   // A negative n under a fractional shape is not a number: the value is min.
   s.SetShape(1.5);
-  s.SetNormalized(-0.5);
-  EXPECT_EQ(s.Value(), 0.0);
-  s.SetNormalized(std::nan(""));
-  EXPECT_EQ(s.Value(), 0.0);
+  for (double n : {-0.5, std::nan("")}) {
+    s.SetNormalized(n);
+    EXPECT_EQ(s.Value(), 0.0) << n;
+  }
 }
 
 TEST(IParam, GetNormalizedClampsAndAnEmptyRangeHasNoFault) {
   IParam p;
   p.InitInt("i", 0, 0, 10);
-  EXPECT_EQ(p.GetNormalized(20.0), 1.0);
-  EXPECT_EQ(p.GetNormalized(-5.0), 0.0);
-  EXPECT_DOUBLE_EQ(p.GetNormalized(5.0), 0.5);
+  EXPECT_EQ(Doubles({p.GetNormalized(20.0), p.GetNormalized(-5.0), p.GetNormalized(5.0)}), Doubles({1.0, 0.0, 0.5}));
   p.SetClamped(99.0);
   EXPECT_EQ(p.Value(), 10.0);
   p.SetClamped(std::nan(""));
@@ -153,9 +145,7 @@ TEST(IParam, GetNormalizedClampsAndAnEmptyRangeHasNoFault) {
 
 TEST(IParam, DisplayTextsAreIndexedByValue) {
   IParam p;
-  p.SetDisplayText(0, "a");
-  p.SetDisplayText(1, "b");
-  p.SetDisplayText(2, "c");
+  for (const char* t : {"a", "b", "c"}) p.SetDisplayText(p.GetNDisplayTexts(), t);
   EXPECT_EQ(p.GetMax(), 2.0);
   EXPECT_STREQ(p.SetDisplayText(1, "B"), "B");
   EXPECT_EQ(p.GetMax(), 2.0);
@@ -174,8 +164,7 @@ TEST(IParam, DisplayTextsAreIndexedByValue) {
   EXPECT_TRUE(p.MapDisplayText("c", &v));
   EXPECT_EQ(v, 2);
   v = 99;
-  EXPECT_FALSE(p.MapDisplayText("C", &v));  // case-sensitive
-  EXPECT_FALSE(p.MapDisplayText(nullptr, &v));
+  EXPECT_FALSE(p.MapDisplayText("C", &v) || p.MapDisplayText(nullptr, &v));  // case-sensitive
   EXPECT_EQ(v, 99);
 
   // A value beyond the count fills the gap with empty texts.
@@ -196,16 +185,15 @@ TEST(IParam, DisplayTextsAreIndexedByValue) {
   p.ResetDisplayTexts();
   EXPECT_EQ(p.GetNDisplayTexts(), 0);
   EXPECT_EQ(p.GetMax(), 5.0);
-}
 
-TEST(IParam, LabelForHostHidesTheUnitWhenATextNamesTheValue) {
-  IParam p;
-  p.InitInt("i", 0, 0, 3, "ms");
-  EXPECT_STREQ(p.GetLabelForHost(), "ms");
-  p.SetDisplayText(0, "zero");
-  EXPECT_STREQ(p.GetLabelForHost(), "");
-  p.Set(1.9);  // whole value 1 has no text
-  EXPECT_STREQ(p.GetLabelForHost(), "ms");
+  // The unit is hidden from the host when a text names the value.
+  IParam l;
+  l.InitInt("i", 0, 0, 3, "ms");
+  EXPECT_STREQ(l.GetLabelForHost(), "ms");
+  l.SetDisplayText(0, "zero");
+  EXPECT_STREQ(l.GetLabelForHost(), "");
+  l.Set(1.9);  // whole value 1 has no text
+  EXPECT_STREQ(l.GetLabelForHost(), "ms");
 }
 
 TEST(IParam, DisplayForHostFormatsInTheCLocale) {
@@ -219,10 +207,9 @@ TEST(IParam, DisplayForHostFormatsInTheCLocale) {
 
   IParam i;
   i.InitInt("i", 0, -100, 100);
-  EXPECT_EQ(display(i, 7.9), "7");
-  EXPECT_EQ(display(i, -7.9), "-7");
-  EXPECT_EQ(display(i, 1e300), "2147483647");  // limited to the int range
-  EXPECT_EQ(display(i, -1e300), "-2147483648");
+  // Whole values truncate; huge values are limited to the int range.
+  for (auto [v, text] : {std::pair{7.9, "7"}, {-7.9, "-7"}, {1e300, "2147483647"}, {-1e300, "-2147483648"}})
+    EXPECT_EQ(display(i, v), text) << v;
   i.SetDisplayText(0, "zero");
   i.SetDisplayText(1, "one");
   EXPECT_EQ(display(i, 1.0), "one");

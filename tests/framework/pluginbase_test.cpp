@@ -14,18 +14,26 @@ namespace {
 using fwtest::Bytes;
 using fwtest::FakeGraphics;
 using fwtest::FakePorts;
+using fwtest::Ints;
 using fwtest::PortLog;
+using fwtest::Strings;
 using fwtest::TestPlug;
 
-TEST(PluginBase, ConstructionAndInitialisation) {
+// Whether another thread could take the plug-in's mutex right now.
+bool otherThreadCanLock(IPluginBase& plug) {
+  std::atomic<bool> got{false};
+  std::thread([&] {
+    if ((got = plug.GetMutex().TryLock())) plug.GetMutex().Unlock();
+  }).join();
+  return got;
+}
+
+TEST(PluginBase, ConstructionInitialisationAndNames) {
   TestPlug plug(0, 306);
-  EXPECT_EQ(plug.NParams(), 306);
-  EXPECT_EQ(plug.NNonAutomatedParams(), 306);
-  EXPECT_EQ(plug.NAutomatedParams(), 0);
+  EXPECT_EQ(Ints({plug.NParams(), plug.NNonAutomatedParams(), plug.NAutomatedParams()}), Ints({306, 306, 0}));
   EXPECT_EQ(plug.GetParam(305)->Type(), IParam::kTypeNone);
   EXPECT_EQ(plug.GetParam(306), nullptr);
   EXPECT_EQ(plug.GetParam(-1), nullptr);
-
   plug.OnParamReset();  // every parameter hidden: only Reset runs
   EXPECT_TRUE(plug.changes.empty());
   EXPECT_EQ(plug.resets, 1);
@@ -34,21 +42,20 @@ TEST(PluginBase, ConstructionAndInitialisation) {
   some.addNonAutomateParamCount(10);
   EXPECT_EQ(some.NNonAutomatedParams(), 10);  // set, not added
   some.OnParamReset();
-  EXPECT_EQ(some.changes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(some.changes, Ints({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
   some.addNonAutomateParamCount(99);
   EXPECT_EQ(some.NNonAutomatedParams(), 20);
   some.addNonAutomateParamCount(-3);
   EXPECT_EQ(some.NNonAutomatedParams(), 0);
-}
 
-TEST(PluginBase, NamesAreCutTo127Bytes) {
+  // The three names are cut to 127 bytes.
   const std::string longName(200, 'N');
   struct LongNames : IPluginBase {
     explicit LongNames(const char* n) : IPluginBase(0, "", 0, n, n, n, 0, 0, 0, 0, false, false, false) {
       initialize(0, 0, nullptr, 0, n, n, n, 0, 0, 0, 0, false, false, false);
     }
-  } plug(longName.c_str());
-  for (const char* name : {plug.GetEffectName(), plug.GetProductName(), plug.GetMfrName()})
+  } named(longName.c_str());
+  for (const char* name : {named.GetEffectName(), named.GetProductName(), named.GetMfrName()})
     EXPECT_EQ(std::strlen(name), 127u);
 }
 
@@ -63,21 +70,17 @@ TEST(ValuePaths, UserPathInformsAndCallsChangeOnlyForNewValues) {
   EXPECT_EQ(plug.informs[0].idx, 0);
   EXPECT_EQ(plug.informs[0].value, 0.5);
   EXPECT_TRUE(plug.changes.empty());
-
   plug.SetParameterFromGUI(0, 0.7);
   EXPECT_EQ(plug.GetParam(0)->Value(), 7.0);
-  EXPECT_EQ(plug.changes, (std::vector<int>{0}));
-
   plug.SetParameterFromGUI(1, 0.0);  // text parameters always change
   plug.SetParameterFromGUI(1, 0.0);
-  EXPECT_EQ(plug.changes, (std::vector<int>{0, 1, 1}));
+  EXPECT_EQ(plug.changes, Ints({0, 1, 1}));
   EXPECT_TRUE(plug.changes2.empty());
 
-  // The hardware path ends in the second hook.
+  // The hardware path ends in the second hook, only for a new value.
   plug.SetParameterFromGUI2(2, 0.25);
-  EXPECT_EQ(plug.changes2, (std::vector<int>{2}));
   plug.SetParameterFromGUI2(2, 0.25);
-  EXPECT_EQ(plug.changes2, (std::vector<int>{2}));
+  EXPECT_EQ(plug.changes2, Ints({2}));
   EXPECT_EQ(plug.changes.size(), 3u);
 
   // Indices outside the store do nothing.
@@ -86,9 +89,10 @@ TEST(ValuePaths, UserPathInformsAndCallsChangeOnlyForNewValues) {
   plug.SetParameterFromGUI(-1, 0.5);
   plug.SetParameterFromGUI2(99, 0.5);
   EXPECT_EQ(plug.informs.size(), informs);
+  EXPECT_EQ(plug.changes2.size(), 1u);
 }
 
-TEST(ValuePaths, MutexIsHeldAndReentrant) {
+TEST(ValuePaths, MutexIsHeldReentrantAndReleasedWhenAHookThrows) {
   TestPlug plug(0, 2);
   plug.GetParam(0)->InitInt("a", 0, 0, 10);
   plug.GetParam(1)->InitInt("b", 0, 0, 10);
@@ -96,18 +100,14 @@ TEST(ValuePaths, MutexIsHeldAndReentrant) {
   int depthInside = -1;
   plug.onChange = [&](int idx) {
     EXPECT_TRUE(plug.GetMutex().IsLockedByCaller());
-    std::thread t([&] {
-      otherThreadGotLock = plug.GetMutex().TryLock();
-      if (otherThreadGotLock) plug.GetMutex().Unlock();
-    });
-    t.join();
+    otherThreadGotLock = otherThreadCanLock(plug);
     // A change inside a change, on the same thread, does not block.
     if (idx == 0) plug.SetParameterFromGUI(1, 1.0);
     if (idx == 1) depthInside = plug.GetMutex().GetDepth();
   };
   plug.SetParameterFromGUI(0, 1.0);
   EXPECT_FALSE(otherThreadGotLock);
-  EXPECT_EQ(plug.changes, (std::vector<int>{0, 1}));
+  EXPECT_EQ(plug.changes, Ints({0, 1}));
   EXPECT_EQ(depthInside, 1);
   EXPECT_FALSE(plug.GetMutex().IsLockedByCaller());
 
@@ -117,24 +117,14 @@ TEST(ValuePaths, MutexIsHeldAndReentrant) {
   base.IPluginBase::Reset();
   base.IPluginBase::OnActivate(true);
   EXPECT_FALSE(plug.GetMutex().IsLockedByCaller());
-}
 
-TEST(ValuePaths, MutexIsReleasedWhenAHookThrows) {
-  TestPlug plug(0, 1);
-  plug.GetParam(0)->InitInt("a", 0, 0, 10);
   plug.onChange = [](int) { throw std::runtime_error("boom"); };
-  EXPECT_THROW(plug.SetParameterFromGUI(0, 1.0), std::runtime_error);
-  std::atomic<bool> got{false};
-  std::thread t([&] {
-    got = plug.GetMutex().TryLock();
-    if (got) plug.GetMutex().Unlock();
-  });
-  t.join();
-  EXPECT_TRUE(got);
+  EXPECT_THROW(plug.SetParameterFromGUI(0, 0.0), std::runtime_error);
+  EXPECT_TRUE(otherThreadCanLock(plug));
 }
 
 TEST(PluginBase, GraphicsAttachPushesValuesAndIsOwned) {
-  std::vector<std::string> events;
+  Strings events;
   {
     TestPlug plug(0, 3);
     for (int i = 0; i < 3; ++i) plug.GetParam(i)->InitInt("p", i, 0, 4);
@@ -158,7 +148,7 @@ TEST(PluginBase, GraphicsAttachPushesValuesAndIsOwned) {
 
     // A second context replaces and deletes the first.
     plug.AttachGraphics(new FakeGraphics(&events));
-    EXPECT_EQ(events, (std::vector<std::string>{"graphics-deleted"}));
+    EXPECT_EQ(events, Strings({"graphics-deleted"}));
   }
   EXPECT_EQ(events.size(), 2u);
 }
@@ -169,13 +159,10 @@ TEST(PluginBase, DirtyParametersAndSamplesPerBeat) {
   plug.DirtyParameters();
   ASSERT_EQ(plug.informs.size(), 2u);
   EXPECT_DOUBLE_EQ(plug.informs[1].value, 0.5);
-
-  plug.tempo = 120.0;
-  EXPECT_DOUBLE_EQ(plug.GetSamplesPerBeat(), 22050.0);
-  plug.tempo = 0.0;
-  EXPECT_EQ(plug.GetSamplesPerBeat(), 0.0);
-  plug.tempo = -10.0;
-  EXPECT_EQ(plug.GetSamplesPerBeat(), 0.0);
+  for (auto [tempo, spb] : {std::pair{120.0, 22050.0}, {0.0, 0.0}, {-10.0, 0.0}}) {
+    plug.tempo = tempo;
+    EXPECT_DOUBLE_EQ(plug.GetSamplesPerBeat(), spb) << tempo;
+  }
 }
 
 // ---- ports and senders
@@ -194,31 +181,26 @@ struct PortsFixture : ::testing::Test {
   }
 };
 
-TEST_F(PortsFixture, WithoutPortsListsAreOffAndSendsFail) {
-  EXPECT_EQ(plug.getExternalMIDIOutNames(), (std::vector<std::string>{"OFF"}));
-  EXPECT_EQ(plug.getExternalMIDIInNames(), (std::vector<std::string>{"OFF"}));
-  int idx = 3;
-  EXPECT_EQ(plug.setExternalMIDIOut(idx, "Synth Out"), 0);
-  EXPECT_EQ(idx, 0);
-  idx = 2;
-  EXPECT_EQ(plug.setExternalMIDIIn(idx, "Synth In"), 0);
-  EXPECT_EQ(idx, 0);
-  EXPECT_EQ(plug.getExternalMIDIOutDevice("OFF"), 0);
-  EXPECT_EQ(plug.getExternalMIDIInDevice("Synth In"), -1);
+TEST_F(PortsFixture, WithoutPortsListsAreOffAndSendsFailWithPortsOperationsDelegate) {
+  EXPECT_EQ(plug.getExternalMIDIOutNames(), Strings({"OFF"}));
+  EXPECT_EQ(plug.getExternalMIDIInNames(), Strings({"OFF"}));
+  int out = 3, in = 2;
+  EXPECT_EQ(plug.setExternalMIDIOut(out, "Synth Out"), 0);
+  EXPECT_EQ(plug.setExternalMIDIIn(in, "Synth In"), 0);
+  EXPECT_EQ(Ints({out, in, plug.getExternalMIDIOutDevice("OFF"), plug.getExternalMIDIInDevice("Synth In")}),
+            Ints({0, 0, 0, -1}));
   EXPECT_FALSE(plug.initializeVirtualOutput("Tavrin"));
   const IMidiMsg m(0, 0x90, 60, 100);
   const uint8_t b[] = {0xF0, 1, 0xF7};
   EXPECT_FALSE(plug.SendMidiMsg(&m) || plug.SendMidiSysex(b, 3) || plug.SendMidiSysex2(b, 3));
-}
 
-TEST_F(PortsFixture, PortOperationsDelegate) {
   install();
-  EXPECT_EQ(log->events, (std::vector<std::string>{"sink"}));
+  EXPECT_EQ(log->events, Strings({"sink"}));
   EXPECT_EQ(plug.getExternalMIDIOutNames().size(), 2u);
   EXPECT_EQ(plug.getExternalMIDIOutDevice("Synth Out"), 1);
   EXPECT_EQ(plug.getExternalMIDIInDevice("nope"), -1);
-  int idx = 1;
-  EXPECT_EQ(plug.setExternalMIDIIn(idx, "Synth In"), 1);
+  in = 1;
+  EXPECT_EQ(plug.setExternalMIDIIn(in, "Synth In"), 1);
   EXPECT_EQ(ports->openInIndex(), 1);
   EXPECT_TRUE(plug.initializeVirtualOutput("Tavrin"));
   EXPECT_EQ(ports->mVirtual, "From Tavrin");
@@ -234,11 +216,8 @@ TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
   const uint8_t body[] = {0x3E, 0x16, 0x00, 0x10};
   const uint8_t whole[] = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0xF7};
   const uint8_t clock[] = {0xF8};
-  EXPECT_TRUE(plug.SendMidiSysex(body, 4));
-  EXPECT_TRUE(plug.SendMidiSysex(whole, 6));
-  EXPECT_TRUE(plug.SendMidiSysex2(body, 4));
-  EXPECT_TRUE(plug.SendMidiSysex2(std::vector<uint8_t>{0xF8}));
-  EXPECT_TRUE(plug.SendPatchSysex(whole, 6));
+  EXPECT_TRUE(plug.SendMidiSysex(body, 4) && plug.SendMidiSysex(whole, 6) && plug.SendMidiSysex2(body, 4) &&
+              plug.SendMidiSysex2(std::vector<uint8_t>{0xF8}) && plug.SendPatchSysex(whole, 6));
   EXPECT_FALSE(plug.SendMidiSysex(body, 0) || plug.SendMidiSysex2(clock, 0) ||
                plug.SendMidiSysex2(std::vector<uint8_t>{}) || plug.SendMidiSysex(nullptr, 4) ||
                plug.SendMidiSysex(body, -1));
@@ -254,17 +233,12 @@ TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
   EXPECT_TRUE(plug.SendMidiMsgs(nullptr, 0));
   int closed = 0;
   plug.setExternalMIDIOut(closed, "OFF");  // port closed: sends fail
-  EXPECT_FALSE(plug.SendMidiMsg(&noteOn));
-  EXPECT_FALSE(plug.SendMidiMsgs(two, 2));
-  EXPECT_FALSE(plug.SendMidiSysex(body, 4));
+  EXPECT_FALSE(plug.SendMidiMsg(&noteOn) || plug.SendMidiMsgs(two, 2) || plug.SendMidiSysex(body, 4));
 }
 
 TEST_F(PortsFixture, InputIsSplitBySize) {
   install();
-  ports->deliver({0x90, 0x3C, 0x64});
-  ports->deliver({0xC2, 0x07});
-  ports->deliver({0xF8});
-  ports->deliver({});
+  for (const Bytes& b : {Bytes{0x90, 0x3C, 0x64}, Bytes{0xC2, 0x07}, Bytes{0xF8}, Bytes{}}) ports->deliver(b);
   ASSERT_EQ(plug.midi.size(), 3u);
   EXPECT_TRUE(plug.midiFromHardware);
   // Missing data bytes are 0.
@@ -281,24 +255,20 @@ TEST_F(PortsFixture, InputIsSplitBySize) {
   dump.back() = 0xF7;
   ports->deliver(dump);
   ports->deliver({0x90, 1, 2, 3});
-  ASSERT_EQ(plug.sysexes.size(), 2u);
-  EXPECT_EQ(plug.sysexes[0], dump);
-  EXPECT_EQ(plug.sysexes[1], (Bytes{0x90, 1, 2, 3}));
+  EXPECT_EQ(plug.sysexes, (std::vector<Bytes>{dump, {0x90, 1, 2, 3}}));
   EXPECT_EQ(plug.sysexOffsets[0], 0);
   EXPECT_EQ(plug.midi.size(), 3u);
-
   plug.processMIDIInput(nullptr, 5);
   EXPECT_EQ(plug.sysexes.size(), 2u);
-}
 
-TEST(PortsLifetime, InputNeverEscapesAnException) {
+  // No exception from a hook escapes the input callback.
   struct Throwing : TestPlug {
     void ProcessMidiMsg(IMidiMsg*, bool) override { throw std::runtime_error("x"); }
     void ProcessSysEx(ISysEx*, bool) override { throw 42; }
-  } plug;
+  } throwing;
   const uint8_t a[] = {0x90, 1, 2}, b[] = {0xF0, 1, 2, 3, 0xF7};
-  EXPECT_NO_THROW(plug.processMIDIInput(a, 3));
-  EXPECT_NO_THROW(plug.processMIDIInput(b, 5));
+  EXPECT_NO_THROW(throwing.processMIDIInput(a, 3));
+  EXPECT_NO_THROW(throwing.processMIDIInput(b, 5));
 }
 
 TEST(PortsLifetime, DestructorShutsThePortsDownFirst) {
@@ -308,16 +278,15 @@ TEST(PortsLifetime, DestructorShutsThePortsDownFirst) {
     plug->SetHardwarePorts(std::make_unique<FakePorts>(log));
     plug->AttachGraphics(new FakeGraphics(&log->events));
   }
-  EXPECT_EQ(log->events,
-            (std::vector<std::string>{"sink", "shutdown", "sink-null", "graphics-deleted", "destroyed"}));
+  EXPECT_EQ(log->events, Strings({"sink", "shutdown", "sink-null", "graphics-deleted", "destroyed"}));
 
   // Replacing the ports shuts the old ones down.
   auto log2 = std::make_shared<PortLog>();
   TestPlug plug(0, 1);
   plug.SetHardwarePorts(std::make_unique<FakePorts>(log2));
   plug.SetHardwarePorts(nullptr);
-  EXPECT_EQ(log2->events, (std::vector<std::string>{"sink", "shutdown", "sink-null", "destroyed"}));
-  EXPECT_EQ(plug.getExternalMIDIOutNames(), (std::vector<std::string>{"OFF"}));
+  EXPECT_EQ(log2->events, Strings({"sink", "shutdown", "sink-null", "destroyed"}));
+  EXPECT_EQ(plug.getExternalMIDIOutNames(), Strings({"OFF"}));
 }
 
 }  // namespace

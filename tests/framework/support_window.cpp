@@ -5,34 +5,6 @@
 #include <csetjmp>
 #include <cstdio>
 
-TestPlug::TestPlug(int nParams)
-    : IPluginBase(nParams, "2-2", 0, "Window Test", "Window Test", "Tests", 0x10000, 0x57747374, 0x54737473, 0, false,
-                  true, false) {
-  initialize(0, nParams, "2-2", 0, "Window Test", "Window Test", "Tests", 0x10000, 0x57747374, 0x54737473, 0, false, true,
-             false);
-  for (int i = 0; i < nParams && i < 4; ++i) GetParam(i)->InitInt("p", 0, 0, 10);
-}
-
-void TestPlug::OnParamChange(int idx) {
-  changes.push_back(idx);
-  changeValues.push_back(GetParam(idx) ? GetParam(idx)->Value() : -1.0);
-}
-
-void TestPlug::OnParamChange2(int idx) {
-  changes2.push_back(idx);
-  change2Values.push_back(GetParam(idx) ? GetParam(idx)->Value() : -1.0);
-}
-
-void TestPlug::ClearCounts() {
-  changes.clear();
-  changes2.clear();
-  informs.clear();
-  begins.clear();
-  ends.clear();
-  changeValues.clear();
-  change2Values.clear();
-}
-
 namespace windowtest {
 
 uint32_t FrameColor(int k) {
@@ -90,15 +62,6 @@ bool WritePNG(const std::string& path, const uint32_t* pixels, int w, int h, int
   return fclose(f) == 0;
 }
 
-bool ReadPNGSize(const std::string& path, int* w, int* h) {
-  *w = *h = 0;
-  std::vector<uint8_t> b = testsupport::readFile(path);
-  if (b.size() < 24 || png_sig_cmp(b.data(), 0, 8) != 0) return false;
-  *w = (b[16] << 24) | (b[17] << 16) | (b[18] << 8) | b[19];
-  *h = (b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23];
-  return true;
-}
-
 }  // namespace windowtest
 
 void WindowTest::SetUp() { folders = std::make_unique<testsupport::ScopedFolders>(); }
@@ -115,7 +78,8 @@ void WindowTest::TearDown() {
 }
 
 void WindowTest::Make(int w, int h, int nParams, bool panel) {
-  plug = std::make_unique<TestPlug>(nParams);
+  plug = std::make_unique<TestPlug>(0, nParams);
+  for (int i = 0; i < nParams && i < 4; ++i) plug->GetParam(i)->InitInt("p", 0, 0, 10);
   g = new IGraphicsHeadless(plug.get(), w, h);
   if (panel) g->AttachPanelBackground(&kPanelColor);
 }

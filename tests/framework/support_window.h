@@ -12,28 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "framework/IPluginBase.h"
+#include "framework_fakes.h"
 #include "framework/ITextControl.h"
 #include "platform/headless/IGraphicsHeadless.h"
 #include "testsupport.h"
 
-class TestPlug : public IPluginBase {
- public:
-  explicit TestPlug(int nParams = 8);
-
-  void OnParamChange(int idx) override;
-  void OnParamChange2(int idx) override;
-  void InformHostOfParamChange(int idx, double normalizedValue) override { informs.push_back(idx); }
-  void BeginInformHostOfParamChange(int idx) override { begins.push_back(idx); }
-  void EndInformHostOfParamChange(int idx) override { ends.push_back(idx); }
-  void ResizeGraphics(int w, int h) override { resizes.push_back({w, h}); }
-
-  void ClearCounts();
-
-  std::vector<int> changes, changes2, informs, begins, ends;
-  std::vector<double> changeValues, change2Values;  // raw values when the hooks ran
-  std::vector<std::pair<int, int>> resizes;
-};
+using fwtest::TestPlug;
 
 // Counts the draws of any control class.
 template <class T>
@@ -58,8 +42,6 @@ uint32_t FrameColor(int frame0);
 // Writes pixels (RAST layout: A in bits 0-7, R 8-15, G 16-23, B 24-31) as a
 // PNG: with alpha as 8-bit RGBA, without as 8-bit RGB (alpha ignored).
 bool WritePNG(const std::string& path, const uint32_t* pixels, int w, int h, int span, bool withAlpha);
-// Reads back the size of a PNG file (0 x 0 when it is none).
-bool ReadPNGSize(const std::string& path, int* w, int* h);
 
 }  // namespace windowtest
 
