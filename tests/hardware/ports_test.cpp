@@ -319,38 +319,4 @@ TEST_F(SynthPortsTest, SinkMayRemoveItselfFromTheCallback) {
   EXPECT_EQ(calls, 1);
 }
 
-TEST_F(SynthPortsTest, NothingReachesTheSinkAfterShutdownAndNothingReopens) {
-  std::atomic<int> calls{0}, late{0};
-  std::atomic<bool> done{false}, stop{false};
-  HookSink sink;
-  sink.hook = [&] {
-    ++calls;
-    if (done) ++late;
-  };
-  ports->setInputSink(&sink);
-  ASSERT_EQ(openIn("Synth Out"), 1);
-  ASSERT_EQ(openOut("Synth In"), 1);
-
-  std::thread talker([&] {
-    while (!stop) synth.emit({0xF0, 1, 2, 3, 0xF7});
-  });
-  EXPECT_TRUE(hwtest::spinUntil([&] { return calls >= 20; }));
-  ports->shutdown();
-  done = true;
-  const int callsAtShutdown = calls;
-  stop = true;
-  talker.join();
-  hub.drain();
-  EXPECT_EQ(late, 0);
-  EXPECT_EQ(calls, callsAtShutdown);
-  EXPECT_TRUE(hwtest::loggedInOrder(hub, "close in", "close out")) << "the input goes first, then the output";
-
-  EXPECT_FALSE(ports->outOpen());
-  EXPECT_FALSE(send({0xF8}));
-  EXPECT_EQ(openOut("Synth In"), 0);
-  EXPECT_EQ(openIn("Synth Out"), 0);
-  EXPECT_FALSE(ports->initializeVirtualOutput("x"));
-  ports.reset();  // a second shutdown by the destructor is harmless
-}
-
 }  // namespace
