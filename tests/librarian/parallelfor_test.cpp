@@ -34,6 +34,8 @@ TEST(ParallelFor, AFailureStopsTheWorkAndIsRethrownToTheCaller) {
                                           if (i == 3) throw std::runtime_error("no memory");
                                         }),
                  std::runtime_error);
-    if (threads == 1) EXPECT_EQ(ran.load(), 4);
+    if (threads == 1) {
+      EXPECT_EQ(ran.load(), 4);
+    }
   }
 }

@@ -13,12 +13,16 @@
 
 namespace {
 
-using Names = std::vector<std::string>;
+using banks::Names;
 
 LibrarianPatch namedPatch(const std::string& name, uint8_t category, int seed = 0) {
-  LibrarianPatch p = LibrarianPatch::fromDump(banks::model2Dump(seed, name, category));
-  p.takeNameAndCategory();
-  return p;
+  return banks::patchOf(banks::model2Dump(seed, name, category));
+}
+
+std::vector<LibrarianPatch> repeated(int n, const std::string& name, uint8_t category) {
+  std::vector<LibrarianPatch> v;
+  for (int i = 0; i < n; ++i) v.push_back(namedPatch(name, category, i));
+  return v;
 }
 
 // Adds a bank file holding the given patches (not padded).
@@ -30,12 +34,6 @@ PatchFile* addBank(PatchLibrarian& lib, std::vector<LibrarianPatch> patches, con
   f->patches = std::move(patches);
   lib.patchFiles.push_back(std::move(f));
   return lib.patchFiles.back().get();
-}
-
-std::vector<LibrarianPatch> repeated(int n, const std::string& name, uint8_t category) {
-  std::vector<LibrarianPatch> v;
-  for (int i = 0; i < n; ++i) v.push_back(namedPatch(name, category, i));
-  return v;
 }
 
 const SubFolderFiles& categoryNode(const PatchLibrarian& lib, int code) {
@@ -68,15 +66,13 @@ TEST(CategoryLists, WithoutBankFilesEveryCategoryHasOneEmptyFile) {
     SCOPED_TRACE(code);
     const FolderFiles& node = *lib.categoryFolders[static_cast<size_t>(code)];
     EXPECT_EQ(node.name, expectedFiles[code]);
-    EXPECT_TRUE(node.files.empty());
     ASSERT_EQ(node.subFolders.size(), 1u);
-    EXPECT_EQ(node.subFolders[0].name, std::string(expectedFiles[code]).substr(0, 4));
-    EXPECT_TRUE(node.subFolders[0].subFolders.empty());
-    ASSERT_EQ(node.subFolders[0].files.size(), 1u);
-    const PatchFile* f = node.subFolders[0].files[0];
-    EXPECT_EQ(f->fileName, expectedFiles[code]);
-    EXPECT_EQ(f->folderName, node.subFolders[0].name);
-    EXPECT_EQ(f->folderIndex, code);
+    const SubFolderFiles& sub = node.subFolders[0];
+    EXPECT_EQ(sub.name, std::string(expectedFiles[code]).substr(0, 4));
+    EXPECT_TRUE(node.files.empty() && sub.subFolders.empty());
+    ASSERT_EQ(sub.files.size(), 1u);
+    const PatchFile* f = sub.files[0];
+    EXPECT_EQ(std::tie(f->fileName, f->folderName, f->folderIndex), std::tuple(expectedFiles[code], sub.name, code));
     EXPECT_TRUE(f->patches.empty() && f->folderNames.empty() && f->folderPath.empty());
   }
 }
@@ -124,13 +120,11 @@ TEST(CategoryLists, InitIsUnlistedAndCopiesComeFromTheDump) {
   const SubFolderFiles& pad = categoryNode(lib, 9);
   ASSERT_EQ(pad.files[0]->patches.size(), 1u);
   const LibrarianPatch& copy = pad.files[0]->patches[0];
-  EXPECT_EQ(copy.name, "DUMP NAME     ");
-  EXPECT_EQ(copy.category, "PAD ");
+  EXPECT_EQ(std::tie(copy.name, copy.category), std::tuple("DUMP NAME     ", "PAD "));
   EXPECT_EQ(copy.messages, std::vector<PatchSysexMessage>{renamed.messages[0]}) << "message 0 only";
   const SubFolderFiles& bass = categoryNode(lib, 3);
   ASSERT_EQ(bass.files[0]->patches.size(), 1u);
-  EXPECT_EQ(bass.files[0]->patches[0].name, "");
-  EXPECT_EQ(bass.files[0]->patches[0].category, "");
+  EXPECT_EQ(std::tie(bass.files[0]->patches[0].name, bass.files[0]->patches[0].category), std::tuple("", ""));
 
   // "INIT" patches (codes 20 and above) are in no list.
   size_t total = 0;
@@ -138,16 +132,14 @@ TEST(CategoryLists, InitIsUnlistedAndCopiesComeFromTheDump) {
   EXPECT_EQ(total, 4u);
 }
 
-TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
+TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrderBlanksIncluded) {
   PatchLibrarian lib;
   PatchFile* first = addBank(lib, {namedPatch("SYNTH BASS", 3), namedPatch("PIANO", 6)}, "a.sr2");
-  addBank(lib, {namedPatch("MY SYNC", 7), namedPatch("S Y N", 7)}, "b.sr2");
+  addBank(lib, {namedPatch("MY SYNC", 7), namedPatch("S Y N", 7), LibrarianPatch::initPatch()}, "b.sr2");
   lib.createNewSearchPatchFiles("SYN");
   ASSERT_EQ(lib.searchFiles.size(), 1u);
   const PatchFile& r = *lib.searchFiles[0];
-  EXPECT_EQ(r.fileName, "Search Results 1");
-  EXPECT_EQ(r.folderName, "Patches");
-  EXPECT_EQ(r.folderIndex, 0);
+  EXPECT_EQ(std::tie(r.fileName, r.folderName, r.folderIndex), std::tuple("Search Results 1", "Patches", 0));
   EXPECT_EQ(patchNames(r), (Names{"SYNTH BASS    ", "MY SYNC       "}));
   ASSERT_EQ(lib.searchFolders.size(), 1u);
   EXPECT_EQ(lib.searchFolders[0]->name, "Patches");
@@ -157,22 +149,19 @@ TEST(SearchLists, FindsContiguousCaseSensitiveRunsInScanOrder) {
   first->patches[0] = namedPatch("CHANGED", 1);
   EXPECT_EQ(r.patches[0].name, "SYNTH BASS    ");
 
-  // Lower case finds nothing in names taken upper-cased from dumps, and the
-  // earlier results and their nodes go.
-  lib.createNewSearchPatchFiles("syn");
-  EXPECT_TRUE(lib.searchFiles.empty());
-  EXPECT_TRUE(lib.searchFolders.empty());
-}
-
-TEST(SearchLists, BlanksCountAndInitPatchesAreFound) {
-  PatchLibrarian lib;
-  addBank(lib, {namedPatch("AB CD", 1), LibrarianPatch::initPatch(), namedPatch("ABCDEFGHIJKLMN", 2)});
-  const std::pair<const char*, size_t> searches[] = {{"  ", 2}, {"INIT", 1}, {"", 3}};  // "AB CD" is padded
+  // Blanks count (names are padded), init patches are found, and an empty
+  // text matches everything.
+  const std::pair<const char*, size_t> searches[] = {{"  ", 5}, {"INIT", 1}, {"", 5}};
   for (const auto& [text, hits] : searches) {
     lib.createNewSearchPatchFiles(text);
     ASSERT_EQ(lib.searchFiles.size(), 1u) << text;
     EXPECT_EQ(lib.searchFiles[0]->patches.size(), hits) << text;
   }
+  // Lower case finds nothing in names taken upper-cased from dumps, and the
+  // earlier results and their nodes go.
+  lib.createNewSearchPatchFiles("syn");
+  EXPECT_TRUE(lib.searchFiles.empty());
+  EXPECT_TRUE(lib.searchFolders.empty());
 }
 
 TEST(SearchLists, ResultFilesOfOneHundredAndAnEmptyLastFile) {
@@ -207,11 +196,10 @@ TEST(SearchLists, CopiesTakeTwoMessagesAndTheNameFromTheDump) {
   ASSERT_EQ(lib.searchFiles[0]->patches.size(), 2u);
   const LibrarianPatch& r = lib.searchFiles[0]->patches[0];
   EXPECT_EQ(r.messages, std::vector<PatchSysexMessage>(p.messages.begin(), p.messages.begin() + 2));
-  EXPECT_EQ(r.name, "THREE MSGS    ");
-  EXPECT_EQ(r.category, "ATMO");
+  EXPECT_EQ(std::tie(r.name, r.category), std::tuple("THREE MSGS    ", "ATMO"));
   // A message too short to hold name and category gives neither.
-  EXPECT_EQ(lib.searchFiles[0]->patches[1].name, "");
-  EXPECT_EQ(lib.searchFiles[0]->patches[1].category, "");
+  const LibrarianPatch& s = lib.searchFiles[0]->patches[1];
+  EXPECT_EQ(std::tie(s.name, s.category), std::tuple("", ""));
 }
 
 TEST(CategoryLists, LargeCollectionsKeepScanOrderInEveryCategory) {
