@@ -197,7 +197,7 @@ TEST(SoundDumpWrite, ValuesAreTruncatedThenClampedAndStepsBuiltFromClampedFields
   EXPECT_EQ(sounddump::build(s)[21], 0x10);
 }
 
-TEST(SoundDumpWrite, FrameDeviceCategoryAndTheirTexts) {
+TEST(SoundDumpCategory, FrameDeviceCategoryAndTheirTexts) {
   Snapshot s = Snapshot::fromInitSound();
   s.values[kGlobalDeviceID] = 9.6;
   s.values[kCategoryName] = 7;
@@ -211,6 +211,16 @@ TEST(SoundDumpWrite, FrameDeviceCategoryAndTheirTexts) {
     EXPECT_EQ(sounddump::categoryTextRead(code), text) << code;
   EXPECT_EQ(sounddump::recordText(""), "Set Name");
   EXPECT_EQ(sounddump::recordText("PAD 1"), "PAD 1");
+
+  // A read category above 20 shows as "NONE"; the parameter limits it.
+  Dump r = sounddump::initSinglePatch;
+  r[134] = 21;
+  const auto p = parseDump(r);
+  EXPECT_EQ(p->categoryText, "NONE");
+  EXPECT_EQ(p->category, 21);
+  expectValues(applied(p->writes), {{kCategoryName, 21}});
+  r[134] = 20;
+  EXPECT_EQ(parseDump(r)->categoryText, "INIT");
 }
 
 TEST(SoundDumpName, WrittenAsThirteenUpperCaseCharactersAndABlankReadWholeWithCaseKept) {
@@ -268,7 +278,7 @@ TEST(SoundDumpRead, WritesComeInStepOrder) {
 
 TEST(SoundDumpRead, LocationSetsBankAndProgramOfStoredSoundsOnly) {
   // 130 is bank 1, program 30; 499 the last stored sound.
-  for (auto [hi, lo, bank, program] : {std::tuple<uint8_t, uint8_t, int, int>{0x00, 0x05, 0, 5},
+  for (auto [hi, lo, bank, program] : {std::tuple<uint8_t, uint8_t, double, double>{0x00, 0x05, 0, 5},
                                        {0x01, 0x02, 1, 30}, {0x03, 0x73, 4, 99}}) {
     const Values v = applied(parseDump(withLocation(hi, lo))->writes);
     expectValues(v, {{kCurrentBank, bank}, {kCurrentPatch, program}});
@@ -300,17 +310,6 @@ TEST(SoundDumpRead, LockedSectionsAreLeftAlone) {
   const auto none = parseDump(d, all);
   ASSERT_EQ(none->writes.size(), 1u);
   EXPECT_EQ(none->writes[0].param, kCategoryName);
-}
-
-TEST(SoundDumpRead, CategoryAboveTwentyIsShownAsNone) {
-  Dump d = sounddump::initSinglePatch;
-  d[134] = 21;
-  const auto p = parseDump(d);
-  EXPECT_EQ(p->categoryText, "NONE");
-  EXPECT_EQ(p->category, 21);
-  expectValues(applied(p->writes), {{kCategoryName, 21}});  // the parameter limits it
-  d[134] = 20;
-  EXPECT_EQ(parseDump(d)->categoryText, "INIT");
 }
 
 TEST(SoundDumpRead, RefusesWhatIsNotAnEditorDump) {

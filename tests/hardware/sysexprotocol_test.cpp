@@ -25,6 +25,11 @@ TEST(SysexCatalogue, RequestsOnTheWire) {
   EXPECT_EQ(sysex::frameSysex(sysex::editBufferRequest(0x7E)), (Bytes{0xF0, 0x3E, 0x16, 0x7E, 0x00, 0x7F, 0x00, 0xF7}));
   // A device beyond 7 bits never puts a status byte into a request.
   EXPECT_EQ(sysex::globalRequest(0x80)[2], 0x7F);
+  // Framing adds start and end only to unframed bytes.
+  EXPECT_EQ(sysex::frameSysex(Bytes{}), (Bytes{0xF0, 0xF7}));
+  EXPECT_EQ(sysex::frameSysex(nullptr, 4), (Bytes{0xF0, 0xF7}));
+  const Bytes framed = {0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7};
+  EXPECT_EQ(sysex::frameSysex(framed), framed);
 }
 
 TEST(SysexCatalogue, DumpsAndSingleParameterFrames) {
@@ -43,13 +48,6 @@ TEST(SysexCatalogue, DumpsAndSingleParameterFrames) {
   EXPECT_EQ(sysex::singleParameterChange(0x01, 0x22, 0x40, 0x00),
             (Bytes{0xF0, 0x3E, 0x16, 0x58, 0x41, 0x01, 0x22, 0x40, 0x00, 0xF7}));
   EXPECT_EQ(sysex::singleParameterChange(0x01, 0x22, 0x90)[7], 0x7F);
-}
-
-TEST(SysexCatalogue, FramingAddsStartAndEndOnlyToUnframedBytes) {
-  EXPECT_EQ(sysex::frameSysex(Bytes{}), (Bytes{0xF0, 0xF7}));
-  const Bytes framed = {0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7};
-  EXPECT_EQ(sysex::frameSysex(framed), framed);
-  EXPECT_EQ(sysex::frameSysex(nullptr, 4), (Bytes{0xF0, 0xF7}));
 }
 
 TEST(SysexCatalogue, ClassifiesEveryMessageAndRejectsNearMisses) {
