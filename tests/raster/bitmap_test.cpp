@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <tuple>
 
 #include "platform/surface.h"
 #include "raster/bitmap.h"
@@ -12,6 +13,9 @@
 
 namespace {
 bool aligned64(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 63) == 0; }
+
+// Width, height and row span of a bitmap.
+std::tuple<int, int, int> dims(RAST_IBitmap& b) { return {b.getWidth(), b.getHeight(), b.getRowSpan()}; }
 
 // An empty bitmap: no size and no pixels.
 void expectEmpty(RAST_IBitmap& b, int line) {
@@ -24,9 +28,7 @@ void expectEmpty(RAST_IBitmap& b, int line) {
 
 TEST(MemBitmap, SpanAlignmentAndSize) {
   RAST_MemBitmap b(10, 5, 4);
-  EXPECT_EQ(b.getWidth(), 10);
-  EXPECT_EQ(b.getHeight(), 5);
-  EXPECT_EQ(b.getRowSpan(), 12);
+  EXPECT_EQ(dims(b), std::make_tuple(10, 5, 12));
   EXPECT_EQ(b.allocatedBytes(), 240);
   ASSERT_NE(b.getBits(), nullptr);
   EXPECT_TRUE(aligned64(b.getBits()));
@@ -34,8 +36,7 @@ TEST(MemBitmap, SpanAlignmentAndSize) {
   EXPECT_EQ(b.getDC(), nullptr);
   EXPECT_EQ(b.Extended(1, nullptr), 0);
   // every pixel of every row is writable (the sanitizer checks)
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 12; ++x) b.getBits()[y * 12 + x] = 1;
+  for (int i = 0; i < 5 * 12; ++i) b.getBits()[i] = 1;
 
   // Only the lowest set bit of the alignment counts; large ones are honoured.
   const struct {
@@ -43,10 +44,7 @@ TEST(MemBitmap, SpanAlignmentAndSize) {
     unsigned align;
     int span;
   } cases[] = {{10, 0, 10}, {10, 1, 10}, {10, 6, 10}, {10, 12, 12}, {10, 64, 64}, {1, 1u << 20, 1 << 20}};
-  for (const auto& c : cases) {
-    RAST_MemBitmap a(c.w, 2, c.align);
-    EXPECT_EQ(a.getRowSpan(), c.span) << c.align;
-  }
+  for (const auto& c : cases) EXPECT_EQ(RAST_MemBitmap(c.w, 2, c.align).getRowSpan(), c.span) << c.align;
   // an alignment that no row can satisfy leaves an empty bitmap
   RAST_MemBitmap impossible(1, 1, 1u << 31);
   expectEmpty(impossible, __LINE__);
@@ -99,9 +97,7 @@ TEST(MemBitmap, EmptyAndImpossibleSizes) {
 
 TEST(SysBitmap, SurfaceLayoutAndGrowth) {
   RAST_SysBitmap b(5, 3);
-  EXPECT_EQ(b.getWidth(), 5);
-  EXPECT_EQ(b.getHeight(), 3);
-  EXPECT_EQ(b.getRowSpan(), 8);
+  EXPECT_EQ(dims(b), std::make_tuple(5, 3, 8));
   ASSERT_NE(b.getBits(), nullptr);
   EXPECT_TRUE(aligned64(b.getBits()));
   for (int i = 0; i < 8 * 3; ++i) b.getBits()[i] = 0;  // the whole surface is usable
@@ -117,9 +113,8 @@ TEST(SysBitmap, SurfaceLayoutAndGrowth) {
   EXPECT_EQ(SHIM_GetCtxGC(dc)->height, 3);
 
   EXPECT_TRUE(b.resize(7, 2));  // fits: same surface, same span, same context
-  EXPECT_EQ(b.getRowSpan(), 8);
+  EXPECT_EQ(dims(b), std::make_tuple(7, 2, 8));
   EXPECT_EQ(b.getBits(), first);
-  EXPECT_EQ(b.getWidth(), 7);
   EXPECT_EQ(b.getDC(), dc);
 
   EXPECT_TRUE(b.resize(9, 2));  // wider: a new surface 12 wide
@@ -141,41 +136,13 @@ TEST(SysBitmap, TextThroughTheContextLeavesTheAlphaByte) {
   RECT r = {0, 0, 40, 20};
   EXPECT_GT(SHIM_DrawText(bm.getDC(), "Hi", -1, &r, 0), 0);
   bool ink = false;
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 40; ++x) {
-      const RAST_pixel p = bm.getBits()[y * bm.getRowSpan() + x];
-      ASSERT_EQ(RAST_GETA(p), 77);
-      ink |= RAST_GETR(p) > 0;
-    }
+  for (int i = 0; i < bm.getRowSpan() * 20; ++i) {
+    ASSERT_EQ(RAST_GETA(bm.getBits()[i]), 77);
+    ink |= RAST_GETR(bm.getBits()[i]) > 0;
+  }
   EXPECT_TRUE(ink);
   SelectObject(bm.getDC(), reinterpret_cast<HGDIOBJ>(3));
   DeleteObject(f);
-}
-
-TEST(SysBitmap, EmptyAndNegativeSizes) {
-  RAST_SysBitmap z(0, 0);
-  EXPECT_EQ(z.getBits(), nullptr);
-  EXPECT_EQ(z.getDC(), nullptr);
-
-  RAST_SysBitmap b(10, 10);
-  EXPECT_FALSE(b.resize(10, 0));  // a size without pixels
-  EXPECT_EQ(b.getBits(), nullptr);
-  EXPECT_EQ(b.getWidth(), 10);
-  EXPECT_EQ(b.getHeight(), 0);
-
-  // Negative sizes are empty sizes: no surface, no pixels.
-  RAST_SysBitmap n(-5, -7);
-  expectEmpty(n, __LINE__);
-  EXPECT_EQ(n.getDC(), nullptr);
-  RAST_SysBitmap m(8, 8);
-  EXPECT_FALSE(m.resize(-1, 8));  // a negative size counts as 0
-  EXPECT_EQ(m.getBits(), nullptr);
-  EXPECT_EQ(m.getWidth(), 0);
-
-  // A surface too large for the int range fails like an allocation.
-  RAST_SysBitmap huge(4, 4);
-  EXPECT_TRUE(huge.resize(INT_MAX, 2));
-  expectEmpty(huge, __LINE__);
 }
 
 namespace {
@@ -186,10 +153,33 @@ class FlippedSys : public RAST_SysBitmap {
 };
 }  // namespace
 
-TEST(SysBitmap, FlippedShrinkShowsTheLastRows) {
-  FlippedSys b(4, 6);
-  RAST_pixel* first = b.getBits();
+TEST(SysBitmap, EmptyNegativeAndHugeSizes) {
+  // Zero and negative sizes are empty sizes: no surface, no pixels.
+  for (auto [w, h] : {std::pair{0, 0}, std::pair{-5, -7}}) {
+    RAST_SysBitmap z(w, h);
+    expectEmpty(z, __LINE__);
+    EXPECT_EQ(z.getDC(), nullptr);
+  }
+  RAST_SysBitmap b(10, 10);
+  EXPECT_FALSE(b.resize(10, 0));  // a size without pixels
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_EQ(b.getWidth(), 10);
+  EXPECT_EQ(b.getHeight(), 0);
+
+  RAST_SysBitmap m(8, 8);
+  EXPECT_FALSE(m.resize(-1, 8));  // a negative size counts as 0
+  EXPECT_EQ(m.getBits(), nullptr);
+  EXPECT_EQ(m.getWidth(), 0);
+
+  // A surface too large for the int range fails like an allocation.
+  RAST_SysBitmap huge(4, 4);
+  EXPECT_TRUE(huge.resize(INT_MAX, 2));
+  expectEmpty(huge, __LINE__);
+
+  // A flipped bitmap that shrinks shows its last rows.
+  FlippedSys f(4, 6);
+  RAST_pixel* first = f.getBits();
   ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(b.resize(4, 2));
-  EXPECT_EQ(b.getBits(), first + 4 * 4);
+  EXPECT_TRUE(f.resize(4, 2));
+  EXPECT_EQ(f.getBits(), first + 4 * 4);
 }

@@ -194,18 +194,14 @@ TEST(Combiners, OnePixelFunctionsDispatch) {
     EXPECT_EQ(RAST_CombinePixels(d, s, 0.5f, key), d) << key;
 
   // Clamping and non-clamping forms with channel values out of range.
-  RAST_pixel p = 0;
-  RAST_CombinePixels2(&p, 300, -5, 7, 0x1ff, 256, 0);
-  EXPECT_EQ(p, RAST_RGBA(300 & 255, -5 & 255, 7, 0xff));
-  p = 0;
-  RAST_CombinePixels2Clamp(&p, 300, -5, 7, 0x1ff, 256, 0);
-  EXPECT_EQ(p, RAST_RGBA(255, 0, 7, 255));
-  p = 0;
-  RAST_CombinePixels2Clamp(&p, 300, -5, 7, 255, 256, 0x10000);  // a = 255 case clamps the colour
-  EXPECT_EQ(p, RAST_RGBA(255, 0, 7, 255));
-  p = RAST_RGBA(100, 100, 100, 100);
-  RAST_CombinePixels2(&p, 1000, 1000, 1000, 1000, 0, 1);  // weight 0: nothing
-  EXPECT_EQ(p, RAST_RGBA(100, 100, 100, 100));
+  auto two = [](bool clamp, RAST_pixel p, int r, int g, int b, int a, int w, int mode) {
+    (clamp ? RAST_CombinePixels2Clamp : RAST_CombinePixels2)(&p, r, g, b, a, w, mode);
+    return p;
+  };
+  EXPECT_EQ(two(false, 0, 300, -5, 7, 0x1ff, 256, 0), RAST_RGBA(300 & 255, -5 & 255, 7, 0xff));
+  EXPECT_EQ(two(true, 0, 300, -5, 7, 0x1ff, 256, 0), RAST_RGBA(255, 0, 7, 255));
+  EXPECT_EQ(two(true, 0, 300, -5, 7, 255, 256, 0x10000), RAST_RGBA(255, 0, 7, 255));  // a = 255 clamps the colour
+  EXPECT_EQ(two(false, splat(100), 1000, 1000, 1000, 1000, 0, 1), splat(100));      // weight 0: nothing
   RAST_CombinePixels2(nullptr, 1, 2, 3, 4, 256, 0);  // null pixel: nothing
 }
 
@@ -213,10 +209,9 @@ TEST(Combiners, PixelMacrosGiveAlphaRedGreenBlueInMemory) {
   const RAST_pixel p = RAST_RGBA(0x11, 0x22, 0x33, 0x44);
   EXPECT_EQ(p, 0x33221144u);
   const unsigned char* b = reinterpret_cast<const unsigned char*>(&p);
-  EXPECT_EQ((std::vector<int>{b[RAST_BYTE_A], b[RAST_BYTE_R], b[RAST_BYTE_G], b[RAST_BYTE_B]}),
-            (std::vector<int>{0x44, 0x11, 0x22, 0x33}));
-  EXPECT_EQ((std::vector<int>{RAST_GETA(p), RAST_GETR(p), RAST_GETG(p), RAST_GETB(p)}),
-            (std::vector<int>{0x44, 0x11, 0x22, 0x33}));
+  const std::vector<int> want = {0x44, 0x11, 0x22, 0x33};
+  EXPECT_EQ((std::vector<int>{b[RAST_BYTE_A], b[RAST_BYTE_R], b[RAST_BYTE_G], b[RAST_BYTE_B]}), want);
+  EXPECT_EQ((std::vector<int>{RAST_GETA(p), RAST_GETR(p), RAST_GETG(p), RAST_GETB(p)}), want);
   EXPECT_EQ(RAST_BLIT_MODE_CHANCOPY(0, 3), 0xfc);
 }
 
@@ -235,28 +230,36 @@ TEST(HsvAdjust, ReciprocalTable) {
 }
 
 TEST(HsvAdjust, DocumentedValues) {
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 9), 128, 128, 128, 77, 256), RAST_RGBA(255, 0, 0, 77));
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 255, 256), RAST_RGBA(0, 255, 247, 255));
-  // value and saturation span -256..+254 at full weight
-  EXPECT_EQ(hsv(RAST_RGBA(200, 100, 50, 0), 128, 128, 0, 0, 256), RAST_RGBA(0, 0, 0, 0));
+  // Value and saturation span -256..+254 at full weight; the hue wraps on the
+  // circle of 384 for weights above 256 (+190 x 8 = 1520 steps is 368, sector
+  // 5, f = 48; -1520 is 16); the alpha byte takes only the low byte of the
+  // source alpha, so a weight passed as alpha (256) cannot spill into red.
+  const struct {
+    RAST_pixel dest;
+    int r, g, b, a, w;
+    RAST_pixel want;
+  } cases[] = {{RAST_RGBA(255, 0, 0, 9), 128, 128, 128, 77, 256, RAST_RGBA(255, 0, 0, 77)},
+               {RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 255, 256, RAST_RGBA(0, 255, 247, 255)},
+               {RAST_RGBA(200, 100, 50, 0), 128, 128, 0, 0, 256, RAST_RGBA(0, 0, 0, 0)},
+               {RAST_RGBA(200, 100, 50, 0), 128, 0, 128, 0, 256, RAST_RGBA(200, 200, 200, 0)},
+               {RAST_RGBA(0, 0, 255, 0), 128, 128, 128, 0, 256, RAST_RGBA(0, 0, 255, 0)},
+               {RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 0, 2048, RAST_RGBA(255, 0, 64, 0)},
+               {RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 0, -2048, RAST_RGBA(255, 64, 0, 0)},
+               {RAST_RGBA(255, 0, 0, 0), 128, 128, 128, 256, 256, RAST_RGBA(255, 0, 0, 0)},
+               {RAST_RGBA(255, 0, 0, 0), 128, 128, 128, 0x1ff, 256, RAST_RGBA(255, 0, 0, 0xff)}};
+  for (const auto& c : cases)
+    EXPECT_EQ(hsv(c.dest, c.r, c.g, c.b, c.a, c.w), c.want) << std::hex << c.dest << " " << c.r << " " << c.w;
   EXPECT_EQ(hsv(RAST_RGBA(200, 100, 50, 0), 128, 128, 255, 0, 256) >> 8 & 0xff, 255u);
-  const RAST_pixel grey = hsv(RAST_RGBA(200, 100, 50, 0), 128, 0, 128, 0, 256);
-  EXPECT_EQ(grey, RAST_RGBA(200, 200, 200, 0));
-  // pure blue lands in the blue sector, a red-magenta in the 383 base: a
-  // small hue shift moves each the expected way
-  EXPECT_EQ(hsv(RAST_RGBA(0, 0, 255, 0), 128, 128, 128, 0, 256), RAST_RGBA(0, 0, 255, 0));
+  // a red-magenta in the 383 base: a small hue shift moves it the expected way
   const RAST_pixel rm = hsv(RAST_RGBA(255, 0, 40, 0), 128, 128, 128, 0, 256);
   EXPECT_EQ(RAST_GETR(rm), 255);
   EXPECT_GT(RAST_GETB(rm), RAST_GETG(rm));
 }
 
-TEST(HsvAdjust, GreyStaysGreyUnderAnyHueShift) {
-  for (int v = 0; v < 256; ++v)
+TEST(HsvAdjust, NeutralSourceKeepsGreyAndColour) {
+  for (int v = 0; v < 256; ++v)  // grey stays grey under any hue shift
     for (int r = 0; r < 256; r += 5)
       ASSERT_EQ(hsv(RAST_RGBA(v, v, v, 0), r, 128, 128, 3, 256), RAST_RGBA(v, v, v, 3)) << v << " " << r;
-}
-
-TEST(HsvAdjust, NeutralSourceKeepsTheColour) {
   for (int R = 0; R < 256; ++R)
     for (int G = 0; G < 256; G += 3)
       for (int B = 0; B < 256; B += 5) {
@@ -266,17 +269,4 @@ TEST(HsvAdjust, NeutralSourceKeepsTheColour) {
         ASSERT_LE(std::max({std::abs(RAST_GETR(out) - R), std::abs(RAST_GETG(out) - G), std::abs(RAST_GETB(out) - B)}), 5)
             << R << " " << G << " " << B;
       }
-}
-
-TEST(HsvAdjust, HueWrapsForLargeWeights) {
-  // +190 x 8 = 1520 steps: 368 on the circle of 384 (sector 5, f = 48).
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 0, 2048), RAST_RGBA(255, 0, 64, 0));
-  // -1520 steps: 16.
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 0), 255, 128, 128, 0, -2048), RAST_RGBA(255, 64, 0, 0));
-}
-
-TEST(HsvAdjust, AlphaByteTakesOnlyTheLowByteOfTheSourceAlpha) {
-  // A weight passed as alpha (256) must not spill into red.
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 0), 128, 128, 128, 256, 256), RAST_RGBA(255, 0, 0, 0));
-  EXPECT_EQ(hsv(RAST_RGBA(255, 0, 0, 0), 128, 128, 128, 0x1ff, 256), RAST_RGBA(255, 0, 0, 0xff));
 }

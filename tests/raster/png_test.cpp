@@ -24,6 +24,10 @@ std::string kindName(const pngtest::Kind& k, bool interlaced) {
          (interlaced ? " interlaced" : "");
 }
 
+RAST_IBitmap* fromMemory(const std::vector<uint8_t>& file, RAST_IBitmap* into = nullptr) {
+  return RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), into);
+}
+
 std::vector<uint8_t> smallRgba() {
   return pngtest::encode(pngtest::make(PNG_COLOR_TYPE_RGB_ALPHA, 8, 5, 4, false, false));
 }
@@ -36,7 +40,7 @@ TEST(Png, EveryKindGivesTheStatedBytes) {
       const pngtest::Image im = pngtest::make(k.colorType, k.bitDepth, 13, 7, interlaced, k.transparency);
       const std::vector<uint8_t> file = pngtest::encode(im);
       ASSERT_FALSE(file.empty()) << kindName(k, interlaced);
-      std::unique_ptr<RAST_IBitmap> bm(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), nullptr));
+      std::unique_ptr<RAST_IBitmap> bm(fromMemory(file));
       ASSERT_NE(bm, nullptr) << kindName(k, interlaced);
       EXPECT_EQ(bm->getWidth(), 13);
       EXPECT_EQ(bm->getHeight(), 7);
@@ -65,18 +69,18 @@ TEST(Png, FileAndCallerBitmaps) {
 
   // A flipped bitmap receives row 0 in its last stored row.
   TestBitmap flipped(13, 7, 15, true);
-  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &flipped), &flipped);
+  EXPECT_EQ(fromMemory(file, &flipped), &flipped);
   EXPECT_EQ(flipped.logical(), im.expected);
   EXPECT_TRUE(flipped.paddingIntact());
 
   // A system bitmap.
   RAST_SysBitmap sys(2, 2);
-  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &sys), &sys);
+  EXPECT_EQ(fromMemory(file, &sys), &sys);
   EXPECT_EQ(logicalPixels(sys), im.expected);
 
   // A bitmap that cannot take the image's size.
   TestBitmap fixed(3, 3);
-  EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), static_cast<int>(file.size()), &fixed), nullptr);
+  EXPECT_EQ(fromMemory(file, &fixed), nullptr);
 
   EXPECT_EQ(RAST_LoadPNG(dir.file("missing.png").c_str(), nullptr), nullptr);
   EXPECT_EQ(RAST_LoadPNG(nullptr, nullptr), nullptr);
@@ -89,7 +93,7 @@ TEST(Png, TruncatedDataGivesNull) {
   for (size_t n = 0; n < file.size(); ++n) {
     // exact-size copies, so that a read past the end is caught
     std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<long>(n));
-    RAST_IBitmap* bm = RAST_LoadPNGFromMemory(cut.data(), static_cast<int>(cut.size()), nullptr);
+    RAST_IBitmap* bm = fromMemory(cut);
     EXPECT_EQ(bm, nullptr) << n;
     delete bm;
   }
@@ -100,7 +104,7 @@ TEST(Png, TruncatedDataGivesNull) {
   // a caller's bitmap may be resized, but the result is null
   RAST_MemBitmap mine;
   std::vector<uint8_t> cut(file.begin(), file.end() - 30);
-  EXPECT_EQ(RAST_LoadPNGFromMemory(cut.data(), static_cast<int>(cut.size()), &mine), nullptr);
+  EXPECT_EQ(fromMemory(cut, &mine), nullptr);
 }
 
 TEST(Png, CorruptDataGivesNull) {
@@ -109,7 +113,7 @@ TEST(Png, CorruptDataGivesNull) {
   EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), 7, nullptr), nullptr);
   std::vector<uint8_t> noSig(file);
   noSig[1] = 'Q';
-  EXPECT_EQ(RAST_LoadPNGFromMemory(noSig.data(), static_cast<int>(noSig.size()), nullptr), nullptr);
+  EXPECT_EQ(fromMemory(noSig), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), 8, nullptr), nullptr);  // signature alone
   EXPECT_EQ(RAST_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
   EXPECT_EQ(RAST_LoadPNGFromMemory(file.data(), -5, nullptr), nullptr);
@@ -118,7 +122,7 @@ TEST(Png, CorruptDataGivesNull) {
   for (size_t at : {size_t(16), size_t(20), file.size() - 20, file.size() - 14}) {
     std::vector<uint8_t> bad(file);
     bad[at] ^= 0x40;
-    EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr) << at;
+    EXPECT_EQ(fromMemory(bad), nullptr) << at;
   }
   // invalid header values with a correct checksum
   const size_t ihdr = 12;  // type of the first chunk
@@ -126,7 +130,7 @@ TEST(Png, CorruptDataGivesNull) {
     std::vector<uint8_t> bad(file);
     bad[edit.first] = edit.second;  // depth 3, colour type 1, width 0, height 2^31
     pngtest::fixChunkCrc(bad, ihdr);
-    EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr) << edit.first;
+    EXPECT_EQ(fromMemory(bad), nullptr) << edit.first;
   }
   // a valid header too large for a heap bitmap: the loader's own empty
   // bitmap is released (the leak checker watches) and the result is null
@@ -135,7 +139,7 @@ TEST(Png, CorruptDataGivesNull) {
     big[ihdr + 6] = 0x9c;   // width 39941
     big[ihdr + 10] = 0x9c;  // height 39940
     pngtest::fixChunkCrc(big, ihdr);
-    EXPECT_EQ(RAST_LoadPNGFromMemory(big.data(), static_cast<int>(big.size()), nullptr), nullptr);
+    EXPECT_EQ(fromMemory(big), nullptr);
   }
   // garbage image data with a correct checksum
   std::vector<uint8_t> bad(file);
@@ -148,13 +152,13 @@ TEST(Png, CorruptDataGivesNull) {
   ASSERT_NE(idat, 0u);
   for (size_t i = idat + 4; i < idat + 12; ++i) bad[i] = 0xA5;
   pngtest::fixChunkCrc(bad, idat);
-  EXPECT_EQ(RAST_LoadPNGFromMemory(bad.data(), static_cast<int>(bad.size()), nullptr), nullptr);
+  EXPECT_EQ(fromMemory(bad), nullptr);
 
   // every single flipped byte: null or a whole image, never a crash
   for (size_t i = 0; i < file.size(); ++i) {
     std::vector<uint8_t> f(file);
     f[i] ^= 0xff;
-    delete RAST_LoadPNGFromMemory(f.data(), static_cast<int>(f.size()), nullptr);
+    delete fromMemory(f);
   }
 }
 

@@ -25,6 +25,13 @@ inline std::vector<RAST_pixel> logicalPixels(RAST_IBitmap& bm) {
   return v;
 }
 
+// True when every logical pixel of the bitmap is v.
+inline bool allAre(RAST_IBitmap& bm, RAST_pixel v) {
+  for (RAST_pixel p : logicalPixels(bm))
+    if (p != v) return false;
+  return true;
+}
+
 class TestBitmap : public RAST_IBitmap {
  public:
   TestBitmap(int w, int h, int span = -1, bool flipped = false)

@@ -51,26 +51,29 @@ RAST_pixel fillPixel(RAST_pixel p, RAST_pixel c, int ia, int low) {
 
 }  // namespace
 
-TEST(FillRect, WordPathsAtCommonOpacities) {
-  // At 0.5 every byte, alpha included, is the sum of the halved bytes.
-  TestBitmap bm(1, 1);
-  bm.at(0, 0) = 0;
-  RAST_FillRect(&bm, 0, 0, 1, 1, splat(254), 0.5f, 0);
-  EXPECT_EQ(bm.at(0, 0), splat(127));
-  // 0.3 goes through the copy combiner with the weight as source alpha
-  TestBitmap c3(1, 1);
-  c3.at(0, 0) = RAST_RGBA(10, 20, 30, 40);
-  RAST_FillRect(&c3, 0, 0, 1, 1, RAST_RGBA(200, 100, 0, 255), 0.3f, 0);
-  EXPECT_EQ(c3.at(0, 0), RAST_RGBA(67, 44, 21, 51));  // weight 76, alpha 76 over 40
-}
-
-TEST(FillRect, SourceAlphaFlagScalesTheOpacity) {
-  TestBitmap bm(2, 2);
-  const auto before = bm.logical();
-  RAST_FillRect(&bm, 0, 0, 2, 2, RAST_RGBA(255, 255, 255, 0), 1.0f, 0x10000);
-  EXPECT_EQ(bm.logical(), before);
-  RAST_FillRect(&bm, 0, 0, 2, 2, RAST_RGBA(254, 254, 254, 128), 1.0f, 0x10000);  // 128/255 -> weight 128
-  EXPECT_EQ(bm.at(1, 1), RAST_RGBA(127, 127, 127, 64));
+TEST(FillRect, OnePixelAnchors) {
+  const struct {
+    RAST_pixel dest, colour;
+    float alpha;
+    int mode;
+    RAST_pixel want;
+  } cases[] = {
+      // at 0.5 every byte, alpha included, is the sum of the halved bytes
+      {0, splat(254), 0.5f, 0, splat(127)},
+      // 0.3 goes through the copy combiner, weight 76 also as source alpha over 40
+      {RAST_RGBA(10, 20, 30, 40), RAST_RGBA(200, 100, 0, 255), 0.3f, 0, RAST_RGBA(67, 44, 21, 51)},
+      // the source-alpha flag scales the opacity: 0 draws nothing, 128/255 gives weight 128
+      {0, RAST_RGBA(255, 255, 255, 0), 1.0f, 0x10000, 0},
+      {0, RAST_RGBA(254, 254, 254, 128), 1.0f, 0x10000, RAST_RGBA(127, 127, 127, 64)},
+      // the HSV fill's weight 256, passed as source alpha, must not carry into red
+      {RAST_RGBA(255, 0, 0, 99), RAST_RGBA(128, 128, 128, 255), 1.0f, 5, RAST_RGBA(255, 0, 0, 0)},
+  };
+  for (const auto& c : cases) {
+    TestBitmap bm(1, 1);
+    bm.at(0, 0) = c.dest;
+    RAST_FillRect(&bm, 0, 0, 1, 1, c.colour, c.alpha, c.mode);
+    EXPECT_EQ(bm.at(0, 0), c.want) << c.alpha << " " << c.mode;
+  }
 }
 
 TEST(FillRect, EveryModeAndWeight) {
@@ -89,14 +92,6 @@ TEST(FillRect, EveryModeAndWeight) {
       ASSERT_TRUE(bm.paddingIntact());
     }
   }
-}
-
-TEST(FillRect, HsvFillKeepsRedWhenTheWeightIs256) {
-  // The weight 256 passed as source alpha must not carry into the red byte.
-  TestBitmap bm(1, 1);
-  bm.at(0, 0) = RAST_RGBA(255, 0, 0, 99);
-  RAST_FillRect(&bm, 0, 0, 1, 1, RAST_RGBA(128, 128, 128, 255), 1.0f, 5);
-  EXPECT_EQ(bm.at(0, 0), RAST_RGBA(255, 0, 0, 0));
 }
 
 TEST(FillRect, ClippingAndFlippedRows) {
@@ -169,24 +164,20 @@ TEST(RectOps, MultiplyAdd) {
   EXPECT_EQ(bm.at(1, 0), RAST_RGBA(255, 0, 0, 4));
 }
 
-TEST(RectOps, ProcessRectPassesParmAndSkipsNullFunction) {
-  TestBitmap bm(3, 2);
-  int count = 0;
-  RAST_ProcessRect(&bm, 0, 0, 3, 2, [](RAST_pixel*, void* parm) { ++*static_cast<int*>(parm); }, &count);
-  EXPECT_EQ(count, 6);
-  RAST_ProcessRect(&bm, 0, 0, 3, 2, nullptr, &count);
-}
-
-TEST(RectOps, ClearSetsTheWholeBitmapAndGuardsMissingPixels) {
+TEST(RectOps, ClearAndProcessRectGuardMissingPixelsAndFunctions) {
   TestBitmap bm(3, 2, 5);
   RAST_Clear(&bm, 0x11223344u);
-  for (RAST_pixel p : bm.logical()) EXPECT_EQ(p, 0x11223344u);
+  EXPECT_TRUE(rastertest::allAre(bm, 0x11223344u));
   EXPECT_TRUE(bm.paddingIntact());
   RAST_Clear(nullptr, 1);
   RAST_MemBitmap empty;
   RAST_Clear(&empty, 1);
   RAST_SysBitmap noPixels(10, 0);
   RAST_Clear(&noPixels, 1);
+  int count = 0;
+  RAST_ProcessRect(&bm, 0, 0, 3, 2, [](RAST_pixel*, void* parm) { ++*static_cast<int*>(parm); }, &count);
+  EXPECT_EQ(count, 6);
+  RAST_ProcessRect(&bm, 0, 0, 3, 2, nullptr, &count);
 }
 
 TEST(Pixels, GetAndPut) {
@@ -242,5 +233,5 @@ TEST(FillRect, WideOpaqueRunsAtEveryAlignment) {
   // a whole bitmap whose rows are adjacent is one run
   TestBitmap whole(37, 5, 37, true);
   RAST_FillRect(&whole, 0, 0, 37, 5, 7u, 1.0f, 0);
-  for (RAST_pixel p : whole.logical()) ASSERT_EQ(p, 7u);
+  EXPECT_TRUE(rastertest::allAre(whole, 7u));
 }
