@@ -137,7 +137,14 @@ struct KIT_PtrListDeleter<Node> {
 
 namespace {
 
-TEST(PtrList, EmptyWithDeleteRemovesSubtrees) {
+std::vector<int> g_seenSizes;
+KIT_PtrList<int>* g_list = nullptr;
+void recordSize(int* p) {
+  g_seenSizes.push_back(g_list->GetSize());
+  delete p;
+}
+
+TEST(PtrList, EmptyWithDeleteRemovesSubtreesLastFirst) {
   {
     KIT_PtrList<Node> roots;
     for (int i = 0; i < 3; ++i) {
@@ -149,23 +156,14 @@ TEST(PtrList, EmptyWithDeleteRemovesSubtrees) {
     EXPECT_EQ(roots.GetSize(), 0);
   }
   EXPECT_EQ(Node::alive, 0);
-}
-
-std::vector<int> g_seenSizes;
-KIT_PtrList<int>* g_list = nullptr;
-void recordSize(int* p) {
-  g_seenSizes.push_back(g_list->GetSize());
-  delete p;
-}
-
-TEST(PtrList, DeleterSeesOnlyElementsNotYetDeletedLastFirst) {
+  // The deleter sees only the elements not yet deleted; a null is skipped.
   KIT_PtrList<int> l;
   g_list = &l;
   for (int i = 0; i < 4; ++i) l.Add(new int(i));
   l.Add(nullptr);
   g_seenSizes.clear();
   l.Empty(true, recordSize);
-  EXPECT_EQ(g_seenSizes, (std::vector<int>{3, 2, 1, 0}));  // the null is skipped
+  EXPECT_EQ(g_seenSizes, (std::vector<int>{3, 2, 1, 0}));
 }
 
 TEST(PtrList, InsertDeleteAndBounds) {

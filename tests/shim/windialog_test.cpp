@@ -8,6 +8,8 @@
 
 namespace {
 
+using Log = std::vector<std::string>;
+
 // A queue of commands, recording the dialogs it was shown.
 class Script : public SHIM_DialogScript {
  public:
@@ -19,13 +21,13 @@ class Script : public SHIM_DialogScript {
     return true;
   }
   std::deque<Command> commands;
-  std::vector<std::string> shown;
+  Log shown;
 };
 
 // What the dialog procedure saw: messages, command ids and the name field
 // at each command.
 struct Seen {
-  std::vector<std::string> log;
+  Log log;
   HWND dialog = nullptr;
   bool endInInit = false;
 };
@@ -35,24 +37,19 @@ const int kNameField = 10013, kOK = 10006;
 
 INT_PTR NameDialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   gSeen->dialog = w;
-  char name[8];
-  switch (msg) {
-    case WM_INITDIALOG:
-    {
-      char title[64];
-      GetDlgItemText(w, 0, title, sizeof(title));
-      gSeen->log.push_back("init " + std::to_string(lp) + " " + title);
-    }
-      if (gSeen->endInInit) EndDialog(w, 5);
-      return 1;
-    case WM_COMMAND:
-      GetDlgItemText(w, kNameField, name, sizeof(name));
-      gSeen->log.push_back("command " + std::to_string(wp) + " " + name);
-      if (wp == (WPARAM)kOK || wp == (WPARAM)IDCANCEL) EndDialog(w, (INT_PTR)wp);
-      return 1;
-    case WM_DESTROY: gSeen->log.push_back("destroy"); return 0;
-    default: return 0;
+  char text[64];
+  if (msg == WM_INITDIALOG) {
+    GetDlgItemText(w, 0, text, 64);
+    gSeen->log.push_back("init " + std::to_string(lp) + " " + text);
+    if (gSeen->endInInit) EndDialog(w, 5);
+  } else if (msg == WM_COMMAND) {
+    GetDlgItemText(w, kNameField, text, 8);  // an 8-byte field
+    gSeen->log.push_back("command " + std::to_string(wp) + " " + text);
+    if (wp == (WPARAM)kOK || wp == (WPARAM)IDCANCEL) EndDialog(w, (INT_PTR)wp);
+  } else if (msg == WM_DESTROY) {
+    gSeen->log.push_back("destroy");
   }
+  return msg == WM_INITDIALOG || msg == WM_COMMAND;
 }
 
 void MakeFields(HWND w, int) { SetDlgItemText(w, kNameField, "Bank"); }
@@ -90,9 +87,8 @@ TEST_F(Dialogs, CommandsSetTheirEditTextsFirstAndRunUntilEndDialog) {
   script.commands.push_back({kOK, {{kNameField, "Pads: \xC3\xA9"}}});  // cut before the split character
   script.commands.push_back({IDCANCEL, {}});
   EXPECT_EQ(Run(10014, 77), kOK);
-  EXPECT_EQ(seen.log, std::vector<std::string>({"init 77 Enter Bank Name", "command 1234 Bank", "command 10006 Pads: ",
-                                                "destroy"}));
-  EXPECT_EQ(script.shown, std::vector<std::string>({"Enter Bank Name"}));
+  EXPECT_EQ(seen.log, Log({"init 77 Enter Bank Name", "command 1234 Bank", "command 10006 Pads: ", "destroy"}));
+  EXPECT_EQ(script.shown, Log({"Enter Bank Name"}));
   EXPECT_EQ(script.commands.size(), 1u);  // the dialog ended before the last one
 
   // The handle of an ended dialog is refused.
@@ -107,7 +103,7 @@ TEST_F(Dialogs, EndedInInitOrUnansweredDialogsStillGetDestroy) {
   seen.endInInit = true;
   script.commands.push_back({kOK, {}});
   EXPECT_EQ(Run(10014), 5);
-  EXPECT_EQ(seen.log, std::vector<std::string>({"init 0 Enter Bank Name", "destroy"}));
+  EXPECT_EQ(seen.log, Log({"init 0 Enter Bank Name", "destroy"}));
   EXPECT_EQ(script.commands.size(), 1u);  // no command was asked for
 
   // When the answers run out the dialog is closed with IDCANCEL; so it is
@@ -116,7 +112,7 @@ TEST_F(Dialogs, EndedInInitOrUnansweredDialogsStillGetDestroy) {
   seen = Seen();
   script.commands.clear();
   EXPECT_EQ(Run(10014), IDCANCEL);
-  EXPECT_EQ(seen.log, std::vector<std::string>({"init 0 Enter Bank Name", "destroy"}));
+  EXPECT_EQ(seen.log, Log({"init 0 Enter Bank Name", "destroy"}));
   Script later;
   SHIM_InstallDialogScript(&later);
   script.commands.push_back({kOK, {}});

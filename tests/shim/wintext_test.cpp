@@ -48,19 +48,26 @@ class TextTest : public ::testing::Test {
     last = SHIM_DrawText(dc, text, len, &r, flags | DT_CALCRECT);
     return r;
   }
-  // Bounding box of the pixels equal to the colour c in bytes 1-3.
-  RECT boxOf(uint8_t r, uint8_t g, uint8_t b, int* count) {
+  // Bounding box and count of the pixels equal to the colour c in bytes 1-3;
+  // any other pixel touched there counts in *others.
+  RECT boxOf(COLORREF c, int* count, int* others) {
     RECT box = {kW, kH, -1, -1};
-    *count = 0;
+    *count = *others = 0;
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
         const uint8_t* p = px(x, y);
-        if (p[1] != r || p[2] != g || p[3] != b) continue;
+        if (p[1] != (c >> 16 & 0xFF) || p[2] != (c >> 8 & 0xFF) || p[3] != (c & 0xFF)) {
+          *others += p[1] || p[2] || p[3];
+          continue;
+        }
         ++*count;
         box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
       }
     return box;
   }
+  // Text and background both in colour c: the text box is exactly the
+  // filled area.
+  void solid(COLORREF c) { opaque(c, c); }
   // Text and an opaque background in the given colours.
   void opaque(COLORREF text, COLORREF bk) {
     SetTextColor(dc, text);
@@ -163,29 +170,30 @@ TEST_F(TextTest, AlignmentPlacesTheBackgroundBox) {
       {DT_VCENTER, area.left, cy},
       {DT_BOTTOM | DT_VCENTER | DT_CENTER, cx, area.bottom - T},  // bottom wins
   };
-  // Text and background in one colour: the box is exactly the filled area.
-  opaque(0x00102030, 0x00102030);
+  solid(0x00102030);
   for (const auto& c : cases) {
     std::memset(px(0, 0), 0, kW * kH * 4);
     RECT r = area;
     EXPECT_EQ(SHIM_DrawText(dc, "HH", -1, &r, c.flags), T);
     EXPECT_EQ(r, area);  // drawing leaves the rectangle alone
-    int n = 0;
-    EXPECT_EQ(boxOf(0x10, 0x20, 0x30, &n), (RECT{c.x, c.y, c.x + W, c.y + T})) << c.flags;
+    int n = 0, others = 0;
+    EXPECT_EQ(boxOf(0x00102030, &n, &others), (RECT{c.x, c.y, c.x + W, c.y + T})) << c.flags;
     EXPECT_EQ(n, W * T) << c.flags;
+    EXPECT_EQ(others, 0) << c.flags;
   }
 }
 
 TEST_F(TextTest, SeveralLinesStepByTheRoundedLineHeight) {
-  opaque(0x00405060, 0x00405060);
+  solid(0x00405060);
   RECT r = {0, 0, kW, kH};
   EXPECT_EQ(SHIM_DrawText(dc, "HHHH\nH", -1, &r, 0), 2 * lineH + 1);
   const float lh = m.ascent + m.descent + m.leading;
   const int step = static_cast<int>(std::floor(lh + 0.5f));
   const platform::PixelRect a = platform::pixelsCovered(0, 0, static_cast<float>(width(U"HHHH")), lh);
   const platform::PixelRect b = platform::pixelsCovered(0, static_cast<float>(step), static_cast<float>(width(U"H")), lh);
-  int n = 0;
-  const RECT box = boxOf(0x40, 0x50, 0x60, &n);
+  int n = 0, others = 0;
+  const RECT box = boxOf(0x00405060, &n, &others);
+  EXPECT_EQ(others, 0);
   EXPECT_EQ(box.top, 0);
   EXPECT_EQ(box.bottom, b.bottom);
   EXPECT_EQ(box.right, a.right);
@@ -194,18 +202,13 @@ TEST_F(TextTest, SeveralLinesStepByTheRoundedLineHeight) {
 }
 
 TEST_F(TextTest, ClipsToTheRectangleUnlessNoClip) {
-  opaque(0xFFFFFF, 0x0000FF);
+  solid(0x00FFFFFF);
   RECT r = {20, 10, 40, 20};  // smaller than the text
   SHIM_DrawText(dc, "Clipped text", -1, &r, 0);
-  int outside = 0, inside = 0;
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
-      const uint8_t* p = px(x, y);
-      const bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-      (in ? inside : outside) += p[1] || p[2] || p[3];
-    }
-  EXPECT_EQ(outside, 0);
-  EXPECT_EQ(inside, 20 * 10);
+  int n = 0, others = 0;
+  EXPECT_EQ(boxOf(0x00FFFFFF, &n, &others), r);
+  EXPECT_EQ(n, 20 * 10);
+  EXPECT_EQ(others, 0);
   SHIM_DrawText(dc, "Clipped text", -1, &r, DT_NOCLIP);
   EXPECT_NE(px(r.right + 2, r.top + 1)[3], 0);  // the box spills past the rectangle
 }
