@@ -2,9 +2,6 @@
 
 #include <png.h>
 
-#include <csetjmp>
-#include <cstdio>
-
 namespace windowtest {
 
 uint32_t FrameColor(int k) {
@@ -13,53 +10,24 @@ uint32_t FrameColor(int k) {
   return 0xFFu | (r << 8) | (gr << 16) | (b << 24);
 }
 
-std::vector<uint32_t> FramesImage(int w, int h, int nFrames, int firstColour) {
-  std::vector<uint32_t> px((size_t)w * (size_t)h);
-  const int fh = h / (nFrames < 1 ? 1 : nFrames);
-  for (int y = 0; y < h; ++y) {
-    int k = fh > 0 ? y / fh : 0;
-    if (k >= nFrames) k = nFrames - 1;
-    for (int x = 0; x < w; ++x) px[(size_t)y * (size_t)w + (size_t)x] = FrameColor(firstColour + k);
-  }
-  return px;
-}
-
 bool WritePNG(const std::string& path, const uint32_t* pixels, int w, int h, int span, bool withAlpha) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    fclose(f);
-    return false;
-  }
-  const int channels = withAlpha ? 4 : 3;
-  std::vector<png_byte> row((size_t)w * (size_t)channels);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) {
-    const uint32_t* src = pixels + (size_t)y * (size_t)span;
-    for (int x = 0; x < w; ++x) {
-      const uint32_t p = src[x];
-      png_byte* d = &row[(size_t)x * (size_t)channels];
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = (png_uint_32)w;
+  image.height = (png_uint_32)h;
+  image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  const size_t channels = withAlpha ? 4 : 3;
+  std::vector<png_byte> bytes((size_t)w * (size_t)h * channels);
+  for (size_t y = 0; y < (size_t)h; ++y)
+    for (size_t x = 0; x < (size_t)w; ++x) {
+      const uint32_t p = pixels[y * (size_t)span + x];
+      png_byte* d = &bytes[(y * (size_t)w + x) * channels];
       d[0] = (png_byte)(p >> 8);
       d[1] = (png_byte)(p >> 16);
       d[2] = (png_byte)(p >> 24);
       if (withAlpha) d[3] = (png_byte)p;
     }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return fclose(f) == 0;
+  return png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
 }
 
 }  // namespace windowtest
@@ -92,7 +60,9 @@ void WindowTest::AttachAndOpen() {
 }
 
 void WindowTest::PutImage(const std::string& name, int w, int h, int nFrames, int firstColour) {
-  std::vector<uint32_t> px = windowtest::FramesImage(w, h, nFrames, firstColour);
+  std::vector<uint32_t> px((size_t)w * (size_t)h);
+  for (size_t i = 0; i < px.size(); ++i)
+    px[i] = windowtest::FrameColor(firstColour + std::min<int>((int)(i / w) / (h / nFrames), nFrames - 1));
   ASSERT_TRUE(windowtest::WritePNG(folders->resources() + name, px.data(), w, h, w, true));
 }
 

@@ -33,11 +33,8 @@ class Counted : public T {
 
 namespace windowtest {
 
-// A solid RGBA image of w x h pixels, each frame of nFrames (stacked) in its
-// own colour: frame k (0-based) has red = 40 * (k + 1), green = 200 - 30 * k,
-// blue = 10 + 20 * k, alpha 255.
-std::vector<uint32_t> FramesImage(int w, int h, int nFrames, int firstColour = 0);
-// The pixel a frame of FramesImage carries.
+// The opaque colour of frame k (0-based) of the test images: red = 40 * (k + 1),
+// green = 200 - 30 * k, blue = 10 + 20 * k.
 uint32_t FrameColor(int frame0);
 // Writes pixels (RAST layout: A in bits 0-7, R 8-15, G 16-23, B 24-31) as a
 // PNG: with alpha as 8-bit RGBA, without as 8-bit RGB (alpha ignored).
@@ -58,7 +55,8 @@ class WindowTest : public ::testing::Test {
   // Attaches the window to the plug-in (values pushed, surface made) and
   // opens it, which paints the whole window once.
   void AttachAndOpen();
-  // Puts a resource image into the temporary resource folder.
+  // Puts an image of nFrames stacked frames, frame k in FrameColor(firstColour
+  // + k), into the temporary resource folder.
   void PutImage(const std::string& name, int w, int h, int nFrames, int firstColour = 0);
   IBitmap Load(int id, const std::string& name, int nFrames = 1);
   // Expects every pixel of the screen image outside r to equal before's.

@@ -166,79 +166,78 @@ TEST_F(Dispatch, APressThatRanAModalMenuLosesItsRelease) {
   EXPECT_EQ(plug->ends, std::vector<int>({0}));
 }
 
-TEST(Layers, ShowRestoresOnlyTheSelectedSubLayer) {
+// A root layer with one control of its own and sub-layers of the given ids,
+// each holding one panel.
+struct LayerTree {
   TestPlug plug;
-  ControlLayer root(0, "ROOT");
-  auto* own = new IPanelControl(&plug, IRECT(0, 0, 10, 10), &COLOR_RED);
-  root.AttachControl(own);
-  ControlLayer* subs[3];
-  for (int i = 0; i < 3; ++i) {
-    subs[i] = new ControlLayer(10 + i, "SUB");
-    subs[i]->AttachControl(new IPanelControl(&plug, IRECT(0, 0, 5, 5), &COLOR_RED));
-    root.AttachLayer(subs[i]);
+  ControlLayer root{0, "ROOT"};
+  IControl* own = new IPanelControl(&plug, IRECT(0, 0, 10, 10), &COLOR_RED);
+  std::vector<ControlLayer*> subs;
+  explicit LayerTree(int firstId, int lastId) {
+    root.AttachControl(own);
+    for (int id = firstId; id <= lastId; ++id) {
+      subs.push_back(new ControlLayer(id, "SUB"));
+      subs.back()->AttachControl(new IPanelControl(&plug, IRECT(id, 0, id + 1, 1), &COLOR_RED));
+      root.AttachLayer(subs.back());
+    }
   }
-  root.SetSelectedSubLayer(99);  // matches none: only the layer's own controls show
-  root.Hide(false);
-  EXPECT_TRUE(root.IsVisible());
-  EXPECT_FALSE(own->IsHidden());
-  for (ControlLayer* sub : subs) EXPECT_FALSE(sub->IsVisible());
-  root.SetSelectedSubLayer(11);
-  root.Hide(false);
-  EXPECT_TRUE(subs[1]->IsVisible());
-  subs[1]->Hide(true);  // hidden on its own...
-  root.SetSelectedSubLayer(12);
-  root.Hide(false);  // ...stays hidden when another is selected
-  EXPECT_FALSE(subs[1]->IsVisible());
-  EXPECT_TRUE(subs[2]->IsVisible());
-  root.Hide(true);
-  for (ControlLayer* sub : subs) EXPECT_FALSE(sub->IsVisible());
-  EXPECT_TRUE(own->IsHidden());
+  // The ids of the sub-layers that are visible, or whose panel is grayed.
+  std::vector<int> ids(bool grayed) const {
+    std::vector<int> r;
+    for (ControlLayer* sub : subs)
+      if (grayed ? sub->GetControl(0)->IsGrayed() : sub->IsVisible()) r.push_back(sub->GetId());
+    return r;
+  }
+};
 
-  auto grayed = [&](int i) { return subs[i]->GetControl(0)->IsGrayed(); };
-  root.GrayOut(true);
-  EXPECT_TRUE(grayed(0) && grayed(1) && grayed(2));
-  root.GrayOut(false);  // restores only the selected one (12)
-  EXPECT_TRUE(grayed(0));
-  EXPECT_FALSE(grayed(2));
-  root.GrayOutCustomZone(true, 9);
-  EXPECT_EQ(root.GetSelectedSubLayer(), 9);
-  EXPECT_FALSE(grayed(2));
-  root.GrayOutCustomZone(true, 253);
-  root.GrayOutCustomZone(true, 12);
-  EXPECT_TRUE(grayed(2));
-  EXPECT_EQ(root.getControlFromParam(-1), nullptr);  // hidden
-  root.Hide(false);
-  EXPECT_EQ(root.getControlFromParam(-1), subs[2]->GetControl(0));  // sub-layers first, last first
+TEST(Layers, ShowAndRestoreOnlyTheSelectedSubLayer) {
+  LayerTree t(10, 12);
+  t.root.SetSelectedSubLayer(99);  // matches none: only the layer's own controls show
+  t.root.Hide(false);
+  EXPECT_TRUE(t.root.IsVisible());
+  EXPECT_FALSE(t.own->IsHidden());
+  EXPECT_TRUE(t.ids(false).empty());
+  t.root.SetSelectedSubLayer(11);
+  t.root.Hide(false);
+  EXPECT_EQ(t.ids(false), std::vector<int>({11}));
+  t.subs[1]->Hide(true);  // hidden on its own...
+  t.root.SetSelectedSubLayer(12);
+  t.root.Hide(false);  // ...stays hidden when another is selected
+  EXPECT_EQ(t.ids(false), std::vector<int>({12}));
+  t.root.Hide(true);
+  EXPECT_TRUE(t.ids(false).empty());
+  EXPECT_TRUE(t.own->IsHidden());
+
+  t.root.GrayOut(true);
+  EXPECT_EQ(t.ids(true), std::vector<int>({10, 11, 12}));
+  t.root.GrayOut(false);  // restores only the selected one (12)
+  EXPECT_EQ(t.ids(true), std::vector<int>({10, 11}));
+  t.root.GrayOutCustomZone(true, 9);
+  EXPECT_EQ(t.root.GetSelectedSubLayer(), 9);
+  EXPECT_EQ(t.ids(true), std::vector<int>({10, 11}));
+  t.root.GrayOutCustomZone(true, 253);
+  t.root.GrayOutCustomZone(true, 12);
+  EXPECT_EQ(t.ids(true), std::vector<int>({10, 11, 12}));
+  EXPECT_EQ(t.root.getControlFromParam(-1), nullptr);  // hidden
+  t.root.Hide(false);
+  EXPECT_EQ(t.root.getControlFromParam(-1), t.subs[2]->GetControl(0));  // sub-layers first, last first
 }
 
 TEST(Layers, UserArpZonesAndIgnoreHidden) {
-  TestPlug plug;
-  ControlLayer root(0, "ARP");
-  for (int id = 200; id <= 210; ++id) {
-    auto* sub = new ControlLayer(id, "STEP");
-    sub->AttachControl(new IPanelControl(&plug, IRECT(id, 0, id + 1, 1), &COLOR_RED));
-    root.AttachLayer(sub);
-  }
-  auto grayed = [&] {
-    std::vector<int> ids;
-    for (int i = 0; i < root.NSubLayers(); ++i)
-      if (root.GetSubLayer(i)->GetControl(0)->IsGrayed()) ids.push_back(root.GetSubLayer(i)->GetId());
-    return ids;
-  };
-  root.GrayOutUserArp(true, 199, 0);
-  EXPECT_EQ(root.GetSelectedSubLayer(), 199);
-  EXPECT_TRUE(grayed().empty());
-  root.GrayOutUserArp(true, 253, 0);
-  EXPECT_TRUE(grayed().empty());
-  root.GrayOutUserArp(false, 200, 204);
-  EXPECT_EQ(grayed(), std::vector<int>({205, 206, 207, 208, 209, 210}));
-  root.GrayOutUserArp(false, 200, 208);
-  EXPECT_EQ(grayed(), std::vector<int>({209, 210}));
+  LayerTree t(200, 210);
+  t.root.GrayOutUserArp(true, 199, 0);
+  EXPECT_EQ(t.root.GetSelectedSubLayer(), 199);
+  t.root.GrayOutUserArp(true, 253, 0);
+  EXPECT_TRUE(t.ids(true).empty());
+  t.root.GrayOutUserArp(false, 200, 204);
+  EXPECT_EQ(t.ids(true), std::vector<int>({205, 206, 207, 208, 209, 210}));
+  t.root.GrayOutUserArp(false, 200, 208);
+  EXPECT_EQ(t.ids(true), std::vector<int>({209, 210}));
 
   // Hidden with the ignore-hidden flag: the first control's area counts.
   ControlLayer overlay(5, "PROGRESS");
-  auto* first = new IPanelControl(&plug, IRECT(0, 0, 10, 10), &COLOR_RED);
-  auto* second = new IPanelControl(&plug, IRECT(50, 50, 60, 60), &COLOR_RED);
+  auto* first = new IPanelControl(&t.plug, IRECT(0, 0, 10, 10), &COLOR_RED);
+  auto* second = new IPanelControl(&t.plug, IRECT(50, 50, 60, 60), &COLOR_RED);
   overlay.AttachControl(first);
   overlay.AttachControl(second);
   overlay.Hide(true);
@@ -256,7 +255,7 @@ TEST(Layers, UserArpZonesAndIgnoreHidden) {
 
   // Overlapping controls: the later one is hit.
   overlay.Hide(false);
-  auto* later = new IPanelControl(&plug, IRECT(0, 0, 10, 10), &COLOR_RED);
+  auto* later = new IPanelControl(&t.plug, IRECT(0, 0, 10, 10), &COLOR_RED);
   overlay.AttachControl(later);
   EXPECT_EQ(overlay.isHit(5, 5), later);
 }

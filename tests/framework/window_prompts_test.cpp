@@ -173,15 +173,14 @@ TEST_F(Prompts, FilePromptsOpenURLAndMessageBoxes) {
   EXPECT_TRUE(g->urls()[0].web);
   EXPECT_FALSE(g->urls()[1].web);
 
-  EXPECT_EQ(g->ShowMessageBox("Save?", "Bank", 3), 0);  // no answer: nothing confirmed
-  g->answerMessageBox(IGraphicsHeadless::kBoxOther);
-  EXPECT_EQ(g->ShowMessageBox("Save?", "Bank", 3), 2);
-  g->answerMessageBox(IGraphicsHeadless::kBoxDefault);
-  EXPECT_EQ(g->ShowMessageBox("Sure?", "Bank", 4), 1);
-  g->answerMessageBox(IGraphicsHeadless::kBoxAlternate);
-  EXPECT_EQ(g->ShowMessageBox("Sure?", "Bank", 4), 7);
-  g->answerMessageBox(IGraphicsHeadless::kBoxAlternate);
-  EXPECT_EQ(g->ShowMessageBox("Note", "Info", 0), 0);  // that box has no alternate button
+  // {answer (-1: none), box type, result}: no answer confirms nothing, and an
+  // alternate answer to a box without that button is a script error.
+  const int boxes[][3] = {{-1, 3, 0}, {IGraphicsHeadless::kBoxOther, 3, 2}, {IGraphicsHeadless::kBoxDefault, 4, 1},
+                          {IGraphicsHeadless::kBoxAlternate, 4, 7}, {IGraphicsHeadless::kBoxAlternate, 0, 0}};
+  for (const auto& b : boxes) {
+    if (b[0] >= 0) g->answerMessageBox(static_cast<IGraphicsHeadless::EBoxRole>(b[0]));
+    EXPECT_EQ(g->ShowMessageBox("Save?", "Bank", b[1]), b[2]) << b[1];
+  }
   EXPECT_EQ(g->takeScriptErrors().size(), 1u);
   ASSERT_EQ(g->messageBoxes().size(), 5u);
   EXPECT_EQ(g->messageBoxes()[0].caption, "Bank");
