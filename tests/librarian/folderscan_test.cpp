@@ -25,19 +25,21 @@
 
 namespace fs = std::filesystem;
 using banks::Bytes;
-using Names = std::vector<std::string>;
+using banks::Names;
+using testsupport::readFile;
 
 namespace {
 
 // A raw bank of n model 2 dumps named "PATCH nn".
 Bytes bankOf(int n, int seed = 0) { return banks::rawBank(banks::namedDumps(n, seed)); }
 
-// A raw bank of n model 1 dumps of 91 bytes (name and category included).
-Bytes model1Bank(int n) {
+// n model 1 dumps of 91 bytes (name and category included), and their raw bank.
+std::vector<Bytes> model1Dumps(int n, int seed = 0) {
   std::vector<Bytes> dumps;
-  for (int i = 0; i < n; ++i) dumps.push_back(banks::model1Dump(91, i));
-  return banks::rawBank(dumps);
+  for (int i = 0; i < n; ++i) dumps.push_back(banks::model1Dump(91, seed + i));
+  return dumps;
 }
+Bytes model1Bank(int n) { return banks::rawBank(model1Dumps(n)); }
 
 // A data folder with a "Patches" folder, and a librarian whose log lines
 // are collected.
@@ -67,8 +69,8 @@ struct ScanFixture {
     put("big.syx", big);
   }
   void expectOldAndBigInPlace() const {
-    EXPECT_EQ(testsupport::readFile(patches + "/old.syx"), old);
-    EXPECT_EQ(testsupport::readFile(patches + "/big.syx"), big);
+    EXPECT_EQ(readFile(patches + "/old.syx"), old);
+    EXPECT_EQ(readFile(patches + "/big.syx"), big);
   }
 
   void scan() { lib.loadPatchesFromFilesystem(patches); }
@@ -95,7 +97,7 @@ std::map<std::string, Bytes> snapshot(const std::string& root) {
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     if (it->is_symlink(ec)) continue;
-    if (it->is_regular_file(ec)) out[it->path().string()] = testsupport::readFile(it->path().string());
+    if (it->is_regular_file(ec)) out[it->path().string()] = readFile(it->path().string());
   }
   return out;
 }
@@ -196,7 +198,7 @@ TEST(FolderScan, OrderSizeAndExtensionRules) {
   EXPECT_EQ(t.lib.bankFolders[0]->subFolders[0].subFolders[0].name, "X");
   EXPECT_EQ(t.lib.bankFolders[3]->name, "Patches");
   EXPECT_FALSE(fs::exists(t.converted));
-  EXPECT_EQ(testsupport::readFile(junkPath), junk);
+  EXPECT_EQ(readFile(junkPath), junk);
   EXPECT_FALSE(t.lib.categoryFiles.empty()) << "category lists built from the scanned banks";
 }
 
@@ -204,14 +206,11 @@ TEST(FolderScan, MissingPatchesFolderWritesOneLineAndLoadsNothing) {
   ScanFixture t;
   fs::remove_all(t.patches);
   t.scan();
-  EXPECT_EQ(t.lines, Names{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."});
-  EXPECT_TRUE(t.lib.patchFiles.empty());
-  EXPECT_TRUE(t.lib.categoryFolders.empty());
   // A file where the folder should be counts as missing as well.
   testsupport::writeFile(t.patches, bankOf(100));
   t.scan();
-  EXPECT_EQ(t.lines.size(), 2u);
-  EXPECT_TRUE(t.lib.patchFiles.empty());
+  EXPECT_EQ(t.lines, Names(2, "PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."));
+  EXPECT_TRUE(t.lib.patchFiles.empty() && t.lib.categoryFolders.empty());
 }
 
 TEST(FolderScan, LargeFilesAreSplitTheirSourcesMovedAndDiscardRebuildsEveryList) {
@@ -224,11 +223,10 @@ TEST(FolderScan, LargeFilesAreSplitTheirSourcesMovedAndDiscardRebuildsEveryList)
   EXPECT_EQ(t.listedNames(), (Names{"big Singles 1.sr2", "big Singles 2.sr2", "big Singles 3.sr2",
                                     "two Singles 1.sr2", "two Singles 2.sr2"}));
   EXPECT_EQ(t.lines, (Names{loaded(bigPath), moved("big.syx"), loaded(t.patches + "/S/two.mid"), moved("two.mid")}));
-  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), big);
-  EXPECT_FALSE(fs::exists(bigPath));
-  EXPECT_FALSE(fs::exists(t.patches + "/S/two.mid"));
+  EXPECT_EQ(readFile(t.converted + "big.syx"), big);
+  for (const char* gone : {"/S/big.syx", "/S/two.mid", "/S/two Singles 3.sr2"})
+    EXPECT_FALSE(fs::exists(t.patches + gone)) << gone;
   EXPECT_EQ(fs::file_size(t.patches + "/S/big Singles 3.sr2"), static_cast<uintmax_t>(kRawBankBytes));
-  EXPECT_FALSE(fs::exists(t.patches + "/S/two Singles 3.sr2"));
   expectUsable(t.lib);
   // The third bank holds the last 50 patches and 50 init sounds.
   EXPECT_EQ(t.lib.patchFiles[2]->patches[0].messages[0], banks::asRead(banks::namedDumps(250, 7)[200]));
@@ -247,8 +245,7 @@ TEST(FolderScan, LargeFilesAreSplitTheirSourcesMovedAndDiscardRebuildsEveryList)
   EXPECT_EQ(t.lib.patchFiles[0]->patches[0].name, banks::patchName(0));
   EXPECT_EQ(t.lib.patchFiles[5]->folderNames, Names{"Patches"});
   EXPECT_EQ(t.count(kRescanLine), 0u);
-  EXPECT_TRUE(t.lib.searchFiles.empty());
-  EXPECT_TRUE(t.lib.searchFolders.empty());
+  EXPECT_TRUE(t.lib.searchFiles.empty() && t.lib.searchFolders.empty());
   EXPECT_EQ(t.lib.bankFolders.size(), 2u);
   t.lib.releaseDroppedFiles();
   expectUsable(t.lib);
@@ -266,12 +263,11 @@ TEST(FolderScan, ConversionWritesAModel2BankMovesTheSourceToAFreeNameAndRescansO
 
   EXPECT_EQ(t.lines, (Names{loaded(a), loaded(src), moved("old.syx"), loaded(z), kRescanLine, loaded(a),
                             loaded(t.patches + "/M/old.sr2"), loaded(z)}));
-  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), theirs);
-  EXPECT_EQ(testsupport::readFile(t.converted + "old (2).syx"), t.old);
+  EXPECT_EQ(readFile(t.converted + "old.syx"), theirs);
+  EXPECT_EQ(readFile(t.converted + "old (2).syx"), t.old);
   EXPECT_EQ(t.listedNames(), (Names{"a.syx", "old.sr2", "z.syx"}));
   const PatchFile& conv = *t.lib.patchFiles[1];
-  EXPECT_EQ(conv.patches[0].messages[0].size(), 137u);
-  EXPECT_EQ(conv.patches[0].messages[0][2], 0x16);
+  EXPECT_EQ(std::tuple(conv.patches[0].messages[0].size(), conv.patches[0].messages[0][2]), std::tuple(137u, 0x16));
   EXPECT_EQ(conv.patches[30].name, "INIT          ");
   EXPECT_EQ(fs::file_size(t.patches + "/M/old.sr2"), static_cast<uintmax_t>(kRawBankBytes));
   expectUsable(t.lib);
@@ -305,9 +301,8 @@ TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
     t.scan();
   }
   t.expectOldAndBigInPlace();
-  EXPECT_FALSE(fs::exists(t.converted));
-  EXPECT_FALSE(fs::exists(t.patches + "/old.sr2"));
-  EXPECT_FALSE(fs::exists(t.patches + "/big Singles 1.sr2"));
+  for (const std::string& gone : {t.converted, t.patches + "/old.sr2", t.patches + "/big Singles 1.sr2"})
+    EXPECT_FALSE(fs::exists(gone)) << gone;
   EXPECT_EQ(t.count(kRescanLine), 0u);
   // What was read is listed from memory: the split file by its banks, the
   // converted bank under its own name.
@@ -319,8 +314,8 @@ TEST(FolderScan, FailedWriteKeepsTheSourceAndListsWhatWasRead) {
 
   // With room to write again, the next scan splits and converts as usual.
   t.lib.initBankFilesOnDiscard(t.patches);
-  EXPECT_EQ(testsupport::readFile(t.converted + "big.syx"), t.big);
-  EXPECT_EQ(testsupport::readFile(t.converted + "old.syx"), t.old);
+  EXPECT_EQ(readFile(t.converted + "big.syx"), t.big);
+  EXPECT_EQ(readFile(t.converted + "old.syx"), t.old);
   EXPECT_EQ(t.listedNames(), (Names{"big Singles 1.sr2", "big Singles 2.sr2", "old.sr2"}));
 }
 
@@ -426,14 +421,13 @@ TEST(FolderScan, OneFileReadDirectlyNeverWaitsOnAPipe) {
   const std::string pipe = t.patches + "/pipe.syx";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
   EXPECT_EQ(t.lib.parseFolderFiles(Poco::File(pipe), Poco::Path(pipe), 0, 0, 1, "syx"), nullptr);
-  EXPECT_TRUE(t.lib.patchFiles.empty());
   EXPECT_EQ(t.count("PATCH LIBRARIAN: could not read file " + pipe), 1u);
   // A file read directly is listed like a scanned one.
   const std::string bank = t.put("A/one.syx", bankOf(100, 5));
   PatchFile* f = t.lib.parseFolderFiles(Poco::File(bank), Poco::Path(bank), 1, 0, 1, "syx");
-  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(t.lib.patchFiles.size(), 1u);
+  EXPECT_EQ(f, t.lib.patchFiles[0].get());
   EXPECT_EQ(f->folderNames, (Names{"Patches", "A"}));
-  EXPECT_EQ(t.lib.patchFiles.size(), 1u);
 }
 
 TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
@@ -441,11 +435,7 @@ TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
   // both split into "Bank Singles n.sr2": the second source must take free
   // names, not replace the banks the first one just wrote.
   ScanFixture t;
-  std::vector<Bytes> m1, m2;
-  for (int i = 0; i < 30; ++i) {
-    m1.push_back(banks::model1Dump(91, i));
-    m2.push_back(banks::model1Dump(91, 50 + i));
-  }
+  const std::vector<Bytes> m1 = model1Dumps(30), m2 = model1Dumps(30, 50);
   t.put("C/Bank.mid", banks::midiBank(m1));
   t.put("C/Bank.syx", banks::rawBank(m2));
   t.put("S/Big.mid", banks::midiBank(banks::namedDumps(150, 1)));

@@ -87,7 +87,8 @@ TEST(LibrarianPatch, SavesRawAndMidiFormsWithRecomputedCheckByteOrAnInitSound) {
   // A message shorter than 2 bytes adds no event.
   EXPECT_TRUE(saved(LibrarianPatch::fromDump(Bytes{0xF0}), true, 3).empty());
   // A patch without messages writes an init sound.
-  EXPECT_EQ(saved(LibrarianPatch(), false, 7), banks::withCheckByte(Bytes(initSinglePatch.begin(), initSinglePatch.end())));
+  const Bytes init(initSinglePatch.begin(), initSinglePatch.end());
+  EXPECT_EQ(saved(LibrarianPatch(), false, 7), banks::withCheckByte(init));
   EXPECT_EQ(saved(LibrarianPatch(), true, 7).size(), 141u);
 }
 
