@@ -134,7 +134,9 @@ struct StatePlug : TestPlug {
     int i = 0;
     for (double v : values) GetParam(i++)->Set(v);
   }
-  Values values() const { return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()}; }
+  Values values() const {
+    return {GetParam(0)->Value(), GetParam(1)->Value(), GetParam(2)->Value(), GetParam(3)->Value()};
+  }
   Names presetNames() const {
     Names names;
     for (int i = 0; i < NPresets(); ++i) names.push_back(GetPresetName(i));
