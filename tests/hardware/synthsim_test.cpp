@@ -335,6 +335,10 @@ TEST_F(PluginPorts, TearDownWhileTheInstrumentTalks) {
   }));
   ports->shutdown();
   plug->gone = true;
+  // What the instrument says from now on reaches no hook.
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(sim.sendSingleParameter(1, 2, 3));
+  hub.drain();
+  EXPECT_EQ(Plug::late, 0);
   EXPECT_FALSE(ports->outOpen());
   const uint8_t clock = 0xF8;
   EXPECT_FALSE(ports->send(&clock, 1));
