@@ -3,6 +3,8 @@
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -14,6 +16,9 @@
 #include "hardware/MidiCallbackSlot.h"
 
 namespace {
+
+// Far longer than the work of one JACK cycle, even on a loaded machine.
+constexpr int kJackCycleSettleMs = 50;
 
 // Counts the errors RtMidi reports to a client and prints each one. With an
 // error callback installed RtMidi no longer throws after construction, so
@@ -94,6 +99,22 @@ class RtClient : public Base {
 class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
  public:
   using RtClient::RtClient;
+
+  // RtMidi's JACK output frees its ring buffers before it closes its JACK
+  // client, so a process cycle still reading them crashes the process (seen
+  // under load, when the JACK thread is preempted inside its cycle).
+  // Closing the port first makes every later cycle skip the buffers; the
+  // pause lets a cycle that passed that check before the close run to its
+  // end. It waits on another thread's real progress, so it is real time,
+  // not the replaceable clock.
+  ~RtOut() override {
+    const bool jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
+    if (jack && isPortOpen()) {
+      closePort();
+      std::this_thread::sleep_for(std::chrono::milliseconds(kJackCycleSettleMs));
+    }
+    m_midi.reset();
+  }
 
   bool send(const uint8_t* bytes, size_t size) override {
     const unsigned before = m_errors.count.load();
