@@ -11,7 +11,7 @@
 
 #include "framework/IBitmapControls.h"
 #include "framework/IPluginBase.h"
-#include "platform/headless/IGraphicsHeadless.h"
+#include "host/IGraphicsHeadless.h"
 #include "raster/bitmap.h"
 
 namespace {

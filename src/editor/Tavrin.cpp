@@ -5,7 +5,7 @@
 #include "hardware/SysexProtocol.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
-#include "uiconfig/ParameterList.h"
+#include "hardware/ParameterList.h"
 
 namespace {
 

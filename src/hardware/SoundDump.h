@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "hardware/SysexProtocol.h"
-#include "uiconfig/ParameterList.h"
+#include "hardware/ParameterList.h"
 
 namespace sounddump {
 

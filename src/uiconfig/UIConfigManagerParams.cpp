@@ -1,5 +1,5 @@
 // The parameter table of the UI configuration.
-#include "uiconfig/ParameterList.h"
+#include "hardware/ParameterList.h"
 #include "uiconfig/UIConfigManager.h"
 
 UIConfigManager::UIConfigManager(LogSink log) : m_log(std::move(log)) {}

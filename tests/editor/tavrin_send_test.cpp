@@ -12,7 +12,7 @@
 #include "platform/folders.h"
 #include "shim/winbase.h"
 #include "testsupport.h"
-#include "uiconfig/ParameterList.h"
+#include "hardware/ParameterList.h"
 
 namespace {
 

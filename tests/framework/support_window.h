@@ -14,7 +14,7 @@
 
 #include "framework_fakes.h"
 #include "framework/ITextControl.h"
-#include "platform/headless/IGraphicsHeadless.h"
+#include "host/IGraphicsHeadless.h"
 #include "testsupport.h"
 
 using fwtest::TestPlug;

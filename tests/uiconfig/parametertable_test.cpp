@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "uiconfig/ParameterList.h"
+#include "hardware/ParameterList.h"
 #include "uiconfig/UIConfigManager.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/headless/IGraphicsHeadless.h"
+#include "host/IGraphicsHeadless.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
