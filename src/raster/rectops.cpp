@@ -71,6 +71,10 @@ __attribute__((target("avx"))) void fillRowAvx(RAST_pixel* d, int64_t w, RAST_pi
 const bool kHasAvx = __builtin_cpu_supports("avx");
 #endif
 
+}  // namespace
+
+namespace rast_detail {
+
 // One run of one colour, 16 bytes per store once the pointer is aligned.
 void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -93,6 +97,12 @@ void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c) {
   std::fill_n(d, w, c);
 #endif
 }
+
+}  // namespace rast_detail
+
+namespace {
+
+using rast_detail::fillRow;
 
 template <class FAST>
 void mixBlock(const Block& b, RAST_pixel c) {
