@@ -302,9 +302,17 @@ inline bool RAST_DispatchShape(int mode, int weight, Args&&... args) {
   switch (mode & RAST_BLIT_MODE_MASK) {
     case 0:
       if (weight < 0) return false;
-      if (Plain && weight == 128) F<_RAST_CombinePixelsHalfMixNoClamp>::run(args...);
-      else if (Plain && weight == 256) F<_RAST_CombinePixelsClobberNoClamp>::run(args...);
-      else F<_RAST_CombinePixelsCopyNoClamp>::run(args...);
+      if constexpr (Plain) {
+        if (weight == 128) {
+          F<_RAST_CombinePixelsHalfMixNoClamp>::run(args...);
+          return true;
+        }
+        if (weight == 256) {
+          F<_RAST_CombinePixelsClobberNoClamp>::run(args...);
+          return true;
+        }
+      }
+      F<_RAST_CombinePixelsCopyNoClamp>::run(args...);
       return true;
     case 1: F<_RAST_CombinePixelsAdd>::run(args...); return true;
     case 2: F<_RAST_CombinePixelsColorDodge>::run(args...); return true;
