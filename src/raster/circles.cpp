@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "raster/fills.h"
 #include "raster/glyphs.h"
@@ -166,6 +167,43 @@ struct Plot {
   }
 };
 
+// The smallest y >= 0 with y (y + 1) >= t.
+int64_t smallestRoot(int64_t t) {
+  if (t <= 0) return 0;
+  int64_t y = static_cast<int64_t>((std::sqrt(4.0 * static_cast<double>(t) + 1) - 1) / 2);
+  while (y * (y + 1) < t) ++y;
+  while (y > 0 && (y - 1) * y >= t) --y;
+  return y;
+}
+
+// The first x in [lo, hi] where pred, true up to some x and false after,
+// is false (hi when it never is before).
+template <class Pred>
+int64_t firstFalse(int64_t lo, int64_t hi, Pred&& pred) {
+  while (lo < hi) {
+    const int64_t mid = lo + (hi - lo) / 2;
+    if (pred(mid)) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
+// Calls fn(x) for every x in [lo, hi] whose step can reach the clip
+// rectangle: every pixel of step x lies in column X +- x or row Y +- x.
+template <class Fn>
+void forVisibleSteps(int64_t lo, int64_t hi, int64_t X, int64_t Y, const int* clip, Fn&& fn) {
+  struct Range {
+    int64_t a, b;
+  };
+  Range rs[4] = {{X - clip[2] + 1, X - clip[0]}, {clip[0] - X, clip[2] - 1 - X},
+                 {Y - clip[3] + 1, Y - clip[1]}, {clip[1] - Y, clip[3] - 1 - Y}};
+  for (Range& r : rs) r.a = std::max(r.a, lo), r.b = std::min(r.b, hi);
+  std::sort(std::begin(rs), std::end(rs), [](const Range& p, const Range& q) { return p.a < q.a; });
+  int64_t next = lo;  // the first x not yet visited
+  for (const Range& r : rs)
+    for (int64_t x = std::max(r.a, next); x <= r.b; ++x, next = x) fn(x);
+}
+
 template <class C>
 struct PlainCircle {
   static void run(RAST_IBitmap* dest, float cx, float cy, float r, const int* clip, RAST_pixel color, int ia,
@@ -239,33 +277,47 @@ void _RAST_CircleDrawer<C>::DrawClippedCircle(RAST_IBitmap* dest, float cx, floa
     p.pt(X - R, Y, ia);
   }
   if (R < 2) return;
-  int x = 0, y = R, e = -R, k = 3;
-  do {
-    if (e >= 0) e -= 2 * (y - 1), --y;
-    const int xn = x + 1;
+  // One step of the octant: column x and row y, mirrored eight ways.
+  auto step = [&](int x, int y) {
     if (filled) {
-      for (int col : {X - xn, X + xn}) {
-        p.vline(col, Y - y, Y - xn - 1, ia);
-        p.vline(col, Y + xn + 1, Y + y, ia);
+      for (int col : {X - x, X + x}) {
+        p.vline(col, Y - y, Y - x - 1, ia);
+        p.vline(col, Y + x + 1, Y + y, ia);
       }
-      for (int row : {Y - xn, Y + xn}) {
-        p.hline(row, X - y, X - xn, ia);
-        p.hline(row, X + xn, X + y, ia);
+      for (int row : {Y - x, Y + x}) {
+        p.hline(row, X - y, X - x, ia);
+        p.hline(row, X + x, X + y, ia);
       }
-    } else {
-      p.pt(X - xn, Y - y, ia);
-      p.pt(X - xn, Y + y, ia);
-      p.pt(X + xn, Y - y, ia);
-      p.pt(X + xn, Y + y, ia);
-      if (xn != y) {
-        p.pt(X - y, Y - xn, ia);
-        p.pt(X - y, Y + xn, ia);
-        p.pt(X + y, Y - xn, ia);
-        p.pt(X + y, Y + xn, ia);
-      }
+      return;
     }
-    e += k, k += 2, x = xn;
-  } while (x + 1 < y);
+    p.pt(X - x, Y - y, ia);
+    p.pt(X - x, Y + y, ia);
+    p.pt(X + x, Y - y, ia);
+    p.pt(X + x, Y + y, ia);
+    if (x != y) {
+      p.pt(X - y, Y - x, ia);
+      p.pt(X - y, Y + x, ia);
+      p.pt(X + y, Y - x, ia);
+      p.pt(X + y, Y + x, ia);
+    }
+  };
+  if (!doclip) {
+    int x = 0, y = R, e = -R, k = 3;
+    do {
+      if (e >= 0) e -= 2 * (y - 1), --y;
+      const int xn = x + 1;
+      step(xn, y);
+      e += k, k += 2, x = xn;
+    } while (x + 1 < y);
+    return;
+  }
+  // Clipped: only the steps that reach the clip rectangle, with the row of
+  // step x in closed form (the midpoint stepping gives the smallest y with
+  // y (y + 1) >= R^2 + 1 - x^2 while the octant lasts).
+  const int64_t R2 = int64_t{R} * R;
+  auto rowAt = [R2](int64_t x) { return smallestRoot(R2 + 1 - x * x); };
+  const int64_t last = firstFalse(1, R, [&](int64_t x) { return x + 1 < rowAt(x); });
+  forVisibleSteps(1, last, X, Y, clip, [&](int64_t x) { step(static_cast<int>(x), static_cast<int>(rowAt(x))); });
 }
 
 template <class C>
@@ -291,13 +343,14 @@ void _RAST_CircleDrawer<C>::DrawClippedCircleAA(RAST_IBitmap* dest, float cx, fl
     p.pt(X, Y + Ri, wi);
     p.pt(X - Ri, Y, wi);
   }
-  const float r2 = r * r;
-  double rad = static_cast<double>(r2) - 1;
-  if (rad < 0) return;
-  double d = std::sqrt(rad);
-  int n = satInt(d + 0.5);
-  if (n <= 0) return;
-  for (int x = 1;; ++x) {
+  // The distance of the edge from the centre row at column x, and its
+  // rounding; a negative radicand ends the circle.
+  const double r2 = static_cast<double>(r * r);
+  auto radicand = [r2](int64_t x) { return r2 - static_cast<double>(x) * static_cast<double>(x); };
+  auto rounded = [&](int64_t x) { return satInt(std::sqrt(radicand(x)) + 0.5); };
+  if (radicand(1) < 0 || rounded(1) <= 0) return;
+  // One column: x, the edge distance d there and its rounding n.
+  auto column = [&](int x, double d, int n) {
     const int yi = satInt(d);
     const int w = satInt((d - std::floor(d)) * ia);
     p.pt(X - x, Y - yi - 1, w);
@@ -319,26 +372,36 @@ void _RAST_CircleDrawer<C>::DrawClippedCircleAA(RAST_IBitmap* dest, float cx, fl
         p.hline(row, X - yi, X - x, ia);
         p.hline(row, X + x, X + yi, ia);
       }
-    } else {
-      const int wi = satInt(int64_t{ia} - w);
-      p.pt(X - yi, Y - x, wi);
-      p.pt(X + yi, Y - x, wi);
-      p.pt(X - x, Y + yi, wi);
-      p.pt(X + x, Y + yi, wi);
-      if (x != n) {
-        p.pt(X - x, Y - yi, wi);
-        p.pt(X + x, Y - yi, wi);
-        p.pt(X - yi, Y + x, wi);
-        p.pt(X + yi, Y + x, wi);
-      }
+      return;
     }
-    rad = static_cast<double>(r2) - static_cast<double>(x + 1) * (x + 1);
-    if (rad < 0) return;
-    d = std::sqrt(rad);
-    const int next = satInt(d + 0.5);
-    if (!(x < next)) return;
-    n = next;
+    const int wi = satInt(int64_t{ia} - w);
+    p.pt(X - yi, Y - x, wi);
+    p.pt(X + yi, Y - x, wi);
+    p.pt(X - x, Y + yi, wi);
+    p.pt(X + x, Y + yi, wi);
+    if (x != n) {
+      p.pt(X - x, Y - yi, wi);
+      p.pt(X + x, Y - yi, wi);
+      p.pt(X - yi, Y + x, wi);
+      p.pt(X + yi, Y + x, wi);
+    }
+  };
+  // Column x + 1 follows while x is below its rounded distance.
+  auto more = [&](int64_t x) { return radicand(x + 1) >= 0 && x < rounded(x + 1); };
+  if (!doclip) {
+    double d = std::sqrt(radicand(1));
+    int n = rounded(1);
+    for (int x = 1;; ++x) {
+      column(x, d, n);
+      if (!more(x)) return;
+      d = std::sqrt(radicand(x + 1));
+      n = rounded(x + 1);
+    }
   }
+  const int64_t last = firstFalse(1, int64_t{Ri} + 2, more);
+  forVisibleSteps(1, last, X, Y, clip, [&](int64_t x) {
+    column(static_cast<int>(x), std::sqrt(radicand(x)), rounded(x));
+  });
 }
 
 #define RAST_CIRCLE_INSTANCES(C) template struct _RAST_CircleDrawer<C>;

@@ -215,7 +215,7 @@ bool clipLine(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int64_t w, int
 }
 
 bool clipFLine(float& x1, float& y1, float& x2, float& y2, int w, int h) {
-  const float xmax = static_cast<float>(w - 1), ymax = static_cast<float>(h - 1);
+  const float xmax = static_cast<float>(int64_t{w} - 1), ymax = static_cast<float>(int64_t{h} - 1);
   int c1 = floatCode(x1, y1, xmax, ymax), c2 = floatCode(x2, y2, xmax, ymax);
   bool inside = (c1 | c2) == 0;
   for (int move = 0; !inside && move < kMaxClipMoves; ++move) {
