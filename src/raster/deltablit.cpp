@@ -211,7 +211,7 @@ void RAST_RotatedBlit(RAST_IBitmap* dest, RAST_IBitmap* src, int dstx, int dsty,
   const bool mirrorX = W < 0, mirrorY = H < 0;
   if (mirrorX) X += W, W = -W, srcx += srcw, srcw = -srcw;
   if (mirrorY) Y += H, H = -H, srcy += srch, srch = -srch;
-  const float c = std::cos(angle), s = std::sin(angle);
+  const double c = std::cos(static_cast<double>(angle)), s = std::sin(static_cast<double>(angle));
   const float xs = srcw / static_cast<float>(W), ys = srch / static_cast<float>(H);
   Walk k{0, 0, xs * c, -ys * s, xs * s, ys * c, 0, 0};
   k.sx = srcx - ((H * k.dsdy + W * k.dsdx - srcw) * 0.5 - rotxcent);
