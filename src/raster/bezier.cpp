@@ -121,6 +121,36 @@ void DoBezierFillSegmentX(RAST_IBitmap* dest, int64_t x1, int64_t y1, int64_t x2
   triangle(dest, xf2, yc, xf2, y2, x2, y2, color, alpha, mode);
 }
 
+// Cuts the curve into the pieces of the fills: column by column (rows
+// false) or row by row. Each piece runs from the last point to the next
+// point that reaches a new column (row), the along coordinate truncated and
+// the across one rounded; piece(x1, y1, x2, y2) fills it.
+template <class Piece>
+void fillPieces(const Cubic& c, int n, bool rows, Piece&& piece) {
+  if (n == 0) return;
+  auto along = [&](double t) { return rows ? c.Y(t) : c.X(t); };
+  auto across = [&](double t) { return rows ? c.X(t) : c.Y(t); };
+  auto emit = [&](int64_t a1, int64_t b1, int64_t a2, int64_t b2) {
+    if (rows) piece(b1, a1, b2, a2);
+    else piece(a1, b1, a2, b2);
+  };
+  int64_t ap = satInt(rows ? c.ylo : c.xlo), bp = satInt((rows ? c.xlo : c.ylo) + 0.5);
+  if (n >= 3) {
+    const double dt = (c.thi - c.tlo) / n;
+    double t = c.tlo;
+    for (int i = 1; i <= n - 2; ++i) {
+      t += dt;
+      const int64_t ai = satInt(static_cast<float>(along(t)));
+      if (ai < ap) continue;
+      const int64_t bi = satInt(across(t) + 0.5);
+      emit(ap, bp, ai, bi);
+      bp = bi, ap = ai + 1;
+    }
+  }
+  const int64_t ae = satInt((rows ? c.yhi : c.xhi) - 1);
+  if (ae >= ap) emit(ap, bp, ae, satInt((rows ? c.xhi : c.yhi) + 0.5));
+}
+
 }  // namespace
 
 template <class T>
@@ -199,22 +229,9 @@ void RAST_FillCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
                       float tol) {
   Cubic c;
   const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tol, true, c);
-  if (n == 0) return;
-  int64_t xp = satInt(c.xlo), yp = satInt(c.ylo + 0.5);
-  if (n >= 3) {
-    const double dt = (c.thi - c.tlo) / n;
-    double t = c.tlo;
-    for (int i = 1; i <= n - 2; ++i) {
-      t += dt;
-      const int64_t xi = satInt(static_cast<float>(c.X(t)));
-      if (xi < xp) continue;
-      const int64_t yi = satInt(c.Y(t) + 0.5);
-      DoBezierFillSegment(dest, xp, yp, xi, yi, yfill, color, alpha, mode);
-      yp = yi, xp = xi + 1;
-    }
-  }
-  const int64_t xe = satInt(c.xhi - 1);
-  if (xe >= xp) DoBezierFillSegment(dest, xp, yp, xe, satInt(c.yhi + 0.5), yfill, color, alpha, mode);
+  fillPieces(c, n, false, [&](int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+    DoBezierFillSegment(dest, x1, y1, x2, y2, yfill, color, alpha, mode);
+  });
 }
 
 void RAST_FillCBezierX(RAST_IBitmap* dest, float xstart, float ystart, float xctl1, float yctl1, float xctl2,
@@ -222,20 +239,7 @@ void RAST_FillCBezierX(RAST_IBitmap* dest, float xstart, float ystart, float xct
                        float tol) {
   Cubic c;
   const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tol, false, c);
-  if (n == 0) return;
-  int64_t yp = satInt(c.ylo), xp = satInt(c.xlo + 0.5);
-  if (n >= 3) {
-    const double dt = (c.thi - c.tlo) / n;
-    double t = c.tlo;
-    for (int i = 1; i <= n - 2; ++i) {
-      t += dt;
-      const int64_t yi = satInt(static_cast<float>(c.Y(t)));
-      if (yi < yp) continue;
-      const int64_t xi = satInt(c.X(t) + 0.5);
-      DoBezierFillSegmentX(dest, xp, yp, xi, yi, xfill, color, alpha, mode);
-      xp = xi, yp = yi + 1;
-    }
-  }
-  const int64_t ye = satInt(c.yhi - 1);
-  if (ye >= yp) DoBezierFillSegmentX(dest, xp, yp, satInt(c.xhi + 0.5), ye, xfill, color, alpha, mode);
+  fillPieces(c, n, true, [&](int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+    DoBezierFillSegmentX(dest, x1, y1, x2, y2, xfill, color, alpha, mode);
+  });
 }

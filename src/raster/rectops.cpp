@@ -138,20 +138,6 @@ struct OnePixel {
   static void run(unsigned char* p, int r, int g, int b, int a, int w) { C::doPix(p, r, g, b, a, w); }
 };
 
-// The plain combiner of a mode's low byte (1-5), or false.
-template <template <class> class F, class... Args>
-bool dispatchLowByte(int low, Args&&... args) {
-  switch (low) {
-    case 0: F<_RAST_CombinePixelsCopyNoClamp>::run(args...); return true;
-    case 1: F<_RAST_CombinePixelsAdd>::run(args...); return true;
-    case 2: F<_RAST_CombinePixelsColorDodge>::run(args...); return true;
-    case 3: F<_RAST_CombinePixelsMulNoClamp>::run(args...); return true;
-    case 4: F<_RAST_CombinePixelsOverlay>::run(args...); return true;
-    case 5: F<_RAST_CombinePixelsHSVAdjust>::run(args...); return true;
-    default: return false;
-  }
-}
-
 int clampByte(int64_t v) { return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v)); }
 
 }  // namespace
@@ -188,7 +174,7 @@ void RAST_FillRect(RAST_IBitmap* bm, int x, int y, int w, int h, RAST_pixel colo
   } else if (ia == 0) {
     return;
   }
-  dispatchLowByte<SolidLoop>(low, b, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), ia);
+  RAST_DispatchShape<SolidLoop, false>(low, ia, b, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), ia);
 }
 
 void RAST_ClearRect(RAST_IBitmap* bm, int x, int y, int w, int h, RAST_pixel mask, RAST_pixel orbits) {
@@ -244,6 +230,6 @@ void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, RAST_pixel colour, float alph
   } else if (ia == 0) {
     return;
   }
-  dispatchLowByte<OnePixel>(low, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), RAST_GETA(colour),
-                            ia);
+  RAST_DispatchShape<OnePixel, false>(low, ia, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour),
+                                      RAST_GETA(colour), ia);
 }
