@@ -121,6 +121,19 @@ void DoBezierFillSegmentX(RAST_IBitmap* dest, int64_t x1, int64_t y1, int64_t x2
   triangle(dest, xf2, yc, xf2, y2, x2, y2, color, alpha, mode);
 }
 
+// Calls fn(t) for the n - 2 inner points of a cubic of n segments, at
+// t = tlo + i (thi - tlo) / n accumulated; the last segment spans two steps.
+template <class Fn>
+void innerPoints(const Cubic& c, int n, Fn&& fn) {
+  if (n < 3) return;
+  const double dt = (c.thi - c.tlo) / n;
+  double t = c.tlo;
+  for (int i = 1; i <= n - 2; ++i) {
+    t += dt;
+    fn(t);
+  }
+}
+
 // Cuts the curve into the pieces of the fills: column by column (rows
 // false) or row by row. Each piece runs from the last point to the next
 // point that reaches a new column (row), the along coordinate truncated and
@@ -135,18 +148,13 @@ void fillPieces(const Cubic& c, int n, bool rows, Piece&& piece) {
     else piece(a1, b1, a2, b2);
   };
   int64_t ap = satInt(rows ? c.ylo : c.xlo), bp = satInt((rows ? c.xlo : c.ylo) + 0.5);
-  if (n >= 3) {
-    const double dt = (c.thi - c.tlo) / n;
-    double t = c.tlo;
-    for (int i = 1; i <= n - 2; ++i) {
-      t += dt;
-      const int64_t ai = satInt(static_cast<float>(along(t)));
-      if (ai < ap) continue;
-      const int64_t bi = satInt(across(t) + 0.5);
-      emit(ap, bp, ai, bi);
-      bp = bi, ap = ai + 1;
-    }
-  }
+  innerPoints(c, n, [&](double t) {
+    const int64_t ai = satInt(static_cast<float>(along(t)));
+    if (ai < ap) return;
+    const int64_t bi = satInt(across(t) + 0.5);
+    emit(ap, bp, ai, bi);
+    bp = bi, ap = ai + 1;
+  });
   const int64_t ae = satInt((rows ? c.yhi : c.xhi) - 1);
   if (ae >= ap) emit(ap, bp, ae, satInt((rows ? c.xhi : c.yhi) + 0.5));
 }
@@ -211,16 +219,11 @@ void RAST_DrawCBezier(RAST_IBitmap* dest, float xstart, float ystart, float xctl
   const int n = CBezPrep(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, tol, true, c);
   if (n == 0) return;
   float px = c.xlo, py = c.ylo;
-  if (n >= 3) {
-    const double dt = (c.thi - c.tlo) / n;
-    double t = c.tlo;
-    for (int i = 1; i <= n - 2; ++i) {
-      t += dt;
-      const float qx = static_cast<float>(c.X(t)), qy = static_cast<float>(c.Y(t));
-      RAST_FLine(dest, px, py, qx, qy, color, alpha, mode, aa);
-      px = qx, py = qy;
-    }
-  }
+  innerPoints(c, n, [&](double t) {
+    const float qx = static_cast<float>(c.X(t)), qy = static_cast<float>(c.Y(t));
+    RAST_FLine(dest, px, py, qx, qy, color, alpha, mode, aa);
+    px = qx, py = qy;
+  });
   RAST_FLine(dest, px, py, c.xhi, c.yhi, color, alpha, mode, aa);
 }
 
