@@ -1,7 +1,8 @@
 #pragma once
 // The trapezoid and polygon fills with 64-bit coordinates, for the shape
 // sources that build their corners from sums of ints. Coordinates must lie
-// within +-2^40.
+// within +-2^40. The polygon takes logical rows; the trapezoid takes rows in
+// memory order (the polygon mirrors its vertices on a flipped bitmap).
 #include <cstdint>
 
 #include "raster/bitmap.h"

@@ -185,15 +185,8 @@ void fillTrapezoid(RAST_IBitmap* dest, int64_t x1a, int64_t x1b, int64_t y1, int
     ytop = 0;
   }
   const int rows = static_cast<int>(min64(ybot, h - 1) - ytop + 1);
-  RAST_pixel* row;
-  int rowStep;
-  if (dest->isFlipped()) {
-    row = bits + static_cast<ptrdiff_t>(h - 1 - ytop) * span;
-    rowStep = -span;
-  } else {
-    row = bits + static_cast<ptrdiff_t>(ytop) * span;
-    rowStep = span;
-  }
+  RAST_pixel* row = bits + static_cast<ptrdiff_t>(ytop) * span;
+  const int rowStep = span;
   int64_t right = xr + 1;
   if (dl == 0 && dr == 0) {
     const int64_t xs = max64(0, xl), xe = min64(w, xr + 1);
@@ -267,7 +260,13 @@ template struct _RAST_FillFast<_RAST_CombinePixelsThreeQuarterMix2FAST>;
 
 void RAST_FillTrapezoid(RAST_IBitmap* dest, int x1a, int x1b, int y1, int x2a, int x2b, int y2, RAST_pixel color,
                         float alpha, int mode) {
-  rast_detail::fillTrapezoid(dest, x1a, x1b, y1, x2a, x2b, y2, color, alpha, mode);
+  if (!dest) return;
+  int64_t Y1 = y1, Y2 = y2;
+  if (dest->isFlipped()) {
+    const int64_t last = int64_t{dest->getHeight()} - 1;
+    Y1 = last - Y1, Y2 = last - Y2;
+  }
+  rast_detail::fillTrapezoid(dest, x1a, x1b, Y1, x2a, x2b, Y2, color, alpha, mode);
 }
 
 void RAST_FillConvexPolygon(RAST_IBitmap* dest, const int* x, const int* y, int npoints, RAST_pixel color,

@@ -1,6 +1,7 @@
 // Trapezoid, polygon and triangle fills, rectangle outlines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <new>
@@ -153,6 +154,18 @@ TEST(FillPolygon, OnceEachAndClipInvariant) {
       RAST_FillConvexPolygon(b, mx.data(), my.data(), static_cast<int>(mx.size()), 0x40302010u, 0.6f, 1 + it % 5);
       RAST_FillTrapezoid(b, mx[0], mx[1], my[0], mx[2] - 3, mx[2] + 4, my[2], 0x10203040u, 0.7f, it % 5);
     }, it % 3 == 0)) << it;
+  }
+  // a flipped bitmap is filled as the unflipped one with mirrored rows
+  for (int it = 0; it < 50; ++it) {
+    convex(rng, xs, ys, 5 + rng() % 30, 5 + rng() % 30);
+    TestBitmap f(48, 48, 48, true), u(48, 48);
+    std::vector<int> my(ys);
+    for (auto& y : my) y = 47 - y;
+    RAST_FillConvexPolygon(&f, xs.data(), ys.data(), static_cast<int>(xs.size()), kOne, 1.0f, kAdd);
+    RAST_FillConvexPolygon(&u, xs.data(), my.data(), static_cast<int>(xs.size()), kOne, 1.0f, kAdd);
+    RAST_FillTrapezoid(&f, xs[0], xs[1], ys[0], xs[2], xs[2] + 5, ys[2], kOne, 1.0f, kAdd);
+    RAST_FillTrapezoid(&u, xs[0], xs[1], my[0], xs[2], xs[2] + 5, my[2], kOne, 1.0f, kAdd);
+    ASSERT_TRUE(std::equal(f.getBits(), f.getBits() + 48 * 48, u.getBits())) << it;
   }
   // extreme corners stay in 64 bits
   TestBitmap e(9, 7, 10);
