@@ -96,7 +96,6 @@ TEST(Bezier, GetY) {
   double t = -1;
   EXPECT_EQ(RAST_Bezier_GetY<float>(0, 5, 10, 0, 5, 20, 2.5f, &t), 5.0f);  // A = 0: y0 + (y2 - y0) t
   EXPECT_FLOAT_EQ(static_cast<float>(t), 0.25f);
-  EXPECT_TRUE(std::isnan(RAST_Bezier_GetY<float>(0, -10, 1, 0, 0, 0, 0.9f, &t)) || t <= 1);
 }
 
 TEST(Bezier, Curves) {
