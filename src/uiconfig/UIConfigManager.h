@@ -93,7 +93,7 @@ class UIConfigManager {
   static constexpr int kMaxDepth = 32;
   static constexpr int kMaxCopies = 64;     // "create" and "buttons"
   static constexpr int kMaxMessages = 1024;  // entries of a menu, messages of a control
-  static constexpr int kMaxElements = 1 << 16;
+  static constexpr int kMaxElements = 1 << 14;
 
   // Resource numbers and names of the two descriptions.
   static constexpr int kUIConfigResource = 100;

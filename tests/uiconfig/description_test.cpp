@@ -181,6 +181,9 @@ TEST(Description, FaultsSkipTheirElementWithOneLine) {
       {R"(<multilayer name="m" create="65"><layer name="x"/></multilayer><layer name="after"/>)",
        {"CONFIG READER: multilayer m SKIPPED: create above 64"}, 1},
       {R"(<multilayer name="m" create="64"/><multilayer name="n" create="-3"/>)", {}, 64},
+      {R"(<multilayer name="a" create="64"><multilayer name="b" create="64"><multilayer name="c" create="64">)"
+       R"(<layer name="x"/></multilayer></multilayer></multilayer>)",
+       {"CONFIG READER: layer x SKIPPED: more than 16384 elements in the description"}, 193},
       {R"(<radio name="r" buttons="65"/><knobcontrol type="Knob" paramId="kVolume"/><layer name="after"/>)",
        {"CONFIG READER: radio r SKIPPED: more than 64 buttons",
         "CONFIG READER: knobcontrol kVolume SKIPPED: unknown type \"Knob\""}, 1},
