@@ -3,7 +3,7 @@
 // names in "imageId", with the resource id under which the bitmap is cached,
 // its file in the resource folder's "img" folder, its frame count and
 // whether the frames lie side by side (else top to bottom). The table is
-// registered in this order. Plain constant data.
+// registered in this order. Constant data: any thread may read it.
 
 namespace uiconfig {
 

@@ -2,7 +2,8 @@
 // The key under which the resource descriptions are enciphered. The build's
 // encipher tool and the description reader both compile this one header, so
 // the files and the reader always match. It keeps the file format, not a
-// secret: the plain descriptions live beside it in the repository.
+// secret: the plain descriptions live beside it in the repository. A
+// constant: any thread may read it.
 #include <cstdint>
 
 namespace uiconfig {

@@ -19,6 +19,17 @@ void writeBigEndian(unsigned char* p, uint32_t w) {
   p[3] = (unsigned char)w;
 }
 
+// Applies op to blocks 8-byte blocks of buffer, each as two words in host order.
+template <class Op>
+void eachHostBlock(unsigned char* buffer, uint32_t blocks, Op op) {
+  for (uint32_t b = 0; b < blocks; ++b) {
+    uint32_t w[2];
+    std::memcpy(w, buffer + 8 * b, 8);
+    op(w);
+    std::memcpy(buffer + 8 * b, w, 8);
+  }
+}
+
 }  // namespace
 
 void Tea::encryptTea(uint32_t* words, const uint32_t* k) const {
@@ -64,12 +75,7 @@ unsigned Tea::encryptBlock(unsigned char* buffer, uint32_t* length, const uint32
   // The trailer: the second word of the extra block holds the length.
   std::memcpy(buffer + 8 * dataBlocks + 4, &n, 4);
   *length = 8 * blocks;
-  for (uint32_t b = 0; b < blocks; ++b) {
-    uint32_t w[2];
-    std::memcpy(w, buffer + 8 * b, 8);
-    encryptTea(w, key);
-    std::memcpy(buffer + 8 * b, w, 8);
-  }
+  eachHostBlock(buffer, blocks, [&](uint32_t* w) { encryptTea(w, key); });
   return blocks;
 }
 
@@ -79,12 +85,7 @@ uint32_t Tea::decryptBlock(unsigned char* buffer, uint32_t* length, const uint32
     *length = 0;
     return 0;
   }
-  for (uint32_t b = 0; b < blocks; ++b) {
-    uint32_t w[2];
-    std::memcpy(w, buffer + 8 * b, 8);
-    decryptTea(w, key);
-    std::memcpy(buffer + 8 * b, w, 8);
-  }
+  eachHostBlock(buffer, blocks, [&](uint32_t* w) { decryptTea(w, key); });
   uint32_t stored;
   std::memcpy(&stored, buffer + 8 * (blocks - 1) + 4, 4);
   const uint32_t deciphered = 8 * blocks;

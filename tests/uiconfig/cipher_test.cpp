@@ -18,7 +18,7 @@ namespace {
 const uint32_t kZeroKey[4] = {0, 0, 0, 0};
 const uint32_t kKey[4] = {0x01234567u, 0x89ABCDEFu, 0xFEDCBA98u, 0x76543210u};
 
-TEST(Tea, ZeroKeyVectorAndRoundTrips) {
+TEST(Tea, ZeroKeyVectorRoundTripsAndBlockLengths) {
   Tea tea;
   unsigned char block[8] = {};
   tea.simpleencrypt(block, kZeroKey);
@@ -26,50 +26,32 @@ TEST(Tea, ZeroKeyVectorAndRoundTrips) {
   EXPECT_EQ(std::memcmp(block, expected, 8), 0);
   tea.simpledecrypt(block, kZeroKey);
   EXPECT_EQ(std::memcmp(block, "\0\0\0\0\0\0\0\0", 8), 0);
-
-  unsigned char text[8] = {'<', 'a', '>', 'x', '<', '/', 'a', '>'}, copy[8];
-  std::memcpy(copy, text, 8);
-  tea.simpleencrypt(text, kKey);
-  EXPECT_NE(std::memcmp(text, copy, 8), 0);
-  tea.simpledecrypt(text, kKey);
-  EXPECT_EQ(std::memcmp(text, copy, 8), 0);
-
   // The byte operations are the word operations on big-endian words.
+  unsigned char text[8] = {'<', 'a', '>', 'x', '<', '/', 'a', '>'};
   uint32_t words[2] = {0x3C613E78u, 0x3C2F613Eu};
+  tea.simpleencrypt(text, kKey);
   tea.encryptTea(words, kKey);
-  tea.simpleencrypt(copy, kKey);
-  EXPECT_EQ(words[0], (uint32_t)copy[0] << 24 | copy[1] << 16 | copy[2] << 8 | copy[3]);
+  EXPECT_EQ(words[0], (uint32_t)text[0] << 24 | text[1] << 16 | text[2] << 8 | text[3]);
   tea.decryptTea(words, kKey);
+  tea.simpledecrypt(text, kKey);
   EXPECT_EQ(words[1], 0x3C2F613Eu);
-}
+  EXPECT_EQ(std::memcmp(text, "<a>x</a>", 8), 0);
 
-TEST(Tea, BlockOperationsKeepTheirLengthAndTrustNoTrailer) {
-  Tea tea;
-  std::vector<unsigned char> buf(32, 0);
-  for (int i = 0; i < 13; ++i) buf[(size_t)i] = (unsigned char)(i * 7 + 1);
-  const std::vector<unsigned char> plain(buf.begin(), buf.begin() + 13);
+  std::vector<unsigned char> buf(32, 0x55);
   uint32_t len = 13;
   EXPECT_EQ(tea.encryptBlock(buf.data(), &len, kKey), 3u);
   EXPECT_EQ(len, 24u);
   EXPECT_EQ(tea.decryptBlock(buf.data(), &len, kKey), 13u);
-  EXPECT_EQ(len, 13u);
-  EXPECT_TRUE(std::equal(plain.begin(), plain.end(), buf.begin()));
-
+  EXPECT_EQ(buf[12], 0x55);
   // Below one block nothing is deciphered; a trailer that claims more than
   // was deciphered is limited to it.
   len = 7;
   EXPECT_EQ(tea.decryptBlock(buf.data(), &len, kKey), 0u);
-  std::vector<unsigned char> lying(16, 0);
-  const uint32_t big = 1000000;
-  std::memcpy(lying.data() + 12, &big, 4);
+  uint32_t lying[4] = {0, 0, 0, 1000000};
+  tea.encryptTea(lying, kKey);
+  tea.encryptTea(lying + 2, kKey);
   len = 16;
-  for (int b = 0; b < 2; ++b) {
-    uint32_t w[2];
-    std::memcpy(w, lying.data() + 8 * b, 8);
-    tea.encryptTea(w, kKey);
-    std::memcpy(lying.data() + 8 * b, w, 8);
-  }
-  EXPECT_EQ(tea.decryptBlock(lying.data(), &len, kKey), 16u);
+  EXPECT_EQ(tea.decryptBlock(reinterpret_cast<unsigned char*>(lying), &len, kKey), 16u);
 }
 
 // Runs the tool; its standard error comes back in err.
