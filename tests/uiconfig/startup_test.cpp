@@ -7,6 +7,7 @@
 
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
+#include "framework/IParam.h"
 #include "support_uiconfig.h"
 
 namespace {
@@ -52,6 +53,20 @@ TEST(StartUp, BuildsAndPaintsTheTestWindow) {
     EXPECT_EQ(w.g->screenPixel((int)(40 * scale) + 2, (int)(20 * scale) + 2), uitest::imageColour(2, 0, theme));
     EXPECT_EQ(w.g->screenPixel(150, 100), 0u);  // nothing there
   }
+}
+
+TEST(StartUp, ManagerTakesItsRecordsAlong) {
+  uitest::Window w;
+  w.buildQuietly();
+  ControlAction* a = w.ui->adoptControlAction(40, std::make_unique<ControlAction>());
+  EXPECT_EQ(w.plug->GetParam(40)->GetControlAction(), a);
+  EXPECT_FALSE(w.ui->adoptControlAction(306, std::make_unique<ControlAction>()));
+  ControlAction own;
+  w.plug->GetParam(41)->SetControlAction(&own);
+  w.ui.reset();
+  EXPECT_FALSE(w.plug->GetParam(40)->GetControlAction());
+  EXPECT_EQ(w.plug->GetParam(41)->GetControlAction(), &own);  // not the manager's
+  w.plug->GetParam(41)->SetControlAction(nullptr);
 }
 
 }  // namespace
