@@ -274,20 +274,14 @@ TEST(Description, ArgumentRecordOfEveryKind) {
     EXPECT_EQ(a.off, 1);
     if (expected.empty()) continue;
     std::string got;
-    auto put = [&](std::initializer_list<int> v, const char* sep) {
-      for (int x : v) got += std::to_string(x) + " ";
-      got.back() = *sep;
-    };
-    put({a.idx, a.ch, a.x, a.y, a.p3, a.p4}, "|");
-    put({a.b[0], a.b[1], a.b[2], a.b[3]}, "|");
-    put({a.vb[0], a.vb[1], a.vb[2], a.vb[3]}, "|");
-    put({a.len, a.chb}, "|");
-    put({a.link.first, a.link.second, a.link.value}, "|");
-    put({a.da, a.db}, "|");
-    put({(int)a.list.size()}, "|");
-    put({a.cc, a.msb, a.lsb, a.lsbc, a.sx, a.zero, a.col}, "|");
-    put({a.nameLen, a.visible, a.white, a.inputDev, a.displaySize, a.buttons}, "|");
-    put({a.horizontal}, " ");
+    for (const std::vector<int>& group : std::vector<std::vector<int>>{
+             {a.idx, a.ch, a.x, a.y, a.p3, a.p4}, {a.b[0], a.b[1], a.b[2], a.b[3]}, {a.vb[0], a.vb[1], a.vb[2], a.vb[3]},
+             {a.len, a.chb}, {a.link.first, a.link.second, a.link.value}, {a.da, a.db}, {(int)a.list.size()},
+             {a.cc, a.msb, a.lsb, a.lsbc, a.sx, a.zero, a.col},
+             {a.nameLen, a.visible, a.white, a.inputDev, a.displaySize, a.buttons}, {a.horizontal}}) {
+      for (int v : group) got += std::to_string(v) + " ";
+      got.back() = '|';
+    }
     got.pop_back();
     EXPECT_EQ(got, expected) << element << " " << type;
   }

@@ -19,14 +19,10 @@ TEST(StartUp, BuildsAndPaintsTheTestWindow) {
     uitest::writeTestImages(w.res());
     w.build(theme, scale);
 
-    EXPECT_EQ(w.lines, (std::vector<std::string>{
-                           "CONFIG READER: Started to read SysEx Data...",
-                           "CONFIG READER: Completed reading SysEx data!",
-                           "CONFIG READER: Started to read image resources...",
-                           "CONFIG READER: Completed!",
-                           "CONFIG READER: Started to initialize parameters...",
-                           "CONFIG READER: Completed!",
-                       }));
+    const std::string r = "CONFIG READER: ";
+    EXPECT_EQ(w.lines, (std::vector<std::string>{r + "Started to read SysEx Data...", r + "Completed reading SysEx data!",
+                                                  r + "Started to read image resources...", r + "Completed!",
+                                                  r + "Started to initialize parameters...", r + "Completed!"}));
     EXPECT_EQ(w.ui->imageCount(), 57u);
     EXPECT_EQ(w.ui->paramCount(), 302u);
     ASSERT_EQ(w.ui->sysexContainers().size(), 3u);
