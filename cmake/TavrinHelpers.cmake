@@ -84,3 +84,23 @@ function(tavrin_subsystem_tests name)
     tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
   endforeach()
 endfunction()
+
+# tavrin_encipher(target SOURCE file [DESTINATION folder]): enciphers a plain
+# XML description at build time into <folder>/<name>.tea, the folder being
+# the staged resource folder unless given. A source that does not parse
+# fails the build.
+function(tavrin_encipher target)
+  cmake_parse_arguments(E "" "SOURCE;DESTINATION" "" ${ARGN})
+  if(NOT E_DESTINATION)
+    set(E_DESTINATION "${TAVRIN_STAGED_RESOURCES}")
+  endif()
+  get_filename_component(stem "${E_SOURCE}" NAME_WE)
+  set(out "${E_DESTINATION}/${stem}.tea")
+  add_custom_command(OUTPUT "${out}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${E_DESTINATION}"
+    COMMAND fileencrypt "${E_SOURCE}" "${out}"
+    DEPENDS fileencrypt "${E_SOURCE}"
+    COMMENT "Enciphering ${stem}.xml"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS "${out}")
+endfunction()

@@ -2,12 +2,6 @@
 #include "hardware/ParameterList.h"
 #include "uiconfig/UIConfigManager.h"
 
-UIConfigManager::UIConfigManager(LogSink log) : m_log(std::move(log)) {}
-
-void UIConfigManager::log(const std::string& message) const {
-  if (m_log) m_log(message);
-}
-
 void UIConfigManager::initParams() {
   log("CONFIG READER: Started to initialize parameters...");
 #define TAVRIN_MAP_PARAMETER(name, index) mapParamToString(#name, index);
