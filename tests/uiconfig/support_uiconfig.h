@@ -51,4 +51,13 @@ struct Window {
 // "<uiconfig>" + body + "</uiconfig>".
 std::string uiconfig(const std::string& body);
 
+// A window built from body as its whole description, with sysex as the
+// system-exclusive list (none when empty); extra holds the log lines beyond
+// a clean start-up, the missing list's line left out.
+struct Built : Window {
+  explicit Built(const std::string& body, double scale = 1.0, int w = 200, int h = 120,
+                 const std::string& sysex = std::string());
+  std::vector<std::string> extra;
+};
+
 }  // namespace uitest
