@@ -27,7 +27,8 @@ void writeDescription(const std::string& folder, const std::string& name, const 
 // A plug-in with a closed headless window over temporary folders, and a
 // manager whose log lines are kept.
 struct Window {
-  explicit Window(int w = 200, int h = 120);
+  // A recording plug-in of the test's own kind may be handed in.
+  explicit Window(int w = 200, int h = 120, std::unique_ptr<Plug> p = nullptr);
   ~Window();
   // readUIConfig with the given theme and scale.
   void build(int theme = 0, double scale = 1.0, const UIConfigServices& services = {});
@@ -56,7 +57,7 @@ std::string uiconfig(const std::string& body);
 // a clean start-up, the missing list's line left out.
 struct Built : Window {
   explicit Built(const std::string& body, double scale = 1.0, int w = 200, int h = 120,
-                 const std::string& sysex = std::string());
+                 const std::string& sysex = std::string(), std::unique_ptr<Plug> p = nullptr);
   std::vector<std::string> extra;
 };
 
