@@ -358,6 +358,12 @@ class UIConfigManager {
   // first and last differ. False when neither applies.
   static bool setMenuTexts(IParam* param, int n, const std::vector<std::string>& values, int first, int last,
                            const char* prefix = "");
+  // A menu's parameter: InitEnum with n values and their texts. False, with
+  // one SKIPPED line, for more than kMaxMessages values (nothing done) or
+  // no texts (the parameter stays initialised).
+  bool initMenu(const char* factory, IParam* param, const std::string& label, int idx, int def, long long n,
+                const std::vector<std::string>& values, int first, int last, const std::string& group,
+                const char* prefix = "");
   // The shared body of the CC and NRPN menus (type 1 or 3).
   void boundMenu(const char* factory, int type, int cc, int msbValue, int lsbValue, int lsbControl, int ch,
                  const std::string& name, int idx, int x, int y, int width, int height, int def, int min, int max,
@@ -385,8 +391,11 @@ class UIConfigManager {
   void sysexControl(const char* factory, const std::string& name, int idx, int sx, int chb, int off,
                     const LinkInfo& link, ControlLayer* par, const SysexPlan& plan,
                     const std::function<IControl*()>& make);
-  // Every value of the unbound family's record, made or taken with type 0.
+  // The unbound family's record, made or taken with type 0, with the control.
   void unboundRecord(int idx, IControl* control);
+  // The body of the plain and the momentary switch; the control, or null.
+  IControl* switchControl(const char* factory, bool momentary, const std::string& name, int idx, int def, int x,
+                          int y, const std::string& img, int timbre, ControlLayer* layer, const std::string& grp);
 
   LogSink m_log;
   IGraphics* m_graphics = nullptr;

@@ -99,6 +99,19 @@ bool UIConfigManager::setMenuTexts(IParam* param, int n, const std::vector<std::
   return true;
 }
 
+bool UIConfigManager::initMenu(const char* factory, IParam* p, const std::string& label, int idx, int def,
+                               long long n, const std::vector<std::string>& values, int first, int last,
+                               const std::string& group, const char* prefix) {
+  if (n > kMaxMessages) {
+    skip(factory, label, idx, std::to_string(n) + " entries, more than " + std::to_string(kMaxMessages));
+    return false;
+  }
+  p->InitEnum(label.c_str(), def, (int)n, "", group.c_str(), -1, -1);
+  if (setMenuTexts(p, (int)n, values, first, last, prefix)) return true;
+  skip(factory, label, idx, "no texts for its " + std::to_string(n) + " entries");
+  return false;
+}
+
 void UIConfigManager::bindControl(IControl* control, ControlLayer* layer, int idx, const BoundKeys& k,
                                   const LinkInfo& link) {
   place(control, layer);
@@ -171,16 +184,9 @@ void UIConfigManager::boundMenu(const char* factory, int type, int cc, int msbVa
                                 const std::string& grp, const IColor& color) {
   IParam* p = factoryParam(factory, name, idx);
   if (!p) return;
-  const long long n = (long long)max - min;
-  if (n > kMaxMessages) {
-    skip(factory, name, idx, std::to_string(n) + " entries, more than " + std::to_string(kMaxMessages));
+  if (!initMenu(factory, p, displayName(timbre, name), idx, def, (long long)max - min, values, first, last,
+                getParamGroup(timbre, grp)))
     return;
-  }
-  p->InitEnum(displayName(timbre, name).c_str(), def, (int)n, "", getParamGroup(timbre, grp).c_str(), -1, -1);
-  if (!setMenuTexts(p, (int)n, values, first, last)) {
-    skip(factory, name, idx, "no texts for its " + std::to_string(n) + " entries");
-    return;
-  }
   const IText text = menuText(height, color);
   auto* control = new ICaptionControl(m_plug, boundsRect(x, y, width, height), idx, &text, true);
   control->DisablePrompt(false);

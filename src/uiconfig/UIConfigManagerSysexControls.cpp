@@ -131,13 +131,9 @@ void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, 
   sysexControl("seMenu", name, idx, sx, chb, off, LinkInfo(), par,
                {6, n + 1 > INT32_MAX ? INT32_MAX : n + 1 < INT32_MIN ? INT32_MIN : (int)(n + 1), min, false},
                [&]() -> IControl* {
-                 IParam* p = m_plug->GetParam(idx);
-                 p->InitEnum(displayName(off, name).c_str(), def, (int)n, "", getParamGroup(off, grp).c_str(), -1,
-                             -1);
-                 if (!setMenuTexts(p, (int)n, values, da, db)) {
-                   skip("seMenu", name, idx, "no texts for its " + std::to_string(n) + " entries");
+                 if (!initMenu("seMenu", m_plug->GetParam(idx), displayName(off, name), idx, def, n, values, da, db,
+                               getParamGroup(off, grp)))
                    return nullptr;
-                 }
                  const IText text = menuText(height, kSysExMenuColour);
                  auto* control = new ICaptionControl(m_plug, boundsRect(x, y, width, height), idx, &text, true);
                  control->DisablePrompt(false);

@@ -24,37 +24,37 @@ void UIConfigManager::unboundRecord(int idx, IControl* control) {
   if (ControlAction* action = bindAction(idx, 0)) action->controls.push_back(control);
 }
 
+// A switch that stays where it is put, or a momentary one.
+IControl* UIConfigManager::switchControl(const char* factory, bool momentary, const std::string& name, int idx,
+                                         int def, int x, int y, const std::string& img, int timbre,
+                                         ControlLayer* layer, const std::string& grp) {
+  IParam* p = factoryParam(factory, name, idx);
+  if (!p) return nullptr;
+  IBitmap bitmap = getImageByName(m_graphics, img);
+  p->InitBool(name.c_str(), def != 0, "", getParamGroup(timbre, grp).c_str(), -1, -1);
+  IControl* control = momentary ? new IContactControl(m_plug, scaled(x), scaled(y), idx, &bitmap)
+                                : new ISwitchControl(m_plug, scaled(x), scaled(y), idx, &bitmap);
+  place(control, layer);
+  unboundRecord(idx, control);
+  return control;
+}
+
 void UIConfigManager::createBoolControl(const std::string& name, int idx, int def, int x, int y,
                                         const std::string& img, int timbre, ControlLayer* layer,
                                         const std::string& grp) {
-  IParam* p = factoryParam("switch", name, idx);
-  if (!p) return;
-  IBitmap bitmap = getImageByName(m_graphics, img);
-  p->InitBool(name.c_str(), def != 0, "", getParamGroup(timbre, grp).c_str(), -1, -1);
-  IControl* control = new ISwitchControl(m_plug, scaled(x), scaled(y), idx, &bitmap);
-  place(control, layer);
-  unboundRecord(idx, control);
+  switchControl("switch", false, name, idx, def, x, y, img, timbre, layer, grp);
 }
 
 void UIConfigManager::createSwitchControl(const std::string& name, int idx, int def, int x, int y,
                                           const std::string& img, int timbre, ControlLayer* layer,
                                           const std::string& grp) {
-  IParam* p = factoryParam("autooff", name, idx);
-  if (!p) return;
-  IBitmap bitmap = getImageByName(m_graphics, img);
-  p->InitBool(name.c_str(), def != 0, "", getParamGroup(timbre, grp).c_str(), -1, -1);
-  IControl* control = new IContactControl(m_plug, scaled(x), scaled(y), idx, &bitmap);
-  place(control, layer);
-  unboundRecord(idx, control);
+  switchControl("autooff", true, name, idx, def, x, y, img, timbre, layer, grp);
 }
 
 IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, int idx, int x, int y,
                                                       const std::string& img, int timbre, ControlLayer* layer,
                                                       const std::string& grp) {
-  createSwitchControl(name, idx, 0, x, y, img, timbre, layer, grp);
-  IParam* p = isPluginParameter(idx) && m_plug ? m_plug->GetParam(idx) : nullptr;
-  ControlAction* action = p ? p->GetControlAction() : nullptr;
-  return action && !action->controls.empty() ? action->controls.back() : nullptr;
+  return switchControl("autooff", true, name, idx, 0, x, y, img, timbre, layer, grp);
 }
 
 void UIConfigManager::createRadioControl(const std::string& name, int idx, int x, int y, const std::string& img,
@@ -103,16 +103,9 @@ void UIConfigManager::createNoValDropDown(const std::string& name, int idx, int 
                                           const std::string& grp, bool white) {
   IParam* p = factoryParam("multiFx", name, idx);
   if (!p) return;
-  const long long n = (long long)max - min;
-  if (n > kMaxMessages) {
-    skip("multiFx", name, idx, std::to_string(n) + " entries, more than " + std::to_string(kMaxMessages));
+  if (!initMenu("multiFx", p, name, idx, def, (long long)max - min, values, first, last, getParamGroup(timbre, grp),
+                idx == kCurrentPatch ? "0" : " "))
     return;
-  }
-  p->InitEnum(name.c_str(), def, (int)n, "", getParamGroup(timbre, grp).c_str(), -1, -1);
-  if (!setMenuTexts(p, (int)n, values, first, last, idx == kCurrentPatch ? "0" : " ")) {
-    skip("multiFx", name, idx, "no texts for its " + std::to_string(n) + " entries");
-    return;
-  }
   IColor color(0, 255, 173, 0);  // not shown, still opens its list
   if (visible == 1) {
     color = white ? kLightText : kDropDownColour;
@@ -141,16 +134,8 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int idx, int 
                                           ControlLayer* layer, const std::string& grp) {
   IParam* p = factoryParam("dropMenu", name, idx);
   if (!p) return;
-  const long long n = (long long)max - min;
-  if (n > kMaxMessages) {
-    skip("dropMenu", name, idx, std::to_string(n) + " entries, more than " + std::to_string(kMaxMessages));
+  if (!initMenu("dropMenu", p, name, idx, def, (long long)max - min, values, 0, 0, getParamGroup(timbre, grp)))
     return;
-  }
-  p->InitEnum(name.c_str(), def, (int)n, "", getParamGroup(timbre, grp).c_str(), -1, -1);
-  if (!setMenuTexts(p, (int)n, values, 0, 0)) {
-    skip("dropMenu", name, idx, std::to_string(values.size()) + " texts for " + std::to_string(n) + " entries");
-    return;
-  }
   const IText text = menuText(b4, kListMenuColour);
   auto* control = new ICaptionControl(m_plug, boundsRect(b1, b2, b3, b4), idx, &text, true);
   control->DisablePrompt(false);

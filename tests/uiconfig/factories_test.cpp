@@ -128,7 +128,7 @@ TEST(Factories, UnboundControls) {
     <radio name="Rb" paramId="kArpTempo" imageId="BTN_RADIO_ARP_ID" buttons="3" position="5,5"/></layer>
     <knobcontrol type="ccKnob" name="K" paramId="kSustainSwitch" ccNumber="64")" +
            std::string(kKnob) + R"(/><switch name="S" paramId="kSustainSwitch" imageId="BUTTON_SML_LED_ID" valueBounds="1"/>)");
-  EXPECT_EQ(w.extra, Strings{"CONFIG READER: dropMenu D SKIPPED: 0 texts for 4 entries"});
+  EXPECT_EQ(w.extra, Strings{"CONFIG READER: dropMenu D SKIPPED: no texts for its 4 entries"});
   ControlLayer* l = w.ui->layer("l");
   ASSERT_EQ(l->NControls(), 9);  // the port selector went to the top
   EXPECT_EQ(w.param(238)->GetDisplayText(0), std::string("01"));
