@@ -163,11 +163,28 @@ TEST_F(SynthSimTest, FaultModes) {
   sim.setFault(Fault::Silent);
   EXPECT_TRUE(exchange(request).empty());
 
+  // A delayed answer waits for the clock to pass its time, moved by
+  // somebody else.
   sim.setDelayMicros(450'000);
-  const uint64_t slept = clock.totalSlept();
-  EXPECT_EQ(only(Fault::Delay), right);
-  EXPECT_EQ(clock.totalSlept() - slept, 450'000u);
+  sim.setFault(Fault::Delay);
+  EXPECT_TRUE(exchange(request).empty());
+  clock.advance(449'999);
+  settle(hub, sim);
+  EXPECT_TRUE(editor.messages().empty());
+  clock.advance(1);
+  settle(hub, sim);
+  EXPECT_EQ(editor.messages(), std::vector<Bytes>{right});
   EXPECT_EQ(only(Fault::Echo), request);
+
+  // Unanswered locations; bytes with the top bit set inside a message are
+  // counted.
+  sim.setFault(Fault::None);
+  sim.setUnanswered(sysex::encodeLocation(0, 1), true);
+  EXPECT_TRUE(exchange(request).empty());
+  sim.setUnanswered(sysex::encodeLocation(0, 1), false);
+  EXPECT_EQ(sim.highBitMessages(), 0u);
+  exchange(Bytes{0xF0, 0x3E, 0x80, 0xF7});
+  EXPECT_EQ(sim.highBitMessages(), 1u);
 
   sim.setTruncatedLength(60);
   Bytes got = only(Fault::Truncated);
