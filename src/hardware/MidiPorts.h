@@ -46,6 +46,10 @@ class MidiPorts : public IHardwarePorts {
   void setInputSink(IHardwareInputSink* sink) override;
   void shutdown() override;
 
+  // Blocks until no input is waiting for delivery or being delivered. True
+  // when it had to wait.
+  bool waitIdle() { return false; }
+
   // The backend's name of the library interface in use.
   std::string apiName() const;
 

@@ -109,6 +109,9 @@ void ManualClock::clearSettleHooks() {
   m_hooks.clear();
 }
 void ManualClock::advance(uint64_t us) {
+  // What is on its way arrives before the time moves, then what the new time
+  // set going.
+  settle();
   {
     std::unique_lock<std::mutex> l(m_mutex);
     m_wall += us;

@@ -52,12 +52,13 @@ inline void waitUntilMicros(uint64_t deadline) { clock().waitUntilMicros(deadlin
 // time asked for and returns at once, so code that paces itself with Sleep
 // runs through without waiting; every sleep is counted.
 //
-// After each advance (a sleep is one) the clock lets every thread blocked in
-// waitUntilMicros whose deadline has passed leave its wait, then runs the
-// settle hooks, round after round, until none of them reports work: a test
-// registers the waits of its message paths there (a loopback hub's drain, a
-// port layer's and a simulator's idle waits), so that what the advance set
-// going has landed before the sleeping thread goes on. The sleep observer
+// Before and after each advance (a sleep is one) the clock runs the settle
+// hooks, round after round, until none of them reports work; after it, it
+// first lets every thread blocked in waitUntilMicros whose deadline has
+// passed leave its wait. A test registers the waits of its message paths
+// there (a loopback hub's drain, a port layer's and a simulator's idle
+// waits), so that what was on its way arrives at the time it was sent, and
+// what the advance set going has landed before the sleeping thread goes on. The sleep observer
 // sees every sleep first, on the sleeping thread.
 //
 // A sleep that wake() cuts short still takes its whole time when wake()
