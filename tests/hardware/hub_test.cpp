@@ -305,4 +305,35 @@ TEST_F(HubTest, FrontEndsOnABusyThreadOrWithoutASlotDoNothing) {
   EXPECT_FALSE(hub().libraryRequest().active);
 }
 
+// Echoed, truncated, oversized and garbage answers to job 4 change only
+// what the dump reader takes from them; a single-parameter message from the
+// instrument moves its control and nothing goes back.
+TEST_F(HubTest, FaultyAnswersAndSingleParameterMessages) {
+  ed->setParam(kLibSyncTimer, 7);
+  for (Fault f : {Fault::Echo, Fault::Truncated, Fault::Oversized, Fault::Garbage}) {
+    SCOPED_TRACE(synthsim::faultName(f));
+    sim.setFault(f);
+    sim.clearRecords();
+    for (int p = 0; p <= kLastSoundParameter; ++p) ed->setParam(p, 3);
+    run(job(SenderJob::kEditBufferRequest));
+    const Bytes answer = sim.sent().front();
+    const auto parsed = sounddump::parse(answer.data(), answer.size(), {});
+    ASSERT_EQ(parsed.has_value(), f == Fault::Oversized || f == Fault::Garbage);
+    if (!parsed) EXPECT_EQ(ed->param(kFilterCutoff), 3);
+    for (const auto& w : parsed ? parsed->writes : std::vector<sounddump::ParameterWrite>{}) {
+      const IParam* p = ed->GetParam(w.param);
+      EXPECT_EQ(ed->param(w.param), std::clamp(w.value, p->GetMin(), p->GetMax())) << w.param;
+    }
+  }
+  sim.setFault(Fault::None);
+  sim.clearRecords();
+  IControl* c = ed->bindSingleParameter(kFilterCutoff, 0x10, 0x00);
+  sim.sendSingleParameter(0x10, 0x00, 64);
+  lb.drain();
+  ports->waitIdle();
+  EXPECT_EQ(ed->param(kFilterCutoff), 64);
+  EXPECT_DOUBLE_EQ(c->GetValue(), 64.0 / 127);
+  EXPECT_TRUE(requests().empty());
+}
+
 }  // namespace

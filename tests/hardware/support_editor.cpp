@@ -142,7 +142,11 @@ void StandInEditor::dispatch(const ISysEx* msg, bool fromDevice, bool internal) 
 }
 
 void StandInEditor::OnParamChange2(int idx) {
-  if (idx == kMainTab) note("mainTab");
+  if (idx == kMainTab) {
+    note("mainTab");
+  } else {
+    note(mHub->applyingIncoming() ? "applying" : "plain");
+  }
 }
 
 // ---- services

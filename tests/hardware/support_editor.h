@@ -51,7 +51,9 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::vector<std::string> categoryTexts() const;
   std::optional<bool> arpLayersExternal() const;
   std::pair<std::string, std::string> record() const;
-  int count(const std::string& what) const;  // "ui", "unsaved", "view", "dirty", "mainTab"
+  // "ui", "unsaved", "view", "dirty", "mainTab", and "applying" or "plain"
+  // for a value from the instrument with and without the applying flag.
+  int count(const std::string& what) const;
   void clearRecords();
 
   // ---- librarian
