@@ -4,7 +4,7 @@
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
-#include "support_editor.h"
+#include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
 

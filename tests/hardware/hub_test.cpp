@@ -11,7 +11,7 @@
 #include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"
-#include "support_editor.h"
+#include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
 

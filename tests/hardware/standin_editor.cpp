@@ -1,4 +1,4 @@
-#include "support_editor.h"
+#include "standin_editor.h"
 
 #include <algorithm>
 
