@@ -38,7 +38,10 @@ StandInEditor::StandInEditor(std::unique_ptr<IHardwarePorts> ports, std::vector<
   if (ports) SetHardwarePorts(std::move(ports));
 }
 
-StandInEditor::~StandInEditor() {
+StandInEditor::~StandInEditor() { tearDownHub(); }
+
+void StandInEditor::tearDownHub() {
+  if (!mHub) return;
   mHub->stop();
   mFlags.midiIOSet.store(false);
   if (GetHardwarePorts()) GetHardwarePorts()->shutdown();

@@ -32,8 +32,11 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   // ports, the plug-in listens to them.
   explicit StandInEditor(std::unique_ptr<IHardwarePorts> ports = nullptr,
                          std::vector<std::string> tempoValues = {});
-  // Stops the hub, clears MIDI-I/O-set, shuts the ports down, deletes the hub.
+  // Tears the hub down unless a test did.
   ~StandInEditor() override;
+  // The editor's tear-down order: stops the hub, clears MIDI-I/O-set, shuts
+  // the ports down, deletes the hub (joining its threads).
+  void tearDownHub();
 
   MIDIMessageManager& hub() { return *mHub; }
   SharedFlags& flags() { return mFlags; }
