@@ -45,7 +45,9 @@ void StandInEditor::tearDownHub() {
   mHub->stop();
   mFlags.midiIOSet.store(false);
   if (GetHardwarePorts()) GetHardwarePorts()->shutdown();
-  mHub.reset();
+  // The hub joins its threads before the pointer they read is cleared.
+  delete mHub.get();
+  mHub.release();
 }
 
 IControl* StandInEditor::bindSingleParameter(int idx, uint8_t a1, uint8_t a2) {
