@@ -20,10 +20,13 @@
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "hardware/SysexProtocol.h"
 #include "jackserver/JackServer.h"
+#include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
 
@@ -319,6 +322,58 @@ TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
   // A control change on command.
   EXPECT_TRUE(untilReceived(editor, [&] { return tool.say("cc 3 74 42\n"); }, Bytes{0xB2, 74, 42}));
 
+  tool.say("quit\n");
+  EXPECT_EQ(tool.finish(), 0);
+}
+
+// The hub on real ports, with the system clock and t = 100 ms: the
+// simulator program on device 5 answers the enquiry's search of pass 15, and
+// a following single request fills the target slot. Ports closed and
+// reopened under the editor's lock while the instrument's message waits in
+// delivery for that lock return, and the message lands afterwards.
+TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
+  JackServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  server.exportToEnvironment();
+  ToolProcess tool({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Hub Sim", "--device", "5"});
+  ASSERT_GT(tool.pid, 0);
+  hwtest::StandInEditor ed;
+  auto ports = portsOpenOn(ed, "Hub Sim In:MIDI In", "Hub Sim Out:MIDI Out", 60);
+  ASSERT_TRUE(ports) << "the program's ports did not appear";
+  ed.SetHardwarePorts(std::move(ports));
+  ed.flags().midiIOSet = true;
+  ed.setParam(kLibSyncTimer, 7);
+  MIDIMessageManager& hub = ed.hub();
+  auto runJob = [&](int mode) {
+    SenderJob job;
+    job.mode = mode;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(hub.startJob(job));
+    EXPECT_TRUE(hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kJobThread); },
+                                  std::chrono::seconds(30)));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  };
+  const auto took = runJob(SenderJob::kDeviceEnquiry);
+  EXPECT_EQ(ed.flags().deviceId, 5);
+  EXPECT_EQ(ed.texts().back(), MIDIMessageSender::kReadyText);
+  EXPECT_GE(took.count(), 15 * 100 + 5 * 100);  // the search reached device 5
+  runJob(SenderJob::kSingleRequest);
+  ASSERT_TRUE(ed.slot(0).has_value());
+  EXPECT_EQ(ed.slot(0)->messages.back(), hwtest::storedAnswer(0, 0, 5));
+
+  ed.bindSingleParameter(kFilterCutoff, 0x10, 0x00);
+  {
+    KIT_MutexLock editorLock(ed.GetMutex());
+    ASSERT_TRUE(tool.say("param 16 0 77\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a JACK period or more: in delivery
+    int index = 1;
+    ed.setExternalMIDIIn(index, "OFF");
+    index = 1;
+    EXPECT_GT(ed.setExternalMIDIIn(index, "Hub Sim Out:MIDI Out"), 0);
+    index = 1;
+    EXPECT_GT(ed.setExternalMIDIOut(index, "Hub Sim In:MIDI In"), 0);
+  }
+  EXPECT_TRUE(hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 77; }));
   tool.say("quit\n");
   EXPECT_EQ(tool.finish(), 0);
 }
