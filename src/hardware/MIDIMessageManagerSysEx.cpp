@@ -73,9 +73,7 @@ void MIDIMessageManager::dispatch(const uint8_t* bytes, size_t size, bool intern
     }
   } else if (size <= kShortBranch && !m_requestPending.load()) {
     m_interfaceUpdate.store(false);
-    const bool singleParameter = size == sysex::kSingleParameterLength && bytes[3] == sysex::kSingleParameterTag1 &&
-                                 bytes[4] == sysex::kSingleParameterTag2;
-    if (singleParameter) {
+    if (sysex::classify(bytes, size).kind == sysex::MessageKind::SingleParameter) {
       applySingleParameter(bytes);
     } else if (!internal) {
       learnDeviceId(bytes[3]);
