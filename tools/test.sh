@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash tools/setup.sh || { echo "Setting up the machine failed"; exit 1; }
 
-JOBS=$(nproc 2>/dev/null || echo 2)
+JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 status=0
 passed=0
 failed=0
