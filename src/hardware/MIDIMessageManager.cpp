@@ -162,24 +162,23 @@ void MIDIMessageManager::sendActiveArrangementRequestSysex(bool partFlag) {
 }
 
 void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
-  EditorLock lock(*this);
-  if (!lock.held() || !librarianTargetValid(true)) return;
   SenderJob job;
   job.mode = SenderJob::kSingleRequest;
   job.editBuffer = editBuffer;
-  startJob(job, [this] {
-    emptyLibraryRequest();
-    armLibraryRequest();
-    m_replyArrived.store(false);
-  });
+  startLibrarianRequest(job, true);
 }
 
 void MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
-  EditorLock lock(*this);
-  if (!lock.held() || !librarianTargetValid(false)) return;
   SenderJob job;
   job.mode = SenderJob::kBankRequest;
   job.requestBank = bank;
+  startLibrarianRequest(job, false);
+}
+
+void MIDIMessageManager::startLibrarianRequest(const SenderJob& job, bool oneSlot) {
+  EditorLock lock(*this);
+  if (!lock.held() || !librarianTargetValid(oneSlot)) return;
+  // The collector is armed only for a job that starts.
   startJob(job, [this] {
     emptyLibraryRequest();
     armLibraryRequest();

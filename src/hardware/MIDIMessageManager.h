@@ -171,6 +171,9 @@ class MIDIMessageManager {
   // Editor lock held: whether a request for the librarian can go to the
   // upper bank (and, for one slot, to a target slot 0..99).
   bool librarianTargetValid(bool oneSlot) const;
+  // Jobs 6 and 7: takes the editor lock, checks the librarian's target and
+  // arms the collector in the start.
+  void startLibrarianRequest(const SenderJob& job, bool oneSlot);
 
   IPluginBase& m_plugin;
   IEditorServices& m_editor;

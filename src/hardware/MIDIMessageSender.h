@@ -60,6 +60,8 @@ class MIDIMessageSender : public Poco::Runnable {
   void sendPartRequestSysex();
   void sendSinglePatchRequestSysex(bool editBuffer);
   void sendAllPatchRequestSysex(int bank);
+  // Jobs 4 (the learnt device byte) and 5 (kGlobalDeviceID's).
+  void requestEditBuffer(bool learntDevice);
 
   // The start shared by jobs 4 to 7; false when the hub stopped.
   bool beginRequest(bool part, bool arm);

@@ -89,32 +89,24 @@ void MIDIMessageSender::endRequest(int finalPause, bool bankExtras) {
   });
 }
 
-void MIDIMessageSender::sendActiveArrangementRequestSysex() {
-  int t = 0;
-  uint8_t device = 0;
-  if (!beginRequest(true, false) || !locked([&] {
-        t = pacing(m_hub);
-        device = m_hub.learntDevice();
-      }))
-    return;
-  if (!sendRequest(sysex::editBufferRequest(device))) return;
-  WaitPlan plan{t, t / 2, [](uint8_t d) { return sysex::editBufferRequest(d); }};
-  if (waitForReply(plan) == Wait::Stopped) return;
-  endRequest(t / 2, false);
-}
+void MIDIMessageSender::sendActiveArrangementRequestSysex() { requestEditBuffer(true); }
 
-void MIDIMessageSender::sendPartRequestSysex() {
+void MIDIMessageSender::sendPartRequestSysex() { requestEditBuffer(false); }
+
+void MIDIMessageSender::requestEditBuffer(bool learntDevice) {
   int t = 0;
   uint8_t device = 0;
   if (!beginRequest(true, false) || !locked([&] {
         t = pacing(m_hub);
-        device = m_hub.globalDevice();
+        device = learntDevice ? m_hub.learntDevice() : m_hub.globalDevice();
       }))
     return;
   if (!sendRequest(sysex::editBufferRequest(device))) return;
-  WaitPlan plan{t, t, [](uint8_t d) { return sysex::editBufferRequest(d); }};
+  // Job 4 searches and ends with half pauses.
+  const int shortPause = learntDevice ? t / 2 : t;
+  WaitPlan plan{t, shortPause, [](uint8_t d) { return sysex::editBufferRequest(d); }};
   if (waitForReply(plan) == Wait::Stopped) return;
-  endRequest(t, false);
+  endRequest(shortPause, false);
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer) {

@@ -22,33 +22,17 @@ using Sender = MIDIMessageSender;
 
 namespace {
 
-struct HubTest : ::testing::Test {
-  platform::ManualClock clock;
-  platform::ScopedClock clockScope{clock};
-  LoopbackHub lb;
-  std::unique_ptr<MidiBackend> simBackend = lb.makeBackend();
-  SynthSimulator sim{*simBackend};
-  MidiPorts* ports = nullptr;
-  std::unique_ptr<hwtest::StandInEditor> ed;
+struct HubTest : ::testing::Test, hwtest::LoopbackRig {
   std::function<void(int)> onSleep;  // called with the number of the sleep
   int sleeps = 0;
 
   void SetUp() override {
-    auto p = std::make_unique<MidiPorts>(lb.makeBackend());
-    ports = p.get();
-    ed = std::make_unique<hwtest::StandInEditor>(std::move(p));
-    int index = 1;
-    ASSERT_GT(ed->setExternalMIDIOut(index, "MIDI In"), 0);
-    ASSERT_GT(ed->setExternalMIDIIn(index, "MIDI Out"), 0);
-    ed->flags().midiIOSet = true;
+    ASSERT_TRUE(makeEditor());
     clock.setSleepObserver([this](uint64_t) {
       EXPECT_FALSE(ed->GetMutex().IsLockedByCaller()) << "a pause under the plug-in mutex";
       ++sleeps;
       if (onSleep) onSleep(sleeps);
     });
-    clock.addSettleHook([this] { return sim.waitIdle(); });
-    clock.addSettleHook([this] { return lb.drain(); });
-    clock.addSettleHook([this] { return ports->waitIdle(); });
   }
   void TearDown() override {
     ed.reset();

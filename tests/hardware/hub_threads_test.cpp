@@ -25,29 +25,13 @@ int threadCount() {
   return n;
 }
 
-struct HubThreads : ::testing::Test {
-  platform::ManualClock clock;
-  platform::ScopedClock clockScope{clock};
-  LoopbackHub lb;
-  std::unique_ptr<MidiBackend> simBackend = lb.makeBackend();
-  synthsim::SynthSimulator sim{*simBackend};
+struct HubThreads : ::testing::Test, hwtest::LoopbackRig {
   int baseline = threadCount();
-  MidiPorts* ports = nullptr;
-  std::unique_ptr<hwtest::StandInEditor> ed;
 
   void SetUp() override {
-    auto p = std::make_unique<MidiPorts>(lb.makeBackend());
-    ports = p.get();
-    ed = std::make_unique<hwtest::StandInEditor>(std::move(p));
-    int index = 1;
-    ASSERT_GT(ed->setExternalMIDIOut(index, "MIDI In"), 0);
-    ASSERT_GT(ed->setExternalMIDIIn(index, "MIDI Out"), 0);
-    ed->flags().midiIOSet = true;
+    ASSERT_TRUE(makeEditor());
     ed->setParam(kLibSyncTimer, 7);
     ed->bindSingleParameter(kFilterCutoff, 0x10, 0x00);
-    clock.addSettleHook([this] { return sim.waitIdle(); });
-    clock.addSettleHook([this] { return lb.drain(); });
-    clock.addSettleHook([this] { return ports->waitIdle(); });
   }
   void TearDown() override {
     ed.reset();
@@ -88,8 +72,6 @@ TEST_F(HubThreads, TearDownInAnyJobState) {
     for (int at : {1, 20, 149}) {  // a pass, the search, the last pause of job 4
       for (bool holdMutex : {false, true}) {
         SCOPED_TRACE(::testing::Message() << mode << " " << at << " " << holdMutex);
-        ed.reset();
-        clock.clearSettleHooks();
         SetUp();
         std::atomic<int> sleeps{0};
         std::atomic<bool> reached{false};

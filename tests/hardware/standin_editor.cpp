@@ -229,4 +229,19 @@ void StandInEditor::setCurrentPatchRecord(const std::string& name, const std::st
   mRecord = {name, category};
 }
 
+bool LoopbackRig::makeEditor() {
+  ed.reset();
+  clock.clearSettleHooks();
+  auto owned = std::make_unique<MidiPorts>(lb.makeBackend());
+  ports = owned.get();
+  ed = std::make_unique<StandInEditor>(std::move(owned));
+  int out = 1, in = 1;
+  if (ed->setExternalMIDIOut(out, "MIDI In") <= 0 || ed->setExternalMIDIIn(in, "MIDI Out") <= 0) return false;
+  ed->flags().midiIOSet = true;
+  clock.addSettleHook([this] { return sim.waitIdle(); });
+  clock.addSettleHook([this] { return lb.drain(); });
+  clock.addSettleHook([this] { return ports->waitIdle(); });
+  return true;
+}
+
 }  // namespace hwtest

@@ -13,6 +13,10 @@
 #include "framework/IPluginBase.h"
 #include "hardware/EditorLink.h"
 #include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiBackendLoopback.h"
+#include "hardware/MidiPorts.h"
+#include "platform/clock.h"
+#include "synthsim/SynthSimulator.h"
 
 namespace hwtest {
 
@@ -108,6 +112,23 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::pair<std::string, std::string> mRecord;
   std::vector<std::string> mNotes;
   std::optional<std::array<std::optional<CollectedPatch>, kSlots>> mUpper;
+};
+
+// The stand-in on the loopback with the simulator on its own ports and the
+// manual clock, whose every advance first settles the simulator, the
+// loopback and the port layer.
+struct LoopbackRig {
+  platform::ManualClock clock;
+  platform::ScopedClock clockScope{clock};
+  LoopbackHub lb;
+  std::unique_ptr<MidiBackend> simBackend = lb.makeBackend();
+  synthsim::SynthSimulator sim{*simBackend};
+  MidiPorts* ports = nullptr;
+  std::unique_ptr<StandInEditor> ed;
+
+  // A new stand-in with the simulator's ports open and MIDI I/O set; false
+  // when a port did not open.
+  bool makeEditor();
 };
 
 }  // namespace hwtest

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
@@ -303,19 +304,32 @@ struct ToolProcess {
   }
 };
 
+// A private server with the simulator program on it, answering to a device
+// ID, and the plug-in's ports open on the program's ports once they appear
+// (the wait is bounded).
+struct ProgramOnJack {
+  JackServer server;
+  std::optional<ToolProcess> tool;
+  std::unique_ptr<MidiPorts> ports;
+
+  ProgramOnJack(IHardwareInputSink& sink, const std::string& name, int device) {
+    if (!server.running()) return;
+    server.exportToEnvironment();
+    tool.emplace(std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device",
+                                          std::to_string(device)});
+    if (tool->pid > 0) ports = portsOpenOn(sink, (name + " In:MIDI In").c_str(), (name + " Out:MIDI Out").c_str(), 60);
+  }
+};
+
 // The program around the simulator: started by hand (here through a pipe),
 // it offers its ports under JACK names, answers, and obeys its commands.
 TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
-  JackServer server;
-  ASSERT_TRUE(server.running()) << server.error();
-  server.exportToEnvironment();
-  ToolProcess tool({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Sim Tool", "--device", "2"});
-  ASSERT_GT(tool.pid, 0);
-
-  // Its ports appear once it has started (the wait is bounded).
   hwtest::Recorder editor;
-  auto ports = portsOpenOn(editor, "Sim Tool In:MIDI In", "Sim Tool Out:MIDI Out", 60);
-  ASSERT_TRUE(ports) << "the program's ports did not appear";
+  ProgramOnJack program(editor, "Sim Tool", 2);
+  ASSERT_TRUE(program.server.running()) << program.server.error();
+  ASSERT_TRUE(program.ports) << "the program's ports did not appear";
+  ToolProcess& tool = *program.tool;
+  auto& ports = program.ports;
   const Bytes request = sysex::frameSysex(sysex::soundRequest(2, sysex::encodeLocation(0, 9)));
   EXPECT_TRUE(untilReceived(
       editor, [&] { return ports->send(request.data(), request.size()); }, hwtest::storedAnswer(0, 9, 2)));
@@ -332,15 +346,12 @@ TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
 // reopened under the editor's lock while the instrument's message waits in
 // delivery for that lock return, and the message lands afterwards.
 TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
-  JackServer server;
-  ASSERT_TRUE(server.running()) << server.error();
-  server.exportToEnvironment();
-  ToolProcess tool({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Hub Sim", "--device", "5"});
-  ASSERT_GT(tool.pid, 0);
   hwtest::StandInEditor ed;
-  auto ports = portsOpenOn(ed, "Hub Sim In:MIDI In", "Hub Sim Out:MIDI Out", 60);
-  ASSERT_TRUE(ports) << "the program's ports did not appear";
-  ed.SetHardwarePorts(std::move(ports));
+  ProgramOnJack program(ed, "Hub Sim", 5);
+  ASSERT_TRUE(program.server.running()) << program.server.error();
+  ASSERT_TRUE(program.ports) << "the program's ports did not appear";
+  ToolProcess& tool = *program.tool;
+  ed.SetHardwarePorts(std::move(program.ports));
   ed.flags().midiIOSet = true;
   ed.setParam(kLibSyncTimer, 7);
   MIDIMessageManager& hub = ed.hub();
@@ -374,6 +385,9 @@ TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
     EXPECT_GT(ed.setExternalMIDIOut(index, "Hub Sim In:MIDI In"), 0);
   }
   EXPECT_TRUE(hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 77; }));
+  // The plug-in's clients go while the server still runs.
+  ed.tearDownHub();
+  ed.SetHardwarePorts(nullptr);
   tool.say("quit\n");
   EXPECT_EQ(tool.finish(), 0);
 }
