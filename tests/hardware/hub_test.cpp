@@ -80,13 +80,6 @@ TEST(HubPacing, LibSyncTimerTable) {
   for (auto [v, ms] : cases) EXPECT_EQ(MIDIMessageManager::requestPacingMs(v), ms) << v;
 }
 
-TEST(HubNormalise, RangeAndZeroSpan) {
-  EXPECT_EQ(incomingNormalised(64, 0, 127), 64.0 / 127);
-  EXPECT_EQ(incomingNormalised(200, 0, 127), 1.0);
-  EXPECT_EQ(incomingNormalised(-3, 0, 127), 0.0);
-  EXPECT_EQ(incomingNormalised(5, 3, 3), std::nullopt);
-}
-
 // Job 9 to device 0: its texts, and the global dump applied by the table.
 TEST_F(HubTest, DeviceEnquiryAppliesTheGlobalDump) {
   auto settings = sim.globalSettings();

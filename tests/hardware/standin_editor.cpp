@@ -79,26 +79,6 @@ int StandInEditor::count(const std::string& what) const {
   return static_cast<int>(std::count(mNotes.begin(), mNotes.end(), what));
 }
 
-std::vector<std::string> StandInEditor::texts() const {
-  std::lock_guard<std::mutex> lock(mRecordLock);
-  return mTexts;
-}
-std::vector<bool> StandInEditor::indicator() const {
-  std::lock_guard<std::mutex> lock(mRecordLock);
-  return mIndicator;
-}
-std::vector<std::string> StandInEditor::categoryTexts() const {
-  std::lock_guard<std::mutex> lock(mRecordLock);
-  return mCategories;
-}
-std::optional<bool> StandInEditor::arpLayersExternal() const {
-  std::lock_guard<std::mutex> lock(mRecordLock);
-  return mArpExternal;
-}
-std::pair<std::string, std::string> StandInEditor::record() const {
-  std::lock_guard<std::mutex> lock(mRecordLock);
-  return mRecord;
-}
 void StandInEditor::clearRecords() {
   std::lock_guard<std::mutex> lock(mRecordLock);
   mTexts.clear();

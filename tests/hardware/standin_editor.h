@@ -53,11 +53,11 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   double param(int idx);
 
   // ---- what happened (any thread)
-  std::vector<std::string> texts() const;
-  std::vector<bool> indicator() const;
-  std::vector<std::string> categoryTexts() const;
-  std::optional<bool> arpLayersExternal() const;
-  std::pair<std::string, std::string> record() const;
+  std::vector<std::string> texts() const { return copy(mTexts); }
+  std::vector<bool> indicator() const { return copy(mIndicator); }
+  std::vector<std::string> categoryTexts() const { return copy(mCategories); }
+  std::optional<bool> arpLayersExternal() const { return copy(mArpExternal); }
+  std::pair<std::string, std::string> record() const { return copy(mRecord); }
   // "ui", "unsaved", "view", "dirty", "mainTab", and "applying" or "plain"
   // for a value from the instrument with and without the applying flag.
   int count(const std::string& what) const;
@@ -98,6 +98,11 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
  private:
   void dispatch(const ISysEx* msg, bool fromDevice, bool internal);
   void note(const std::string& what);
+  template <class T>
+  T copy(const T& record) const {
+    std::lock_guard<std::mutex> lock(mRecordLock);
+    return record;
+  }
 
   SharedFlags mFlags;
   std::unique_ptr<MIDIMessageManager> mHub;
