@@ -149,12 +149,12 @@ bool MIDIMessageManager::librarianTargetValid(bool oneSlot) const {
   return slot >= 0 && slot < ILibrarianSlots::kSlots;
 }
 
-void MIDIMessageManager::sendActiveArrangementRequestSysex(bool partFlag) {
+void MIDIMessageManager::sendActiveArrangementRequestSysex(bool) {
   EditorLock lock(*this);
   if (!lock.held()) return;
   SenderJob job;
   job.mode = SenderJob::kEditBufferRequest;
-  job.partFlag = partFlag;
+  job.partFlag = true;
   startJob(job, [this] {
     m_editor.SetLibrarianRequestActive(false);
     m_requestPending.store(true);

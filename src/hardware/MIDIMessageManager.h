@@ -83,7 +83,9 @@ class MIDIMessageManager {
   // inside). A busy thread, or for jobs 6 and 7 a librarian without an
   // upper bank (job 6 also a target slot outside 0..99), changes and sends
   // nothing.
-  void sendActiveArrangementRequestSysex(bool partFlag = true);
+  // Job 4 with its part flag set; the bank edit menu calls it with true,
+  // and there is no other form.
+  void sendActiveArrangementRequestSysex(bool = true);
   void sendSinglePatchRequestSysexFromLibrarian(bool editBuffer);
   void sendAllPatchRequestSysexFromLibrarian(int bank);
 
