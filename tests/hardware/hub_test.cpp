@@ -66,10 +66,6 @@ struct HubTest : ::testing::Test, hwtest::LoopbackRig {
       if (!r.bytes.empty() && r.bytes[0] == 0xF0) out.push_back(r.bytes);
     return out;
   }
-  std::vector<std::string> textsFrom(size_t first) {
-    const auto t = ed->texts();
-    return std::vector<std::string>(t.begin() + static_cast<long>(std::min(first, t.size())), t.end());
-  }
 };
 
 Bytes wire(const std::vector<uint8_t>& unframed) { return sysex::frameSysex(unframed); }

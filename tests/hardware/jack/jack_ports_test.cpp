@@ -364,12 +364,23 @@ TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
                                   std::chrono::seconds(30)));
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   };
-  const auto took = runJob(SenderJob::kDeviceEnquiry);
-  EXPECT_EQ(ed.flags().deviceId, 5);
-  EXPECT_EQ(ed.texts().back(), MIDIMessageSender::kReadyText);
-  EXPECT_GE(took.count(), 15 * 100 + 5 * 100);  // the search reached device 5
-  runJob(SenderJob::kSingleRequest);
-  ASSERT_TRUE(ed.slot(0).has_value());
+  // A request that a loaded server loses in a missed cycle is asked for again
+  // by a whole new job.
+  int retries = 0;
+  ASSERT_TRUE(repeat(
+      [&] {
+        const auto took = runJob(SenderJob::kDeviceEnquiry);
+        EXPECT_GE(took.count(), 15 * 100 + 5 * 100);  // the search reached device 5
+        return ed.flags().deviceId == 5 && ed.texts().back() == MIDIMessageSender::kReadyText;
+      },
+      &retries));
+  ASSERT_TRUE(repeat(
+      [&] {
+        runJob(SenderJob::kSingleRequest);
+        return ed.slot(0).has_value();
+      },
+      &retries));
+  RecordProperty("retries", retries);
   EXPECT_EQ(ed.slot(0)->messages.back(), hwtest::storedAnswer(0, 0, 5));
 
   ed.bindSingleParameter(kFilterCutoff, 0x10, 0x00);
