@@ -24,7 +24,13 @@ endfunction()
 # tavrin_fuzz(name SOURCE file DEPS ... [RUNS n]): a fuzz target defining
 # LLVMFuzzerTestOneInput. It is always built with a driver that feeds seeded
 # random and mutated inputs (registered with CTest, so the sanitizer build runs
-# it), and with libFuzzer as well when TAVRIN_LIBFUZZER is on.
+# it), and with libFuzzer as well when TAVRIN_LIBFUZZER is on: then the whole
+# tree is compiled with the fuzzer's coverage and the address and undefined-
+# behaviour sanitizers. To build every libFuzzer target and run each for
+# FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash inputs
+# land in build/libfuzzer/findings):
+#
+#   FUZZ_SECONDS=30; CC=clang CXX=clang++ cmake -S . -B build/libfuzzer -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_LIBFUZZER=ON -DTAVRIN_BENCH=OFF && cmake --build build/libfuzzer -j4 && mkdir -p build/libfuzzer/findings && for f in build/libfuzzer/tests/*/*_libfuzzer; do echo "== $f"; "$f" -max_total_time=$FUZZ_SECONDS -artifact_prefix=build/libfuzzer/findings/ || break; done
 function(tavrin_fuzz name)
   cmake_parse_arguments(F "" "SOURCE;RUNS" "DEPS" ${ARGN})
   if(NOT F_RUNS)
@@ -36,7 +42,6 @@ function(tavrin_fuzz name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
   if(TAVRIN_LIBFUZZER AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     add_executable(${name}_libfuzzer ${F_SOURCE})
-    target_compile_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name}_libfuzzer PRIVATE ${F_DEPS})
   endif()

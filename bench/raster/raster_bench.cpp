@@ -1,7 +1,9 @@
 // The renderer's hot paths against baselines measured in the same run: the
 // opaque copy blit of a full window against memcpy of the same bytes, the
-// opaque fill against memset, and the alpha blit and the 0.75 / 1.25
-// bilinear scaled blits in nanoseconds per pixel. Ratios are printed at the
+// opaque fill and the opaque trapezoid fill against memset, and the alpha
+// blit, the 0.75 / 1.25 bilinear scaled blits, an anti-aliased disc of
+// radius 300, an anti-aliased float line across the window and a bilinear
+// rotated blit at 30 degrees in nanoseconds per pixel. Ratios are printed at the
 // end (baseline time / operation time: 1.0 means as fast as the baseline).
 #include <benchmark/benchmark.h>
 
@@ -13,6 +15,10 @@
 #include <vector>
 
 #include "raster/blit.h"
+#include "raster/circles.h"
+#include "raster/deltablit.h"
+#include "raster/fills.h"
+#include "raster/lines.h"
 #include "raster/rectops.h"
 
 namespace {
@@ -110,6 +116,50 @@ void BM_ScaledBilinear125(benchmark::State& st) { scaled(st, 1.25); }
 BENCHMARK(BM_ScaledBilinear075);
 BENCHMARK(BM_ScaledBilinear125);
 
+void BM_TrapezoidOpaque(benchmark::State& st) {
+  Window& w = win();
+  for (auto _ : st) {
+    RAST_FillTrapezoid(&w.dest, 0, kW - 1, 0, 0, kW - 1, kH - 1, 0xff102030u, 1.0f, 0);
+    benchmark::ClobberMemory();
+  }
+  perPixel(st, double(kW) * kH);
+}
+BENCHMARK(BM_TrapezoidOpaque);
+
+constexpr double kDiscPixels = 3.141592653589793 * 300 * 300;
+void BM_FillCircleAA(benchmark::State& st) {
+  Window& w = win();
+  for (auto _ : st) {
+    RAST_FillCircle(&w.dest, kW / 2.0f, kH / 2.0f, 300.0f, 0xff405060u, 0.8f, 0, true);
+    benchmark::ClobberMemory();
+  }
+  perPixel(st, kDiscPixels);
+}
+BENCHMARK(BM_FillCircleAA);
+
+// Two pixels per column.
+constexpr double kLinePixels = 2.0 * (kW - 2);
+void BM_FLineAA(benchmark::State& st) {
+  Window& w = win();
+  for (auto _ : st) {
+    RAST_FLine(&w.dest, 0.3f, 0.6f, kW - 1.2f, kH - 1.7f, 0xff405060u, 0.8f, 0, true);
+    benchmark::ClobberMemory();
+  }
+  perPixel(st, kLinePixels);
+}
+BENCHMARK(BM_FLineAA);
+
+void BM_RotatedBilinear30(benchmark::State& st) {
+  Window& w = win();
+  for (auto _ : st) {
+    RAST_RotatedBlit(&w.dest, &w.src, 0, 0, kW, kH, 0, 0, kW, kH, 0.5235988f, true, 1.0f, RAST_BLIT_FILTER_BILINEAR,
+                     0, 0);
+    benchmark::ClobberMemory();
+  }
+  perPixel(st, double(kW) * kH);
+}
+BENCHMARK(BM_RotatedBilinear30);
+
 // Keeps each run's time per iteration for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -132,6 +182,7 @@ int main(int argc, char** argv) {
   };
   ratio("BM_Memcpy", "BM_BlitCopy");
   ratio("BM_Memset", "BM_FillOpaque");
+  ratio("BM_Memset", "BM_TrapezoidOpaque");
   auto px = [&](const char* op, double pixels) {
     if (rep.times.count(op)) std::printf("%-22s: %.3f ns per pixel\n", op, rep.times[op] / pixels);
   };
@@ -139,6 +190,9 @@ int main(int argc, char** argv) {
   px("BM_BlitAlpha", double(kW) * kH);
   px("BM_ScaledBilinear075", double(int(kW * 0.75)) * int(kH * 0.75));
   px("BM_ScaledBilinear125", double(int(kW * 1.25)) * int(kH * 1.25));
+  px("BM_FillCircleAA", kDiscPixels);
+  px("BM_FLineAA", kLinePixels);
+  px("BM_RotatedBilinear30", double(kW) * kH);
   benchmark::Shutdown();
   return 0;
 }

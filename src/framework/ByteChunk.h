@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "kit/heapbuf.h"
 
@@ -54,6 +55,8 @@ class ByteChunk {
   int Resize(int newSize);
   void Clear() { mBytes.Resize(0, false); }
   bool IsEqual(const ByteChunk* other) const;
+  // Exchanges the contents of two chunks; allocates nothing.
+  void Swap(ByteChunk& other) { std::swap(mBytes, other.mBytes); }
 
  private:
   KIT_HeapBuf mBytes;

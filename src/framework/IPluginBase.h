@@ -240,6 +240,9 @@ class IPluginBase : public IHardwareInputSink {
   static int GetIPluginVerFromChunk(const ByteChunk* chunk, int* pos);
   bool SerializeParams(ByteChunk* chunk);
   bool SerializeNonAutomatedParams(ByteChunk* chunk, int n);
+  // Low-level readers, partial by design: each value read is clamped and set
+  // at once; a value past the end or not a finite number is a failed read,
+  // which sets that parameter to its clamped 0.0, stops, and returns -1.
   int UnserializeParams(const ByteChunk* chunk, int startPos);
   int UnserializeNonAutomatedParams(const ByteChunk* chunk, int startPos, int n);
 
@@ -260,8 +263,15 @@ class IPluginBase : public IHardwareInputSink {
   // preset refreshed and every preset, then the state. False when it could
   // not be written.
   bool SerializeChunkForHost(ByteChunk* chunk, bool isBank);
-  // Reads a chunk from the host (the header at position 0, when present);
-  // true unless the read ran short, in which case nothing is redrawn.
+  // Reads a chunk from the host (the header at position 0, when present).
+  // All or nothing: a chunk that is short, wrongly headed or holds a value
+  // that is not a finite number returns false and leaves every parameter
+  // value, every preset and the current preset index exactly as they were,
+  // with nothing redrawn and no preset notice. On success the values and
+  // presets are those read, the host is told of changed presets and every
+  // control is redrawn. Called by the host binding on the host's thread,
+  // never from the process callback (it copies the whole state first); takes
+  // the plug-in mutex.
   bool UnserializeChunkFromHost(const ByteChunk* chunk, bool isBank);
 
   // ----- host identity and versions
@@ -290,7 +300,16 @@ class IPluginBase : public IHardwareInputSink {
   bool SendToPort(const uint8_t* data, size_t size);
   bool SendSysexBytes(const uint8_t* data, int size, bool frame);
 
+  // What a host load may change, copied before it reads.
+  struct StateSnapshot;
+  bool TakeSnapshot(StateSnapshot* s) const;
+  void RestoreSnapshot(StateSnapshot* s);
+
   int mNonAutomatedParams = 0;
+  // While a host load runs, a restored preset defers its notice and redraw
+  // to the load's end (a failed load must not show what it half read).
+  bool mHostLoadRunning = false;
+  bool mHostLoadPresetsChanged = false;
   std::unique_ptr<IHardwarePorts> mPorts;
   std::vector<ChannelCountPair> mChannelIO;
   KIT_Mutex mMutex;

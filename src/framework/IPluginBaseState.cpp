@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "framework/IPluginBase.h"
 
@@ -42,7 +44,10 @@ int IPluginBase::UnserializeRange(const ByteChunk* chunk, int startPos, int firs
     if (!p) break;
     double v = 0.0;
     pos = chunk->GetDouble(&v, pos);
-    if (pos < 0) v = 0.0;
+    if (pos < 0 || !std::isfinite(v)) {
+      pos = -1;
+      v = 0.0;
+    }
     p->SetClamped(v);
   }
   return pos;
@@ -128,8 +133,12 @@ bool IPluginBase::RestorePreset(int idx) {
     p->SetName(name);
   }
   mCurrentPresetIdx = idx;
-  PresetsChangedByHost();
-  RedrawParamControls();
+  if (mHostLoadRunning) {
+    mHostLoadPresetsChanged = true;
+  } else {
+    PresetsChangedByHost();
+    RedrawParamControls();
+  }
   return true;
 }
 
@@ -210,19 +219,65 @@ bool IPluginBase::SerializeChunkForHost(ByteChunk* chunk, bool isBank) {
   return SerializeState(chunk);
 }
 
+struct IPluginBase::StateSnapshot {
+  struct Preset {
+    bool initialized;
+    char name[IPreset::kNameLen];
+    ByteChunk chunk;
+  };
+  std::vector<double> values;
+  std::vector<std::unique_ptr<Preset>> presets;
+  int currentPreset = 0;
+};
+
+bool IPluginBase::TakeSnapshot(StateSnapshot* s) const {
+  s->values.reserve(mParams.size());
+  for (const auto& p : mParams) s->values.push_back(p->Value());
+  for (const auto& p : mPresets) {
+    auto copy = std::make_unique<StateSnapshot::Preset>();
+    copy->initialized = p->mInitialized;
+    std::memcpy(copy->name, p->mName, sizeof copy->name);
+    if (p->mChunk.Size() > 0 && copy->chunk.PutChunk(&p->mChunk) != p->mChunk.Size()) return false;
+    s->presets.push_back(std::move(copy));
+  }
+  s->currentPreset = mCurrentPresetIdx;
+  return true;
+}
+
+// Exact: values are set raw and the preset chunks swapped back whole.
+void IPluginBase::RestoreSnapshot(StateSnapshot* s) {
+  for (size_t i = 0; i < mParams.size() && i < s->values.size(); ++i) mParams[i]->Set(s->values[i]);
+  for (size_t i = 0; i < mPresets.size() && i < s->presets.size(); ++i) {
+    IPreset* p = mPresets[i].get();
+    p->mInitialized = s->presets[i]->initialized;
+    std::memcpy(p->mName, s->presets[i]->name, sizeof p->mName);
+    p->mChunk.Swap(s->presets[i]->chunk);
+  }
+  mCurrentPresetIdx = s->currentPreset;
+}
+
 bool IPluginBase::UnserializeChunkFromHost(const ByteChunk* chunk, bool isBank) {
   KIT_MutexLock lock(mMutex);
+  StateSnapshot before;
+  if (!TakeSnapshot(&before)) return false;
+  mHostLoadRunning = true;
+  mHostLoadPresetsChanged = false;
   int pos = 0;
   const int version = GetIPluginVerFromChunk(chunk, &pos);
-  if (pos < 0) return false;
-  if (isBank && version >= kIPlugVersion) {
+  const bool bank = pos >= 0 && isBank && version >= kIPlugVersion;
+  if (bank) {
     pos = UnserializePresets(chunk, pos);
     pos = UnserializeState(chunk, pos);
-  } else {
+  } else if (pos >= 0) {
     pos = UnserializeState(chunk, pos);
-    ModifyCurrentPreset();
   }
-  if (pos < 0) return false;
+  mHostLoadRunning = false;
+  if (pos < 0) {
+    RestoreSnapshot(&before);
+    return false;
+  }
+  if (!bank) ModifyCurrentPreset();
+  if (mHostLoadPresetsChanged) PresetsChangedByHost();
   RedrawParamControls();
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "kit/utf8.h"
 
@@ -55,17 +56,19 @@ void KIT_String::SetFormatted(int maxlen, const char* fmt, ...) {
 void KIT_String::SetFormattedV(int maxlen, const char* fmt, va_list ap) {
   if (maxlen < 0) maxlen = 0;
   if (maxlen == INT32_MAX) --maxlen;
-  // Grow to maxlen + 1 bytes, never shrinking the storage.
-  if (m_hb.GetSize() < maxlen + 1) {
-    m_hb.Resize(maxlen + 1, false);
-    if (m_hb.GetSize() < maxlen + 1) return;
-  }
-  char* p = static_cast<char*>(m_hb.Get());
+  // Formats into a fresh buffer that is then swapped in: an argument may
+  // point into this string's own text, which must stay where it is, unchanged,
+  // until formatting is done. The storage never shrinks.
+  const int want = m_hb.GetAlloc() > maxlen + 1 ? m_hb.GetAlloc() : maxlen + 1;
+  KIT_HeapBuf out(m_hb.GetGranularity(), m_hb.GetMinAlloc());
+  char* p = static_cast<char*>(out.Resize(want, false));
+  if (out.GetSize() != want) return;
   const int len = vsnprintf(p, static_cast<size_t>(maxlen) + 1, fmt, ap);
   if (len < 0) {
     p[0] = '\0';
-    m_hb.Resize(0, false);
-    return;
+    out.Resize(0, false);
+  } else {
+    out.Resize((len < maxlen ? len : maxlen) + 1, false);
   }
-  m_hb.Resize((len < maxlen ? len : maxlen) + 1, false);
+  m_hb = std::move(out);
 }

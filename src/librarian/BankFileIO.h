@@ -2,6 +2,7 @@
 // Whole-file writes of bank files that never leave a file half written:
 // a replacing write goes through a temporary sibling and a rename, a new file
 // is created exclusively and removed again when its write fails.
+// Plain functions; any thread may call them, none takes a lock.
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -11,7 +12,15 @@ namespace bankfileio {
 
 // Replaces (or creates) the file at path with the bytes. On any failure the
 // old file is left as it was and the result is false.
+// A symbolic link is followed to the file it finally names, which is written
+// (through a temporary file beside it) and keeps its permissions, so that the
+// link stays a link; a file with further hard links is rewritten in place,
+// so that every name of it shows the new bytes. A link that leads nowhere,
+// or a folder that cannot be written, gives false and changes nothing.
 bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes);
+
+// True when path names a regular file (links followed) holding exactly bytes.
+bool holdsBytes(const std::string& path, std::span<const uint8_t> bytes);
 
 // Creates the file at path with the bytes; false when a file (or anything
 // else) already has that name, or when the write fails (nothing is left).
@@ -25,10 +34,13 @@ std::string lastComponent(const std::string& path);
 
 // Writes the bytes under "<folder><stem><ext>", else "<folder><stem> (2)<ext>",
 // "(3)" and so on, never replacing a file unless mayReplace says the path may
-// be replaced. Returns the name written (without folder), or empty when
-// nothing could be written. folder ends with a separator or is empty.
+// be replaced. A name that already holds exactly these bytes is taken as
+// written: nothing is written and *found (when given) is set. Returns the
+// name written or found (without folder), or empty when nothing could be
+// written. folder ends with a separator or is empty.
 std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& ext,
                                std::span<const uint8_t> bytes,
-                               const std::function<bool(const std::string& path)>& mayReplace);
+                               const std::function<bool(const std::string& path)>& mayReplace,
+                               bool* found = nullptr);
 
 }  // namespace bankfileio

@@ -121,14 +121,22 @@ bool PatchLibrarian::createNewPatchFile(PatchFile* source, const std::string& fo
   const size_t sep = fullPath.find_last_of("/\\");
   const std::string folder = sep == std::string::npos ? std::string() : fullPath.substr(0, sep + 1);
   const std::vector<uint8_t> bytes = buildBankBytes(record->patches, false);
+  bool found = false;
   const std::string written = bankfileio::writeUnderFreeName(
       folder, stem, ".sr2", bytes,
       [&](const std::string& path) {
         const auto made = createdFiles.find(path);
         return path != fullPath && made != createdFiles.end() && made->second == fullPath;
-      });
+      },
+      &found);
   if (written.empty()) return false;
   createdFiles[folder + written] = fullPath;
+  // A bank found on disk with these very bytes (written by an earlier start
+  // whose move of the source failed) is listed once: from disk, when the
+  // scan has read it already.
+  if (found)
+    for (const auto& listed : patchFiles)
+      if (listed->fileName == written && listed->fullPath() == folder + written) return true;
   record->fileName = written;
   patchFiles.push_back(std::move(record));
   return true;

@@ -7,7 +7,9 @@
 // No user file may be lost and no file-system failure may leave the
 // librarian unusable: every Poco call is guarded, every failure is logged and
 // skipped, directory links are not followed, a source is moved only after
-// all of its new banks were written, and never over another file.
+// all of its new banks were written, and never over another file. Each real
+// file is read once per scan, whatever links reach it, and a bank already on
+// disk with the bytes a split or conversion would write is not written again.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -157,13 +159,22 @@ std::string freeNameIn(const std::string& folder, const std::string& fileName) {
   return {};
 }
 
+// A bank file found by the walk: its path, the identity of the file it names
+// (links followed) and whether the path is a link.
+struct FoundFile {
+  std::string path;
+  std::pair<dev_t, ino_t> id;
+  bool link = false;
+  bool operator<(const FoundFile& o) const { return path < o.path; }
+};
+
 // What one walk of a tree finds: every folder below its root, each after its
 // own sub-folders, and in every folder (the root included) the regular files
 // with a bank extension and at least the minimum size. Links to folders are
 // not followed, so a link back into the tree cannot loop; links to files are.
 struct TreeListing {
   std::vector<std::string> folders;
-  std::map<std::string, std::vector<std::string>> bankFiles;
+  std::map<std::string, std::vector<FoundFile>> bankFiles;
   // Device and inode of every folder walked: a folder met twice (a bind
   // mount of the tree inside itself) is walked once.
   std::set<std::pair<dev_t, ino_t>> walked;
@@ -207,7 +218,7 @@ bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
     return false;
   }
   std::vector<std::string> subFolders;
-  std::vector<std::string>& files = out.bankFiles[folder];
+  std::vector<FoundFile>& files = out.bankFiles[folder];
   // Entries are looked at through the open folder, not by their full paths.
   const FolderHandle handle(folder);
   try {
@@ -220,7 +231,8 @@ bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
         if (bankName) log(std::string(kLogPrefix) + "skipped " + path + ": " + std::strerror(errno));
         continue;
       }
-      if (S_ISLNK(st.st_mode)) {
+      const bool link = S_ISLNK(st.st_mode);
+      if (link) {
         if (::stat(path.c_str(), &st) != 0) {
           if (bankName) log(std::string(kLogPrefix) + "skipped " + path + ": " + std::strerror(errno));
           continue;
@@ -233,7 +245,7 @@ bool walkTree(const std::string& folder, TreeListing& out, const LogLine& log) {
       if (S_ISDIR(st.st_mode))
         subFolders.push_back(path);
       else if (bankName && S_ISREG(st.st_mode) && st.st_size >= kMinimumBankFileSize)
-        files.push_back(path);
+        files.push_back({path, {st.st_dev, st.st_ino}, link});
     }
   } catch (const std::exception& e) {
     log(std::string(kLogPrefix) + "could not list folder " + folder + ": " + describe(e));
@@ -289,6 +301,9 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string patchesPath) {
   }
   patchesPath = withoutTrailingSeparator(patchesPath);
   forgetCreatedFiles();
+  // A source that could not be moved is tried again by every scan call (its
+  // banks, found on disk with the same bytes, are not written again).
+  unmovableSources.clear();
   // At most one rescan per call: a source that could not be moved is not
   // converted again (see parseFolderFiles), so the rescan ends the matter.
   for (int pass = 0;; ++pass) {
@@ -343,17 +358,27 @@ bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
     int depth;
   };
   std::vector<Candidate> candidates;
+  // Each real file is read once: under its own path when the tree holds it,
+  // else under the first link to it in scan order; other links are skipped.
+  std::set<std::pair<dev_t, ino_t>> direct, taken;
+  for (const auto& [folder, entries] : listing.bankFiles)
+    for (const FoundFile& f : entries)
+      if (!f.link) direct.insert(f.id);
   for (const std::string& folder : folderPaths) {
-    std::vector<std::string>& entries = listing.bankFiles[folder];
+    std::vector<FoundFile>& entries = listing.bankFiles[folder];
     std::sort(entries.begin(), entries.end());
     // Depth below the Patches folder: the separators after its path.
     const int depth = folder.size() > patchesPath.size()
                           ? static_cast<int>(std::count(folder.begin() + static_cast<std::ptrdiff_t>(patchesPath.size()),
                                                         folder.end(), '/'))
                           : 0;
-    for (std::string& path : entries) {
-      std::string ext = fileExtensionLower(bankfileio::lastComponent(path));
-      candidates.push_back({std::move(path), std::move(ext), depth});
+    for (FoundFile& f : entries) {
+      if ((f.link && direct.count(f.id)) || !taken.insert(f.id).second) {
+        log(std::string(kLogPrefix) + "skipped " + f.path + " because its file is read under another name");
+        continue;
+      }
+      std::string ext = fileExtensionLower(bankfileio::lastComponent(f.path));
+      candidates.push_back({std::move(f.path), std::move(ext), depth});
     }
   }
 

@@ -134,7 +134,11 @@ class PatchLibrarian {
   // never written over, and an existing file is never replaced unless this
   // librarian wrote it from the same source since forgetCreatedFiles: a free
   // name "<name> (n)" is taken instead, so two sources of one base name
-  // ("Bank.syx", "Bank.mid") keep each other's banks. Updates splitBankCount.
+  // ("Bank.syx", "Bank.mid") keep each other's banks. A name that already
+  // holds exactly the bank's bytes is taken as written and nothing is
+  // written; the bank is then listed only when no listed file has that path,
+  // so that a source whose move failed on an earlier start neither writes
+  // its banks again nor lists them twice. Updates splitBankCount.
   // False when the block could not be written (nothing is listed then); true
   // when written or when the block is empty.
   bool createNewPatchFile(PatchFile* source, const std::string& folderName, const std::string& fileName,
@@ -174,7 +178,8 @@ class PatchLibrarian {
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& fileName);
   void scanError(const std::string& what, const std::string& path, const std::exception& e);
   static std::string sourceKey(const std::string& path);
-  // Sources whose new banks were written but that could not be moved.
+  // Sources whose new banks were written but that could not be moved, in
+  // the current scan call: its rescan does not read them again.
   std::set<std::string> unmovableSources;
 
   PatchFileList droppedFiles;

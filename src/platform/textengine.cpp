@@ -1,4 +1,5 @@
 #include "platform/textengine.h"
+#include "platform/sanitizer.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -375,7 +376,7 @@ int drawLine(Surface* s, Font* f, const char32_t* text, size_t len, float x, flo
 
 }  // namespace platform
 
-#if defined(__SANITIZE_ADDRESS__)
+#if TAVRIN_ADDRESS_SANITIZER
 // fontconfig's configuration parser loses a few bytes once per process; the
 // leak checker is told to ignore allocations made inside that library only.
 extern "C" __attribute__((weak, used)) const char* __lsan_default_suppressions() {

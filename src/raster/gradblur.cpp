@@ -89,10 +89,6 @@ void RAST_GradRect(RAST_IBitmap* dest, int dstx, int dsty, int dstw, int dsth, f
 
   const int key = mode & RAST_BLIT_MODE_MASK;
   if (key > RAST_BLIT_MODE_HSVADJ) return;
-  if (key == RAST_BLIT_MODE_COPY) {
-    start[3] = 256.f;
-    ddx[3] = ddy[3] = 0.f;
-  }
   int v[12];
   for (int c = 0; c < 4; ++c) {
     int64_t s, dx, dy;
@@ -106,7 +102,14 @@ void RAST_GradRect(RAST_IBitmap* dest, int dstx, int dsty, int dstw, int dsth, f
       rast_detail::logicalAt(dest, bits, dest->getRowSpan(), static_cast<int>(x), static_cast<int>(y));
   const int iw = static_cast<int>(w), ih = static_cast<int>(h);
   switch (key) {
-    case 0: GradRun<_RAST_CombinePixelsClobberClamp>::run(cur.first, iw, ih, v, cur.step); break;
+    case 0:
+      // Constant full alpha writes outright (the same pixels the copy
+      // combiner gives at full weight); any other alpha is mixed in.
+      if (v[3] == 256 * 65536 && v[7] == 0 && v[11] == 0)
+        GradRun<_RAST_CombinePixelsClobberClamp>::run(cur.first, iw, ih, v, cur.step);
+      else
+        GradRun<_RAST_CombinePixelsCopyClamp>::run(cur.first, iw, ih, v, cur.step);
+      break;
     case 1: GradRun<_RAST_CombinePixelsAdd>::run(cur.first, iw, ih, v, cur.step); break;
     case 2: GradRun<_RAST_CombinePixelsColorDodge>::run(cur.first, iw, ih, v, cur.step); break;
     case 3: GradRun<_RAST_CombinePixelsMulClamp>::run(cur.first, iw, ih, v, cur.step); break;

@@ -9,8 +9,8 @@
 // green and blue are given with 1.0 as full intensity, alpha with 1.0 as the
 // full weight; each channel has a start value at the top-left pixel and
 // increments per pixel to the right (d?dx) and per row downward (d?dy). Only
-// the low byte of mode counts: 0 copy (writes every pixel outright, alpha
-// 255), 1 add, 2 colour dodge, 3 multiply, 4 overlay, 5 HSV adjust; above 5
+// the low byte of mode counts: 0 copy (mixes each pixel in with the running
+// alpha as its weight; a constant full alpha writes it outright), 1 add, 2 colour dodge, 3 multiply, 4 overlay, 5 HSV adjust; above 5
 // draws nothing. Values whose 16.16 fixed-point form would leave the int
 // range anywhere in the rectangle draw nothing.
 void RAST_GradRect(RAST_IBitmap* dest, int dstx, int dsty, int dstw, int dsth, float ir, float ig, float ib,

@@ -272,6 +272,57 @@ struct _RAST_CombinePixelsThreeQuarterMixFAST {  // three quarters of c
   }
 };
 
+// The word mixes under the names the shape fills use.
+using _RAST_CombinePixelsHalfMix2FAST = _RAST_CombinePixelsHalfMixFAST;
+using _RAST_CombinePixelsQuarterMix2FAST = _RAST_CombinePixelsQuarterMixFAST;
+using _RAST_CombinePixelsThreeQuarterMix2FAST = _RAST_CombinePixelsThreeQuarterMixFAST;
+
+// Half way between pixel and colour, byte by byte: (p + c) >> 1 for each of
+// the four bytes; the weight is ignored. It rounds like the sum, so it can
+// be one above the word mix, which halves both terms first.
+struct _RAST_CombinePixelsHalfMixNoClamp {
+  static inline void doPix(unsigned char* d, int r, int g, int b, int a, int /*w*/) {
+    d[RAST_BYTE_R] = static_cast<unsigned char>((d[RAST_BYTE_R] + (r & 0xff)) >> 1);
+    d[RAST_BYTE_G] = static_cast<unsigned char>((d[RAST_BYTE_G] + (g & 0xff)) >> 1);
+    d[RAST_BYTE_B] = static_cast<unsigned char>((d[RAST_BYTE_B] + (b & 0xff)) >> 1);
+    d[RAST_BYTE_A] = static_cast<unsigned char>((d[RAST_BYTE_A] + (a & 0xff)) >> 1);
+  }
+};
+
+// The combiner of a shape (lines, circles, fills, curves and glyphs) by the
+// mode's low byte alone: 0 copy, 1 add, 2 colour dodge, 3 multiply, 4
+// overlay, 5 HSV adjust. Calls F<Combiner>::run(args...) and returns true,
+// or returns false (nothing drawn) for weight 0, a low byte above 5 or a
+// copy at a negative weight. The plain form (Plain true) copies at weight
+// 128 with the byte half-mix and at 256 by overwriting; the anti-aliased
+// form copies at every positive weight.
+template <template <class> class F, bool Plain, class... Args>
+inline bool RAST_DispatchShape(int mode, int weight, Args&&... args) {
+  if (weight == 0) return false;
+  switch (mode & RAST_BLIT_MODE_MASK) {
+    case 0:
+      if (weight < 0) return false;
+      if constexpr (Plain) {
+        if (weight == 128) {
+          F<_RAST_CombinePixelsHalfMixNoClamp>::run(args...);
+          return true;
+        }
+        if (weight == 256) {
+          F<_RAST_CombinePixelsClobberNoClamp>::run(args...);
+          return true;
+        }
+      }
+      F<_RAST_CombinePixelsCopyNoClamp>::run(args...);
+      return true;
+    case 1: F<_RAST_CombinePixelsAdd>::run(args...); return true;
+    case 2: F<_RAST_CombinePixelsColorDodge>::run(args...); return true;
+    case 3: F<_RAST_CombinePixelsMulNoClamp>::run(args...); return true;
+    case 4: F<_RAST_CombinePixelsOverlay>::run(args...); return true;
+    case 5: F<_RAST_CombinePixelsHSVAdjust>::run(args...); return true;
+    default: return false;
+  }
+}
+
 // Calls F<Combiner>::run(args...) with the combiner that a blend-mode key
 // selects under the shared dispatch rule, and returns true; returns false
 // (nothing drawn) for a key or weight that selects none. Copy at weight 256

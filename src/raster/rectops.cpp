@@ -71,6 +71,10 @@ __attribute__((target("avx"))) void fillRowAvx(RAST_pixel* d, int64_t w, RAST_pi
 const bool kHasAvx = __builtin_cpu_supports("avx");
 #endif
 
+}  // namespace
+
+namespace rast_detail {
+
 // One run of one colour, 16 bytes per store once the pointer is aligned.
 void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -93,6 +97,12 @@ void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c) {
   std::fill_n(d, w, c);
 #endif
 }
+
+}  // namespace rast_detail
+
+namespace {
+
+using rast_detail::fillRow;
 
 template <class FAST>
 void mixBlock(const Block& b, RAST_pixel c) {
@@ -127,20 +137,6 @@ template <class C>
 struct OnePixel {
   static void run(unsigned char* p, int r, int g, int b, int a, int w) { C::doPix(p, r, g, b, a, w); }
 };
-
-// The plain combiner of a mode's low byte (1-5), or false.
-template <template <class> class F, class... Args>
-bool dispatchLowByte(int low, Args&&... args) {
-  switch (low) {
-    case 0: F<_RAST_CombinePixelsCopyNoClamp>::run(args...); return true;
-    case 1: F<_RAST_CombinePixelsAdd>::run(args...); return true;
-    case 2: F<_RAST_CombinePixelsColorDodge>::run(args...); return true;
-    case 3: F<_RAST_CombinePixelsMulNoClamp>::run(args...); return true;
-    case 4: F<_RAST_CombinePixelsOverlay>::run(args...); return true;
-    case 5: F<_RAST_CombinePixelsHSVAdjust>::run(args...); return true;
-    default: return false;
-  }
-}
 
 int clampByte(int64_t v) { return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v)); }
 
@@ -178,7 +174,7 @@ void RAST_FillRect(RAST_IBitmap* bm, int x, int y, int w, int h, RAST_pixel colo
   } else if (ia == 0) {
     return;
   }
-  dispatchLowByte<SolidLoop>(low, b, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), ia);
+  RAST_DispatchShape<SolidLoop, false>(low, ia, b, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), ia);
 }
 
 void RAST_ClearRect(RAST_IBitmap* bm, int x, int y, int w, int h, RAST_pixel mask, RAST_pixel orbits) {
@@ -234,6 +230,6 @@ void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, RAST_pixel colour, float alph
   } else if (ia == 0) {
     return;
   }
-  dispatchLowByte<OnePixel>(low, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour), RAST_GETA(colour),
-                            ia);
+  RAST_DispatchShape<OnePixel, false>(low, ia, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour),
+                                      RAST_GETA(colour), ia);
 }

@@ -2,6 +2,7 @@
 // Logical row addressing shared by the raster operations: row 0 at the top,
 // a flipped bitmap walked from its last stored row with a negated step.
 #include <cstddef>
+#include <cstdint>
 
 #include "raster/bitmap.h"
 
@@ -28,5 +29,8 @@ inline RowCursor logicalAt(RAST_IBitmap* bm, RAST_pixel* bits, int span, int x, 
   }
   return c;
 }
+
+// Sets w pixels from d to the colour, with wide stores where it can.
+void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c);
 
 }  // namespace rast_detail

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/IPluginBase.h"
@@ -32,6 +33,32 @@ struct PortLog {
   Strings events;  // "shutdown", "sink", "sink-null", "destroyed", "graphics-deleted"
   std::vector<Bytes> sent;
 };
+
+// Everything a load from the host may change: parameter values, presets
+// (flag, name, chunk bytes) and the current preset index.
+struct PlugState {
+  std::vector<double> values;
+  std::vector<std::tuple<bool, std::string, Bytes>> presets;
+  int current = 0;
+  bool operator==(const PlugState&) const = default;
+};
+inline PlugState StateOf(const IPluginBase& plug) {
+  PlugState s;
+  for (int i = 0; i < plug.NParams(); ++i) s.values.push_back(plug.GetParam(i)->Value());
+  for (int i = 0; i < plug.NPresets(); ++i) {
+    const IPreset* p = plug.GetPreset(i);
+    s.presets.emplace_back(p->mInitialized, p->mName, Bytes(p->mChunk.GetBytes(), p->mChunk.GetBytes() + p->mChunk.Size()));
+  }
+  s.current = plug.GetCurrentPresetIdx();
+  return s;
+}
+inline bool ValuesInRange(const IPluginBase& plug) {
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const IParam* p = plug.GetParam(i);
+    if (!(p->Value() >= p->GetMin() && p->Value() <= p->GetMax())) return false;
+  }
+  return true;
+}
 
 class FakePorts : public IHardwarePorts {
  public:

@@ -97,9 +97,9 @@ TEST_F(PortsConcurrency, MessagesFromSeveralThreadsNeverInterleave) {
   std::atomic<bool> go{false};
   std::vector<std::thread> threads;
   // Each thread sends count copies of one message once all have started.
-  for (auto [message, count] : {std::pair<hwtest::Bytes, int>{hwtest::taggedDump(0x11), kEach},
-                                {hwtest::taggedDump(0x22), kEach}, {{0xB0, 7, 0x40}, kEach}, {{0xF8}, kEach * 4}}) {
-    threads.emplace_back([&, message, count] {
+  for (const auto& job : {std::pair<hwtest::Bytes, int>{hwtest::taggedDump(0x11), kEach},
+                           {hwtest::taggedDump(0x22), kEach}, {{0xB0, 7, 0x40}, kEach}, {{0xF8}, kEach * 4}}) {
+    threads.emplace_back([&, message = job.first, count = job.second] {
       while (!go) std::this_thread::yield();
       for (int i = 0; i < count; ++i) EXPECT_TRUE(ports.send(message.data(), message.size()));
     });

@@ -201,6 +201,17 @@ TEST(KitString, SetFormattedCutsAtMaxlen) {
   s.SetFormatted(100, "%d-%s", 7, "x");
   EXPECT_STREQ(s.Get(), "7-x");
   EXPECT_EQ(s.GetLength(), 3);
+  // Its own text as arguments, with every growth moving the block.
+  {
+    kittest::FailingAllocator moving(-1, true);
+    KIT_String own("abc");
+    own.SetFormatted(2000, "%s-%s-%.*s", own.Get(), own.Get() + 1, 1, own.Get());
+    EXPECT_STREQ(own.Get(), "abc-bc-a");
+    own.SetFormatted(5000, "%s%s", own.Get(), std::string(3000, 'z').c_str());
+    EXPECT_EQ(std::string(own.Get()), "abc-bc-a" + std::string(3000, 'z'));
+    own.SetFormatted(4, "[%s]", own.Get());  // no growth, still its own text
+    EXPECT_STREQ(own.Get(), "[abc");
+  }
   s.Set("hello");
   s.Append(" world");
   EXPECT_STREQ(KIT_String(s).Get(), "hello world");

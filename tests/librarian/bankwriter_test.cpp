@@ -195,6 +195,41 @@ TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
   EXPECT_FALSE(gone.lib.saveUpperBank());
 }
 
+TEST(Save, ThroughLinksEveryNameShowsTheEditAndAnUnwritableTargetChangesNothing) {
+  testsupport::TempDir dir;
+  for (const char* sub : {"T", "L", "RO"}) fs::create_directories(dir.file(sub));
+  const Bytes original = {'o', 'l', 'd'};
+  const auto dumps = banks::namedDumps(100, 4);
+  for (const char* target : {"T/a.sr2", "T/b.sr2", "RO/r.sr2"}) {
+    ASSERT_TRUE(testsupport::writeFile(dir.file(target), original));
+    fs::permissions(dir.file(target), fs::perms::owner_read | fs::perms::owner_write);
+  }
+  fs::create_symlink("../T/a.sr2", dir.file("L/sym.sr2"));
+  fs::create_hard_link(dir.file("T/b.sr2"), dir.file("L/hard.sr2"));
+  fs::create_symlink(dir.file("RO/r.sr2"), dir.file("L/ro.sr2"));
+  fs::create_symlink(dir.file("T/none.sr2"), dir.file("L/dangling.sr2"));
+  fs::permissions(dir.file("RO"), fs::perms::owner_read | fs::perms::owner_exec);
+  // Saved name, whether Save succeeds, the file it lands in. The mode of
+  // "RO" does not stop root, for whom that case is not checked.
+  const std::tuple<std::string, bool, std::string> cases[] = {
+      {"sym.sr2", true, "T/a.sr2"}, {"hard.sr2", true, "T/b.sr2"}, {"dangling.sr2", false, ""},
+      {"ro.sr2", false, "RO/r.sr2"}};
+  for (const auto& [name, saved, target] : cases) {
+    if (name == "ro.sr2" && geteuid() == 0) continue;
+    UpperBank u(dir.file("L"), name, dumps);
+    EXPECT_EQ(u.lib.saveUpperBank(), saved) << name;
+    if (!target.empty()) EXPECT_EQ(readFile(dir.file(target)), saved ? banks::rawBank(dumps) : original) << name;
+    EXPECT_EQ(readFile(dir.file("L/" + name)), target.empty() ? Bytes{} : readFile(dir.file(target))) << name;
+  }
+  EXPECT_TRUE(fs::is_symlink(dir.file("L/sym.sr2")) && fs::is_symlink(dir.file("L/dangling.sr2")));
+  EXPECT_EQ(fs::status(dir.file("T/a.sr2")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::hard_link_count(dir.file("T/b.sr2")), 2u);
+  EXPECT_EQ(folderEntries(dir.file("T")), (Names{"a.sr2", "b.sr2"}));
+  EXPECT_EQ(folderEntries(dir.file("RO")), Names{"r.sr2"});
+  fs::permissions(dir.file("RO"), fs::perms::owner_all);
+}
+
 TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   testsupport::TempDir dir;
   fs::create_directory(dir.file("Live"));
@@ -366,10 +401,10 @@ TEST(SplitAndConvert, ExistingUserFilesAreKeptUnlessThisScanWroteThem) {
   writeBlocks(lib, other, dir.path(), "Bank.syx");
   EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
   EXPECT_EQ(firstOfSecondBank(), banks::asRead(banks::namedDumps(101, 40)[100]));
-  // A new scan treats them as the user's.
+  // A new scan finds them holding the very bytes it would write: nothing new.
   lib.forgetCreatedFiles();
   writeBlocks(lib, other, dir.path(), "Bank.syx");
-  EXPECT_EQ(folderEntries(dir.path()).size(), 7u);
+  EXPECT_EQ(folderEntries(dir.path()).size(), 5u);
 }
 
 TEST(SplitAndConvert, FailedWritesReturnFalseAndListNothing) {

@@ -456,3 +456,84 @@ TEST(FolderScan, SourcesSharingABaseNameKeepEveryNewBank) {
   for (const auto& f : t.lib.patchFiles) EXPECT_TRUE(paths.insert(f->fullPath()).second) << f->fullPath();
   EXPECT_EQ(t.listedNames().size(), 6u);
 }
+
+TEST(FolderScan, UnmovableSourcesWriteNothingOnLaterStartsAndMoveOnceTheyCan) {
+  // "Converted Banks" in the way: a plain file of that name (for every user),
+  // or a folder that cannot be written (for users other than root).
+  for (const bool plainFile : {true, false}) {
+    SCOPED_TRACE(plainFile ? "plain file" : "read-only folder");
+    if (!plainFile && geteuid() == 0) continue;
+    ScanFixture t;
+    t.putOldAndBig();
+    const std::string blocker = t.data + "Converted Banks";
+    if (plainFile) {
+      testsupport::writeFile(blocker, std::string("in the way"));
+    } else {
+      fs::create_directories(blocker);
+      chmod(blocker.c_str(), 0555);
+    }
+    // Each start is a fresh librarian over the same tree.
+    auto start = [&] {
+      PatchLibrarian lib;
+      lib.loadPatchesFromFilesystem(t.patches);
+      Names names;
+      for (const auto& f : lib.patchFiles) names.push_back(f->fullPath());
+      return names;
+    };
+    const Names firstList = start();
+    const auto firstFiles = snapshot(t.data);
+    EXPECT_EQ(firstList, (Names{t.patches + "/big Singles 1.sr2", t.patches + "/big Singles 2.sr2",
+                                t.patches + "/old.sr2"}));
+    for (int n = 2; n <= 4; ++n) {
+      EXPECT_EQ(start(), firstList) << "start " << n;
+      EXPECT_EQ(snapshot(t.data), firstFiles) << "start " << n;
+    }
+    t.expectOldAndBigInPlace();
+
+    // Once the folder can take them, the sources move and nothing is written.
+    plainFile ? (void)fs::remove(blocker) : (void)chmod(blocker.c_str(), 0755);
+    EXPECT_EQ(start(), firstList);
+    auto after = snapshot(t.data);
+    EXPECT_EQ(after.erase(t.converted + "old.syx") + after.erase(t.converted + "big.syx"), 2u);
+    after[t.patches + "/old.syx"] = t.old;
+    after[t.patches + "/big.syx"] = t.big;
+    if (plainFile) after[blocker] = firstFiles.at(blocker);
+    EXPECT_EQ(after, firstFiles);
+  }
+}
+
+TEST(FolderScan, EachRealFileIsReadOnceWhateverLinksReachIt) {
+  ScanFixture t;
+  const std::string big = t.put("S/big.syx", t.big);
+  fs::create_directories(t.patches + "/A");
+  fs::create_symlink("../S/big.syx", t.patches + "/A/link.syx");  // met first in scan order
+  // A file outside the tree, reached through two links, and a hard link.
+  const std::string outside = t.data + "ext.syx";
+  testsupport::writeFile(outside, bankOf(100, 8));
+  for (const char* link : {"/B/ext1.syx", "/C/ext2.syx"}) {
+    fs::create_directories(fs::path(t.patches + link).parent_path());
+    fs::create_symlink(outside, t.patches + link);
+  }
+  const std::string own = t.put("D/own.syx", bankOf(100, 9));
+  fs::create_hard_link(own, t.patches + "/D/same.syx");
+  const Names expected = {"ext1.syx", "own.syx", "big Singles 1.sr2", "big Singles 2.sr2"};
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    PatchLibrarian lib;
+    lib.loadPatchesFromFilesystem(t.patches);
+    Names names;
+    std::multiset<Bytes> dumps;
+    for (const auto& f : lib.patchFiles) {
+      names.push_back(f->fileName);
+      for (const auto& p : f->patches) dumps.insert(p.messages[0]);
+    }
+    EXPECT_EQ(names, expected);
+    for (const auto& d : banks::namedDumps(150, 3)) EXPECT_EQ(dumps.count(banks::asRead(d)), 1u);
+  }
+  // The source moved once; the user's link stays, now leading nowhere.
+  EXPECT_EQ(readFile(t.converted + "big.syx"), t.big);
+  EXPECT_FALSE(fs::exists(big));
+  EXPECT_TRUE(fs::is_symlink(t.patches + "/A/link.syx"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(t.converted), fs::directory_iterator()), 1);
+  EXPECT_EQ(readFile(outside), bankOf(100, 8));
+}

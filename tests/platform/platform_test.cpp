@@ -2,12 +2,27 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "platform/sanitizer.h"
+
+#if TAVRIN_ADDRESS_SANITIZER
+extern "C" const char* __lsan_default_suppressions();
+#endif
 
 namespace {
+
+// Under either compiler, a sanitizer build knows it is one, and then tells
+// the leak checker to ignore fontconfig's one-time allocations.
+TEST(Sanitizer, LeakSuppressionFollowsTheAddressChecker) {
+  EXPECT_EQ(TAVRIN_ADDRESS_SANITIZER, TAVRIN_ASAN_BUILD);
+#if TAVRIN_ADDRESS_SANITIZER
+  EXPECT_NE(std::strstr(__lsan_default_suppressions(), "leak:libfontconfig.so"), nullptr);
+#endif
+}
 
 TEST(Folders, DefaultsEnvironmentAndOverride) {
   unsetenv(platform::kDataFolderEnv);

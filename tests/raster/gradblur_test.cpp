@@ -28,18 +28,42 @@ int byteOf(RAST_pixel p, int i) { return (p >> (8 * i)) & 0xFF; }
 
 // ---- gradient ----
 
-TEST(GradRect, CopyRampsIgnoreAlphaAndClampChannels) {
-  // Copy writes full alpha whatever the gradient's alpha (0 here), with
-  // truncated channels (0.5 x 255 = 127.5 gives 127) clamped to 0..255.
+// 16.16 form of a gradient value, as the fill steps it.
+int fixed(float v, float scale) { return static_cast<int>(static_cast<double>(v * scale) * 65536.0); }
+
+TEST(GradRect, CopyWritesFullAlphaOutrightAndMixesAnyOtherAlpha) {
+  // Constant full alpha: channels truncated (0.5 x 255 = 127.5 gives 127)
+  // and written outright with alpha 255.
   RAST_MemBitmap bm(256, 4, 4);
   fill(bm, 0x11223344);
-  RAST_GradRect(&bm, 0, 0, 256, 2, 1.f, 0.5f, 0.25f, 0.f, -1.f / 256.f, 0, 0, 0, 0, 0, 0, 0, 0);
-  RAST_GradRect(&bm, 0, 2, 8, 2, 2.f, -1.f, 0.f, 0.f, 0, 0, 0.25f, 0.1f, 0, 0, 0, 0.5f, 0);
-  for (int x = 0; x < 256; ++x) {
-    const int b = std::min(255, static_cast<int>(x * 0.25f * 255.f * 65536.0) / 65536);
-    for (int y : {0, 1}) ASSERT_EQ(px(bm, x, y), RAST_RGBA(255 - x, 127, 63, 255)) << x;
-    for (int y : {2, 3}) ASSERT_EQ(px(bm, x, y), x < 8 ? RAST_RGBA(255, 0, b, 255) : 0x11223344u) << x;
-  }
+  RAST_GradRect(&bm, 0, 0, 256, 1, 1.f, 0.5f, 0.25f, 1.f, -1.f / 256.f, 0, 0, 0, 0, 0, 0, 0, 0);
+  for (int x = 0; x < 256; ++x) ASSERT_EQ(px(bm, x, 0), RAST_RGBA(255 - x, 127, 63, 255)) << x;
+
+  // Half alpha mixes white in at weight 128, the alpha byte included.
+  RAST_MemBitmap four(4, 1, 4);
+  fill(four, RAST_RGBA(100, 100, 100, 100));
+  RAST_GradRect(&four, 0, 0, 4, 1, 1, 1, 1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_TRUE(allAre(four, RAST_RGBA(178, 178, 178, 114)));
+
+  // Ramps in every channel, alpha included, against the copy combiner.
+  randomize(bm, 7);
+  RAST_MemBitmap want(256, 4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 256; ++x) px(want, x, y) = px(bm, x, y);
+  const float st[4] = {2.f, -1.f, 0.f, 0.f}, dx[4] = {0, 0, 0.25f, 0.1f}, dy[4] = {0, 0.3f, 0, 0.5f};
+  RAST_GradRect(&bm, 0, 1, 8, 3, st[0], st[1], st[2], st[3], dx[0], dx[1], dx[2], dx[3], dy[0], dy[1], dy[2], dy[3],
+                0);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 8; ++x) {
+      int c[4];
+      for (int k = 0; k < 4; ++k) {
+        const float scale = k == 3 ? 256.f : 255.f;
+        c[k] = (fixed(st[k], scale) + x * fixed(dx[k], scale) + y * fixed(dy[k], scale)) / 65536;
+      }
+      _RAST_CombinePixelsCopyClamp::doPix(reinterpret_cast<unsigned char*>(&px(want, x, y + 1)), c[0], c[1], c[2],
+                                          c[3], c[3]);
+    }
+  EXPECT_EQ(logicalPixels(bm), logicalPixels(want));
 }
 
 TEST(GradRect, AddAtHalfAlphaAndModeSelection) {
