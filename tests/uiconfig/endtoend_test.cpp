@@ -12,7 +12,7 @@
 
 #include "framework/IControl.h"
 #include "framework/IParam.h"
-#include "hardware/IncomingValue.h"
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiBackendLoopback.h"
 #include "hardware/MidiPorts.h"
 #include "hardware/SysexProtocol.h"
