@@ -7,15 +7,13 @@
 #include <span>
 #include <string>
 
+#include "platform/files.h"
+
 namespace bankfileio {
 
-// Replaces (or creates) the file at path with the bytes. On any failure the
-// old file is left as it was and the result is false.
-bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes);
-
-// Creates the file at path with the bytes; false when a file (or anything
-// else) already has that name, or when the write fails (nothing is left).
-bool writeNew(const std::string& path, std::span<const uint8_t> bytes);
+// Whole-file writes that replace through a temporary file, or create only.
+using platform::writeNew;
+using platform::writeReplacing;
 
 // The folder part of a path: everything before its last "/" or "\"; empty
 // when there is none.
