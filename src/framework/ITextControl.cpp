@@ -11,12 +11,16 @@ ITextControl::ITextControl(IPluginBase* plug, IRECT rect, const IText* style, co
   if (text && *text) mStr.Set(text);
 }
 
-void ITextControl::SetTextFromPlug(const char* text) {
+// A different text marks the control dirty and is stored; an equal one
+// changes nothing.
+static void SetChangedText(IControl* control, KIT_String* str, const char* text) {
   if (!text) text = "";
-  if (strcmp(mStr.Get(), text) == 0) return;
-  SetDirty(false);
-  mStr.Set(text);
+  if (strcmp(str->Get(), text) == 0) return;
+  control->SetDirty(false);
+  str->Set(text);
 }
+
+void ITextControl::SetTextFromPlug(const char* text) { SetChangedText(this, &mStr, text); }
 
 bool ITextControl::Draw(IGraphics* graphics) {
   if (!mStr.GetLength()) return true;
@@ -59,12 +63,7 @@ IBitmapTextControl::IBitmapTextControl(IPluginBase* plug, IRECT rect, IBitmap* f
   mStr.Set(text);
 }
 
-void IBitmapTextControl::SetTextFromPlug(const char* text) {
-  if (!text) text = "";
-  if (strcmp(mStr.Get(), text) == 0) return;
-  SetDirty(false);
-  mStr.Set(text);
-}
+void IBitmapTextControl::SetTextFromPlug(const char* text) { SetChangedText(this, &mStr, text); }
 
 bool IBitmapTextControl::Draw(IGraphics* graphics) {
   if (!mStr.GetLength()) return true;
