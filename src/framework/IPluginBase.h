@@ -281,6 +281,8 @@ class IPluginBase : public IHardwareInputSink {
   // Each builder fills the first uninitialised preset, which becomes
   // initialised under the given name; false (nothing changed) when there is
   // none or the input is unusable. The current values stay as they were.
+  // Any thread but the audio thread; builders and dumps take the plug-in
+  // mutex.
   // Raw values, one per automated parameter, in index order; each is clamped
   // to its parameter's range. Source text: MakePreset("name", 0.5, 2.0).
   bool MakePreset(const char* name, ...);

@@ -157,6 +157,7 @@ TEST_F(MoreControls, WrappersDrawWhatTheirRasterFunctionsDraw) {
       for (int x = 0; x < surface->getWidth(); ++x)
         ASSERT_EQ(RAST_GetPixel(surface, x, y), RAST_GetPixel(&want, x, y)) << c.name << " " << x << "," << y;
   }
+  EXPECT_EQ(g->GetPoint(7, 8), colour);  // forced as it is, alpha included
   const IColor got = g->GetPoint(3, 4);
   EXPECT_EQ(got.Pack(), RAST_GetPixel(surface, 3, 4));
   EXPECT_EQ(g->GetPoint(-1, 0), IColor(0, 0, 0, 0));
