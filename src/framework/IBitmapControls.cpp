@@ -190,3 +190,17 @@ IKnobMultiControl::IKnobMultiControl(IPluginBase* plug, int x, int y, int paramI
 bool IKnobMultiControl::Draw(IGraphics* graphics) {
   return graphics->DrawBitmap(&mBitmap, &mRECT, FrameForValue(mValue, mBitmap.N), &mBlend);
 }
+
+IInvisibleSwitchControl::IInvisibleSwitchControl(IPluginBase* plug, IRECT rect, int paramIdx)
+    : IControl(plug, rect, paramIdx, IChannelBlend::kBlendNone) {}
+
+void IInvisibleSwitchControl::OnMouseDown(int x, int y, IMouseMod* mod) {
+  mValue = mValue < 0.5 ? 1.0 : 0.0;
+  SetDirty(true);
+}
+
+void ISwitchPopUpControl::OnMouseDown(int x, int y, IMouseMod* mod) {
+  PromptUserInput();
+  SetDirty(true);
+}
+

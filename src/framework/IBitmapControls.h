@@ -107,3 +107,20 @@ class IKnobMultiControl : public IKnobControl {
  protected:
   IBitmap mBitmap;
 };
+
+// A switch with no picture: a press sets the value to 1.0 from below 0.5
+// and to 0.0 otherwise.
+class IInvisibleSwitchControl : public IControl {
+ public:
+  IInvisibleSwitchControl(IPluginBase* plug, IRECT rect, int paramIdx);
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  bool Draw(IGraphics* graphics) override { return true; }
+};
+
+// A switch whose press opens the parameter's value prompt.
+class ISwitchPopUpControl : public ISwitchControl {
+ public:
+  using ISwitchControl::ISwitchControl;
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+};
+

@@ -108,6 +108,29 @@ class IGraphics : public IGraphicsBase {
   bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
   bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY, const IChannelBlend* blend = nullptr);
   bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+  // Text in a monospaced bitmap font: character c is frame c - 31 of the
+  // font (space is frame 1; characters without a frame are skipped), one
+  // charWidth x charHeight cell each. The first line is vertically centred
+  // in r when asked; a centre-aligned style centres each line, any other
+  // starts it one character in from the left. In multi-line mode a text
+  // wider than r continues on further lines of the same height.
+  bool DrawBitmapedText(IBitmap* font, IRECT* r, IText* text, const IChannelBlend* blend, const char* str,
+                        bool vCenter, bool multiline, int charWidth, int charHeight);
+
+  // One-line forwards to the raster library on the draw surface, in the
+  // context's integer coordinates; the raster library clips to the surface.
+  bool DrawPoint(const IColor* color, int x, int y, const IChannelBlend* blend = nullptr);
+  // Writes the colour as it is, alpha included.
+  bool ForcePixel(const IColor* color, int x, int y);
+  // The pixel at (x, y); black with alpha 0 outside the surface.
+  IColor GetPoint(int x, int y);
+  // The draw surface's pixels, or null before the surface exists.
+  void* GetBits();
+  // A new bitmap of the source scaled to w x h (bilinear), or cut to r; the
+  // bitmap cache owns it (ReleaseBitmap frees it). An empty bitmap when the
+  // source or the size is unusable.
+  IBitmap ScaleBitmap(IBitmap* src, int w, int h);
+  IBitmap CropBitmap(IBitmap* src, IRECT* r);
 
   // ---- Redraw and input ----
   bool IsDirty(IRECT* r);

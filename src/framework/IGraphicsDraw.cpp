@@ -1,6 +1,7 @@
 // The graphics context's bitmap and font cache operations and its drawing
 // wrappers over the raster library.
 #include <cmath>
+#include <cstring>
 
 #include "framework/GraphicsCaches.h"
 #include "framework/IGraphics.h"
@@ -88,3 +89,70 @@ bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* bl
                 RasterBlendMode(blend));
   return true;
 }
+
+bool IGraphics::DrawBitmapedText(IBitmap* font, IRECT* r, IText* text, const IChannelBlend* blend, const char* str,
+                                 bool vCenter, bool multiline, int charWidth, int charHeight) {
+  if (!font || !r || !str || charWidth < 1 || charHeight < 1) return false;
+  const int len = (int)strnlen(str, 1 << 20);
+  if (len == 0) return true;
+  const int perLine = multiline ? (r->W() / charWidth > 0 ? r->W() / charWidth : 1) : len;
+  const bool centre = text && text->mAlign == IText::kAlignCenter;
+  int y = vCenter ? r->T + (r->H() - charHeight) / 2 : r->T;
+  for (int first = 0; first < len; first += perLine, y += charHeight) {
+    const int n = len - first < perLine ? len - first : perLine;
+    int x = centre ? r->L + (r->W() - n * charWidth) / 2 : r->L + charWidth;
+    for (int i = 0; i < n; ++i, x += charWidth) {
+      const int frame = (unsigned char)str[first + i] - 31;
+      if (frame < 1 || frame > font->Frames()) continue;
+      IRECT cell(x, y, x + charWidth, y + charHeight);
+      DrawBitmap(font, &cell, frame, blend);
+    }
+  }
+  return true;
+}
+
+bool IGraphics::DrawPoint(const IColor* color, int x, int y, const IChannelBlend* blend) {
+  if (!color || !mDrawBitmap) return false;
+  RAST_PutPixel(mDrawBitmap, x, y, color->Pack(), RasterBlendWeight(blend), RasterBlendMode(blend));
+  return true;
+}
+
+bool IGraphics::ForcePixel(const IColor* color, int x, int y) {
+  if (!color || !mDrawBitmap) return false;
+  RAST_PutPixel(mDrawBitmap, x, y, color->Pack(), 1.0f, RAST_BLIT_MODE_COPY);
+  return true;
+}
+
+IColor IGraphics::GetPoint(int x, int y) {
+  const RAST_pixel p = mDrawBitmap ? RAST_GetPixel(mDrawBitmap, x, y) : 0;
+  return IColor(RAST_GETA(p), RAST_GETR(p), RAST_GETG(p), RAST_GETB(p));
+}
+
+void* IGraphics::GetBits() { return mDrawBitmap ? mDrawBitmap->getBits() : nullptr; }
+
+// A new cached heap bitmap of w x h, or null.
+static RAST_MemBitmap* NewCachedBitmap(int w, int h) {
+  if (w < 1 || h < 1) return nullptr;
+  auto* b = new RAST_MemBitmap(w, h, 4);
+  if (b->getWidth() != w || b->getHeight() != h || !b->getBits()) {
+    delete b;
+    return nullptr;
+  }
+  GraphicsCaches::Bitmaps().Add(b, -1);
+  return b;
+}
+
+IBitmap IGraphics::ScaleBitmap(IBitmap* src, int w, int h) {
+  RAST_MemBitmap* b = src && src->mData ? NewCachedBitmap(w, h) : nullptr;
+  if (!b) return IBitmap();
+  RAST_ScaledBlit(b, src->mData, 0, 0, w, h, 0.0f, 0.0f, (float)src->W, (float)src->H, 1.0f, kRasterFilterBilinear);
+  return IBitmap(b, w, h, src->N, src->mFramesAreHorizontal);
+}
+
+IBitmap IGraphics::CropBitmap(IBitmap* src, IRECT* r) {
+  RAST_MemBitmap* b = src && src->mData && r ? NewCachedBitmap(r->W(), r->H()) : nullptr;
+  if (!b) return IBitmap();
+  RAST_Blit(b, src->mData, 0, 0, r->L, r->T, r->W(), r->H(), 1.0f, RAST_BLIT_MODE_COPY);
+  return IBitmap(b, r->W(), r->H());
+}
+

@@ -1,0 +1,166 @@
+// The controls the editor itself never builds, the drawing wrappers over the
+// raster library, and preset files chosen through the file prompt.
+#include <functional>
+#include <string>
+
+#include "framework/IBitmapControls.h"
+#include "raster/bitmap.h"
+#include "raster/blit.h"
+#include "raster/rectops.h"
+#include "support_window.h"
+
+class MoreControls : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Make(120, 60);
+  }
+  void click(int x, int y) {
+    g->press(x, y);
+    g->release(x, y);
+  }
+};
+
+TEST_F(MoreControls, SwitchesPressAndPrompt) {
+  auto* invisible = Add<IInvisibleSwitchControl>(IRECT(0, 0, 10, 10), 0);
+  PutImage("two.png", 10, 20, 2);
+  IBitmap two = Load(1, "two.png", 2);
+  InitEnum(4, {"a", "b", "c"});
+  auto* popup = Add<ISwitchPopUpControl>(20, 0, 4, &two);
+  popup->DisablePrompt(false);
+  AttachAndOpen();
+  const std::vector<uint32_t> before = g->screenImage();
+  for (int i = 0; i < 3; ++i) click(5, 5);
+  EXPECT_EQ(plug->changeValues, std::vector<double>({10, 0, 10}));
+  g->tick();
+  ExpectSameOutside(before, IRECT());  // it draws nothing
+  EXPECT_EQ(invisible->GetValue(), 1.0);
+
+  g->answerMenuByIndex({2});
+  click(25, 5);
+  ASSERT_EQ(g->menus().size(), 1u);
+  EXPECT_EQ(plug->GetParam(4)->Int(), 2);
+  EXPECT_EQ(popup->GetValue(), 1.0);
+}
+
+TEST_F(MoreControls, BitmapTextDrawsCharacterCFromFrameCMinus31) {
+  PutImage("font.png", 6, 12 * 8, 8);  // frames for ' ' to '\''
+  IBitmap font = Load(2, "font.png", 8);
+  auto* centred = Add<IBitmapTextControl>(IRECT(10, 10, 40, 30), &font, "!#");
+  IText left;
+  left.mAlign = IText::kAlignNear;
+  Add<IBitmapTextControl>(IRECT(50, 10, 80, 30), &font, "' ~", &left);
+  AttachAndOpen();
+  // Centred: two cells from x 19, y 14; left-aligned: one cell in, from x 56.
+  const std::vector<std::pair<int, int>> cells = {{19, 1}, {25, 3}, {56, 7}, {62, 0}, {68, -1}};
+  for (auto [x, colour] : cells)
+    EXPECT_EQ(g->screenPixel(x + 2, 16), colour < 0 ? kPanelColor.Pack() : windowtest::FrameColor(colour)) << x;
+  centred->SetTextFromPlug("!#");
+  EXPECT_TRUE(g->tick().Empty());
+  centred->SetTextFromPlug("$");
+  g->tick();
+  EXPECT_EQ(g->screenPixel(24, 16), windowtest::FrameColor(4));
+
+  // Multi-line: a text wider than the rectangle goes on below.
+  IRECT all(0, 0, 120, 60), r(0, 40, 14, 60);
+  g->Draw(&all);  // blits are clipped to the area being drawn
+  g->DrawBitmapedText(&font, &r, &left, nullptr, "!\"#", false, true, 6, 12);
+  EXPECT_EQ(std::vector<uint32_t>({g->GetPoint(8, 41).Pack(), g->GetPoint(14, 41).Pack(), g->GetPoint(8, 53).Pack()}),
+            std::vector<uint32_t>({windowtest::FrameColor(1), windowtest::FrameColor(2), windowtest::FrameColor(3)}));
+}
+
+TEST_F(MoreControls, URLAndFileSelectorPrompts) {
+  Add<IURLControl>(IRECT(0, 0, 10, 10), "http://quillfen.example/help", "file:///help.html", "no browser");
+  PutImage("open.png", 10, 10, 1);
+  IBitmap open = Load(3, "open.png", 1);
+  auto* files = Add<IFileSelectorControl>(IRECT(20, 0, 30, 10), 2, &open, kFileOpen, "/banks", "fxp fxb");
+  AttachAndOpen();
+  g->answerOpenURL(false);
+  click(5, 5);
+  g->answerOpenURL(true);
+  click(5, 5);
+  ASSERT_EQ(g->urls().size(), 3u);
+  EXPECT_EQ(g->urls()[1].url, "file:///help.html");  // only after the first failed
+  EXPECT_EQ(g->urls()[2].url, "http://quillfen.example/help");
+
+  EXPECT_EQ(g->screenPixel(25, 5), windowtest::FrameColor(0));
+  g->answerFilePrompt("/banks/a.fxp");
+  click(25, 5);
+  ASSERT_EQ(g->filePrompts().size(), 1u);
+  EXPECT_EQ(g->filePrompts()[0].startFolder, "/banks");
+  EXPECT_EQ(g->filePrompts()[0].types, std::vector<std::string>({"fxp", "fxb"}));
+  KIT_String chosen;
+  files->GetLastSelectedFileForPlug(&chosen);
+  EXPECT_STREQ(chosen.Get(), "/banks/a.fxp");
+  EXPECT_EQ(plug->GetParam(2)->Value(), 10.0);
+  EXPECT_EQ(files->GetState(), IFileSelectorControl::kFSDone);
+  g->tick();
+  EXPECT_TRUE(files->IsDirty());  // once more after the selection
+  EXPECT_EQ(files->GetState(), IFileSelectorControl::kFSNone);
+}
+
+TEST_F(MoreControls, PresetFilesComeFromTheFilePrompt) {
+  AttachAndOpen();
+  const std::string path = folders->data() + "p.fxp";
+  g->answerFilePrompt(path);
+  EXPECT_TRUE(plug->SaveProgramAsFXP());
+  g->answerFilePromptCancel();
+  EXPECT_FALSE(plug->LoadProgramFromFXP());
+  g->answerFilePrompt(path);
+  EXPECT_TRUE(plug->LoadProgramFromFXP());
+  EXPECT_EQ(g->filePrompts().back().types, std::vector<std::string>({"fxp"}));
+  EXPECT_EQ(g->filePrompts()[0].action, (int)kFileSave);
+}
+
+// Each wrapper against its raster function called on a copy of the surface.
+TEST_F(MoreControls, WrappersDrawWhatTheirRasterFunctionsDraw) {
+  PutImage("src.png", 16, 16, 2);
+  IBitmap src = Load(4, "src.png", 2);
+  AttachAndOpen();
+  RAST_IBitmap* surface = g->GetDrawBitmap();
+  const IColor colour(128, 10, 200, 30);
+  const IChannelBlend add(IChannelBlend::kBlendAdd, 0.5f);
+  IRECT crop(2, 6, 12, 12);
+  IBitmap made;
+  const struct {
+    const char* name;
+    std::function<void()> wrapper;
+    std::function<void(RAST_IBitmap*)> raster;
+  } cases[] = {
+      {"DrawPoint", [&] { g->DrawPoint(&colour, 3, 4, &add); },
+       [&](RAST_IBitmap* b) { RAST_PutPixel(b, 3, 4, colour.Pack(), 0.5f, RasterBlendMode(&add)); }},
+      {"DrawPoint outside", [&] { g->DrawPoint(&colour, -1, 500); },
+       [&](RAST_IBitmap* b) { RAST_PutPixel(b, -1, 500, colour.Pack(), 1.0f, RasterBlendMode(nullptr)); }},
+      {"ForcePixel", [&] { g->ForcePixel(&colour, 7, 8); },
+       [&](RAST_IBitmap* b) { RAST_PutPixel(b, 7, 8, colour.Pack(), 1.0f, 0); }},
+      {"ScaleBitmap", [&] { made = g->ScaleBitmap(&src, 40, 8); },
+       [&](RAST_IBitmap* b) {
+         RAST_MemBitmap want(40, 8, 4);
+         RAST_ScaledBlit(&want, src.mData, 0, 0, 40, 8, 0, 0, 16, 16, 1.0f, kRasterFilterBilinear);
+         RAST_Blit(b, &want, 0, 20, 0, 0, 40, 8, 1.0f, 0);
+       }},
+      {"CropBitmap", [&] { made = g->CropBitmap(&src, &crop); },
+       [&](RAST_IBitmap* b) { RAST_Blit(b, src.mData, 0, 20, 2, 6, 10, 6, 1.0f, 0); }},
+  };
+  for (const auto& c : cases) {
+    RAST_MemBitmap want(surface->getWidth(), surface->getHeight(), 4);
+    RAST_Blit(&want, surface, 0, 0, 0, 0, surface->getWidth(), surface->getHeight(), 1.0f, 0);
+    made = IBitmap();
+    c.wrapper();
+    c.raster(&want);
+    if (made.mData) {  // a new bitmap: shown at (0, 20) of the surface to compare
+      EXPECT_EQ(made.N, std::string(c.name) == "ScaleBitmap" ? 2 : 1) << c.name;
+      RAST_Blit(surface, made.mData, 0, 20, 0, 0, made.W, made.H, 1.0f, 0);
+      g->ReleaseBitmap(&made);
+    }
+    for (int y = 0; y < surface->getHeight(); ++y)
+      for (int x = 0; x < surface->getWidth(); ++x)
+        ASSERT_EQ(RAST_GetPixel(surface, x, y), RAST_GetPixel(&want, x, y)) << c.name << " " << x << "," << y;
+  }
+  EXPECT_EQ(g->GetPoint(7, 8), colour);  // forced as it is, alpha included
+  const IColor got = g->GetPoint(3, 4);
+  EXPECT_EQ(got.Pack(), RAST_GetPixel(surface, 3, 4));
+  EXPECT_EQ(g->GetPoint(-1, 0), IColor(0, 0, 0, 0));
+  EXPECT_EQ(g->GetBits(), (void*)surface->getBits());
+  EXPECT_EQ(g->CropBitmap(&src, nullptr).mData, nullptr);
+}
