@@ -132,6 +132,51 @@ class IGraphics : public IGraphicsBase {
   IBitmap ScaleBitmap(IBitmap* src, int w, int h);
   IBitmap CropBitmap(IBitmap* src, IRECT* r);
 
+  // Lines and shapes in the colour, with the blend's weight and mode (only
+  // the mode's kind counts for shapes: a copy, an add or a dodge). Angles
+  // are radians clockwise from straight up. False without a colour or a
+  // surface; nothing is drawn then.
+  bool DrawLine(const IColor* color, int x1, int y1, int x2, int y2, const IChannelBlend* blend = nullptr,
+                bool aa = false);
+  // Both ends included.
+  bool DrawHorizontalLine(const IColor* color, int y, int xLo, int xHi, const IChannelBlend* blend = nullptr);
+  bool DrawVerticalLine(const IColor* color, int x, int yLo, int yHi, const IChannelBlend* blend = nullptr);
+  // From (cx, cy) + rMin to (cx, cy) + rMax along the angle.
+  bool DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
+                      const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+               const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = nullptr,
+                  bool aa = false);
+  bool FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend = nullptr, bool aa = false);
+  // Outlines lie on the rectangle's own edge pixels (its last column and row
+  // are R - 1 and B - 1); an empty rectangle draws nothing.
+  bool DrawRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+  bool RoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr, int cornerRadius = 5,
+                 bool aa = false);
+  // The rectangle with corners rounded to the radius (at most half its width
+  // and height), every pixel combined once; aa shades the pixel at each end
+  // of a corner row by how much of it the curve covers.
+  bool FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr, int cornerRadius = 5,
+                     bool aa = false);
+  bool FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3,
+                    const IChannelBlend* blend = nullptr);
+  // The convex polygon of the n points (x[i], y[i]).
+  bool FillIConvexPolygon(const IColor* color, const int* x, const int* y, int n,
+                          const IChannelBlend* blend = nullptr);
+
+  // The whole bitmap turned by the angle (radians, clockwise) about its
+  // pivot, yOffsetZeroDeg pixels below its centre, with the pivot put at
+  // (destCtrX, destCtrY); drawn (bilinear) within the bitmap-sized rectangle
+  // centred on that point, so nothing lands outside it.
+  bool DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, double angle, int yOffsetZeroDeg = 0,
+                         const IChannelBlend* blend = nullptr);
+  // Base at (x, y); the mask turned by the angle about its centre, which is
+  // put at base's centre, drawn within base's rectangle; top centred on base
+  // over both. Each with the blend.
+  bool DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
+                       const IChannelBlend* blend = nullptr);
+
   // ---- Redraw and input ----
   bool IsDirty(IRECT* r);
   bool Draw(IRECT* r);

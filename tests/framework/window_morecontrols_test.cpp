@@ -1,11 +1,16 @@
 // The controls the editor itself never builds, the drawing wrappers over the
 // raster library, and preset files chosen through the file prompt.
+#include <cmath>
 #include <functional>
 #include <string>
 
 #include "framework/IBitmapControls.h"
 #include "raster/bitmap.h"
 #include "raster/blit.h"
+#include "raster/circles.h"
+#include "raster/deltablit.h"
+#include "raster/fills.h"
+#include "raster/lines.h"
 #include "raster/rectops.h"
 #include "support_window.h"
 
@@ -116,11 +121,16 @@ TEST_F(MoreControls, PresetFilesComeFromTheFilePrompt) {
 TEST_F(MoreControls, WrappersDrawWhatTheirRasterFunctionsDraw) {
   PutImage("src.png", 16, 16, 2);
   IBitmap src = Load(4, "src.png", 2);
+  PutImage("top.png", 6, 4, 1, 3);
+  IBitmap top = Load(5, "top.png");
   AttachAndOpen();
   RAST_IBitmap* surface = g->GetDrawBitmap();
   const IColor colour(128, 10, 200, 30);
   const IChannelBlend add(IChannelBlend::kBlendAdd, 0.5f);
-  IRECT crop(2, 6, 12, 12);
+  const int mode = RasterBlendMode(nullptr), addMode = RasterBlendMode(&add);
+  const RAST_pixel c = colour.Pack();
+  IRECT crop(2, 6, 12, 12), box(30, 5, 50, 25);
+  const int px[] = {60, 90, 100, 70}, py[] = {5, 10, 40, 30};
   IBitmap made;
   const struct {
     const char* name;
@@ -141,12 +151,53 @@ TEST_F(MoreControls, WrappersDrawWhatTheirRasterFunctionsDraw) {
        }},
       {"CropBitmap", [&] { made = g->CropBitmap(&src, &crop); },
        [&](RAST_IBitmap* b) { RAST_Blit(b, src.mData, 0, 20, 2, 6, 10, 6, 1.0f, 0); }},
+      {"DrawLine", [&] { g->DrawLine(&colour, 3, 50, 110, 7, &add, true); },
+       [&](RAST_IBitmap* b) { RAST_Line(b, 3, 50, 110, 7, c, 0.5f, addMode, true); }},
+      {"DrawHorizontalLine", [&] { g->DrawHorizontalLine(&colour, 9, 130, -4); },
+       [&](RAST_IBitmap* b) { RAST_Line(b, 130, 9, -4, 9, c, 1.0f, mode, false); }},
+      {"DrawVerticalLine", [&] { g->DrawVerticalLine(&colour, 11, 2, 40, &add); },
+       [&](RAST_IBitmap* b) { RAST_Line(b, 11, 2, 11, 40, c, 0.5f, addMode, false); }},
+      {"DrawRadialLine", [&] { g->DrawRadialLine(&colour, 60.5f, 30.f, 2.0f, 5.f, 40.f, nullptr, true); },
+       [&](RAST_IBitmap* b) {
+         const float s = std::sin(2.0f), k = std::cos(2.0f);
+         RAST_FLine(b, 60.5f + 5 * s, 30 - 5 * k, 60.5f + 40 * s, 30 - 40 * k, c, 1.0f, mode, true);
+       }},
+      {"DrawArc", [&] { g->DrawArc(&colour, 60, 30, 25.5f, -1.0f, 2.5f, &add, true); },
+       [&](RAST_IBitmap* b) { RAST_Arc(b, 60, 30, 25.5f, -1.0f, 2.5f, c, 0.5f, addMode, true); }},
+      {"DrawCircle", [&] { g->DrawCircle(&colour, 100.5f, 50, 19); },
+       [&](RAST_IBitmap* b) { RAST_Circle(b, 100.5f, 50, 19, c, 1.0f, mode, false); }},
+      {"FillCircle", [&] { g->FillCircle(&colour, 20, 40, 12.5f, &add, true); },
+       [&](RAST_IBitmap* b) { RAST_FillCircle(b, 20, 40, 12.5f, c, 0.5f, addMode, true); }},
+      {"DrawRect", [&] { g->DrawRect(&colour, &box, &add); },
+       [&](RAST_IBitmap* b) { RAST_DrawRect(b, 30, 5, 19, 19, c, 0.5f, addMode); }},
+      {"RoundRect", [&] { g->RoundRect(&colour, &box, nullptr, 6, true); },
+       [&](RAST_IBitmap* b) { RAST_RoundRect(b, 30, 5, 19, 19, 6, c, 1.0f, mode, true); }},
+      {"FillRoundRect square", [&] { g->FillRoundRect(&colour, &box, &add, 0); },
+       [&](RAST_IBitmap* b) { RAST_FillRect(b, 30, 5, 20, 20, c, 0.5f, addMode); }},
+      {"FillTriangle", [&] { g->FillTriangle(&colour, 20, 45, 118, 30, 60, 59, &add); },
+       [&](RAST_IBitmap* b) { RAST_FillTriangle(b, 20, 45, 118, 30, 60, 59, c, 0.5f, addMode); }},
+      {"FillIConvexPolygon", [&] { g->FillIConvexPolygon(&colour, px, py, 4); },
+       [&](RAST_IBitmap* b) { RAST_FillConvexPolygon(b, px, py, 4, c, 1.0f, mode); }},
+      {"DrawRotatedBitmap", [&] { g->DrawRotatedBitmap(&src, 70, 30, 0.7, 3, &add); },
+       [&](RAST_IBitmap* b) {
+         RAST_RotatedBlit(b, src.mData, 62, 22, 16, 16, 0, 0, 16, 16, 0.7f, true, 0.5f, addMode | 0x100, 0, 3);
+       }},
+      {"DrawRotatedMask", [&] { g->DrawRotatedMask(&src, &top, &top, 100, 40, -1.2); },
+       [&](RAST_IBitmap* b) {
+         RAST_Blit(b, src.mData, 100, 40, 0, 0, 16, 16, 1.0f, mode);
+         RAST_RotatedBlit(b, top.mData, 100, 40, 16, 16, -5, -6, 16, 16, -1.2f, true, 1.0f, mode | 0x100, 0, 0);
+         RAST_Blit(b, top.mData, 105, 46, 0, 0, 6, 4, 1.0f, mode);
+       }},
   };
   for (const auto& c : cases) {
     RAST_MemBitmap want(surface->getWidth(), surface->getHeight(), 4);
     RAST_Blit(&want, surface, 0, 0, 0, 0, surface->getWidth(), surface->getHeight(), 1.0f, 0);
     made = IBitmap();
     c.wrapper();
+    bool drew = false;  // every row but the one outside draws something
+    for (int y = 0; y < surface->getHeight(); ++y)
+      for (int x = 0; x < surface->getWidth(); ++x) drew |= RAST_GetPixel(surface, x, y) != RAST_GetPixel(&want, x, y);
+    EXPECT_TRUE(drew || made.mData || std::string(c.name) == "DrawPoint outside") << c.name;
     c.raster(&want);
     if (made.mData) {  // a new bitmap: shown at (0, 20) of the surface to compare
       EXPECT_EQ(made.N, std::string(c.name) == "ScaleBitmap" ? 2 : 1) << c.name;
@@ -163,4 +214,43 @@ TEST_F(MoreControls, WrappersDrawWhatTheirRasterFunctionsDraw) {
   EXPECT_EQ(g->GetPoint(-1, 0), IColor(0, 0, 0, 0));
   EXPECT_EQ(g->GetBits(), (void*)surface->getBits());
   EXPECT_EQ(g->CropBitmap(&src, nullptr).mData, nullptr);
+  EXPECT_FALSE(g->DrawLine(nullptr, 0, 0, 5, 5) || g->DrawRotatedBitmap(nullptr, 0, 0, 0.0));
 }
+
+// Outlines stay on the rectangle's own pixels; a rounded fill combines each
+// pixel once (so an add shows no seams), leaves the corners and is the same
+// mirrored both ways.
+TEST_F(MoreControls, OutlinesStayInsideAndRoundedFillsCombineEachPixelOnce) {
+  AttachAndOpen();
+  const IColor ink(255, 20, 20, 20);
+  const IChannelBlend add(IChannelBlend::kBlendAdd, 1.0f);
+  const uint32_t panel = kPanelColor.Pack(), once = IColor(255, 110, 110, 110).Pack();
+  IRECT r(10, 10, 40, 30), outline(50, 10, 60, 20), empty(70, 10, 70, 30);
+  for (bool aa : {false, true}) {
+    int shaded = 0;
+    g->FillIRect(&kPanelColor, &r);
+    g->FillRoundRect(&ink, &r, &add, 8, aa);
+    for (int y = 8; y < 32; ++y)
+      for (int x = 8; x < 42; ++x) {
+        const uint32_t p = RAST_GetPixel(g->GetDrawBitmap(), x, y);
+        ASSERT_EQ(p, RAST_GetPixel(g->GetDrawBitmap(), 49 - x, y)) << x << "," << y;
+        ASSERT_EQ(p, RAST_GetPixel(g->GetDrawBitmap(), x, 39 - y)) << x << "," << y;
+        // Red alone tells how much ink a pixel took: none to once.
+        const uint32_t red = p & 0xFF00u;
+        const bool outside = !r.Contains(x, y) || (x == 10 && y == 10);
+        ASSERT_TRUE(outside ? p == panel
+                            : aa ? red >= (panel & 0xFF00u) && red <= (once & 0xFF00u) : p == panel || p == once)
+            << x << "," << y;
+        shaded += p != panel && p != once;
+      }
+    EXPECT_EQ(shaded > 0, aa);
+    EXPECT_EQ(g->GetPoint(25, 10).Pack(), once);
+    EXPECT_EQ(g->GetPoint(10, 20).Pack(), once);
+  }
+  g->DrawRect(&ink, &outline);
+  g->DrawRect(&ink, &empty);
+  EXPECT_EQ(std::vector<uint32_t>({g->GetPoint(59, 19).Pack(), g->GetPoint(60, 19).Pack(), g->GetPoint(59, 20).Pack(),
+                                   g->GetPoint(70, 15).Pack()}),
+            std::vector<uint32_t>({ink.Pack(), panel, panel, panel}));
+}
+
