@@ -254,3 +254,40 @@ TEST_F(MoreControls, OutlinesStayInsideAndRoundedFillsCombineEachPixelOnce) {
             std::vector<uint32_t>({ink.Pack(), panel, panel, panel}));
 }
 
+// The three drawn knobs turn by dragging as any knob and draw at
+// min + (max - min) x value: straight up at 0, to the right at 0.5.
+TEST_F(MoreControls, DrawnKnobsFollowTheirAngle) {
+  const IColor ink(255, 250, 250, 250);
+  const double pi = std::acos(-1.0);
+  // Its outer radius of 100 is kept inside the rectangle.
+  Add<IKnobLineControl>(IRECT(0, 0, 21, 21), 0, &ink, 2.0, 100.0, 0.0, pi);
+  PutImage("bar.png", 21, 42, 2);  // top half colour 0, bottom half colour 1
+  IBitmap bar = Load(6, "bar.png");
+  Add<IKnobRotaterControl>(30, 0, 1, &bar, 0.0, pi);
+  PutImage("base.png", 21, 21, 1, 2);
+  PutImage("mask.png", 7, 21, 1, 3);
+  PutImage("cap.png", 5, 5, 1, 4);
+  IBitmap base = Load(7, "base.png"), mask = Load(8, "mask.png"), cap = Load(9, "cap.png");
+  Add<IKnobRotatingMaskControl>(60, 0, 2, &base, &mask, &cap, 0.0, pi);
+  AttachAndOpen();
+  const uint32_t panel = kPanelColor.Pack(), white = ink.Pack();
+  using windowtest::FrameColor;
+  // {x, y, colour at value 0, colour at value 0.5}
+  const std::tuple<int, int, uint32_t, uint32_t> points[] = {
+      {10, 1, white, panel},  {10, 9, panel, panel},  {12, 10, panel, white},  {19, 10, panel, white},
+      {11, 10, panel, panel}, {40, 5, FrameColor(0), panel}, {48, 21, FrameColor(1), FrameColor(0)},
+      {40, 35, FrameColor(1), panel}, {33, 21, FrameColor(1), FrameColor(1)}, {70, 2, FrameColor(3), FrameColor(2)},
+      {78, 10, FrameColor(2), FrameColor(3)}, {70, 10, FrameColor(4), FrameColor(4)}};
+  for (auto [x, y, at0, at5] : points) EXPECT_EQ(g->screenPixel(x, y), at0) << x << "," << y;
+  const std::vector<uint32_t> before = g->screenImage();
+  // Four times the height in pixels is the whole range.
+  for (auto [x, height] : {std::pair{10, 21}, {40, 42}, {70, 21}}) {
+    g->press(x, 10);
+    g->drag(x, 10 - 2 * height);
+    g->release(x, 10 - 2 * height);
+  }
+  EXPECT_EQ(plug->changeValues, std::vector<double>({5, 5, 5}));
+  g->tick();
+  for (auto [x, y, at0, at5] : points) EXPECT_EQ(g->screenPixel(x, y), at5) << x << "," << y;
+  ExpectSameOutside(before, IRECT(0, 0, 81, 42));  // nothing drawn beyond the knobs
+}
