@@ -77,3 +77,7 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
 
   if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByte(mDebugLogPath, message, length);
 }
+
+void Tavrin::DebugLogText(const std::string& text) {
+  if (mDebugLogOn) DebuggerOutput::printDebugInfo(mDebugLogPath, text);
+}

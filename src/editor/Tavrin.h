@@ -42,6 +42,9 @@ class Tavrin : public IPluginBase {
   SharedFlags& sharedFlags() { return mFlags; }
 
   bool isDebugLogOn() const { return mDebugLogOn; }
+  // The framework's debug lines (preset dumps) go to the debug log when it
+  // is on.
+  void DebugLogText(const std::string& text) override;
   const std::string& debugLogPath() const { return mDebugLogPath; }
 
  protected:
