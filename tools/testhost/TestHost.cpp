@@ -80,7 +80,8 @@ namespace {
 thread_local Effect* tCreating = nullptr;
 }  // namespace
 
-Effect::Effect(VSTEntryProc entry, bool ownModule) : mOwnModule(ownModule) {
+Effect::Effect(VSTEntryProc entry, bool ownModule, const Settings& settings)
+    : mOwnModule(ownModule), mSettings(settings) {
   if (!entry) return;
   tCreating = this;
   AEffect* e = entry(&Effect::callback);
@@ -95,7 +96,6 @@ Effect::~Effect() { close(); }
 
 intptr_t Effect::callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
   Effect* self = (effect && effect->user) ? static_cast<Effect*>(effect->user) : tCreating;
-  if (opcode == audioMasterVersion && !self) return 2400;
   return self ? self->answer(opcode, index, value, ptr, opt) : 0;
 }
 
@@ -112,7 +112,7 @@ intptr_t Effect::answer(int32_t opcode, int32_t index, intptr_t value, void* ptr
   };
   switch (opcode) {
     case audioMasterVersion:
-      return 2400;
+      return mSettings.vstVersion;
     case audioMasterWantMidi:
       return 1;
     case audioMasterGetSampleRate:

@@ -8,7 +8,7 @@
 // given one, and sets TAVRIN_RESOURCE_FOLDER when asked, before dlopen with
 // RTLD_NOW | RTLD_LOCAL.
 //
-// Host calls answer: 1 (version) 2400; 6 (wants MIDI) 1; 16 the rate; 17 the
+// Host calls answer: 1 (version) 2400 unless told otherwise; 6 (wants MIDI) 1; 16 the rate; 17 the
 // block size; 7 the time record when one is given (never for other makers'
 // modules); 8 copies the events and answers 1; 23 the process level; 32 the
 // vendor string; 33 the product string; 34 the decimal version; others 0.
@@ -80,23 +80,26 @@ struct Event {
   std::vector<uint8_t> bytes;  // MIDI data (4 bytes) or the dump
 };
 
+// Host settings of an effect; change them before or between calls.
+struct HostSettings {
+  double sampleRate = 48000.0;
+  int32_t blockSize = 256;
+  int32_t processLevel = 0;
+  std::string vendor = "Test Host";
+  std::string product = "Test Host";
+  int32_t version = 10000;  // decimal
+  int32_t vstVersion = 2400;  // the answer to opcode 1
+  bool giveTime = false;    // opcode 7 answers with `time`
+  VstTimeInfo time{};
+};
+
 class Effect {
  public:
-  // Host settings; change them before or between calls.
-  struct Settings {
-    double sampleRate = 48000.0;
-    int32_t blockSize = 256;
-    int32_t processLevel = 0;
-    std::string vendor = "Test Host";
-    std::string product = "Test Host";
-    int32_t version = 10000;  // decimal
-    bool giveTime = false;    // opcode 7 answers with `time`
-    VstTimeInfo time{};
-  };
+  using Settings = HostSettings;
 
   // Makes an effect through entry. ownModule: a module of this system (only
   // those are given the time record).
-  Effect(VSTEntryProc entry, bool ownModule = true);
+  explicit Effect(VSTEntryProc entry, bool ownModule = true, const Settings& settings = Settings());
   // Closes the effect when still open.
   ~Effect();
   Effect(const Effect&) = delete;
