@@ -152,9 +152,6 @@ std::vector<Found> chooseModules() {
 }
 
 TEST(OtherMakersModules, LoadAndRunThroughTheSameInterface) {
-#ifdef TAVRIN_TSAN
-  GTEST_SKIP() << "other makers' modules are not built for the thread checker";
-#endif
   const std::vector<Found> chosen = chooseModules();
   if (chosen.size() < 2)
     GTEST_SKIP() << "no VST 2 effect with two inputs and outputs and instrument found in " << kPackageFolder

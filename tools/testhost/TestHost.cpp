@@ -101,7 +101,7 @@ intptr_t Effect::callback(AEffect* effect, int32_t opcode, int32_t index, intptr
 
 intptr_t Effect::answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
   std::lock_guard<std::mutex> lock(mMutex);
-  mCalls.push_back({opcode, index, value, opt, std::this_thread::get_id()});
+  if (mSettings.record) mCalls.push_back({opcode, index, value, opt, std::this_thread::get_id()});
   auto copyText = [&](const std::string& s) {
     if (ptr) {
       const size_t n = std::min<size_t>(s.size(), kVstMaxProductStrLen - 1);

@@ -90,6 +90,7 @@ struct HostSettings {
   int32_t version = 10000;  // decimal
   int32_t vstVersion = 2400;  // the answer to opcode 1
   bool giveTime = false;    // opcode 7 answers with `time`
+  bool record = true;       // keep a record of every host call
   VstTimeInfo time{};
 };
 
