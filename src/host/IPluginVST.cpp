@@ -101,11 +101,10 @@ void IPluginVST::SetChannelCounts(int nIn, int nOut) {
 // Entry
 
 AEffect* IPluginVST::MakeEffect(audioMasterCallback host, IPluginVST* (*make)(IPluginInstanceInfo)) {
-  // Made on first use and never destroyed: a module may be unloaded while
-  // another thread of the host still makes plug-ins of another module.
-  static KIT_Mutex* creation = new KIT_Mutex;
+  // Made on first use, gone with the module.
+  static KIT_Mutex creation;
   try {
-    KIT_MutexLock lock(*creation);
+    KIT_MutexLock lock(creation);
     IPluginInstanceInfo info;
     info.mVSTHostCallback = host;
     IPluginVST* plug = make ? make(info) : nullptr;
@@ -130,9 +129,12 @@ namespace {
 
 IPluginVST* plugOf(AEffect* effect) { return effect ? static_cast<IPluginVST*>(effect->object) : nullptr; }
 
-// Copies text into a host buffer of n bytes, cut at a character boundary.
-void copyOut(void* ptr, size_t n, const char* text) {
-  if (ptr) KIT_CopyField(static_cast<char*>(ptr), n, text ? text : "");
+// Copies text into a host buffer of n bytes, cut at a character boundary;
+// 1 when there was a buffer.
+intptr_t copyOut(void* ptr, size_t n, const char* text) {
+  if (!ptr) return 0;
+  KIT_CopyField(static_cast<char*>(ptr), n, text ? text : "");
+  return 1;
 }
 
 }  // namespace
@@ -223,7 +225,7 @@ intptr_t IPluginVST::Dispatch(int32_t opCode, int32_t index, intptr_t value, voi
       return 0;
     case effSetProgram:
       if (!DoesStateChunks()) ModifyCurrentPreset();
-      RestorePreset(static_cast<int>(value));
+      RestorePreset(value >= INT_MIN && value <= INT_MAX ? static_cast<int>(value) : -1);
       return 0;
     case effGetProgram:
       return GetCurrentPresetIdx();
@@ -317,17 +319,11 @@ intptr_t IPluginVST::Dispatch(int32_t opCode, int32_t index, intptr_t value, voi
       SpeakerArrangement(false, static_cast<const VstSpeakerArrangement*>(ptr));
       return 1;
     case effGetEffectName:
-      if (!ptr) return 0;
-      copyOut(ptr, kVstMaxEffectNameLen, GetEffectName());
-      return 1;
+      return copyOut(ptr, kVstMaxEffectNameLen, GetEffectName());
     case effGetVendorString:
-      if (!ptr) return 0;
-      copyOut(ptr, kVstMaxVendorStrLen, GetMfrName());
-      return 1;
+      return copyOut(ptr, kVstMaxVendorStrLen, GetMfrName());
     case effGetProductString:
-      if (!ptr) return 0;
-      copyOut(ptr, kVstMaxProductStrLen, GetProductName());
-      return 1;
+      return copyOut(ptr, kVstMaxProductStrLen, GetProductName());
     case effGetVendorVersion:
       return GetEffectVersion(false);
     case effVendorSpecific:
