@@ -104,6 +104,22 @@ TEST(OurModule, TwoInstancesLiveSideBySide) {
   EXPECT_EQ(getChunk(b, 0).size(), 8u);
 }
 
+// A module with a graphics context, loaded and unloaded again: nothing of
+// it stays behind (the leak checker of the sanitizer build sees the rest).
+TEST(TestPlugModule, EditorOpensAndTheModuleUnloadsTwice) {
+  for (int round = 0; round < 2; ++round) {
+    auto m = loadOrFail(TESTPLUG_MODULE);
+    ASSERT_TRUE(m && m->table());
+    Effect fx(m->firstEntry());
+    ASSERT_TRUE(fx.ok());
+    char window[1];
+    EXPECT_EQ(fx.dispatch(effEditOpen, 0, 0, window), 1);
+    EXPECT_EQ(fx.dispatch(effEditClose), 1);
+    fx.close();
+    EXPECT_EQ(m->table()->liveInstances(), 0);
+  }
+}
+
 // The script runner prints a line a step and fails on an unmet expectation.
 TEST(TestHostScript, StepsAndExpectations) {
   std::istringstream script("load " + std::string(TAVRIN_MODULE) +
