@@ -119,7 +119,7 @@ TEST_F(Binding, EditorOpensByExtensionBitAlsoAfterALateQuery) {
 }
 
 TEST_F(Binding, HostIdentityStereoLimitAndPins) {
-  for (const char* product : {"Adobe AUDITION 3", "Some Host"}) {
+  for (const char* product : {"Studio AUDITION 3", "Some Host"}) {
     Effect other{&testplug::makeEffect};
     Effect::Settings s = other.settings();
     s.product = product;

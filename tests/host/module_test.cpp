@@ -171,7 +171,7 @@ TEST(OtherMakersModules, LoadAndRunThroughTheSameInterface) {
   const std::vector<Found> chosen = chooseModules();
   if (chosen.size() < 2)
     GTEST_SKIP() << "no VST 2 effect with two inputs and outputs and instrument found in " << kPackageFolder
-                 << " (Debian package dpf-plugins-vst)";
+                 << " (tools/setup.sh installs them)";
   for (const Found& f : chosen) {
     SCOPED_TRACE(f.path);
     auto m = loadOrFail(f.path);
