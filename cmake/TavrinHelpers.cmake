@@ -104,3 +104,22 @@ function(tavrin_encipher target)
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${out}")
 endfunction()
+
+# tavrin_vst_module(target OUTPUT path SOURCES ... DEPS ...): a plug-in module
+# (a shared object the host loads) with the C entry "main" beside the
+# sources' VSTPluginMain, exporting exactly the entries and the test table.
+function(tavrin_vst_module name)
+  cmake_parse_arguments(M "" "OUTPUT" "SOURCES;DEPS" ${ARGN})
+  set(plugin_dir ${PROJECT_SOURCE_DIR}/src/plugin)
+  add_library(${name} MODULE ${M_SOURCES} ${plugin_dir}/main.c)
+  set_source_files_properties(${plugin_dir}/main.c TARGET_DIRECTORY ${name} PROPERTIES COMPILE_OPTIONS -Wno-main)
+  target_link_libraries(${name} PRIVATE ${M_DEPS})
+  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL
+                      -Wl,--no-undefined)
+  set_target_properties(${name} PROPERTIES LINK_DEPENDS ${plugin_dir}/exports.map PREFIX "")
+  if(M_OUTPUT)
+    get_filename_component(dir "${M_OUTPUT}" DIRECTORY)
+    get_filename_component(file "${M_OUTPUT}" NAME_WE)
+    set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${dir}" OUTPUT_NAME "${file}")
+  endif()
+endfunction()

@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/IPluginBase.h"
 #include "hardware/EditorLink.h"
+#include "host/IPluginVST.h"
 
-class Tavrin : public IPluginBase {
+class Tavrin : public IPluginVST {
  public:
   static constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
 
-  Tavrin();
+  // info carries the host's callback (null: every host query answers 0).
+  explicit Tavrin(IPluginInstanceInfo info);
   // Marks MIDI I/O as unset first, so that no thread sends anything more.
   ~Tavrin() override;
 

@@ -169,8 +169,13 @@ class IPluginBase : public IHardwareInputSink {
 
   // ----- MIDI to the hardware output port
   // Status, data 1 and, except for program change (Cn) and channel pressure
-  // (Dn), data 2. False when the message is null or no port is open.
+  // (Dn), data 2; system common and real-time messages with their own
+  // length. False, sending nothing, when the message is null, its status is
+  // not one of a short message or no port is open.
   virtual bool SendMidiMsg(const IMidiMsg* msg);
+  // Bytes of the short message that starts with status: 3, 2 or 1; 0 for a
+  // data byte, F0, F4, F5 and F7.
+  static size_t ShortMessageLength(uint8_t status);
   // F0, the bytes and F7 when the first byte is not F0; else the bytes as
   // they are. False for no bytes or without an open port.
   virtual bool SendMidiSysex(const uint8_t* data, int size);
