@@ -97,6 +97,12 @@ void View::setFrame(const Rect& r) {
   frameDidChange();
 }
 
+void View::resizeAsContent(double w, double h) {
+  m_frame = Rect{0, 0, w, h};
+  m_bounds.w = w;
+  m_bounds.h = h;
+}
+
 void View::setFrameOrigin(Point p) {
   Rect r = m_frame;
   r.x = p.x;
@@ -466,8 +472,8 @@ void Window::setFrame(const Rect& r, bool display) {
   const bool moved = n.x != m_frame.x || n.y != m_frame.y;
   m_frame = n;
   resizeBacking();
-  if (m_content) {
-    m_content->setFrame(Rect{0, 0, n.w, n.h});
+  if (m_content && (m_content->m_frame.w != n.w || m_content->m_frame.h != n.h)) {
+    m_content->resizeAsContent(n.w, n.h);
     m_content->setNeedsDisplay(true);
   }
   if (moved) {
@@ -559,7 +565,7 @@ void Window::setContentView(View* v) {
   }
   if (v) {
     v->m_window = this;
-    v->setFrame(Rect{0, 0, m_frame.w, m_frame.h});
+    v->resizeAsContent(m_frame.w, m_frame.h);
     v->setNeedsDisplay(true);
   }
 }

@@ -229,6 +229,8 @@ class View : public Object {
  private:
   friend class Window;
   void passUp(void (View::*call)(const Event&), const Event& e);
+  // The content view's resize by its window (no setFrame call).
+  void resizeAsContent(double w, double h);
   void detach(bool display);
   void drawTree(const Rect& r, platform::Surface* s);
   // The surface origin of this view's top-left corner in the window.
