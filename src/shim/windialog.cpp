@@ -119,8 +119,10 @@ HWND SHIM_CreateDialog(SHIM_DialogResourceIndex* head, const char* resid, HWND p
   if ((id & ~static_cast<intptr_t>(0xF)) == 0x400000) {
     const int bits = static_cast<int>(id & 0xF);
     resid = nullptr;
-    style = winsys::kTitled | ((bits & 4) ? 0 : winsys::kClosable) | ((bits & 2) ? 0 : winsys::kMiniaturizable) |
-            ((bits & 1) ? winsys::kResizable : 0);
+    style = winsys::kTitled;
+    if (!(bits & 4)) style |= winsys::kClosable;
+    if (!(bits & 2)) style |= winsys::kMiniaturizable;
+    if (bits & 1) style |= winsys::kResizable;
     forced = bits != 0;
   }
   const SHIM_DialogResourceIndex* res = resid ? findResource(head, resid) : nullptr;

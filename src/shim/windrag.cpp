@@ -46,7 +46,7 @@ bool freeName(const std::string& folder, std::string* name) {
     base += ' ';
   }
   for (int n = start + 1; n <= 999; ++n) {
-    char num[8];
+    char num[16];
     std::snprintf(num, sizeof(num), "%03d", n);
     const std::string candidate = base + num + ext;
     if (!exists(folder + "/" + candidate)) {

@@ -74,7 +74,7 @@ void rebuildTopLevel(winsys::View* v, LPARAM value) {
   winsys::Window* old = v->window();
   const unsigned mask = old->styleMask();
   uint32_t cur = 0;
-  if (mask & winsys::kTitled) cur = WS_CAPTION | ((mask & winsys::kResizable) ? WS_THICKFRAME : 0);
+  if (mask & winsys::kTitled) cur = WS_CAPTION | ((mask & winsys::kResizable) ? uint32_t(WS_THICKFRAME) : 0u);
   const uint32_t want = static_cast<uint32_t>(value) & (WS_CAPTION | WS_THICKFRAME);
   if (cur == want) return;
   Ref<winsys::Window> holdOld(old);

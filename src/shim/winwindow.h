@@ -73,7 +73,7 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
   void shimSetMenu(HMENU m);
   const char* onShimGetText() const { return m_titlestr; }
   void onShimSetText(const char* text);
-  int shimGetExtendedStyle() const { return m_supports_ddrop ? WS_EX_ACCEPTFILES : 0; }
+  int shimGetExtendedStyle() const { return m_supports_ddrop ? static_cast<int>(WS_EX_ACCEPTFILES) : 0; }
   void shimSetExtendedStyle(int s);
   unsigned shimCreateWindowFlags() const { return m_create_windowflags; }
   void setShimCreateWindowFlags(unsigned f) { m_create_windowflags = f; }

@@ -34,7 +34,9 @@ TEST_F(W, DestroyProtocolOrderAndLateMessages) {
   std::vector<HWND> order;
   for (const Msg& m : rec.of(WM_DESTROY)) {
     order.push_back(m.w);
-    if (m.w != a) EXPECT_EQ(std::make_pair(m.wp, m.lp), std::make_pair(WPARAM(0), LPARAM(0)));
+    if (m.w != a) {
+      EXPECT_EQ(std::make_pair(m.wp, m.lp), std::make_pair(WPARAM(0), LPARAM(0)));
+    }
   }
   EXPECT_EQ(order, std::vector<HWND>({a, b, c1, c2}));
   EXPECT_EQ(statesSeen, std::vector<int>({1, 1}));

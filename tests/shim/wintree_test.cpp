@@ -55,7 +55,7 @@ TEST_F(T, SetParentCases) {
   // A content view given a parent view leaves its window behind.
   EXPECT_EQ(SetParent(c, a), a);
   EXPECT_EQ(View(c)->superview(), View(a));
-  EXPECT_TRUE(cw->isClosed());
+  EXPECT_FALSE(winsys::isLive(cw));  // closed and freed
 }
 
 TEST_F(T, SetWindowPosSizesAndOrders) {
