@@ -237,13 +237,14 @@ void Shim_vTavrin_hwnd::setShimExtraData(int offset, LPARAM v) {
 }
 
 HMENU Shim_vTavrin_hwnd::shimGetMenu() const {
-  return winsys::isLive(m_menu) ? reinterpret_cast<HMENU>(static_cast<winsys::Object*>(m_menu)) : nullptr;
+  winsys::Menu* m = winsys::live(m_menu);
+  return m ? reinterpret_cast<HMENU>(static_cast<winsys::Object*>(m)) : nullptr;
 }
 
 void Shim_vTavrin_hwnd::shimSetMenu(HMENU m) {
   auto* menu = winsys::lookup<winsys::Menu>(m);
   if (menu == m_menu) return;
-  if (winsys::isLive(m_menu)) SHIM_SetMenuDestination(shimGetMenu(), nullptr);
+  if (HMENU old = shimGetMenu()) SHIM_SetMenuDestination(old, nullptr);
   m_menu = menu;
   if (menu) SHIM_SetMenuDestination(m, self(this));
 }

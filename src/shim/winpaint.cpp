@@ -325,7 +325,7 @@ void Shim_vTavrin_hwnd::scrollWheel(const winsys::Event& e) {
 }
 
 void Shim_vTavrin_hwnd::mouseMoved(const winsys::Event& e) {
-  if (!g_forwardingMove && e.window && winsys::isLive(e.window)) {
+  if (!g_forwardingMove && winsys::live(e.window)) {
     const winsys::Point screen = e.screenLocation();
     winsys::Window* under = nullptr;
     if (!GetCapture()) {

@@ -49,9 +49,11 @@ void setUp(winsys::Window* w) {
 
 }  // namespace
 
-HMENU SHIM_GetDefaultWindowMenu() { return winsys::isLive(g_defaultMenu) ? g_defaultMenu : nullptr; }
+HMENU SHIM_GetDefaultWindowMenu() { return winsys::lookup<winsys::Menu>(g_defaultMenu) ? g_defaultMenu : nullptr; }
 void SHIM_SetDefaultWindowMenu(HMENU m) { g_defaultMenu = m; }
-HMENU SHIM_GetDefaultModalWindowMenu() { return winsys::isLive(g_defaultMenuModal) ? g_defaultMenuModal : nullptr; }
+HMENU SHIM_GetDefaultModalWindowMenu() {
+  return winsys::lookup<winsys::Menu>(g_defaultMenuModal) ? g_defaultMenuModal : nullptr;
+}
 void SHIM_SetDefaultModalWindowMenu(HMENU m) { g_defaultMenuModal = m; }
 
 // ---- Creation ----
@@ -148,9 +150,10 @@ void ShimTopLevelWindow::becomeKeyWindow() {
   if (winsys::app::isTerminating()) return;
   Ref<winsys::Window> hold(this);
   HWND prev = nullptr;
-  if (last_key_window && IsWindow(SHIM_Handle(last_key_window)) && last_key_window->contentView()) {
-    auto* pc = dynamic_cast<Shim_vTavrin_hwnd*>(last_key_window->contentView());
-    if (!pc || !pc->shimHasBeenDestroyed()) prev = SHIM_Handle(last_key_window->contentView());
+  winsys::Window* last = winsys::live(last_key_window);
+  if (last && IsWindow(SHIM_Handle(last)) && last->contentView()) {
+    auto* pc = dynamic_cast<Shim_vTavrin_hwnd*>(last->contentView());
+    if (!pc || !pc->shimHasBeenDestroyed()) prev = SHIM_Handle(last->contentView());
   }
   auto* content = dynamic_cast<Shim_vTavrin_hwnd*>(contentView());
   if (content && content->shimHasBeenDestroyed()) return;
@@ -189,7 +192,7 @@ winsys::Size ShimTopLevelWindow::maxSize() {
 // ---- Owned windows ----
 
 winsys::Window* ShimTopLevelWindow::shimGetOwner() const {
-  return winsys::isLive(m_owner) ? m_owner : nullptr;
+  return winsys::live(m_owner);
 }
 
 void ShimTopLevelWindow::shimAddOwnedWindow(winsys::Window* w) {
@@ -208,7 +211,7 @@ void ShimTopLevelWindow::shimResetOwnedWindowLevels() {
   if (!SHIM_owned_windows_levelincrease) return;
   const std::vector<winsys::Window*> list = m_ownedwnds;
   for (winsys::Window* w : list) {
-    if (!winsys::isLive(w)) continue;
+    if (!winsys::live(w)) continue;
     auto* t = dynamic_cast<ShimTopLevelWindow*>(w);
     w->level = winsys::app::isActive() ? level + 1 + (t ? t->wantRaiseAmount() : 0) : level;
     if (t) t->shimResetOwnedWindowLevels();
@@ -219,7 +222,7 @@ void ShimTopLevelWindow::shimDestroyAllOwnedWindows() {
   std::vector<winsys::Window*> list;
   list.swap(m_ownedwnds);
   for (winsys::Window* w : list)
-    if (winsys::isLive(w)) DestroyWindow(SHIM_Handle(w));
+    if (winsys::live(w)) DestroyWindow(SHIM_Handle(w));
 }
 
 void ShimTopLevelWindow::shimDoDestroyStuff() {

@@ -72,7 +72,7 @@ size_t liveObjects() {
 }
 
 Point Event::screenLocation() const {
-  if (!window || !isLive(window)) return location;
+  if (!live(window)) return location;
   return Point{location.x + window->frame().x, location.y + window->frame().y};
 }
 
@@ -397,7 +397,7 @@ bool TextField::isEditing() const {
 void TextField::beginEditing() {
   Window* w = window();
   if (!w || !editable) return;
-  if (!m_editor || !isLive(m_editor)) {
+  if (!live(m_editor)) {
     // The field editor: a text view inside a clip view inside the field.
     auto* clip = new ClipView;
     clip->setFrame(Rect{0, 0, frame().w, frame().h});
@@ -417,7 +417,7 @@ void TextField::beginEditing() {
 }
 
 void TextField::endEditing() {
-  if (!m_editor || !isLive(m_editor)) return;
+  if (!live(m_editor)) return;
   auto* tv = static_cast<TextView*>(static_cast<ClipView*>(m_editor)->documentView());
   if (tv) stringValue = tv->string;
   Window* w = window();
@@ -571,8 +571,8 @@ void Window::setContentView(View* v) {
 }
 
 View* Window::firstResponder() const {
-  if (!m_firstResponder || !isLive(m_firstResponder) || m_firstResponder->window() != this) return nullptr;
-  return m_firstResponder;
+  View* fr = live(m_firstResponder);
+  return fr && fr->window() == this ? fr : nullptr;
 }
 
 bool Window::makeFirstResponder(View* v) {

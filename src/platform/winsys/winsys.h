@@ -58,6 +58,12 @@ template <class T>
 T* lookup(const void* p) {
   return isLive(p) ? dynamic_cast<T*>(static_cast<Object*>(const_cast<void*>(p))) : nullptr;
 }
+// p itself while it is a live object of its own type, else null: for weak
+// pointers whose object may be gone (and its address taken by another).
+template <class T>
+T* live(T* p) {
+  return lookup<T>(p);
+}
 // The number of live objects (for tests).
 size_t liveObjects();
 
@@ -312,7 +318,7 @@ class TextField : public Control {
   bool isEditing() const;
   // The editor inside the field while it is being edited (a clip view
   // holding the text view), and its selection.
-  View* fieldEditor() const { return m_editor; }
+  View* fieldEditor() const { return live(m_editor); }
   void beginEditing();
   void endEditing();
   size_t selStart = 0, selLength = 0;
