@@ -631,7 +631,7 @@ Rect frameOf(Window* w) { return isLive(w) ? w->frame() : Rect{}; }
 View* responderOf(Window* w) { return isLive(w) ? w->firstResponder() : nullptr; }
 
 bool dumpPNG(Window* w, const std::string& path) {
-  if (!isLive(w) || !w->surface()) return false;
+  if (!live(w) || !w->surface()) return false;
   const platform::Surface* s = w->surface();
   return platform::writePNG(path, s->pixels, s->width, s->height, s->span, false);
 }

@@ -436,7 +436,6 @@ void Slider::setDoubleValue(double v) {
 Window::Window(const Rect& r, unsigned styleMask, Kind kind) : m_kind(kind), m_frame(r), m_style(styleMask) {
   if (m_frame.w < 0) m_frame.w = 0;
   if (m_frame.h < 0) m_frame.h = 0;
-  resizeBacking();
   auto* v = new View;
   v->setFrame(Rect{0, 0, m_frame.w, m_frame.h});
   setContentView(v);
@@ -456,6 +455,16 @@ Window::~Window() {
   platform::surfaceRelease(m_surface);
 }
 
+platform::Surface* Window::surface() {
+  resizeBacking();
+  return m_surface;
+}
+
+const std::vector<uint32_t>& Window::pixels() {
+  resizeBacking();
+  return m_pixels;
+}
+
 void Window::resizeBacking() {
   const int w = std::max(1, toPixel(std::min(m_frame.w, 10000.0)));
   const int h = std::max(1, toPixel(std::min(m_frame.h, 10000.0)));
@@ -471,7 +480,6 @@ void Window::setFrame(const Rect& r, bool display) {
   if (!(n.h >= 0)) n.h = 0;
   const bool moved = n.x != m_frame.x || n.y != m_frame.y;
   m_frame = n;
-  resizeBacking();
   if (m_content && (m_content->m_frame.w != n.w || m_content->m_frame.h != n.h)) {
     m_content->resizeAsContent(n.w, n.h);
     m_content->setNeedsDisplay(true);
@@ -600,7 +608,7 @@ void Window::removeChildWindow(Window* w) {
 void Window::displayIfNeeded() {
   if (!m_content) return;
   Ref<View> hold(m_content);
-  m_content->displayIfNeeded(m_surface);
+  m_content->displayIfNeeded(surface());
 }
 
 void Window::display() {

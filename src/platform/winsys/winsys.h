@@ -430,9 +430,10 @@ class Window : public Object {
   void addChildWindow(Window* w);
   void removeChildWindow(Window* w);
 
-  // The backing surface (top-left origin, content size).
-  platform::Surface* surface() const { return m_surface; }
-  const std::vector<uint32_t>& pixels() const { return m_pixels; }
+  // The backing surface (top-left origin, content size), made when it is
+  // first asked for.
+  platform::Surface* surface();
+  const std::vector<uint32_t>& pixels();
   // Draws what is pending.
   void displayIfNeeded();
   void display();  // everything
