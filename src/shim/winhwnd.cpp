@@ -486,3 +486,93 @@ void SHIM_DoDialogColorUpdates(HWND w, DLGPROC proc, bool useDefaultColor) {
     }
   }
 }
+
+// ---- Delegate calls ----
+
+void Shim_vTavrin_hwnd::commandFrom(winsys::View* control, unsigned code) {
+  if (!winsys::live(control)) return;
+  Ref<winsys::View> hold(control);
+  notify(WM_COMMAND, static_cast<WPARAM>(static_cast<uint16_t>(control->tag())) | (code << 16),
+         reinterpret_cast<LPARAM>(SHIM_Handle(control)));
+}
+
+void Shim_vTavrin_hwnd::comboBoxWillPopUp(winsys::View* combo) { commandFrom(combo, 7); }
+void Shim_vTavrin_hwnd::comboBoxSelectionDidChange(winsys::View* combo) { commandFrom(combo, 1); }
+
+void Shim_vTavrin_hwnd::textDidEndEditing(winsys::View* field) {
+  if (!dynamic_cast<winsys::ComboBox*>(winsys::live(field))) commandFrom(field, 0x300);
+}
+
+void Shim_vTavrin_hwnd::controlTextDidChange(winsys::View* field) {
+  commandFrom(field, dynamic_cast<winsys::ComboBox*>(winsys::live(field)) ? 5 : 0x300);
+}
+
+void Shim_vTavrin_hwnd::menuNeedsUpdate(HMENU menu) { notify(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0); }
+
+void updateWindowCollection(winsys::Window* w) {
+  if (winsys::live(w) && winsys::app::systemVersion() >= 0x1060) w->collectionBehavior = 36;
+}
+
+// ---- Accessibility ----
+
+winsys::AccessibilityElement* Shim_vTavrin_hwnd::accessObject() {
+  void* slot = nullptr;
+  onShimMessage(WM_GETOBJECT, 0x1001, reinterpret_cast<LPARAM>(&slot));
+  return winsys::lookup<winsys::AccessibilityElement>(slot);
+}
+
+winsys::Object* Shim_vTavrin_hwnd::accessibilityHitTest(winsys::Point p) {
+  if (winsys::AccessibilityElement* obj = accessObject()) {
+    Ref<winsys::Object> hold(obj);
+    winsys::Object* r = obj->accessibilityHitTest(p);
+    if (r != obj) return r;
+    if (!obj->accessibilityIsIgnored()) return obj;
+  }
+  return winsys::View::accessibilityHitTest(p);
+}
+
+winsys::Object* Shim_vTavrin_hwnd::accessibilityFocusedElement() {
+  if (winsys::AccessibilityElement* obj = accessObject()) {
+    winsys::Object* f = obj->accessibilityFocusedElement();
+    if (f && f != obj) return f;
+  }
+  return winsys::View::accessibilityFocusedElement();
+}
+
+std::vector<winsys::Object*> Shim_vTavrin_hwnd::accessibilityChildren(Children which) {
+  AccessCache& cache = m_access_cacheptrs[which == Children::All ? 0 : 1];
+  const std::vector<winsys::Object*> defaults = winsys::View::accessibilityChildren(which);
+  winsys::AccessibilityElement* obj = accessObject();
+  if (!obj) {
+    cache = AccessCache{};
+    return defaults;
+  }
+  auto sameDefaults = [&] {
+    if (cache.defaults.size() != defaults.size()) return false;
+    for (size_t i = 0; i < defaults.size(); ++i)
+      if (cache.defaults[i].get() != defaults[i]) return false;
+    return true;
+  };
+  if (cache.object.get() != obj || !sameDefaults()) {
+    AccessCache fresh;
+    fresh.object = Ref<winsys::Object>(obj);
+    for (winsys::Object* d : defaults) fresh.defaults.emplace_back(d);
+    std::vector<winsys::Object*> all = defaults;
+    all.push_back(obj);
+    for (winsys::Object* o : all) {
+      auto* e = dynamic_cast<winsys::AccessibilityElement*>(o);
+      auto* v = dynamic_cast<winsys::View*>(o);
+      const bool ignored = e ? e->accessibilityIsIgnored() : v && v->accessibilityIsIgnored();
+      if (!ignored) fresh.answer.emplace_back(o);
+    }
+    cache = std::move(fresh);
+  }
+  std::vector<winsys::Object*> out;
+  for (auto& r : cache.answer) out.push_back(r.get());
+  return out;
+}
+
+bool Shim_vTavrin_hwnd::accessibilityIsIgnored() {
+  if (subviews().empty() && accessObject()) return true;
+  return winsys::View::accessibilityIsIgnored();
+}

@@ -44,7 +44,7 @@ winsys::Rect placement(winsys::Object* parent, double w, double h) {
 
 void setUp(winsys::Window* w) {
   w->releasedWhenClosed = true;
-  if (winsys::app::systemVersion() >= 0x1060) w->collectionBehavior = 36;
+  updateWindowCollection(w);
 }
 
 }  // namespace

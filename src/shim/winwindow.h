@@ -137,6 +137,19 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
 
   int m_isfakerightmouse = 0;
 
+  // Accessibility through the window procedure's object (WM_GETOBJECT).
+  winsys::Object* accessibilityHitTest(winsys::Point p) override;
+  winsys::Object* accessibilityFocusedElement() override;
+  std::vector<winsys::Object*> accessibilityChildren(Children which) override;
+  bool accessibilityIsIgnored() override;
+
+  // Delegate calls of controls that become WM_COMMAND and WM_INITMENUPOPUP.
+  void comboBoxWillPopUp(winsys::View* combo);
+  void comboBoxSelectionDidChange(winsys::View* combo);
+  void textDidEndEditing(winsys::View* field);
+  void controlTextDidChange(winsys::View* field);
+  void menuNeedsUpdate(HMENU menu);
+
  protected:
   void viewDidHide() override;
   void viewDidUnhide() override;
@@ -146,6 +159,16 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
 
  private:
   void destroyProtocol(WPARAM wp, LPARAM lp, LRESULT* result);
+  winsys::AccessibilityElement* accessObject();
+  void commandFrom(winsys::View* control, unsigned code);
+
+  // Per children attribute: the answer, the default list it was built
+  // from, and the object.
+  struct AccessCache {
+    std::vector<winsys::Ref<winsys::Object>> answer, defaults;
+    winsys::Ref<winsys::Object> object;
+  };
+  AccessCache m_access_cacheptrs[2];
   void notify(UINT msg, WPARAM wp, LPARAM lp);
 
   bool m_enabled = true;
@@ -168,6 +191,8 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
 
 // The window object a handle names, or null.
 inline Shim_vTavrin_hwnd* SHIM_Hwnd(HWND h) { return SHIM_As<Shim_vTavrin_hwnd>(h); }
+// Sets a platform window's collection behaviour (system 10.6 and later).
+void updateWindowCollection(winsys::Window* w);
 // A window object's destroy test and message entry by handle.
 LRESULT SHIM_DeliverMessage(winsys::Object* o, UINT msg, WPARAM wp, LPARAM lp);
 

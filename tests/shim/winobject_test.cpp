@@ -244,4 +244,66 @@ TEST_F(W, DefWindowProcHitTestContextMenuAndWheel) {
   EXPECT_EQ(DefWindowProc(top, WM_MOUSEWHEEL, 60 << 16, 0), 0);
 }
 
+TEST_F(W, ControlNotifications) {
+  HWND top = TopLevel(0, 0, 300, 200);
+  Shim_vTavrin_hwnd* w = SHIM_Hwnd(top);
+  auto add = [&](winsys::Control* c, int tag) {
+    c->setTag(tag);
+    w->addSubview(c);
+    c->release();
+    return c;
+  };
+  auto* combo = add(new winsys::ComboBox, 1);
+  auto* field = add(new winsys::TextField, 2);
+  auto* popup = add(new winsys::PopUpButton, 3);
+  auto* slider = add(new winsys::Slider, 4);
+  w->comboBoxWillPopUp(combo);
+  w->comboBoxSelectionDidChange(combo);
+  w->textDidEndEditing(combo);  // not for a combo box
+  w->textDidEndEditing(field);
+  w->controlTextDidChange(combo);
+  w->controlTextDidChange(field);
+  w->onShimCommand(popup);
+  w->onShimCommand(field);
+  winsys::Event dbl;
+  dbl.type = winsys::EventType::LeftUp;
+  dbl.clickCount = 2;
+  winsys::app::performWithEvent(dbl, [&] { w->onShimCommand(field); });
+  std::vector<WPARAM> codes;
+  for (const Msg& m : rec.of(WM_COMMAND)) codes.push_back(m.wp);
+  EXPECT_EQ(codes, std::vector<WPARAM>({0x70001, 0x10001, 0x3000002, 0x50001, 0x3000002, 0x10003, 0x2, 0x10002}));
+  w->onShimCommand(slider);
+  EXPECT_EQ(rec.of(WM_HSCROLL).at(0).lp, reinterpret_cast<LPARAM>(SHIM_Handle(slider)));
+  EXPECT_EQ(w->window()->collectionBehavior, 36u);
+}
+
+// An element that is hit itself and ignores nothing.
+class Element : public winsys::AccessibilityElement {};
+
+TEST_F(W, AccessibilityThroughTheProcedure) {
+  HWND top = TopLevel(0, 0, 300, 200);
+  HWND child = Child(top, 0, 0, 50, 50);
+  Shim_vTavrin_hwnd* w = SHIM_Hwnd(top);
+  EXPECT_EQ(w->accessibilityChildren(winsys::View::Children::All), std::vector<winsys::Object*>({View(child)}));
+  auto* e = new Element;
+  rec.hook = [e](const Msg& m, LRESULT* r) {
+    if (m.msg != WM_GETOBJECT) return false;
+    *reinterpret_cast<void**>(m.lp) = e;
+    *r = 1;
+    return true;
+  };
+  EXPECT_EQ(w->accessibilityHitTest(winsys::Point{100, 100}), e);
+  EXPECT_EQ(w->accessibilityFocusedElement(), w);  // the element names no other
+  // The child has an element and no subviews: it is ignored, so only the
+  // element is left.
+  const auto kids = w->accessibilityChildren(winsys::View::Children::Visible);
+  EXPECT_EQ(kids, std::vector<winsys::Object*>({e}));
+  EXPECT_FALSE(w->accessibilityIsIgnored());
+  EXPECT_TRUE(SHIM_Hwnd(child)->accessibilityIsIgnored());
+  e->release();  // the cache keeps it
+  EXPECT_EQ(w->accessibilityChildren(winsys::View::Children::Visible), kids);
+  rec.hook = nullptr;
+  EXPECT_EQ(w->accessibilityChildren(winsys::View::Children::Visible).size(), 1u);
+}
+
 }  // namespace

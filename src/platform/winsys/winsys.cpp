@@ -271,6 +271,18 @@ void View::passUp(void (View::*call)(const Event&), const Event& e) {
   }
 }
 
+Object* View::accessibilityHitTest(Point p) {
+  View* hit = hitTest(m_super ? up(this, p, m_super->isFlipped()) : p);
+  return hit ? hit : this;
+}
+
+std::vector<Object*> View::accessibilityChildren(Children which) {
+  std::vector<Object*> out;
+  for (View* v : m_subviews)
+    if (which == Children::All || !v->m_hidden) out.push_back(v);
+  return out;
+}
+
 void View::setNeedsDisplay(bool on) {
   m_needsDisplay = on;
   m_dirty.clear();

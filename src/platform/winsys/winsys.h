@@ -97,6 +97,15 @@ class Ref {
 class View;
 class Window;
 
+// The minimal accessibility protocol: an element answers a hit test, its
+// focused element and whether it is ignored. Asked only by tests.
+class AccessibilityElement : public Object {
+ public:
+  virtual Object* accessibilityHitTest(Point) { return this; }
+  virtual Object* accessibilityFocusedElement() { return nullptr; }
+  virtual bool accessibilityIsIgnored() { return false; }
+};
+
 // ---- Events and drags -------------------------------------------------------
 
 enum class EventType {
@@ -219,6 +228,14 @@ class View : public Object {
     return {};
   }
   void registerForDraggedTypes(bool on) { m_dropTarget = on; }
+
+  // Accessibility: the defaults are the view itself, its subviews, and not
+  // ignored.
+  enum class Children { All, Visible };
+  virtual Object* accessibilityHitTest(Point p);
+  virtual Object* accessibilityFocusedElement() { return this; }
+  virtual std::vector<Object*> accessibilityChildren(Children which);
+  virtual bool accessibilityIsIgnored() { return false; }
   bool isDropTarget() const { return m_dropTarget; }
 
  protected:
