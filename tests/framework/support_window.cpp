@@ -1,6 +1,6 @@
 #include "support_window.h"
 
-#include <png.h>
+#include "platform/pngwrite.h"
 
 namespace windowtest {
 
@@ -11,23 +11,7 @@ uint32_t FrameColor(int k) {
 }
 
 bool WritePNG(const std::string& path, const uint32_t* pixels, int w, int h, int span, bool withAlpha) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = (png_uint_32)w;
-  image.height = (png_uint_32)h;
-  image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-  const size_t channels = withAlpha ? 4 : 3;
-  std::vector<png_byte> bytes((size_t)w * (size_t)h * channels);
-  for (size_t y = 0; y < (size_t)h; ++y)
-    for (size_t x = 0; x < (size_t)w; ++x) {
-      const uint32_t p = pixels[y * (size_t)span + x];
-      png_byte* d = &bytes[(y * (size_t)w + x) * channels];
-      d[0] = (png_byte)(p >> 8);
-      d[1] = (png_byte)(p >> 16);
-      d[2] = (png_byte)(p >> 24);
-      if (withAlpha) d[3] = (png_byte)p;
-    }
-  return png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
+  return platform::writePNG(path, reinterpret_cast<const uint8_t*>(pixels), w, h, span * 4, withAlpha);
 }
 
 }  // namespace windowtest

@@ -1,12 +1,11 @@
 // Draws a few lines of text through the cached font and the native path, in
 // several alignments and effects, and saves the picture as
 // <folder>/text_sample.png.
-#include <png.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/pngwrite.h"
 #include "raster/blit.h"
 #include "raster/cachedfont.h"
 #include "raster/gradblur.h"
@@ -15,33 +14,8 @@
 namespace {
 
 bool writePng(const std::string& path, RAST_IBitmap& bm) {
-  FILE* fp = std::fopen(path.c_str(), "wb");
-  if (!fp) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(fp);
-    return false;
-  }
-  const int w = bm.getWidth(), h = bm.getHeight();
-  png_init_io(png, fp);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<png_byte> row(static_cast<size_t>(w) * 3);
-  for (int y = 0; y < h; ++y) {
-    const RAST_pixel* p = bm.getBits() + static_cast<ptrdiff_t>(y) * bm.getRowSpan();
-    for (int x = 0; x < w; ++x) {
-      row[x * 3 + 0] = static_cast<png_byte>(RAST_GETR(p[x]));
-      row[x * 3 + 1] = static_cast<png_byte>(RAST_GETG(p[x]));
-      row[x * 3 + 2] = static_cast<png_byte>(RAST_GETB(p[x]));
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(fp) == 0;
+  return platform::writePNG(path, reinterpret_cast<const uint8_t*>(bm.getBits()), bm.getWidth(), bm.getHeight(),
+                            bm.getRowSpan() * 4, false);
 }
 
 HFONT makeFont(int px, const char* face, int weight = 400, int quality = 0) {
