@@ -22,8 +22,10 @@ class Script : public SHIM_DialogScript {
     commands.pop_front();
     return true;
   }
+  void ScriptError(const std::string& what) override { errors.push_back(what); }
   std::deque<Command> commands;
   Log shown;
+  Log errors;
 };
 
 // What the dialog procedure saw: messages, command ids and the name field
@@ -93,7 +95,7 @@ TEST_F(Dialogs, FailedLookUpsGiveMinusOneWithoutADialog) {
 }
 
 TEST_F(Dialogs, CommandsSetTheirEditTextsFirstAndRunUntilEndDialog) {
-  script.commands.push_back({1234, {}});
+  script.commands.push_back({1234, {{4242, "no such field"}}});
   script.commands.push_back({kOK, {{kNameField, "Pads: \xC3\xA9"}}});  // cut before the split character
   script.commands.push_back({IDCANCEL, {}});
   EXPECT_EQ(Run(10014, 77), kOK);
@@ -102,6 +104,7 @@ TEST_F(Dialogs, CommandsSetTheirEditTextsFirstAndRunUntilEndDialog) {
                            "command " + std::to_string(kNameField | 0x3000000) + " Pads: ", "command 10006 Pads: ",
                            "destroy"}));
   EXPECT_EQ(script.shown, Log({"Enter Bank Name"}));
+  EXPECT_EQ(script.errors, Log({"no text control with id 4242"}));
   EXPECT_EQ(script.commands.size(), 1u);  // the dialog ended before the last one
 
   // The handle of an ended dialog is refused.
