@@ -509,6 +509,13 @@ void Shim_vTavrin_hwnd::controlTextDidChange(winsys::View* field) {
 
 void Shim_vTavrin_hwnd::menuNeedsUpdate(HMENU menu) { notify(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0); }
 
+void Shim_vTavrin_hwnd::shimOnControlDoubleClick(winsys::View* control) {
+  if (!winsys::live(control)) return;
+  Ref<winsys::View> hold(control);
+  NMHDR h{SHIM_Handle(control), static_cast<uintptr_t>(control->tag()), -3};
+  notify(WM_NOTIFY, static_cast<WPARAM>(control->tag()), reinterpret_cast<LPARAM>(&h));
+}
+
 void updateWindowCollection(winsys::Window* w) {
   if (winsys::live(w) && winsys::app::systemVersion() >= 0x1060) w->collectionBehavior = 36;
 }

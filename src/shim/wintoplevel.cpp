@@ -172,6 +172,10 @@ bool ShimTopLevelWindow::windowShouldClose() {
 
 bool ShimTopLevelWindow::canBecomeKeyWindow() { return m_enabled && !winsys::app::isTerminating(); }
 
+bool ShimTopLevelWindow::accessibilityIsIgnored() const {
+  return !(styleMask() & winsys::kTitled) && (!contentView() || contentView()->subviews().empty());
+}
+
 winsys::Size ShimTopLevelWindow::minSize() {
   MINMAXINFO mmi{};
   mmi.ptMinTrackSize = POINT{static_cast<int>(minSizeLimit.w), static_cast<int>(minSizeLimit.h)};

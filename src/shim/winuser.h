@@ -122,6 +122,13 @@ struct GESTUREINFO {
 };
 enum : uint32_t { GF_BEGIN = 1, GF_END = 4, GID_ZOOM = 3, GID_PAN = 4, GID_ROTATE = 5 };
 
+// The header of every WM_NOTIFY record.
+struct NMHDR {
+  HWND hwndFrom;
+  uintptr_t idFrom;
+  int32_t code;
+};
+
 // The header of the dropped-files block of WM_DROPFILES.
 struct DROPFILES {
   uint32_t pFiles;  // offset of the list

@@ -149,6 +149,9 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
   void textDidEndEditing(winsys::View* field);
   void controlTextDidChange(winsys::View* field);
   void menuNeedsUpdate(HMENU menu);
+  // A double click on a control that has no notice of its own: WM_NOTIFY
+  // with a header of code -3.
+  void shimOnControlDoubleClick(winsys::View* control);
 
  protected:
   void viewDidHide() override;
@@ -236,6 +239,9 @@ class ShimTopLevelWindow : public winsys::Window {
   void resignKeyWindow() override;
   bool windowShouldClose() override;
   bool canBecomeKeyWindow() override;
+  bool acceptsFirstResponder() const { return m_enabled; }
+  bool acceptsFirstMouse() const { return m_enabled; }
+  bool accessibilityIsIgnored() const;
   winsys::Size minSize() override;
   winsys::Size maxSize() override;
   bool m_enabled = true;

@@ -228,4 +228,43 @@ TEST_F(T, DlgItemNumbersAndTexts) {
   EXPECT_EQ(rec.of(WM_COMMAND)[0].wp, 7u | 0x3000000u);
 }
 
+TEST_F(T, SmallServices) {
+  for (auto [index, want] : {std::pair<int, int>{SM_CXVSCROLL, 16}, {SM_CXSCREEN, 1600}, {4, 0}})
+    EXPECT_EQ(GetSystemMetrics(index), want);
+  winsys::test::setScreens({});
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+
+  HWND top = TopLevel(100, 100, 300, 200);
+  HWND child = Child(top, 10, 10, 50, 50);
+  EXPECT_FALSE(ScrollWindow(top, 0, 0, nullptr, nullptr));
+  EXPECT_TRUE(ScrollWindow(top, 5, -3, nullptr, nullptr));
+  EXPECT_EQ(std::make_pair(View(child)->frame().x, View(child)->frame().y), std::make_pair(15.0, 7.0));
+  EXPECT_EQ(WindowFromPoint(POINT{5, 5}), nullptr);
+  EXPECT_EQ(WindowFromPoint(POINT{150, 150}), top);
+
+  SetFocus(child);
+  EXPECT_EQ(GetForegroundWindow(), child);
+  ShowWindow(child, SW_HIDE);
+  EXPECT_EQ(GetFocus(), top);  // the focus went to the parent first
+  EXPECT_FALSE(IsWindowVisible(child));
+
+  auto* box = AddTo<winsys::Button>(top, 3);
+  box->buttonType = winsys::Button::Switch;
+  CheckDlgButton(top, 3, 2);
+  EXPECT_EQ(IsDlgButtonChecked(top, 3), BST_INDETERMINATE);
+  auto* label = AddTo<winsys::TextField>(top, 4);
+  label->editable = label->bordered = label->drawsBackground = false;
+  EnableWindow(SHIM_Handle(label), 0);
+  EXPECT_EQ(label->textColor >> 24, 0x80u);
+  EnableWindow(SHIM_Handle(label), 1);
+  EXPECT_EQ(label->textColor >> 24, 0xFFu);
+
+  auto* field = AddTo<winsys::TextField>(top, 5);
+  field->beginEditing();
+  HWND editor = SHIM_Handle(static_cast<winsys::ClipView*>(field->fieldEditor())->documentView());
+  EXPECT_TRUE(IsEquivalentTextView(SHIM_Handle(field), editor));
+  EXPECT_TRUE(IsEquivalentTextView(editor, SHIM_Handle(field)));
+  EXPECT_FALSE(IsEquivalentTextView(top, editor));
+}
+
 }  // namespace
