@@ -347,22 +347,19 @@ bool Shim_vTavrin_hwnd::acceptsFirstMouse(const winsys::Event&) {
   return true;
 }
 
+bool Shim_vTavrin_hwnd::keyHandled(UINT msg, const winsys::Event& e) {
+  if (!m_wndproc || m_hashaddestroy != 0) return false;
+  int key = 0, flags = 0;
+  SHIM_MacKeyToWindowsKey(e, &key, &flags);
+  return onShimMessage(msg, static_cast<WPARAM>(key), flags) != 69;  // 69: not handled, the key goes on
+}
+
 void Shim_vTavrin_hwnd::keyDown(const winsys::Event& e) {
-  if (m_wndproc && m_hashaddestroy == 0) {
-    int key = 0, flags = 0;
-    SHIM_MacKeyToWindowsKey(e, &key, &flags);
-    if (onShimMessage(WM_KEYDOWN, static_cast<WPARAM>(key), flags) != 69) return;
-  }
-  winsys::View::keyDown(e);
+  if (!keyHandled(WM_KEYDOWN, e)) winsys::View::keyDown(e);
 }
 
 void Shim_vTavrin_hwnd::keyUp(const winsys::Event& e) {
-  if (m_wndproc && m_hashaddestroy == 0) {
-    int key = 0, flags = 0;
-    SHIM_MacKeyToWindowsKey(e, &key, &flags);
-    if (onShimMessage(WM_KEYUP, static_cast<WPARAM>(key), flags) != 69) return;
-  }
-  winsys::View::keyUp(e);
+  if (!keyHandled(WM_KEYUP, e)) winsys::View::keyUp(e);
 }
 
 HWND g_shim_only_timerhwnd = nullptr;

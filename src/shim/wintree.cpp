@@ -395,21 +395,21 @@ void GetClientRect(HWND h, RECT* r) {
   *r = RECT{b.left, b.top, b.left + p.rgrc[0].right - p.rgrc[0].left, b.top + p.rgrc[0].bottom - p.rgrc[0].top};
 }
 
-void ClientToScreen(HWND h, POINT* p) {
+namespace {
+
+void convertPoint(HWND h, POINT* p, bool toScreen) {
   winsys::View* v = asView(h);
   if (!v || !p) return;
-  const winsys::Point s = v->convertToScreen(winsys::Point{static_cast<double>(p->x), static_cast<double>(p->y)});
+  const winsys::Point in{static_cast<double>(p->x), static_cast<double>(p->y)};
+  const winsys::Point s = toScreen ? v->convertToScreen(in) : v->convertFromScreen(in);
   p->x = toInt(s.x);
   p->y = toInt(s.y);
 }
 
-void ScreenToClient(HWND h, POINT* p) {
-  winsys::View* v = asView(h);
-  if (!v || !p) return;
-  const winsys::Point s = v->convertFromScreen(winsys::Point{static_cast<double>(p->x), static_cast<double>(p->y)});
-  p->x = toInt(s.x);
-  p->y = toInt(s.y);
-}
+}  // namespace
+
+void ClientToScreen(HWND h, POINT* p) { convertPoint(h, p, true); }
+void ScreenToClient(HWND h, POINT* p) { convertPoint(h, p, false); }
 
 HWND WindowFromPoint(POINT pt) {
   std::vector<winsys::Window*> list = winsys::app::orderedWindows();

@@ -162,6 +162,7 @@ class Shim_vTavrin_hwnd : public winsys::View, public ShimMessageEntry {
 
  private:
   void destroyProtocol(WPARAM wp, LPARAM lp, LRESULT* result);
+  bool keyHandled(UINT msg, const winsys::Event& e);
   winsys::AccessibilityElement* accessObject();
   void commandFrom(winsys::View* control, unsigned code);
 
