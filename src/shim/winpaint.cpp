@@ -430,6 +430,15 @@ void Shim_vTavrin_hwnd::swipeWithEvent(const winsys::Event& e) {
 
 namespace {
 
+// Calls a host hook; an exception from it ends here.
+template <class F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+
 std::string cut(const std::string& s, size_t maxBytes) { return s.substr(0, KIT_Utf8CutLength(s.c_str(), maxBytes)); }
 
 HGLOBAL makeDropBlock(const std::vector<std::string>& paths, int x, int y) {
@@ -465,7 +474,8 @@ HGLOBAL Shim_vTavrin_hwnd::shimExtendedDragOp(const winsys::Drag& d, bool return
       for (const std::string& t : d.promisedTypes) paths.push_back(cut("tmp." + t, 4095));
     } else {
       if (!SHIM_DDrop_getDroppedFileTargetPath) return nullptr;
-      const char* answer = SHIM_DDrop_getDroppedFileTargetPath(d.promisedTypes.front().c_str());
+      const char* answer = nullptr;
+      guarded([&] { answer = SHIM_DDrop_getDroppedFileTargetPath(d.promisedTypes.front().c_str()); });
       std::string folder = answer ? cut(answer, 255) : "";
       if (folder.empty()) folder = "/tmp/";
       auto* src = winsys::lookup<winsys::View>(d.source);
@@ -489,8 +499,10 @@ int Shim_vTavrin_hwnd::draggingEntered(const winsys::Drag& d) {
   if (!m_supports_ddrop) return 0;
   if (SHIM_DDrop_onDragEnter) {
     HGLOBAL block = shimExtendedDragOp(d, true);
-    SHIM_DDrop_onDragEnter(block, static_cast<int>(d.screenLocation.x + 0.5),
-                           static_cast<int>(d.screenLocation.y + 0.5));
+    guarded([&] {
+      SHIM_DDrop_onDragEnter(block, static_cast<int>(d.screenLocation.x + 0.5),
+                             static_cast<int>(d.screenLocation.y + 0.5));
+    });
     GlobalFree(block);
   }
   return 4;
@@ -499,18 +511,20 @@ int Shim_vTavrin_hwnd::draggingEntered(const winsys::Drag& d) {
 int Shim_vTavrin_hwnd::draggingUpdated(const winsys::Drag& d) {
   if (!m_supports_ddrop) return 0;
   if (SHIM_DDrop_onDragOver)
-    SHIM_DDrop_onDragOver(static_cast<int>(d.screenLocation.x + 0.5), static_cast<int>(d.screenLocation.y + 0.5));
+    guarded([&] {
+      SHIM_DDrop_onDragOver(static_cast<int>(d.screenLocation.x + 0.5), static_cast<int>(d.screenLocation.y + 0.5));
+    });
   return 4;
 }
 
 void Shim_vTavrin_hwnd::draggingExited(const winsys::Drag&) {
-  if (m_supports_ddrop && SHIM_DDrop_onDragLeave) SHIM_DDrop_onDragLeave();
+  if (m_supports_ddrop && SHIM_DDrop_onDragLeave) guarded(SHIM_DDrop_onDragLeave);
 }
 
 bool Shim_vTavrin_hwnd::performDragOperation(const winsys::Drag& d) {
   if (!m_supports_ddrop) return false;
   Ref<winsys::View> hold(this);
-  if (SHIM_DDrop_onDragLeave) SHIM_DDrop_onDragLeave();
+  if (SHIM_DDrop_onDragLeave) guarded(SHIM_DDrop_onDragLeave);
   winsys::Window* win = window();
   HWND content = win && win->contentView() ? SHIM_Handle(win->contentView()) : nullptr;
   auto* src = winsys::lookup<winsys::View>(d.source);

@@ -61,6 +61,9 @@ TEST_F(W, CreationWithoutResource) {
   ASSERT_EQ(rec.of(WM_CREATE).size(), 1u);
   EXPECT_EQ(rec.of(WM_CREATE)[0].wp, 0u);
   EXPECT_EQ(rec.of(WM_CREATE)[0].lp, 0x1234);
+  rec.hook = [](const Msg&, LRESULT*) -> bool { throw 1; };  // stops at the procedure's call
+  EXPECT_EQ(SendMessage(h, WM_USER, 0, 0), 0);
+  rec.hook = nullptr;
   DestroyWindow(h);
   w->release();
 }

@@ -168,7 +168,10 @@ void modalTurn(AppState::Run* run, bool withHook) {
   app::fireDueTimers();
   if (!run->stopped && withHook && a.turnHook && isLive(run->window)) {
     auto hook = a.turnHook;
-    hook(run->window);
+    try {
+      hook(run->window);
+    } catch (...) {
+    }
   }
   app::displayWindows();
 }
@@ -312,7 +315,11 @@ void fireDueTimers() {
     }
     Ref<Object> hold(t.owner);
     auto fire = t.fire;
-    fire();
+    try {
+      fire();
+    } catch (...) {
+      // A timer's callback is the end of the line for its exceptions.
+    }
   }
 }
 
@@ -449,7 +456,11 @@ void sendEvent(const Event& in) {
 
 void performWithEvent(const Event& e, const std::function<void()>& fn) {
   CurrentEvent cur(e);
-  if (fn) fn();
+  if (!fn) return;
+  try {
+    fn();
+  } catch (...) {
+  }
 }
 
 void displayWindows() {

@@ -380,6 +380,16 @@ void ScrollView::setFrame(const Rect& r) {
 
 // ---- Widgets ----
 
+void Control::sendAction() {
+  if (!action) return;
+  Ref<View> hold(this);
+  auto call = action;
+  try {
+    call(this);
+  } catch (...) {
+  }
+}
+
 void Button::performClick() {
   if (!isEnabled()) return;
   Ref<View> hold(this);

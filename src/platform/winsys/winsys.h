@@ -303,9 +303,7 @@ class Control : public View {
   double doubleValue = 0;
   // Called by performClick and by user actions.
   std::function<void(View* sender)> action;
-  void sendAction() {
-    if (action) action(this);
-  }
+  void sendAction();
   unsigned textColor = 0xFF000000;  // 0xAARRGGBB
 
  private:
