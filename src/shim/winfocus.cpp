@@ -173,11 +173,9 @@ BOOL ScrollWindow(HWND h, int dx, int dy, const RECT*, const RECT*) {
   auto* v = dynamic_cast<winsys::View*>(o);
   if (!v || (dx == 0 && dy == 0)) return FALSE;
   Ref<winsys::View> hold(v);
-  const std::vector<winsys::View*> subs = v->subviews();
-  for (winsys::View* s : subs) {
-    if (!winsys::isLive(s)) continue;
-    s->setFrameOrigin(winsys::Point{s->frame().x + dx, s->frame().y + dy});
-  }
+  std::vector<Ref<winsys::View>> subs;
+  for (winsys::View* s : v->subviews()) subs.emplace_back(s);
+  for (auto& s : subs) s->setFrameOrigin(winsys::Point{s->frame().x + dx, s->frame().y + dy});
   v->setNeedsDisplay(true);
   return TRUE;
 }

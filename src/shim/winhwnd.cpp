@@ -118,7 +118,7 @@ void Shim_vTavrin_hwnd::initChild(const SHIM_DialogResourceIndex* res, winsys::O
   if (r != 0) {
     winsys::View* target = (r == 0xBEEF) ? this : found;
     if (target && win && win->firstResponder() != target) win->makeFirstResponder(target);
-    auto* mw = dynamic_cast<Shim_vTavrin_modelesswindow*>(parent);
+    auto* mw = winsys::lookup<Shim_vTavrin_modelesswindow>(parent);  // procedures ran since
     if (mw && !mw->isVisible() && win == mw) mw->m_wantInitialKeyWindowOnShow = true;
   } else if (pw && win == pw && found) {
     winsys::View* fr = win->firstResponder();

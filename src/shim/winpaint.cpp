@@ -536,14 +536,15 @@ bool Shim_vTavrin_hwnd::performDragOperation(const winsys::Drag& d) {
     hit = win->contentView()->hitTest(winsys::Point{d.screenLocation.x - win->frame().x,
                                                     d.screenLocation.y - win->frame().y});
   if (hit && hit != this && hit->isDescendantOf(this)) {
-    for (winsys::View* v = hit; v && v != this; v = v->superview())
-      if (auto* hw = dynamic_cast<Shim_vTavrin_hwnd*>(v)) {
-        Ref<winsys::View> hv(hw);
-        if (hw->shimExtendedDragOp(d, false)) {
-          ok = true;
-          break;
-        }
+    std::vector<Ref<winsys::View>> chain;  // held: the drop reaches procedures
+    for (winsys::View* v = hit; v && v != this; v = v->superview()) chain.emplace_back(v);
+    for (auto& v : chain) {
+      auto* hw = dynamic_cast<Shim_vTavrin_hwnd*>(v.get());
+      if (hw && hw->shimExtendedDragOp(d, false)) {
+        ok = true;
+        break;
       }
+    }
   }
   if (!ok) ok = shimExtendedDragOp(d, false) != nullptr;
   if (sameWindow) RemoveProp(content, "SHIM_DisableWindowRepre");

@@ -306,16 +306,20 @@ int SHIM_HandleMouseEvent(const void* platformEvent) {
   if (!hit) return 0;
   const winsys::Point s = e->screenLocation();
   const LPARAM packed = SHIM_PackPoint(static_cast<int>(std::floor(s.x)), static_cast<int>(std::floor(s.y)));
-  winsys::View* target = nullptr;
+  // The chain from the hit view up to the content view, held: procedures
+  // answer the hit tests.
+  std::vector<Ref<winsys::View>> chain;
   for (winsys::View* v = hit; v; v = v->superview()) {
-    if (SHIM_Entry(v)) {
-      const LRESULT a = SHIM_DeliverMessage(v, WM_NCHITTEST, 0, packed);
-      if (a != 0 && a != 1) target = v;
-    }
+    chain.emplace_back(v);
     if (v == content) break;
   }
+  winsys::View* target = nullptr;
+  for (auto& v : chain) {
+    if (!SHIM_Entry(v.get())) continue;
+    const LRESULT a = SHIM_DeliverMessage(v.get(), WM_NCHITTEST, 0, packed);
+    if (a != 0 && a != 1) target = v.get();
+  }
   if (!target) return 0;
-  Ref<winsys::View> ht(target);
   switch (e->type) {
     case winsys::EventType::LeftDown: target->mouseDown(*e); break;
     case winsys::EventType::LeftUp: target->mouseUp(*e); break;

@@ -436,6 +436,9 @@ void SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, int flags) {
   }
   if (v) v = representing(v);
   if (!w && !v) return;
+  // Procedures answer size limits and size notices below: both stay alive.
+  Ref<winsys::Window> holdWindow(w);
+  Ref<winsys::View> holdView(v);
   if (v && !(flags & SWP_NOZORDER) && v->superview()) {
     winsys::View* sup = v->superview();
     const auto sibs = sup->subviews();

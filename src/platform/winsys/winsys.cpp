@@ -53,11 +53,16 @@ Object::~Object() {
 }
 
 void Object::release() {
-  // Holds taken while the object is torn down must not free it again.
-  if (--m_refs == 0) {
-    m_refs = 1 << 30;
-    delete this;
+  if (--m_refs != 0) return;
+  // Holds taken while the object is torn down must not free it again, and
+  // its handle is refused from here on: nobody can attach it anywhere (a
+  // procedure answering its last WM_DESTROY might try).
+  m_refs = 1 << 30;
+  {
+    std::lock_guard<std::mutex> lock(registryMutex());
+    registry().erase(this);
   }
+  delete this;
 }
 
 bool isLive(const void* p) {
@@ -140,7 +145,7 @@ Window* View::window() const {
 void View::addSubview(View* v) { addSubview(v, Place::Above, nullptr); }
 
 void View::addSubview(View* v, Place where, View* rel) {
-  if (!v || v == this || isDescendantOf(v)) return;
+  if (!v || v == this || isDescendantOf(v) || !isLive(v) || !isLive(this)) return;
   Ref<View> hold(v);
   if (v->m_super) v->detach(true);
   if (v->m_window) v->m_window->setContentView(nullptr);
@@ -581,7 +586,7 @@ void Window::close() {
 }
 
 void Window::setContentView(View* v) {
-  if (v == m_content) return;
+  if (v == m_content || (v && (!isLive(v) || !isLive(this)))) return;
   if (v) {
     v->retain();
     if (v->m_super) v->detach(true);
@@ -614,7 +619,7 @@ bool Window::makeFirstResponder(View* v) {
 Window* Window::parentWindow() const { return m_parent && isLive(m_parent) ? m_parent : nullptr; }
 
 void Window::addChildWindow(Window* w) {
-  if (!w || w == this) return;
+  if (!w || w == this || !isLive(w) || !isLive(this)) return;
   if (w->m_parent && isLive(w->m_parent)) w->m_parent->removeChildWindow(w);
   w->m_parent = this;
   m_children.push_back(w);

@@ -36,7 +36,8 @@ Rect unite(const Rect& a, const Rect& b);  // an empty side gives the other
 // ---- Counted objects --------------------------------------------------------
 
 // Every object is registered while it lives, so that handles can be checked
-// before they are followed. A new object has one reference, its creator's.
+// before they are followed; an object being torn down is no longer
+// registered. A new object has one reference, its creator's.
 class Object {
  public:
   Object();
