@@ -77,9 +77,7 @@ long SHIM_DialogBox(SHIM_DialogResourceIndex* head, const char* resid, HWND pare
   if (box->shimHasModalRetVal()) {
     result = box->shimGetModalRetVal();
   } else {
-    winsys::app::setModalTurnHook([script](winsys::Window* w) { scriptTurn(script, w); });
-    winsys::app::runModal(box);
-    winsys::app::setModalTurnHook(nullptr);
+    winsys::app::runModal(box, [script](winsys::Window* w) { scriptTurn(script, w); });
     result = box->shimGetModalRetVal();
   }
   if (box->contentView()) SHIM_DeliverMessage(box->contentView(), WM_DESTROY, 0, 0);

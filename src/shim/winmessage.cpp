@@ -1,6 +1,7 @@
 // SendMessage with the control answers for platform controls, DefWindowProc
 // and the broadcast to top-level windows.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "shim/winwindow.h"
@@ -66,17 +67,8 @@ LRESULT editMessage(winsys::TextField* f, UINT msg, WPARAM wp, LPARAM lp) {
     if (lp) *reinterpret_cast<int*>(lp) = end;
     return 0;
   }
-  if (msg == EM_SETSEL && ed) {
-    const intptr_t len = static_cast<intptr_t>(ed->string.size());
-    intptr_t start = static_cast<intptr_t>(wp);
-    intptr_t end = lp == -1 ? len : lp;
-    if (start == -1) start = end = 0;
-    if (static_cast<uintptr_t>(start) > static_cast<uintptr_t>(len)) start = len;
-    end = std::clamp<intptr_t>(end, 0, len);
-    if (end < start) end = start;
-    ed->selStart = static_cast<size_t>(start);
-    ed->selLength = static_cast<size_t>(end - start);
-  }
+  if (msg == EM_SETSEL && ed)
+    SHIM_ClampSelection(static_cast<intptr_t>(wp), lp, ed->string.size(), &ed->selStart, &ed->selLength);
   return 0;
 }
 
@@ -93,6 +85,17 @@ LRESULT passOn(winsys::Object* o, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+
+void SHIM_ClampSelection(intptr_t start, intptr_t end, size_t len, size_t* selStart, size_t* selLength) {
+  const auto n = static_cast<intptr_t>(std::min<size_t>(len, INTPTR_MAX));
+  if (end == -1) end = n;
+  if (start == -1) start = end = 0;
+  if (static_cast<uintptr_t>(start) > static_cast<uintptr_t>(n)) start = n;
+  end = std::clamp<intptr_t>(end, 0, n);
+  if (end < start) end = start;
+  *selStart = static_cast<size_t>(start);
+  *selLength = static_cast<size_t>(end - start);
+}
 
 LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   winsys::Object* o = SHIM_Obj(h);

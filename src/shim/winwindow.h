@@ -300,6 +300,12 @@ extern winsys::Window* last_key_window;
 // The system-version test of painting (10.5 and later).
 bool SHIM_Is105Plus();
 
+// The range of an EM_SETSEL on a text of len bytes: a start of -1 selects
+// nothing at the start, an end of -1 means the end; then the start is limited
+// to len, the end to 0..len, and an end below the start gives an empty range
+// at the start.
+void SHIM_ClampSelection(intptr_t start, intptr_t end, size_t len, size_t* selStart, size_t* selLength);
+
 // The one routine that delivers a mouse message (capture, hit test, cursor).
 LRESULT SHIM_SendMouseMessage(HWND view, UINT msg, const winsys::Event& e);
 // The GL context made current by a paint or SHIM_SetGLContextToView.

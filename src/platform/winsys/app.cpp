@@ -162,14 +162,13 @@ void deliverQueued() {
   }
 }
 
-void modalTurn(AppState::Run* run, bool withHook) {
-  AppState& a = AppState::get();
+void modalTurn(AppState::Run* run) {
   deliverQueued();
   app::fireDueTimers();
-  if (!run->stopped && withHook && a.turnHook && isLive(run->window)) {
-    auto hook = a.turnHook;
+  if (!run->stopped && run->turn && isLive(run->window)) {
+    auto turn = run->turn;
     try {
-      hook(run->window);
+      turn(run->window);
     } catch (...) {
     }
   }
@@ -323,16 +322,16 @@ void fireDueTimers() {
   }
 }
 
-int runModal(Window* w) {
+int runModal(Window* w, std::function<void(Window*)> turn) {
   if (!isLive(w)) return kRunAborted;
   AppState& a = AppState::get();
   Ref<Window> hold(w);
-  AppState::Run run{w};
+  AppState::Run run{w, std::move(turn)};
+  const bool hooked = static_cast<bool>(run.turn);
   a.modal.push_back(&run);
   w->makeKeyAndOrderFront();
   while (!run.stopped) {
-    const bool hooked = static_cast<bool>(a.turnHook);
-    modalTurn(&run, true);
+    modalTurn(&run);
     if (run.stopped) break;
     if (w->isClosed()) {
       run.stopped = true;
@@ -388,7 +387,6 @@ void runTimersFor(int ms, const std::function<bool()>& until) {
   }
 }
 
-void setModalTurnHook(std::function<void(Window*)> hook) { AppState::get().turnHook = std::move(hook); }
 
 struct Session {
   AppState::Run run;
@@ -411,7 +409,7 @@ int runModalSession(Session* s) {
       s->run.stopped = true;
       s->run.code = kRunStopped;
     } else {
-      modalTurn(&s->run, false);
+      modalTurn(&s->run);
     }
   }
   return s->run.stopped ? s->run.code : kRunContinues;
@@ -521,7 +519,6 @@ void reset() {
   a.hasCurrent = false;
   a.pointer = Point{};
   a.modifiers = 0;
-  a.turnHook = nullptr;
   a.queued.clear();
   a.hasDrag = false;
   a.drag = Drag{};

@@ -47,12 +47,12 @@ struct AppState {
 
   struct Run {
     Window* window;
+    std::function<void(Window*)> turn;
     bool stopped = false;
     int code = 0;
     bool session = false;
   };
   std::vector<Run*> modal;
-  std::function<void(Window*)> turnHook;
   std::deque<Event> queued;
 
   bool hasDrag = false;

@@ -528,15 +528,14 @@ void runTimersFor(int ms, const std::function<bool()>& until = nullptr);
 
 // Modal runs. runModal returns the code given to stop (-1000 by stopModal,
 // -1001 by abortModal, or stopModalWithCode). Each turn delivers the queued
-// events, fires due timers, runs the turn hook once and displays windows.
+// events, fires due timers, runs the turn once (the run's user: a dialog
+// script, a prompt's answers; null for none) and displays windows.
 enum : int { kRunStopped = -1000, kRunAborted = -1001, kRunContinues = -1002 };
-int runModal(Window* w);
+int runModal(Window* w, std::function<void(Window*)> turn = nullptr);
 void stopModal();
 void stopModalWithCode(int code);
 void abortModal();
 Window* modalWindow();
-// The hook run once per turn of a modal run (the dialog script); null none.
-void setModalTurnHook(std::function<void(Window*)> hook);
 
 struct Session;
 Session* beginModalSession(Window* w);
