@@ -74,6 +74,7 @@ HWND SHIM_CreateWindowObject(HWND parent, WNDPROC proc, LPARAM param) {
 void Shim_vTavrin_hwnd::initChild(const SHIM_DialogResourceIndex* res, winsys::Object* parent, DLGPROC proc,
                                   LPARAM param) {
   Ref<winsys::View> hold(this);
+  Ref<winsys::Object> holdParent(parent);  // procedures run below
   setFrame(winsys::Rect{0, 0, res ? static_cast<double>(res->width) : 300.0,
                         res ? static_cast<double>(res->height) : 200.0});
   const int flags = res ? res->windowTypeFlags : (SHIM_DIALOG_FLIPPED | SHIM_DIALOG_OPAQUE);

@@ -360,6 +360,7 @@ void View::displayIfNeeded(platform::Surface* s) {
 }
 
 void ClipView::setDocumentView(View* v) {
+  Ref<View> hold(this);
   while (!subviews().empty()) subviews().front()->removeFromSuperview();
   if (v) addSubview(v);
 }
@@ -521,6 +522,7 @@ void Window::setFrame(const Rect& r, bool display) {
 void Window::setFrameOrigin(Point p) { setFrame(Rect{p.x, p.y, m_frame.w, m_frame.h}, false); }
 
 void Window::setAccessoryView(View* v) {
+  Ref<Window> hold(this);
   if (v) v->retain();
   if (m_accessory) m_accessory->release();
   m_accessory = v;
@@ -587,6 +589,7 @@ void Window::close() {
 
 void Window::setContentView(View* v) {
   if (v == m_content || (v && (!isLive(v) || !isLive(this)))) return;
+  Ref<Window> hold(this);  // the old content's teardown may run procedures
   if (v) {
     v->retain();
     if (v->m_super) v->detach(true);
