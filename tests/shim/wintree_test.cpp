@@ -140,10 +140,13 @@ TEST_F(T, IsWindowAndEnumeration) {
   DestroyWindow(c);
   EXPECT_FALSE(IsWindow(c));  // freed with its parent's reference
   plain->release();
-  g = Child(Child(top, 0, 0, 9, 9), 0, 0, 5, 5);
+  // Depth first: the first child, then its child, where the walk stops.
+  HWND first = SHIM_Handle(View(top)->subviews().front());
+  g = Child(first, 0, 0, 5, 5);
+  Child(first, 6, 0, 5, 5);
   std::vector<HWND> seen;
   EXPECT_FALSE(EnumChildWindows(top, StopAtGrandchild, reinterpret_cast<LPARAM>(&seen)));
-  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen, std::vector<HWND>({first, g}));
 }
 
 TEST_F(T, LongsStylesAndRebuild) {
