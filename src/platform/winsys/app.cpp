@@ -395,7 +395,7 @@ struct Session {
 
 Session* beginModalSession(Window* w) {
   if (!isLive(w)) return nullptr;
-  auto* s = new Session{AppState::Run{w}, Ref<Window>(w)};
+  auto* s = new Session{AppState::Run{w, nullptr}, Ref<Window>(w)};
   s->run.session = true;
   AppState::get().modal.push_back(&s->run);
   w->makeKeyAndOrderFront();
