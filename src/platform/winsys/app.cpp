@@ -501,9 +501,13 @@ void reset() {
     a.modal.back()->stopped = true;
     a.modal.pop_back();
   }
-  const std::vector<Window*> list = a.windows;
-  for (Window* w : list)
-    if (isLive(w)) w->close();
+  // Closing runs procedures, which may open windows of their own: close
+  // until none is left.
+  for (int round = 0; round < 1000 && !a.windows.empty(); ++round) {
+    const std::vector<Window*> list = a.windows;
+    for (Window* w : list)
+      if (isLive(w)) w->close();
+  }
   a.timers.clear();
   app::setMainMenu(nullptr);
   setPressed(nullptr);
