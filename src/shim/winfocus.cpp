@@ -32,16 +32,13 @@ HWND GetFocus() {
 
 void SetFocus(HWND h) {
   winsys::Object* o = SHIM_Obj(h);
-  winsys::Window* w = nullptr;
-  if ((w = dynamic_cast<winsys::Window*>(o))) {
-    w->makeFirstResponder(w->contentView());
-  } else if (auto* v = dynamic_cast<winsys::View*>(o)) {
-    w = v->window();
-    if (!w) return;
-    w->makeFirstResponder(v);
-  } else {
-    return;
-  }
+  auto* v = dynamic_cast<winsys::View*>(o);
+  winsys::Window* w = v ? v->window() : dynamic_cast<winsys::Window*>(o);
+  if (!w) return;
+  // Held: the new responder's answer may run procedures.
+  Ref<winsys::Object> hold(o);
+  Ref<winsys::Window> holdWindow(w);
+  w->makeFirstResponder(v ? v : w->contentView());
   if (w->isVisible()) w->makeKeyAndOrderFront();
 }
 

@@ -614,7 +614,11 @@ View* Window::firstResponder() const {
 }
 
 bool Window::makeFirstResponder(View* v) {
-  if (v && (v->window() != this || !v->acceptsFirstResponder())) return false;
+  // The view's answer may run procedures: both stay alive meanwhile.
+  Ref<Window> hold(this);
+  Ref<View> holdView(v);
+  // The window is asked again after the answer, which may have moved the view.
+  if (v && (v->window() != this || !v->acceptsFirstResponder() || v->window() != this)) return false;
   m_firstResponder = v;
   return true;
 }
@@ -637,6 +641,7 @@ void Window::removeChildWindow(Window* w) {
 
 void Window::displayIfNeeded() {
   if (!m_content) return;
+  Ref<Window> holdWindow(this);  // its surface is drawn into
   Ref<View> hold(m_content);
   m_content->displayIfNeeded(surface());
 }
