@@ -116,10 +116,14 @@ void LibrarianViewControl::setCurrentPatchParam(int slot) {
   if (IParam* p = mPlug ? mPlug->GetParam(kCurrentPatch) : nullptr) p->SetClamped(slot);
 }
 
-void LibrarianViewControl::selectUpperSlot(int slot) {
+void LibrarianViewControl::setSelectionFromJob(int slot) {
   slot = std::clamp(slot, 0, kSlots - 1);
   mCurrentSlot = slot;
   mSelectedUpper = slot;
+}
+
+void LibrarianViewControl::selectUpperSlot(int slot) {
+  setSelectionFromJob(slot);
   SetDirty(false);
 }
 

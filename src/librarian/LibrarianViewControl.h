@@ -80,6 +80,9 @@ class LibrarianViewControl : public CustomOverlayControl {
   int currentSlot() const { return mCurrentSlot.load(); }
   // Makes slot (limited to 0..99) the current slot and the upper selection.
   void selectUpperSlot(int slot);
+  // The same from the job thread (requests of a whole bank step the
+  // selection): atomics only; the next redraw shows it.
+  void setSelectionFromJob(int slot);
   int copySourceSlot() const { return mCopySourceSlot; }
 
  private:

@@ -259,3 +259,149 @@ TEST(CommandMenus, SlotMenuItemsNeedATargetAndCategoriesPassTheirIndex) {
   EXPECT_TRUE(b.editor.calls.empty());
   b.expectClean();
 }
+
+namespace {
+
+// A scanned Patches tree of 5.112's shapes, a duplicate pair (A/S/same.syx,
+// B/S/same.syx) and an empty third-level folder added to A.
+struct TreeBench : ViewBench {
+  testsupport::ScopedFolders folders;
+  TreeBench() {
+    lib.patchFiles.clear();
+    const std::string p = folders.data() + "Patches/";
+    for (const char* f : {"A/a.syx", "A/S/same.syx", "A/X/x.syx", "B/S/same.syx", "B/b.syx", "r.syx"}) {
+      fs::create_directories(fs::path(p + f).parent_path());
+      testsupport::writeFile(p + f, banks::rawBank(banks::namedDumps(100, f[0])));
+    }
+    lib.loadPatchesFromFilesystem(p);
+    lib.bankFolders[0]->subFolders[0].subFolders.push_back(SubFolderFiles2{"Z", {}});
+    lib.createNewSearchPatchFiles("PATCH 0");
+    lib.upperFileIndex = lib.lowerFileIndex = 0;
+  }
+  Names rootLines(const std::vector<std::string>& lines) {
+    Names v;
+    for (const std::string& l : lines)
+      if (l.rfind("  ", 0) != 0) v.push_back(l);
+    return v;
+  }
+};
+
+}  // namespace
+
+TEST(FolderMenus, TreesShowTheirShapeAndAChoiceOpensTheFileItWasBuiltFrom) {
+  TreeBench b;
+  ASSERT_EQ(b.lib.patchFiles.size(), 6u);
+  EXPECT_EQ(b.lib.patchFiles[4]->fullPath(), b.folders.data() + "Patches/B/S/same.syx");
+  LeftPatchPopupMenu left(b.plug, &b.lib, scaledRect(kLeftPatchMenuRow.rect, 1.0), &b.editor);
+  RightCategoryPopupMenu category(b.plug, &b.lib, scaledRect(kRightCategoryMenuRow.rect, 1.0), &b.editor);
+  RightSearchPopupMenu search(b.plug, &b.lib, scaledRect(kRightSearchMenuRow.rect, 1.0), &b.editor);
+  for (FolderPopupMenu* m : std::initializer_list<FolderPopupMenu*>{&left, &category, &search}) {
+    b.g->answerMenuDismiss();
+    m->OnMouseDown(0, 0, nullptr);
+  }
+  // Empty names and index 0: the first file item is checked.
+  EXPECT_EQ(b.g->menus()[0].lines,
+            (Names{"[ ] A >", "  [ ] S >", "    [x] same.syx", "  [ ] X >", "    [ ] x.syx", "  [ ] Z >", "  [ ] a.syx",
+                   "[ ] B >", "  [ ] S >", "    [ ] same.syx", "  [ ] b.syx", "[ ] r.syx"}));
+  EXPECT_EQ(b.rootLines(b.g->menus()[1].lines).size(), 20u);
+  EXPECT_EQ(b.rootLines(b.g->menus()[2].lines), (Names{"[x] Search Results 1"}));
+
+  // The second of two same-named files in same-named folders opens itself,
+  // and a rebuild by its names keeps it.
+  b.editor.linked = &left;  // any control stands in for the list's linked one
+  b.g->answerMenuByIndex({1, 0, 0});
+  left.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(std::tuple(b.lib.upperFileIndex, b.plug->GetParam(kPatchSelectionListUpper)->Int()), std::tuple(4, 4));
+  EXPECT_EQ(b.editor.rememberedFileName(ILibrarianEditor::Side::Upper), "same.syx");
+  EXPECT_EQ(std::string(b.view->slotText(false, 0)), b.lib.patchFiles[4]->patches[0].name);
+  left.refreshFolderStructure(&b.lib, &b.editor, 0, "same.syx", "S");
+  EXPECT_EQ(b.lib.upperFileIndex, 4);
+  ASSERT_EQ(left.entries()[4].folderName, "S");
+  EXPECT_TRUE(left.entries()[4].menu->IsItemChecked(0));
+  EXPECT_FALSE(left.entries()[0].menu->IsItemChecked(0));
+  // Names that match nothing check the running index; past the end, nothing.
+  left.refreshFolderStructure(&b.lib, &b.editor, 5, "none", "none");
+  EXPECT_TRUE(left.rootMenu()->IsItemChecked(2));
+  left.checkMenuItemAlone(&b.lib, &b.editor, 6);
+  for (const auto& e : left.entries())
+    for (int i = 0; i < e.menu->GetNItems(); ++i) EXPECT_FALSE(e.menu->IsItemChecked(i));
+  // A dismissal re-applies the index to the parameter.
+  b.plug->setValue(kPatchSelectionListUpper, 1);
+  b.g->answerMenuDismiss();
+  left.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(b.plug->GetParam(kPatchSelectionListUpper)->Int(), 4);
+  b.expectClean();
+}
+
+TEST(HeaderSelectors, HardwareAndLibraryModeChoicesAndTheBankNameMenu) {
+  TreeBench b;
+  ProgramNumberPopupMenu program(b.plug, &b.lib, scaledRect(ProgramNumberPopupMenu::rectAtScale1(), 1.0), &b.editor);
+  BankNumberPopupMenu bank(b.plug, &b.lib, scaledRect(BankNumberPopupMenu::rectAtScale1(), 1.0), &b.editor);
+  ProgBankNamePopupMenu names(b.plug, &b.lib, scaledRect(kProgBankNameMenuRow.rect, 1.0), &b.editor);
+  program.refreshPatchNames(&b.lib, &b.editor, 37);
+  EXPECT_STREQ(program.submenu(3)->GetItemText(7), "Program 38");
+  EXPECT_TRUE(program.submenu(3)->IsItemChecked(7));
+  EXPECT_STREQ(program.submenu(9)->GetItemText(9), "Program 100");
+  EXPECT_STREQ(program.rootMenu()->GetItemText(9), "91-100");
+  for (const auto& [b0, checked] : {std::pair{7, -1}, {4, 4}}) {
+    bank.refreshPatchNames(&b.lib, &b.editor, b0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(bank.menu()->IsItemChecked(i), i == checked);
+  }
+  // Hardware mode: "Program 05", then a bank with the job thread busy.
+  b.g->answerMenuByIndex({0, 4});
+  program.OnMouseDown(0, 0, nullptr);
+  b.editor.busy = true;
+  b.g->answerMenuByIndex({3});
+  bank.OnMouseDown(0, 0, nullptr);
+  b.g->answerMenuDismiss();
+  bank.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(b.editor.calls, (Names{"bank change", "job 5", "bank change", "job 5 dropped"}));
+  EXPECT_EQ(std::tuple(b.plug->GetParam(kCurrentPatch)->Int(), b.plug->GetParam(kCurrentBank)->Int()), std::tuple(4, 3));
+  b.editor.busy = false;
+
+  // Library mode: the upper bank's names; a choice selects and sends.
+  b.editor.library = true;
+  b.editor.calls.clear();
+  b.plug->setValue(kPatchSelectionListUpper, 1);
+  program.refreshPatchNames(&b.lib, &b.editor, 0);
+  EXPECT_EQ(std::string(program.submenu(2)->GetItemText(2)), b.lib.patchFiles[1]->patches[22].name);
+  b.g->answerMenuByIndex({2, 2});
+  program.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(std::tuple(b.view->selectedUpperSlot(), b.lib.targetSlot.load(), b.plug->GetParam(kCurrentPatch)->Int()),
+            std::tuple(22, 22, 22));
+  // Without a bank at the list position the texts are empty.
+  b.plug->setValue(kPatchSelectionListUpper, 40);
+  program.refreshPatchNames(&b.lib, &b.editor, 0);
+  EXPECT_STREQ(program.submenu(0)->GetItemText(0), "");
+  // The bank-name menu: a dismissal sends nothing; a choice of file 5 sends
+  // the current slot of it, kCurrentBank clamped to its range.
+  b.g->answerMenuDismiss();
+  names.OnMouseDown(0, 0, nullptr);
+  b.g->answerMenuByIndex({2});
+  names.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(b.editor.calls, (Names{"send 22 upper", "menus spare bank", "send 22 upper"}));
+  EXPECT_EQ(std::tuple(b.lib.upperFileIndex, b.plug->GetParam(kCurrentBank)->Int()), std::tuple(5, 4));
+  b.expectClean();
+}
+
+TEST(SlotLists, AJobThreadWritingTheTargetWhileTheUserClicks) {
+  ViewBench b;
+  std::atomic<bool> stop{false};
+  std::thread job([&] {
+    for (int i = 0; !stop; ++i) {
+      b.lib.targetSlot = i % 100;
+      b.view->setSelectionFromJob(i % 100);
+    }
+  });
+  IMouseMod left(true);
+  for (int i = 0; i < 2000; ++i) {
+    KIT_MutexLock lock(b.plug->GetMutex());
+    b.click(i % 2 == 1, i % 100);
+    b.view->OnKeyDown(0, 0, 1 + i % 4);
+    b.view->OnMouseDown(0, 0, &left);
+  }
+  stop = true;
+  job.join();
+  EXPECT_GE(b.view->currentSlot(), 0);
+  EXPECT_LT(b.view->currentSlot(), 100);
+}
