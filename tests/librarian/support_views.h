@@ -147,9 +147,9 @@ struct Bench {
   PatchLibrarian lib;
   ViewPlug* plug = new ViewPlug;
   std::unique_ptr<ViewPlug> owner{plug};
-  IGraphicsHeadless* g = new IGraphicsHeadless(plug, 1500, 757);
+  IGraphicsHeadless* g;
   FakeEditor editor{lib};
-  Bench() {
+  explicit Bench(int w = 1500, int h = 757) : g(new IGraphicsHeadless(plug, w, h)) {
     plug->AttachGraphics(g);
     editor.plug = plug;
   }
