@@ -83,10 +83,25 @@ void chooseEverything(Bench& b, FolderPopupMenu& menu) {
   menu.checkMenuItemAlone(&b.lib, &b.editor, static_cast<int>(flat.size()));
 }
 
+// One plug-in, editor stand-in and librarian serve every run; each run gets
+// a fresh (small: nothing is drawn) graphics context and empty lists.
+Bench& bench() {
+  static Bench* b = new Bench(16, 16);
+  b->plug->AttachGraphics(b->g = new IGraphicsHeadless(b->plug, 16, 16));
+  PatchLibrarian& lib = b->lib;
+  for (PatchFileList* l : {&lib.patchFiles, &lib.categoryFiles, &lib.searchFiles, &lib.emptyCategoryFiles})
+    lib.dropFiles(*l);
+  for (int kind = 0; kind <= 3; ++kind) lib.clearDataStructures(kind);
+  lib.releaseDroppedFiles();
+  lib.upperFileIndex = lib.lowerFileIndex = 0;
+  for (auto& side : b->editor.names) side[0] = side[1] = "";
+  return *b;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Bench b(16, 16);  // no drawing: a small surface will do
+  Bench& b = bench();
   Reader r{data, size};
   while (r.more() && b.lib.patchFiles.size() < 300) {
     const uint8_t shape = r.next();
