@@ -92,32 +92,31 @@ class FolderPopupMenu : public LibrarianHotZone {
 extern const FolderMenuRow kLeftPatchMenuRow, kRightPatchMenuRow, kRightCategoryMenuRow, kRightSearchMenuRow,
     kProgBankNameMenuRow;
 
-class LeftPatchPopupMenu : public FolderPopupMenu {
+// A folder menu of one fixed row.
+template <const FolderMenuRow& Row>
+class FolderMenuOf : public FolderPopupMenu {
  public:
-  LeftPatchPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
-      : FolderPopupMenu(kLeftPatchMenuRow, plug, librarian, rect, editor) {}
+  FolderMenuOf(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
+      : FolderPopupMenu(Row, plug, librarian, rect, editor) {}
 };
-class RightPatchPopupMenu : public FolderPopupMenu {
- public:
-  RightPatchPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
-      : FolderPopupMenu(kRightPatchMenuRow, plug, librarian, rect, editor) {}
+
+class LeftPatchPopupMenu : public FolderMenuOf<kLeftPatchMenuRow> {
+  using FolderMenuOf::FolderMenuOf;
 };
-class RightCategoryPopupMenu : public FolderPopupMenu {
- public:
-  RightCategoryPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
-      : FolderPopupMenu(kRightCategoryMenuRow, plug, librarian, rect, editor) {}
+class RightPatchPopupMenu : public FolderMenuOf<kRightPatchMenuRow> {
+  using FolderMenuOf::FolderMenuOf;
 };
-class RightSearchPopupMenu : public FolderPopupMenu {
- public:
-  RightSearchPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
-      : FolderPopupMenu(kRightSearchMenuRow, plug, librarian, rect, editor) {}
+class RightCategoryPopupMenu : public FolderMenuOf<kRightCategoryMenuRow> {
+  using FolderMenuOf::FolderMenuOf;
+};
+class RightSearchPopupMenu : public FolderMenuOf<kRightSearchMenuRow> {
+  using FolderMenuOf::FolderMenuOf;
 };
 
 // The bank-file tree at the header's bank selector, in library control mode.
-class ProgBankNamePopupMenu : public FolderPopupMenu {
+class ProgBankNamePopupMenu : public FolderMenuOf<kProgBankNameMenuRow> {
  public:
-  ProgBankNamePopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor)
-      : FolderPopupMenu(kProgBankNameMenuRow, plug, librarian, rect, editor) {}
+  using FolderMenuOf::FolderMenuOf;
   bool refreshPatchNames(PatchLibrarian* librarian, ILibrarianEditor* editor, int index, std::string fileName,
                          std::string folderName) {
     return refreshFolderStructure(librarian, editor, index, std::move(fileName), std::move(folderName));
