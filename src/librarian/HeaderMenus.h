@@ -14,7 +14,10 @@
 
 class BankNumberPopupMenu : public LibrarianHotZone {
  public:
+  // The rectangle at UI scale 1 and the layer (attached shown).
   static IRECT rectAtScale1() { return IRECT(456, 58, 482, 84); }
+  static constexpr const char* kLayerName = "BANKNUMBERMENUPROGRAMS";
+  static constexpr int kLayerId = 77;
   static constexpr int kBanks = 5;
 
   BankNumberPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
@@ -33,7 +36,10 @@ class BankNumberPopupMenu : public LibrarianHotZone {
 
 class ProgramNumberPopupMenu : public LibrarianHotZone {
  public:
+  // The rectangle at UI scale 1 and the layer (attached shown, never hidden).
   static IRECT rectAtScale1() { return IRECT(482, 58, 532, 84); }
+  static constexpr const char* kLayerName = "PROGRAMNUMBERMENU";
+  static constexpr int kLayerId = 76;
 
   ProgramNumberPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
   ~ProgramNumberPopupMenu() override;

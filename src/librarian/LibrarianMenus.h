@@ -42,8 +42,10 @@ class LibrarianHotZone : public IControl {
 
 class BankEditPopupMenu : public LibrarianHotZone {
  public:
-  // The editor's rectangle at UI scale 1.
+  // The editor's rectangle at UI scale 1, and the layer of its own.
   static IRECT rectAtScale1() { return IRECT(560, 213, 640, 237); }
+  static constexpr const char* kLayerName = "BANKEDITMENU";
+  static constexpr int kLayerId = 74;
 
   BankEditPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
   ~BankEditPopupMenu() override;

@@ -37,6 +37,8 @@ struct ViewBench : Bench {
     lib.lowerFileIndex = 1;
     background.W = 1288;
     background.H = 452;
+    const IColor panel(255, 40, 40, 40);
+    g->AttachPanelBackground(&panel);
     view = new LibrarianViewControl(plug, &editor, 107, 240, kLibrarianArea, &background, IRECT(), &lib, scale);
     g->AttachControl(view);
     editor.view = view;
@@ -140,7 +142,12 @@ TEST(SlotLists, DropAndPastePutTheSourceIntoTheIntendedUpperSlot) {
   b.editor.busy = false;
   EXPECT_EQ(b.upper(20), before);
   EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
-  drag(3, false, 20);
+  // The drag box shows while dragging (drawn once, with a selection).
+  b.g->OpenWindow(nullptr);
+  b.view->OnMouseDrag(b.rect(true, 3).L + 2, b.rect(true, 3).T + 2, 0, 0, &left);
+  EXPECT_TRUE(b.view->dragging());
+  EXPECT_FALSE(b.g->tick().Empty());
+  b.view->OnMouseUp(b.rect(false, 20).L + 2, b.rect(false, 20).T + 2, &left);
   EXPECT_EQ(b.upper(20).messages, source.messages);
   EXPECT_EQ(std::string(b.view->slotText(false, 20)), source.name);
   EXPECT_EQ(b.plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
