@@ -64,11 +64,11 @@ const PatchFileList& FolderPopupMenu::flatList() const {
   static const PatchFileList kNone;
   if (!mLibrarian) return kNone;
   switch (mRow.tree) {
-    case FolderMenuRow::kCategoryTree: return mLibrarian->categoryFiles;
-    case FolderMenuRow::kSearchTree: return mLibrarian->searchFiles;
+    case FolderMenuRow::kCategoryTree: return mLibrarian->lowerList(LowerListSource::Categories);
+    case FolderMenuRow::kSearchTree: return mLibrarian->lowerList(LowerListSource::SearchResults);
     case FolderMenuRow::kBankTree: break;
   }
-  return mLibrarian->patchFiles;
+  return mLibrarian->lowerList(LowerListSource::BankFiles);
 }
 
 int FolderPopupMenu::librarianIndex() const {

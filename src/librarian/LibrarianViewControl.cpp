@@ -254,12 +254,9 @@ void LibrarianViewControl::copyIntoUpperList(const LibrarianPatch& patch) {
 void LibrarianViewControl::renameSlot(int, int) {
   if (!mEditor || !mLibrarian) return;
   mEditor->setRenameClosed(false);
+  // Without an upper bank the flag is all that changes.
   PatchFile* file = mLibrarian->upperFile();
-  if (!file) {
-    // Nothing to rename: the flag is all that changes.
-    mEditor->setRenameClosed(true);
-    return;
-  }
+  if (!file) return;
   const int slot = mSelectedUpper.load();
   if (slot < 0 || slot >= kSlots) return;
   mLowerListActive = false;

@@ -182,8 +182,10 @@ TEST(SlotLists, RightClicksOpenTheSlotMenusAndRenameNeedsAPatch) {
   // Rename without an upper bank only clears the flag.
   b.lib.noUpperFile = 1;
   b.editor.calls.clear();
+  b.editor.closed = true;
   b.view->renameSlot(0, 0);
   EXPECT_TRUE(b.editor.calls.empty());
+  EXPECT_FALSE(b.editor.closed);
   b.expectClean();
 }
 
