@@ -10,21 +10,22 @@
 
 using Side = ILibrarianEditor::Side;
 
+// class, tree, names, list parameter, re-check after sync, rectangle and layer
 const FolderMenuRow kLeftPatchMenuRow = {"LeftPatchPopupMenu", FolderMenuRow::kBankTree, Side::Upper,
-                                         kPatchSelectionListUpper, true, "LeftPatchPopupMenu", 70,
-                                         IRECT(110, 213, 530, 237)};
+                                         kPatchSelectionListUpper, true,
+                                         {IRECT(110, 213, 530, 237), "LeftPatchPopupMenu", 70}};
 const FolderMenuRow kRightPatchMenuRow = {"RightPatchPopupMenu", FolderMenuRow::kBankTree, Side::Lower,
-                                          kPatchSelectionListLower, true, "RightPatchPopupMenu", 71,
-                                          IRECT(800, 213, 1220, 237)};
+                                          kPatchSelectionListLower, true,
+                                          {IRECT(800, 213, 1220, 237), "RightPatchPopupMenu", 71}};
 const FolderMenuRow kRightCategoryMenuRow = {"RightCategoryPopupMenu", FolderMenuRow::kCategoryTree, Side::Lower,
-                                             kPatchSelectionListLower, false, "RightCategoryPopupMenu", 75,
-                                             IRECT(800, 213, 1220, 237)};
+                                             kPatchSelectionListLower, false,
+                                             {IRECT(800, 213, 1220, 237), "RightCategoryPopupMenu", 75}};
 const FolderMenuRow kRightSearchMenuRow = {"RightSearchPopupMenu", FolderMenuRow::kSearchTree, Side::Lower,
-                                           kPatchSelectionListLower, false, "RightSearchPopupMenu", 78,
-                                           IRECT(800, 213, 1220, 237)};
+                                           kPatchSelectionListLower, false,
+                                           {IRECT(800, 213, 1220, 237), "RightSearchPopupMenu", 78}};
 const FolderMenuRow kProgBankNameMenuRow = {"ProgBankNamePopupMenu", FolderMenuRow::kBankTree, Side::Upper,
-                                            kPatchSelectionListUpper, true, "PROGBANKNAMEMENUPROGRAMS", 80,
-                                            IRECT(456, 58, 482, 84)};
+                                            kPatchSelectionListUpper, true,
+                                            {IRECT(456, 58, 482, 84), "PROGBANKNAMEMENUPROGRAMS", 80}};
 
 namespace {
 constexpr const char* kRootFolderName = "Patches";
@@ -135,8 +136,8 @@ bool FolderPopupMenu::refreshFolderStructure(PatchLibrarian*, ILibrarianEditor*,
       }
     }
   }
-  mEntries.push_back(
-      Entry{mRow.tree == FolderMenuRow::kCategoryTree ? std::string() : kRootFolderName, mRoot, std::move(rootPositions)});
+  const std::string rootName = mRow.tree == FolderMenuRow::kCategoryTree ? std::string() : kRootFolderName;
+  mEntries.push_back(Entry{rootName, mRoot, std::move(rootPositions)});
   sync(b.fileName, b.folderName);
   return true;
 }

@@ -31,9 +31,7 @@ struct FolderMenuRow {
   ILibrarianEditor::Side side;
   int listParam;
   bool recheckAfterSync;
-  const char* layerName;
-  int layerId;
-  IRECT rect;  // at UI scale 1
+  MenuPlacement placement;
 };
 
 class FolderPopupMenu : public LibrarianHotZone {

@@ -14,10 +14,8 @@
 
 class BankNumberPopupMenu : public LibrarianHotZone {
  public:
-  // The rectangle at UI scale 1 and the layer (attached shown).
-  static IRECT rectAtScale1() { return IRECT(456, 58, 482, 84); }
-  static constexpr const char* kLayerName = "BANKNUMBERMENUPROGRAMS";
-  static constexpr int kLayerId = 77;
+  // Its layer is attached shown.
+  static MenuPlacement placement() { return {IRECT(456, 58, 482, 84), "BANKNUMBERMENUPROGRAMS", 77}; }
   static constexpr int kBanks = 5;
 
   BankNumberPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
@@ -36,10 +34,8 @@ class BankNumberPopupMenu : public LibrarianHotZone {
 
 class ProgramNumberPopupMenu : public LibrarianHotZone {
  public:
-  // The rectangle at UI scale 1 and the layer (attached shown, never hidden).
-  static IRECT rectAtScale1() { return IRECT(482, 58, 532, 84); }
-  static constexpr const char* kLayerName = "PROGRAMNUMBERMENU";
-  static constexpr int kLayerId = 76;
+  // Its layer is attached shown and never hidden.
+  static MenuPlacement placement() { return {IRECT(482, 58, 532, 84), "PROGRAMNUMBERMENU", 76}; }
 
   ProgramNumberPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
   ~ProgramNumberPopupMenu() override;

@@ -142,7 +142,8 @@ void BankEditPopupMenu::apply(IPopupMenu* menu, int item) {
   } else if (menu == mRequest.get()) {
     if (item == 0) e.sendActiveArrangementRequestSysex(true);
     if ((item == 1 || item == 2) && upperTargetValid()) e.sendSinglePatchRequestSysexFromLibrarian(item == 1);
-    if (item >= 4 && item <= 8 && mLibrarian && mLibrarian->upperFile()) e.sendAllPatchRequestSysexFromLibrarian(item - 4);
+    if (item >= 4 && item <= 8 && mLibrarian && mLibrarian->upperFile())
+      e.sendAllPatchRequestSysexFromLibrarian(item - 4);
   } else if (menu == mStore.get()) {
     if (item == 0) {
       // The upper patch at targetSlot into program kCurrentPatch of bank
@@ -151,8 +152,9 @@ void BankEditPopupMenu::apply(IPopupMenu* menu, int item) {
       const int program = static_cast<int>(paramValue(kCurrentPatch));
       const int slot = mLibrarian ? mLibrarian->targetSlot.load() : -1;
       const PatchFile* file = mLibrarian ? mLibrarian->upperFile() : nullptr;
-      const bool holds = file && slot >= 0 && static_cast<size_t>(slot) < file->patches.size() &&
-                         slot < LibrarianViewControl::kSlots && !file->patches[static_cast<size_t>(slot)].messages.empty();
+      const bool holds = file && slot >= 0 && slot < LibrarianViewControl::kSlots &&
+                         static_cast<size_t>(slot) < file->patches.size() &&
+                         !file->patches[static_cast<size_t>(slot)].messages.empty();
       if (e.midiIOSet() && holds && bank >= 0 && bank <= 4 && program >= 0 && program <= 99)
         e.sendPatchToDeviceLocation(slot, bank * 100 + program);
     }

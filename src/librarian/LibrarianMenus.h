@@ -18,6 +18,14 @@
 // A rectangle given at UI scale 1, each coordinate times scale, cut toward 0.
 IRECT scaledRect(const IRECT& r, double scale);
 
+// Where the editor puts a menu control: its rectangle at UI scale 1 and the
+// layer of its own.
+struct MenuPlacement {
+  IRECT rect;
+  const char* layerName;
+  int layerId;
+};
+
 // The base of the librarian's menu controls: an invisible hot zone that
 // pops a menu up over its rectangle.
 class LibrarianHotZone : public IControl {
@@ -42,10 +50,7 @@ class LibrarianHotZone : public IControl {
 
 class BankEditPopupMenu : public LibrarianHotZone {
  public:
-  // The editor's rectangle at UI scale 1, and the layer of its own.
-  static IRECT rectAtScale1() { return IRECT(560, 213, 640, 237); }
-  static constexpr const char* kLayerName = "BANKEDITMENU";
-  static constexpr int kLayerId = 74;
+  static MenuPlacement placement() { return {IRECT(560, 213, 640, 237), "BANKEDITMENU", 74}; }
 
   BankEditPopupMenu(IPluginBase* plug, PatchLibrarian* librarian, IRECT rect, ILibrarianEditor* editor);
   ~BankEditPopupMenu() override;

@@ -58,7 +58,8 @@ LibrarianViewControl::LibrarianViewControl(IPluginBase* plug, ILibrarianEditor* 
 LibrarianViewControl::~LibrarianViewControl() = default;
 
 IRECT LibrarianViewControl::slotRect(bool lower, int slot) const {
-  const int left = mRECT.L + (lower ? mGeometry.lowerLeft : 0) + (slot / kRows) * (mGeometry.columnWidth + mGeometry.columnGap);
+  const int left =
+      mRECT.L + (lower ? mGeometry.lowerLeft : 0) + (slot / kRows) * (mGeometry.columnWidth + mGeometry.columnGap);
   const int top = mRECT.T + (lower ? mGeometry.lowerTop : mGeometry.upperTop) + (slot % kRows) * mGeometry.rowHeight;
   return IRECT(left, top, left + mGeometry.columnWidth, top + mGeometry.rowHeight);
 }

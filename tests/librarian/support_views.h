@@ -27,7 +27,8 @@ class ViewPlug : public IPluginBase {
     GetParam(kPatchSelectionListUpper)->InitInt("upper", 0, 0, 4999);
     GetParam(kPatchSelectionListLower)->InitInt("lower", 0, 0, 4999);
     GetParam(kDeviceOutSelection)->InitInt("out", 1, 0, 16);
-    for (int p : {kBankEditUnsaved, kShowLibrarian, kControlLibrary, kRefreshFolders}) GetParam(p)->InitBool("b", false);
+    for (int p : {kBankEditUnsaved, kShowLibrarian, kControlLibrary, kRefreshFolders})
+      GetParam(p)->InitBool("b", false);
     GetParam(kPatchRename)->InitText();
   }
   void setValue(int idx, double v) { GetParam(idx)->SetClamped(v); }

@@ -118,7 +118,8 @@ TEST(SlotLists, ClicksDoubleClicksAndKeysSelectWrapAndSend) {
   b.view->OnMouseDblClick(b.rect(false, 7).L, b.rect(false, 7).T, &left);
   b.plug->setValue(kDeviceOutSelection, 0);
   b.view->OnMouseDblClick(b.rect(false, 8).L, b.rect(false, 8).T, &left);
-  EXPECT_EQ(b.editor.calls, (Names{"grey saveChangesLayer", "send 42 lower", "ungrey saveChangesLayer", "send 7 upper"}));
+  EXPECT_EQ(b.editor.calls,
+            (Names{"grey saveChangesLayer", "send 42 lower", "ungrey saveChangesLayer", "send 7 upper"}));
   EXPECT_EQ(b.view->currentSlot(), 7);
   b.expectClean();
 }
@@ -191,7 +192,7 @@ TEST(SlotLists, RightClicksOpenTheSlotMenusAndRenameNeedsAPatch) {
 
 TEST(CommandMenus, ItemsInOrderAndEachChoiceMakesItsCall) {
   ViewBench b;
-  BankEditPopupMenu menu(b.plug, &b.lib, scaledRect(BankEditPopupMenu::rectAtScale1(), 1.25), &b.editor);
+  BankEditPopupMenu menu(b.plug, &b.lib, scaledRect(BankEditPopupMenu::placement().rect, 1.25), &b.editor);
   EXPECT_EQ(std::tuple(menu.GetRECT()->L, menu.GetRECT()->B), std::tuple(700, 296));
   b.lib.targetSlot = 12;
   b.plug->setValue(kCurrentBank, 2);
@@ -210,10 +211,12 @@ TEST(CommandMenus, ItemsInOrderAndEachChoiceMakesItsCall) {
     EXPECT_EQ(b.editor.calls, calls) << path[0];
   }
   EXPECT_EQ(b.g->menus()[0].lines,
-            (Names{"[ ] Request Patch Data >", "  [ ] from Active Slot to Plug-in GUI", "  [ ] from Active Slot to Librarian",
-                   "  [ ] from Selected Program Slot & Bank", "  ----", "  [ ] Patches from 001-100",
+            (Names{"[ ] Request Patch Data >", "  [ ] from Active Slot to Plug-in GUI",
+                   "  [ ] from Active Slot to Librarian", "  [ ] from Selected Program Slot & Bank", "  ----",
+                   "  [ ] Patches from 001-100",
                    "  [ ] Patches from 101-200", "  [ ] Patches from 201-300", "  [ ] Patches from 301-400",
-                   "  [ ] Patches from 401-500", "----", "[ ] Store Patch Data >", "  [ ] To Currently Selected Slot & Bank",
+                   "  [ ] Patches from 401-500", "----", "[ ] Store Patch Data >",
+                   "  [ ] To Currently Selected Slot & Bank",
                    "  ----", "  [ ] All Patches to P001-P100", "  [ ] All Patches to P101-P200",
                    "  [ ] All Patches to P201-P300", "  [ ] All Patches to P301-P400", "  [ ] All Patches to P401-P500",
                    "----", "[ ] Sync Current Data from HW", "[ ] Push Current Data to HW", "----",
@@ -301,9 +304,9 @@ TEST(FolderMenus, TreesShowTheirShapeAndAChoiceOpensTheFileItWasBuiltFrom) {
   TreeBench b;
   ASSERT_EQ(b.lib.patchFiles.size(), 6u);
   EXPECT_EQ(b.lib.patchFiles[4]->fullPath(), b.folders.data() + "Patches/B/S/same.syx");
-  LeftPatchPopupMenu left(b.plug, &b.lib, scaledRect(kLeftPatchMenuRow.rect, 1.0), &b.editor);
-  RightCategoryPopupMenu category(b.plug, &b.lib, scaledRect(kRightCategoryMenuRow.rect, 1.0), &b.editor);
-  RightSearchPopupMenu search(b.plug, &b.lib, scaledRect(kRightSearchMenuRow.rect, 1.0), &b.editor);
+  LeftPatchPopupMenu left(b.plug, &b.lib, scaledRect(kLeftPatchMenuRow.placement.rect, 1.0), &b.editor);
+  RightCategoryPopupMenu category(b.plug, &b.lib, kRightCategoryMenuRow.placement.rect, &b.editor);
+  RightSearchPopupMenu search(b.plug, &b.lib, scaledRect(kRightSearchMenuRow.placement.rect, 1.0), &b.editor);
   for (FolderPopupMenu* m : std::initializer_list<FolderPopupMenu*>{&left, &category, &search}) {
     b.g->answerMenuDismiss();
     m->OnMouseDown(0, 0, nullptr);
@@ -344,9 +347,9 @@ TEST(FolderMenus, TreesShowTheirShapeAndAChoiceOpensTheFileItWasBuiltFrom) {
 
 TEST(HeaderSelectors, HardwareAndLibraryModeChoicesAndTheBankNameMenu) {
   TreeBench b;
-  ProgramNumberPopupMenu program(b.plug, &b.lib, scaledRect(ProgramNumberPopupMenu::rectAtScale1(), 1.0), &b.editor);
-  BankNumberPopupMenu bank(b.plug, &b.lib, scaledRect(BankNumberPopupMenu::rectAtScale1(), 1.0), &b.editor);
-  ProgBankNamePopupMenu names(b.plug, &b.lib, scaledRect(kProgBankNameMenuRow.rect, 1.0), &b.editor);
+  ProgramNumberPopupMenu program(b.plug, &b.lib, ProgramNumberPopupMenu::placement().rect, &b.editor);
+  BankNumberPopupMenu bank(b.plug, &b.lib, scaledRect(BankNumberPopupMenu::placement().rect, 1.0), &b.editor);
+  ProgBankNamePopupMenu names(b.plug, &b.lib, scaledRect(kProgBankNameMenuRow.placement.rect, 1.0), &b.editor);
   program.refreshPatchNames(&b.lib, &b.editor, 37);
   EXPECT_STREQ(program.submenu(3)->GetItemText(7), "Program 38");
   EXPECT_TRUE(program.submenu(3)->IsItemChecked(7));
@@ -365,7 +368,8 @@ TEST(HeaderSelectors, HardwareAndLibraryModeChoicesAndTheBankNameMenu) {
   b.g->answerMenuDismiss();
   bank.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(b.editor.calls, (Names{"bank change", "job 5", "bank change", "job 5 dropped"}));
-  EXPECT_EQ(std::tuple(b.plug->GetParam(kCurrentPatch)->Int(), b.plug->GetParam(kCurrentBank)->Int()), std::tuple(4, 3));
+  EXPECT_EQ(std::tuple(b.plug->GetParam(kCurrentPatch)->Int(), b.plug->GetParam(kCurrentBank)->Int()),
+            std::tuple(4, 3));
   b.editor.busy = false;
 
   // Library mode: the upper bank's names; a choice selects and sends.
