@@ -239,7 +239,7 @@ std::optional<LibrarianPatch> LibrarianViewControl::patchAt(const PatchFile* fil
 }
 
 void LibrarianViewControl::copyIntoUpperList(const LibrarianPatch& patch) {
-  if (!mEditor || !mLibrarian || !mLibrarian->upperFile()) return;
+  if (!mEditor || !mLibrarian || !mPlug || !mLibrarian->upperFile()) return;
   const int target = mLibrarian->targetSlot.load();
   if (target < 0 || target >= kSlots) return;
   // The collector is shared with the input thread: nothing while a job runs,
