@@ -274,7 +274,7 @@ TEST(CommandMenus, SlotMenuItemsNeedATargetAndCategoriesPassTheirIndex) {
 
 namespace {
 
-// A scanned Patches tree of 5.112's shapes, a duplicate pair (A/S/same.syx,
+// A scanned Patches tree of every folder shape, a duplicate pair (A/S/same.syx,
 // B/S/same.syx) and an empty third-level folder added to A.
 struct TreeBench : ViewBench {
   testsupport::ScopedFolders folders;
