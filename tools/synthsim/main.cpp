@@ -13,6 +13,7 @@
 //                                       oversized, garbage
 //   status                              counts of what happened
 //   clock                               the clock bytes received, with times
+//   received                            every message received, in hex
 //   quit
 // It ends at "quit" or at the end of input; with --stay it ignores the end
 // of input and runs until SIGINT or SIGTERM.
@@ -69,6 +70,12 @@ bool command(synthsim::SynthSimulator& sim, const std::string& line) {
     }
   } else if (word == "status") {
     printStatus(sim);
+  } else if (word == "received") {
+    for (const auto& r : sim.received()) {
+      std::printf("received");
+      for (uint8_t b : r.bytes) std::printf(" %02X", b);
+      std::printf("\n");
+    }
   } else if (word == "clock") {
     for (const auto& e : sim.clockEvents()) std::printf("%02X %llu\n", e.byte, static_cast<unsigned long long>(e.micros));
   } else {
