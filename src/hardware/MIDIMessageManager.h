@@ -199,9 +199,11 @@ class MIDIMessageManager {
   void applySingleParameter(const uint8_t* bytes);
   // Applies one raw value to a control from the instrument.
   void processSysExToUI(IControl* control, int value, bool refreshMainTab, bool markApplying);
-  // Incoming channel messages, editor lock held: the program-change steps
+  // Incoming channel messages: one message from either source (takes the
+  // editor lock); then, lock held, the program-change steps
   // (true when the message passed its filter and goes on), the
   // pass-through test and the activity light.
+  void channelMessage(IMidiMsg& msg, bool fromHost, int channel);
   bool programChange(const IMidiMsg& msg, bool fromHost, int channel);
   bool passes(const IMidiMsg& msg, bool fromHost) const;
   void lightForInput(const IMidiMsg& msg);

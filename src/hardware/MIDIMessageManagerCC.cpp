@@ -45,17 +45,6 @@ constexpr int kArpTimingOffset = 14;   // swing and delay: value / 1.27 + 14
 constexpr double kArpTimingScale = 1.27;
 constexpr int kMainTabCCs[] = {34, 38, 44};
 
-template <class F>
-void guarded(const char* what, F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", what, e.what());
-  } catch (...) {
-    std::fprintf(stderr, "%s: unknown exception\n", what);
-  }
-}
-
 }  // namespace
 
 bool MIDIMessageManager::passes(const IMidiMsg& msg, bool fromHost) const {
@@ -77,42 +66,38 @@ void MIDIMessageManager::lightForInput(const IMidiMsg& msg) {
 }
 
 void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
-  if (msg == nullptr) return;
-  guarded("incoming channel message", [&] {
-    EditorLock lock(*this);
-    if (!lock.held()) return;
-    m_fromDAW.store(false);
-    const IMidiMsg::EStatusMsg status = msg->StatusMsg();
-    if (status == IMidiMsg::kNone) return;
-    if (status == IMidiMsg::kProgramChange) {
-      programChange(*msg, false, 0);
-      return;
-    }
-    if (!passes(*msg, false)) return;
-    if (status == IMidiMsg::kControlChange) getLegacyCCparam(msg->mData1, 0, msg->mData2, false, true);
-    lightForInput(*msg);
-    // With local control off the instrument's own playing comes back to it.
-    if (!m_flags.localControl.load()) m_editor.MIDIOutRoutingSwitch(msg);
-  });
+  if (msg != nullptr) channelMessage(*msg, false, 0);
 }
 
 void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int channel) {
-  if (msg == nullptr || !m_flags.midiIOSet.load()) return;
-  guarded("channel message from the host", [&] {
+  if (msg != nullptr && m_flags.midiIOSet.load()) channelMessage(*msg, true, channel);
+}
+
+void MIDIMessageManager::channelMessage(IMidiMsg& msg, bool fromHost, int channel) {
+  try {
     EditorLock lock(*this);
     if (!lock.held()) return;
-    m_fromDAW.store(true);
-    const IMidiMsg::EStatusMsg status = msg->StatusMsg();
+    m_fromDAW.store(fromHost);
+    const IMidiMsg::EStatusMsg status = msg.StatusMsg();
     if (status == IMidiMsg::kNone) return;
     if (status == IMidiMsg::kProgramChange) {
-      if (!programChange(*msg, true, channel)) return;
+      // The instrument's program change ends with its steps; the host's goes
+      // on to the light and the instrument.
+      if (!programChange(msg, fromHost, channel) || !fromHost) return;
     } else {
-      if (!passes(*msg, true)) return;
-      if (status == IMidiMsg::kControlChange) getLegacyCCparam(msg->mData1, msg->Channel() + 1, msg->mData2, false, false);
+      if (!passes(msg, fromHost)) return;
+      if (status == IMidiMsg::kControlChange)
+        getLegacyCCparam(msg.mData1, fromHost ? msg.Channel() + 1 : 0, msg.mData2, false, !fromHost);
     }
-    lightForInput(*msg);
-    m_editor.MIDIOutRoutingSwitch(msg);
-  });
+    lightForInput(msg);
+    // With local control off the instrument's own playing comes back to it;
+    // what the host plays always goes on.
+    if (fromHost || !m_flags.localControl.load()) m_editor.MIDIOutRoutingSwitch(&msg);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "incoming channel message: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "incoming channel message: unknown exception\n");
+  }
 }
 
 bool MIDIMessageManager::programChange(const IMidiMsg& msg, bool fromHost, int channel) {
