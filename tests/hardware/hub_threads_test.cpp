@@ -80,10 +80,14 @@ TEST_F(HubThreads, StartCancelAndRestartWhileMessagesArrive) {
 TEST_F(HubThreads, TearDownInAnyJobState) {
   sim.setFault(synthsim::Fault::Silent);
   for (int mode : {SenderJob::kEditBufferRequest, SenderJob::kSingleRequest, SenderJob::kBankRequest,
-                   SenderJob::kDeviceEnquiry, SenderJob::kSendSound, SenderJob::kStoreBank}) {
-    const bool transfer = mode == SenderJob::kSendSound || mode == SenderJob::kStoreBank;
+                   SenderJob::kDeviceEnquiry, SenderJob::kSendSound, SenderJob::kSendLibrarianSound,
+                   SenderJob::kStoreBank}) {
+    const bool transfer = mode <= SenderJob::kStoreBank;
     // A pass, the search, the last pause of job 4; a transfer's first pauses.
-    for (int at : transfer ? std::vector<int>{1, 2} : std::vector<int>{1, 20, 149}) {
+    const std::vector<int> ats = mode == SenderJob::kSendLibrarianSound ? std::vector<int>{1}
+                                 : transfer                              ? std::vector<int>{1, 2}
+                                                                         : std::vector<int>{1, 20, 149};
+    for (int at : ats) {
       for (bool holdMutex : {false, true}) {
         SCOPED_TRACE(::testing::Message() << mode << " " << at << " " << holdMutex);
         SetUp();
@@ -98,7 +102,8 @@ TEST_F(HubThreads, TearDownInAnyJobState) {
         SenderJob job;
         job.mode = mode;
         job.globalStep = true;
-        job.dumps.fill(hwtest::storedAnswer(0, 3));
+        job.dump = hwtest::storedAnswer(0, 3);
+        job.dumps.fill(job.dump);
         ASSERT_TRUE(hub->startJob(job));
         ASSERT_TRUE(hwtest::spinUntil([&] { return reached.load(); }));
         if (holdMutex) ed->GetMutex().Lock();
