@@ -60,9 +60,12 @@ struct TransferTest : ::testing::Test, hwtest::LoopbackRig {
     s.name = name ? name : "";
     return s;
   }
+  static std::vector<sounddump::ParameterWrite> writesOf(const sounddump::Dump& d) {
+    return sounddump::parse(d.data(), d.size(), {})->writes;
+  }
   // Sets the sound parameters, the name and the category from a dump.
   void setSound(const sounddump::Dump& d) {
-    for (const auto& w : sounddump::parse(d.data(), d.size(), {})->writes) ed->setParam(w.param, w.value);
+    for (const auto& w : writesOf(d)) ed->setParam(w.param, w.value);
     const std::string name(d.begin() + sounddump::kNameFirst, d.begin() + sounddump::kNameFirst + 13);
     ed->GetParam(kPatchName)->SetDisplayText(0, name.c_str());
   }
@@ -105,7 +108,7 @@ TEST_F(TransferTest, SoundToTheInstrumentAndBack) {
   ed->GetParam(kPatchName)->SetDisplayText(0, "other");
   ed->setParam(kCategoryName, 1);
   run(job(SenderJob::kEditBufferRequest));
-  for (const auto& w : sounddump::parse(expected.data(), expected.size(), {})->writes)
+  for (const auto& w : writesOf(expected))
     EXPECT_EQ(ed->param(w.param), w.value) << w.param;
   EXPECT_STREQ(ed->GetParam(kPatchName)->GetDisplayText(0), "ROUND TRIP    ");
 }
@@ -170,7 +173,7 @@ TEST_F(TransferTest, StoredSoundToTheInstrument) {
   EXPECT_EQ(received(), (std::vector<Bytes>{kAllNotesOff, hwtest::toBytes(sent)}));
   EXPECT_EQ(pauses, std::vector<uint64_t>{50});
   EXPECT_EQ(sim.editBuffer(), sent);
-  for (const auto& w : sounddump::parse(sent.data(), sent.size(), {})->writes)
+  for (const auto& w : writesOf(sent))
     EXPECT_EQ(ed->param(w.param), w.value) << w.param;
   EXPECT_EQ(ed->count("ui"), 1);
   EXPECT_EQ(ed->texts(), std::vector<std::string>{MIDIMessageSender::kSendCompletedText});
