@@ -63,6 +63,15 @@ class MIDIMessageSender : public Poco::Runnable {
   // Jobs 4 (the learnt device byte) and 5 (kGlobalDeviceID's).
   void requestEditBuffer(bool learntDevice);
 
+  // Clock jobs: Start (11) and Stop (13) while start/stop is enabled, and the
+  // timing-clock loop (12). Clock bytes go out alone through the plug-in's
+  // unframed sender, without the editor lock.
+  void startMIDIClockOutput();
+  void stopMIDIClockOutput();
+  void sendContinuousMIDIClock(int);
+  // False when the send was refused (no open port).
+  bool sendClockByte(uint8_t byte);
+
   // The start shared by jobs 4 to 7; false when the hub stopped.
   bool beginRequest(bool part, bool arm);
   // Sends a request through the editor's guarded send path; false when the
