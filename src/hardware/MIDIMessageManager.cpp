@@ -92,6 +92,12 @@ bool MIDIMessageManager::threadRunning(Thread t) const {
   return m_threads[t].thread.isRunning();
 }
 
+SenderJob MIDIMessageManager::lastJob(Thread t) {
+  if (t < 0 || t >= kThreadCount) return {};
+  std::lock_guard<std::mutex> lock(m_threads[t].startLock);
+  return m_threads[t].sender->job();
+}
+
 void MIDIMessageManager::stop() {
   m_stopping.store(true);
   m_cancelRequested.store(true);

@@ -81,6 +81,8 @@ class MIDIMessageManager {
   // run is joined, prepare runs, the job is copied and the thread starts.
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});
   bool threadRunning(Thread t) const;
+  // The job a thread was last given (a copy).
+  SenderJob lastJob(Thread t);
   // Sets the stop flag and cancelRequested, clears clockRunning; every pause
   // ends at once, every job at its next pause, lock attempt or send.
   void stop();
@@ -169,6 +171,10 @@ class MIDIMessageManager {
   // none for an entry outside the table, an unknown parameter, or a maximum
   // that is not finite or truncates to 0 or less.
   std::optional<int> randomizer(int param, int entry) const;
+  // The same for a table value and a range: value less whole steps (of the
+  // truncated maximum, or 2 when that is 1) until it is at most the
+  // truncated span; no minimum is added.
+  static std::optional<int> randomizedValue(int value, double min, double max);
   // Sets every unlocked sound parameter from the table; nothing is sent.
   void randomizePatchSettings(int = 0);
   // kRandomize's change: with the value at 1 and a main tab above 0, a new

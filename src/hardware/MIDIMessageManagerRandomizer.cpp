@@ -1,6 +1,7 @@
 // The patch randomizer: a table of random bytes laid out as one sound dump,
 // mapped into each sound parameter's range, section by section unless its
 // lock is on.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -87,15 +88,18 @@ void MIDIMessageManager::randomGenerator() {
 std::optional<int> MIDIMessageManager::randomizer(int param, int entry) const {
   const IParam* p = m_plugin.GetParam(param);
   if (!p || entry < 0 || entry >= static_cast<int>(kRandomTableSize)) return std::nullopt;
-  const double max = p->GetMax(), min = p->GetMin();
+  return randomizedValue(m_randomTable[static_cast<size_t>(entry)], p->GetMin(), p->GetMax());
+}
+
+std::optional<int> MIDIMessageManager::randomizedValue(int value, double min, double max) {
   if (!std::isfinite(max) || !std::isfinite(min)) return std::nullopt;
   const int64_t step = truncatedInt(max);
   // With a step of 0 or less the value would never come down into range.
   if (step <= 0) return std::nullopt;
   const int64_t range = truncatedInt(max - min);
   const int64_t take = step == 1 ? 2 : step;
-  int64_t v = m_randomTable[static_cast<size_t>(entry)];
-  // Take `take` from v while v is above range, in one step.
+  int64_t v = value;
+  // Takes `take` from v while v is above range, in one step.
   if (v > range) v -= (v - range + take - 1) / take * take;
   return static_cast<int>(std::max<int64_t>(v, std::numeric_limits<int>::min()));
 }

@@ -7,25 +7,17 @@
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"
 
-namespace {
-
-constexpr uint8_t kClockStart = 0xFA;
-constexpr uint8_t kTimingClock = 0xF8;
-constexpr uint8_t kClockStop = 0xFC;
-
-}  // namespace
-
 bool MIDIMessageSender::sendClockByte(uint8_t byte) {
   const std::vector<uint8_t> bytes{byte};
   return m_hub.plugin().SendMidiSysex2(bytes);
 }
 
 void MIDIMessageSender::startMIDIClockOutput() {
-  if (m_hub.flags().clockStartStopEnabled.load()) sendClockByte(kClockStart);
+  if (m_hub.flags().clockStartStopEnabled.load()) sendClockByte(sysex::kClockStart);
 }
 
 void MIDIMessageSender::stopMIDIClockOutput() {
-  if (m_hub.flags().clockStartStopEnabled.load()) sendClockByte(kClockStop);
+  if (m_hub.flags().clockStartStopEnabled.load()) sendClockByte(sysex::kClockStop);
 }
 
 void MIDIMessageSender::sendContinuousMIDIClock(int) {
@@ -45,7 +37,7 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
   // the hub stops, MIDI I/O is unset or a send is refused.
   auto ended = [&] { return !m_hub.clockRunning() || !flags.timingClockEnabled.load() || m_hub.stopping(); };
   auto tick = [&] {
-    if (flags.midiIOSet.load() && sendClockByte(kTimingClock)) return true;
+    if (flags.midiIOSet.load() && sendClockByte(sysex::kClockTick)) return true;
     m_hub.resetContinuousClock(true);
     return false;
   };

@@ -126,6 +126,11 @@ void StandInEditor::dispatch(const ISysEx* msg, bool fromDevice, bool internal) 
   if (mHub->replyArrived()) mFlags.replyReceived.store(true);
 }
 
+bool StandInEditor::SendMidiSysex2(const uint8_t* data, int size) {
+  if (sendHook) sendHook(data, size);
+  return IPluginBase::SendMidiSysex2(data, size);
+}
+
 void StandInEditor::OnParamChange2(int idx) {
   if (idx == kMainTab) {
     note("mainTab");
@@ -209,12 +214,12 @@ void StandInEditor::setCurrentPatchRecord(const std::string& name, const std::st
   mRecord = {name, category};
 }
 
-bool LoopbackRig::makeEditor() {
+bool LoopbackRig::makeEditor(std::vector<std::string> tempoValues) {
   ed.reset();
   clock.clearSettleHooks();
   auto owned = std::make_unique<MidiPorts>(lb.makeBackend());
   ports = owned.get();
-  ed = std::make_unique<StandInEditor>(std::move(owned));
+  ed = std::make_unique<StandInEditor>(std::move(owned), std::move(tempoValues));
   int out = 1, in = 1;
   if (ed->setExternalMIDIOut(out, "MIDI In") <= 0 || ed->setExternalMIDIIn(in, "MIDI Out") <= 0) return false;
   ed->flags().midiIOSet = true;
