@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
@@ -59,6 +58,7 @@ struct ClockTest : ::testing::Test, hwtest::LoopbackRig {
   void SetUp() override {
     ASSERT_TRUE(makeEditor(tempoList()));
     hub().setClockSpinMarginNanos(0);
+    ed->flags().timingClockEnabled = true;
     sim.clearRecords();
     sleeps = 0;
     clock.setSleepObserver([this](uint64_t) {
@@ -80,7 +80,6 @@ struct ClockTest : ::testing::Test, hwtest::LoopbackRig {
   void runClock(double hostTempo) {
     ed->setParam(kOverrideTempo, 1.0);
     ed->hostTempo = hostTempo;
-    ed->flags().timingClockEnabled = true;
     hub().resetContinuousClock(false);
     SenderJob job;
     job.mode = SenderJob::kContinuousClock;
@@ -121,31 +120,14 @@ TEST_F(ClockTest, TimingClocksLeaveOneIntervalAfterThePreviousSend) {
   }
 }
 
-// I-F10 and the enables: nothing is sent and nothing waits.
+// A disabled timing clock, and a tempo the rule refuses (I-F10), send
+// nothing and wait for nothing.
 TEST_F(ClockTest, DisabledOrUnusableTempoSendsNothing) {
-  struct Case {
-    bool enabled;
-    double override_, host, arp;
-    std::vector<std::string> list;
-  } cases[] = {
-      {false, 1.0, 120, 0, tempoList()}, {true, 1.0, 0, 0, tempoList()},  {true, 1.0, 1, 0, tempoList()},
-      {true, 1.0, 1000, 0, tempoList()}, {true, 0.0, 0, 0, {"-70 BPM"}},   {true, 0.0, 0, 0, {}},
-      {true, 0.0, 0, 3, {"80", "90"}},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(makeEditor(c.list));
-    hub().setClockSpinMarginNanos(0);
-    ed->setParam(kOverrideTempo, c.override_);
-    ed->setParam(kArpTempo, c.arp);
-    ed->hostTempo = c.host;
-    ed->flags().timingClockEnabled = c.enabled;
-    hub().resetContinuousClock(false);
-    SenderJob job;
-    job.mode = SenderJob::kContinuousClock;
-    sleeps = 0;
-    ASSERT_TRUE(hub().startJob(job));
-    idle(Hub::kContinuousClockThread);
-    EXPECT_TRUE(sim.clockEvents().empty()) << c.host << " " << c.list.size();
+  for (auto [enabled, tempo] : {std::pair{false, 120.0}, {true, 1.0}}) {
+    SetUp();
+    ed->flags().timingClockEnabled = enabled;
+    runClock(tempo);
+    EXPECT_TRUE(sim.clockEvents().empty());
     EXPECT_EQ(sleeps, 0);
   }
 }
@@ -166,7 +148,6 @@ TEST_F(ClockTest, LostOutputEndsTheClockUntilItIsSwitchedOffAndOn) {
     };
     ed->setParam(kOverrideTempo, 1.0);
     ed->hostTempo = 120.0;
-    ed->flags().timingClockEnabled = true;
     EXPECT_EQ(hub().onBlockStart(false, false), bit(SenderJob::kContinuousClock));
     idle(Hub::kContinuousClockThread);
     EXPECT_EQ(events(0xF8).size(), 3u);
@@ -218,6 +199,7 @@ TEST_F(ClockTest, TransportEdgesStartAndStopTheClock) {
   };
   for (const Case& c : cases) {
     SetUp();
+    ed->flags().timingClockEnabled = false;
     ed->flags().clockStartStopEnabled = c.startStop;
     EXPECT_EQ(hub().onBlockStart(false, c.routing), bit(SenderJob::kContinuousClock));
     EXPECT_EQ(hub().onBlockStart(false, c.routing), 0u);
@@ -234,6 +216,7 @@ TEST_F(ClockTest, TransportEdgesStartAndStopTheClock) {
   // A start seen under routing is still recorded: the stop after it, with
   // routing off, sends nothing, and the next start does.
   SetUp();
+  ed->flags().timingClockEnabled = false;
   ed->flags().clockStartStopEnabled = true;
   hub().onBlockStart(true, true);
   EXPECT_EQ(hub().onBlockStart(false, false), 0u);
@@ -248,31 +231,20 @@ TEST_F(ClockTest, TransportEdgesStartAndStopTheClock) {
 // A start while the clock thread is busy sends no Start; the stop after it
 // still launches job 13.
 TEST_F(ClockTest, StartOnABusyClockThreadIsDroppedAndTheStopStillRuns) {
+  ed->flags().timingClockEnabled = false;
   ed->flags().clockStartStopEnabled = true;
-  std::mutex m;
-  std::condition_variable cv;
-  bool hold = false, held = false;
+  std::atomic<bool> hold{false}, held{false};
   ed->sendHook = [&](const uint8_t* data, int) {
-    std::unique_lock<std::mutex> lock(m);
-    if (!hold || data[0] != 0xFC) return;
-    held = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return !hold; });
+    held = hold && data[0] == 0xFC;
+    while (hold && data[0] == 0xFC) std::this_thread::yield();
   };
   hub().onBlockStart(true, false);
   idle(Hub::kClockThread);
   hold = true;
   EXPECT_EQ(hub().onBlockStart(false, false), bit(SenderJob::kClockStop));
-  {
-    std::unique_lock<std::mutex> lock(m);
-    cv.wait(lock, [&] { return held; });
-  }
+  ASSERT_TRUE(hwtest::spinUntil([&] { return held.load(); }));
   EXPECT_EQ(hub().onBlockStart(true, false), 0u);  // dropped, yet marked sent
-  {
-    std::lock_guard<std::mutex> lock(m);
-    hold = false;
-  }
-  cv.notify_all();
+  hold = false;
   idle(Hub::kClockThread);
   EXPECT_EQ(hub().onBlockStart(false, false), bit(SenderJob::kClockStop));
   idle(Hub::kClockThread);
