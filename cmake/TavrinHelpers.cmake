@@ -70,7 +70,7 @@ endfunction()
 
 # tavrin_subsystem_tests(name DEPS ...): one test program from every
 # *_test.cpp file of the calling folder, and a fuzz target from every
-# fuzz_*.cpp file.
+# fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's run count).
 function(tavrin_subsystem_tests name)
   cmake_parse_arguments(S "" "TIMEOUT" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -81,7 +81,11 @@ function(tavrin_subsystem_tests name)
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_*.cpp)
   foreach(f ${fuzzers})
     get_filename_component(base ${f} NAME_WE)
-    tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
+    if(DEFINED TAVRIN_FUZZ_RUNS_${base})
+      tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS} RUNS ${TAVRIN_FUZZ_RUNS_${base}})
+    else()
+      tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
+    endif()
   endforeach()
 endfunction()
 
