@@ -156,7 +156,7 @@ TEST_F(RandomizerTest, SectionLocks) {
   }
 }
 
-// I-F9: a maximum that truncates to 0 or less keeps the value; kLFO1ShapeClock
+// A maximum that truncates to 0 or less keeps the value; kLFO1ShapeClock
 // follows the new shape, so the dump carries it.
 TEST_F(RandomizerTest, UnusableRangesKeepTheirValueAndTheClockedShapeFollows) {
   {
