@@ -181,7 +181,6 @@ class MIDIMessageManager {
   // sound, its dump to the instrument (job 0), the edit-buffer request
   // left for the next block, the text, and the button set back to 0.
   void randomizeCommand(double value);
-  const std::array<int32_t, kRandomTableSize>& randomTable() const { return m_randomTable; }
 
   // ---- neighbours, for the jobs
   IPluginBase& plugin() { return m_plugin; }
