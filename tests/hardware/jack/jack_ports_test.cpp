@@ -323,6 +323,8 @@ TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
   });
   EXPECT_GE(ticks, 77);  // 96 +- 20 %
   EXPECT_LE(ticks, 115);
+  RecordProperty("ticksIn2s", static_cast<int>(ticks));
+  RecordProperty("firstTickMicros", static_cast<int>(events.front().micros - launched));
 }
 
 // A program started with a pipe to its standard input. Its end is waited
