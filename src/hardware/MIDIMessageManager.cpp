@@ -53,10 +53,19 @@ int MIDIMessageManager::threadForMode(int mode) {
 }
 
 bool MIDIMessageManager::startJob(const SenderJob& job, std::function<void()> prepare) {
+  return startJobOn(job, prepare, true);
+}
+
+bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait) {
   const int which = threadForMode(job.mode);
   if (which < 0) return false;
   JobThread& t = m_threads[which];
-  std::lock_guard<std::mutex> lock(t.startLock);
+  std::unique_lock<std::mutex> lock(t.startLock, std::defer_lock);
+  if (wait) {
+    lock.lock();
+  } else if (!lock.try_lock()) {
+    return false;
+  }
   if (m_stopping.load()) return false;
   try {
     if (t.thread.isRunning()) return false;
@@ -81,6 +90,12 @@ bool MIDIMessageManager::startJob(const SenderJob& job, std::function<void()> pr
 bool MIDIMessageManager::threadRunning(Thread t) const {
   if (t < 0 || t >= kThreadCount) return false;
   return m_threads[t].thread.isRunning();
+}
+
+SenderJob MIDIMessageManager::lastJob(Thread t) {
+  if (t < 0 || t >= kThreadCount) return {};
+  std::lock_guard<std::mutex> lock(m_threads[t].startLock);
+  return m_threads[t].sender->job();
 }
 
 void MIDIMessageManager::stop() {

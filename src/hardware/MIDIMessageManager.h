@@ -22,11 +22,18 @@
 // - stop() may be called from any thread, holding any lock; the destructor
 //   stops, joins every thread and takes no lock, so it may run while the
 //   destroying thread holds the editor lock.
+// - onBlockStart and onBlockEnd run on the audio thread and wait for no
+//   lock: they try the start lock and the editor lock once, and a lock
+//   that is taken counts as a busy thread.
+// - The randomizer runs on the thread that changes kRandomize, holding the
+//   editor lock; randomizeCommand lets go of it at every level for its pause.
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,6 +81,8 @@ class MIDIMessageManager {
   // run is joined, prepare runs, the job is copied and the thread starts.
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});
   bool threadRunning(Thread t) const;
+  // The job a thread was last given (a copy).
+  SenderJob lastJob(Thread t);
   // Sets the stop flag and cancelRequested, clears clockRunning; every pause
   // ends at once, every job at its next pause, lock attempt or send.
   void stop();
@@ -152,6 +161,52 @@ class MIDIMessageManager {
   // next turn.
   void resetContinuousClock(bool stopClock) { m_clockRunning.store(!stopClock); }
 
+  // ---- MIDI clock
+  // The time before a timing clock that the loop polls instead of sleeping,
+  // ns (any thread; the loop reads it at each turn).
+  static constexpr int64_t kDefaultClockSpinMarginNanos = 2'000'000;
+  void setClockSpinMarginNanos(int64_t ns) { m_clockSpinMarginNanos.store(ns < 0 ? 0 : ns); }
+  int64_t clockSpinMarginNanos() const { return m_clockSpinMarginNanos.load(); }
+  // The clock's tempo in whole beats per minute: the host's with the
+  // override at exactly 1.0, else the number that starts the tempo list's
+  // entry at the arpeggiator tempo's position; 0 for none.
+  static int clockTempo(double overrideTempo, double hostTempo, double arpTempo,
+                        const std::vector<std::string>& tempoValues);
+  // Nanoseconds between two timing clocks (24 per beat); none for a tempo
+  // outside 2..999.
+  static std::optional<int64_t> clockIntervalNanos(int tempo);
+
+  // ---- per-block duties (audio thread; nothing while MIDI I/O is unset)
+  // Transport edges start the clock start and stop jobs while queue routing
+  // is off, and a cleared clock-launched flag launches the timing clock.
+  // Returns the jobs that started, as bits 1 << mode.
+  unsigned onBlockStart(bool transportRunning, bool queueRouting);
+  // Starts the edit-buffer request a randomize left pending, once the job
+  // thread is idle; true when it started (the mark is then cleared).
+  bool onBlockEnd();
+
+  // ---- the randomizer (editor lock held)
+  static constexpr size_t kRandomTableSize = 150;
+  static constexpr int kRandomEntries = 136;  // entries 0..135 are filled
+  static constexpr const char* kRandomizedText = "Patch Randomized";
+  // Reseeds from the wall clock's whole seconds and fills entries 0..135
+  // with bytes 0..255.
+  void randomGenerator();
+  // The value entry gives parameter param within the parameter's range;
+  // none for an entry outside the table, an unknown parameter, or a maximum
+  // that is not finite or truncates to 0 or less.
+  std::optional<int> randomizer(int param, int entry) const;
+  // The same for a table value and a range: value less whole steps (of the
+  // truncated maximum, or 2 when that is 1) until it is at most the
+  // truncated span; no minimum is added.
+  static std::optional<int> randomizedValue(int value, double min, double max);
+  // Sets every unlocked sound parameter from the table; nothing is sent.
+  void randomizePatchSettings(int = 0);
+  // kRandomize's change: with the value at 1 and a main tab above 0, a new
+  // sound, its dump to the instrument (job 0), the edit-buffer request
+  // left for the next block, the text, and the button set back to 0.
+  void randomizeCommand(double value);
+
   // ---- neighbours, for the jobs
   IPluginBase& plugin() { return m_plugin; }
   IEditorServices& editor() { return m_editor; }
@@ -210,6 +265,8 @@ class MIDIMessageManager {
   // Jobs 6 and 7: takes the editor lock, checks the librarian's target and
   // arms the collector in the start.
   void startLibrarianRequest(const SenderJob& job, bool oneSlot);
+  // startJob's body; without wait, a start lock held elsewhere drops the job.
+  bool startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait);
 
   IPluginBase& m_plugin;
   IEditorServices& m_editor;
@@ -231,6 +288,14 @@ class MIDIMessageManager {
   std::atomic<bool> m_clockRunning{false};
   std::atomic<bool> m_stopping{false};
   std::atomic<uint32_t> m_lastProgramChangeTick{0};
+  std::atomic<int64_t> m_clockSpinMarginNanos{kDefaultClockSpinMarginNanos};
+
+  // Audio thread only.
+  bool m_wasPlaying = false;
+  bool m_clockStartSent = false;
+
+  std::array<int32_t, kRandomTableSize> m_randomTable{};
+  std::mt19937 m_random;
 
   struct JobThread {
     Poco::Thread thread;

@@ -20,6 +20,9 @@ void MIDIMessageSender::run() {
       case SenderJob::kSingleRequest: sendSinglePatchRequestSysex(m_job.editBuffer); break;
       case SenderJob::kBankRequest: sendAllPatchRequestSysex(m_job.requestBank); break;
       case SenderJob::kDeviceEnquiry: sendDeviceIdEnquiry(); break;
+      case SenderJob::kClockStart: startMIDIClockOutput(); break;
+      case SenderJob::kContinuousClock: sendContinuousMIDIClock(120); break;
+      case SenderJob::kClockStop: stopMIDIClockOutput(); break;
       default: break;
     }
   } catch (const std::exception& e) {

@@ -79,6 +79,14 @@ class MIDIMessageSender : public Poco::Runnable {
   bool handOverToSlot(const uint8_t* dump, size_t size);
   // Editor lock held: All Notes Off on channel 1, as the transfers begin.
   void allNotesOff();
+  // Clock jobs: Start (11) and Stop (13) while start/stop is enabled, and the
+  // timing-clock loop (12). Clock bytes go out alone through the plug-in's
+  // unframed sender, without the editor lock.
+  void startMIDIClockOutput();
+  void stopMIDIClockOutput();
+  void sendContinuousMIDIClock(int);
+  // False when the send was refused (no open port).
+  bool sendClockByte(uint8_t byte);
 
   // The start shared by jobs 4 to 7; false when the hub stopped.
   bool beginRequest(bool part, bool arm);

@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <atomic>
+#include <thread>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
@@ -73,6 +74,45 @@ TEST_F(HubThreads, StartCancelAndRestartWhileMessagesArrive) {
   }
   EXPECT_GT(started, 0);
   hub.setCancelRequested(true);
+}
+
+// An audio thread's blocks with transport edges, clock enables switched and
+// randomizes on the GUI side, while the instrument talks; then tear-down
+// with the timing clock running.
+TEST_F(HubThreads, BlocksClockEnablesAndRandomizesWhileMessagesArrive) {
+  MIDIMessageManager& hub = ed->hub();
+  SharedFlags& flags = ed->flags();
+  ed->setParam(kMainTab, 1.0);
+  ed->setParam(kOverrideTempo, 1.0);
+  ed->hostTempo = 120.0;
+  std::atomic<bool> done{false};
+  std::thread audio([&] {
+    for (int block = 0; !done; ++block) {
+      hub.onBlockStart(block % 8 < 4, block % 13 == 0);
+      hub.onBlockEnd();
+    }
+  });
+  const auto dump = hwtest::storedAnswer(0, 3);
+  for (int i = 0; i < 1000; ++i) {
+    flags.clockStartStopEnabled = i % 3 != 0;
+    const bool timing = i % 10 < 2;
+    flags.timingClockEnabled = timing;
+    flags.clockLaunched = false;
+    hub.resetContinuousClock(!timing);
+    if (i % 20 == 0) {
+      KIT_MutexLock lock(ed->GetMutex());
+      hub.randomizeCommand(1.0);
+    }
+    sim.sendSingleParameter(0x10, 0x00, static_cast<uint8_t>(i & 0x7F));
+    if (i % 7 == 0) sim.sendRaw(dump);
+  }
+  flags.timingClockEnabled = true;
+  flags.clockLaunched = false;
+  hub.resetContinuousClock(false);
+  EXPECT_TRUE(hwtest::spinUntil([&] { return hub.threadRunning(MIDIMessageManager::kContinuousClockThread); }));
+  done = true;
+  audio.join();
+  ed->tearDownHub();
 }
 
 // Tear-down with the job thread held at a given sleep of each request job,

@@ -166,7 +166,13 @@ void StandInEditor::ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) {
 }
 
 void StandInEditor::OnParamChange(int idx) {
+  note("change");
   if (idx == kMainTab) note("mainTab");
+}
+
+bool StandInEditor::SendMidiSysex2(const uint8_t* data, int size) {
+  if (sendHook) sendHook(data, size);
+  return IPluginBase::SendMidiSysex2(data, size);
 }
 
 void StandInEditor::OnParamChange2(int idx) {
@@ -274,12 +280,12 @@ void StandInEditor::setCurrentPatchRecord(const std::string& name, const std::st
   mRecord = {name, category};
 }
 
-bool LoopbackRig::makeEditor() {
+bool LoopbackRig::makeEditor(std::vector<std::string> tempoValues) {
   ed.reset();
   clock.clearSettleHooks();
   auto owned = std::make_unique<MidiPorts>(lb.makeBackend());
   ports = owned.get();
-  ed = std::make_unique<StandInEditor>(std::move(owned));
+  ed = std::make_unique<StandInEditor>(std::move(owned), std::move(tempoValues));
   int out = 1, in = 1;
   if (ed->setExternalMIDIOut(out, "MIDI In") <= 0 || ed->setExternalMIDIIn(in, "MIDI Out") <= 0) return false;
   ed->flags().midiIOSet = true;

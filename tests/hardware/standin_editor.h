@@ -3,6 +3,8 @@
 // editor's parameters, the editor services and the librarian's upper list,
 // recording what the hub asks of them.
 #include <array>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,6 +82,12 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
   void OnParamChange(int idx) override;
   void OnParamChange2(int idx) override;
+  double GetTempo() override { return hostTempo.load(); }
+  // Clock bytes and other unframed sends: the hook sees them first, on the
+  // sending thread (set it while no job runs).
+  bool SendMidiSysex2(const uint8_t* data, int size) override;
+  std::atomic<double> hostTempo{0.0};
+  std::function<void(const uint8_t* data, int size)> sendHook;
 
   // ---- IEditorServices
   void checksumCheckAndSend(unsigned char* message, int length) override;
@@ -145,7 +153,7 @@ struct LoopbackRig {
 
   // A new stand-in with the simulator's ports open and MIDI I/O set; false
   // when a port did not open.
-  bool makeEditor();
+  bool makeEditor(std::vector<std::string> tempoValues = {});
 };
 
 }  // namespace hwtest

@@ -27,6 +27,7 @@
 #include "hardware/SoundDump.h"
 #include "hardware/SysexProtocol.h"
 #include "jackserver/JackServer.h"
+#include "platform/clock.h"
 #include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
@@ -296,6 +297,66 @@ TEST_F(JackPorts, HubSendsAStoredSoundAndFollowsAControlChange) {
       &retries));
   ed.tearDownHub();
   ed.SetHardwarePorts(nullptr);
+}
+
+// The hub's clock on real ports at a host tempo of 120: Start and Stop in the
+// order of the transport edges with timing clocks between them, the first
+// one at once, and 48 a second. A run that loses a byte in a missed cycle
+// is made again.
+TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
+  hwtest::StandInEditor ed(std::move(ports));
+  ed.flags().midiIOSet = true;
+  ed.setParam(kOverrideTempo, 1.0);
+  ed.hostTempo = 120.0;
+  ed.flags().clockStartStopEnabled = true;
+  MIDIMessageManager& hub = ed.hub();
+  constexpr uint64_t kInterval = 20'833;  // us
+  constexpr uint64_t kSpan = 2'000'000;
+  auto idle = [&](MIDIMessageManager::Thread t) {
+    return hwtest::spinUntil([&] { return !hub.threadRunning(t); });
+  };
+  auto count = [&](uint8_t byte) {
+    const auto events = sim->clockEvents();
+    return std::count_if(events.begin(), events.end(), [&](const auto& e) { return e.byte == byte; });
+  };
+  std::vector<synthsim::ClockEvent> events;
+  uint64_t launched = 0;
+  ASSERT_TRUE(repeat(
+      [&] {
+        sim->clearRecords();
+        ed.flags().timingClockEnabled = true;
+        ed.flags().clockLaunched = false;
+        launched = platform::monotonicMicros();
+        hub.onBlockStart(false, false);  // the timing clock
+        if (!hwtest::spinUntil([&] { return count(0xF8) > 0; })) return false;
+        hub.onBlockStart(true, false);  // Start
+        const uint64_t started = platform::monotonicMicros();
+        hwtest::spinUntil([&] { return platform::monotonicMicros() - started > kSpan + 100'000; },
+                          std::chrono::seconds(10));
+        hub.onBlockStart(false, false);  // Stop
+        const bool stopped = hwtest::spinUntil([&] { return count(0xFC) > 0; });
+        ed.flags().timingClockEnabled = false;
+        hub.resetContinuousClock(true);
+        idle(MIDIMessageManager::kContinuousClockThread);
+        idle(MIDIMessageManager::kClockThread);
+        events = sim->clockEvents();
+        return stopped && count(0xFA) == 1 && count(0xFC) == 1;
+      },
+      &retries));
+  const auto fa = std::find_if(events.begin(), events.end(), [](const auto& e) { return e.byte == 0xFA; });
+  const auto fc = std::find_if(events.begin(), events.end(), [](const auto& e) { return e.byte == 0xFC; });
+  ASSERT_LT(fa, fc);
+  EXPECT_GT(std::count_if(fa, fc, [](const auto& e) { return e.byte == 0xF8; }), 0);
+  ASSERT_EQ(events.front().byte, 0xF8);
+  EXPECT_LT(events.front().micros - launched, 2 * kInterval);
+  const uint64_t from = events.front().micros;
+  const auto ticks = std::count_if(events.begin(), events.end(), [&](const auto& e) {
+    return e.byte == 0xF8 && e.micros - from < kSpan;
+  });
+  EXPECT_GE(ticks, 77);  // 96 +- 20 %
+  EXPECT_LE(ticks, 115);
+  RecordProperty("ticksIn2s", static_cast<int>(ticks));
+  RecordProperty("firstTickMicros", static_cast<int>(events.front().micros - launched));
 }
 
 // A program started with a pipe to its standard input. Its end is waited
