@@ -1,20 +1,18 @@
 #include "shim/winseam.h"
 
 #include "platform/surface.h"
+#include "shim/wintimer.h"
 #include "shim/winwindow.h"
 
 void SHIM_KillAllTimers(HWND w) {
+  KillTimer(w, static_cast<UINT_PTR>(-1));
   if (winsys::Object* o = SHIM_Obj(w)) winsys::app::cancelTimers(o);
 }
-
-void SHIM_MessageQueue_Clear(HWND) {}
 
 void SHIM_MacKeyToWindowsKey(const winsys::Event& e, int* key, int* flags) {
   if (key) *key = e.keyCode;
   if (flags) *flags = 0;
 }
-
-bool IsRightClickEmulateEnabled() { return true; }
 
 BOOL GetCursorPos(POINT* p) {
   if (!p) return FALSE;
