@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/winsys/testapi.h"
+#include "shim/winkeys.h"
 #include "shim/wintimer.h"
 #include "shim/winwindow.h"
 
@@ -201,4 +202,5 @@ void SHIM_ResetWindowState() {
   SHIM_SetDefaultWindowMenu(nullptr);
   SHIM_SetDefaultModalWindowMenu(nullptr);
   SHIM_ResetTimersAndQueue();
+  SHIM_ResetCursorState();
 }

@@ -265,6 +265,8 @@ void setPresentationOptions(unsigned o) { AppState::get().presentation = o; }
 std::vector<Screen> screens() { return AppState::get().screens; }
 const Event* currentEvent() { return AppState::get().hasCurrent ? &AppState::get().current : nullptr; }
 Point pointerLocation() { return AppState::get().pointer; }
+void warpPointer(Point p) { AppState::get().pointer = p; }
+unsigned pressedButtons() { return AppState::get().buttons; }
 unsigned modifierFlags() { return AppState::get().modifiers; }
 
 bool isMainThread() {
@@ -431,6 +433,11 @@ void sendEvent(const Event& in) {
     if (e.window) e.location = a.pointer;  // delivery works from the screen point
     e.window = nullptr;
   }
+  static const std::pair<EventType, unsigned> buttonBits[] = {
+      {EventType::LeftDown, 1}, {EventType::RightDown, 2}, {EventType::OtherDown, 4},
+      {EventType::LeftUp, ~1u}, {EventType::RightUp, ~2u}, {EventType::OtherUp, ~4u}};
+  for (const auto& [type, bit] : buttonBits)
+    if (e.type == type) a.buttons = bit & 0x80000000u ? a.buttons & bit : a.buttons | bit;
   switch (e.type) {
     case EventType::LeftDown:
     case EventType::RightDown:
@@ -523,6 +530,7 @@ void reset() {
   a.hasCurrent = false;
   a.pointer = Point{};
   a.modifiers = 0;
+  a.buttons = 0;
   a.queued.clear();
   a.hasDrag = false;
   a.drag = Drag{};

@@ -31,6 +31,7 @@ struct AppState {
   bool hasCurrent = false;
   Point pointer;
   unsigned modifiers = 0;
+  unsigned buttons = 0;  // 1 left, 2 right, 4 other: held down
   View* pressed = nullptr;  // the view a press went to; retained
   EventType pressType = EventType::LeftDown;
 

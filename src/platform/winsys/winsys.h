@@ -509,6 +509,8 @@ void setPresentationOptions(unsigned o);
 std::vector<Screen> screens();  // the first is the main screen
 const Event* currentEvent();
 Point pointerLocation();  // on the screen
+void warpPointer(Point p);  // moves the pointer without an event
+unsigned pressedButtons();  // 1 left, 2 right, 4 other, as held down
 unsigned modifierFlags();
 
 // The main thread: the first thread that asks, unless named before.
