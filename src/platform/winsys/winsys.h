@@ -257,8 +257,12 @@ class View : public Object {
   void resizeAsContent(double w, double h);
   void detach(bool display);
   void drawTree(const Rect& r, platform::Surface* s);
+
+ public:
   // The surface origin of this view's top-left corner in the window.
   Point surfaceOrigin() const;
+
+ private:
 
   Rect m_frame, m_bounds;
   bool m_flipped = false, m_opaque = false, m_hidden = false;
