@@ -489,6 +489,30 @@ std::string runAlert(const std::string& title, const std::string& message, const
   return rec.answer;
 }
 
+size_t runPrompt(const PromptRecord& rec) {
+  AppState& a = AppState::get();
+  fireDueTimers();
+  PromptRecord r = rec;
+  r.mainMenuWhileOpen = a.mainMenu;
+  if (!a.promptAnswers.empty()) {
+    r.answer = a.promptAnswers.front();
+    a.promptAnswers.pop_front();
+  }
+  a.promptRecords.push_back(r);
+  return a.promptRecords.size() - 1;
+}
+
+PromptRecord& promptRecord(size_t index) { return AppState::get().promptRecords.at(index); }
+
+bool workspaceOpen(const WorkspaceRecord& rec) {
+  AppState& a = AppState::get();
+  a.workspaceRecords.push_back(rec);
+  if (a.workspaceAnswers.empty()) return true;
+  const bool ok = a.workspaceAnswers.front();
+  a.workspaceAnswers.pop_front();
+  return ok;
+}
+
 void beginDrag(const Drag& d) {
   AppState::get().drag = d;
   AppState::get().hasDrag = true;
@@ -536,6 +560,10 @@ void reset() {
   a.drag = Drag{};
   a.alertAnswers.clear();
   a.alertRecords.clear();
+  a.promptAnswers.clear();
+  a.promptRecords.clear();
+  a.workspaceAnswers.clear();
+  a.workspaceRecords.clear();
   a.mainKnown = false;
 }
 
@@ -645,6 +673,10 @@ void pump(int ms) {
 
 void answerAlert(const std::string& button) { AppState::get().alertAnswers.push_back(button); }
 const std::vector<app::AlertRecord>& alerts() { return AppState::get().alertRecords; }
+void answerPrompt(const std::vector<std::string>& answer) { AppState::get().promptAnswers.push_back(answer); }
+const std::vector<app::PromptRecord>& prompts() { return AppState::get().promptRecords; }
+void answerWorkspace(bool ok) { AppState::get().workspaceAnswers.push_back(ok); }
+const std::vector<app::WorkspaceRecord>& workspaceRecords() { return AppState::get().workspaceRecords; }
 
 int levelOf(Window* w) { return isLive(w) ? w->level : 0; }
 Rect frameOf(Window* w) { return isLive(w) ? w->frame() : Rect{}; }

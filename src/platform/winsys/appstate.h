@@ -60,6 +60,10 @@ struct AppState {
   Drag drag;
   std::deque<std::string> alertAnswers;
   std::vector<app::AlertRecord> alertRecords;
+  std::deque<std::vector<std::string>> promptAnswers;
+  std::vector<app::PromptRecord> promptRecords;
+  std::deque<bool> workspaceAnswers;
+  std::vector<app::WorkspaceRecord> workspaceRecords;
 
   bool mainKnown = false;
   std::thread::id mainThread;

@@ -563,6 +563,34 @@ struct AlertRecord {
 };
 std::string runAlert(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
 
+// Prompts (popup menus and file panels): each takes one turn of the
+// application (due timers fire), then the next scripted answer; no answer
+// dismisses. Menus are answered by a path of item indexes or titles ("2/0",
+// "File/Open"), panels by paths (none: cancel). Every prompt is recorded.
+struct PromptRecord {
+  std::string kind;  // "menu", "open", "save" or "folder"
+  std::string title, folder, name;
+  std::vector<std::string> extensions;
+  bool multiple = false;
+  std::string accessory;           // the accessory dialog's resource id, empty for none
+  std::vector<std::string> lines;  // a menu's item titles ("-" for a separator)
+  Point at;                        // a menu's point on the screen
+  Menu* mainMenuWhileOpen = nullptr;
+  std::vector<std::string> answer;
+  std::string scriptError;         // set by the prompt when the answer named nothing it could take
+};
+// Runs the prompt; returns its index among the records.
+size_t runPrompt(const PromptRecord& rec);
+PromptRecord& promptRecord(size_t index);
+
+// The workspace: what would be opened or launched is recorded; the result is
+// true unless the script says otherwise.
+struct WorkspaceRecord {
+  std::string kind;  // "url", "file" or "launch"
+  std::string target, application;
+};
+bool workspaceOpen(const WorkspaceRecord& rec);
+
 // The drag started last by a view (see testapi.h for dropping it).
 void beginDrag(const Drag& d);
 const Drag* pendingDrag();
