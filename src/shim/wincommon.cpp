@@ -11,6 +11,7 @@
 #include "kit/utf8.h"
 #include "platform/winsys/winsys.h"
 #include "shim/winbase.h"
+#include "shim/winmenu.h"
 #include "shim/winwindow.h"
 
 namespace {
@@ -75,18 +76,13 @@ std::vector<std::string> runPanel(winsys::app::PromptRecord rec) {
     accessory = SHIM_CreateDialog(g_template.list, g_template.id.c_str(), nullptr, g_template.proc, 0);
     g_template = Template{};
   }
-  winsys::Menu* copy = nullptr;
-  if (auto* modal = winsys::lookup<winsys::Menu>(SHIM_GetDefaultModalWindowMenu())) {
-    copy = new winsys::Menu;
-    copy->title = modal->title;
-    winsys::app::setMainMenu(copy);
-  }
+  HMENU copy = SHIM_DuplicateMenu(SHIM_GetDefaultModalWindowMenu());
+  if (copy) SHIM_SetCurrentMenu(copy);
   const size_t at = winsys::app::runPrompt(rec);
   std::vector<std::string> answer = winsys::app::promptRecord(at).answer;
   if (copy) {
-    auto* focus = SHIM_As<Shim_vTavrin_hwnd>(GetFocus());
-    winsys::app::setMainMenu(focus ? winsys::lookup<winsys::Menu>(focus->shimGetMenu()) : nullptr);
-    copy->release();
+    winsys::app::setMainMenu(winsys::lookup<winsys::Menu>(GetMenu(GetFocus())));
+    DestroyMenu(copy);
   }
   if (accessory) DestroyWindow(accessory);
   for (std::string& p : answer) p = cutPath(p);

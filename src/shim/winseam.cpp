@@ -9,14 +9,6 @@ void SHIM_KillAllTimers(HWND w) {
   if (winsys::Object* o = SHIM_Obj(w)) winsys::app::cancelTimers(o);
 }
 
-void SHIM_SetMenuDestination(HMENU m, HWND w) {
-  if (auto* menu = winsys::lookup<winsys::Menu>(m)) menu->destination = SHIM_Obj(w);
-}
-
-void SHIM_ReleaseMenu(HMENU m) {
-  if (auto* menu = winsys::lookup<winsys::Menu>(m)) menu->release();
-}
-
 namespace {
 platform::Surface* surfaceOf(HDC ctx) { return SHIM_GetCtxGC(ctx); }
 }  // namespace

@@ -2,9 +2,8 @@
 // The window functions' calls into the layer's other services (timers and
 // posted messages, keys and cursors, menus, shapes and clip regions). Timers,
 // the posted-message queue and right-click emulation are wintimer.h's, keys,
-// cursors and the pointer winkeys.h's; until the other services stand, the
-// calls below answer from the window-system model: menus are bare model
-// objects, and fills and clips go to the surface.
+// cursors and the pointer winkeys.h's, menus winmenu.h's; fills and clips
+// go to the surface.
 // Main thread only.
 #include "platform/winsys/winsys.h"
 #include "shim/winuser.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shim/winbase.h"
+#include "shim/winmenu.h"
 #include "support_windows.h"
 
 namespace {
@@ -65,9 +66,8 @@ TEST_F(Common, PanelsGiveTheirFormsAndKeepTheirAnswersInBounds) {
 
 TEST_F(Common, TheAccessoryAppliesOnceAndTheModalMenuShowsMeanwhile) {
   static SHIM_DialogResourceIndex acc{"ACC", nullptr, SHIM_DIALOG_FLIPPED, nullptr, 100, 50, nullptr};
-  auto* modal = new winsys::Menu;
-  modal->title = "modal";
-  SHIM_SetDefaultModalWindowMenu(reinterpret_cast<HMENU>(static_cast<winsys::Object*>(modal)));
+  HMENU modal = CreatePopupMenuEx("modal");
+  SHIM_SetDefaultModalWindowMenu(modal);
   BrowseFile_SetTemplate("ACC", RecorderDlgProc, &acc);
   char buf[16];
   BrowseForDirectory("a", nullptr, buf, sizeof buf);
@@ -80,7 +80,7 @@ TEST_F(Common, TheAccessoryAppliesOnceAndTheModalMenuShowsMeanwhile) {
   EXPECT_EQ(winsys::app::mainMenu(), nullptr);  // the focus has no menu
   EXPECT_EQ(rec.size(), 2u);
   SHIM_SetDefaultModalWindowMenu(nullptr);
-  modal->release();
+  DestroyMenu(modal);
 }
 
 TEST_F(Common, MessageBoxesAnswerByTitle) {
