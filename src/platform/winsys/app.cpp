@@ -493,7 +493,8 @@ size_t runPrompt(const PromptRecord& rec) {
   AppState& a = AppState::get();
   fireDueTimers();
   PromptRecord r = rec;
-  r.mainMenuWhileOpen = a.mainMenu;
+  r.mainMenuShown = isLive(a.mainMenu);
+  r.mainMenuTitle = r.mainMenuShown ? a.mainMenu->title : std::string();
   if (!a.promptAnswers.empty()) {
     r.answer = a.promptAnswers.front();
     a.promptAnswers.pop_front();

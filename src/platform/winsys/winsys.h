@@ -575,7 +575,8 @@ struct PromptRecord {
   std::string accessory;           // the accessory dialog's resource id, empty for none
   std::vector<std::string> lines;  // a menu's item titles ("-" for a separator)
   Point at;                        // a menu's point on the screen
-  Menu* mainMenuWhileOpen = nullptr;
+  bool mainMenuShown = false;       // whether the application had a main menu meanwhile
+  std::string mainMenuTitle;        // and its title
   std::vector<std::string> answer;
   std::string scriptError;         // set by the prompt when the answer named nothing it could take
 };
