@@ -403,7 +403,7 @@ DWORD WaitForSingleObject(HANDLE h, DWORD ms) {
     case kSocketEvent:
       return waitSocket(static_cast<SocketRecord*>(r), ms);
     case kProcess:
-      return SHIM_WaitForProcess(h, ms);
+      return SHIM_WaitForNSTask(h, ms);
     default:
       return SHIM_WAIT_FAILED;
   }
@@ -541,7 +541,7 @@ HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* argume
   return p;
 }
 
-DWORD SHIM_WaitForProcess(HANDLE process, DWORD ms) {
+DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
   if (!p || !p->child) return SHIM_WAIT_FAILED;
   return waitChild(*p->child, ms);

@@ -72,7 +72,7 @@ void SHIM_FreeSocketHandle(HANDLE h);
 HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* arguments);
 // 0 when the child has ended, 258 while it runs after ms (0xFFFFFFFF waits
 // until it ends), -1 for a handle that is not a process.
-DWORD SHIM_WaitForProcess(HANDLE process, DWORD ms);
+DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms);
 // The child's exit status (waitpid's), or -1 while it runs or for another
 // handle.
 int SHIM_ProcessStatus(HANDLE process);
