@@ -8,6 +8,7 @@
 // written by any operation here, so a buffer shared with the raster library
 // keeps its alpha byte.
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -37,6 +38,7 @@ struct SurfaceState {
   int originX = 0;
   int originY = 0;
   bool antialias = true;
+  float lineWidth = 1.f;
   Color fill;
   Color stroke;
 };
@@ -79,6 +81,55 @@ void surfaceFillRect(Surface* s, float x, float y, float w, float h, const Color
 // the clip and the buffer.
 void surfaceCompositeCoverage(Surface* s, int x, int y, const uint8_t* cov, int w, int h, int covSpan,
                               const Color& c);
+
+// ---- Paths (surfacepath.cpp) ----
+//
+// Pixel (x, y) is the unit square at (x, y). A fill samples each pixel on a
+// 4 x 4 grid at ((i + 0.5) / 4, (j + 0.5) / 4) with the non-zero rule (a
+// sample on an edge counts for left and top edges only); without
+// antialiasing only the centre sample counts. Coverage times the colour's
+// alpha is composited as surfaceCompositeCoverage does; byte 0 is never
+// written. Strokes take the state's line width, butt caps and miter joins
+// (limit 10); curves are flattened to 0.05 px.
+
+struct PathPoint {
+  double x = 0, y = 0;
+};
+
+class Path {
+ public:
+  void moveTo(double x, double y);
+  void lineTo(double x, double y);
+  // A cubic curve from the current point through two control points.
+  void curveTo(double c1x, double c1y, double c2x, double c2y, double x, double y);
+  void close();
+  // The ellipse inscribed in the rectangle, as a closed figure of its own.
+  void addEllipse(double x, double y, double w, double h);
+  bool empty() const { return m_figures.empty(); }
+  bool hasCurrent() const { return !m_figures.empty(); }
+  PathPoint current() const { return m_figures.empty() ? PathPoint{} : m_figures.back().points.back(); }
+
+  struct Figure {
+    std::vector<PathPoint> points;
+    bool closed = false;
+  };
+  const std::vector<Figure>& figures() const { return m_figures; }
+
+ private:
+  std::vector<Figure> m_figures;
+};
+
+void surfaceSetLineWidth(Surface* s, float w);
+void surfaceFillPath(Surface* s, const Path& p, const Color& c);
+void surfaceStrokePath(Surface* s, const Path& p, const Color& c);
+
+// Draws a w x h source scaled into x, y, dw, dh, each destination pixel
+// taking the source pixel nearest its centre. Source pixels are four bytes
+// A R G B (the surface layout) with srcSpan bytes per row; with useAlpha the
+// source byte 0 is its alpha (source-over, not premultiplied), else the
+// source is opaque. Clipped to the clip and the buffer.
+void surfaceDrawPixels(Surface* s, const uint8_t* src, int w, int h, int srcSpan, int x, int y, int dw, int dh,
+                       bool useAlpha);
 
 // One channel of the coverage composite, exposed for tests.
 inline uint8_t blendChannel(int bg, int fg, int coverage) {

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/winsys/testapi.h"
+#include "shim/winkeys.h"
+#include "shim/wintimer.h"
 #include "shim/winwindow.h"
 
 using winsys::Ref;
@@ -199,4 +201,6 @@ void SHIM_ResetWindowState() {
   SHIM_ResetAutoHideState();
   SHIM_SetDefaultWindowMenu(nullptr);
   SHIM_SetDefaultModalWindowMenu(nullptr);
+  SHIM_ResetTimersAndQueue();
+  SHIM_ResetCursorState();
 }

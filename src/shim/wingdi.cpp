@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kit/assocarray.h"
+#include "platform/image.h"
 #include "kit/mutex.h"
 #include "kit/utf8.h"
 #include "platform/surface.h"
@@ -306,7 +307,7 @@ void DeleteObject(HGDIOBJ obj) {
   if ((obj->type == SHIM_OBJ_PEN || obj->type == SHIM_OBJ_BRUSH) && obj->wid < 0) return;
   platform::colorRelease(obj->color);
   platform::fontRelease(obj->ct_FontRef);
-  // Bitmap images belong to the image services, which release them.
+  if (obj->type == SHIM_OBJ_BITMAP && obj->wid) platform::imageRelease(static_cast<platform::Image*>(obj->bitmapptr));
   releaseObjectRecord(obj);
 }
 

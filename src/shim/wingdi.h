@@ -143,3 +143,80 @@ bool SHIM_IsValidContext(HDC ctx);
 // The platform font a context draws text with: the selected font's, else the
 // default font (the pinned sans face at 10 px), else null.
 platform::Font* SHIM_ContextFont(HDC ctx);
+
+// ---- Shapes (wingdi_shapes.cpp) ----
+// With the selected pen and brush; a pen or brush is usable when it is a
+// valid object whose width is not negative (the null pen and brush are not).
+// A pen's drawn width is its width, 1 for 0. Nothing happens for an invalid
+// context.
+BOOL Rectangle(HDC ctx, int l, int t, int r, int b);
+BOOL Ellipse(HDC ctx, int l, int t, int r, int b);
+// One path through the points, not closed: filled with a usable brush,
+// stroked with a usable pen; n below 2 does nothing.
+void SHIM_Polygon(HDC ctx, const POINT* pts, int n);
+// A polygon with the corners cut by xround / 3 and yround / 3.
+BOOL RoundRect(HDC ctx, int x1, int y1, int x2, int y2, int xround, int yround);
+BOOL MoveToEx(HDC ctx, int x, int y, POINT* old);
+// A segment from the pen position, both ends moved right and down by half
+// the drawn width; without a usable pen nothing happens.
+BOOL SHIM_LineTo(HDC ctx, int x, int y);
+// counts[i] points each (a count of 1 skips a point), stroked as one path.
+BOOL PolyPolyline(HDC ctx, const POINT* pts, const DWORD* counts, int nCounts);
+// Cubic segments of three points each from the pen position.
+BOOL PolyBezierTo(HDC ctx, const POINT* pts, int n);
+// Sets exactly pixel (x, y).
+void SHIM_SetPixel(HDC ctx, int x, int y, COLORREF colour);
+int GetSysColor(int index);
+
+// ---- Images, blits and window contexts (wingdi_images.cpp) ----
+namespace platform {
+struct Image;
+}
+
+struct ICONINFO {
+  int fIcon;
+  int xHotspot;
+  int yHotspot;
+  HBITMAP hbmMask;
+  HBITMAP hbmColor;
+};
+// What GetObject fills for a bitmap.
+struct BITMAP {
+  int bmWidth;
+  int bmHeight;
+};
+constexpr int SHIM_ROP_ALPHA = static_cast<int>(0xDEADBEEF);  // copy with the source's alpha
+constexpr int SRCCOPY = 0x00CC0020;
+
+// 24 or 32 bits per pixel (32-bit data is A R G B, 24-bit R G B); with
+// planes of 2 or more, bpp / 8 planes of w x h bytes. Null bits give a
+// transparent image; other depths and sizes give null.
+HBITMAP CreateBitmap(int w, int h, int planes, int bitsPerPixel, const void* bits);
+HBITMAP CreateIconIndirect(const ICONINFO* info);
+// A file path (with "/"), else an image of the resource folder by name;
+// with alphaFromMagenta, pure magenta pixels become transparent.
+HBITMAP LoadNamedImage(const char* name, bool alphaFromMagenta);
+void DrawImageInRect(HDC ctx, HGDIOBJ bitmap, const RECT* r);
+// Clears size bytes of out; for size 8 and a bitmap, fills a BITMAP (1).
+int GetObject(HGDIOBJ obj, int size, void* out);
+platform::Image* GetNSImageFromHICON(HGDIOBJ obj);
+// Copies from a memory context, scaled; rop SHIM_ROP_ALPHA blends by the
+// source's byte 0, any other copies opaquely.
+BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int xs, int ys, int ws, int hs, int rop);
+BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int xs, int ys, int rop);
+
+// A context for drawing into a window object: its paint context while it
+// paints, else a pool record over its window's surface. Main thread only.
+struct HWND__;
+HDC GetDC(HWND__* h);
+HDC GetWindowDC(HWND__* h);
+// The paint context stays; a pool record is released.
+int ReleaseDC(HWND__* h, HDC ctx);
+
+template <class T>
+class KIT_PtrList;
+typedef KIT_PtrList<HGDIOBJ__>* HIMAGELIST;
+HIMAGELIST ImageList_CreateEx();
+int ImageList_ReplaceIcon(HIMAGELIST list, int index, HGDIOBJ icon);
+BOOL ImageList_Remove(HIMAGELIST list, int index);
+void ImageList_Destroy(HIMAGELIST list);

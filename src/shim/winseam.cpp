@@ -1,44 +1,12 @@
 #include "shim/winseam.h"
 
 #include "platform/surface.h"
+#include "shim/wintimer.h"
 #include "shim/winwindow.h"
 
 void SHIM_KillAllTimers(HWND w) {
+  KillTimer(w, static_cast<UINT_PTR>(-1));
   if (winsys::Object* o = SHIM_Obj(w)) winsys::app::cancelTimers(o);
-}
-
-void SHIM_MessageQueue_Clear(HWND) {}
-
-void SHIM_MacKeyToWindowsKey(const winsys::Event& e, int* key, int* flags) {
-  if (key) *key = e.keyCode;
-  if (flags) *flags = 0;
-}
-
-bool IsRightClickEmulateEnabled() { return true; }
-
-BOOL GetCursorPos(POINT* p) {
-  if (!p) return FALSE;
-  const winsys::Point at = winsys::app::pointerLocation();
-  p->x = static_cast<int>(at.x);
-  p->y = static_cast<int>(at.y);
-  return TRUE;
-}
-
-DWORD GetMessagePos() {
-  POINT p{};
-  GetCursorPos(&p);
-  return static_cast<DWORD>(SHIM_PackPoint(p.x, p.y));
-}
-
-void SHIM_SetArrowCursor() {}
-void SHIM_RestoreProgramCursor() {}
-
-void SHIM_SetMenuDestination(HMENU m, HWND w) {
-  if (auto* menu = winsys::lookup<winsys::Menu>(m)) menu->destination = SHIM_Obj(w);
-}
-
-void SHIM_ReleaseMenu(HMENU m) {
-  if (auto* menu = winsys::lookup<winsys::Menu>(m)) menu->release();
 }
 
 namespace {

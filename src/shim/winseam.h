@@ -1,10 +1,9 @@
 #pragma once
 // The window functions' calls into the layer's other services (timers and
-// posted messages, keys and cursors, menus, shapes and clip regions). Until
-// those services stand, the calls below answer from the window-system model:
-// a window's timers are the model's, there is no posted-message queue, keys
-// are raw codes, the pointer is the model's, right-click emulation is on,
-// menus are bare model objects, and fills and clips go to the surface.
+// posted messages, keys and cursors, menus, shapes and clip regions). Timers,
+// the posted-message queue and right-click emulation are wintimer.h's, keys,
+// cursors and the pointer winkeys.h's, menus winmenu.h's; fills and clips
+// go to the surface.
 // Main thread only.
 #include "platform/winsys/winsys.h"
 #include "shim/winuser.h"

@@ -62,4 +62,46 @@ bool fileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+namespace {
+void put16(std::vector<uint8_t>& b, unsigned v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+void put32(std::vector<uint8_t>& b, uint32_t v) { put16(b, v & 0xFFFF); put16(b, v >> 16); }
+}  // namespace
+
+std::vector<uint8_t> iconFile(int type, int w, int h, int bpp, int hotX, int hotY, const std::vector<uint32_t>& argb) {
+  std::vector<uint8_t> dib;
+  const unsigned colours = bpp == 1 ? 2 : 0;
+  for (uint32_t v : {40u, uint32_t(w), uint32_t(h * 2)}) put32(dib, v);
+  put16(dib, 1);
+  put16(dib, static_cast<unsigned>(bpp));
+  for (uint32_t v : {0u, 0u, 0u, 0u, colours, 0u}) put32(dib, v);
+  if (bpp == 1) put32(dib, 0), put32(dib, 0x00FFFFFF);
+  const size_t stride = (static_cast<size_t>(w) * bpp + 31) / 32 * 4, maskStride = (static_cast<size_t>(w) + 31) / 32 * 4;
+  std::vector<uint8_t> rows(stride * h, 0), mask(maskStride * h, 0);
+  for (int y = 0; y < h; ++y) {
+    const size_t r = static_cast<size_t>(h - 1 - y);
+    for (int x = 0; x < w; ++x) {
+      const uint32_t p = argb[static_cast<size_t>(y) * w + x];
+      if ((p >> 24) == 0) mask[r * maskStride + x / 8] |= uint8_t(0x80 >> (x % 8));
+      if (bpp == 1) {
+        if (((p >> 16) & 0xFF) > 127) rows[r * stride + x / 8] |= uint8_t(0x80 >> (x % 8));
+        continue;
+      }
+      uint8_t* d = &rows[r * stride + static_cast<size_t>(x) * (bpp / 8)];
+      d[0] = uint8_t(p), d[1] = uint8_t(p >> 8), d[2] = uint8_t(p >> 16);
+      if (bpp == 32) d[3] = uint8_t(p >> 24);
+    }
+  }
+  dib.insert(dib.end(), rows.begin(), rows.end());
+  dib.insert(dib.end(), mask.begin(), mask.end());
+  std::vector<uint8_t> file;
+  for (unsigned v : {0u, unsigned(type), 1u}) put16(file, v);
+  file.insert(file.end(), {uint8_t(w), uint8_t(h), uint8_t(colours), 0});
+  put16(file, static_cast<unsigned>(hotX));
+  put16(file, static_cast<unsigned>(hotY));
+  put32(file, static_cast<uint32_t>(dib.size()));
+  put32(file, 22);
+  file.insert(file.end(), dib.begin(), dib.end());
+  return file;
+}
+
 }  // namespace testsupport

@@ -40,4 +40,10 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 
+// An icon (type 1) or cursor (type 2) file of one DIB entry of w x h at 1,
+// 24 or 32 bits per pixel. argb holds the pixels, top row first, as
+// 0xAARRGGBB; at 1 bit the palette is black and white and a pixel is white
+// when its red is above 127. A pixel whose alpha is 0 has its mask bit set.
+std::vector<uint8_t> iconFile(int type, int w, int h, int bpp, int hotX, int hotY, const std::vector<uint32_t>& argb);
+
 }  // namespace testsupport

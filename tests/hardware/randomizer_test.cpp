@@ -3,6 +3,7 @@
 // edit-buffer request it leaves for the next audio block.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <thread>
 
@@ -65,7 +66,13 @@ struct RandomizerTest : ::testing::Test, hwtest::LoopbackRig {
       if (onSleep) onSleep();
     });
   }
-  void TearDown() override { ed.reset(); }
+  // Jobs started by a test (the randomize command's dump) may still pause on
+  // the job thread: let them end before the observer and the editor go.
+  void TearDown() override {
+    if (ed) waitJobs();
+    clock.setSleepObserver({});
+    ed.reset();
+  }
   Hub& hub() { return ed->hub(); }
   void randomize(double value = 1.0) {
     KIT_MutexLock lock(ed->GetMutex());
@@ -182,8 +189,10 @@ TEST_F(RandomizerTest, UnusableRangesKeepTheirValueAndTheClockedShapeFollows) {
 // During the pause another thread takes the editor lock; afterwards the
 // caller holds it again at its former depth.
 TEST_F(RandomizerTest, PauseLetsGoOfTheEditorLockAtEveryLevel) {
-  bool taken = false;
-  onSleep = [&] {
+  std::atomic<bool> taken{false};
+  const auto caller = std::this_thread::get_id();
+  onSleep = [&, caller] {
+    if (std::this_thread::get_id() != caller) return;  // the dump job's own pauses
     std::thread other([&] {
       taken = ed->GetMutex().TryLockFor(1000);
       if (taken) ed->GetMutex().Unlock();

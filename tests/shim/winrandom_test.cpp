@@ -29,6 +29,12 @@ class RandomWalk : public WindowTest {
   HWND NewTop() {
     auto* w = new Shim_vTavrin_modelesswindow(winsys::Rect{double(Pick(800)), double(Pick(600)), 200, 150}, 15);
     HWND h = SHIM_CreateWindowObject(SHIM_Handle(w), RecorderProc, 0);
+    // A procedure may have destroyed the new view while it was being made:
+    // then nothing holds it but the creator.
+    if (h && !GetParent(h) && !View(h)->window()) {
+      View(h)->release();
+      h = nullptr;
+    }
     ShowWindow(h, SW_SHOW);
     handles.push_back(h);
     handles.push_back(SHIM_Handle(w));

@@ -265,6 +265,8 @@ void setPresentationOptions(unsigned o) { AppState::get().presentation = o; }
 std::vector<Screen> screens() { return AppState::get().screens; }
 const Event* currentEvent() { return AppState::get().hasCurrent ? &AppState::get().current : nullptr; }
 Point pointerLocation() { return AppState::get().pointer; }
+void warpPointer(Point p) { AppState::get().pointer = p; }
+unsigned pressedButtons() { return AppState::get().buttons; }
 unsigned modifierFlags() { return AppState::get().modifiers; }
 
 bool isMainThread() {
@@ -431,6 +433,11 @@ void sendEvent(const Event& in) {
     if (e.window) e.location = a.pointer;  // delivery works from the screen point
     e.window = nullptr;
   }
+  static const std::pair<EventType, unsigned> buttonBits[] = {
+      {EventType::LeftDown, 1}, {EventType::RightDown, 2}, {EventType::OtherDown, 4},
+      {EventType::LeftUp, ~1u}, {EventType::RightUp, ~2u}, {EventType::OtherUp, ~4u}};
+  for (const auto& [type, bit] : buttonBits)
+    if (e.type == type) a.buttons = bit & 0x80000000u ? a.buttons & bit : a.buttons | bit;
   switch (e.type) {
     case EventType::LeftDown:
     case EventType::RightDown:
@@ -482,6 +489,31 @@ std::string runAlert(const std::string& title, const std::string& message, const
   return rec.answer;
 }
 
+size_t runPrompt(const PromptRecord& rec) {
+  AppState& a = AppState::get();
+  fireDueTimers();
+  PromptRecord r = rec;
+  r.mainMenuShown = isLive(a.mainMenu);
+  r.mainMenuTitle = r.mainMenuShown ? a.mainMenu->title : std::string();
+  if (!a.promptAnswers.empty()) {
+    r.answer = a.promptAnswers.front();
+    a.promptAnswers.pop_front();
+  }
+  a.promptRecords.push_back(r);
+  return a.promptRecords.size() - 1;
+}
+
+PromptRecord& promptRecord(size_t index) { return AppState::get().promptRecords.at(index); }
+
+bool workspaceOpen(const WorkspaceRecord& rec) {
+  AppState& a = AppState::get();
+  a.workspaceRecords.push_back(rec);
+  if (a.workspaceAnswers.empty()) return true;
+  const bool ok = a.workspaceAnswers.front();
+  a.workspaceAnswers.pop_front();
+  return ok;
+}
+
 void beginDrag(const Drag& d) {
   AppState::get().drag = d;
   AppState::get().hasDrag = true;
@@ -523,11 +555,16 @@ void reset() {
   a.hasCurrent = false;
   a.pointer = Point{};
   a.modifiers = 0;
+  a.buttons = 0;
   a.queued.clear();
   a.hasDrag = false;
   a.drag = Drag{};
   a.alertAnswers.clear();
   a.alertRecords.clear();
+  a.promptAnswers.clear();
+  a.promptRecords.clear();
+  a.workspaceAnswers.clear();
+  a.workspaceRecords.clear();
   a.mainKnown = false;
 }
 
@@ -637,6 +674,10 @@ void pump(int ms) {
 
 void answerAlert(const std::string& button) { AppState::get().alertAnswers.push_back(button); }
 const std::vector<app::AlertRecord>& alerts() { return AppState::get().alertRecords; }
+void answerPrompt(const std::vector<std::string>& answer) { AppState::get().promptAnswers.push_back(answer); }
+const std::vector<app::PromptRecord>& prompts() { return AppState::get().promptRecords; }
+void answerWorkspace(bool ok) { AppState::get().workspaceAnswers.push_back(ok); }
+const std::vector<app::WorkspaceRecord>& workspaceRecords() { return AppState::get().workspaceRecords; }
 
 int levelOf(Window* w) { return isLive(w) ? w->level : 0; }
 Rect frameOf(Window* w) { return isLive(w) ? w->frame() : Rect{}; }

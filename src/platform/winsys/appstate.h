@@ -31,6 +31,7 @@ struct AppState {
   bool hasCurrent = false;
   Point pointer;
   unsigned modifiers = 0;
+  unsigned buttons = 0;  // 1 left, 2 right, 4 other: held down
   View* pressed = nullptr;  // the view a press went to; retained
   EventType pressType = EventType::LeftDown;
 
@@ -59,6 +60,10 @@ struct AppState {
   Drag drag;
   std::deque<std::string> alertAnswers;
   std::vector<app::AlertRecord> alertRecords;
+  std::deque<std::vector<std::string>> promptAnswers;
+  std::vector<app::PromptRecord> promptRecords;
+  std::deque<bool> workspaceAnswers;
+  std::vector<app::WorkspaceRecord> workspaceRecords;
 
   bool mainKnown = false;
   std::thread::id mainThread;

@@ -45,6 +45,13 @@ void pump(int ms);
 void answerAlert(const std::string& button);
 const std::vector<app::AlertRecord>& alerts();
 
+// Prompt answers, taken in order (an empty list dismisses), and records.
+void answerPrompt(const std::vector<std::string>& answer);
+const std::vector<app::PromptRecord>& prompts();
+// Workspace results, taken in order (unscripted: true), and records.
+void answerWorkspace(bool ok);
+const std::vector<app::WorkspaceRecord>& workspaceRecords();
+
 // Window read-outs.
 int levelOf(Window* w);
 Rect frameOf(Window* w);

@@ -257,8 +257,12 @@ class View : public Object {
   void resizeAsContent(double w, double h);
   void detach(bool display);
   void drawTree(const Rect& r, platform::Surface* s);
+
+ public:
   // The surface origin of this view's top-left corner in the window.
   Point surfaceOrigin() const;
+
+ private:
 
   Rect m_frame, m_bounds;
   bool m_flipped = false, m_opaque = false, m_hidden = false;
@@ -509,6 +513,8 @@ void setPresentationOptions(unsigned o);
 std::vector<Screen> screens();  // the first is the main screen
 const Event* currentEvent();
 Point pointerLocation();  // on the screen
+void warpPointer(Point p);  // moves the pointer without an event
+unsigned pressedButtons();  // 1 left, 2 right, 4 other, as held down
 unsigned modifierFlags();
 
 // The main thread: the first thread that asks, unless named before.
@@ -556,6 +562,35 @@ struct AlertRecord {
   std::string answer;
 };
 std::string runAlert(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
+
+// Prompts (popup menus and file panels): each takes one turn of the
+// application (due timers fire), then the next scripted answer; no answer
+// dismisses. Menus are answered by a path of item indexes or titles ("2/0",
+// "File/Open"), panels by paths (none: cancel). Every prompt is recorded.
+struct PromptRecord {
+  std::string kind;  // "menu", "open", "save" or "folder"
+  std::string title, folder, name;
+  std::vector<std::string> extensions;
+  bool multiple = false;
+  std::string accessory;           // the accessory dialog's resource id, empty for none
+  std::vector<std::string> lines;  // a menu's item titles ("-" for a separator)
+  Point at;                        // a menu's point on the screen
+  bool mainMenuShown = false;       // whether the application had a main menu meanwhile
+  std::string mainMenuTitle;        // and its title
+  std::vector<std::string> answer;
+  std::string scriptError;         // set by the prompt when the answer named nothing it could take
+};
+// Runs the prompt; returns its index among the records.
+size_t runPrompt(const PromptRecord& rec);
+PromptRecord& promptRecord(size_t index);
+
+// The workspace: what would be opened or launched is recorded; the result is
+// true unless the script says otherwise.
+struct WorkspaceRecord {
+  std::string kind;  // "url", "file" or "launch"
+  std::string target, application;
+};
+bool workspaceOpen(const WorkspaceRecord& rec);
 
 // The drag started last by a view (see testapi.h for dropping it).
 void beginDrag(const Drag& d);
