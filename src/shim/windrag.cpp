@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/winsys/testapi.h"
+#include "shim/wincontrol.h"
 #include "shim/winwindow.h"
 
 using winsys::Ref;
@@ -199,4 +200,5 @@ void SHIM_ResetWindowState() {
   SHIM_ResetAutoHideState();
   SHIM_SetDefaultWindowMenu(nullptr);
   SHIM_SetDefaultModalWindowMenu(nullptr);
+  SHIM_ResetControlState();
 }

@@ -187,8 +187,8 @@ class View : public Object {
 
   // Display requests: whole (no rectangles) or a list of rectangles.
   bool needsDisplay() const { return m_needsDisplay; }
-  void setNeedsDisplay(bool on);
-  void setNeedsDisplayInRect(const Rect& r);
+  virtual void setNeedsDisplay(bool on);
+  virtual void setNeedsDisplayInRect(const Rect& r);
   const std::vector<Rect>& dirtyRects() const { return m_dirty; }
   // Draws this view's pending rectangles and its subviews into the window's
   // backing surface. A subclass may take over the whole pass.
@@ -284,6 +284,7 @@ class ScrollView : public View {
   View* documentView() const { return m_clip ? m_clip->documentView() : nullptr; }
   void setDocumentView(View* v) { m_clip->setDocumentView(v); }
   bool hasHorizontalScroller = false, hasVerticalScroller = false;
+  bool autohidesScrollers = false, drawsBackground = true;
   Size contentSize() const;
   void setFrame(const Rect& r) override;
 
@@ -307,6 +308,33 @@ class Control : public View {
   void sendAction();
   unsigned textColor = 0xFF000000;  // 0xAARRGGBB
 
+  // Text attributes: the label face at fontSize pixels, the alignment, and
+  // wrapping (off: one line that scrolls sideways).
+  enum Alignment { Natural = 0, Left = 1, Centered = 2, Right = 3 };
+  float fontSize = 13;
+  int alignment = Natural;
+  bool wraps = true;
+  bool selectable = true;
+  int bezelStyle = 0;
+  int focusRingType = 0;
+  // The calls a control makes to its delegate (text changes, a combo box's
+  // list opening and its choice).
+  enum class Notice { TextDidChange, TextDidEndEditing, WillPopUp, SelectionDidChange };
+  std::function<void(View* sender, Notice)> delegate;
+  void notifyDelegate(Notice n);
+  // Fitting: the width of the control's text in its font plus the padding of
+  // its kind; the height is kept.
+  virtual const std::string& displayText() const { return stringValue; }
+  virtual double fittingPadding() const { return 4; }
+  double fittingWidth() const;
+  void sizeToFit();
+
+ protected:
+  // The plain look: background, a one-pixel border and the text.
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+  virtual unsigned backgroundColor() const { return 0xFFFFFFFF; }
+  virtual bool drawsBorder() const { return true; }
+
  private:
   int m_tag = 0;
   bool m_enabled = true;
@@ -324,12 +352,18 @@ class Button : public Control {
   void performClick();  // toggles a switch or radio, then the action
   void mouseUp(const Event& e) override;
   bool acceptsFirstMouse(const Event&) override { return true; }
+  const std::string& displayText() const override { return title; }
+  double fittingPadding() const override { return buttonType == Push ? 24 : 22; }
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+  unsigned backgroundColor() const override { return 0xFFE0E0E0; }
 };
 
 class TextField : public Control {
  public:
   TextField();
-  bool editable = true, bordered = true, drawsBackground = true;
+  bool editable = true, bordered = true, drawsBackground = true, bezeled = true;
   bool acceptsFirstResponder() override { return editable; }
   bool isEditing() const;
   // The editor inside the field while it is being edited (a clip view
@@ -350,12 +384,22 @@ class TextView : public View {
   std::string string;
   size_t selStart = 0, selLength = 0;
   bool acceptsFirstResponder() override { return true; }
+  bool editable = true, selectable = true;
+  bool horizontallyResizable = false, verticallyResizable = false;
+  float fontSize = 13;
+  // Scrolls the enclosing clip view so that the text's start (false) or
+  // end (true) is shown.
+  void scrollToEnd(bool end);
 };
 
 class Box : public View {
  public:
   std::string title;
   unsigned titleColor = 0xFF000000;
+  bool titleCentered = false;
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
 };
 
 class Slider : public Control {
@@ -364,16 +408,37 @@ class Slider : public Control {
   void setDoubleValue(double v);  // clamped to the range
 };
 
+// Items of a pop-up button or combo box. The selection follows its item
+// through inserts and removals; removing the selected item selects none.
 class PopUpButton : public Control {
  public:
-  std::vector<std::string> items;
+  std::vector<std::string> items;  // the menu items' titles
   int selectedIndex = -1;
+  bool autoenablesItems = true;
+  int arrowPosition = 0;
+  void insertItem(const std::string& title, size_t at);  // at is limited to the count
+  void removeItemAt(size_t at);                          // out of range: nothing
+  void removeAllItems();
+  // The object an item represents (held by the item), or null.
+  Object* representedObjectAt(size_t at) const;
+  void setRepresentedObjectAt(size_t at, Object* o);
+  const std::string& displayText() const override;
+
+ protected:
+  unsigned backgroundColor() const override { return 0xFFE0E0E0; }
+
+ private:
+  std::vector<Ref<Object>> m_objects;  // beside items
 };
 
 class ComboBox : public TextField {
  public:
   std::vector<std::string> items;
   int selectedIndex = -1;
+  int numberOfVisibleItems = 5;
+  void insertItem(const std::string& text, size_t at);
+  void removeItemAt(size_t at);
+  void removeAllItems();
 };
 
 // ---- Menus -----------------------------------------------------------------
