@@ -63,6 +63,120 @@ class Shim_vTavrin_box : public ShimDisplayHook<winsys::Box> {
   int m_tag = 0;
 };
 
+// Tab controls: the dialog told of selection changes (weak; none: no notice).
+class Shim_vTavrin_tabview : public ShimDisplayHook<winsys::TabView> {
+ public:
+  Shim_vTavrin_tabview();
+  int tag() const override { return m_tag; }
+  void setTag(int t) { m_tag = t; }
+  HWND getNotificationWindow() const { return SHIM_Handle(winsys::live(m_dest)); }
+  void setNotificationWindow(HWND w) { m_dest = SHIM_As<winsys::View>(w); }
+
+ private:
+  int m_tag = 0;
+  winsys::View* m_dest = nullptr;
+};
+
+// Progress bars answer their own messages.
+class Shim_vTavrin_progind : public ShimDisplayHook<winsys::ProgressIndicator>, public ShimMessageEntry {
+ public:
+  int tag() const override { return m_tag; }
+  void setTag(int t) { m_tag = t; }
+  LRESULT onShimMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  int m_tag = 0;
+};
+
+// ---- List views ----
+
+struct SHIM_ListView_Row {
+  std::vector<std::string> m_texts;  // per column, creation order; missing reads as empty
+  LPARAM m_lparam = 0;
+  int m_stateimage = 0;  // 1-based, 0 none
+  bool m_sortsel = false;
+};
+
+// What list views and tree views share: selection and text colours, and the
+// window that gets their notices (weak).
+class ShimColoredTable {
+ public:
+  virtual ~ShimColoredTable() = default;
+  bool m_hasFg = false;
+  unsigned m_fgColor = 0;            // 0xAARRGGBB
+  std::vector<unsigned> m_selColors;  // focused bg, focused text, bg, text
+  winsys::View* m_target = nullptr;
+  HWND target() const { return SHIM_Handle(winsys::live(m_target)); }
+};
+
+class Shim_vTavrin_listview : public ShimDisplayHook<winsys::TableView>,
+                              public ShimMessageEntry,
+                              public ShimColoredTable {
+ public:
+  ~Shim_vTavrin_listview() override;
+  int m_leftmousemovecnt = 0;
+  bool m_fakerightmouse = false;
+  long style = 0;
+  int ownermode_cnt = 0;
+  int m_start_item = -1, m_start_subitem = -1, m_start_item_clickmode = 0;
+  int m_lbMode = 0;
+  std::vector<SHIM_ListView_Row*> m_items;   // owned
+  std::vector<winsys::TableColumn*> m_cols;  // creation order; the table holds them
+  void* m_status_imagelist = nullptr;
+  int m_status_imagelist_type = -1;
+  int m_fastClickMask = 0;
+
+  void setShimStyle(long s) { style = s; }
+  long getShimStyle() const { return style; }
+  void setShimNotificationMode(int m) { m_lbMode = m; }
+  int getShimNotificationMode() const { return m_lbMode; }
+  bool ownerData() const { return !m_lbMode && (style & LVS_OWNERDATA); }
+  int count() const { return ownerData() ? ownermode_cnt : static_cast<int>(m_items.size()); }
+  bool validRow(int row) const { return row >= 0 && row < count(); }
+  int getColumnPos(int idx) const;
+  int getColumnIdx(int pos) const;
+  // Insertion's selection rule: extend, or replace.
+  bool extendsSelection() const;
+
+  int numberOfRows() override { return count(); }
+  std::string cellText(winsys::TableColumn* column, int row) override;
+  unsigned cellTextColor(int row) override;
+  void drawOwnerCell(winsys::TableColumn* column, int row, const winsys::Rect& frame) override;
+  void highlightSelectionInClipRect(const winsys::Rect& clip, platform::Surface* s) override;
+  void mouseDown(const winsys::Event& e) override;
+  void mouseDragged(const winsys::Event& e) override;
+  void mouseUp(const winsys::Event& e) override;
+  void rightMouseDown(const winsys::Event&) override {}
+  void rightMouseUp(const winsys::Event& e) override;
+  LRESULT onShimMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  LRESULT notifyTarget(int code, int row, int col, winsys::Point at, LPARAM value);
+  void sendMouseToTarget(UINT msg);
+};
+
+// The window object's notices of a list's user changes: selection, double
+// click, header click.
+void SHIM_SetTableDelegates(Shim_vTavrin_listview* lv, winsys::View* owner);
+
+// The text colour of a cell of a selected or plain row, as the window
+// object's cell-display delegate gives it.
+unsigned SHIM_TableCellColor(const ShimColoredTable* t, winsys::View* table, bool selected, unsigned fallback);
+// Whether the control has the focus.
+bool SHIM_HasFocus(winsys::View* v);
+
+// The list view (list-view or list-box mode) and the tree view, each in a
+// scroll view added to owner; the result is the list or tree itself.
+HWND SHIM_MakeListView(winsys::View* owner, bool listBox, int id, int style, const winsys::Rect& frame);
+HWND SHIM_MakeTreeView(winsys::View* owner, int id, int style, const winsys::Rect& frame);
+// Test reset helpers: the creator list; the list and tree counters and flags.
+void SHIM_ResetCustomControlCreators();
+void SHIM_ResetListState();
+void SHIM_ResetTreeState();
+
+// Makes a button's cell owner-drawn: drawing sends WM_DRAWITEM to its parent.
+void SHIM_SetOwnerDrawnButtonCell(winsys::Control* c);
+
 // ---- Placement (see SHIM_MakeSetCurParms) ----
 
 struct ShimCreationParms {

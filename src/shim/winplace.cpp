@@ -2,6 +2,7 @@
 // with auto-right placement, the rules every maker shares (font by scale,
 // mnemonic marks, the display hook) and the queries on a control.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "shim/winctlclass.h"
@@ -21,6 +22,9 @@ ShimCreationParms& SHIM_CurParms() { return g_parms; }
 
 void SHIM_ResetControlState() {
   g_parms = ShimCreationParms{};
+  SHIM_ResetCustomControlCreators();
+  SHIM_ResetListState();
+  SHIM_ResetTreeState();
   g_shim_want_nice_style = 1;
 }
 
@@ -87,7 +91,7 @@ float SHIM_ScaleFontSize(float current) {
 void SHIM_ApplyScaleFont(winsys::Control* c) { c->fontSize = SHIM_ScaleFontSize(c->fontSize); }
 
 std::string SHIM_StripMnemonics(const char* text) {
-  if (!text) return {};
+  if (reinterpret_cast<uintptr_t>(text) < 0x10000) return {};  // null or a resource number
   const size_t n = std::strlen(text);
   if (n >= 1024 || !std::memchr(text, '&', n)) return std::string(text, n);
   std::string out;

@@ -1,5 +1,7 @@
 #include "shim/winseam.h"
 
+#include <cmath>
+
 #include "platform/surface.h"
 #include "shim/winwindow.h"
 
@@ -72,3 +74,35 @@ void SHIM_SetClipRegion(HDC ctx, const RECT* r) {
 }
 
 void SHIM_PopClipRegion(HDC ctx) { platform::surfaceRestoreState(surfaceOf(ctx)); }
+
+HDC GetDC(HWND h) {
+  auto* v = SHIM_As<winsys::View>(h);
+  winsys::Window* w = v ? v->window() : nullptr;
+  platform::Surface* s = w ? w->surface() : nullptr;
+  if (!s) return nullptr;
+  const winsys::Rect& b = v->bounds();
+  const winsys::Point corner = v->convertToWindow(winsys::Point{b.x, v->isFlipped() ? b.y : b.y + b.h});
+  platform::surfaceSaveState(s);
+  platform::surfaceTranslate(s, static_cast<int>(std::lround(corner.x)) - s->state.originX,
+                             static_cast<int>(std::lround(w->frame().h - corner.y)) - s->state.originY);
+  HDC ctx = SHIM_CreateGfxContext(s);
+  if (!ctx) platform::surfaceRestoreState(s);
+  return ctx;
+}
+
+int ReleaseDC(HWND, HDC ctx) {
+  if (!SHIM_IsValidContext(ctx)) return 0;
+  platform::Surface* s = SHIM_GetCtxGC(ctx);
+  SHIM_DeleteGfxContext(ctx);
+  if (s) platform::surfaceRestoreState(s);
+  return 1;
+}
+
+short GetAsyncKeyState(int key) {
+  const unsigned flags = winsys::app::modifierFlags();
+  unsigned want = 0;
+  if (key == 0x10) want = winsys::kShiftKey;
+  if (key == 0x11) want = winsys::kCommandKey;
+  if (key == 0x12) want = winsys::kOptionKey;
+  return (want && (flags & want)) ? static_cast<short>(0x8000) : 0;
+}

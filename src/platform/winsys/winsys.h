@@ -328,6 +328,8 @@ class Control : public View {
   virtual double fittingPadding() const { return 4; }
   double fittingWidth() const;
   void sizeToFit();
+  // A cell that draws in place of the plain look (an owner-drawn button).
+  std::function<void(Control* self, platform::Surface* s)> drawCell;
 
  protected:
   // The plain look: background, a one-pixel border and the text.
@@ -347,6 +349,7 @@ class Button : public Control {
   int buttonType = Push;
   int state = 0;  // -1 mixed, 0 off, 1 on
   bool allowsMixedState = false;
+  int imagePosition = 0;  // 3: the mark right of the title
   void* image = nullptr;
   bool hasImage() const { return image != nullptr; }
   void performClick();  // toggles a switch or radio, then the action
@@ -405,6 +408,7 @@ class Box : public View {
 class Slider : public Control {
  public:
   double minValue = 0, maxValue = 1;
+  int controlSize = 0;  // 2: the smallest
   void setDoubleValue(double v);  // clamped to the range
 };
 
@@ -439,6 +443,133 @@ class ComboBox : public TextField {
   void insertItem(const std::string& text, size_t at);
   void removeItemAt(size_t at);
   void removeAllItems();
+};
+
+// Tabs along the top edge, one selected. A press on a tab selects it; every
+// change of selection (by a press or a call) is told to didSelect.
+class TabView : public View {
+ public:
+  static constexpr double kTabHeight = 24;
+  std::vector<std::string> labels;
+  int selectedIndex = -1;
+  bool allowsTruncatedLabels = false;
+  std::function<void(TabView* self)> didSelect;
+  void insertTab(const std::string& label, size_t at);  // the first tab becomes selected
+  void removeTab(size_t at);
+  void selectTab(int at);  // out of range or unchanged: nothing
+  // The tab under a point in own coordinates (top-left origin), or -1.
+  int tabAt(Point p) const;
+  Rect tabRect(size_t i) const;
+  void mouseDown(const Event& e) override;
+  bool isFlipped() const override { return true; }
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+};
+
+class ProgressIndicator : public View {
+ public:
+  double minValue = 0, maxValue = 100, doubleValue = 0;
+  bool indeterminate = true, animating = false;
+  int style = 0;  // 0 bar
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+};
+
+// A column of a table: header title and alignment, width (hidden columns
+// take no room), an optional sort indicator, and its data cell's kind.
+class TableColumn : public Object {
+ public:
+  enum CellKind { TextCell = 0, StatusCell = 1, OwnerDrawnCell = 2 };
+  enum Indicator { NoIndicator = 0, Ascending = 1, Descending = 2 };
+  std::string title;
+  int headerAlignment = Control::Left;
+  int cellAlignment = Control::Left;
+  double width = 100;
+  bool hidden = false, editable = true, cellWraps = true;
+  int indicator = NoIndicator;
+  int cellKind = TextCell;
+};
+
+// A table of rows and columns whose contents come from pulls (numberOfRows,
+// cellText). Rows are 17 high with an intercell gap of (3, 2): row r is
+// (0, 19r, width, 19) and the cell of the column at display position c is
+// (x_c + 1.5, 19r + 1, w_c, 17), x_c summing width + 3 over the shown
+// columns before it. The selection is an index set; selectedRow is the last
+// row selected. Users press rows (selection, double click) and headers;
+// only their changes are told to the delegates.
+class TableView : public Control {
+ public:
+  static constexpr double kRowHeight = 17, kInterX = 3, kInterY = 2, kHeaderHeight = 17;
+  TableView();
+  ~TableView() override;
+  bool isFlipped() const override { return true; }
+
+  // Pulls.
+  virtual int numberOfRows() { return 0; }
+  virtual std::string cellText(TableColumn* column, int row) { return {}; }
+  virtual unsigned cellTextColor(int row) { return textColor; }
+  virtual void drawOwnerCell(TableColumn* column, int row, const Rect& frame) {}
+  // Fills the selected rows' backgrounds within clip.
+  virtual void highlightSelectionInClipRect(const Rect& clip, platform::Surface* s);
+  void fillSelectedRows(const Rect& clip, platform::Surface* s, unsigned argb);
+
+  // Columns in display order (the table holds them).
+  const std::vector<TableColumn*>& columns() const { return m_columns; }
+  void addColumn(TableColumn* c);
+  void removeColumn(TableColumn* c);
+  void moveColumn(int from, int to);
+  int displayIndexOf(const TableColumn* c) const;  // -1 when absent
+  bool allowsColumnReordering = true, allowsMultipleSelection = false, allowsEmptySelection = true;
+  bool hasHeader = true, usesColumnAutoresizing = true;
+  int gridMask = 0;
+  unsigned backgroundColor = 0xFFFFFFFF, gridColor = 0xFFC0C0C0;
+  static constexpr unsigned kHighlight = 0xFF3875D7;
+
+  // Rows: a reload re-reads the count, limits the selection and sizes the frame.
+  void reloadData();
+  int reloadCount() const { return m_reloads; }
+  int rowCount() const { return m_rows; }
+  Rect rectOfRow(int row) const;
+  Rect frameOfCell(int displayColumn, int row) const;
+  int rowAtPoint(Point p) const;     // -1 when none
+  int columnAtPoint(Point p) const;  // display position, -1 when none
+  void scrollRowToVisible(int row);
+  void scrollColumnToVisible(int displayColumn);
+  Rect visibleRect() const;  // the enclosing clip view's bounds, else the bounds
+
+  // The selection (calls: no notice).
+  const std::vector<int>& selectedRows() const { return m_selected; }  // ascending
+  bool isRowSelected(int row) const;
+  int selectedRow() const { return m_lastSelected; }
+  void selectRows(const std::vector<int>& rows, bool extend);
+  void deselectRow(int row);
+  void deselectAll();
+  // Replaces the selection and the last selected row (rows kept in range).
+  void replaceSelection(const std::vector<int>& rows, int last);
+  bool acceptsFirstResponder() override { return true; }
+
+  // Delegates and actions of user changes.
+  std::function<void(TableView*)> selectionDidChange;
+  std::function<void(TableView*, int row, int displayColumn)> doubleAction;
+  std::function<void(TableView*, int displayColumn)> headerClicked;
+  // The platform's own press-and-release handling of a left press at the
+  // event's point: the selection (command extends), then the double click.
+  void platformClick(const Event& e);
+  int clickedRow = -1, clickedColumn = -1;
+  // A user's press on the header of the column at a display position.
+  void clickHeader(int displayColumn);
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+
+ private:
+  void setSelection(std::vector<int> rows, bool userChange);
+  std::vector<TableColumn*> m_columns;
+  std::vector<int> m_selected;
+  int m_lastSelected = -1;
+  int m_rows = 0;
+  int m_reloads = 0;
 };
 
 // ---- Menus -----------------------------------------------------------------
