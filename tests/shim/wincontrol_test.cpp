@@ -12,7 +12,7 @@ namespace {
 
 using winsys::Rect;
 
-class C : public WindowTest {
+class Controls : public WindowTest {
  protected:
   HWND top = nullptr;
   void SetUp() override {
@@ -39,7 +39,7 @@ void ExpectFrame(const Rect& r, double x, double y, double w, double h) {
 
 // ---- Placement ----
 
-TEST_F(C, PlacementRawScaledAndFixedHeight) {
+TEST_F(Controls, PlacementRawScaledAndFixedHeight) {
   for (float s : {0.5f, 1.8f, 3.f}) {
     SHIM_MakeSetCurParms(s, s, 7, 9, top, true, false);
     ExpectFrame(MakeCoords(-10, -5, -80, -20, true, false), 10, 5, 80, 20);
@@ -58,7 +58,7 @@ TEST_F(C, PlacementRawScaledAndFixedHeight) {
   ExpectFrame(MakeCoords(10, 20, 50, 14, false, false), 10, 66, 50, 14);
 }
 
-TEST_F(C, AutoRightShiftsTheNextControlOnItsRowOnly) {
+TEST_F(Controls, AutoRightShiftsTheNextControlOnItsRowOnly) {
   Parms(1, 1, true);
   Rect a = MakeCoords(10, 10, 50, 10, true, false);
   EXPECT_EQ(a.x, 10);  // the first control is never moved
@@ -73,7 +73,7 @@ TEST_F(C, AutoRightShiftsTheNextControlOnItsRowOnly) {
   EXPECT_EQ(MakeCoords(40, 40, 30, 10, true, false).x, 40);
 }
 
-TEST_F(C, FontByScaleMnemonicsAndQueries) {
+TEST_F(Controls, FontByScaleMnemonicsAndQueries) {
   const std::pair<float, float> fonts[] = {{0.9f, 8}, {1.0f, 10}, {1.8f, 10}, {1.85f, 13}, {2.5f, 13}};
   for (auto [scale, px] : fonts) {
     Parms(scale, 1);
@@ -101,7 +101,7 @@ TEST_F(C, FontByScaleMnemonicsAndQueries) {
   EXPECT_EQ(std::memcmp(&r, &same, sizeof r), 0);
 }
 
-TEST_F(C, DisplayHookMarksWindowObjectsUpToTheFirstThatKnows) {
+TEST_F(Controls, DisplayHookMarksWindowObjectsUpToTheFirstThatKnows) {
   HWND inner = Child(top, 0, 0, 100, 100);
   SHIM_MakeSetCurParms(1, 1, 0, 0, inner, false, false);
   winsys::View* b = As(SHIM_MakeButton(0, "b", 1, 0, 0, 10, 10, 0));
@@ -117,7 +117,7 @@ TEST_F(C, DisplayHookMarksWindowObjectsUpToTheFirstThatKnows) {
   EXPECT_EQ(SHIM_Hwnd(top)->m_isdirty, 0);
 }
 
-TEST_F(C, MakersNeedALiveOwner) {
+TEST_F(Controls, MakersNeedALiveOwner) {
   SHIM_MakeSetCurParms(1, 1, 0, 0, nullptr, false, false);
   EXPECT_EQ(SHIM_MakeButton(0, "b", 1, 0, 0, 10, 10, 0), nullptr);
   HWND gone = Child(top, 0, 0, 10, 10);
@@ -129,7 +129,7 @@ TEST_F(C, MakersNeedALiveOwner) {
 
 // ---- Buttons, labels, edit fields, group boxes ----
 
-TEST_F(C, ButtonsTitleHeightAndDefault) {
+TEST_F(Controls, ButtonsTitleHeightAndDefault) {
   EXPECT_EQ(As<winsys::Button>(SHIM_MakeButton(0, reinterpret_cast<const char*>(5), 1, 0, 0, 9, 9, 0))->title,
             "ICONTEMP");
   const std::tuple<int, int, double> heights[] = {{0, 20, 24}, {0, 17, 17}, {0, 24, 24}, {1, 20, 20}};
@@ -147,7 +147,7 @@ TEST_F(C, ButtonsTitleHeightAndDefault) {
   EXPECT_EQ(rec.of(WM_COMMAND).at(0).wp, 7u);
 }
 
-TEST_F(C, LabelsAlignWrapAndFit) {
+TEST_F(Controls, LabelsAlignWrapAndFit) {
   const std::pair<int, int> aligns[] = {{-1, winsys::Control::Left}, {0, winsys::Control::Centered},
                                         {1, winsys::Control::Right}};
   for (auto [a, want] : aligns) EXPECT_EQ(As<winsys::Control>(SHIM_MakeLabel(a, "x", 1, 0, 0, 9, 9, 0))->alignment, want);
@@ -162,7 +162,7 @@ TEST_F(C, LabelsAlignWrapAndFit) {
   EXPECT_EQ(rec.of(WM_COMMAND).size(), 1u);
 }
 
-TEST_F(C, EditFieldsByScrollBits) {
+TEST_F(Controls, EditFieldsByScrollBits) {
   for (int h : {19, -19, 20}) EXPECT_EQ(As<winsys::Control>(SHIM_MakeEditField(1, 0, 0, 50, h, 0))->wraps, h == 20);
   auto* pw = As<winsys::TextField>(SHIM_MakeEditField(2, 0, 0, 50, 10, ES_PASSWORD | ES_READONLY));
   ASSERT_TRUE(dynamic_cast<winsys::SecureTextField*>(pw));
@@ -183,7 +183,7 @@ TEST_F(C, EditFieldsByScrollBits) {
   EXPECT_TRUE(tv->verticallyResizable && tv->editable);
 }
 
-TEST_F(C, TextViewMessages) {
+TEST_F(Controls, TextViewMessages) {
   auto* tv = As<Shim_vTavrin_textview>(SHIM_MakeEditField(5, 0, 0, 100, 30, WS_HSCROLL));
   tv->string = "hello";
   HWND h = SHIM_Handle(tv);
@@ -209,7 +209,7 @@ TEST_F(C, TextViewMessages) {
   DeleteObject(f);
 }
 
-TEST_F(C, GroupBoxesLieBelowAndCentreTheirTitle) {
+TEST_F(Controls, GroupBoxesLieBelowAndCentreTheirTitle) {
   SHIM_MakeButton(0, "b", 1, 0, 0, 10, 10, 0);
   HWND box = SHIM_MakeGroupBox("&Group", 9, 10, 20, 100, 50, 0);
   ExpectFrame(Frame(box), 10, 19, 100, 53);
@@ -229,7 +229,7 @@ std::vector<std::string> Items(HWND w) {
   return out;
 }
 
-TEST_F(C, ComboInsertionSortedAndPlaced) {
+TEST_F(Controls, ComboInsertionSortedAndPlaced) {
   for (int flags : {0x100, 0x103}) {
     HWND c = SHIM_MakeCombo(flags, 0, 0, 80, 100, flags);
     for (const char* s : {"b", "a", "c", "B", "b"}) SHIM_CB_AddString(top, flags, s);
@@ -259,7 +259,7 @@ TEST_F(C, ComboInsertionSortedAndPlaced) {
   EXPECT_EQ(SHIM_CB_GetNumItems(top, 77), 0);
 }
 
-TEST_F(C, ComboSearchSelectionAndText) {
+TEST_F(Controls, ComboSearchSelectionAndText) {
   HWND c = SHIM_MakeCombo(3, 0, 0, 80, 100, 0);
   for (const char* s : {"Apple", "AP", "ap", "apricot", "Ap"}) SHIM_CB_AddString(c, 0, s);
   struct {
@@ -309,7 +309,7 @@ TEST_F(C, ComboSearchSelectionAndText) {
   EXPECT_EQ(SendMessage(c, CB_GETCOUNT, 0, 0), 0);
 }
 
-TEST_F(C, ComboGeometryAndUserNotices) {
+TEST_F(Controls, ComboGeometryAndUserNotices) {
   HWND combo = SHIM_MakeCombo(3, 10, 20, 80, 100, 0);
   HWND list = SHIM_MakeCombo(4, 10, 50, 80, 100, CBS_DROPDOWNLIST);
   ExpectFrame(Frame(combo), 10, 19, 80, 22);
@@ -331,7 +331,7 @@ TEST_F(C, ComboGeometryAndUserNotices) {
   EXPECT_EQ(SHIM_CB_GetCurSel(list, 0), 1);
 }
 
-TEST_F(C, TrackbarsOnSlidersAndMessageEntries) {
+TEST_F(Controls, TrackbarsOnSlidersAndMessageEntries) {
   auto* s = new winsys::Slider;
   s->setTag(6);
   View(top)->addSubview(s);

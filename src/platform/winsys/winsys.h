@@ -274,6 +274,12 @@ class View : public Object {
 class ClipView : public View {
  public:
   View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
+  // A clip view takes its document's orientation, so that its bounds are the
+  // document's visible part in the document's own terms.
+  bool isFlipped() const override {
+    const View* d = documentView();
+    return d ? d->isFlipped() : View::isFlipped();
+  }
   void setDocumentView(View* v);
 };
 
