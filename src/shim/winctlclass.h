@@ -125,6 +125,7 @@ class Shim_vTavrin_listview : public ShimDisplayHook<winsys::TableView>,
   void* m_status_imagelist = nullptr;
   int m_status_imagelist_type = -1;
   int m_fastClickMask = 0;
+  unsigned m_generation = 0;  // counts row inserts and deletes
 
   void setShimStyle(long s) { style = s; }
   long getShimStyle() const { return style; }

@@ -68,25 +68,27 @@ void shiftSelection(Shim_vTavrin_listview* lv, int from, int delta, int drop) {
   lv->replaceSelection(next, last);
 }
 
-// Merge sort of rows [lo, lo + n) by their values; equal keys keep their order.
-void mergeSort(std::vector<SHIM_ListView_Row*>& rows, size_t lo, size_t n, std::vector<SHIM_ListView_Row*>& scratch,
-               PFNLVCOMPARE compare, LPARAM param) {
+// Merge sort of rows [lo, lo + n) by their values (kept beside the rows so
+// that the comparisons read contiguous memory); equal keys keep their order.
+using SortEntry = std::pair<LPARAM, SHIM_ListView_Row*>;
+void mergeSort(SortEntry* rows, size_t n, SortEntry* scratch, PFNLVCOMPARE compare, LPARAM param) {
   if (n < 2) return;
   const size_t h = n / 2;
   if (n > 2) {
-    mergeSort(rows, lo, h, scratch, compare, param);
-    mergeSort(rows, lo + h, n - h, scratch, compare, param);
+    mergeSort(rows, h, scratch, compare, param);
+    mergeSort(rows + h, n - h, scratch, compare, param);
   }
-  size_t a = lo, b = lo + h, out = 0;
-  const size_t aEnd = lo + h, bEnd = lo + n;
-  while (a < aEnd && b < bEnd) {
-    if (compare(rows[a]->m_lparam, rows[b]->m_lparam, param) <= 0)
-      scratch[out++] = rows[a++];
+  // The first half goes to the scratch array and is merged back with the
+  // second; what is left of the second half is already in place.
+  std::copy(rows, rows + h, scratch);
+  size_t a = 0, b = h, out = 0;
+  while (a < h && b < n) {
+    if (compare(scratch[a].first, rows[b].first, param) <= 0)
+      rows[out++] = scratch[a++];
     else
-      scratch[out++] = rows[b++];
+      rows[out++] = rows[b++];
   }
-  while (a < aEnd) scratch[out++] = rows[a++];
-  std::copy(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(out), rows.begin() + static_cast<std::ptrdiff_t>(lo));
+  while (a < h) rows[out++] = scratch[a++];
 }
 
 NMLISTVIEW listRecord(Shim_vTavrin_listview* lv, int code, int row, int col) {
@@ -147,8 +149,9 @@ std::string Shim_vTavrin_listview::cellText(winsys::TableColumn* column, int row
   char buf[1024] = {};
   NMLVDISPINFO d{};
   d.hdr = NMHDR{SHIM_Handle(this), static_cast<uintptr_t>(tag()), LVN_GETDISPINFO};
-  d.item.mask = LVIF_TEXT | (m_status_imagelist_type == LVSIL_SMALL ? LVIF_IMAGE : 0) |
-                (m_status_imagelist_type == LVSIL_STATE ? LVIF_STATE : 0);
+  d.item.mask = LVIF_TEXT;
+  if (m_status_imagelist_type == LVSIL_SMALL) d.item.mask |= LVIF_IMAGE;
+  if (m_status_imagelist_type == LVSIL_STATE) d.item.mask |= LVIF_STATE;
   d.item.iItem = row;
   d.item.iSubItem = col;
   d.item.pszText = buf;
@@ -318,7 +321,7 @@ LRESULT Shim_vTavrin_listview::onShimMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case LB_RESETCONTENT: ListView_DeleteAllItems(self); return 0;
-    case LB_SETSEL: ListView_SetItemState(self, static_cast<int>(lp), wp ? LVIS_SELECTED : 0, LVIS_SELECTED); return 0;
+    case LB_SETSEL: ListView_SetItemState(self, static_cast<int>(lp), wp ? uint32_t{LVIS_SELECTED} : 0u, LVIS_SELECTED); return 0;
     case LB_SETCURSEL:
       if (wp < static_cast<WPARAM>(count()))
         replaceSelection({static_cast<int>(wp)}, static_cast<int>(wp));
@@ -360,6 +363,7 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
   if (item->mask & LVIF_PARAM) row->m_lparam = item->lParam;
   index = std::clamp(index, 0, n);
   lv->m_items.insert(lv->m_items.begin() + index, row);
+  ++lv->m_generation;
   if ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_STATEIMAGEMASK))
     row->m_stateimage = static_cast<int>((item->state >> 16) & 0xFF);
   lv->reloadData();
@@ -379,6 +383,7 @@ void ListView_DeleteItem(HWND h, int row) {
   } else {
     delete lv->m_items[static_cast<size_t>(row)];
     lv->m_items.erase(lv->m_items.begin() + row);
+    ++lv->m_generation;
   }
   lv->reloadData();
 }
@@ -389,6 +394,7 @@ void ListView_DeleteAllItems(HWND h) {
   lv->ownermode_cnt = 0;
   for (SHIM_ListView_Row* r : lv->m_items) delete r;
   lv->m_items.clear();
+  ++lv->m_generation;
   lv->reloadData();
 }
 
@@ -549,9 +555,15 @@ void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sortParam) {
   Ref<winsys::View> hold(lv);
   auto& rows = lv->m_items;
   for (size_t i = 0; i < rows.size(); ++i) rows[i]->m_sortsel = lv->isRowSelected(static_cast<int>(i));
-  std::vector<SHIM_ListView_Row*> scratch(rows.size());
-  mergeSort(rows, 0, rows.size(), scratch, compare, sortParam);
+  const unsigned generation = lv->m_generation;
+  std::vector<SortEntry> entries(rows.size()), scratch(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) entries[i] = {rows[i]->m_lparam, rows[i]};
+  mergeSort(entries.data(), entries.size(), scratch.data(), compare, sortParam);
   if (!winsys::isLive(lv)) return;
+  // A comparison that called back into the list and changed its rows leaves
+  // the order as it is: the sorted entries may name rows that are gone.
+  if (lv->m_generation == generation)
+    for (size_t i = 0; i < entries.size(); ++i) rows[i] = entries[i].second;
   if (!rows.empty()) {
     std::vector<int> sel;
     for (size_t i = 0; i < rows.size(); ++i)

@@ -105,7 +105,9 @@ TEST_F(Lists, ListsByClassAndStyle) {
     ASSERT_TRUE(lv);
     EXPECT_EQ(lv->hasHeader, c.header) << c.style;
     ASSERT_EQ(lv->m_cols.size(), c.columns) << c.style;
-    if (c.columns) EXPECT_GE(ListView_GetColumnWidth(h, 0), 300);
+    if (c.columns) {
+      EXPECT_GE(ListView_GetColumnWidth(h, 0), 300);
+    }
     auto* sv = dynamic_cast<winsys::ScrollView*>(lv->superview()->superview());
     ASSERT_TRUE(sv);
     EXPECT_EQ(sv->hasHorizontalScroller, !c.listBox);
@@ -414,7 +416,7 @@ class Trees : public Lists {
     TVINSERTSTRUCT ins{};
     ins.hParent = parent;
     ins.hInsertAfter = after;
-    ins.item.mask = TVIF_TEXT | TVIF_PARAM | (children ? TVIF_CHILDREN : 0);
+    ins.item.mask = TVIF_TEXT | TVIF_PARAM | (children ? uint32_t{TVIF_CHILDREN} : 0u);
     ins.item.pszText = const_cast<char*>(text);
     ins.item.cChildren = 1;
     ins.item.lParam = text[0];
