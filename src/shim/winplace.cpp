@@ -13,8 +13,13 @@ namespace {
 
 ShimCreationParms g_parms;
 
-// A single-precision value plus 0.5 in double precision, truncated toward zero.
-float roundUnit(float v) { return static_cast<float>(static_cast<long long>(static_cast<double>(v) + 0.5)); }
+// A value plus 0.5 in double precision, truncated toward zero (values too
+// large for a whole number, and NaN, stay as they are).
+float truncHalf(double v) {
+  const double t = v + 0.5;
+  return std::fabs(t) < 9e18 ? static_cast<float>(static_cast<long long>(t)) : static_cast<float>(v);
+}
+float roundUnit(float v) { return truncHalf(static_cast<double>(v)); }
 
 }  // namespace
 
@@ -60,7 +65,7 @@ winsys::Rect MakeCoords(int x, int y, int w, int h, bool wantauto, bool fixedHei
   const float f = fixedHeight ? 1.f : ys;
   float fx = roundUnit((static_cast<float>(x) + xo) * xs);
   const float fw = roundUnit(static_cast<float>(w) * xs);
-  const auto fh = static_cast<float>(static_cast<long long>(std::fabs(static_cast<double>(f)) * h + 0.5));
+  const float fh = truncHalf(std::fabs(static_cast<double>(f)) * h);
   float fy;
   if (ys < 0)
     fy = roundUnit(-ys * (static_cast<float>(y) + yo));

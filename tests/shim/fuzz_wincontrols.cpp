@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 5: ListView_SetItemState(h, a, static_cast<uint32_t>(in.i32()), static_cast<uint32_t>(in.i32())); break;
       case 6: ListView_SortItems(h, in.u8() & 1 ? Compare : nullptr, 0); break;
       case 7: {
-        LVCOLUMN c{in.u8(), a, b * 10, text, 0, 0};
+        LVCOLUMN c{in.u8(), a, b % 1000 * 10, text, 0, 0};
         ListView_InsertColumn(h, a, in.u8() & 1 ? &c : nullptr);
         break;
       }
@@ -110,11 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 9: {
-        LVHITTESTINFO info{POINT{a * 10, b * 10}, 0, 0, 0};
+        LVHITTESTINFO info{POINT{a % 100000 * 10, b % 100000 * 10}, 0, 0, 0};
         ListView_SubItemHitTest(h, &info);
         RECT r;
         ListView_GetSubItemRect(h, a, b, 0, &r);
-        ListView_Scroll(h, a * 17, b * 17);
+        ListView_Scroll(h, a % 100000 * 17, b % 100000 * 17);
         break;
       }
       case 10: {

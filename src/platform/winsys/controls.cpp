@@ -16,11 +16,11 @@ namespace {
 
 // The label face at a pixel size, made once per size (main thread).
 platform::Font* labelFont(float size) {
-  static std::map<float, platform::Font*> fonts;
-  auto it = fonts.find(size);
-  if (it != fonts.end()) return it->second;
+  static auto* fonts = new std::map<float, platform::Font*>;  // kept for the process
+  auto it = fonts->find(size);
+  if (it != fonts->end()) return it->second;
   platform::Font* f = platform::fontCreateLabel(size);
-  fonts[size] = f;
+  (*fonts)[size] = f;
   return f;
 }
 
