@@ -18,74 +18,64 @@ class Shim_vTavrin_sdh : public winsys::Object {
   intptr_t m_val;
 };
 
+// A control class that carries its control id.
+template <class Base>
+class ShimTagged : public ShimDisplayHook<Base> {
+ public:
+  int tag() const override { return m_tag; }
+  void setTag(int t) { m_tag = t; }
+
+ private:
+  int m_tag = 0;
+};
+
 // Labels and one-line edit fields.
 class Shim_vTavrin_textfield : public ShimDisplayHook<winsys::TextField> {};
 
 // Multi-line edit fields; they answer their own messages.
-class Shim_vTavrin_textview : public ShimDisplayHook<winsys::TextView>, public ShimMessageEntry {
+class Shim_vTavrin_textview : public ShimTagged<winsys::TextView>, public ShimMessageEntry {
  public:
-  int tag() const override { return m_tag; }
-  void setTag(int t) { m_tag = t; }
   LRESULT onShimMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// A combo control that keeps its creation flags.
+template <class Base>
+class ShimStyledCombo : public ShimDisplayHook<Base> {
+ public:
+  void setShimStyle(long s) { m_style = s; }
+  long getShimStyle() const { return m_style; }
 
  private:
-  int m_tag = 0;
+  long m_style = 0;
 };
 
 // Drop-down lists.
-class Shim_vTavrin_pub : public ShimDisplayHook<winsys::PopUpButton> {
- public:
-  void setShimStyle(long s) { m_style = s; }
-  long getShimStyle() const { return m_style; }
-
- private:
-  long m_style = 0;
-};
+class Shim_vTavrin_pub : public ShimStyledCombo<winsys::PopUpButton> {};
 
 // Editable combo boxes: one value per item, beside the items.
-class Shim_vTavrin_cbox : public ShimDisplayHook<winsys::ComboBox> {
+class Shim_vTavrin_cbox : public ShimStyledCombo<winsys::ComboBox> {
  public:
-  void setShimStyle(long s) { m_style = s; }
-  long getShimStyle() const { return m_style; }
   std::vector<LPARAM> m_ids;
-
- private:
-  long m_style = 0;
 };
 
 // Group boxes.
-class Shim_vTavrin_box : public ShimDisplayHook<winsys::Box> {
- public:
-  int tag() const override { return m_tag; }
-  void setTag(int t) { m_tag = t; }
-
- private:
-  int m_tag = 0;
-};
+class Shim_vTavrin_box : public ShimTagged<winsys::Box> {};
 
 // Tab controls: the dialog told of selection changes (weak; none: no notice).
-class Shim_vTavrin_tabview : public ShimDisplayHook<winsys::TabView> {
+class Shim_vTavrin_tabview : public ShimTagged<winsys::TabView> {
  public:
   Shim_vTavrin_tabview();
-  int tag() const override { return m_tag; }
-  void setTag(int t) { m_tag = t; }
   HWND getNotificationWindow() const { return SHIM_Handle(winsys::live(m_dest)); }
   void setNotificationWindow(HWND w) { m_dest = SHIM_As<winsys::View>(w); }
 
  private:
-  int m_tag = 0;
   winsys::View* m_dest = nullptr;
 };
 
 // Progress bars answer their own messages.
-class Shim_vTavrin_progind : public ShimDisplayHook<winsys::ProgressIndicator>, public ShimMessageEntry {
+class Shim_vTavrin_progind : public ShimTagged<winsys::ProgressIndicator>, public ShimMessageEntry {
  public:
-  int tag() const override { return m_tag; }
-  void setTag(int t) { m_tag = t; }
   LRESULT onShimMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
- private:
-  int m_tag = 0;
 };
 
 // ---- List views ----
@@ -177,6 +167,10 @@ void SHIM_ResetTreeState();
 
 // Makes a button's cell owner-drawn: drawing sends WM_DRAWITEM to its parent.
 void SHIM_SetOwnerDrawnButtonCell(winsys::Control* c);
+// Asks the parent of an owner-drawn control to draw: WM_DRAWITEM with the
+// control's device context and frame (each value rounded by adding 0.5).
+void SHIM_SendDrawItem(winsys::View* control, uint32_t type, uint32_t itemID, const winsys::Rect& frame,
+                       uintptr_t itemData);
 
 // ---- Placement (see SHIM_MakeSetCurParms) ----
 

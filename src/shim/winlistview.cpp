@@ -168,23 +168,7 @@ unsigned Shim_vTavrin_listview::cellTextColor(int row) {
 
 void Shim_vTavrin_listview::drawOwnerCell(winsys::TableColumn*, int row, const winsys::Rect& f) {
   const LPARAM data = row >= 0 && static_cast<size_t>(row) < m_items.size() ? m_items[static_cast<size_t>(row)]->m_lparam : 0;
-  HWND self = SHIM_Handle(this);
-  HDC dc = GetDC(self);
-  if (!dc) return;
-  auto half = [](double v) { return static_cast<int>(v + 0.5); };
-  DRAWITEMSTRUCT d{};
-  d.CtlType = ODT_LISTBOX;
-  d.CtlID = static_cast<uint32_t>(tag());
-  d.itemID = static_cast<uint32_t>(row);
-  d.hwndItem = self;
-  d.hDC = dc;
-  d.rcItem.left = half(f.x);
-  d.rcItem.top = half(f.y);
-  d.rcItem.right = d.rcItem.left + half(f.w);
-  d.rcItem.bottom = d.rcItem.top + half(f.h);
-  d.itemData = static_cast<uintptr_t>(data);
-  SendMessage(GetParent(self), WM_DRAWITEM, static_cast<WPARAM>(tag()), reinterpret_cast<LPARAM>(&d));
-  ReleaseDC(self, dc);
+  SHIM_SendDrawItem(this, ODT_LISTBOX, static_cast<uint32_t>(row), f, static_cast<uintptr_t>(data));
 }
 
 void Shim_vTavrin_listview::highlightSelectionInClipRect(const winsys::Rect& clip, platform::Surface* s) {

@@ -112,23 +112,29 @@ LRESULT Shim_vTavrin_progind::onShimMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return 0;
 }
 
+void SHIM_SendDrawItem(winsys::View* control, uint32_t type, uint32_t itemID, const winsys::Rect& f,
+                       uintptr_t itemData) {
+  HWND h = SHIM_Handle(control);
+  HDC dc = GetDC(h);
+  if (!dc) return;
+  DRAWITEMSTRUCT d{};
+  d.CtlType = type;
+  d.CtlID = static_cast<uint32_t>(control->tag());
+  d.itemID = itemID;
+  d.hwndItem = h;
+  d.hDC = dc;
+  d.rcItem.left = roundHalf(f.x);
+  d.rcItem.top = roundHalf(f.y);
+  d.rcItem.right = d.rcItem.left + roundHalf(f.w);
+  d.rcItem.bottom = d.rcItem.top + roundHalf(f.h);
+  d.itemData = itemData;
+  SendMessage(GetParent(h), WM_DRAWITEM, static_cast<WPARAM>(control->tag()), reinterpret_cast<LPARAM>(&d));
+  ReleaseDC(h, dc);
+}
+
 void SHIM_SetOwnerDrawnButtonCell(winsys::Control* c) {
   c->drawCell = [](winsys::Control* self, platform::Surface*) {
-    HWND h = SHIM_Handle(self);
-    HDC dc = GetDC(h);
-    if (!dc) return;
-    const winsys::Rect& f = self->frame();
-    DRAWITEMSTRUCT d{};
-    d.CtlType = ODT_BUTTON;
-    d.CtlID = static_cast<uint32_t>(self->tag());
-    d.hwndItem = h;
-    d.hDC = dc;
-    d.rcItem.left = roundHalf(f.x);
-    d.rcItem.top = roundHalf(f.y);
-    d.rcItem.right = d.rcItem.left + roundHalf(f.w);
-    d.rcItem.bottom = d.rcItem.top + roundHalf(f.h);
-    SendMessage(GetParent(h), WM_DRAWITEM, static_cast<WPARAM>(self->tag()), reinterpret_cast<LPARAM>(&d));
-    ReleaseDC(h, dc);
+    SHIM_SendDrawItem(self, ODT_BUTTON, 0, self->frame(), 0);
   };
 }
 

@@ -7,38 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "platform/clock.h"
 #include "platform/winsys/testapi.h"
 #include "shim/winctlclass.h"
 
 namespace {
 
-struct Reader {
-  const uint8_t* p;
-  size_t n;
-  int32_t i32() {
-    int32_t v = 0;
-    const size_t k = n < 4 ? n : 4;
-    std::memcpy(&v, p, k);
-    p += k;
-    n -= k;
-    return v;
-  }
-  uint8_t u8() { return n ? (--n, *p++) : 0; }
-  // Small numbers most of the time, so that indexes often hit.
-  int index() {
-    const uint8_t k = u8();
-    return k < 200 ? static_cast<int>(k % 12) - 2 : i32();
-  }
-  std::string text() {
-    const size_t len = u8() % 24;
-    const size_t k = len < n ? len : n;
-    std::string s(reinterpret_cast<const char*>(p), k);
-    p += k;
-    n -= k;
-    return s;
-  }
-};
+
+// Small numbers most of the time, so that indexes often hit.
+int Index(Reader& in) {
+  const uint8_t k = in.u8();
+  return k < 200 ? static_cast<int>(k % 12) - 2 : in.i32();
+}
 
 int Compare(LPARAM a, LPARAM b, LPARAM) { return a < b ? -1 : a > b; }
 
@@ -69,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char buf[4096];  // LB_GETTEXT writes up to 4096 bytes
   for (int step = 0; step < 200 && in.n > 0; ++step) {
     HWND h = handles[in.u8() % 8];
-    const std::string t = in.text();
+    const std::string t = in.text(24);
     char* text = in.u8() & 1 ? const_cast<char*>(t.c_str()) : nullptr;
-    const int a = in.index(), b = in.index();
+    const int a = Index(in), b = Index(in);
     const int bufsz = in.u8() % 70 - 2;  // never above the buffer
     HTREEITEM item = items[static_cast<size_t>(in.u8()) % items.size()];
     switch (in.u8() % 24) {
@@ -101,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       case 8: {
         int order[8];
-        for (int& o : order) o = in.index();
+        for (int& o : order) o = Index(in);
         const int n = in.u8() % 9;
         if (in.u8() & 1)
           ListView_SetColumnOrderArray(h, n, order);
