@@ -10,6 +10,7 @@
 #include "platform/winsys/testapi.h"
 #include "shim/winkeys.h"
 #include "shim/wintimer.h"
+#include "shim/wincontrol.h"
 #include "shim/winwindow.h"
 
 using winsys::Ref;
@@ -203,4 +204,5 @@ void SHIM_ResetWindowState() {
   SHIM_SetDefaultModalWindowMenu(nullptr);
   SHIM_ResetTimersAndQueue();
   SHIM_ResetCursorState();
+  SHIM_ResetControlState();
 }

@@ -409,6 +409,8 @@ void Shim_vTavrin_hwnd::onShimCommand(winsys::View* sender) {
   const LPARAM ctl = reinterpret_cast<LPARAM>(SHIM_Handle(sender));
   if (dynamic_cast<winsys::Slider*>(sender)) {
     onShimMessage(WM_HSCROLL, 0, ctl);
+  } else if (dynamic_cast<winsys::TableView*>(sender) || dynamic_cast<winsys::ComboBox*>(sender)) {
+    // Tables and combo boxes report through their delegate calls.
   } else if (dynamic_cast<winsys::PopUpButton*>(sender)) {
     onShimMessage(WM_COMMAND, id | (1u << 16), ctl);
   } else if (auto* b = dynamic_cast<Shim_vTavrin_button*>(sender)) {

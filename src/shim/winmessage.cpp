@@ -4,38 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shim/winctlclass.h"
 #include "shim/winwindow.h"
 
 using winsys::Ref;
 
 namespace {
-
-LRESULT comboMessage(winsys::Control* c, UINT msg, WPARAM wp, LPARAM lp) {
-  std::vector<std::string>* items = nullptr;
-  int* sel = nullptr;
-  if (auto* p = dynamic_cast<winsys::PopUpButton*>(c)) {
-    items = &p->items;
-    sel = &p->selectedIndex;
-  } else if (auto* cb = dynamic_cast<winsys::ComboBox*>(c)) {
-    items = &cb->items;
-    sel = &cb->selectedIndex;
-  }
-  if (!items) return 0;
-  const auto count = static_cast<intptr_t>(items->size());
-  switch (msg) {
-    case CB_GETCOUNT: return count;
-    case CB_GETCURSEL: return *sel;
-    case CB_SETCURSEL:
-      if (static_cast<intptr_t>(wp) < 0 || static_cast<intptr_t>(wp) >= count) return 0;
-      *sel = static_cast<int>(wp);
-      return 0;
-    case CB_FINDSTRING:
-    case CB_FINDSTRINGEXACT:
-      if (!lp) return -1;
-      return -1;
-    default: return 0;
-  }
-}
 
 LRESULT sliderMessage(winsys::Slider* s, UINT msg, LPARAM lp) {
   switch (msg) {
@@ -125,9 +99,8 @@ LRESULT SendMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
   }
   if (msg >= 0x143 && msg <= 0x161)
-    if (auto* c = dynamic_cast<winsys::Control*>(o))
-      if (dynamic_cast<winsys::PopUpButton*>(c) || dynamic_cast<winsys::ComboBox*>(c))
-        return comboMessage(c, msg, wp, lp);
+    if (dynamic_cast<winsys::PopUpButton*>(o) || dynamic_cast<winsys::ComboBox*>(o))
+      return SHIM_ComboMessage(h, msg, wp, lp);
   if (msg >= TBM_GETPOS && msg <= TBM_SETRANGE)
     if (auto* s = dynamic_cast<winsys::Slider*>(o)) return sliderMessage(s, msg, lp);
   if (msg == EM_GETSEL || msg == EM_SETSEL || msg == EM_SETPASSWORDCHAR)

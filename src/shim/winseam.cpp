@@ -1,5 +1,7 @@
 #include "shim/winseam.h"
 
+#include <cmath>
+
 #include "platform/surface.h"
 #include "shim/wintimer.h"
 #include "shim/winwindow.h"
@@ -40,3 +42,4 @@ void SHIM_SetClipRegion(HDC ctx, const RECT* r) {
 }
 
 void SHIM_PopClipRegion(HDC ctx) { platform::surfaceRestoreState(surfaceOf(ctx)); }
+

@@ -31,3 +31,12 @@ void SHIM_FillRect(HDC ctx, const RECT* r, HBRUSH brush);
 void SHIM_PushClipRegion(HDC ctx);
 void SHIM_SetClipRegion(HDC ctx, const RECT* r);
 void SHIM_PopClipRegion(HDC ctx);
+// A device context for drawing into a view's part of its window's backing
+// surface (origin at the view's top-left corner), and its release. Null for
+// a handle that is not a view in a window.
+HDC GetDC(HWND w);
+int ReleaseDC(HWND w, HDC ctx);
+// The state of a key: bit 0x8000 while it is down. Shift (0x10), control
+// (0x11, the command key) and option (0x12) answer from the model's
+// modifier flags; other keys are never down.
+short GetAsyncKeyState(int key);

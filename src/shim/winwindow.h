@@ -200,9 +200,30 @@ void updateWindowCollection(winsys::Window* w);
 // A window object's destroy test and message entry by handle.
 LRESULT SHIM_DeliverMessage(winsys::Object* o, UINT msg, WPARAM wp, LPARAM lp);
 
+// ---- The controls' display hook ----
+
+// Tells the window objects above v that something below them must be
+// redrawn: each gets bit 2 of its dirty bits, up to the first that has it.
+void SHIM_MarkDirtyAbove(winsys::View* v);
+
+// A control class of the layer: the base class's display requests, then the
+// walk above (for a request to display, or any rectangle).
+template <class Base>
+class ShimDisplayHook : public Base {
+ public:
+  void setNeedsDisplay(bool on) override {
+    Base::setNeedsDisplay(on);
+    if (on) SHIM_MarkDirtyAbove(this);
+  }
+  void setNeedsDisplayInRect(const winsys::Rect& r) override {
+    Base::setNeedsDisplayInRect(r);
+    SHIM_MarkDirtyAbove(this);
+  }
+};
+
 // ---- The layer's button (its makers are the controls') ----
 
-class Shim_vTavrin_button : public winsys::Button {
+class Shim_vTavrin_button : public ShimDisplayHook<winsys::Button> {
  public:
   int shimGetRadioFlags() const { return m_radioflags; }
   void shimSetRadioFlags(int f) { m_radioflags = f; }

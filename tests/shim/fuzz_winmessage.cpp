@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "platform/clock.h"
 #include "platform/winsys/testapi.h"
 #include "shim/winbase.h"
@@ -13,27 +14,6 @@
 
 namespace {
 
-struct Reader {
-  const uint8_t* p;
-  size_t n;
-  int32_t i32() {
-    int32_t v = 0;
-    const size_t k = n < 4 ? n : 4;
-    std::memcpy(&v, p, k);
-    p += k;
-    n -= k;
-    return v;
-  }
-  uint8_t u8() { return n ? (--n, *p++) : 0; }
-  std::string text() {
-    const size_t len = u8() % 48;
-    const size_t k = len < n ? len : n;
-    std::string s(reinterpret_cast<const char*>(p), k);
-    p += k;
-    n -= k;
-    return s;
-  }
-};
 
 LRESULT Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_DROPFILES) {

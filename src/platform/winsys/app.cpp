@@ -603,7 +603,7 @@ void drag(Point p, unsigned modifiers) {
 
 void click(Point p, int clickCount, unsigned modifiers) {
   press(p, EventType::LeftDown, clickCount, modifiers);
-  release(p, modifiers);
+  app::sendEvent(make(EventType::LeftUp, p, clickCount, modifiers));  // the release carries the press's count
 }
 
 void rightClick(Point p, unsigned modifiers) {

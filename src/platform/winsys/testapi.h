@@ -30,6 +30,14 @@ void key(int keyCode, bool down = true, unsigned modifiers = 0);
 // Events queued for the next turn instead of delivered now.
 void queue(const Event& e);
 
+// User actions on controls: a choice of item in a pop-up button (its
+// selection, then its action) or a combo box (its selection, then the
+// delegate's notice); the opening of a combo box's list; a text typed into a
+// field (its text, then the delegate's notice).
+void chooseItem(Control* c, int index);
+void openList(ComboBox* c);
+void typeText(TextField* f, const std::string& text);
+
 // A drag of existing files onto the screen point: entered, updated, then
 // performed on the view under it. Returns whether a view took it.
 bool dropFiles(Point screen, const std::vector<std::string>& paths);

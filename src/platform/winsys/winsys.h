@@ -187,8 +187,8 @@ class View : public Object {
 
   // Display requests: whole (no rectangles) or a list of rectangles.
   bool needsDisplay() const { return m_needsDisplay; }
-  void setNeedsDisplay(bool on);
-  void setNeedsDisplayInRect(const Rect& r);
+  virtual void setNeedsDisplay(bool on);
+  virtual void setNeedsDisplayInRect(const Rect& r);
   const std::vector<Rect>& dirtyRects() const { return m_dirty; }
   // Draws this view's pending rectangles and its subviews into the window's
   // backing surface. A subclass may take over the whole pass.
@@ -278,6 +278,12 @@ class View : public Object {
 class ClipView : public View {
  public:
   View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
+  // A clip view takes its document's orientation, so that its bounds are the
+  // document's visible part in the document's own terms.
+  bool isFlipped() const override {
+    const View* d = documentView();
+    return d ? d->isFlipped() : View::isFlipped();
+  }
   void setDocumentView(View* v);
 };
 
@@ -288,6 +294,7 @@ class ScrollView : public View {
   View* documentView() const { return m_clip ? m_clip->documentView() : nullptr; }
   void setDocumentView(View* v) { m_clip->setDocumentView(v); }
   bool hasHorizontalScroller = false, hasVerticalScroller = false;
+  bool autohidesScrollers = false, drawsBackground = true;
   Size contentSize() const;
   void setFrame(const Rect& r) override;
 
@@ -311,6 +318,35 @@ class Control : public View {
   void sendAction();
   unsigned textColor = 0xFF000000;  // 0xAARRGGBB
 
+  // Text attributes: the label face at fontSize pixels, the alignment, and
+  // wrapping (off: one line that scrolls sideways).
+  enum Alignment { Natural = 0, Left = 1, Centered = 2, Right = 3 };
+  float fontSize = 13;
+  int alignment = Natural;
+  bool wraps = true;
+  bool selectable = true;
+  int bezelStyle = 0;
+  int focusRingType = 0;
+  // The calls a control makes to its delegate (text changes, a combo box's
+  // list opening and its choice).
+  enum class Notice { TextDidChange, TextDidEndEditing, WillPopUp, SelectionDidChange };
+  std::function<void(View* sender, Notice)> delegate;
+  void notifyDelegate(Notice n);
+  // Fitting: the width of the control's text in its font plus the padding of
+  // its kind; the height is kept.
+  virtual const std::string& displayText() const { return stringValue; }
+  virtual double fittingPadding() const { return 4; }
+  double fittingWidth() const;
+  void sizeToFit();
+  // A cell that draws in place of the plain look (an owner-drawn button).
+  std::function<void(Control* self, platform::Surface* s)> drawCell;
+
+ protected:
+  // The plain look: background, a one-pixel border and the text.
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+  virtual unsigned backgroundColor() const { return 0xFFFFFFFF; }
+  virtual bool drawsBorder() const { return true; }
+
  private:
   int m_tag = 0;
   bool m_enabled = true;
@@ -323,17 +359,24 @@ class Button : public Control {
   int buttonType = Push;
   int state = 0;  // -1 mixed, 0 off, 1 on
   bool allowsMixedState = false;
+  int imagePosition = 0;  // 3: the mark right of the title
   void* image = nullptr;
   bool hasImage() const { return image != nullptr; }
   void performClick();  // toggles a switch or radio, then the action
   void mouseUp(const Event& e) override;
   bool acceptsFirstMouse(const Event&) override { return true; }
+  const std::string& displayText() const override { return title; }
+  double fittingPadding() const override { return buttonType == Push ? 24 : 22; }
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+  unsigned backgroundColor() const override { return 0xFFE0E0E0; }
 };
 
 class TextField : public Control {
  public:
   TextField();
-  bool editable = true, bordered = true, drawsBackground = true;
+  bool editable = true, bordered = true, drawsBackground = true, bezeled = true;
   bool acceptsFirstResponder() override { return editable; }
   bool isEditing() const;
   // The editor inside the field while it is being edited (a clip view
@@ -354,30 +397,189 @@ class TextView : public View {
   std::string string;
   size_t selStart = 0, selLength = 0;
   bool acceptsFirstResponder() override { return true; }
+  bool editable = true, selectable = true;
+  bool horizontallyResizable = false, verticallyResizable = false;
+  float fontSize = 13;
+  // Scrolls the enclosing clip view so that the text's start (false) or
+  // end (true) is shown.
+  void scrollToEnd(bool end);
 };
 
 class Box : public View {
  public:
   std::string title;
   unsigned titleColor = 0xFF000000;
+  bool titleCentered = false;
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
 };
 
 class Slider : public Control {
  public:
   double minValue = 0, maxValue = 1;
+  int controlSize = 0;  // 2: the smallest
   void setDoubleValue(double v);  // clamped to the range
 };
 
+// Items of a pop-up button or combo box. The selection follows its item
+// through inserts and removals; removing the selected item selects none.
 class PopUpButton : public Control {
  public:
-  std::vector<std::string> items;
+  std::vector<std::string> items;  // the menu items' titles
   int selectedIndex = -1;
+  bool autoenablesItems = true;
+  int arrowPosition = 0;
+  void insertItem(const std::string& title, size_t at);  // at is limited to the count
+  void removeItemAt(size_t at);                          // out of range: nothing
+  void removeAllItems();
+  // The object an item represents (held by the item), or null.
+  Object* representedObjectAt(size_t at) const;
+  void setRepresentedObjectAt(size_t at, Object* o);
+  const std::string& displayText() const override;
+
+ protected:
+  unsigned backgroundColor() const override { return 0xFFE0E0E0; }
+
+ private:
+  std::vector<Ref<Object>> m_objects;  // beside items
 };
 
 class ComboBox : public TextField {
  public:
   std::vector<std::string> items;
   int selectedIndex = -1;
+  int numberOfVisibleItems = 5;
+  void insertItem(const std::string& text, size_t at);
+  void removeItemAt(size_t at);
+  void removeAllItems();
+};
+
+// Tabs along the top edge, one selected. A press on a tab selects it; every
+// change of selection (by a press or a call) is told to didSelect.
+class TabView : public View {
+ public:
+  static constexpr double kTabHeight = 24;
+  std::vector<std::string> labels;
+  int selectedIndex = -1;
+  bool allowsTruncatedLabels = false;
+  std::function<void(TabView* self)> didSelect;
+  void insertTab(const std::string& label, size_t at);  // the first tab becomes selected
+  void removeTab(size_t at);
+  void selectTab(int at);  // out of range or unchanged: nothing
+  // The tab under a point in own coordinates (top-left origin), or -1.
+  int tabAt(Point p) const;
+  Rect tabRect(size_t i) const;
+  void mouseDown(const Event& e) override;
+  bool isFlipped() const override { return true; }
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+};
+
+class ProgressIndicator : public View {
+ public:
+  double minValue = 0, maxValue = 100, doubleValue = 0;
+  bool indeterminate = true, animating = false;
+  int style = 0;  // 0 bar
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+};
+
+// A column of a table: header title and alignment, width (hidden columns
+// take no room), an optional sort indicator, and its data cell's kind.
+class TableColumn : public Object {
+ public:
+  enum CellKind { TextCell = 0, StatusCell = 1, OwnerDrawnCell = 2 };
+  enum Indicator { NoIndicator = 0, Ascending = 1, Descending = 2 };
+  std::string title;
+  int headerAlignment = Control::Left;
+  int cellAlignment = Control::Left;
+  double width = 100;
+  bool hidden = false, editable = true, cellWraps = true;
+  int indicator = NoIndicator;
+  int cellKind = TextCell;
+};
+
+// A table of rows and columns whose contents come from pulls (numberOfRows,
+// cellText). Rows are 17 high with an intercell gap of (3, 2): row r is
+// (0, 19r, width, 19) and the cell of the column at display position c is
+// (x_c + 1.5, 19r + 1, w_c, 17), x_c summing width + 3 over the shown
+// columns before it. The selection is an index set; selectedRow is the last
+// row selected. Users press rows (selection, double click) and headers;
+// only their changes are told to the delegates.
+class TableView : public Control {
+ public:
+  static constexpr double kRowHeight = 17, kInterX = 3, kInterY = 2, kHeaderHeight = 17;
+  TableView();
+  ~TableView() override;
+  bool isFlipped() const override { return true; }
+
+  // Pulls.
+  virtual int numberOfRows() { return 0; }
+  virtual std::string cellText(TableColumn* column, int row) { return {}; }
+  virtual unsigned cellTextColor(int row) { return textColor; }
+  virtual void drawOwnerCell(TableColumn* column, int row, const Rect& frame) {}
+  // Fills the selected rows' backgrounds within clip.
+  virtual void highlightSelectionInClipRect(const Rect& clip, platform::Surface* s);
+  void fillSelectedRows(const Rect& clip, platform::Surface* s, unsigned argb);
+
+  // Columns in display order (the table holds them).
+  const std::vector<TableColumn*>& columns() const { return m_columns; }
+  void addColumn(TableColumn* c);
+  void removeColumn(TableColumn* c);
+  void moveColumn(int from, int to);
+  int displayIndexOf(const TableColumn* c) const;  // -1 when absent
+  bool allowsColumnReordering = true, allowsMultipleSelection = false, allowsEmptySelection = true;
+  bool hasHeader = true, usesColumnAutoresizing = true;
+  int gridMask = 0;
+  unsigned backgroundColor = 0xFFFFFFFF, gridColor = 0xFFC0C0C0;
+  static constexpr unsigned kHighlight = 0xFF3875D7;
+
+  // Rows: a reload re-reads the count, limits the selection and sizes the frame.
+  void reloadData();
+  int reloadCount() const { return m_reloads; }
+  int rowCount() const { return m_rows; }
+  Rect rectOfRow(int row) const;
+  Rect frameOfCell(int displayColumn, int row) const;
+  int rowAtPoint(Point p) const;     // -1 when none
+  int columnAtPoint(Point p) const;  // display position, -1 when none
+  void scrollRowToVisible(int row);
+  void scrollColumnToVisible(int displayColumn);
+  Rect visibleRect() const;  // the enclosing clip view's bounds, else the bounds
+
+  // The selection (calls: no notice).
+  const std::vector<int>& selectedRows() const { return m_selected; }  // ascending
+  bool isRowSelected(int row) const;
+  int selectedRow() const { return m_lastSelected; }
+  void selectRows(const std::vector<int>& rows, bool extend);
+  void deselectRow(int row);
+  void deselectAll();
+  // Replaces the selection and the last selected row (rows kept in range).
+  void replaceSelection(const std::vector<int>& rows, int last);
+  bool acceptsFirstResponder() override { return true; }
+
+  // Delegates and actions of user changes.
+  std::function<void(TableView*)> selectionDidChange;
+  std::function<void(TableView*, int row, int displayColumn)> doubleAction;
+  std::function<void(TableView*, int displayColumn)> headerClicked;
+  // The platform's own press-and-release handling of a left press at the
+  // event's point: the selection (command extends), then the double click.
+  void platformClick(const Event& e);
+  int clickedRow = -1, clickedColumn = -1;
+  // A user's press on the header of the column at a display position.
+  void clickHeader(int displayColumn);
+
+ protected:
+  void drawRect(const Rect& dirty, platform::Surface* s) override;
+
+ private:
+  void setSelection(std::vector<int> rows, bool userChange);
+  std::vector<TableColumn*> m_columns;
+  std::vector<int> m_selected;
+  int m_lastSelected = -1;
+  int m_rows = 0;
+  int m_reloads = 0;
 };
 
 // ---- Menus -----------------------------------------------------------------
