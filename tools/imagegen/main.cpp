@@ -271,7 +271,8 @@ class Generator {
   static void drawBackground(const std::string& id, int x, int y, int w, int h, const Theme& t,
                              RAST_SysBitmap& bm) {
     if (id == "PROGRESS_INDICATOR_ID" || id == "BG_EVENT_OVERLAYER") {
-      RAST_FillRect(&bm, x, y, w, h, RAST_RGBA(0, 0, 0, 160), 1.f, RAST_BLIT_MODE_COPY);
+      RAST_FillRect(&bm, x, y, w, h, (t.window & ~RAST_RGBA(0, 0, 0, 255)) | RAST_RGBA(0, 0, 0, 160), 1.f,
+                    RAST_BLIT_MODE_COPY);
       return;
     }
     const bool display = id == "BG_ID_DISPLAY" || id == "BG_SEARCH_FIELD_ID" || id == "BG_RENAME_ID";
