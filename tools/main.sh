@@ -19,3 +19,8 @@ find build/release -maxdepth 3 -type f -executable \( -path '*/tools/*' -o -path
 mkdir -p build/release/out
 build/release/tools/textsample/textsample build/release/out
 echo "Text sample written to build/release/out/text_sample.png"
+
+# The editor window, page by page and overlay by overlay, from the staged
+# resources.
+build/release/tools/render/render "build/release/bundle/Tavrin Editor.vst/Contents/Resources" build/release/out
+echo "Window pictures written to build/release/out/"
