@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash tools/setup.sh || { echo "Setting up the machine failed"; exit 1; }
 
-JOBS=$(nproc 2>/dev/null || echo 2)
+JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 status=0
 passed=0
 failed=0
@@ -16,14 +16,14 @@ run_config() {
   local dir=build/$name
   local log=$dir/ctest.log
   echo "=== $name: configure and build"
-  if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$JOBS"; then
+  if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$JOBS" ${BUILD_TARGETS:+--target $BUILD_TARGETS}; then
     # A build that fails counts as one failure in the total.
     echo "=== $name: BUILD FAILED"
     failed=$((failed + 1))
     return 1
   fi
   echo "=== $name: tests"
-  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$JOBS" 2>&1 | tee "$log"
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$JOBS" ${TEST_REGEX:+-R "$TEST_REGEX"} 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   local line
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
@@ -43,6 +43,15 @@ run_config() {
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_SANITIZE=OFF || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
+
+# The threaded programs under ThreadSanitizer, without the RtMidi and JACK
+# tests. The port test whose hook waits on a std::timed_mutex is left out:
+# this compiler's timed wait is not seen by the sanitizer, which then
+# misreads the unlock.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  GTEST_FILTER='-RtMidi*:SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller' \
+  BUILD_TARGETS="hardware_tests editor_tests" TEST_REGEX="^(hardware_tests|editor_tests)$" \
+  run_config tsan -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF || status=1
 
 echo
 echo "Total: $passed passed, $failed failed"

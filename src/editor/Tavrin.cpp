@@ -39,7 +39,7 @@ Tavrin::Tavrin()
 Tavrin::~Tavrin() {
   // Nothing more is sent, and no input reaches this object's hooks while its
   // members go: the ports are shut before anything else is torn down.
-  mMidiIOSet.store(false);
+  mFlags.midiIOSet.store(false);
   SetHardwarePorts(nullptr);
 }
 
@@ -54,7 +54,7 @@ std::string Tavrin::statusText() const {
 }
 
 void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
-  if (!mMidiIOSet.load()) {
+  if (!mFlags.midiIOSet.load()) {
     setStatusText(kMidiIONotSetText);
     return;
   }
@@ -66,11 +66,11 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   // Only messages passed with their leading F0 have the family bytes at 1
   // and 2, so only they light the light; a lit light is not restarted.
   IGraphicsBase* graphics = GetGraphicsBase();
-  if (!mLightTracksInput.load() && graphics && size >= 3 && message[1] == sysex::kManufacturer &&
-      message[2] == sysex::kModel && !mMidiLedOn.load()) {
+  if (!mFlags.lightTracksInput.load() && graphics && size >= 3 && message[1] == sysex::kManufacturer &&
+      message[2] == sysex::kModel && !mFlags.lightOn.load()) {
     graphics->SetParameterFromPlug(kMIDILed, 1.0, false);
-    mMidiLedOn.store(true);
-    mMidiLedTick.store(GetTickCount());
+    mFlags.lightOn.store(true);
+    mFlags.lightTick.store(GetTickCount());
   }
 
   SendMidiSysex(message, length);

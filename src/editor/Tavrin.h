@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/IPluginBase.h"
+#include "hardware/EditorLink.h"
 
 class Tavrin : public IPluginBase {
  public:
@@ -25,17 +26,20 @@ class Tavrin : public IPluginBase {
   void checksumCheckAndSend(unsigned char* message, int length);
 
   // Set once a hardware output port is open, cleared when none is.
-  void setMidiIOSet(bool set) { mMidiIOSet.store(set); }
-  bool isMidiIOSet() const { return mMidiIOSet.load(); }
+  void setMidiIOSet(bool set) { mFlags.midiIOSet.store(set); }
+  bool isMidiIOSet() const { return mFlags.midiIOSet.load(); }
 
   // The last status text shown to the user.
   std::string statusText() const;
 
   // The activity light shows incoming MIDI (true, the start value) or
   // outgoing MIDI (false).
-  void setLightTracksInput(bool tracksInput) { mLightTracksInput.store(tracksInput); }
-  bool isMidiLedOn() const { return mMidiLedOn.load(); }
-  uint32_t midiLedTick() const { return mMidiLedTick.load(); }
+  void setLightTracksInput(bool tracksInput) { mFlags.lightTracksInput.store(tracksInput); }
+  bool isMidiLedOn() const { return mFlags.lightOn.load(); }
+  uint32_t midiLedTick() const { return mFlags.lightTick.load(); }
+
+  // The flags shared with the message hub.
+  SharedFlags& sharedFlags() { return mFlags; }
 
   bool isDebugLogOn() const { return mDebugLogOn; }
   const std::string& debugLogPath() const { return mDebugLogPath; }
@@ -44,10 +48,7 @@ class Tavrin : public IPluginBase {
   void setStatusText(const std::string& text);
 
  private:
-  std::atomic<bool> mMidiIOSet{false};
-  std::atomic<bool> mLightTracksInput{true};
-  std::atomic<bool> mMidiLedOn{false};
-  std::atomic<uint32_t> mMidiLedTick{0};
+  SharedFlags mFlags;
 
   bool mDebugLogOn = false;
   std::string mDebugLogPath;

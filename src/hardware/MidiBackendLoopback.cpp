@@ -272,9 +272,15 @@ LoopbackHub::~LoopbackHub() {
 
 std::unique_ptr<MidiBackend> LoopbackHub::makeBackend() { return std::make_unique<LbBackend>(m_state); }
 
-void LoopbackHub::drain() {
+bool LoopbackHub::drain() {
   std::unique_lock<std::mutex> lock(m_state->m);
-  m_state->cv.wait(lock, [&] { return m_state->stop || (m_state->queue.empty() && !m_state->deliveringTo); });
+  bool waited = false;
+  m_state->cv.wait(lock, [&] {
+    const bool idle = m_state->stop || (m_state->queue.empty() && !m_state->deliveringTo);
+    waited = waited || !idle;
+    return idle;
+  });
+  return waited;
 }
 
 void LoopbackHub::setFailClients(bool fail) {

@@ -26,8 +26,8 @@ class LoopbackHub {
   std::unique_ptr<MidiBackend> makeBackend();
 
   // Blocks until every message sent so far, and every message sent while
-  // delivering them, has been delivered.
-  void drain();
+  // delivering them, has been delivered. True when it had to wait.
+  bool drain();
 
   void setFailClients(bool fail);
   void setFailOpen(bool fail);

@@ -1,6 +1,7 @@
 #include "hardware/MidiPorts.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "hardware/MidiBackendRtMidi.h"
 
@@ -14,6 +15,13 @@ MidiPorts::MidiPorts(std::unique_ptr<MidiBackend> backend) : m_backend(std::move
 
 MidiPorts::~MidiPorts() {
   shutdown();
+  if (m_delivery.joinable()) {
+    if (m_delivery.get_id() == std::this_thread::get_id()) {
+      m_delivery.detach();  // destroyed by its own sink: the loop ends on the stop flag
+    } else {
+      m_delivery.join();
+    }
+  }
   m_in.reset();
   m_out.reset();
   m_backend.reset();
@@ -47,6 +55,9 @@ bool MidiPorts::ensureInClient() {
   if (!m_in && !m_shutDown && m_backend) {
     m_in = m_backend->makeIn(kInClientName, kInputQueueLimit);
     if (m_in) {
+      for (auto& slot : m_ring) slot.reserve(256);
+      m_delivery = std::thread([this] { deliveryLoop(); });
+      m_deliveryStarted = true;
       m_in->setCallback([this](const uint8_t* bytes, size_t size) { onInput(bytes, size); });
       m_in->ignoreTypes(false, true, true);
     }
@@ -192,8 +203,65 @@ void MidiPorts::setInputSink(IHardwareInputSink* sink) {
 
 void MidiPorts::onInput(const uint8_t* bytes, size_t size) {
   if (!bytes || size == 0) return;
-  std::lock_guard<std::recursive_mutex> lock(m_sinkMutex);
-  if (m_sink) m_sink->processMIDIInput(bytes, size);
+  const uint64_t tail = m_ringTail.load(std::memory_order_relaxed);
+  if (tail - m_ringHead.load(std::memory_order_acquire) >= kInputQueueDepth) return;  // full: dropped
+  m_ring[tail % kInputQueueDepth].assign(bytes, bytes + size);
+  m_ringTail.store(tail + 1, std::memory_order_release);
+  m_ringReady.release();
+}
+
+void MidiPorts::deliveryLoop() {
+  for (;;) {
+    m_ringReady.acquire();
+    if (m_deliveryStop.load()) break;
+    const uint64_t head = m_ringHead.load(std::memory_order_relaxed);
+    if (head == m_ringTail.load(std::memory_order_acquire)) continue;
+    {
+      std::lock_guard<std::mutex> idle(m_idleMutex);
+      m_delivering = true;
+    }
+    const std::vector<uint8_t>& message = m_ring[head % kInputQueueDepth];
+    try {
+      std::lock_guard<std::recursive_mutex> lock(m_sinkMutex);
+      if (m_sink) m_sink->processMIDIInput(message.data(), message.size());
+    } catch (...) {
+      std::fprintf(stderr, "MIDI input: the receiver failed\n");
+    }
+    m_ringHead.store(head + 1, std::memory_order_release);
+    {
+      std::lock_guard<std::mutex> idle(m_idleMutex);
+      m_delivering = false;
+    }
+    m_idleCv.notify_all();
+  }
+  std::lock_guard<std::mutex> idle(m_idleMutex);
+  m_delivering = false;
+  m_idleCv.notify_all();
+}
+
+bool MidiPorts::waitIdle() {
+  std::unique_lock<std::mutex> lock(m_idleMutex);
+  bool waited = false;
+  m_idleCv.wait(lock, [&] {
+    const bool idle = m_deliveryStop.load() || !m_deliveryStarted.load() ||
+                      (!m_delivering && m_ringHead.load() == m_ringTail.load());
+    waited = waited || !idle;
+    return idle;
+  });
+  return waited;
+}
+
+void MidiPorts::stopDelivery() {
+  if (!m_deliveryStarted.load() || m_deliveryStop.load()) return;
+  {
+    std::lock_guard<std::mutex> idle(m_idleMutex);
+    m_deliveryStop.store(true);
+  }
+  m_idleCv.notify_all();
+  m_ringReady.release();
+  // A sink that shuts the ports down from inside a delivery leaves the join
+  // to the destructor.
+  if (m_delivery.get_id() != std::this_thread::get_id()) m_delivery.join();
 }
 
 void MidiPorts::shutdown() {
@@ -207,6 +275,9 @@ void MidiPorts::shutdown() {
   // message in delivery, whose hook may still read the lists: no lock of
   // ours is held meanwhile.
   if (m_in) m_in->cancelCallback();
+  // Then the delivery thread: a sink in delivery may wait for a lock of the
+  // plug-in, which its tear-down lets go of (the hub's stop) first.
+  stopDelivery();
   std::lock_guard<std::mutex> lock(m_state);
   if (m_in) m_in->closePort();
   m_inSide.openIndex = 0;

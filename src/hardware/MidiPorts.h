@@ -8,7 +8,22 @@
 // still found. Each send runs under the output port's own lock, so messages
 // from several threads never interleave. Errors are printed to standard
 // error only.
+//
+// Input is delivered on a thread of the port layer, started with the input
+// client: the library's callback only copies each message into a queue of
+// kInputQueueDepth slots (a message that finds it full is dropped) and takes
+// no lock, so a sink that waits for the editor's lock never holds up the
+// library, and opening or closing a port never waits for a delivery.
+// shutdown() cancels the callback, then joins the delivery thread; messages
+// still queued then are dropped.
+//
+// Threads: the lists, opening and closing from the GUI and host threads;
+// send from any thread; the sink is called on the delivery thread only.
+#include <array>
 #include <atomic>
+#include <condition_variable>
+#include <semaphore>
+#include <thread>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +40,7 @@ class MidiPorts : public IHardwarePorts {
   static constexpr const char* kOutPortName = "RtMidi Output";
   static constexpr const char* kInPortName = "RtMidi Input";
   static constexpr unsigned kInputQueueLimit = 100;
+  static constexpr unsigned kInputQueueDepth = 128;  // at least kInputQueueLimit
 
   explicit MidiPorts(std::unique_ptr<MidiBackend> backend);
   // Shuts down, then closes the input client before the output client.
@@ -45,6 +61,10 @@ class MidiPorts : public IHardwarePorts {
   bool send(const uint8_t* bytes, size_t size) override;
   void setInputSink(IHardwareInputSink* sink) override;
   void shutdown() override;
+
+  // Blocks until no input is waiting for delivery or being delivered. True
+  // when it had to wait.
+  bool waitIdle();
 
   // The backend's name of the library interface in use.
   std::string apiName() const;
@@ -77,7 +97,10 @@ class MidiPorts : public IHardwarePorts {
   int openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
                  std::mutex* portLock);
   int find(Side& side, const char* name);
+  // The library's callback: queues a copy.
   void onInput(const uint8_t* bytes, size_t size);
+  void deliveryLoop();
+  void stopDelivery();
   void closeOutLocked();
 
   std::unique_ptr<MidiBackend> m_backend;
@@ -95,6 +118,20 @@ class MidiPorts : public IHardwarePorts {
   // Delivery to the sink; recursive so that the sink may replace itself.
   std::recursive_mutex m_sinkMutex;
   IHardwareInputSink* m_sink = nullptr;
+
+  // The input queue: a ring written by the callback (one producer) and read
+  // by the delivery thread; the counters only grow.
+  std::array<std::vector<uint8_t>, kInputQueueDepth> m_ring;
+  std::atomic<uint64_t> m_ringHead{0};  // next to deliver
+  std::atomic<uint64_t> m_ringTail{0};  // next to fill
+  std::counting_semaphore<> m_ringReady{0};
+  std::atomic<bool> m_deliveryStop{false};
+  std::atomic<bool> m_deliveryStarted{false};
+  std::thread m_delivery;
+  // Idle tracking for waitIdle.
+  std::mutex m_idleMutex;
+  std::condition_variable m_idleCv;
+  bool m_delivering = false;
 };
 
 // The ports over RtMidi (see MidiBackendRtMidi.h for how the library

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hardware/ParameterList.h"
+
 namespace sysex {
 
 namespace {
@@ -87,6 +89,39 @@ std::vector<uint8_t> globalDump(uint8_t device, const uint8_t (&settings)[kGloba
   m.push_back(data7(extra));
   m.push_back(kEnd);
   return m;
+}
+
+namespace {
+
+// The settings bytes of the global dump: offset, parameter, value offset.
+struct GlobalField {
+  uint8_t offset;
+  int param;
+  int minus;
+};
+constexpr GlobalField kGlobalFields[] = {
+    {5, kGlobalMasterTune, 54},  {6, kGlobalTranspose, 40},   {7, kGlobalInputGain, 0},
+    {8, kGlobalMidiChannel, 0},  {9, kGlobalDeviceID, 0},     {10, kGlobalControlX, 0},
+    {11, kGlobalClock, 0},       {12, kGlobalLocalControl, 0}, {13, kGlobalTxArpClock, 0},
+    {14, kGlobalTxArpNotes, 0},  {15, kGlobalTxParameter, 0}, {16, kGlobalMidiThru, 0},
+    {17, kGlobalLCDContrast, 0}, {18, kGlobalVelCurv, 0},     {19, kGlobalS1Legacy, 0},
+    {20, kGlobalCVMode, 0},      {21, kGlobalCVAmp, 0},       {22, kGlobalCVTune, 0},
+    {23, kGlobalCVAdjust, 0},    {24, kGlobalGateMode, 0},    {35, kGlobalVolume, 0},
+    {36, kGlobalPanning, 0},
+};
+constexpr size_t kGlobalClockByte = 11;
+
+}  // namespace
+
+std::optional<GlobalDumpValues> readGlobalDump(const uint8_t* bytes, size_t length) {
+  if (bytes == nullptr || length != kGlobalDumpLength || bytes[1] != kManufacturer || bytes[2] != kModel ||
+      bytes[4] != kCmdGlobalDump)
+    return std::nullopt;
+  GlobalDumpValues v;
+  for (const GlobalField& f : kGlobalFields)
+    v.settings.push_back({f.param, static_cast<double>(bytes[f.offset]) - f.minus});
+  v.externalClock = bytes[kGlobalClockByte] != 0;
+  return v;
 }
 
 std::vector<uint8_t> singleParameterChange(uint8_t address1, uint8_t address2, uint8_t value, uint8_t extra) {

@@ -8,6 +8,7 @@
 // path, which frames them; frameSysex gives the bytes as they go on the wire.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace sysex {
@@ -119,6 +120,23 @@ std::vector<uint8_t> frameSysex(const std::vector<uint8_t>& bytes);
 // A 39-byte global dump around 32 settings bytes and the further byte at
 // offset 37. Values are held to 0..127.
 std::vector<uint8_t> globalDump(uint8_t device, const uint8_t (&settings)[kGlobalSettingsCount], uint8_t extra);
+
+// What a global dump sets: the plain value of one parameter.
+struct GlobalSetting {
+  int param;
+  double value;
+  bool operator==(const GlobalSetting&) const = default;
+};
+struct GlobalDumpValues {
+  // Bytes 5..24, 35 and 36 in ascending order (25..34 and 37 are not read;
+  // the two polyphony settings are not in the dump).
+  std::vector<GlobalSetting> settings;
+  // Byte 11, the global clock setting, is nonzero.
+  bool externalClock = false;
+};
+// Reads a global dump: exactly 39 bytes with 3E 16 in bytes 1 and 2 and 14
+// in byte 4; anything else gives nothing.
+std::optional<GlobalDumpValues> readGlobalDump(const uint8_t* bytes, size_t length);
 
 // A 10-byte single-parameter change: F0 3E 16 58 41 a1 a2 value b8 F7.
 std::vector<uint8_t> singleParameterChange(uint8_t address1, uint8_t address2, uint8_t value, uint8_t extra = 0);

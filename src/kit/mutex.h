@@ -17,8 +17,17 @@ class KIT_Mutex {
   // ignored (it would release another thread's lock).
   void Unlock();
   bool TryLock();
+  // Like TryLock, but waits up to ms milliseconds (real time) for the
+  // mutex. True when the caller holds it.
+  bool TryLockFor(int ms);
   bool IsLockedByCaller() const;
   int GetDepth() const { return m_depth; }
+
+  // For a pause that must not hold the mutex: releases every level the
+  // caller holds and returns how many that were (0 when it held none).
+  int ReleaseAll();
+  // Takes the mutex again with that many levels (nothing for 0 or less).
+  void ReacquireAll(int levels);
 
   // BasicLockable, so std::lock_guard and std::unique_lock work.
   void lock() { Lock(); }

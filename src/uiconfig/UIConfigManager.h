@@ -8,8 +8,10 @@
 // image table and every ControlAction record stay with the manager.
 //
 // Threads: every operation runs on the thread that constructs the plug-in,
-// during construction (readUIConfig with all it calls); the accessors are
-// read afterwards under the plug-in's mutex. The manager takes no lock of
+// during construction (readUIConfig with all it calls, and the plug-in's own
+// createAutoOffSwitchControl calls); the accessors and the three look-up
+// containers are read afterwards under the plug-in's mutex, from any thread
+// that holds it (the editor's user-interface thread, the MIDI input thread). The manager takes no lock of
 // its own; the bitmap cache it fills takes the cache's lock. Nothing throws
 // out of the manager: parse and load failures become log lines and empty
 // results.
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "framework/IGraphicsStructs.h"
+#include "hardware/ControlContainers.h"
 #include "uiconfig/ControlAction.h"
 
 namespace tinyxml2 {
@@ -33,6 +36,7 @@ class XMLNode;
 class ControlLayer;
 class IControl;
 class IGraphics;
+class IParam;
 class IPluginBase;
 
 // What the window needs from the parts of the editor that the UI
@@ -145,8 +149,107 @@ class UIConfigManager {
   // control elements). A function of the element, the offset, the parameter
   // table and the value lists.
   ControlArguments readControlArgs(const tinyxml2::XMLElement& element, int offset, ControlLayer* parent);
-  // Builds the control a record asks for.
+  // Builds the control a record asks for, with the argument order of its
+  // factory.
   void createControl(const ControlArguments& args);
+
+  // ---- Factories ----
+  // Each initialises its parameter, makes its control and places it in the
+  // layer (attached to the graphics context without one). The bound ones
+  // make or take the parameter's ControlAction, set its type and keys,
+  // append the control and register it in a look-up container. A factory
+  // that declines (a parameter outside the plug-in, a missing system-
+  // exclusive entry or template, a count out of bounds, a menu without
+  // texts) makes no control, record or container entry and writes one
+  // SKIPPED line; positions are as written and scaled here.
+  //
+  // Bound to a control change or an NRPN address.
+  void createCCKnobControl(int cc, int ch, const std::string& name, int idx, int x, int y, const std::string& img,
+                           double def, double min, double max, double step, LinkInfo link, int timbre,
+                           ControlLayer* layer, const std::string& grp);
+  void createCCBoolControl(int cc, int ch, const std::string& name, int idx, int x, int y, const std::string& img,
+                           double def, double min, double max, LinkInfo link, int timbre, ControlLayer* layer,
+                           const std::string& grp);
+  void createCCSliderControl(int cc, int ch, const std::string& name, int idx, int x, int y, int length,
+                             const std::string& img, double def, double min, double max, LinkInfo link, int timbre,
+                             ControlLayer* layer, const std::string& grp, EDirection direction, bool unused);
+  void createMultiSelectionCCControl(int cc, int ch, const std::string& name, int idx, int x, int y, int width,
+                                     int height, int def, int min, int max, int first, int last,
+                                     const std::vector<std::string>& values, int timbre, ControlLayer* layer,
+                                     const std::string& grp);
+  void createMsbLsbKnobControl(int cc, int msbValue, int lsbValue, int lsbControl, int ch, const std::string& name,
+                               int idx, int x, int y, const std::string& img, double def, double min, double max,
+                               double unused, LinkInfo link, int timbre, ControlLayer* layer, const std::string& grp);
+  void createMsbLsbBoolControl(int cc, int msbValue, int lsbValue, int lsbControl, int ch, const std::string& name,
+                               int idx, int x, int y, const std::string& img, double def, double min, double max,
+                               LinkInfo link, int timbre, ControlLayer* layer, const std::string& grp);
+  void createMsbLsbSelectionCCControl(int cc, int msbValue, int lsbValue, int lsbControl, int ch,
+                                      const std::string& name, int idx, int x, int y, int width, int height, int def,
+                                      int min, int max, int first, int last, const std::vector<std::string>& values,
+                                      int timbre, ControlLayer* layer, const std::string& grp);
+  // Unbound: the editor's own switches, groups, menus and displays. All but
+  // the three "no value" ones give the parameter a type-0 record.
+  void createBoolControl(const std::string& name, int idx, int def, int x, int y, const std::string& img, int timbre,
+                         ControlLayer* layer, const std::string& grp);
+  void createSwitchControl(const std::string& name, int idx, int def, int x, int y, const std::string& img,
+                           int timbre, ControlLayer* layer, const std::string& grp);
+  // Called by the plug-in's constructor; returns the control (null when it
+  // declines). The group label is built from timbre and grp.
+  IControl* createAutoOffSwitchControl(const std::string& name, int idx, int x, int y, const std::string& img,
+                                       int timbre, ControlLayer* layer, const std::string& grp);
+  void createRadioControl(const std::string& name, int idx, int x, int y, const std::string& img, int buttons,
+                          int timbre, ControlLayer* layer, const std::string& grp);
+  void createNoValKnobControl(const std::string& name, int idx, int x, int y, const std::string& img, double def,
+                              double min, double max, double unused, int timbre, ControlLayer* layer,
+                              const std::string& grp);
+  void createNoValBoolControl(const std::string& name, int idx, int x, int y, const std::string& img, double def,
+                              int timbre, ControlLayer* layer, const std::string& grp);
+  void createNoValDropDown(const std::string& name, int idx, int x, int y, int width, int height, int def, int min,
+                           int max, int first, int last, int visible, const std::vector<std::string>& values,
+                           int timbre, ControlLayer* layer, const std::string& grp, bool white);
+  void createDropDownMenu(const std::string& name, int idx, int b1, int b2, int b3, int b4, int timbre,
+                          ControlLayer* layer, const std::string& grp);
+  void createDropDownMenu2(const std::string& name, int idx, int b1, int b2, int b3, int b4, int def, int min,
+                           int max, const std::vector<std::string>& values, int timbre, ControlLayer* layer,
+                           const std::string& grp);
+  void createMIDIDeviceSelectionControl(const std::string& name, int idx, int b1, int b2, int b3, int b4, int input,
+                                        int timbre, ControlLayer* layer, const std::string& grp);
+  void createControlDisplay(const std::string& name, int idx, int b1, int b2, int b3, int b4, int timbre,
+                            ControlLayer* layer, const std::string& grp, int size);
+  void createNameDisplay(const std::string& name, int idx, int b1, int b2, int b3, int b4, int nameLen, int timbre,
+                         ControlLayer* layer, const std::string& grp);
+  // Bound to a system-exclusive message of entry sx of the list: one ready
+  // message per value, registered under bytes of message 0.
+  void createSysExBoolControl(const std::string& name, int idx, int x, int y, const std::string& img, double def,
+                              int zero, int sx, int chb, int off, LinkInfo link, ControlLayer* par,
+                              const std::string& grp);
+  void createSysExKnobControl(const std::string& name, int idx, int x, int y, const std::string& img, double def,
+                              double min, double max, double unused, int zero, int sx, int chb, int off,
+                              LinkInfo link, ControlLayer* par, const std::string& grp);
+  void createSysExKnobControl2(const std::string& name, int idx, int x, int y, const std::string& img, double def,
+                               double min, double max, double unused, int zero, int sx, int chb, int off,
+                               LinkInfo link, ControlLayer* par, const std::string& grp);
+  void createSysExSliderControl(const std::string& name, int idx, int x, int y, int len, const std::string& img,
+                                double def, double min, double max, double unused, int zero, int sx, int chb, int off,
+                                LinkInfo link, ControlLayer* par, const std::string& grp, EDirection direction,
+                                bool unused2);
+  void createMultiSelectionSysExControl(const std::string& name, int idx, int x, int y, int width, int height,
+                                        int def, int min, int max, int da, int db,
+                                        const std::vector<std::string>& values, int zero, int col, int sx, int chb,
+                                        int off, ControlLayer* par, const std::string& grp);
+
+  // The face of every menu and display text; no installed family has this
+  // name, so the text engine takes its monospaced face.
+  static constexpr const char* kMenuFont = "Panel Mono";
+  // Layers whose CC and NRPN controls key by the element's channel and, for
+  // knobs and menus, the mixer flag 1.
+  static bool isMixerLayer(const ControlLayer* layer);
+  // The mixer layers and the additional settings pages, for the NRPN switch.
+  static bool isMixerOrSettingsLayer(const ControlLayer* layer);
+  // The four key bytes of a system-exclusive message for the changing byte
+  // (1-based): bytes 2-5 for 7, else bytes 3-6. False when the message is
+  // too short.
+  static bool sysexKeyBytes(const SysexMessageInts& message, int changingByte, unsigned char key[4]);
 
   // ---- System-exclusive list ----
   void readSysexValues();
@@ -204,6 +307,12 @@ class UIConfigManager {
   // The control made for "patchBrowser", or null.
   IControl* patchBrowser() const { return m_patchBrowser; }
   const std::vector<SysExContainer>& sysexContainers() const { return m_sysexContainers; }
+  // The look-up containers of incoming messages, filled by the factories.
+  const CCControlMap& ccMap() const { return m_ccMap; }
+  const NRPNControlContainer& nrpnControls() const { return m_nrpnControls; }
+  const SysExControlContainer& sysExControls() const { return m_sysExControls; }
+  // How many records the manager holds.
+  size_t actionCount() const { return m_actions.size(); }
   size_t imageCount() const { return m_images.size(); }
   int colourTheme() const { return m_colourTheme; }
   double uiScale() const { return m_uiScale; }
@@ -227,6 +336,67 @@ class UIConfigManager {
   void place(IControl* control, ControlLayer* parent);
   void placeLayer(ControlLayer* layer, ControlLayer* parent);
 
+  // ---- Shared steps of the factories ----
+  // One SKIPPED line for the running element (or the factory's name).
+  void skip(const char* factory, const std::string& name, int idx, const std::string& reason) const;
+  // The parameter a factory initialises; null, with one SKIPPED line, for
+  // an index outside the plug-in's parameters.
+  IParam* factoryParam(const char* factory, const std::string& name, int idx) const;
+  // The parameter's record with its type set, made (initial values) when
+  // the parameter has none.
+  ControlAction* bindAction(int idx, int type);
+  // Stores the link in the record and gives the linked parameter a record
+  // (type 6 when new) linking back; nothing for a linked index outside the
+  // plug-in's parameters.
+  void linkStep(ControlAction* action, int idx, const LinkInfo& link);
+  // "[k+1] name" inside copy k, else the name.
+  static std::string displayName(int timbre, const std::string& name);
+  IRECT boundsRect(int b1, int b2, int b3, int b4) const;
+  IText menuText(int size, const IColor& color) const;
+  // The display texts of a menu of n values: the list when it holds exactly
+  // n texts, else first + i (with the prefix before numbers below 10) when
+  // first and last differ. False when neither applies.
+  static bool setMenuTexts(IParam* param, int n, const std::vector<std::string>& values, int first, int last,
+                           const char* prefix = "");
+  // A menu's parameter: InitEnum with n values and their texts. False, with
+  // one SKIPPED line, for more than kMaxMessages values (nothing done) or
+  // no texts (the parameter stays initialised).
+  bool initMenu(const char* factory, IParam* param, const std::string& label, int idx, int def, long long n,
+                const std::vector<std::string>& values, int first, int last, const std::string& group,
+                const char* prefix = "");
+  // The shared body of the CC and NRPN menus (type 1 or 3).
+  void boundMenu(const char* factory, int type, int cc, int msbValue, int lsbValue, int lsbControl, int ch,
+                 const std::string& name, int idx, int x, int y, int width, int height, int def, int min, int max,
+                 int first, int last, const std::vector<std::string>& values, int timbre, ControlLayer* layer,
+                 const std::string& grp, const IColor& color);
+  // What a CC or NRPN factory writes into the record besides the control.
+  struct BoundKeys {
+    int type;  // 1, 2 or 3
+    int cc, msbValue = -1, lsbValue = -1, lsbControl = -1;
+    int channel, mixerFlag;
+    bool link;
+    bool range = false;  // the switches: minValue and maxValue
+    double min = 0, max = 0;
+  };
+  // Places the control, makes or takes the record, links, sets the keys,
+  // appends the control and registers it (CC map, or the NRPN container
+  // for type 3).
+  void bindControl(IControl* control, ControlLayer* layer, int idx, const BoundKeys& keys, const LinkInfo& link);
+  // The shared body of the system-exclusive factories: the messages of
+  // entry sx, the control made by make, the record and the registration.
+  struct SysexPlan {
+    int type, count, start;
+    bool link;
+  };
+  void sysexControl(const char* factory, const std::string& name, int idx, int sx, int chb, int off,
+                    const LinkInfo& link, ControlLayer* par, const SysexPlan& plan,
+                    const std::function<IControl*()>& make);
+  // The unbound family's record, made or taken with type 0, with the control.
+  void unboundRecord(int idx, IControl* control);
+  // The body of the plain and the momentary switch; the control, or null.
+  IControl* switchControl(const char* factory, bool momentary, const std::string& name, int idx, int def, int x,
+                          int y, const std::string& img, int timbre, ControlLayer* layer, const std::string& grp);
+
   LogSink m_log;
   IGraphics* m_graphics = nullptr;
   IPluginBase* m_plug = nullptr;
@@ -248,6 +418,10 @@ class UIConfigManager {
   bool m_releasing = false;
 
   std::vector<std::unique_ptr<ControlAction>> m_actions;
+  CCControlMap m_ccMap;
+  NRPNControlContainer m_nrpnControls;
+  SysExControlContainer m_sysExControls;
+  std::string m_element;  // the element whose factory runs, for log lines
 };
 
 namespace uiconfig {

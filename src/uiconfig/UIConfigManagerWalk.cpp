@@ -256,8 +256,89 @@ ControlArguments UIConfigManager::readControlArgs(const XMLElement& e, int offse
   return a;
 }
 
-// The control factories hang here, one per ControlFactory value.
-void UIConfigManager::createControl(const ControlArguments& args) {}
+// Each factory with the arguments its element passes, in its order.
+void UIConfigManager::createControl(const ControlArguments& a) {
+  using F = ControlFactory;
+  m_element = a.element;
+  const int* b = a.b;
+  const int* vb = a.vb;
+  const EDirection dir = a.horizontal ? kHorizontal : kVertical;
+  switch (a.factory) {
+    case F::kNone: break;
+    case F::kBool: createBoolControl(a.name, a.idx, vb[0], a.x, a.y, a.img, a.off, a.par, a.grp); break;
+    case F::kSwitch: createSwitchControl(a.name, a.idx, 0, a.x, a.y, a.img, a.off, a.par, a.grp); break;
+    case F::kRadio: createRadioControl(a.name, a.idx, a.x, a.y, a.img, a.buttons, a.off, a.par, a.grp); break;
+    case F::kDisplay:
+      createControlDisplay("Display", a.idx, b[0], b[1], b[2], b[3], a.off, a.par, a.grp, a.displaySize);
+      break;
+    case F::kDropDownMenu: createDropDownMenu(a.name, a.idx, b[0], b[1], b[2], b[3], a.off, a.par, a.grp); break;
+    case F::kMIDIDeviceSelection:
+      createMIDIDeviceSelectionControl("MIDI Setup", a.idx, b[0], b[1], b[2], b[3], a.inputDev, a.off, a.par, a.grp);
+      break;
+    case F::kNameDisplay:
+      createNameDisplay(a.name, a.idx, b[0], b[1], b[2], b[3], a.nameLen, a.off, a.par, a.grp);
+      break;
+    case F::kDropDownMenu2:
+      createDropDownMenu2(a.name, a.idx, b[0], b[1], b[2], b[3], vb[0], vb[1], vb[2], a.list, a.off, a.par, a.grp);
+      break;
+    case F::kNoValKnob:
+      createNoValKnobControl(a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2], vb[3], a.off, a.par, a.grp);
+      break;
+    case F::kNoValDropDown:
+      createNoValDropDown(a.name, a.idx, a.x, a.y, a.p3, a.p4, vb[0], vb[1], vb[2], a.da, a.db, a.visible, a.list,
+                          a.off, a.par, a.grp, a.white != 0);
+      break;
+    case F::kNoValBool: createNoValBoolControl(a.name, a.idx, a.x, a.y, a.img, vb[0], a.off, a.par, a.grp); break;
+    case F::kCCKnob:
+      createCCKnobControl(a.cc, a.ch, a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2], vb[3], a.link, a.off,
+                          a.par, a.grp);
+      break;
+    case F::kCCSlider:
+      createCCSliderControl(a.cc, a.ch, a.name, a.idx, a.x, a.y, a.len, a.img, vb[0], vb[1], vb[2], a.link, a.off,
+                            a.par, a.grp, dir, false);
+      break;
+    case F::kCCBool:
+      createCCBoolControl(a.cc, a.ch, a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2], a.link, a.off, a.par,
+                          a.grp);
+      break;
+    case F::kMultiSelectionCC:
+      createMultiSelectionCCControl(a.cc, a.ch, a.name, a.idx, a.x, a.y, a.p3, 13, vb[0], vb[1], vb[2], a.da, a.db,
+                                    a.list, a.off, a.par, a.grp);
+      break;
+    case F::kMsbLsbKnob:
+      createMsbLsbKnobControl(a.cc, a.msb, a.lsb, a.lsbc, a.ch, a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2],
+                              vb[3], a.link, a.off, a.par, a.grp);
+      break;
+    case F::kMsbLsbBool:
+      createMsbLsbBoolControl(a.cc, a.msb, a.lsb, a.lsbc, a.ch, a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2],
+                              a.link, a.off, a.par, a.grp);
+      break;
+    case F::kMsbLsbSelectionCC:
+      createMsbLsbSelectionCCControl(a.cc, a.msb, a.lsb, a.lsbc, a.ch, a.name, a.idx, a.x, a.y, a.p3, 13, vb[0],
+                                     vb[1], vb[2], a.da, a.db, a.list, a.off, a.par, a.grp);
+      break;
+    case F::kSysExKnob:
+      createSysExKnobControl(a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2], vb[3], a.zero, a.sx, a.chb, a.off,
+                             a.link, a.par, a.grp);
+      break;
+    case F::kSysExKnob2:
+      createSysExKnobControl2(a.name, a.idx, a.x, a.y, a.img, vb[0], vb[1], vb[2], vb[3], a.zero, a.sx, a.chb, a.off,
+                              a.link, a.par, a.grp);
+      break;
+    case F::kSysExSlider:
+      createSysExSliderControl(a.name, a.idx, a.x, a.y, a.len, a.img, vb[0], vb[1], vb[2], vb[3], a.zero, a.sx, a.chb,
+                               a.off, a.link, a.par, a.grp, dir, false);
+      break;
+    case F::kSysExBool:
+      createSysExBoolControl(a.name, a.idx, a.x, a.y, a.img, vb[0], a.zero, a.sx, a.chb, a.off, a.link, a.par, a.grp);
+      break;
+    case F::kMultiSelectionSysEx:
+      createMultiSelectionSysExControl(a.name, a.idx, a.x, a.y, a.p3, 13, vb[0], vb[1], vb[2], a.da, a.db, a.list,
+                                       a.zero, a.col, a.sx, a.chb, a.off, a.par, a.grp);
+      break;
+  }
+  m_element.clear();
+}
 
 // ---- The walk ----
 

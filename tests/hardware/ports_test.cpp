@@ -33,6 +33,11 @@ struct PortsTest : ::testing::Test {
     return {result, index};
   }
   bool send(const Bytes& b) { return ports->send(b.data(), b.size()); }
+  // Everything sent so far has reached the sink.
+  void settle() {
+    hub.drain();
+    ports->waitIdle();
+  }
   size_t logCount(const std::string& line) {
     auto log = hub.log();
     return static_cast<size_t>(std::count(log.begin(), log.end(), line));
@@ -83,7 +88,7 @@ TEST_F(PortsTest, ListsFollowTheLibraryOrderAndNameUnreadablePorts) {
   // The listed stand-in name opens the port it stands for.
   EXPECT_EQ(openOut("Port 1"), 2);
   ASSERT_TRUE(send({0x90, 0x3C, 0x64}));
-  hub.drain();
+  settle();
   EXPECT_EQ(b.received().count(), 1u);
   EXPECT_EQ(a.received().count(), 0u);
 }
@@ -98,7 +103,7 @@ TEST_F(PortsTest, OpeningByName) {
   EXPECT_EQ(openOutFrom(1, "Synth"), std::make_pair(1, 1));
   EXPECT_EQ(ports->openOutIndex(), 1);
   ASSERT_TRUE(send({0xB0, 7, 100}));
-  hub.drain();
+  settle();
   EXPECT_EQ(first.received().count(), 1u);
   EXPECT_EQ(second.received().count(), 0u);
 
@@ -140,7 +145,7 @@ TEST_F(PortsTest, OpeningResolvesTheNameAgainstTheLivePorts) {
   EXPECT_EQ(openOut("Synth"), 2);
   EXPECT_EQ(openIn("Synth"), 2);
   ASSERT_TRUE(send({0xC0, 5}));
-  hub.drain();
+  settle();
   EXPECT_EQ(synth.received().messages(), std::vector<Bytes>{Bytes({0xC0, 5})});
   // A listed port that has gone opens nothing.
   EXPECT_EQ(openOut("Gone"), 0);
@@ -202,7 +207,7 @@ TEST_F(SynthPortsTest, SendsNeedAnOpenPortAndAtLeastOneByte) {
   hub.setFailSend(true);
   EXPECT_FALSE(send(clock));
   hub.setFailSend(false);
-  hub.drain();
+  settle();
   EXPECT_EQ(synth.received().count(), 1u);
   EXPECT_EQ(hub.sentCount(), 1u);
 }
@@ -221,7 +226,7 @@ TEST_F(PortsTest, VirtualOutputIsOfferedToOthers) {
   listener->setCallback([&](const uint8_t*, size_t) { ++got; });
   ASSERT_TRUE(listener->openPort(0, "listen"));
   ASSERT_TRUE(send({0x90, 60, 1}));
-  hub.drain();
+  settle();
   EXPECT_EQ(got, 1);
 }
 
@@ -235,7 +240,7 @@ TEST_F(SynthPortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
                                 {0xF8},      {0xFE},           {0xFA},             {0xFC}, {0xF1, 0x10},
                                 {0x80, 60, 0}};
   for (const Bytes& m : sent) ASSERT_TRUE(synth.emit(m));
-  hub.drain();
+  settle();
   // Sizes 1 to 3 and 4 and more arrive as the very messages sent: the
   // split into channel and system-exclusive messages can rely on the size.
   const std::vector<Bytes> expected{{0xC0}, {0xC0, 0x05}, {0x90, 0x3C, 0x64}, sysex4, hwtest::taggedDump(9),
@@ -245,7 +250,7 @@ TEST_F(SynthPortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
   // No sink, no delivery.
   ports->setInputSink(nullptr);
   ASSERT_TRUE(synth.emit({0x90, 1, 1}));
-  hub.drain();
+  settle();
   EXPECT_EQ(sink.count(), expected.size());
 }
 
@@ -272,7 +277,7 @@ TEST_F(SynthPortsTest, ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller) {
     ASSERT_TRUE(hwtest::spinUntil([&] { return entered.load(); }));
     EXPECT_EQ(openIn("Synth Out"), 1);
   }
-  hub.drain();
+  settle();
   EXPECT_TRUE(gotLock) << "reopening waited for the running input hook";
 }
 
@@ -315,7 +320,7 @@ TEST_F(SynthPortsTest, SinkMayRemoveItselfFromTheCallback) {
   ASSERT_EQ(openIn("Synth Out"), 1);
   synth.emit({0x90, 1, 1});
   synth.emit({0x90, 1, 1});
-  hub.drain();
+  settle();
   EXPECT_EQ(calls, 1);
 }
 

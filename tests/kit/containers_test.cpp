@@ -285,4 +285,30 @@ TEST(Mutex, UnlockByNonOwnerIsIgnored) {
   m.Unlock();
 }
 
+// A pause that must not hold the mutex gives up every level and takes them
+// all back; a timed attempt fails while another thread holds it.
+TEST(Mutex, ReleaseAllAndTimedAttempts) {
+  KIT_Mutex m;
+  EXPECT_EQ(m.ReleaseAll(), 0);
+  m.Lock();
+  m.Lock();
+  m.Lock();
+  bool timedOut = true;
+  std::thread([&] { timedOut = !m.TryLockFor(1); }).join();
+  EXPECT_TRUE(timedOut);
+  const int levels = m.ReleaseAll();
+  EXPECT_EQ(levels, 3);
+  EXPECT_FALSE(m.IsLockedByCaller());
+  bool got = false;
+  std::thread([&] {
+    got = m.TryLockFor(1);
+    if (got) m.Unlock();
+  }).join();
+  EXPECT_TRUE(got);
+  m.ReacquireAll(levels);
+  EXPECT_EQ(m.GetDepth(), 2);
+  for (int i = 0; i < levels; ++i) m.Unlock();
+  EXPECT_FALSE(m.IsLockedByCaller());
+}
+
 }  // namespace

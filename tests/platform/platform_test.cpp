@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/folders.h"
@@ -55,6 +57,36 @@ TEST(Clock, ManualClockAdvancesOnSleep) {
   EXPECT_EQ(platform::monotonicMicros(), 2600u);
 }
 
+// Pauses that can be cut short, a wait for a deadline that another thread's
+// sleep passes, and the hooks that settle what an advance set going.
+TEST(Clock, ManualWaitsObserverAndSettleHooks) {
+  platform::ManualClock mc(0);
+  platform::ScopedClock scope(mc);
+  std::vector<uint64_t> seen;
+  mc.setSleepObserver([&](uint64_t us) { seen.push_back(us); });
+  EXPECT_TRUE(platform::sleepMicrosUnless(1000, [] { return true; }));
+  EXPECT_EQ(platform::monotonicMicros(), 0u);
+  bool wake = false;
+  EXPECT_FALSE(platform::sleepMicrosUnless(1000, [&] { return wake; }));
+  EXPECT_EQ(platform::monotonicMicros(), 1000u);
+  EXPECT_EQ(seen, std::vector<uint64_t>{1000});
+
+  std::atomic<bool> woke{false};
+  int rounds = 0;
+  mc.addSettleHook([&] { return ++rounds < 3; });
+  std::thread waiter([&] {
+    platform::waitUntilMicros(5000);
+    woke = true;
+  });
+  platform::sleepMicros(3000);
+  EXPECT_FALSE(woke.load());
+  EXPECT_EQ(rounds, 4);  // two busy rounds and a quiet one before the advance, a quiet one after
+  platform::sleepMicros(3000);  // the waiter has left its wait when this returns
+  waiter.join();
+  EXPECT_TRUE(woke.load());
+  EXPECT_EQ(platform::monotonicNanos(), 7'000'000u);
+}
+
 TEST(Clock, SystemClockIsRestored) {
   {
     platform::ManualClock mc(0);
@@ -64,6 +96,7 @@ TEST(Clock, SystemClockIsRestored) {
   EXPECT_GT(platform::wallMicros(), 1'600'000'000'000'000ull);
   const uint64_t a = platform::monotonicMicros();
   EXPECT_GE(platform::monotonicMicros(), a);
+  EXPECT_TRUE(platform::sleepMicrosUnless(10'000'000, [] { return true; }));
 }
 
 }  // namespace

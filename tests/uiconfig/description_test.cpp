@@ -79,19 +79,7 @@ TEST(Description, ValueLists) {
   EXPECT_EQ(w.lines, Strings{"CONFIG READER: list  SKIPPED: no name"});
 }
 
-// Builds body as the whole description; the lines beyond a clean start-up
-// are left in extra.
-struct Built : uitest::Window {
-  explicit Built(const std::string& body, double scale = 1.0, int w = 200, int h = 120) : Window(w, h) {
-    uitest::writeDescription(res(), "uiconfig.tea", uitest::uiconfig(body));
-    uitest::writeTestImages(res());
-    build(0, scale);
-    extra = extraLines();
-    // The missing system-exclusive list is the one expected line.
-    if (!extra.empty() && extra[0] == "CONFIG READER: resources/sysex.tea MISSING!") extra.erase(extra.begin());
-  }
-  Strings extra;
-};
+using uitest::Built;
 
 TEST(Description, WalkBuildsLayersCopiesAndPictures) {
   Built b(R"(<!-- lead --><layer name="top" id="4" overlay="True">

@@ -48,7 +48,17 @@ void writeDescription(const std::string& folder, const std::string& name, const 
 
 std::string uiconfig(const std::string& body) { return "<uiconfig>" + body + "</uiconfig>"; }
 
-Window::Window(int w, int h) : plug(std::make_unique<Plug>()) {
+Built::Built(const std::string& body, double scale, int w, int h, const std::string& sysex, std::unique_ptr<Plug> p)
+    : Window(w, h, std::move(p)) {
+  writeDescription(res(), "uiconfig.tea", uiconfig(body));
+  if (!sysex.empty()) writeDescription(res(), "sysex.tea", sysex);
+  writeTestImages(res());
+  build(0, scale);
+  extra = extraLines();
+  if (!extra.empty() && extra[0] == "CONFIG READER: resources/sysex.tea MISSING!") extra.erase(extra.begin());
+}
+
+Window::Window(int w, int h, std::unique_ptr<Plug> p) : plug(p ? std::move(p) : std::make_unique<Plug>()) {
   g = new IGraphicsHeadless(plug.get(), w, h);
   plug->AttachGraphics(g);
   ui = std::make_unique<UIConfigManager>([this](const std::string& m) { lines.push_back(m); });

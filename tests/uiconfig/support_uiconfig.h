@@ -30,7 +30,8 @@ void writeDescription(const std::string& folder, const std::string& name, const 
 // A plug-in with a closed headless window over temporary folders, and a
 // manager whose log lines are kept.
 struct Window {
-  explicit Window(int w = 200, int h = 120);
+  // A recording plug-in of the test's own kind may be handed in.
+  explicit Window(int w = 200, int h = 120, std::unique_ptr<Plug> p = nullptr);
   ~Window();
   // readUIConfig with the given theme and scale.
   void build(int theme = 0, double scale = 1.0, const UIConfigServices& services = {});
@@ -53,5 +54,14 @@ struct Window {
 
 // "<uiconfig>" + body + "</uiconfig>".
 std::string uiconfig(const std::string& body);
+
+// A window built from body as its whole description, with sysex as the
+// system-exclusive list (none when empty); extra holds the log lines beyond
+// a clean start-up, the missing list's line left out.
+struct Built : Window {
+  explicit Built(const std::string& body, double scale = 1.0, int w = 200, int h = 120,
+                 const std::string& sysex = std::string(), std::unique_ptr<Plug> p = nullptr);
+  std::vector<std::string> extra;
+};
 
 }  // namespace uitest

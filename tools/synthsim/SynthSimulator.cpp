@@ -155,6 +155,13 @@ void SynthSimulator::setOversizedLength(size_t n) {
   m_oversizedLength = n;
 }
 
+void SynthSimulator::setUnanswered(sysex::Location where, bool unanswered) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const int n = where.high * 128 + where.low;
+  m_unanswered.erase(std::remove(m_unanswered.begin(), m_unanswered.end(), n), m_unanswered.end());
+  if (unanswered) m_unanswered.push_back(n);
+}
+
 // ---- the store
 
 Dump SynthSimulator::sound(int bank, int slot) const {
@@ -258,6 +265,11 @@ size_t SynthSimulator::ignoredRequests() const {
   return m_ignored;
 }
 
+size_t SynthSimulator::highBitMessages() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_highBit;
+}
+
 size_t SynthSimulator::handled() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_handled;
@@ -268,12 +280,20 @@ void SynthSimulator::clearRecords() {
   m_received.clear();
   m_clock.clear();
   m_sent.clear();
-  m_stored = m_rejected = m_ignored = 0;
+  m_stored = m_rejected = m_ignored = m_highBit = 0;
 }
 
-void SynthSimulator::waitIdle() {
+bool SynthSimulator::waitIdle() {
   std::unique_lock<std::mutex> lock(m_mutex);
-  m_cv.wait(lock, [&] { return m_handled == m_queued || m_stop; });
+  bool waited = false;
+  // A delayed answer whose time has come is about to go out: wait for it;
+  // one whose time lies ahead waits for somebody else's clock.
+  m_cv.wait(lock, [&] {
+    const bool idle = m_handled == m_queued || m_stop || (m_parked && m_parkedUntil > platform::monotonicMicros());
+    waited = waited || !idle;
+    return idle;
+  });
+  return waited;
 }
 
 bool SynthSimulator::waitHandled(size_t n, int limitMs) {
@@ -290,12 +310,15 @@ void SynthSimulator::onInput(const uint8_t* bytes, size_t size) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_received.push_back({Bytes(bytes, bytes + size), now});
     ++m_queued;
+    if (size > 2 && bytes[0] == sysex::kStart &&
+        std::any_of(bytes + 1, bytes + size - 1, [](uint8_t b) { return b >= 0x80; }))
+      ++m_highBit;
     if (size == 1 && isClockByte(bytes[0])) {
       // Clock bytes are only recorded, with their arrival time.
       m_clock.push_back({bytes[0], now});
       ++m_handled;
     } else {
-      m_queue.emplace_back(bytes, bytes + size);
+      m_queue.push_back({Bytes(bytes, bytes + size), now});
     }
   }
   m_cv.notify_all();
@@ -306,10 +329,10 @@ void SynthSimulator::workerLoop() {
   for (;;) {
     m_cv.wait(lock, [&] { return m_stop || !m_queue.empty(); });
     if (m_stop) break;
-    Bytes message = std::move(m_queue.front());
+    Received message = std::move(m_queue.front());
     m_queue.pop_front();
     lock.unlock();
-    handle(message.data(), message.size());
+    handleArrived(message.bytes.data(), message.bytes.size(), message.micros);
     lock.lock();
     ++m_handled;
     m_cv.notify_all();
@@ -317,6 +340,10 @@ void SynthSimulator::workerLoop() {
 }
 
 void SynthSimulator::handle(const uint8_t* bytes, size_t size) {
+  handleArrived(bytes, size, platform::monotonicMicros());
+}
+
+void SynthSimulator::handleArrived(const uint8_t* bytes, size_t size, uint64_t arrival) {
   const sysex::MessageInfo info = sysex::classify(bytes, size);
   // The editor's reading also takes the older model's byte; the instrument
   // answers and stores only what is addressed to its own model.
@@ -335,6 +362,8 @@ void SynthSimulator::handle(const uint8_t* bytes, size_t size) {
           return;
         }
         if (info.kind == sysex::MessageKind::GlobalRequest) break;  // answered below, outside the lock
+        const int number = info.location.high * 128 + info.location.low;
+        if (std::find(m_unanswered.begin(), m_unanswered.end(), number) != m_unanswered.end()) return;
         const sysex::DecodedLocation where = sysex::decodeLocation(info.location.high, info.location.low);
         Dump answerDump;
         if (where.editBuffer) {
@@ -376,7 +405,7 @@ void SynthSimulator::handle(const uint8_t* bytes, size_t size) {
     }
   }
   if (info.kind == sysex::MessageKind::GlobalRequest) reply = globalDump();
-  answer(request, std::move(reply));
+  answer(request, std::move(reply), arrival);
 }
 
 Bytes SynthSimulator::applyFault(Fault f, const Bytes& request, Bytes reply, size_t truncated, size_t oversized) {
@@ -416,7 +445,7 @@ Bytes SynthSimulator::applyFault(Fault f, const Bytes& request, Bytes reply, siz
   }
 }
 
-void SynthSimulator::answer(const Bytes& request, Bytes reply) {
+void SynthSimulator::answer(const Bytes& request, Bytes reply, uint64_t arrival) {
   Fault f;
   uint64_t delay;
   size_t truncated, oversized;
@@ -428,7 +457,19 @@ void SynthSimulator::answer(const Bytes& request, Bytes reply) {
     oversized = m_oversizedLength;
   }
   if (f == Fault::Silent) return;
-  if (f == Fault::Delay) platform::sleepMicros(delay);
+  if (f == Fault::Delay) {
+    // The answer leaves once the clock has passed arrival + delay, whoever
+    // moves it.
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_parked = true;
+      m_parkedUntil = arrival + delay;
+    }
+    m_cv.notify_all();
+    platform::waitUntilMicros(arrival + delay);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_parked = false;
+  }
   sendLocked(applyFault(f, request, std::move(reply), truncated, oversized));
 }
 

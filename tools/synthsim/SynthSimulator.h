@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,7 +41,7 @@ using Dump = sounddump::Dump;
 enum class Fault {
   None,
   Silent,     // answers nothing
-  Delay,      // answers after delayMicros
+  Delay,      // answers delayMicros after the request arrived
   Echo,       // sends the request back instead of answering
   Truncated,  // the answer cut to truncatedLength bytes, F7 last
   Oversized,  // the answer padded to oversizedLength bytes, F7 last
@@ -95,6 +96,8 @@ class SynthSimulator {
   void setDelayMicros(uint64_t us);
   void setTruncatedLength(size_t n);  // at least 2
   void setOversizedLength(size_t n);
+  // Requests for this location (7F 00: the edit buffer) go unanswered.
+  void setUnanswered(sysex::Location where, bool unanswered);
 
   // ---- the store
   // The sound of a stored location as the simulator starts: the INIT sound
@@ -128,12 +131,17 @@ class SynthSimulator {
   size_t rejectedDumps() const;
   // Requests not answered because they carried another device ID.
   size_t ignoredRequests() const;
+  // System-exclusive messages received with a byte of 80 or above between
+  // F0 and the last byte.
+  size_t highBitMessages() const;
   // Messages the worker has finished with.
   size_t handled() const;
   void clearRecords();
 
-  // Blocks until every message received so far has been handled.
-  void waitIdle();
+  // Blocks until every message received so far has been handled, or the
+  // one in hand waits for a delay that has not passed yet. True when it had
+  // to wait.
+  bool waitIdle();
   // Blocks until at least n messages have been handled or the limit
   // passes; true when they were. For real ports, where arrival is not
   // under the test's control.
@@ -146,7 +154,8 @@ class SynthSimulator {
  private:
   void onInput(const uint8_t* bytes, size_t size);
   void workerLoop();
-  void answer(const Bytes& request, Bytes reply);
+  void handleArrived(const uint8_t* bytes, size_t size, uint64_t arrival);
+  void answer(const Bytes& request, Bytes reply, uint64_t arrival);
   bool sendLocked(const Bytes& bytes);
   Bytes applyFault(Fault f, const Bytes& request, Bytes reply, size_t truncated, size_t oversized);
 
@@ -174,7 +183,11 @@ class SynthSimulator {
   size_t m_ignored = 0;
   size_t m_handled = 0;
   size_t m_queued = 0;
-  std::deque<Bytes> m_queue;
+  std::deque<Received> m_queue;
+  std::vector<int> m_unanswered;  // location numbers, high * 128 + low
+  size_t m_highBit = 0;
+  bool m_parked = false;          // the worker waits for a delayed answer's time
+  uint64_t m_parkedUntil = 0;
   bool m_stop = false;
 
   std::mutex m_sendMutex;  // the output port's lock

@@ -17,13 +17,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "hardware/SysexProtocol.h"
 #include "jackserver/JackServer.h"
+#include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
 
@@ -300,25 +304,101 @@ struct ToolProcess {
   }
 };
 
+// A private server with the simulator program on it, answering to a device
+// ID, and the plug-in's ports open on the program's ports once they appear
+// (the wait is bounded).
+struct ProgramOnJack {
+  JackServer server;
+  std::optional<ToolProcess> tool;
+  std::unique_ptr<MidiPorts> ports;
+
+  ProgramOnJack(IHardwareInputSink& sink, const std::string& name, int device) {
+    if (!server.running()) return;
+    server.exportToEnvironment();
+    tool.emplace(std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device",
+                                          std::to_string(device)});
+    if (tool->pid > 0) ports = portsOpenOn(sink, (name + " In:MIDI In").c_str(), (name + " Out:MIDI Out").c_str(), 60);
+  }
+};
+
 // The program around the simulator: started by hand (here through a pipe),
 // it offers its ports under JACK names, answers, and obeys its commands.
 TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
-  JackServer server;
-  ASSERT_TRUE(server.running()) << server.error();
-  server.exportToEnvironment();
-  ToolProcess tool({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Sim Tool", "--device", "2"});
-  ASSERT_GT(tool.pid, 0);
-
-  // Its ports appear once it has started (the wait is bounded).
   hwtest::Recorder editor;
-  auto ports = portsOpenOn(editor, "Sim Tool In:MIDI In", "Sim Tool Out:MIDI Out", 60);
-  ASSERT_TRUE(ports) << "the program's ports did not appear";
+  ProgramOnJack program(editor, "Sim Tool", 2);
+  ASSERT_TRUE(program.server.running()) << program.server.error();
+  ASSERT_TRUE(program.ports) << "the program's ports did not appear";
+  ToolProcess& tool = *program.tool;
+  auto& ports = program.ports;
   const Bytes request = sysex::frameSysex(sysex::soundRequest(2, sysex::encodeLocation(0, 9)));
   EXPECT_TRUE(untilReceived(
       editor, [&] { return ports->send(request.data(), request.size()); }, hwtest::storedAnswer(0, 9, 2)));
   // A control change on command.
   EXPECT_TRUE(untilReceived(editor, [&] { return tool.say("cc 3 74 42\n"); }, Bytes{0xB2, 74, 42}));
 
+  tool.say("quit\n");
+  EXPECT_EQ(tool.finish(), 0);
+}
+
+// The hub on real ports, with the system clock and t = 100 ms: the
+// simulator program on device 5 answers the enquiry's search of pass 15, and
+// a following single request fills the target slot. Ports closed and
+// reopened under the editor's lock while the instrument's message waits in
+// delivery for that lock return, and the message lands afterwards.
+TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
+  hwtest::StandInEditor ed;
+  ProgramOnJack program(ed, "Hub Sim", 5);
+  ASSERT_TRUE(program.server.running()) << program.server.error();
+  ASSERT_TRUE(program.ports) << "the program's ports did not appear";
+  ToolProcess& tool = *program.tool;
+  ed.SetHardwarePorts(std::move(program.ports));
+  ed.flags().midiIOSet = true;
+  ed.setParam(kLibSyncTimer, 7);
+  MIDIMessageManager& hub = ed.hub();
+  auto runJob = [&](int mode) {
+    SenderJob job;
+    job.mode = mode;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(hub.startJob(job));
+    EXPECT_TRUE(hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kJobThread); },
+                                  std::chrono::seconds(30)));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  };
+  // A request that a loaded server loses in a missed cycle is asked for again
+  // by a whole new job.
+  int retries = 0;
+  ASSERT_TRUE(repeat(
+      [&] {
+        const auto took = runJob(SenderJob::kDeviceEnquiry);
+        EXPECT_GE(took.count(), 15 * 100 + 5 * 100);  // the search reached device 5
+        return ed.flags().deviceId == 5 && ed.texts().back() == MIDIMessageSender::kReadyText;
+      },
+      &retries));
+  ASSERT_TRUE(repeat(
+      [&] {
+        runJob(SenderJob::kSingleRequest);
+        return ed.slot(0).has_value();
+      },
+      &retries));
+  RecordProperty("retries", retries);
+  EXPECT_EQ(ed.slot(0)->messages.back(), hwtest::storedAnswer(0, 0, 5));
+
+  ed.bindSingleParameter(kFilterCutoff, 0x10, 0x00);
+  {
+    KIT_MutexLock editorLock(ed.GetMutex());
+    ASSERT_TRUE(tool.say("param 16 0 77\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a JACK period or more: in delivery
+    int index = 1;
+    ed.setExternalMIDIIn(index, "OFF");
+    index = 1;
+    EXPECT_GT(ed.setExternalMIDIIn(index, "Hub Sim Out:MIDI Out"), 0);
+    index = 1;
+    EXPECT_GT(ed.setExternalMIDIOut(index, "Hub Sim In:MIDI In"), 0);
+  }
+  EXPECT_TRUE(hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 77; }));
+  // The plug-in's clients go while the server still runs.
+  ed.tearDownHub();
+  ed.SetHardwarePorts(nullptr);
   tool.say("quit\n");
   EXPECT_EQ(tool.finish(), 0);
 }

@@ -1,0 +1,216 @@
+// The message hub: construction and tear-down, job starts, the request front
+// ends and the collector.
+#include "hardware/MIDIMessageManager.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "hardware/ParameterList.h"
+
+std::optional<double> incomingNormalised(double v, double min, double max) {
+  const double span = max - min;
+  if (!std::isfinite(span) || span == 0.0 || !std::isfinite(v)) return std::nullopt;
+  const double n = (v - min) / span;
+  return n < 0.0 ? 0.0 : (n > 1.0 ? 1.0 : n);
+}
+
+MIDIMessageManager::MIDIMessageManager(IPluginBase& plugin, IEditorServices& editor, ILibrarianSlots& slots,
+                                       SharedFlags& flags, const SysExControlContainer& sysexControls,
+                                       const CCControlMap& ccControls, std::vector<std::string> tempoValues)
+    : m_plugin(plugin),
+      m_editor(editor),
+      m_slots(slots),
+      m_flags(flags),
+      m_sysexControls(sysexControls),
+      m_ccControls(ccControls),
+      m_tempoValues(std::move(tempoValues)) {
+  for (JobThread& t : m_threads) t.sender = std::make_unique<MIDIMessageSender>(*this);
+}
+
+MIDIMessageManager::~MIDIMessageManager() {
+  stop();
+  for (JobThread& t : m_threads) {
+    if (!t.started) continue;
+    try {
+      t.thread.join();
+    } catch (...) {
+    }
+    t.started = false;
+  }
+  // The runners go before the threads, which the members' order destroys
+  // last first; the collector goes last.
+  for (JobThread& t : m_threads) t.sender.reset();
+}
+
+// ---- jobs
+
+int MIDIMessageManager::threadForMode(int mode) {
+  if (mode >= SenderJob::kSendSound && mode <= SenderJob::kDeviceEnquiry) return kJobThread;
+  if (mode == SenderJob::kClockStart || mode == SenderJob::kClockStop) return kClockThread;
+  if (mode == SenderJob::kContinuousClock) return kContinuousClockThread;
+  return -1;
+}
+
+bool MIDIMessageManager::startJob(const SenderJob& job, std::function<void()> prepare) {
+  const int which = threadForMode(job.mode);
+  if (which < 0) return false;
+  JobThread& t = m_threads[which];
+  std::lock_guard<std::mutex> lock(t.startLock);
+  if (m_stopping.load()) return false;
+  try {
+    if (t.thread.isRunning()) return false;
+    if (t.started) {
+      // The run has ended: join it, so its handle is not lost.
+      t.thread.join();
+      t.started = false;
+    }
+    if (prepare) prepare();
+    t.sender->setJob(job);
+    t.thread.start(*t.sender);
+    t.started = true;
+    return true;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "job %d not started: %s\n", job.mode, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "job %d not started\n", job.mode);
+  }
+  return false;
+}
+
+bool MIDIMessageManager::threadRunning(Thread t) const {
+  if (t < 0 || t >= kThreadCount) return false;
+  return m_threads[t].thread.isRunning();
+}
+
+void MIDIMessageManager::stop() {
+  m_stopping.store(true);
+  m_cancelRequested.store(true);
+  m_clockRunning.store(false);
+}
+
+// ---- editor lock
+
+MIDIMessageManager::EditorLock::EditorLock(MIDIMessageManager& hub) : m_mutex(hub.m_plugin.GetMutex()) {
+  while (!hub.stopping()) {
+    if (!m_mutex.TryLockFor(5)) continue;
+    if (hub.stopping()) {
+      m_mutex.Unlock();
+      break;
+    }
+    m_held = true;
+    break;
+  }
+}
+
+MIDIMessageManager::EditorLock::~EditorLock() {
+  if (m_held) m_mutex.Unlock();
+}
+
+double MIDIMessageManager::paramValue(int idx) const {
+  const IParam* p = m_plugin.GetParam(idx);
+  return p ? p->Value() : 0.0;
+}
+
+void MIDIMessageManager::setParameterFromPlug(int idx, double value) {
+  if (IGraphicsBase* g = m_plugin.GetGraphicsBase()) {
+    g->SetParameterFromPlug(idx, value, false);
+    return;
+  }
+  IParam* p = m_plugin.GetParam(idx);
+  if (!p) return;
+  if (p->Type() != IParam::kTypeDouble && p->GetStep() > 0.0 && std::isfinite(value))
+    value = p->GetStep() * std::floor(value / p->GetStep() + 0.5);
+  p->SetClamped(value);
+}
+
+uint8_t MIDIMessageManager::learntDevice() const {
+  const int id = m_flags.deviceId.load();
+  return static_cast<uint8_t>(id < 0 ? 0 : (id > 0x7F ? 0x7F : id));
+}
+
+uint8_t MIDIMessageManager::globalDevice() const {
+  return sysex::deviceIdFromParameter(paramValue(kGlobalDeviceID));
+}
+
+int MIDIMessageManager::requestPacingMs(double libSyncTimer) {
+  // The whole value taken as unsigned: negative values fall to the default.
+  if (!(libSyncTimer > -1.0 && libSyncTimer < 4.0)) return 100;
+  static constexpr int kPacing[] = {200, 300, 400, 500};
+  return kPacing[static_cast<int>(libSyncTimer)];
+}
+
+// ---- front ends
+
+bool MIDIMessageManager::librarianTargetValid(bool oneSlot) const {
+  if (!m_slots.hasUpperBank()) return false;
+  if (!oneSlot) return true;
+  const int slot = m_slots.targetSlot();
+  return slot >= 0 && slot < ILibrarianSlots::kSlots;
+}
+
+void MIDIMessageManager::sendActiveArrangementRequestSysex(bool) {
+  EditorLock lock(*this);
+  if (!lock.held()) return;
+  SenderJob job;
+  job.mode = SenderJob::kEditBufferRequest;
+  job.partFlag = true;
+  startJob(job, [this] {
+    m_editor.SetLibrarianRequestActive(false);
+    m_requestPending.store(true);
+  });
+}
+
+void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
+  SenderJob job;
+  job.mode = SenderJob::kSingleRequest;
+  job.editBuffer = editBuffer;
+  startLibrarianRequest(job, true);
+}
+
+void MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
+  SenderJob job;
+  job.mode = SenderJob::kBankRequest;
+  job.requestBank = bank;
+  startLibrarianRequest(job, false);
+}
+
+void MIDIMessageManager::startLibrarianRequest(const SenderJob& job, bool oneSlot) {
+  EditorLock lock(*this);
+  if (!lock.held() || !librarianTargetValid(oneSlot)) return;
+  // The collector is armed only for a job that starts.
+  startJob(job, [this] {
+    emptyLibraryRequest();
+    armLibraryRequest();
+    m_replyArrived.store(false);
+  });
+}
+
+// ---- collector
+
+void MIDIMessageManager::emptyLibraryRequest() { m_request.patch = CollectedPatch{}; }
+
+bool MIDIMessageManager::addMessageData(const uint8_t* bytes, size_t size) {
+  if (bytes == nullptr) return false;
+  const bool dump = size == sysex::kSoundDumpLength;
+  auto& messages = m_request.patch.messages;
+  // A long run of stray messages cannot grow the collection without end; the
+  // dump that completes it is always taken.
+  if (messages.size() >= LibraryPatchRequest::kMaxMessages && !dump) return false;
+  messages.emplace_back(bytes, bytes + size);
+  if (!dump) return false;
+  m_request.complete = 1;
+  // Name and category are those of the completing dump; control bytes and
+  // bytes outside ASCII become blanks, so the name stays valid text.
+  std::string name;
+  for (size_t i = 120; i < 134; ++i) {
+    uint8_t c = bytes[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+    if (c < 0x20 || c >= 0x80) c = ' ';
+    name.push_back(static_cast<char>(c));
+  }
+  m_request.patch.name = name;
+  m_request.patch.category = bytes[134];
+  m_request.active = false;
+  return true;
+}

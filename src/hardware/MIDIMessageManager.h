@@ -1,0 +1,207 @@
+#pragma once
+// The message hub: the one object through which the plug-in talks to the
+// synthesizer. It owns three job threads, each with its own job runner (the
+// job thread runs jobs 0 to 9, the clock thread jobs 11 and 13, the
+// continuous-clock thread job 12), the collector of a requested librarian
+// sound and the flags that the incoming dispatch and the jobs share. It
+// reaches the editor and the librarian only through EditorLink.h.
+//
+// Construction starts nothing and opens nothing.
+//
+// Threads and locks:
+// - The editor lock is the plug-in's recursive mutex. The collector, the
+//   parameters, controls and texts are touched only under it. Hub threads
+//   and the incoming dispatch take it by TryLockFor(5) attempts until they
+//   get it or the hub stops.
+// - startJob may be called from any thread (GUI, audio, MIDI input, a job
+//   thread). Each job thread has its own start lock, always taken after the
+//   editor lock, never before: a caller whose prepare touches editor state
+//   holds the editor lock across startJob. startJob never waits for a
+//   running job.
+// - The flags are atomics, read and written from any thread without a lock.
+// - stop() may be called from any thread, holding any lock; the destructor
+//   stops, joins every thread and takes no lock, so it may run while the
+//   destroying thread holds the editor lock.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <Poco/Thread.h>
+
+#include "framework/IPluginBase.h"
+#include "hardware/ControlContainers.h"
+#include "hardware/EditorLink.h"
+#include "hardware/MIDIMessageSender.h"
+#include "hardware/SenderJob.h"
+
+class IControl;
+
+// A value from the instrument as a control's normalised value: (v - min) /
+// (max - min), limited to 0..1. None (nothing moves) when the span is 0 or
+// not finite.
+std::optional<double> incomingNormalised(double v, double min, double max);
+
+class MIDIMessageManager {
+ public:
+  enum Thread { kJobThread = 0, kClockThread = 1, kContinuousClockThread = 2, kThreadCount = 3 };
+
+  // The collector of a requested librarian sound.
+  struct LibraryPatchRequest {
+    static constexpr size_t kMaxMessages = 64;
+    int complete = 1;
+    bool active = false;
+    CollectedPatch patch;
+  };
+
+  MIDIMessageManager(IPluginBase& plugin, IEditorServices& editor, ILibrarianSlots& slots, SharedFlags& flags,
+                     const SysExControlContainer& sysexControls, const CCControlMap& ccControls,
+                     std::vector<std::string> tempoValues);
+  // Stops, joins every thread that ran, then frees the runners and the
+  // collector. Takes no lock.
+  ~MIDIMessageManager();
+  MIDIMessageManager(const MIDIMessageManager&) = delete;
+  MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
+
+  // ---- jobs
+  // The thread of a job: -1 for a mode no thread runs.
+  static int threadForMode(int mode);
+  // Starts the job on its thread. A running thread drops it (false), as does
+  // a stopped hub or a start the thread library refuses. Otherwise an ended
+  // run is joined, prepare runs, the job is copied and the thread starts.
+  bool startJob(const SenderJob& job, std::function<void()> prepare = {});
+  bool threadRunning(Thread t) const;
+  // Sets the stop flag and cancelRequested, clears clockRunning; every pause
+  // ends at once, every job at its next pause, lock attempt or send.
+  void stop();
+  bool stopping() const { return m_stopping.load(); }
+
+  // ---- the request front ends of the librarian menus (editor lock taken
+  // inside). A busy thread, or for jobs 6 and 7 a librarian without an
+  // upper bank (job 6 also a target slot outside 0..99), changes and sends
+  // nothing.
+  // Job 4 with its part flag set; the bank edit menu calls it with true,
+  // and there is no other form.
+  void sendActiveArrangementRequestSysex(bool = true);
+  void sendSinglePatchRequestSysexFromLibrarian(bool editBuffer);
+  void sendAllPatchRequestSysexFromLibrarian(int bank);
+
+  // ---- the collector (editor lock held)
+  void emptyLibraryRequest();
+  void armLibraryRequest() { m_request.active = true; }
+  void disarmLibraryRequest() { m_request.active = false; }
+  const LibraryPatchRequest& libraryRequest() const { return m_request; }
+  // Adds one message; true when a sound dump has just completed the
+  // collection.
+  bool addMessageData(const uint8_t* bytes, size_t size);
+
+  // ---- incoming system-exclusive messages (MIDI input thread, or a job
+  // handing over an editor-made dump; the editor lock is taken inside).
+  // internal: an editor-made dump, which teaches no device ID.
+  void ProcessSysEx(const ISysEx* msg, bool fromDevice, bool internal);
+
+  // ---- request pacing: kLibSyncTimer's whole value 0..3 gives 200, 300,
+  // 400, 500 ms, anything else 100 ms.
+  static int requestPacingMs(double libSyncTimer);
+
+  // ---- flags
+  bool requestPending() const { return m_requestPending.load(); }
+  void setRequestPending(bool v) { m_requestPending.store(v); }
+  bool replyArrived() const { return m_replyArrived.load(); }
+  void setReplyArrived(bool v) { m_replyArrived.store(v); }
+  bool interfaceUpdate() const { return m_interfaceUpdate.load(); }
+  void setInterfaceUpdate(bool v) { m_interfaceUpdate.store(v); }
+  bool fromDAW() const { return m_fromDAW.load(); }
+  void setFromDAW(bool v) { m_fromDAW.store(v); }
+  bool applyingIncoming() const { return m_applyingIncoming.load(); }
+  void setApplyingIncoming(bool v) { m_applyingIncoming.store(v); }
+  bool cancelRequested() const { return m_cancelRequested.load(); }
+  void setCancelRequested(bool v) { m_cancelRequested.store(v); }
+  bool timedOut() const { return m_timedOut.load(); }
+  void setTimedOut(bool v) { m_timedOut.store(v); }
+  bool clockRunning() const { return m_clockRunning.load(); }
+  // false lets the timing-clock loop run, true ends a running loop at its
+  // next turn.
+  void resetContinuousClock(bool stopClock) { m_clockRunning.store(!stopClock); }
+
+  // ---- neighbours, for the jobs
+  IPluginBase& plugin() { return m_plugin; }
+  IEditorServices& editor() { return m_editor; }
+  ILibrarianSlots& slots() { return m_slots; }
+  SharedFlags& flags() { return m_flags; }
+  const SysExControlContainer& sysexControls() const { return m_sysexControls; }
+  const CCControlMap& ccControls() const { return m_ccControls; }
+  const std::vector<std::string>& tempoValues() const { return m_tempoValues; }
+
+  // Editor lock held: a parameter's plain value (0 for an unknown index),
+  // and a plain value set through the graphics context (the parameter
+  // limits and rounds it, its controls follow) or, without one, on the
+  // parameter alone.
+  double paramValue(int idx) const;
+  void setParameterFromPlug(int idx, double value);
+  // The device byte of the learnt device ID and of kGlobalDeviceID.
+  uint8_t learntDevice() const;
+  uint8_t globalDevice() const;
+
+  // Takes the editor lock by timed attempts until it holds it or the hub
+  // stops (then it holds nothing).
+  class EditorLock {
+   public:
+    explicit EditorLock(MIDIMessageManager& hub);
+    ~EditorLock();
+    EditorLock(const EditorLock&) = delete;
+    EditorLock& operator=(const EditorLock&) = delete;
+    bool held() const { return m_held; }
+
+   private:
+    KIT_Mutex& m_mutex;
+    bool m_held = false;
+  };
+
+ private:
+  // Dispatch steps, editor lock held.
+  void dispatch(const uint8_t* bytes, size_t size, bool internal);
+  void learnDeviceId(uint8_t device);
+  void sysexPartPatchParse(const uint8_t* bytes, size_t size);
+  void sysexSettingsParse(const uint8_t* bytes, size_t size);
+  void applySingleParameter(const uint8_t* bytes);
+  // Applies one raw value to a control from the instrument.
+  void processSysExToUI(IControl* control, int value, bool refreshMainTab, bool markApplying);
+  // Editor lock held: whether a request for the librarian can go to the
+  // upper bank (and, for one slot, to a target slot 0..99).
+  bool librarianTargetValid(bool oneSlot) const;
+  // Jobs 6 and 7: takes the editor lock, checks the librarian's target and
+  // arms the collector in the start.
+  void startLibrarianRequest(const SenderJob& job, bool oneSlot);
+
+  IPluginBase& m_plugin;
+  IEditorServices& m_editor;
+  ILibrarianSlots& m_slots;
+  SharedFlags& m_flags;
+  const SysExControlContainer& m_sysexControls;
+  const CCControlMap& m_ccControls;
+  std::vector<std::string> m_tempoValues;
+
+  LibraryPatchRequest m_request;
+
+  std::atomic<bool> m_requestPending{false};
+  std::atomic<bool> m_interfaceUpdate{false};
+  std::atomic<bool> m_fromDAW{false};
+  std::atomic<bool> m_applyingIncoming{false};
+  std::atomic<bool> m_replyArrived{false};
+  std::atomic<bool> m_cancelRequested{false};
+  std::atomic<bool> m_timedOut{false};
+  std::atomic<bool> m_clockRunning{false};
+  std::atomic<bool> m_stopping{false};
+
+  struct JobThread {
+    Poco::Thread thread;
+    std::unique_ptr<MIDIMessageSender> sender;
+    std::mutex startLock;
+    bool started = false;  // started and not yet joined
+  };
+  JobThread m_threads[kThreadCount];
+};

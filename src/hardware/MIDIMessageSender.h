@@ -1,0 +1,86 @@
+#pragma once
+// The job runner: one per job thread of the hub, holding the job that thread
+// runs. MIDIMessageManager::startJob copies a SenderJob into it before the
+// thread starts; run() performs that job once on the thread and returns.
+//
+// Threads and locks: run() and the jobs run on the runner's thread only.
+// A job touches the plug-in and the editor's services only while holding the
+// editor lock (taken by timed attempts that give up once the hub stops), and
+// pauses only without it. Pauses end early on a cancel (request pauses) and
+// on the hub's stop; a stopped job ends at its next pause, lock attempt or
+// send, touching nothing. Nothing a job throws leaves run().
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <Poco/Runnable.h>
+
+#include "hardware/SenderJob.h"
+
+class MIDIMessageManager;
+
+class MIDIMessageSender : public Poco::Runnable {
+ public:
+  static constexpr int kSearchPass = 15;
+  static constexpr int kTimeoutPass = 21;
+
+  static constexpr const char* kConnectingText = "Connecting to Hardware";
+  static constexpr const char* kProcessingText = "Processing, please wait...";
+  static constexpr const char* kSearchText = "Please wait, checking DeviceID ";
+  static constexpr const char* kTimedOutText = "CONNECTION TIMED OUT!";
+  static constexpr const char* kNoResponseText = "No response from Hardware";
+  static constexpr const char* kReadyText = "Plug-in is ready to go!";
+  static constexpr const char* kCompletedText = "Data request completed!";
+  static constexpr const char* kCancelledText = "Data request CANCELLED!";
+
+  explicit MIDIMessageSender(MIDIMessageManager& hub) : m_hub(hub) {}
+
+  // Written by startJob while the thread is not running.
+  void setJob(const SenderJob& job) { m_job = job; }
+  const SenderJob& job() const { return m_job; }
+
+  void run() override;
+
+ private:
+  // How a wait for an answer ended.
+  enum class Wait { Reply, TimedOut, Cancelled, Stopped };
+
+  struct WaitPlan {
+    int pause = 0;        // t, ms
+    int searchPause = 0;  // per device ID of the search, ms
+    // The request with a given device byte, unframed.
+    std::function<std::vector<uint8_t>(uint8_t device)> request;
+    bool enquiry = false;  // job 9: its own texts, cancel tested after the search
+  };
+
+  // Request jobs.
+  void sendDeviceIdEnquiry();
+  void sendActiveArrangementRequestSysex();
+  void sendPartRequestSysex();
+  void sendSinglePatchRequestSysex(bool editBuffer);
+  void sendAllPatchRequestSysex(int bank);
+  // Jobs 4 (the learnt device byte) and 5 (kGlobalDeviceID's).
+  void requestEditBuffer(bool learntDevice);
+
+  // The start shared by jobs 4 to 7; false when the hub stopped.
+  bool beginRequest(bool part, bool arm);
+  // Sends a request through the editor's guarded send path; false when the
+  // hub stopped.
+  bool sendRequest(const std::vector<uint8_t>& unframed);
+  Wait waitForReply(const WaitPlan& plan);
+  // The end shared by jobs 4 to 7.
+  void endRequest(int finalPause, bool bankExtras);
+
+  // A pause that a cancel (when wakeOnCancel) or the stop cuts short; false
+  // when the hub stopped.
+  bool pause(int ms, bool wakeOnCancel = true);
+  // Runs f with the editor lock held; false (f not run) when the hub
+  // stopped first.
+  bool locked(const std::function<void()>& f);
+  // Shows a status text under the editor lock; false when the hub stopped.
+  bool status(const std::string& text);
+
+  MIDIMessageManager& m_hub;
+  SenderJob m_job;
+};

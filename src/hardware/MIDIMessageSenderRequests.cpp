@@ -1,0 +1,150 @@
+// The request jobs: the device-ID enquiry (9), the edit-buffer requests (4,
+// 5), one sound into the target slot (6) and a whole bank (7).
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MIDIMessageSender.h"
+#include "hardware/ParameterList.h"
+
+namespace {
+
+int pacing(MIDIMessageManager& hub) { return MIDIMessageManager::requestPacingMs(hub.paramValue(kLibSyncTimer)); }
+
+}  // namespace
+
+void MIDIMessageSender::sendDeviceIdEnquiry() {
+  int t = 0;
+  uint8_t device = 0;
+  SharedFlags& flags = m_hub.flags();
+  IEditorServices& editor = m_hub.editor();
+  if (!locked([&] {
+        // From here on a global dump is taken; the request-active call below
+        // clears reply-arrived.
+        flags.awaitingGlobalDump.store(true);
+        m_hub.setCancelRequested(false);
+        m_hub.setTimedOut(false);
+        editor.DisplayProcessingIndicator(true);
+        editor.SetLibrarianRequestActive(false);
+        editor.setStatusText(kConnectingText);
+        t = pacing(m_hub);
+        device = m_hub.learntDevice();
+      }))
+    return;
+  if (!sendRequest(sysex::globalRequest(device))) return;
+  WaitPlan plan{t, t, [](uint8_t d) { return sysex::globalRequest(d); }, true};
+  if (waitForReply(plan) == Wait::Stopped || !pause(t)) return;
+  locked([&] {
+    if (m_hub.cancelRequested()) {
+      editor.setStatusText(kCancelledText);
+    } else if (!m_hub.timedOut()) {
+      editor.setStatusText(kReadyText);
+    }
+    // Ended without a global dump: a late one is ignored as an unrequested
+    // one is.
+    flags.awaitingGlobalDump.store(false);
+    editor.DisplayProcessingIndicator(false);
+  });
+}
+
+bool MIDIMessageSender::beginRequest(bool part, bool arm) {
+  return locked([&] {
+    IEditorServices& editor = m_hub.editor();
+    m_hub.setCancelRequested(false);
+    m_hub.setTimedOut(false);
+    editor.DisplayProcessingIndicator(true);
+    if (part) {
+      editor.SetLibrarianRequestActive(false);
+      m_hub.setInterfaceUpdate(true);
+    } else {
+      m_hub.setInterfaceUpdate(true);
+      if (arm) {
+        editor.SetLibrarianRequestActive(true);
+      } else {
+        m_hub.slots().setTargetSlot(0);
+      }
+    }
+  });
+}
+
+void MIDIMessageSender::endRequest(int finalPause, bool bankExtras) {
+  if (!pause(finalPause)) return;
+  locked([&] {
+    IEditorServices& editor = m_hub.editor();
+    const bool cancelled = m_hub.cancelRequested();
+    if (cancelled) {
+      editor.setStatusText(kCancelledText);
+    } else if (!m_hub.timedOut()) {
+      editor.setStatusText(kCompletedText);
+    }
+    if (bankExtras) {
+      if (cancelled) {
+        // Nothing collected after the cancel may land in a slot.
+        m_hub.emptyLibraryRequest();
+        m_hub.disarmLibraryRequest();
+        m_hub.setParameterFromPlug(kDiscardBankData, 1.0);
+        m_hub.plugin().OnParamChange(kDiscardBankData);
+      } else {
+        editor.SetLibrarianStatusUnsaved(true);
+      }
+    }
+    editor.DisplayProcessingIndicator(false);
+  });
+}
+
+void MIDIMessageSender::sendActiveArrangementRequestSysex() { requestEditBuffer(true); }
+
+void MIDIMessageSender::sendPartRequestSysex() { requestEditBuffer(false); }
+
+void MIDIMessageSender::requestEditBuffer(bool learntDevice) {
+  int t = 0;
+  uint8_t device = 0;
+  if (!beginRequest(true, false) || !locked([&] {
+        t = pacing(m_hub);
+        device = learntDevice ? m_hub.learntDevice() : m_hub.globalDevice();
+      }))
+    return;
+  if (!sendRequest(sysex::editBufferRequest(device))) return;
+  // Job 4 searches and ends with half pauses.
+  const int shortPause = learntDevice ? t / 2 : t;
+  WaitPlan plan{t, shortPause, [](uint8_t d) { return sysex::editBufferRequest(d); }};
+  if (waitForReply(plan) == Wait::Stopped) return;
+  endRequest(shortPause, false);
+}
+
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer) {
+  int t = 0;
+  uint8_t device = 0;
+  sysex::Location where;
+  if (!beginRequest(false, true) || !locked([&] {
+        t = pacing(m_hub);
+        device = m_hub.globalDevice();
+        const double bank = m_hub.paramValue(kCurrentBank);
+        where = editBuffer ? sysex::kEditBuffer
+                           : sysex::encodeLocation(bank > 0.0 && bank < 128.0 ? static_cast<int>(bank) : 0,
+                                                   m_hub.slots().targetSlot());
+      }))
+    return;
+  if (!sendRequest(sysex::soundRequest(device, where))) return;
+  WaitPlan plan{t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }};
+  if (waitForReply(plan) == Wait::Stopped) return;
+  endRequest(t, true);
+}
+
+void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
+  int t = 0;
+  if (!beginRequest(false, false) || !locked([&] { t = pacing(m_hub); })) return;
+  for (int slot = 0; slot < sysex::kSlotsPerBank; ++slot) {
+    if (m_hub.cancelRequested() || m_hub.stopping()) break;
+    const sysex::Location where = sysex::encodeLocation(bank, slot);
+    uint8_t device = 0;
+    if (!locked([&] {
+          m_hub.editor().SetLibrarianRequestActive(true);
+          device = m_hub.globalDevice();
+        }))
+      return;
+    if (!sendRequest(sysex::soundRequest(device, where))) return;
+    WaitPlan plan{t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }};
+    if (waitForReply(plan) == Wait::Stopped) return;
+    if (!locked([&] { m_hub.slots().setTargetSlot(m_hub.slots().targetSlot() + 1); })) return;
+  }
+  if (!pause(t) || !locked([&] { m_hub.slots().setTargetSlot(0); })) return;
+  endRequest(t, true);
+}

@@ -1,0 +1,97 @@
+// The hub's threads under load: starts, cancels and restarts on all three
+// threads while the instrument talks, and tear-down in any job state, also
+// by a thread that holds the plug-in mutex. No thread outlives the hub.
+#include <gtest/gtest.h>
+#include <dirent.h>
+
+#include <atomic>
+
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
+#include "platform/clock.h"
+#include "standin_editor.h"
+#include "support_midi.h"
+#include "synthsim/SynthSimulator.h"
+
+namespace {
+
+int threadCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
+}
+
+struct HubThreads : ::testing::Test, hwtest::LoopbackRig {
+  int baseline = threadCount();
+
+  void SetUp() override {
+    ASSERT_TRUE(makeEditor());
+    ed->setParam(kLibSyncTimer, 7);
+    ed->bindSingleParameter(kFilterCutoff, 0x10, 0x00);
+  }
+  void TearDown() override {
+    ed.reset();
+    EXPECT_EQ(threadCount(), baseline);
+  }
+};
+
+TEST_F(HubThreads, StartCancelAndRestartWhileMessagesArrive) {
+  MIDIMessageManager& hub = ed->hub();
+  const int modes[] = {SenderJob::kEditBufferRequest, SenderJob::kPartRequest, SenderJob::kSingleRequest,
+                       SenderJob::kBankRequest, SenderJob::kDeviceEnquiry};
+  const auto dump = hwtest::storedAnswer(0, 3);
+  int started = 0;
+  for (int i = 0; i < 1000; ++i) {
+    SenderJob job;
+    job.mode = modes[i % 5];
+    started += hub.startJob(job);
+    for (int clockMode : {SenderJob::kClockStart, SenderJob::kContinuousClock, SenderJob::kClockStop}) {
+      job.mode = clockMode;
+      hub.startJob(job);
+    }
+    sim.sendSingleParameter(0x10, 0x00, static_cast<uint8_t>(i & 0x7F));
+    if (i % 3 == 0) sim.sendRaw(dump);
+    ISysEx s(0, dump.data(), static_cast<int>(dump.size()));
+    ed->ProcessSysEx(&s, true);
+    if (i % 2) hub.setCancelRequested(true);
+  }
+  EXPECT_GT(started, 0);
+  hub.setCancelRequested(true);
+}
+
+// Tear-down with the job thread held at a given sleep of each request job,
+// once freely and once by a thread that holds the plug-in mutex.
+TEST_F(HubThreads, TearDownInAnyJobState) {
+  sim.setFault(synthsim::Fault::Silent);
+  for (int mode : {SenderJob::kEditBufferRequest, SenderJob::kSingleRequest, SenderJob::kBankRequest,
+                   SenderJob::kDeviceEnquiry}) {
+    for (int at : {1, 20, 149}) {  // a pass, the search, the last pause of job 4
+      for (bool holdMutex : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << mode << " " << at << " " << holdMutex);
+        SetUp();
+        std::atomic<int> sleeps{0};
+        std::atomic<bool> reached{false};
+        MIDIMessageManager* hub = &ed->hub();
+        clock.setSleepObserver([&](uint64_t) {
+          if (++sleeps != at) return;
+          reached = true;
+          while (!hub->stopping()) std::this_thread::yield();
+        });
+        SenderJob job;
+        job.mode = mode;
+        ASSERT_TRUE(hub->startJob(job));
+        ASSERT_TRUE(hwtest::spinUntil([&] { return reached.load(); }));
+        if (holdMutex) ed->GetMutex().Lock();
+        ed->tearDownHub();
+        if (holdMutex) ed->GetMutex().Unlock();
+        clock.setSleepObserver(nullptr);
+              }
+    }
+  }
+}
+
+}  // namespace

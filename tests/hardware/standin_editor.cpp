@@ -1,0 +1,227 @@
+#include "standin_editor.h"
+
+#include <algorithm>
+
+#include "hardware/ParameterList.h"
+#include "hardware/SoundDump.h"
+
+namespace hwtest {
+
+namespace {
+
+struct Range {
+  int param, min, max;
+};
+constexpr Range kRanges[] = {
+    {kGlobalMasterTune, -54, 73}, {kGlobalTranspose, -40, 87}, {kCategoryName, 0, 20},
+    {kCurrentBank, 0, 4},         {kCurrentPatch, 0, 100},     {kLibSyncTimer, -1, 7},
+};
+
+}  // namespace
+
+StandInEditor::StandInEditor(std::unique_ptr<IHardwarePorts> ports, std::vector<std::string> tempoValues)
+    : IPluginBase(kParameterCount, "2-2", 0, "Stand-in", "", "", 1, 1, 1, 0, true, true, true) {
+  initialize(0, kParameterCount, "2-2", 0, "Stand-in", "", "", 1, 1, 1, 0, true, true, true);
+  for (int i = 0; i < kParameterCount; ++i) {
+    const std::string name = "p" + std::to_string(i);
+    int lo = 0, hi = 127;
+    if (const auto r = sounddump::codableRange(i)) lo = r->min, hi = r->max;
+    for (const Range& r : kRanges)
+      if (r.param == i) lo = r.min, hi = r.max;
+    GetParam(i)->InitInt(name.c_str(), 0, lo, hi);
+  }
+  GetParam(kMIDIFilterHWSEPassThrough)->Set(1.0);
+  GetParam(kMIDIFilterDAWSEPassThrough)->Set(1.0);
+  mUpper.emplace();
+  mHub = std::make_unique<MIDIMessageManager>(*this, *this, *this, mFlags, sysexControls, ccControls,
+                                              std::move(tempoValues));
+  if (ports) SetHardwarePorts(std::move(ports));
+}
+
+StandInEditor::~StandInEditor() { tearDownHub(); }
+
+void StandInEditor::tearDownHub() {
+  if (!mHub) return;
+  mHub->stop();
+  mFlags.midiIOSet.store(false);
+  if (GetHardwarePorts()) GetHardwarePorts()->shutdown();
+  // The hub joins its threads before the pointer they read is cleared.
+  delete mHub.get();
+  mHub.release();
+}
+
+IControl* StandInEditor::bindSingleParameter(int idx, uint8_t a1, uint8_t a2) {
+  auto c = std::make_unique<PlainControl>(this, IRECT{0, 0, 1, 1}, idx);
+  c->SetValueFromPlug(GetParam(idx)->GetNormalized());
+  const unsigned char keys[] = {sysex::kSingleParameterTag1, sysex::kSingleParameterTag2, a1, a2};
+  sysexControls.addToControlMap(keys, 0, c.get());
+  mControls.push_back(std::move(c));
+  return mControls.back().get();
+}
+
+void StandInEditor::setParam(int idx, double value) {
+  KIT_MutexLock lock(GetMutex());
+  GetParam(idx)->SetClamped(value);
+}
+
+double StandInEditor::param(int idx) {
+  KIT_MutexLock lock(GetMutex());
+  return GetParam(idx)->Value();
+}
+
+void StandInEditor::note(const std::string& what) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mNotes.push_back(what);
+}
+
+int StandInEditor::count(const std::string& what) const {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  return static_cast<int>(std::count(mNotes.begin(), mNotes.end(), what));
+}
+
+void StandInEditor::clearRecords() {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mTexts.clear();
+  mIndicator.clear();
+  mCategories.clear();
+  mNotes.clear();
+}
+
+void StandInEditor::setUpperBank(bool present) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  if (present) {
+    mUpper.emplace();
+  } else {
+    mUpper.reset();
+  }
+}
+
+std::optional<CollectedPatch> StandInEditor::slot(int i) const {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  if (!mUpper || i < 0 || i >= kSlots) return std::nullopt;
+  return (*mUpper)[static_cast<size_t>(i)];
+}
+
+// ---- incoming
+
+void StandInEditor::ProcessSysEx(ISysEx* msg, bool fromHardware) {
+  if (mFlags.transferInProgress.load()) return;
+  MIDIMessageManager::EditorLock lock(*mHub);
+  if (!lock.held()) return;
+  const int pass = fromHardware ? kMIDIFilterHWSEPassThrough : kMIDIFilterDAWSEPassThrough;
+  if (GetParam(pass)->Value() == 0.0) return;
+  dispatch(msg, fromHardware, false);
+}
+
+void StandInEditor::feedSysEx(const uint8_t* data, int size) {
+  if (mFlags.transferInProgress.load()) return;
+  MIDIMessageManager::EditorLock lock(*mHub);
+  if (!lock.held()) return;
+  const ISysEx msg(0, data, size);
+  dispatch(&msg, true, true);
+}
+
+void StandInEditor::dispatch(const ISysEx* msg, bool fromDevice, bool internal) {
+  mHub->ProcessSysEx(msg, fromDevice, internal);
+  if (mHub->replyArrived()) mFlags.replyReceived.store(true);
+}
+
+void StandInEditor::OnParamChange2(int idx) {
+  if (idx == kMainTab) {
+    note("mainTab");
+  } else {
+    note(mHub->applyingIncoming() ? "applying" : "plain");
+  }
+}
+
+// ---- services
+
+void StandInEditor::checksumCheckAndSend(unsigned char* message, int length) {
+  if (!mFlags.midiIOSet.load()) {
+    setStatusText(kMidiIONotSetText);
+    return;
+  }
+  if (message == nullptr || length <= 0) return;
+  sysex::applySendCheckSum(message, static_cast<size_t>(length));
+  SendMidiSysex(message, length);
+}
+
+void StandInEditor::setStatusText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mTexts.push_back(text);
+}
+
+void StandInEditor::displayCategoryName(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mCategories.push_back(text);
+}
+
+void StandInEditor::DisplayProcessingIndicator(bool on) {
+  mFlags.transferInProgress.store(false);
+  if (!on) mHub->setRequestPending(false);
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mIndicator.push_back(on);
+}
+
+void StandInEditor::SetLibrarianRequestActive(bool active) {
+  mHub->setRequestPending(!active);
+  if (active) {
+    mHub->emptyLibraryRequest();
+    mHub->armLibraryRequest();
+  } else {
+    mHub->disarmLibraryRequest();
+  }
+  mFlags.replyReceived.store(false);
+  mHub->setReplyArrived(false);
+}
+
+void StandInEditor::SetLibrarianStatusUnsaved(bool unsaved) {
+  if (!unsaved) return;
+  mHub->setRequestPending(false);
+  mHub->disarmLibraryRequest();
+  GetParam(kBankEditUnsaved)->SetClamped(1.0);
+  GetParam(kDiscardBankData)->SetClamped(0.0);
+  note("unsaved");
+}
+
+void StandInEditor::setArpTempoLayers(bool externalClock) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mArpExternal = externalClock;
+}
+
+// ---- librarian
+
+bool StandInEditor::hasUpperBank() const {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  return mUpper.has_value();
+}
+
+bool StandInEditor::storeCollected(const CollectedPatch& patch) {
+  const int target = mTarget.load();
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  if (!mUpper || target < 0 || target >= kSlots) return false;
+  (*mUpper)[static_cast<size_t>(target)] = patch;
+  return true;
+}
+
+void StandInEditor::setCurrentPatchRecord(const std::string& name, const std::string& category) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mRecord = {name, category};
+}
+
+bool LoopbackRig::makeEditor() {
+  ed.reset();
+  clock.clearSettleHooks();
+  auto owned = std::make_unique<MidiPorts>(lb.makeBackend());
+  ports = owned.get();
+  ed = std::make_unique<StandInEditor>(std::move(owned));
+  int out = 1, in = 1;
+  if (ed->setExternalMIDIOut(out, "MIDI In") <= 0 || ed->setExternalMIDIIn(in, "MIDI Out") <= 0) return false;
+  ed->flags().midiIOSet = true;
+  clock.addSettleHook([this] { return sim.waitIdle(); });
+  clock.addSettleHook([this] { return lb.drain(); });
+  clock.addSettleHook([this] { return ports->waitIdle(); });
+  return true;
+}
+
+}  // namespace hwtest
