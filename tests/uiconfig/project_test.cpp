@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "raster/png.h"
 #include "support_uiconfig.h"
 #include "uiconfig/AuthoringCheck.h"
 #include "uiconfig/ImageTable.h"
@@ -138,6 +139,39 @@ TEST(ProjectWindow, ImagesAreReproducibleAndThemed) {
     EXPECT_NE(testsupport::readFile(a.path() + plain), testsupport::readFile(a.path() + black)) << plain;
   }
   EXPECT_EQ(uiconfig::checkImages(a.path()), std::vector<Violation>());
+}
+
+// The colours of a PNG file, alpha left out; empty when it cannot be read.
+std::vector<uint32_t> colours(const std::string& path) {
+  std::vector<uint32_t> out;
+  RAST_IBitmap* bm = RAST_LoadPNG(path.c_str());
+  if (!bm) return out;
+  for (int y = 0; y < bm->getHeight(); ++y)
+    for (int x = 0; x < bm->getWidth(); ++x) out.push_back(bm->getBits()[y * bm->getRowSpan() + x] & ~0xFFu);
+  delete bm;
+  return out;
+}
+
+// The render tool writes every page and overlay; each differs from the
+// others and from the bare background. A folder without resources stops it.
+TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
+  testsupport::TempDir out, empty;
+  const std::string tool = std::string(TAVRIN_RENDER) + " ";
+  ASSERT_EQ(std::system((tool + "'" + TAVRIN_STAGED_ROOT + "' " + out.path()).c_str()), 0);
+  EXPECT_NE(std::system((tool + empty.path() + " " + out.path() + " 2>/dev/null").c_str()), 0);
+  std::vector<std::vector<uint32_t>> seen = {colours(std::string(TAVRIN_STAGED_ROOT) + "main-frame-bg.png")};
+  for (const char* theme : {"normal", "black"}) {
+    std::vector<std::string> names = {"page0", "page1", "page2", "page3", "patchRename", "midiFilterSettings",
+                                      "aboutWindow", "firstRunNotification"};
+    for (const std::string& n : names) {
+      const std::vector<uint32_t> c = colours(out.path() + n + "-" + theme + "-1.00.png");
+      ASSERT_EQ(c.size(), 1500u * 757u) << n << " " << theme;
+      for (const std::vector<uint32_t>& other : seen) EXPECT_NE(c, other) << n << " " << theme;
+      seen.push_back(c);
+    }
+  }
+  EXPECT_EQ(colours(out.path() + "page2-normal-0.75.png").size(), 1125u * 567u);
+  EXPECT_EQ(colours(out.path() + "page2-normal-1.25.png").size(), 1875u * 946u);
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ bool render(const std::string& out, int theme, double scale, int tab, const std:
   }
   if (!overlay.empty() && ui.layer(overlay)) showPanels(ui.layer(overlay));
   g->OpenWindow(nullptr);
+  plug.RedrawParamControls();  // the initial values, as the editor pushes them
   g->tick();
   const std::vector<uint32_t>& screen = g->screenImage();
   if (!RAST_WritePNG(out.c_str(), reinterpret_cast<const RAST_pixel*>(screen.data()), w, h, w, false)) {
