@@ -13,6 +13,8 @@
 //                                       oversized, garbage
 //   status                              counts of what happened
 //   clock                               the clock bytes received, with times
+//   received                            every message received, in hex, one a
+//                                       line, then "end"
 //   quit
 // It ends at "quit" or at the end of input; with --stay it ignores the end
 // of input and runs until SIGINT or SIGTERM.
@@ -69,6 +71,12 @@ bool command(synthsim::SynthSimulator& sim, const std::string& line) {
     }
   } else if (word == "status") {
     printStatus(sim);
+  } else if (word == "received") {
+    for (const auto& r : sim.received()) {
+      for (size_t i = 0; i < r.bytes.size(); ++i) std::printf(i ? " %02X" : "%02X", r.bytes[i]);
+      std::printf("\n");
+    }
+    std::printf("end\n");
   } else if (word == "clock") {
     for (const auto& e : sim.clockEvents()) std::printf("%02X %llu\n", e.byte, static_cast<unsigned long long>(e.micros));
   } else {
