@@ -73,10 +73,13 @@ struct EndToEnd : ::testing::Test {
   PortPlug& plug() { return static_cast<PortPlug&>(*w.plug); }
   IParam* param(int i) { return w.plug->GetParam(i); }
   IControl* control(int i) { return param(i)->GetControlAction()->controls.at(0); }
+  // Everything sent so far has been handled by the simulator and delivered
+  // to the plug-in by the ports' delivery thread.
   void settle() {
     hub.drain();
     sim.waitIdle();
     hub.drain();
+    static_cast<MidiPorts*>(w.plug->GetHardwarePorts())->waitIdle();
   }
 
   LoopbackHub hub;
