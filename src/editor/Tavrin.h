@@ -127,9 +127,11 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
-  // Stubs of later work: the value display and the control-action send.
-  void controlDisplay(int paramIdx, double value);
-  void processControlAction(ControlAction* action, int paramIdx, double value);
+  // The value display step and the control-action send of the dispatch
+  // (editor lock held); empty until the value display and the sending
+  // rules are built.
+  virtual void controlDisplay(int paramIdx, double value);
+  virtual void processControlAction(ControlAction* action, int paramIdx, double value);
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;

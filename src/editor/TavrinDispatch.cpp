@@ -25,6 +25,11 @@ void setText(IControl* control, const char* text) {
   if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
 }
 
+// The buttons that advance another parameter one step.
+bool isCyclingButton(int idx) {
+  return (idx >= 241 && idx <= 243) || (idx >= 249 && idx <= 254) || idx == 258 || idx == 262 || idx == 264;
+}
+
 }  // namespace
 
 bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare) {
@@ -68,12 +73,17 @@ bool Tavrin::firstStage(int idx, int whole, double& sent) {
     }
     return false;
   }
-  // The bank step buttons, the cycling buttons and the window-size and
-  // first-run cases belong to the librarian and sound-panel work.
-  return false;
+  // The bank step buttons at 1, the cycling buttons, the window size and the
+  // first-run exit return before the display; their cases come with the
+  // librarian and sound-panel work.
+  if (idx >= kLibUpperNextBank && idx <= kLibLowerPreviousBank) return whole == 1;
+  return isCyclingButton(idx) || idx == kUserInterfaceSize || idx == kFirstRunExit;
 }
 
 bool Tavrin::secondStage(int idx, int whole) {
+  // Cases of the librarian and sound-panel work that end without the tail.
+  if (idx == kRandomize || idx == kPatchUp || idx == kPatchDown) return true;
+  if ((idx == kPushArrangement || idx == kRequestTempData) && whole == 0) return true;
   if (idx == kCancelDataRequest) {
     if (whole == 1 && mHub) mHub->setCancelRequested(true);
     return true;
