@@ -47,12 +47,15 @@ void Tavrin::DisplayProcessingIndicator(bool show) {
   mFlags.transferInProgress.store(false);
   const bool libraryTab = GetParam(kMainTab) && GetParam(kMainTab)->Value() == 1.0;
   IControl* search = rememberedControl(kPatchSearch);
-  for (IControl* button : {mCancelA, mCancelB}) {
-    if (button) button->Hide(true);
-  }
+  auto hideButtons = [this] {
+    for (IControl* button : {mCancelA, mCancelB}) {
+      if (button) button->Hide(true);
+    }
+  };
   if (show) {
     if (mProgress) mProgress->Hide(false);
     if (mProgressLayer) mProgressLayer->Hide(false);
+    hideButtons();
     if (libraryTab) {
       if (mCancelA) mCancelA->Hide(false);
       hideLayer("searchField", true);
@@ -65,6 +68,7 @@ void Tavrin::DisplayProcessingIndicator(bool show) {
   }
   if (mProgress) mProgress->Hide(true);
   if (mProgressLayer) mProgressLayer->Hide(true);
+  hideButtons();
   if (mHub) mHub->setRequestPending(false);
   if (libraryTab) {
     const bool searching = GetParam(kPatchSearch) && GetParam(kPatchSearch)->Value() == 1.0;
