@@ -33,7 +33,8 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
     const bool test = std::this_thread::get_id() == mTestThread;
     {
       std::lock_guard<std::mutex> lock(mSleepLock);
-      mSleeps.push_back({test, mPlug && mPlug->GetMutex().IsLockedByCaller()});
+      Tavrin* plug = mRaw.load();
+      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller()});
     }
     while (!test && mRelease && !mRelease()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
@@ -43,15 +44,22 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
 }
 
 Harness::~Harness() {
+  destroy();
   mRelease = {};
-  mPlug.reset();
   SetHardwarePortsFactory(nullptr);
   clock.setSleepObserver({});
 }
 
 void Harness::make() {
-  mPlug.reset();
+  destroy();
   mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
+  mRaw.store(mPlug.get());
+}
+
+void Harness::destroy() {
+  std::unique_ptr<ObservedTavrin> gone = std::move(mPlug);
+  gone.reset();
+  mRaw.store(nullptr);
 }
 
 void Harness::set(int idx, double v) {

@@ -61,7 +61,8 @@ class Harness {
   void settle();
   // The value of the first display text of the parameter holding name, or -1.
   int textIndex(int idx, const std::string& name);
-  void destroy() { mPlug.reset(); }
+  // Deletes the plug-in; the sleep observer may still look at it meanwhile.
+  void destroy();
 
   testsupport::ScopedFolders folders;
   platform::ManualClock clock{1'700'000'000'000'000ull};
@@ -72,6 +73,7 @@ class Harness {
 
  private:
   std::unique_ptr<ObservedTavrin> mPlug;
+  std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();
   std::function<bool()> mRelease;
   mutable std::mutex mSleepLock;
