@@ -10,6 +10,7 @@
 #include "editor/DebuggerOutput.h"
 #include "editor/LibrarianSlots.h"
 #include "editor/TabSwitchFunctions.h"
+#include "editor/TavrinDialogs.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -111,6 +112,8 @@ void SetHardwarePortsFactory(HardwarePortsFactory factory) { sPortsFactory.store
 Tavrin::Tavrin(IPluginInstanceInfo info)
     : IPluginVST(info, kNumAutomatedParams, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
                  kVendorId, kLatency, true, true, true) {
+  // The dialog resources are linked into the list with this file.
+  (void)patchSaveDialogResource();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   mSampleRate = GetSampleRate();
   mDebugLogPath = getDataFolder() + kDebugLogFileName;

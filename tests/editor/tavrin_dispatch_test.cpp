@@ -8,6 +8,7 @@
 #include "framework/ITextControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
+#include "editor/TavrinDialogs.h"
 #include "support_tavrin.h"
 #include "uiconfig/ControlAction.h"
 
@@ -229,6 +230,41 @@ TEST_F(Dispatch, HelpPagesAndDataFolderOpenThroughTheContext) {
   EXPECT_NE(urls[2].url.find("/kb/articles/"), std::string::npos);
   EXPECT_EQ(urls[3].url, p.getDataFolder());
   EXPECT_EQ(urls[4].url, p.getDataFolder() + "Brannick-Tavrin-User-Manual-v101.pdf");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TavrinDialogs, BankNameDialogAndMessageDialogs) {
+  Harness h(edtest::projectRoot());
+  const SHIM_DialogResourceIndex& res = patchSaveDialogResource();
+  EXPECT_EQ(std::vector<int>({res.windowTypeFlags, res.width, res.height}), std::vector<int>({12, 396, 144}));
+  EXPECT_STREQ(res.title, "Enter Bank Name");
+  // OK ends with 1; the confirm button and the name are not this
+  // procedure's, so it ends unanswered.
+  h.gui().answerDialog(IDOK);
+  EXPECT_EQ(showMessageBox(nullptr, &h.plug(), IDD_PATCH_SAVE, nullptr), 1);
+  h.gui().answerDialog(IDC_PATCH_SAVE_OK, {{IDC_PATCH_NAME, "Strings"}});
+  EXPECT_EQ(showMessageBox(nullptr, &h.plug(), IDD_PATCH_SAVE, nullptr), IDCANCEL);
+  ASSERT_EQ(h.gui().dialogs().size(), 2u);
+  EXPECT_EQ(h.gui().dialogs()[0].id, IDD_PATCH_SAVE);
+  EXPECT_EQ(MessageBoxProg(nullptr, WM_TIMER, 0, 0), 0);
+  // Centring: a 396 x 144 dialog on a 396 x 144 parent at (100, 50) lands
+  // on it; on one at (0, 0) it goes back.
+  HWND parent = SHIM_CreateDialog(SHIM_curmodule_dialogresource_head, MAKEINTRESOURCE(IDD_PATCH_SAVE), nullptr,
+                                  &MessageBoxProg, 0);
+  HWND dialog = SHIM_CreateDialog(SHIM_curmodule_dialogresource_head, MAKEINTRESOURCE(IDD_PATCH_SAVE), nullptr,
+                                  &MessageBoxProg, 0);
+  ASSERT_TRUE(parent && dialog);
+  SetWindowPos(parent, nullptr, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  centerDialog(parent, dialog);
+  RECT p{}, d{};
+  GetWindowRect(parent, &p);
+  GetWindowRect(dialog, &d);
+  EXPECT_EQ(std::vector<int>({d.left - p.left, d.top - p.top, d.right - d.left}), std::vector<int>({0, 0, 396}));
+  DestroyWindow(parent);
+  DestroyWindow(dialog);
 }
 
 }  // namespace
