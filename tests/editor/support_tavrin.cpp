@@ -14,7 +14,9 @@ std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPo
 
 }  // namespace
 
-Harness::Harness(const std::string& resourceRoot, const char* settings, bool log, std::vector<std::string> bankFiles) {
+Harness::Harness(const std::string& resourceRoot, const char* settings, bool log, std::vector<std::string> bankFiles,
+                 bool observed)
+    : mObserved(observed) {
   platform::setResourceFolder(resourceRoot);
   const std::string data = platform::dataFolder();
   if (settings) testsupport::writeFile(data + "Tavrin Editor UI.txt", std::string(settings));
@@ -52,12 +54,13 @@ Harness::~Harness() {
 
 void Harness::make() {
   destroy();
-  mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
+  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
+  else mPlug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
   mRaw.store(mPlug.get());
 }
 
 void Harness::destroy() {
-  std::unique_ptr<ObservedTavrin> gone = std::move(mPlug);
+  std::unique_ptr<Tavrin> gone = std::move(mPlug);
   gone.reset();
   mRaw.store(nullptr);
 }

@@ -41,13 +41,17 @@ struct Sleep {
 class Harness {
  public:
   // settings: the settings file's text, or none when null; log: the debug
-  // log file exists at start.
+  // log file exists at start; bankFiles: banks of 100 dumps in Patches.
+  // observed: an ObservedTavrin; else a plain Tavrin, for tests whose
+  // threads still call the object while it is destroyed (a derived class's
+  // destructor would change its virtual table under them).
   explicit Harness(const std::string& resourceRoot, const char* settings = nullptr, bool log = false,
-                   std::vector<std::string> bankFiles = {});
+                   std::vector<std::string> bankFiles = {}, bool observed = true);
   ~Harness();
 
   void make();
-  ObservedTavrin& plug() { return *mPlug; }
+  ObservedTavrin& plug() { return static_cast<ObservedTavrin&>(*mPlug); }
+  Tavrin& tavrin() { return *mPlug; }
   IGraphicsHeadless& gui() { return *static_cast<IGraphicsHeadless*>(mPlug->GetGUI()); }
   double value(int idx) { return mPlug->GetParam(idx)->Value(); }
   // The user's path with a plain value.
@@ -72,7 +76,8 @@ class Harness {
   synthsim::SynthSimulator sim{*simBackend};
 
  private:
-  std::unique_ptr<ObservedTavrin> mPlug;
+  bool mObserved;
+  std::unique_ptr<Tavrin> mPlug;
   std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();
   std::function<bool()> mRelease;

@@ -28,8 +28,8 @@ void choosePorts(Harness& h) {
 }
 
 TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
-  Harness h(edtest::projectRoot());
-  Tavrin& p = h.plug();
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false);
+  Tavrin& p = h.tavrin();
   std::atomic<bool> looked{false};
   h.holdJobSleeps([&] { return looked.load(); });
   choosePorts(h);
@@ -41,14 +41,21 @@ TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
     return body;
   };
   EXPECT_EQ(h.sim.received()[0].bytes, framed(sysex::globalRequest(0)));
-  // While the job runs, cancel button B shows (the main tab is 2).
+  // While the job runs, cancel button B shows (the main tab is 2). Controls
+  // are read under the editor lock, as the window's drawing reads them.
   EXPECT_TRUE(p.hub()->threadRunning(MIDIMessageManager::kJobThread));
-  EXPECT_FALSE(p.cancelButton(1)->IsHidden());
-  EXPECT_TRUE(p.cancelButton(0)->IsHidden());
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_FALSE(p.cancelButton(1)->IsHidden());
+    EXPECT_TRUE(p.cancelButton(0)->IsHidden());
+  }
   looked = true;
   ASSERT_TRUE(hwtest::spinUntil([&] { return !p.hub()->threadRunning(MIDIMessageManager::kJobThread); }));
-  EXPECT_TRUE(p.cancelButton(1)->IsHidden());
-  EXPECT_FALSE(p.progressLayer()->IsVisible());
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_TRUE(p.cancelButton(1)->IsHidden());
+    EXPECT_FALSE(p.progressLayer()->IsVisible());
+  }
 
   // Entry 0 closes the output, clears the flag and stops the clock.
   p.hub()->resetContinuousClock(false);
@@ -68,9 +75,9 @@ TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
 TEST(TavrinPorts, TearDownWhileTheEnquiryWaitsAndWhileTheSimulatorSends) {
   for (bool simSends : {false, true}) {
     SCOPED_TRACE(simSends ? "simulator sends" : "silent simulator");
-    Harness h(edtest::projectRoot());
+    Harness h(edtest::projectRoot(), nullptr, false, {}, false);
     h.sim.setFault(synthsim::Fault::Silent);
-    MIDIMessageManager* hub = h.plug().hub();
+    MIDIMessageManager* hub = h.tavrin().hub();
     h.holdJobSleeps([hub] { return hub->stopping(); });
     choosePorts(h);
     ASSERT_TRUE(hwtest::spinUntil([&] { return h.sim.received().size() == 1; }));
@@ -78,6 +85,8 @@ TEST(TavrinPorts, TearDownWhileTheEnquiryWaitsAndWhileTheSimulatorSends) {
     std::thread sender([&] {
       while (simSends && !stop.load()) h.sim.sendControlChange(1, 74, 10);
     });
+    // Edits race the input and the waiting job.
+    for (int i = 0; i < 40; ++i) h.set(kMIDIFilterHWCCPassThrough, i % 2);
     h.destroy();
     stop = true;
     sender.join();
