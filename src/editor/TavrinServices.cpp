@@ -80,16 +80,7 @@ void Tavrin::DisplayProcessingIndicator(bool show) {
 
 void Tavrin::SetLibrarianRequestActive(bool active) {
   KIT_MutexLock lock(GetMutex());
-  if (!mHub) return;
-  mHub->setRequestPending(!active);
-  if (active) {
-    mHub->emptyLibraryRequest();
-    mHub->armLibraryRequest();
-  } else {
-    mHub->disarmLibraryRequest();
-  }
-  mFlags.replyReceived.store(false);
-  mHub->setReplyArrived(false);
+  if (mHub) mHub->setLibrarianRequestActive(active);
 }
 
 void Tavrin::SetLibrarianStatusUnsaved(bool unsaved) {

@@ -49,6 +49,16 @@ TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
     EXPECT_FALSE(p.cancelButton(1)->IsHidden());
     EXPECT_TRUE(p.cancelButton(0)->IsHidden());
   }
+  // A start while the job thread is busy is dropped; the case's layers and
+  // the global-sent flag change all the same.
+  p.sharedFlags().globalsSent.store(true);
+  h.set(kGlobalClock, 1);
+  EXPECT_FALSE(p.sharedFlags().globalsSent.load());
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_TRUE(p.namedLayer("arpTempoKnob")->GetControl(0)->IsGrayed());
+  }
+  EXPECT_EQ(h.sim.received().size(), 1u);
   looked = true;
   ASSERT_TRUE(hwtest::spinUntil([&] { return !p.hub()->threadRunning(MIDIMessageManager::kJobThread); }));
   {
