@@ -48,3 +48,8 @@ threads
 expect 0
 unload
 EOF
+
+# The editor window, page by page and overlay by overlay, from the staged
+# resources.
+build/release/tools/render/render "build/release/bundle/Tavrin Editor.vst/Contents/Resources" build/release/out
+echo "Window pictures written to build/release/out/"

@@ -1,11 +1,35 @@
-// The plug-in class: construction and the guarded send path.
+// The plug-in class: identity, start-up and tear-down, the settings file and
+// the guarded send path.
 #include "editor/Tavrin.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+
 #include "editor/DebuggerOutput.h"
+#include "editor/LibrarianSlots.h"
+#include "editor/TabSwitchFunctions.h"
+#include "editor/TavrinDialogs.h"
+#include "framework/ControlLayer.h"
+#include "framework/IControl.h"
+#include "framework/IGraphics.h"
+#include "framework/ITextControl.h"
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SysexProtocol.h"
+#include "kit/utf8.h"
+#include "librarian/FolderMenus.h"
+#include "librarian/HeaderMenus.h"
+#include "librarian/LibrarianMenus.h"
+#include "librarian/LibrarianViewControl.h"
+#include "librarian/PatchLibrarian.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
-#include "hardware/ParameterList.h"
+#include "uiconfig/ControlAction.h"
+#include "uiconfig/ProgressIndicator.h"
+#include "uiconfig/UIConfigManager.h"
 
 namespace {
 
@@ -23,29 +47,406 @@ constexpr int32_t kVendorId = fourCharCode("Qlf1");
 constexpr const char* kChannelIO = "2-2";
 constexpr int kLatency = 128;
 
+std::atomic<HardwarePortsFactory> sPortsFactory{nullptr};
+
+// Every named layer the editor keeps, in the order they are looked up.
+constexpr const char* kNamedLayers[] = {
+    "root", "multiModeMixer", "patchLibrarian", "arpTempoKnob", "arpTempoClock", "lfo1ClockedLayer",
+    "saveChangesLayer", "discardChangesLayerRight", "aboutWindow", "firstRunNotification", "midiFilterSettings",
+    "categoryLimit", "osc1KeytrackBtn", "osc1UnisonKnob", "osc1AmpEnvFade", "osc2KeytrackBtn", "osc2AmpEnvFade",
+    "oscillator2Parameters", "oscillator3Parameters", "arpeggiator", "patchRename", "miniMixer", "searchField",
+    "releaseAllLocksLayer"};
+// Hidden at start (the fifteen pattern step overlays follow).
+constexpr const char* kHiddenAtStart[] = {
+    "lfo1ClockedLayer", "saveChangesLayer", "discardChangesLayerRight", "aboutWindow", "firstRunNotification",
+    "midiFilterSettings", "categoryLimit", "osc1KeytrackBtn", "osc1UnisonKnob", "osc1AmpEnvFade", "osc2KeytrackBtn",
+    "osc2AmpEnvFade", "oscillator2Parameters", "oscillator3Parameters"};
+
+// Controls remembered by their parameter.
+constexpr int kRememberedParams[] = {
+    kRandomize, kPatchSearch, kPatchSelectionListUpper, kPatchSelectionListLower, kDeviceOutSelection,
+    kDeviceInSelection, kPatchRename, kControlDisplayName, kControlDisplayValue, kControlDisplayCC, kPatchName,
+    kControlDisplayCategory, kControlDisplayMIDIOutDelay, kControlLibrary, kShowLibrarian};
+
+// The nineteen setting switches of the start and their start values.
+struct StartSwitch {
+  int idx;
+  double value;
+};
+constexpr StartSwitch kStartSwitches[] = {
+    {kMIDIFilterDAWCCPassThrough, 1}, {185, 1}, {186, 1}, {187, 1}, {188, 1}, {189, 1}, {190, 0}, {191, 1},
+    {192, 1}, {193, 1}, {194, 1}, {195, 1}, {196, 1}, {197, 1}, {198, 1}, {199, 1}, {200, 0},
+    {kSendMIDIClockPointer, 0}, {kSendMIDIClockInfo, 0}};
+
+template <class Menu>
+IControl* makeMenu(Tavrin* plug, PatchLibrarian* librarian, IRECT rect) {
+  return new Menu(plug, librarian, rect, plug);
+}
+
+struct MenuLayer {
+  int id;
+  const char* name;
+  IControl* (*make)(Tavrin*, PatchLibrarian*, IRECT);
+  IRECT rect;
+  bool hidden;
+};
+const MenuLayer kMenuLayers[] = {
+    {70, "LeftPatchPopupMenu", &makeMenu<LeftPatchPopupMenu>, IRECT(110, 213, 530, 237), true},
+    {71, "RightPatchPopupMenu", &makeMenu<RightPatchPopupMenu>, IRECT(800, 213, 1220, 237), true},
+    {74, "BANKEDITMENU", &makeMenu<BankEditPopupMenu>, IRECT(560, 213, 640, 237), true},
+    {75, "RightCategoryPopupMenu", &makeMenu<RightCategoryPopupMenu>, IRECT(800, 213, 1220, 237), true},
+    {76, "PROGRAMNUMBERMENU", &makeMenu<ProgramNumberPopupMenu>, IRECT(482, 58, 532, 84), false},
+    {77, "BANKNUMBERMENUPROGRAMS", &makeMenu<BankNumberPopupMenu>, IRECT(456, 58, 482, 84), false},
+    {78, "RightSearchPopupMenu", &makeMenu<RightSearchPopupMenu>, IRECT(800, 213, 1220, 237), true},
+    {80, "PROGBANKNAMEMENUPROGRAMS", &makeMenu<ProgBankNamePopupMenu>, IRECT(456, 58, 482, 84), true},
+};
+
+int scaled(int v, double scale) { return static_cast<int>(v * scale); }
+
+bool isTrailingBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
 }  // namespace
+
+void SetHardwarePortsFactory(HardwarePortsFactory factory) { sPortsFactory.store(factory); }
 
 Tavrin::Tavrin(IPluginInstanceInfo info)
     : IPluginVST(info, kNumAutomatedParams, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
                  kVendorId, kLatency, true, true, true) {
-  mDebugLogPath = platform::dataFolder() + kDebugLogFileName;
+  // The dialog resources are linked into the list with this file.
+  (void)patchSaveDialogResource();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  mSampleRate = GetSampleRate();
+  mDebugLogPath = getDataFolder() + kDebugLogFileName;
   mDebugLogOn = DebuggerOutput::openDebugFile(mDebugLogPath);
+  mSettingsPath = getDataFolder() + "Tavrin Editor UI.txt";
+  const Settings settings = readSettingsFile(mSettingsPath);
+  mSettingsLines = settings.lines;
+  mUIScale = settings.scale;
+  mTheme = settings.theme;
+  log("INITIALIZATION STARTED!");
+  SetLatency(kLatency);
+  log("Data folder located at " + getDataFolder());
   // Every parameter exists, none of them shown to the host.
   initialize(info, 0, kParameterCount, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
              kVendorId, kLatency, true, true, true);
   addNonAutomateParamCount(kParameterCount);
+  // The port menus list the ports, so the ports come before the window.
+  const HardwarePortsFactory makePorts = sPortsFactory.load();
+  SetHardwarePorts(makePorts ? makePorts() : makeRtMidiHardwarePorts());
+  buildWindow(info);
+}
+
+void Tavrin::buildWindow(IPluginInstanceInfo) {
+  mPatchManager = std::make_unique<PatchManager>(this);
+  log("PATCH MANAGER INITIALIZED...");
+  LibrarianHooks hooks;
+  hooks.logLine = [this](const std::string& line) { log(line); };
+  hooks.setUpperFileName = [this](const std::string& name) { upperFileName = name; };
+  hooks.setUpperFolderName = [this](const std::string& name) { upperFolderName = name; };
+  mLibrarian = std::make_unique<PatchLibrarian>(std::move(hooks));
+  log("PATCH LIBRARIAN INITIALIZED...");
+  mLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
+  log("PATCH LIBRARIAN COMPLETED LOADING SINGLES...");
+
+  const int width = scaled(kWidth, mUIScale);
+  const int height = scaled(kHeight, mUIScale);
+  IGraphics* graphics = MakeGraphics(this, width, height, 0);
+  log("STARTING USER INTERFACE CONFIGURATION...");
+  mUIConfig = std::make_unique<UIConfigManager>([this](const std::string& line) { log(line); });
+  UIConfigServices services;
+  services.makePatchBrowser = [this](IPluginBase* plug, int x, int y, int idx, IBitmap* bitmap, IRECT rect,
+                                     double scale) -> IControl* {
+    return new LibrarianViewControl(plug, this, x, y, idx, bitmap, rect, mLibrarian.get(), scale);
+  };
+  mUIConfig->readUIConfig(graphics, this, services, mTheme, mUIScale);
+  log("USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI");
+
+  lookUpLayers();
+  rememberControls();
+  if (IControl* randomize = rememberedControl(kRandomize)) randomize->GrayOut(true);
+  hideLayer("patchRename", true);
+  hideLayer("searchField", true);
+  graphics->AttachBackground(102, "resources/img/main-frame-bg.png", mUIScale);
+  AttachGraphics(graphics);
+  log("Layers attached...");
+
+  buildProgressOverlay(width, height);
+  buildHub();
+  mPatchManager->init();
+  if (IParam* tab = GetParam(kMainTab)) mMainTabAction = tab->GetControlAction();
+  log("Control set 1 attached");
+  fillBankList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
+  fillBankList(kPatchSelectionListLower, "Bank Selection List 2", 1);
+  buildLibrarianMenus();
+  log("Librarian menus attached");
+  applyStartValues();
+}
+
+void Tavrin::lookUpLayers() {
+  auto add = [this](const std::string& name) {
+    ControlLayer* layer = mUIConfig->layer(name);
+    if (!layer) {
+      reportMissing("layer " + name);
+      return;
+    }
+    mLayers[name] = layer;
+  };
+  for (const char* name : kNamedLayers) add(name);
+  for (int step = 2; step <= 16; ++step) {
+    char name[32];
+    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
+    add(name);
+  }
+  hideLayer("root", false);
+  if (ControlLayer* mixer = namedLayer("multiModeMixer")) {
+    mixer->SetSelectedSubLayer(-1);
+    for (int i = 0; i < mixer->NSubLayers(); ++i) mixer->GetSubLayer(i)->Hide(mixer->GetSubLayer(i)->GetId() != -1);
+  }
+  for (const char* name : kHiddenAtStart) hideLayer(name, true);
+  for (int step = 2; step <= 16; ++step) {
+    char name[32];
+    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
+    hideLayer(name, true);
+  }
+}
+
+void Tavrin::rememberControls() {
+  for (int idx : kRememberedParams) {
+    IParam* param = GetParam(idx);
+    ControlAction* action = param ? param->GetControlAction() : nullptr;
+    if (!action || action->controls.empty()) {
+      reportMissing("control of parameter " + std::to_string(idx));
+      continue;
+    }
+    mRemembered[idx] = action->controls.front();
+  }
+  for (const StartSwitch& s : kStartSwitches) {
+    IParam* param = GetParam(s.idx);
+    ControlAction* action = param ? param->GetControlAction() : nullptr;
+    if (action && !action->controls.empty()) mRemembered[s.idx] = action->controls.front();
+    else reportMissing("control of parameter " + std::to_string(s.idx));
+  }
+}
+
+void Tavrin::buildProgressOverlay(int width, int height) {
+  IGraphics* graphics = GetGUI();
+  mProgressLayer = new ControlLayer(0, "PROGRESS");
+  IBitmap picture = graphics->LoadIBitmap(118, "resources/img/overlayer.png", 1.0, 1);
+  mProgress = new ProgressIndicator(mProgressLayer, this, 0, 0, width, height, -1, &picture,
+                                    IRECT(0, 0, width, height));
+  // The factory scales the position once.
+  mCancelA = mUIConfig->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 580, 140,
+                                                   "BUTTON_LIB_CANCEL_ID", 0, mProgressLayer, "Global");
+  mCancelB = mUIConfig->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, 580, 140,
+                                                   "BUTTON_LIB_CANCEL_ID", 0, mProgressLayer, "Global");
+  mProgress->Hide(true);
+  mProgressLayer->Hide(true);
+}
+
+void Tavrin::buildHub() {
+  mSlots = std::make_unique<LibrarianSlots>(*mLibrarian, *mPatchManager, [this] { return mLibrarianView; });
+  mHub = new MIDIMessageManager(*this, *this, *mSlots, mFlags, mUIConfig->sysExControls(), mUIConfig->ccMap(),
+                                mUIConfig->valueList("tempoValues"));
+}
+
+std::string Tavrin::bankLabel(const std::string& fileName) {
+  if (fileName.size() < static_cast<size_t>(kBankLabelLimit)) return fileName;
+  const size_t dot = fileName.rfind('.');
+  std::string extension = dot == std::string::npos ? fileName : fileName.substr(dot + 1);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  std::string label = fileName.substr(0, KIT_Utf8CutLength(fileName.c_str(), 44)) + "~." + extension;
+  // The display holds at most 55 bytes.
+  label.resize(KIT_Utf8CutLength(label.c_str(), 55));
+  return label;
+}
+
+void Tavrin::fillBankList(int paramIdx, const char* name, int list) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const PatchFileList& files = mLibrarian->patchFiles;
+  param->InitEnum(name, 0, static_cast<int>(files.size()), "", "", -1, -1);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string& fileName = files[i]->fileName;
+    const std::string label = bankLabel(fileName);
+    const char* stored = param->SetDisplayText(static_cast<int>(i), label.c_str());
+    if (label != fileName) {
+      log("PATCH LIBRARIAN: Filename " + fileName + " RENAMED TO " + (stored ? stored : label.c_str()) +
+          " Because the filename was too long to fit in plug-in display!");
+    }
+  }
+  const char* first = param->GetDisplayText(0);
+  mBankListFirstText[list] = first ? first : "";
+  if (!files.empty()) {
+    const PatchFile* file = PatchLibrarian::fileAt(files, param->Int());
+    if (file) (list == 0 ? upperFolderName : lowerFolderName) = file->folderName;
+  }
+}
+
+void Tavrin::buildLibrarianMenus() {
+  IGraphics* graphics = GetGUI();
+  for (const MenuLayer& row : kMenuLayers) {
+    auto* layer = new ControlLayer(row.id, row.name);
+    const IRECT rect(scaled(row.rect.L, mUIScale), scaled(row.rect.T, mUIScale), scaled(row.rect.R, mUIScale),
+                     scaled(row.rect.B, mUIScale));
+    layer->AttachControl(row.make(this, mLibrarian.get(), rect));
+    graphics->AttachLayer(layer);
+    layer->Hide(row.hidden);
+    mLayers[row.name] = layer;
+  }
+}
+
+void Tavrin::applyStartValues() {
+  IGraphics* graphics = GetGUI();
+  for (int idx : {kControlLibrary, kShowLibrarian, kControlLibrary}) {
+    if (IControl* control = rememberedControl(idx)) control->SetValueFromUserInput(0.0);
+  }
+  if (IParam* show = GetParam(kShowLibrarian)) show->Set(std::clamp(0.0, show->GetMin(), show->GetMax()));
+  if (IParam* tempo = GetParam(kOverrideTempo)) mOverrideTempoAction = tempo->GetControlAction();
+  mLibrarianView = dynamic_cast<LibrarianViewControl*>(mUIConfig->patchBrowser());
+  graphics->SetParameterFromPlug(kGlobalMidiChannel, 1, false);
+  mFlags.deviceId.store(0);
+  log("Control set 2 attached... Resetting");
+  Reset();
+  for (int idx : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+    if (IControl* list = rememberedControl(idx)) list->SetValueFromPlug(0.0);
+  }
+  graphics->SetParameterFromPlug(kOverrideTempo, 1, false);
+  graphics->SetParameterFromPlug(kLibSyncTimer, 1, false);
+  graphics->SetParameterFromPlug(kMainTab, 2, false);
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, 0);
+  graphics->AttachLayer(mProgressLayer);
+
+  const std::string& size = mSettingsLines[1];
+  const int sizeValue = size == "small" ? 0 : size == "normal" ? 1 : size == "large" ? 2 : -1;
+  if (sizeValue >= 0) graphics->SetParameterFromPlug(kUserInterfaceSize, sizeValue, false);
+  if (mSettingsLines[2] == "no") hideLayer("firstRunNotification", false);
+
+  // Each switch takes the user's path. A control that already holds the
+  // value would ignore it, so its case runs directly: every flag then
+  // matches its parameter.
+  for (const StartSwitch& s : kStartSwitches) {
+    IControl* control = rememberedControl(s.idx);
+    IParam* param = GetParam(s.idx);
+    if (control && control->GetValue() != s.value) {
+      control->SetValueFromUserInput(s.value);
+    } else if (param) {
+      param->Set(s.value);
+      OnParamChange(s.idx);
+    }
+  }
+  mFlags.timingClockEnabled.store(false);
+
+  for (int idx = 0; idx < kParameterCount; ++idx) {
+    IParam* param = GetParam(idx);
+    if (!param) continue;
+    const int whole = static_cast<int>(param->Value());
+    if (whole > 0) graphics->SetParameterFromPlug(idx, whole, false);
+  }
+  const char* name = GetParam(kPatchName) ? GetParam(kPatchName)->GetDisplayText(0) : nullptr;
+  mPatchManager->names[0] = name && *name ? name : "Set Name";
+  if (mLibrarianView) mLibrarianView->SetDirty(false);
+  mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
+  log("Plug-in is ready to load!");
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, 0);
+  mEditorReady.store(true);
 }
 
 Tavrin::~Tavrin() {
-  // Nothing more is sent, and no input reaches this object's hooks while its
-  // members go: the ports are shut before anything else is torn down.
+  // (1) Nothing more is sent and every hub thread ends at its next pause,
+  // lock attempt or send.
+  if (mHub) mHub->stop();
   mFlags.midiIOSet.store(false);
-  SetHardwarePorts(nullptr);
+  // (2) The ports stay, but deliver nothing more.
+  if (IHardwarePorts* ports = GetHardwarePorts()) ports->shutdown();
+  // (3) The hub's threads read the pointer until they are joined.
+  delete mHub;
+  mHub = nullptr;
+  // (4) What the threads used goes after them.
+  mPatchManager.reset();
+  mSlots.reset();
+  mLibrarian.reset();
+  mUIConfig.reset();
 }
 
+void Tavrin::reportMissing(const std::string& what) { log(kConfigReaderPrefix + what + " MISSING!"); }
+
+ControlLayer* Tavrin::namedLayer(const std::string& name) const {
+  auto it = mLayers.find(name);
+  return it == mLayers.end() ? nullptr : it->second;
+}
+
+IControl* Tavrin::rememberedControl(int paramIdx) const {
+  auto it = mRemembered.find(paramIdx);
+  return it == mRemembered.end() ? nullptr : it->second;
+}
+
+void Tavrin::hideLayer(const std::string& name, bool hide) {
+  if (ControlLayer* layer = namedLayer(name)) layer->Hide(hide);
+}
+
+void Tavrin::grayOutLayer(const std::string& name, bool gray) {
+  if (ControlLayer* layer = namedLayer(name)) layer->GrayOut(gray);
+}
+
+// ---- settings file and folders
+
+std::string Tavrin::getDataFolder() const { return platform::dataFolder(); }
+
+std::string Tavrin::getPatchesFolderStr() const { return getDataFolder() + "Patches"; }
+
+Tavrin::Settings Tavrin::parseSettings(const uint8_t* data, size_t size) {
+  Settings s;
+  s.opened = true;
+  size_t pos = 0;
+  for (int line = 0; line < kSettingsLines && pos < size; ++line) {
+    size_t end = pos;
+    while (end < size && data[end] != '\n') ++end;
+    std::string text(reinterpret_cast<const char*>(data) + pos, end - pos);
+    while (!text.empty() && isTrailingBlank(text.back())) text.pop_back();
+    s.lines[line] = std::move(text);
+    pos = end < size ? end + 1 : end;
+  }
+  const std::string& size2 = s.lines[1];
+  if (size2 == "small") s.scale = 0.75;
+  else if (size2 == "large") s.scale = 1.25;
+  else if (size2 == "normal") s.scale = 1.0;
+  if (s.lines[0] == "black") s.theme = 1;
+  return s;
+}
+
+Tavrin::Settings Tavrin::readSettingsFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return Settings{};
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[4096];
+  size_t n;
+  // Five lines are all that is read; a huge file is not taken in whole.
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20)) {
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  std::fclose(file);
+  return parseSettings(bytes.data(), bytes.size());
+}
+
+void Tavrin::log(const std::string& line) {
+  if (mDebugLogOn) DebuggerOutput::printDebugInfo(mDebugLogPath, line);
+}
+
+void Tavrin::DebugLogText(const std::string& text) { log(text); }
+
+// ---- status and send path
+
 void Tavrin::setStatusText(const std::string& text) {
-  KIT_MutexLock lock(mStatusLock);
-  mStatusText = text;
+  {
+    KIT_MutexLock lock(mStatusLock);
+    mStatusText = text;
+  }
+  if (auto* display = dynamic_cast<ITextControl*>(rememberedControl(kControlDisplayName))) {
+    KIT_MutexLock lock(GetMutex());
+    display->SetTextFromPlug(text.c_str());
+  }
 }
 
 std::string Tavrin::statusText() const {
@@ -76,8 +477,4 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   SendMidiSysex(message, length);
 
   if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByte(mDebugLogPath, message, length);
-}
-
-void Tavrin::DebugLogText(const std::string& text) {
-  if (mDebugLogOn) DebuggerOutput::printDebugInfo(mDebugLogPath, text);
 }

@@ -1,61 +1,283 @@
 #pragma once
-// The editor and librarian plug-in of the synthesizer. This is its start:
-// the identity it hands the framework, the MIDI-I/O guard and the guarded
-// send path of every request and every sound dump the editor builds.
+// The editor and librarian plug-in of the synthesizer: one object per
+// plug-in instance. Its constructor is the whole start-up of the editor (the
+// settings file, the parameters, the librarian and its scan, the window from
+// the user-interface description, the progress overlay, the message hub, the
+// bank lists and librarian menus, the start values); its destructor stops
+// every thread before it frees anything.
+//
+// Threads and locks:
+// - The plug-in's recursive mutex (GetMutex) is the editor lock. The
+//   dispatch (OnParamChange), Reset, the state writer and the services below
+//   run under it; the services take it themselves, so the hub's job threads
+//   and the audio thread may call them. The hub's threads take it by timed
+//   attempts and give up once the hub stops.
+// - Pauses taken under the lock (sendSysExInitialization) release it fully
+//   for their length and take it back at the same depth.
+// - Settings and state flags are atomics (SharedFlags and the members
+//   below): written under the lock, read from any thread without it.
+// - The constructor and destructor run on the host's thread. The destructor
+//   takes no lock of its own and may run while its thread holds the mutex.
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 
+#include "framework/IHardwarePorts.h"
+#include "framework/IPluginStructs.h"
 #include "hardware/EditorLink.h"
+#include "hardware/SenderJob.h"
 #include "host/IPluginVST.h"
+#include "librarian/ILibrarianEditor.h"
+#include "librarian/PatchManager.h"
 
-class Tavrin : public IPluginVST {
+class ControlAction;
+class ControlLayer;
+class IControl;
+class LibrarianSlots;
+class LibrarianViewControl;
+class MIDIMessageManager;
+class PatchLibrarian;
+class ProgressIndicator;
+class UIConfigManager;
+
+// Makes the hardware ports object a new plug-in installs before its window
+// is built. The default opens ports through the system's MIDI library.
+using HardwarePortsFactory = std::unique_ptr<IHardwarePorts> (*)();
+// Null restores the default. Set it before any plug-in is made.
+void SetHardwarePortsFactory(HardwarePortsFactory factory);
+
+// The parameter of the progress display's cancel buttons; the table gives it
+// no name.
+constexpr int kCancelDataRequest = 296;
+
+class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEditor, public IEditorStateSource {
  public:
   static constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
+  static constexpr const char* kSettingsMissingText = "Tavrin Editor UI.txt MISSING!";
+  static constexpr const char* kConfigReaderPrefix = "CONFIG READER: ";
+  static constexpr int kWidth = 1500;
+  static constexpr int kHeight = 757;
+  static constexpr int kSettingsLines = 5;
+  static constexpr int kBankLabelLimit = 50;  // labels of 50 bytes or more are shortened
+  static constexpr int kShortStateSize = 4 + 240 * 8;
+  static constexpr int kStateMarker = 0x01000000;
 
   // info carries the host's callback (null: every host query answers 0).
   explicit Tavrin(IPluginInstanceInfo info);
-  // Marks MIDI I/O as unset first, so that no thread sends anything more.
+  // Stops the hub and the ports, joins the hub's threads, then frees the
+  // patch manager, the librarian adapter, the librarian and the reader.
   ~Tavrin() override;
 
+  // ---- settings (data folder, settings file)
+  std::string getDataFolder() const;
+  std::string getPatchesFolderStr() const;
+  int getPatchesFolderLength() const { return static_cast<int>(getPatchesFolderStr().size()); }
+  const std::string& settingsPath() const { return mSettingsPath; }
+  const std::array<std::string, kSettingsLines>& settingsLines() const { return mSettingsLines; }
+  double uiScale() const override { return mUIScale; }
+  int theme() const { return mTheme; }
+  // Reads up to five lines; trailing blanks, tabs and line ends are cut.
+  // The scale and theme follow lines 2 and 1 (exact words).
+  struct Settings {
+    std::array<std::string, kSettingsLines> lines;
+    double scale = 1.0;
+    int theme = 0;
+    bool opened = false;
+  };
+  static Settings parseSettings(const uint8_t* data, size_t size);
+  static Settings readSettingsFile(const std::string& path);
+  // The label a bank list shows for a file name (byte count; a cut never
+  // splits a UTF-8 character).
+  static std::string bankLabel(const std::string& fileName);
+
+  // ---- the send path
   // Sends a request or a sound dump to the synthesizer, given framed (F0 ..
   // F7) or unframed (from 3E on). Without MIDI I/O nothing is sent and the
   // status shows "Set MIDI I/O First!". A framed message of 71 bytes or more
   // gets its checksum written at length - 2. An outgoing message of the
   // synthesizer's family lights the activity light while the light shows
   // outgoing MIDI. The bytes are written to the debug log when it is on.
-  void checksumCheckAndSend(unsigned char* message, int length);
+  void checksumCheckAndSend(unsigned char* message, int length) override;
 
-  // Set once a hardware output port is open, cleared when none is.
   void setMidiIOSet(bool set) { mFlags.midiIOSet.store(set); }
   bool isMidiIOSet() const { return mFlags.midiIOSet.load(); }
-
-  // The last status text shown to the user.
+  bool editorReady() const { return mEditorReady.load(); }
   std::string statusText() const;
-
-  // The activity light shows incoming MIDI (true, the start value) or
-  // outgoing MIDI (false).
   void setLightTracksInput(bool tracksInput) { mFlags.lightTracksInput.store(tracksInput); }
   bool isMidiLedOn() const { return mFlags.lightOn.load(); }
   uint32_t midiLedTick() const { return mFlags.lightTick.load(); }
-
-  // The flags shared with the message hub.
   SharedFlags& sharedFlags() { return mFlags; }
-
   bool isDebugLogOn() const { return mDebugLogOn; }
-  // The framework's debug lines (preset dumps) go to the debug log when it
-  // is on.
   void DebugLogText(const std::string& text) override;
   const std::string& debugLogPath() const { return mDebugLogPath; }
+  // One line to the debug log when it is on.
+  void log(const std::string& line);
 
- protected:
-  void setStatusText(const std::string& text);
+  // ---- framework hooks
+  void OnParamChange(int paramIdx) override;
+  void Reset() override;
+  bool SerializeState2(ByteChunk* chunk, bool full) override;
+
+  // ---- the dispatch's helpers
+  // Starts a job of the hub (false: dropped, the thread is busy or there is
+  // no hub). prepare runs only when the job starts.
+  bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
+  // The device-ID enquiry that follows a newly opened output port.
+  void sendSysExInitialization();
+  // The value display step and the control-action send of the dispatch
+  // (editor lock held); empty until the value display and the sending
+  // rules are built.
+  virtual void controlDisplay(int paramIdx, double value);
+  virtual void processControlAction(ControlAction* action, int paramIdx, double value);
+
+  // ---- layers and remembered controls (null when the description lacks them)
+  ControlLayer* namedLayer(const std::string& name) const;
+  IControl* rememberedControl(int paramIdx) const;
+  IControl* cancelButton(int which) const { return which == 0 ? mCancelA : mCancelB; }
+  ProgressIndicator* progressIndicator() const { return mProgress; }
+  ControlLayer* progressLayer() const { return mProgressLayer; }
+  UIConfigManager* uiConfig() const { return mUIConfig.get(); }
+  PatchLibrarian* librarian() const { return mLibrarian.get(); }
+  PatchManager* patchManager() const { return mPatchManager.get(); }
+  MIDIMessageManager* hub() const { return mHub; }
+  const std::string& bankListFirstText(int list) const { return mBankListFirstText[list & 1]; }
+  // Hides or greys a named layer; nothing when it is missing.
+  void hideLayer(const std::string& name, bool hide) override;
+  void grayOutLayer(const std::string& name, bool gray) override;
+
+  // ---- state flags of the dispatch
+  int outputOffset() const { return mOutputOffset.load(); }
+  bool sectionLockOn() const { return mSectionLock.load(); }
+  bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
+  bool transportPlaying() const { return mTransportPlaying.load(); }
+  bool categoryMode() const { return mCategoryMode.load(); }
+  bool searchMode() const { return mSearchMode.load(); }
+  void setLowerListMode(bool category, bool search) {
+    mCategoryMode.store(category);
+    mSearchMode.store(search);
+  }
+
+  // ---- help, folder and dialogs
+  void OpenDataDirectory(bool manual) override;
+  void OpenHelpTopics(int topic) override;
+
+  // ---- IEditorServices (each takes the editor lock)
+  void setStatusText(const std::string& text) override;
+  void displayCategoryName(const std::string& text) override;
+  void DisplayProcessingIndicator(bool show) override;
+  void SetLibrarianRequestActive(bool active) override;
+  void SetLibrarianStatusUnsaved(bool unsaved) override;
+  void setLibrarianViewDirty() override;
+  void updatePatchLibrarianView(int which) override;
+  void updateUserInterfaceAndMenus() override;
+  void MIDIOutRoutingSwitch(IMidiMsg* msg) override;
+  void SendProgramChangeCommand(int program, int channel) override;
+  void feedSysEx(const uint8_t* data, int size) override;
+  void setArpTempoLayers(bool externalClock) override;
+
+  // ---- display setters of the librarian glue
+  void displayPatchName(const std::string& text);
+  void DrawPatternOverlayer(int length);
+
+  // ---- ILibrarianEditor
+  bool renameClosed() const override { return mRenameClosed.load(); }
+  void setRenameClosed(bool closed) override { mRenameClosed.store(closed); }
+  LowerListSource lowerListSource() const override;
+  bool midiIOSet() const override { return isMidiIOSet(); }
+  bool libraryControlMode() const override { return mControlLibrary.load(); }
+  bool jobRunning() const override;
+  void DisplayLibrarianPatchCategory(int slot, bool lower) override;
+  IControl* listLinkedControl(int paramIdx) override;
+  LibrarianViewControl* librarianView() override { return mLibrarianView; }
+  std::string rememberedFolderName(Side side) const override;
+  std::string rememberedFileName(Side side) const override;
+  void setRememberedNames(Side side, const std::string& folderName, const std::string& fileName) override;
+  bool sendPatchToDeviceFromLibrarian(int slot, bool lower) override;
+  bool sendPatchToDeviceLocation(int slot, int location) override;
+  bool storeAllPatchesToDeviceFromLibrarian(int bank, int list) override;
+  bool BankChangeMessage() override;
+  bool startSendArrangement(bool toLibrarian, bool markTransfer) override;
+  bool sendActiveArrangementRequestSysex(bool toEditor) override;
+  bool startPartRequest() override;
+  bool sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) override;
+  bool sendAllPatchRequestSysexFromLibrarian(int bank) override;
+  bool initClassicPatch() override;
+  void SetCategoryForLibrarianPatch(int category) override;
+  void saveImportedFile(bool midi) override;
+  void ImportSingleSorrelPatches(bool model1) override;
+  void showFileEditMenu(int x, int y) override;
+  void showFileCopyMenu(int x, int y) override;
+  void updateBankAndProgramMenuNames(bool spareBankMenu) override;
 
  private:
+  void buildWindow(IPluginInstanceInfo info);
+  void lookUpLayers();
+  void rememberControls();
+  void buildProgressOverlay(int width, int height);
+  void buildHub();
+  void fillBankList(int paramIdx, const char* name, int list);
+  void buildLibrarianMenus();
+  void applyStartValues();
+  // One "CONFIG READER: " line for a missing layer or control.
+  void reportMissing(const std::string& what);
+  // The first-stage and second-stage cases: true when the call returns
+  // without the common tail.
+  bool firstStage(int idx, int whole, double& sent);
+  bool secondStage(int idx, int whole);
+  bool midiSettingCase(int idx, int whole);
+  void selectPort(bool output, int whole);
+  void runLayerGroup(ControlAction* action, int whole);
+  // A pause that releases the editor lock for its length.
+  void pauseUnlocked(int ms);
+
   SharedFlags mFlags;
+  std::atomic<bool> mEditorReady{false};
+  std::atomic<bool> mHardwareChange{false};
+  std::atomic<bool> mContinuousClockStarted{false};
+  std::atomic<bool> mTransportPlaying{false};
+  std::atomic<bool> mSectionLock{false};
+  std::atomic<bool> mControlLibrary{false};
+  std::atomic<bool> mCategoryMode{false};
+  std::atomic<bool> mSearchMode{false};
+  std::atomic<bool> mRenameClosed{false};
+  std::atomic<bool> mDeferredEditBufferRequest{false};
+  std::atomic<int> mOutputOffset{0};
+  std::atomic<int> mCurrentProgram{0};
+  std::atomic<int> mArpTempoIndex{0};
+
+  IMidiQueue mMidiQueue{1024};
+  ITimeInfo mTimeInfo;
+  double mSampleRate = 0.0;
+  std::array<int, 16> mLightOn{}, mLightTime{}, mLastBank{}, mLastProgram{};
 
   bool mDebugLogOn = false;
   std::string mDebugLogPath;
+  std::string mSettingsPath;
+  std::array<std::string, kSettingsLines> mSettingsLines;
+  double mUIScale = 1.0;
+  int mTheme = 0;
+
+  std::unique_ptr<PatchManager> mPatchManager;
+  std::unique_ptr<PatchLibrarian> mLibrarian;
+  std::unique_ptr<UIConfigManager> mUIConfig;
+  std::unique_ptr<LibrarianSlots> mSlots;
+  MIDIMessageManager* mHub = nullptr;  // deleted before the pointer is cleared
+
+  std::map<std::string, ControlLayer*> mLayers;
+  std::map<int, IControl*> mRemembered;
+  ProgressIndicator* mProgress = nullptr;
+  ControlLayer* mProgressLayer = nullptr;
+  IControl* mCancelA = nullptr;
+  IControl* mCancelB = nullptr;
+  ControlAction* mMainTabAction = nullptr;
+  ControlAction* mOverrideTempoAction = nullptr;
+  LibrarianViewControl* mLibrarianView = nullptr;
+
+  std::array<std::string, 2> mBankListFirstText;
+  std::string upperFolderName, upperFileName, lowerFolderName, lowerFileName;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

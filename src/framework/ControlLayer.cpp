@@ -138,3 +138,13 @@ void ControlLayer::SetParameterFromPlug(int paramIdx, double normalizedValue, bo
   SetControlsFromPlug(mControls, paramIdx, normalizedValue);
   for (int i = 0; i < mLayers.GetSize(); ++i) mLayers.Get(i)->SetParameterFromPlug(paramIdx, normalizedValue, true);
 }
+
+void ControlLayer::showMultiLayers(int id) {
+  mSelectedId = id;
+  if (id != 200) return;
+  for (int i = 0; i < mLayers.GetSize(); ++i) {
+    ControlLayer* sub = mLayers.Get(i);
+    const int subId = sub->GetId();
+    if (subId < 10 || (subId >= 200 && subId <= 299)) sub->Hide(false);
+  }
+}

@@ -23,6 +23,9 @@ class ControlLayer {
   void GrayOut(bool gray);
   void GrayOutCustomZone(bool gray, int zone);
   void GrayOutUserArp(bool gray, int zone, int lastStep);
+  // Selects sub-layer id; for 200 shows every sub-layer whose id is below
+  // 10 or from 200 to 299 and hides nothing. Other ids only select.
+  void showMultiLayers(int id);
   void setIgnoreHiddenWhenUpdatingScreen(bool on);
   void setControlsDirty();
 

@@ -205,6 +205,14 @@ void MIDIMessageManager::startLibrarianRequest(const SenderJob& job, bool oneSlo
 
 void MIDIMessageManager::emptyLibraryRequest() { m_request.patch = CollectedPatch{}; }
 
+void MIDIMessageManager::setLibrarianRequestActive(bool active) {
+  setRequestPending(!active);
+  if (active) emptyLibraryRequest();
+  m_request.active = active;
+  m_flags.replyReceived.store(false);
+  setReplyArrived(false);
+}
+
 bool MIDIMessageManager::addMessageData(const uint8_t* bytes, size_t size) {
   if (bytes == nullptr) return false;
   const bool dump = size == sysex::kSoundDumpLength;

@@ -102,6 +102,10 @@ class MIDIMessageManager {
   void emptyLibraryRequest();
   void armLibraryRequest() { m_request.active = true; }
   void disarmLibraryRequest() { m_request.active = false; }
+  // The editor's librarian-request state: active empties and arms the
+  // collector and clears request-pending; inactive disarms it and sets
+  // request-pending. Both reply flags are cleared either way.
+  void setLibrarianRequestActive(bool active);
   const LibraryPatchRequest& libraryRequest() const { return m_request; }
   // Adds one message; true when a sound dump has just completed the
   // collection.

@@ -212,17 +212,7 @@ void StandInEditor::DisplayProcessingIndicator(bool on) {
   mIndicator.push_back(on);
 }
 
-void StandInEditor::SetLibrarianRequestActive(bool active) {
-  mHub->setRequestPending(!active);
-  if (active) {
-    mHub->emptyLibraryRequest();
-    mHub->armLibraryRequest();
-  } else {
-    mHub->disarmLibraryRequest();
-  }
-  mFlags.replyReceived.store(false);
-  mHub->setReplyArrived(false);
-}
+void StandInEditor::SetLibrarianRequestActive(bool active) { mHub->setLibrarianRequestActive(active); }
 
 void StandInEditor::SetLibrarianStatusUnsaved(bool unsaved) {
   if (!unsaved) return;

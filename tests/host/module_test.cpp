@@ -56,7 +56,7 @@ TEST(OurModule, LifeCycleThroughBothEntriesAndASecondLoad) {
       const AEffect* e = fx.effect();
       EXPECT_EQ(std::vector<int>({e->flags, e->numPrograms, e->numParams, e->numInputs, e->numOutputs,
                                   e->initialDelay, e->version, e->uniqueID}),
-                std::vector<int>({0x1130, 1, 0, 2, 2, 128, 10100, 0x62626E74}));
+                std::vector<int>({0x1131, 1, 0, 2, 2, 128, 10100, 0x62626E74}));
       EXPECT_EQ(e->ioRatio, 1.0f);
       EXPECT_EQ(fx.text(effGetEffectName), "Tavrin Editor");
       EXPECT_EQ(fx.text(effGetVendorString), "Quillfen");

@@ -66,8 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
-  std::ifstream in(std::string(TAVRIN_UICONFIG_TEST_DATA) + "uiconfig.xml", std::ios::binary);
-  seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  for (const std::string& folder : {std::string(TAVRIN_UICONFIG_TEST_DATA), std::string(TAVRIN_PROJECT_SOURCES)}) {
+    std::ifstream in(folder + "uiconfig.xml", std::ios::binary);
+    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   std::string deep = "<uiconfig>", tail;
   for (int i = 0; i < 8; ++i) {
     deep += "<multilayer name=\"m\" create=\"64\"><layer name=\"l\" overlay=\"true\">";

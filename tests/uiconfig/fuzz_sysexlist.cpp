@@ -36,8 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
-  std::ifstream in(std::string(TAVRIN_UICONFIG_TEST_DATA) + "sysex.xml", std::ios::binary);
-  seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  for (const std::string& folder : {std::string(TAVRIN_UICONFIG_TEST_DATA), std::string(TAVRIN_PROJECT_SOURCES)}) {
+    std::ifstream in(folder + "sysex.xml", std::ios::binary);
+    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   const std::string odd = "<sysexlist><sysex><values><value>7FFFFFFF -80000000 0x 123456789 7F 7F 7F</value>"
                           "</values><values><multivalue><value/></multivalue></values></sysex><x/></sysexlist>";
   seeds.emplace_back(odd.begin(), odd.end());

@@ -37,6 +37,11 @@ void copyTestDescriptions(const std::string& folder) {
                                std::filesystem::copy_options::overwrite_existing);
 }
 
+void linkProjectResources(const std::string& folder) {
+  for (const auto& f : std::filesystem::directory_iterator(TAVRIN_STAGED_ROOT))
+    std::filesystem::create_symlink(f.path(), folder + f.path().filename().string());
+}
+
 void writeDescription(const std::string& folder, const std::string& name, const std::string& text) {
   ASSERT_TRUE(testsupport::writeFile(folder + name, uiconfig::encipherDescription(text)));
 }

@@ -21,6 +21,9 @@ uint32_t imageColour(int row, int frame, int theme);
 void writeTestImages(const std::string& folder, int frameW = 8, int frameH = 8);
 // Copies the staged test descriptions ("uiconfig.tea", "sysex.tea") there.
 void copyTestDescriptions(const std::string& folder);
+// Links the project's staged resources (both descriptions and the 114
+// images) into folder.
+void linkProjectResources(const std::string& folder);
 // Writes text enciphered as folder/name.
 void writeDescription(const std::string& folder, const std::string& name, const std::string& text);
 

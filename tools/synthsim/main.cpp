@@ -13,7 +13,8 @@
 //                                       oversized, garbage
 //   status                              counts of what happened
 //   clock                               the clock bytes received, with times
-//   received                            every message received, in hex
+//   received                            every message received, in hex, one a
+//                                       line after "received", then "end"
 //   quit
 // It ends at "quit" or at the end of input; with --stay it ignores the end
 // of input and runs until SIGINT or SIGTERM.
@@ -76,6 +77,7 @@ bool command(synthsim::SynthSimulator& sim, const std::string& line) {
       for (uint8_t b : r.bytes) std::printf(" %02X", b);
       std::printf("\n");
     }
+    std::printf("end\n");
   } else if (word == "clock") {
     for (const auto& e : sim.clockEvents()) std::printf("%02X %llu\n", e.byte, static_cast<unsigned long long>(e.micros));
   } else {

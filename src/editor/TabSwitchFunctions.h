@@ -1,0 +1,14 @@
+#pragma once
+// Puts the window into the state of one main tab: the page, the overlays and
+// menus hidden, the common displays restored, the page's panels shown and
+// greyed from the current parameter values.
+//
+// Threads: called with the editor lock held (the dispatch, the constructor,
+// the state reader, the hub's refresh after a sound dump).
+class Tavrin;
+
+class TabSwitchFunctions {
+ public:
+  // paramIdx and aux are not used.
+  static void mainTabSwitch(Tavrin* plug, int paramIdx, int tab, int aux);
+};

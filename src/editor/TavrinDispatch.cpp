@@ -1,0 +1,229 @@
+// The parameter dispatch: its frame (lock, stages, common tail), the start
+// rule of hub jobs, the MIDI and clock setting cases, the cancel button,
+// Reset and the short state form.
+#include <sstream>
+
+#include "editor/DebuggerOutput.h"
+#include "editor/Tavrin.h"
+#include "editor/TabSwitchFunctions.h"
+#include "framework/ControlLayer.h"
+#include "framework/IControl.h"
+#include "framework/IGraphics.h"
+#include "framework/ITextControl.h"
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/ParameterList.h"
+#include "platform/clock.h"
+#include "uiconfig/ControlAction.h"
+
+namespace {
+
+constexpr int kFirstHostBlock = kMIDIFilterDAWCCPassThrough;  // 184 .. 197: the fourteen block flags
+constexpr double kArpTimeScale = 1.27;
+constexpr const char* kResetName = "Brannick Tavrin Plug-in";
+
+void setText(IControl* control, const char* text) {
+  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
+}
+
+// The buttons that advance another parameter one step.
+bool isCyclingButton(int idx) {
+  return (idx >= 241 && idx <= 243) || (idx >= 249 && idx <= 254) || idx == 258 || idx == 262 || idx == 264;
+}
+
+}  // namespace
+
+bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare) {
+  return mHub != nullptr && mHub->startJob(job, prepare);
+}
+
+void Tavrin::OnParamChange(int paramIdx) {
+  KIT_MutexLock lock(GetMutex());
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double value = param->Value();
+  const int whole = static_cast<int>(value);
+  ControlAction* action = param->GetControlAction();
+  double sent = value;
+
+  if (firstStage(paramIdx, whole, sent)) return;
+  if (GetGUI()) controlDisplay(paramIdx, sent);
+  // Section locks and pattern steps have their cases with the sound panels;
+  // every other index may have a second-stage case.
+  const bool lockOrPattern = (paramIdx >= 168 && paramIdx <= 180) || (paramIdx >= 119 && paramIdx <= 166);
+  if (!lockOrPattern && paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) return;
+  if (!action) return;
+  runLayerGroup(action, whole);
+  processControlAction(action, paramIdx, sent);
+}
+
+bool Tavrin::firstStage(int idx, int whole, double& sent) {
+  if (idx == kArpSwing || idx == kArpDelay) {
+    sent = GetParam(idx)->Value() / kArpTimeScale;
+    return false;
+  }
+  if (idx == kGlobalClock) {
+    setArpTempoLayers(whole > 0);
+    if (mFlags.midiIOSet.load()) {
+      mFlags.globalsSent.store(false);
+      SenderJob job;
+      job.mode = SenderJob::kSendSound;
+      job.toLibrarian = false;
+      job.globalStep = true;
+      startJob(job);
+    }
+    return false;
+  }
+  // The bank step buttons at 1, the cycling buttons, the window size and the
+  // first-run exit return before the display; their cases come with the
+  // librarian and sound-panel work.
+  if (idx >= kLibUpperNextBank && idx <= kLibLowerPreviousBank) return whole == 1;
+  return isCyclingButton(idx) || idx == kUserInterfaceSize || idx == kFirstRunExit;
+}
+
+bool Tavrin::secondStage(int idx, int whole) {
+  // Cases of the librarian and sound-panel work that end without the tail.
+  if (idx == kRandomize || idx == kPatchUp || idx == kPatchDown) return true;
+  if ((idx == kPushArrangement || idx == kRequestTempData) && whole == 0) return true;
+  if (idx == kCancelDataRequest) {
+    if (whole == 1 && mHub) mHub->setCancelRequested(true);
+    return true;
+  }
+  if (idx == kMainTab) {
+    TabSwitchFunctions::mainTabSwitch(this, kMainTab, whole, 0);
+    return false;
+  }
+  return midiSettingCase(idx, whole);
+}
+
+bool Tavrin::midiSettingCase(int idx, int whole) {
+  const bool on = whole == 1;
+  if (idx >= kFirstHostBlock && idx < kFirstHostBlock + SharedFlags::kPassThroughCount) {
+    mFlags.blocked[idx - kFirstHostBlock].store(!on);
+    return false;
+  }
+  IGraphics* graphics = GetGUI();
+  switch (idx) {
+    case kDeviceOutSelection:
+      selectPort(true, whole);
+      break;
+    case kDeviceInSelection:
+      selectPort(false, whole);
+      break;
+    case kMIDIFilterTrackIncomingMIDI:
+      mFlags.lightTracksInput.store(on);
+      break;
+    case kMIDIFilterDirectToHardware:
+      if (on) {
+        if (graphics) graphics->SetParameterFromPlug(kMIDIFilterToDAWBuffer, 0.0, false);
+        mFlags.queueRouting.store(false);
+      }
+      break;
+    case kMIDIFilterToDAWBuffer:
+      if (on) {
+        if (graphics) graphics->SetParameterFromPlug(kMIDIFilterDirectToHardware, 0.0, false);
+        mFlags.queueRouting.store(true);
+      }
+      break;
+    case kSendMIDIClockPointer:
+      mFlags.clockStartStopEnabled.store(on);
+      break;
+    case kSendMIDIClockInfo:
+      mFlags.timingClockEnabled.store(on);
+      if (on) {
+        if (mHub) mHub->resetContinuousClock(false);
+        mContinuousClockStarted.store(false);
+      } else {
+        mContinuousClockStarted.store(false);
+        if (mHub) mHub->resetContinuousClock(true);
+      }
+      break;
+    case kAdjustDAWOffset:
+      mOutputOffset.store(2 * whole + GetBlockSize());
+      break;
+    case kGlobalLocalControl:
+      mFlags.localControl.store(on);
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void Tavrin::selectPort(bool output, int whole) {
+  IParam* param = GetParam(output ? kDeviceOutSelection : kDeviceInSelection);
+  const char* text = param ? param->GetDisplayText(whole) : nullptr;
+  const std::string name = text ? text : "";
+  int index = whole;
+  if (!output) {
+    setExternalMIDIIn(index, name.c_str());
+    return;
+  }
+  setExternalMIDIOut(index, name.c_str());
+  if (index > 0) {
+    mFlags.midiIOSet.store(true);
+    sendSysExInitialization();
+  } else {
+    if (mHub) mHub->resetContinuousClock(true);
+    mFlags.midiIOSet.store(false);
+  }
+}
+
+void Tavrin::runLayerGroup(ControlAction* action, int whole) {
+  ControlLayer* group = action->layerGroup;
+  if (!group) return;
+  group->SetSelectedSubLayer(whole);
+  for (int i = 0; i < group->NSubLayers(); ++i) {
+    ControlLayer* sub = group->GetSubLayer(i);
+    sub->Hide(sub->GetId() != whole);
+  }
+}
+
+void Tavrin::sendSysExInitialization() {
+  KIT_MutexLock lock(GetMutex());
+  if (!mFlags.midiIOSet.load() || mFlags.transferInProgress.load()) return;
+  SenderJob job;
+  job.mode = SenderJob::kDeviceEnquiry;
+  // Reply-arrived is cleared only for a job that starts; the job itself
+  // marks the enquiry as waiting for the global dump.
+  startJob(job, [this] {
+    if (mHub) mHub->setReplyArrived(false);
+  });
+  pauseUnlocked(100);
+}
+
+void Tavrin::pauseUnlocked(int ms) {
+  const int levels = GetMutex().ReleaseAll();
+  platform::sleepMicros(static_cast<uint64_t>(ms) * 1000);
+  GetMutex().ReacquireAll(levels);
+}
+
+void Tavrin::controlDisplay(int, double) {}
+
+void Tavrin::processControlAction(ControlAction*, int, double) {}
+
+void Tavrin::Reset() {
+  KIT_MutexLock lock(GetMutex());
+  if (GetSampleRate() != mSampleRate) mSampleRate = GetSampleRate();
+  mMidiQueue.Resize(GetBlockSize());
+  if (mOutputOffset.load() == 0) mOutputOffset.store(GetBlockSize());
+  std::ostringstream rate;
+  rate << mSampleRate;
+  log("RESET: Host sample rate " + rate.str() + "Hz");
+  char version[64] = {0};
+  GetEffectVersionStr(version, sizeof version);
+  log(std::string("RESET: plug-in ") + version);
+  if (mFlags.transferInProgress.load()) return;
+  setText(rememberedControl(kControlDisplayName), kResetName);
+  const std::string versionText = std::string(version) + (mDebugLogOn ? " 10-Oct-2020" : "");
+  setText(rememberedControl(kControlDisplayValue), versionText.c_str());
+  setText(rememberedControl(kControlDisplayCategory), "NONE");
+  setText(rememberedControl(kPatchName), "-- INIT --");
+  setText(rememberedControl(kControlDisplayCC), "---");
+}
+
+bool Tavrin::SerializeState2(ByteChunk* chunk, bool) {
+  KIT_MutexLock lock(GetMutex());
+  chunk->PutInt(kStateMarker);
+  for (int idx = 0; idx < 240; ++idx) chunk->PutDouble(GetParam(idx) ? GetParam(idx)->Value() : 0.0);
+  return true;
+}

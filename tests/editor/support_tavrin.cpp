@@ -1,0 +1,100 @@
+#include "support_tavrin.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "hardware/MidiPorts.h"
+#include "platform/folders.h"
+
+namespace edtest {
+namespace {
+
+LoopbackHub* sHub = nullptr;
+std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPorts>(sHub->makeBackend()); }
+
+}  // namespace
+
+Harness::Harness(const std::string& resourceRoot, const char* settings, bool log, std::vector<std::string> bankFiles,
+                 bool observed)
+    : mObserved(observed) {
+  platform::setResourceFolder(resourceRoot);
+  const std::string data = platform::dataFolder();
+  if (settings) testsupport::writeFile(data + "Tavrin Editor UI.txt", std::string(settings));
+  if (log) testsupport::writeFile(data + "Tavrin Editor LOG.txt", std::string("old\n"));
+  for (const std::string& name : bankFiles) {
+    std::vector<uint8_t> bank;
+    for (int slot = 0; slot < 100; ++slot) {
+      std::vector<uint8_t> dump(137, 0);
+      dump[0] = 0xF0, dump[1] = 0x3E, dump[2] = 0x16, dump[4] = 0x10, dump[136] = 0xF7;
+      bank.insert(bank.end(), dump.begin(), dump.end());
+    }
+    std::filesystem::create_directories(data + "Patches");
+    testsupport::writeFile(data + "Patches/" + name, bank);
+  }
+  clock.setSleepObserver([this](uint64_t) {
+    const bool test = std::this_thread::get_id() == mTestThread;
+    {
+      std::lock_guard<std::mutex> lock(mSleepLock);
+      Tavrin* plug = mRaw.load();
+      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller()});
+    }
+    while (!test && mRelease && !mRelease()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  sHub = &hub;
+  SetHardwarePortsFactory(&loopbackPorts);
+  make();
+}
+
+Harness::~Harness() {
+  destroy();
+  mRelease = {};
+  SetHardwarePortsFactory(nullptr);
+  clock.setSleepObserver({});
+}
+
+void Harness::make() {
+  destroy();
+  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
+  else mPlug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
+  mRaw.store(mPlug.get());
+}
+
+void Harness::destroy() {
+  std::unique_ptr<Tavrin> gone = std::move(mPlug);
+  gone.reset();
+  mRaw.store(nullptr);
+}
+
+void Harness::set(int idx, double v) {
+  IParam* p = mPlug->GetParam(idx);
+  mPlug->SetParameterFromGUI(idx, p->GetNormalized(v));
+}
+
+std::string Harness::logText() const {
+  const auto b = testsupport::readFile(platform::dataFolder() + "Tavrin Editor LOG.txt");
+  return std::string(b.begin(), b.end());
+}
+
+std::vector<Sleep> Harness::sleeps() const {
+  std::lock_guard<std::mutex> lock(mSleepLock);
+  return mSleeps;
+}
+
+void Harness::settle() {
+  hub.drain();
+  sim.waitIdle();
+  hub.drain();
+  if (auto* ports = dynamic_cast<MidiPorts*>(mPlug->GetHardwarePorts())) ports->waitIdle();
+}
+
+int Harness::textIndex(int idx, const std::string& name) {
+  IParam* p = mPlug->GetParam(idx);
+  for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
+    int value = 0;
+    const char* text = p->GetDisplayTextAtIdx(i, &value);
+    if (text && std::string(text).find(name) != std::string::npos) return value;
+  }
+  return -1;
+}
+
+}  // namespace edtest

@@ -1,0 +1,92 @@
+#pragma once
+// The editor test harness: one plug-in over a temporary data folder and a
+// chosen resource root, with its MIDI ports on a loopback hub that also
+// carries a simulated synthesizer, the headless graphics context and a
+// manual clock whose sleeps are recorded.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "editor/Tavrin.h"
+#include "hardware/MidiBackendLoopback.h"
+#include "host/IGraphicsHeadless.h"
+#include "platform/clock.h"
+#include "synthsim/SynthSimulator.h"
+#include "testsupport.h"
+
+namespace edtest {
+
+// Records the dispatch's display and send steps.
+class ObservedTavrin : public Tavrin {
+ public:
+  using Tavrin::Tavrin;
+  struct Step {
+    int idx;
+    double value;
+  };
+  void controlDisplay(int idx, double value) override { displayed.push_back({idx, value}); }
+  void processControlAction(ControlAction*, int idx, double value) override { sent.push_back({idx, value}); }
+  std::vector<Step> displayed, sent;
+};
+
+struct Sleep {
+  bool testThread;
+  bool heldPluginMutex;
+};
+
+class Harness {
+ public:
+  // settings: the settings file's text, or none when null; log: the debug
+  // log file exists at start; bankFiles: banks of 100 dumps in Patches.
+  // observed: an ObservedTavrin; else a plain Tavrin, for tests whose
+  // threads still call the object while it is destroyed (a derived class's
+  // destructor would change its virtual table under them).
+  explicit Harness(const std::string& resourceRoot, const char* settings = nullptr, bool log = false,
+                   std::vector<std::string> bankFiles = {}, bool observed = true);
+  ~Harness();
+
+  void make();
+  ObservedTavrin& plug() { return static_cast<ObservedTavrin&>(*mPlug); }
+  Tavrin& tavrin() { return *mPlug; }
+  IGraphicsHeadless& gui() { return *static_cast<IGraphicsHeadless*>(mPlug->GetGUI()); }
+  double value(int idx) { return mPlug->GetParam(idx)->Value(); }
+  // The user's path with a plain value.
+  void set(int idx, double v);
+  std::string logText() const;
+  std::vector<Sleep> sleeps() const;
+  // Every sleep of a thread other than the test's waits until hold() gives
+  // true (checked every millisecond of real time).
+  void holdJobSleeps(std::function<bool()> release) { mRelease = std::move(release); }
+  // Delivered input and the simulator are idle.
+  void settle();
+  // The value of the first display text of the parameter holding name, or -1.
+  int textIndex(int idx, const std::string& name);
+  // Deletes the plug-in; the sleep observer may still look at it meanwhile.
+  void destroy();
+
+  testsupport::ScopedFolders folders;
+  platform::ManualClock clock{1'700'000'000'000'000ull};
+  platform::ScopedClock scopedClock{clock};
+  LoopbackHub hub;
+  std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
+  synthsim::SynthSimulator sim{*simBackend};
+
+ private:
+  bool mObserved;
+  std::unique_ptr<Tavrin> mPlug;
+  std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
+  std::thread::id mTestThread = std::this_thread::get_id();
+  std::function<bool()> mRelease;
+  mutable std::mutex mSleepLock;
+  std::vector<Sleep> mSleeps;
+};
+
+// The project's staged description and images; J1's test descriptions.
+inline std::string projectRoot() { return TAVRIN_STAGED_ROOT; }
+inline std::string testRoot() { return TAVRIN_UICONFIG_TEST_ROOT; }
+
+}  // namespace edtest
