@@ -70,7 +70,7 @@ endfunction()
 
 # tavrin_subsystem_tests(name DEPS ...): one test program from every
 # *_test.cpp file of the calling folder, and a fuzz target from every
-# fuzz_*.cpp file.
+# fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's run count).
 function(tavrin_subsystem_tests name)
   cmake_parse_arguments(S "" "TIMEOUT" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -81,7 +81,11 @@ function(tavrin_subsystem_tests name)
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_*.cpp)
   foreach(f ${fuzzers})
     get_filename_component(base ${f} NAME_WE)
-    tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
+    if(DEFINED TAVRIN_FUZZ_RUNS_${base})
+      tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS} RUNS ${TAVRIN_FUZZ_RUNS_${base}})
+    else()
+      tavrin_fuzz(${name}_${base} SOURCE ${f} DEPS ${S_DEPS})
+    endif()
   endforeach()
 endfunction()
 
@@ -103,4 +107,23 @@ function(tavrin_encipher target)
     COMMENT "Enciphering ${stem}.xml"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${out}")
+endfunction()
+
+# tavrin_vst_module(target OUTPUT path SOURCES ... DEPS ...): a plug-in module
+# (a shared object the host loads) with the C entry "main" beside the
+# sources' VSTPluginMain, exporting exactly the entries and the test table.
+function(tavrin_vst_module name)
+  cmake_parse_arguments(M "" "OUTPUT" "SOURCES;DEPS" ${ARGN})
+  set(plugin_dir ${PROJECT_SOURCE_DIR}/src/plugin)
+  add_library(${name} MODULE ${M_SOURCES} ${plugin_dir}/main.c)
+  set_source_files_properties(${plugin_dir}/main.c TARGET_DIRECTORY ${name} PROPERTIES COMPILE_OPTIONS -Wno-main)
+  target_link_libraries(${name} PRIVATE ${M_DEPS})
+  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL
+                      -Wl,--no-undefined)
+  set_target_properties(${name} PROPERTIES LINK_DEPENDS ${plugin_dir}/exports.map PREFIX "")
+  if(M_OUTPUT)
+    get_filename_component(dir "${M_OUTPUT}" DIRECTORY)
+    get_filename_component(file "${M_OUTPUT}" NAME_WE)
+    set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${dir}" OUTPUT_NAME "${file}")
+  endif()
 endfunction()

@@ -24,3 +24,32 @@ echo "Text sample written to build/release/out/text_sample.png"
 # resources.
 build/release/tools/render/render "build/release/bundle/Tavrin Editor.vst/Contents/Resources" build/release/out
 echo "Window pictures written to build/release/out/"
+
+# The staged plug-in module in the test host: its identity and one life cycle.
+MODULE="build/release/bundle/Tavrin Editor.vst/Contents/x86_64-linux/Tavrin Editor.so"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+echo
+echo "The plug-in in the test host:"
+build/release/tools/testhost/testhost --data "$WORK" <<EOF
+load $PWD/$MODULE
+entry
+info
+open
+rate 48000
+block 128
+mains on
+process replacing 128 4
+process accumulating 128
+process double 128
+getchunk bank $WORK/bank.chunk
+setchunk bank $WORK/bank.chunk
+expect 1
+mains off
+close
+instances
+expect 0
+threads
+expect 0
+unload
+EOF

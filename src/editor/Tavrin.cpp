@@ -25,13 +25,13 @@ constexpr int kLatency = 128;
 
 }  // namespace
 
-Tavrin::Tavrin()
-    : IPluginBase(kNumAutomatedParams, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
-                  kVendorId, kLatency, true, true, true) {
+Tavrin::Tavrin(IPluginInstanceInfo info)
+    : IPluginVST(info, kNumAutomatedParams, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
+                 kVendorId, kLatency, true, true, true) {
   mDebugLogPath = platform::dataFolder() + kDebugLogFileName;
   mDebugLogOn = DebuggerOutput::openDebugFile(mDebugLogPath);
   // Every parameter exists, none of them shown to the host.
-  initialize(0, kParameterCount, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
+  initialize(info, 0, kParameterCount, kChannelIO, 0, kEffectName, kProductName, kVendor, kVendorVersion, kUniqueId,
              kVendorId, kLatency, true, true, true);
   addNonAutomateParamCount(kParameterCount);
 }
@@ -76,4 +76,8 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   SendMidiSysex(message, length);
 
   if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByte(mDebugLogPath, message, length);
+}
+
+void Tavrin::DebugLogText(const std::string& text) {
+  if (mDebugLogOn) DebuggerOutput::printDebugInfo(mDebugLogPath, text);
 }

@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/IPluginBase.h"
 #include "hardware/EditorLink.h"
+#include "host/IPluginVST.h"
 
-class Tavrin : public IPluginBase {
+class Tavrin : public IPluginVST {
  public:
   static constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
 
-  Tavrin();
+  // info carries the host's callback (null: every host query answers 0).
+  explicit Tavrin(IPluginInstanceInfo info);
   // Marks MIDI I/O as unset first, so that no thread sends anything more.
   ~Tavrin() override;
 
@@ -42,6 +43,9 @@ class Tavrin : public IPluginBase {
   SharedFlags& sharedFlags() { return mFlags; }
 
   bool isDebugLogOn() const { return mDebugLogOn; }
+  // The framework's debug lines (preset dumps) go to the debug log when it
+  // is on.
+  void DebugLogText(const std::string& text) override;
   const std::string& debugLogPath() const { return mDebugLogPath; }
 
  protected:

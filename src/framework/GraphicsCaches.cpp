@@ -53,16 +53,17 @@ std::mutex gContextsMutex;
 int gLiveContexts = 0;
 }  // namespace
 
-// Created on first use and never destroyed: whatever they hold when the
-// process ends stays reachable, and they are emptied with the last context.
+// Created on first use and emptied with the last context; they go when the
+// module that holds them is unloaded (a host loads and unloads plug-ins
+// many times in one process), or at the end of the process.
 BitmapStorage& Bitmaps() {
-  static BitmapStorage* s = new BitmapStorage;
-  return *s;
+  static BitmapStorage s;
+  return s;
 }
 
 FontStorage& Fonts() {
-  static FontStorage* s = new FontStorage;
-  return *s;
+  static FontStorage s;
+  return s;
 }
 
 void ContextOpened() {

@@ -1,5 +1,7 @@
 #include "framework/IBitmapControls.h"
 
+#include <algorithm>
+
 #include "framework/IGraphics.h"
 
 int FrameForValue(double value, int nFrames) {
@@ -189,4 +191,64 @@ IKnobMultiControl::IKnobMultiControl(IPluginBase* plug, int x, int y, int paramI
 
 bool IKnobMultiControl::Draw(IGraphics* graphics) {
   return graphics->DrawBitmap(&mBitmap, &mRECT, FrameForValue(mValue, mBitmap.N), &mBlend);
+}
+
+IInvisibleSwitchControl::IInvisibleSwitchControl(IPluginBase* plug, IRECT rect, int paramIdx)
+    : IControl(plug, rect, paramIdx, IChannelBlend::kBlendNone) {}
+
+void IInvisibleSwitchControl::OnMouseDown(int x, int y, IMouseMod* mod) {
+  mValue = mValue < 0.5 ? 1.0 : 0.0;
+  SetDirty(true);
+}
+
+void ISwitchPopUpControl::OnMouseDown(int x, int y, IMouseMod* mod) {
+  PromptUserInput();
+  SetDirty(true);
+}
+
+
+// The knob's angle at its value.
+static double KnobAngle(double minAngle, double maxAngle, double value) {
+  return minAngle + (maxAngle - minAngle) * value;
+}
+
+IKnobLineControl::IKnobLineControl(IPluginBase* plug, IRECT rect, int paramIdx, const IColor* color,
+                                   double innerRadius, double outerRadius, double minAngle, double maxAngle,
+                                   EDirection direction, double gearing)
+    : IKnobControl(plug, rect, paramIdx, direction, gearing), mColor(color ? *color : IColor()),
+      mMinAngle((float)minAngle), mMaxAngle((float)maxAngle) {
+  // The line and the pixel its anti-aliasing shades beside it stay inside
+  // the rectangle, so no trace of it is left outside when it moves.
+  const double room = std::max(0.0, (std::min(rect.W(), rect.H()) - 1) / 2.0 - 1.0);
+  mOuterRadius = (float)std::clamp(outerRadius, 0.0, room);
+  mInnerRadius = (float)std::clamp(innerRadius, 0.0, (double)mOuterRadius);
+}
+
+bool IKnobLineControl::Draw(IGraphics* graphics) {
+  // The middle pixel (between the two middle ones for an even size).
+  const float cx = (float)(mRECT.L + mRECT.R - 1) * 0.5f, cy = (float)(mRECT.T + mRECT.B - 1) * 0.5f;
+  return graphics->DrawRadialLine(&mColor, cx, cy, (float)KnobAngle(mMinAngle, mMaxAngle, mValue), mInnerRadius,
+                                  mOuterRadius, &mBlend, true);
+}
+
+IKnobRotaterControl::IKnobRotaterControl(IPluginBase* plug, int x, int y, int paramIdx, IBitmap* bitmap,
+                                         double minAngle, double maxAngle, int yOffsetZeroDeg, EDirection direction,
+                                         double gearing)
+    : IKnobControl(plug, IRECT(x, y, x + bitmap->W, y + bitmap->H), paramIdx, direction, gearing), mBitmap(*bitmap),
+      mMinAngle(minAngle), mMaxAngle(maxAngle), mYOffset(yOffsetZeroDeg) {}
+
+bool IKnobRotaterControl::Draw(IGraphics* graphics) {
+  return graphics->DrawRotatedBitmap(&mBitmap, mRECT.L + mRECT.W() / 2, mRECT.T + mRECT.H() / 2,
+                                     KnobAngle(mMinAngle, mMaxAngle, mValue), mYOffset, &mBlend);
+}
+
+IKnobRotatingMaskControl::IKnobRotatingMaskControl(IPluginBase* plug, int x, int y, int paramIdx, IBitmap* base,
+                                                   IBitmap* mask, IBitmap* top, double minAngle, double maxAngle,
+                                                   EDirection direction, double gearing)
+    : IKnobControl(plug, IRECT(x, y, x + base->W, y + base->H), paramIdx, direction, gearing), mBase(*base),
+      mMask(*mask), mTop(*top), mMinAngle(minAngle), mMaxAngle(maxAngle) {}
+
+bool IKnobRotatingMaskControl::Draw(IGraphics* graphics) {
+  return graphics->DrawRotatedMask(&mBase, &mMask, &mTop, mRECT.L, mRECT.T, KnobAngle(mMinAngle, mMaxAngle, mValue),
+                                   &mBlend);
 }

@@ -107,3 +107,68 @@ class IKnobMultiControl : public IKnobControl {
  protected:
   IBitmap mBitmap;
 };
+
+// A switch with no picture: a press sets the value to 1.0 from below 0.5
+// and to 0.0 otherwise.
+class IInvisibleSwitchControl : public IControl {
+ public:
+  IInvisibleSwitchControl(IPluginBase* plug, IRECT rect, int paramIdx);
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  bool Draw(IGraphics* graphics) override { return true; }
+};
+
+// A switch whose press opens the parameter's value prompt.
+class ISwitchPopUpControl : public ISwitchControl {
+ public:
+  using ISwitchControl::ISwitchControl;
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+};
+
+
+// Knobs drawn from their angle, min + (max - min) x value, in radians
+// clockwise from straight up; they turn by dragging as any knob. By default
+// they sweep from 135 degrees left of straight up to 135 degrees right.
+inline constexpr double kKnobHalfSweep = 2.35619449019234492885;
+
+// A line in the colour along the angle from the centre, between the inner
+// and the outer radius (both kept inside the rectangle), anti-aliased.
+class IKnobLineControl : public IKnobControl {
+ public:
+  IKnobLineControl(IPluginBase* plug, IRECT rect, int paramIdx, const IColor* color, double innerRadius,
+                   double outerRadius, double minAngle = -kKnobHalfSweep, double maxAngle = kKnobHalfSweep,
+                   EDirection direction = kVertical, double gearing = 4.0);
+  bool Draw(IGraphics* graphics) override;
+
+ protected:
+  IColor mColor;
+  float mMinAngle, mMaxAngle, mInnerRadius, mOuterRadius;
+};
+
+// Its whole bitmap (the rectangle's size) turned about the rectangle's
+// centre (the pivot yOffsetZeroDeg pixels below the bitmap's centre).
+class IKnobRotaterControl : public IKnobControl {
+ public:
+  IKnobRotaterControl(IPluginBase* plug, int x, int y, int paramIdx, IBitmap* bitmap,
+                      double minAngle = -kKnobHalfSweep, double maxAngle = kKnobHalfSweep, int yOffsetZeroDeg = 0,
+                      EDirection direction = kVertical, double gearing = 4.0);
+  bool Draw(IGraphics* graphics) override;
+
+ protected:
+  IBitmap mBitmap;
+  double mMinAngle, mMaxAngle;
+  int mYOffset;
+};
+
+// Base (the rectangle's size), the mask turned to the angle, and top over
+// both.
+class IKnobRotatingMaskControl : public IKnobControl {
+ public:
+  IKnobRotatingMaskControl(IPluginBase* plug, int x, int y, int paramIdx, IBitmap* base, IBitmap* mask, IBitmap* top,
+                           double minAngle = -kKnobHalfSweep, double maxAngle = kKnobHalfSweep,
+                           EDirection direction = kVertical, double gearing = 4.0);
+  bool Draw(IGraphics* graphics) override;
+
+ protected:
+  IBitmap mBase, mMask, mTop;
+  double mMinAngle, mMaxAngle;
+};

@@ -108,6 +108,74 @@ class IGraphics : public IGraphicsBase {
   bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame = 1, const IChannelBlend* blend = nullptr);
   bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int frame, int srcX, int srcY, const IChannelBlend* blend = nullptr);
   bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+  // Text in a monospaced bitmap font: character c is frame c - 31 of the
+  // font (space is frame 1; characters without a frame are skipped), one
+  // charWidth x charHeight cell each. The first line is vertically centred
+  // in r when asked; a centre-aligned style centres each line, any other
+  // starts it one character in from the left. In multi-line mode a text
+  // wider than r continues on further lines of the same height.
+  bool DrawBitmapedText(IBitmap* font, IRECT* r, IText* text, const IChannelBlend* blend, const char* str,
+                        bool vCenter, bool multiline, int charWidth, int charHeight);
+
+  // One-line forwards to the raster library on the draw surface, in the
+  // context's integer coordinates; the raster library clips to the surface.
+  bool DrawPoint(const IColor* color, int x, int y, const IChannelBlend* blend = nullptr);
+  // Writes the colour as it is, alpha included.
+  bool ForcePixel(const IColor* color, int x, int y);
+  // The pixel at (x, y); black with alpha 0 outside the surface.
+  IColor GetPoint(int x, int y);
+  // The draw surface's pixels, or null before the surface exists.
+  void* GetBits();
+  // A new bitmap of the source scaled to w x h (bilinear), or cut to r; the
+  // bitmap cache owns it (ReleaseBitmap frees it). An empty bitmap when the
+  // source or the size is unusable.
+  IBitmap ScaleBitmap(IBitmap* src, int w, int h);
+  IBitmap CropBitmap(IBitmap* src, IRECT* r);
+
+  // Lines and shapes in the colour, with the blend's weight and mode (only
+  // the mode's kind counts for shapes: a copy, an add or a dodge). Angles
+  // are radians clockwise from straight up. False without a colour or a
+  // surface; nothing is drawn then.
+  bool DrawLine(const IColor* color, int x1, int y1, int x2, int y2, const IChannelBlend* blend = nullptr,
+                bool aa = false);
+  // Both ends included.
+  bool DrawHorizontalLine(const IColor* color, int y, int xLo, int xHi, const IChannelBlend* blend = nullptr);
+  bool DrawVerticalLine(const IColor* color, int x, int yLo, int yHi, const IChannelBlend* blend = nullptr);
+  // From (cx, cy) + rMin to (cx, cy) + rMax along the angle.
+  bool DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
+                      const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+               const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = nullptr,
+                  bool aa = false);
+  bool FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend = nullptr, bool aa = false);
+  // Outlines lie on the rectangle's own edge pixels (its last column and row
+  // are R - 1 and B - 1); an empty rectangle draws nothing.
+  bool DrawRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+  bool RoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr, int cornerRadius = 5,
+                 bool aa = false);
+  // The rectangle with corners rounded to the radius (at most half its width
+  // and height), every pixel combined once; aa shades the pixel at each end
+  // of a corner row by how much of it the curve covers.
+  bool FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr, int cornerRadius = 5,
+                     bool aa = false);
+  bool FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3,
+                    const IChannelBlend* blend = nullptr);
+  // The convex polygon of the n points (x[i], y[i]).
+  bool FillIConvexPolygon(const IColor* color, const int* x, const int* y, int n,
+                          const IChannelBlend* blend = nullptr);
+
+  // The whole bitmap turned by the angle (radians, clockwise) about its
+  // pivot, yOffsetZeroDeg pixels below its centre, with the pivot put at
+  // (destCtrX, destCtrY); drawn (bilinear) within the bitmap-sized rectangle
+  // centred on that point, so nothing lands outside it.
+  bool DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, double angle, int yOffsetZeroDeg = 0,
+                         const IChannelBlend* blend = nullptr);
+  // Base at (x, y); the mask turned by the angle about its centre, which is
+  // put at base's centre, drawn within base's rectangle; top centred on base
+  // over both. Each with the blend.
+  bool DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
+                       const IChannelBlend* blend = nullptr);
 
   // ---- Redraw and input ----
   bool IsDirty(IRECT* r);

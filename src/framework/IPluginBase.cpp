@@ -214,11 +214,35 @@ bool IPluginBase::SendToPort(const uint8_t* data, size_t size) {
   }
 }
 
+size_t IPluginBase::ShortMessageLength(uint8_t status) {
+  if (status < 0x80) return 0;  // a data byte
+  if (status < 0xF0) {
+    const uint8_t kind = status & 0xF0;
+    return (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
+  }
+  switch (status) {
+    case 0xF1:  // time code quarter frame
+    case 0xF3:  // song select
+      return 2;
+    case 0xF2:  // song position
+      return 3;
+    case 0xF6:  // tune request
+      return 1;
+    case 0xF0:  // system exclusive: not a short message
+    case 0xF4:  // undefined
+    case 0xF5:
+    case 0xF7:  // end of exclusive
+      return 0;
+    default:  // real-time bytes F8-FF
+      return 1;
+  }
+}
+
 bool IPluginBase::SendMidiMsg(const IMidiMsg* msg) {
   if (!msg) return false;
+  const size_t n = ShortMessageLength(msg->mStatus);
+  if (n == 0) return false;
   const uint8_t bytes[3] = {msg->mStatus, msg->mData1, msg->mData2};
-  const uint8_t kind = msg->mStatus & 0xF0;
-  const size_t n = (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
   return SendToPort(bytes, n);
 }
 

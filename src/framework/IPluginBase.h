@@ -7,8 +7,11 @@
 // fill its virtual hooks.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/ByteChunk.h"
@@ -166,8 +169,13 @@ class IPluginBase : public IHardwareInputSink {
 
   // ----- MIDI to the hardware output port
   // Status, data 1 and, except for program change (Cn) and channel pressure
-  // (Dn), data 2. False when the message is null or no port is open.
+  // (Dn), data 2; system common and real-time messages with their own
+  // length. False, sending nothing, when the message is null, its status is
+  // not one of a short message or no port is open.
   virtual bool SendMidiMsg(const IMidiMsg* msg);
+  // Bytes of the short message that starts with status: 3, 2 or 1; 0 for a
+  // data byte, F0, F4, F5 and F7.
+  static size_t ShortMessageLength(uint8_t status);
   // F0, the bytes and F7 when the first byte is not F0; else the bytes as
   // they are. False for no bytes or without an open port.
   virtual bool SendMidiSysex(const uint8_t* data, int size);
@@ -274,6 +282,58 @@ class IPluginBase : public IHardwareInputSink {
   // the plug-in mutex.
   bool UnserializeChunkFromHost(const ByteChunk* chunk, bool isBank);
 
+  // ----- preset builders and dumps
+  // Each builder fills the first uninitialised preset, which becomes
+  // initialised under the given name; false (nothing changed) when there is
+  // none or the input is unusable. The current values stay as they were.
+  // Any thread but the audio thread; builders and dumps take the plug-in
+  // mutex.
+  // Raw values, one per automated parameter, in index order; each is clamped
+  // to its parameter's range. Source text: MakePreset("name", 0.5, 2.0).
+  bool MakePreset(const char* name, ...);
+  bool MakePreset(const char* name, const std::vector<double>& values);
+  // Pairs of parameter index and raw value, in any order; pairs whose index
+  // is not an automated parameter are ignored and the parameters not named
+  // take their defaults. Source text: MakePresetFromNamedParams("name", 2,
+  // kGain, 0.5, kMix, 1.0) with int indices and double values.
+  bool MakePresetFromNamedParams(const char* name, int nPairs, ...);
+  bool MakePresetFromNamedParams(const char* name, const std::vector<std::pair<int, double>>& pairs);
+  // A copy of a state as SerializeState writes it.
+  bool MakePresetFromChunk(const char* name, const ByteChunk* chunk);
+  // A state given as base64 text that decodes to exactly sizeOfChunk bytes.
+  bool MakePresetFromBlob(const char* name, const char* blob, int sizeOfChunk);
+  // The current state as source text of a MakePreset call (values of the
+  // automated parameters) or of a MakePresetFromBlob call (the whole state
+  // as base64), written to the debug log and returned.
+  std::string DumpPresetSrcCode(const char* name);
+  std::string DumpPresetBlob(const char* name);
+  // A line for the plug-in's debug log; the base keeps no log.
+  virtual void DebugLogText(const std::string& text) {}
+
+  // ----- program and bank files
+  // The conventional preset files of the plug-in format, big-endian: a
+  // program holds the current preset's name and either the automated
+  // parameters' normalised values ("FxCk") or the state ("FPCh"); a bank
+  // holds every preset as a value program ("FxBk") or the presets' bank
+  // chunk ("FBCh"). A plug-in that does state chunks uses the chunk kinds.
+  // Without a path the graphics context's file prompt asks for one (false
+  // without a window or when cancelled). Saves replace the file through a
+  // temporary one and return false on any failure. Loads read the whole
+  // file and are all or nothing: a wrong magic, kind, unique ID, count,
+  // length or value returns false with every value and preset as before; a
+  // program replaces the current preset's state and name, a bank every
+  // preset, then the current preset is restored. Every control is redrawn
+  // after a load. GUI thread; takes the plug-in mutex.
+  bool SaveProgramAsFXP(const char* path = nullptr);
+  bool SaveBankAsFXB(const char* path = nullptr);
+  bool LoadProgramFromFXP(const char* path = nullptr);
+  bool LoadBankFromFXB(const char* path = nullptr);
+  // The file bytes themselves.
+  bool MakeProgramFXP(std::vector<uint8_t>* out);
+  bool MakeBankFXB(std::vector<uint8_t>* out);
+  bool LoadProgramFXP(std::span<const uint8_t> file);
+  bool LoadBankFXB(std::span<const uint8_t> file);
+
   // ----- host identity and versions
   void SetHost(const char* productString, int32_t packedVersion);
   int32_t GetHostVersion(bool decimal);
@@ -300,16 +360,37 @@ class IPluginBase : public IHardwareInputSink {
   bool SendToPort(const uint8_t* data, size_t size);
   bool SendSysexBytes(const uint8_t* data, int size, bool frame);
 
-  // What a host load may change, copied before it reads.
-  struct StateSnapshot;
+  // What a load may change, copied before it reads.
+  struct StateSnapshot {
+    struct Preset {
+      bool initialized;
+      char name[IPreset::kNameLen];
+      ByteChunk chunk;
+    };
+    std::vector<double> values;
+    std::vector<std::unique_ptr<Preset>> presets;
+    int currentPreset = 0;
+  };
   bool TakeSnapshot(StateSnapshot* s) const;
   void RestoreSnapshot(StateSnapshot* s);
+  // Runs apply under the mutex as one load: on false everything is put back
+  // as it was, with no notice and no redraw; on true a deferred preset
+  // notice is given and every control redrawn.
+  bool LoadAllOrNothing(const std::function<bool()>& apply);
+  // Fills the first uninitialised preset with the state that setValues
+  // leaves in the parameters, then puts the values back.
+  bool MakePresetWith(const char* name, const std::function<void()>& setValues);
+  bool FillNextPreset(const char* name, const ByteChunk* state);
+  // Asks the window for a file path; false without one.
+  bool PromptForPresetFile(std::string* path, bool save, const char* extension);
+  bool SavePresetFile(const char* path, bool bank);
+  bool LoadPresetFile(const char* path, bool bank);
 
   int mNonAutomatedParams = 0;
-  // While a host load runs, a restored preset defers its notice and redraw
-  // to the load's end (a failed load must not show what it half read).
-  bool mHostLoadRunning = false;
-  bool mHostLoadPresetsChanged = false;
+  // While a load runs, a restored preset defers its notice and redraw to the
+  // load's end (a failed load must not show what it half read).
+  bool mLoadRunning = false;
+  bool mLoadPresetsChanged = false;
   std::unique_ptr<IHardwarePorts> mPorts;
   std::vector<ChannelCountPair> mChannelIO;
   KIT_Mutex mMutex;

@@ -133,8 +133,8 @@ bool IPluginBase::RestorePreset(int idx) {
     p->SetName(name);
   }
   mCurrentPresetIdx = idx;
-  if (mHostLoadRunning) {
-    mHostLoadPresetsChanged = true;
+  if (mLoadRunning) {
+    mLoadPresetsChanged = true;
   } else {
     PresetsChangedByHost();
     RedrawParamControls();
@@ -219,17 +219,6 @@ bool IPluginBase::SerializeChunkForHost(ByteChunk* chunk, bool isBank) {
   return SerializeState(chunk);
 }
 
-struct IPluginBase::StateSnapshot {
-  struct Preset {
-    bool initialized;
-    char name[IPreset::kNameLen];
-    ByteChunk chunk;
-  };
-  std::vector<double> values;
-  std::vector<std::unique_ptr<Preset>> presets;
-  int currentPreset = 0;
-};
-
 bool IPluginBase::TakeSnapshot(StateSnapshot* s) const {
   s->values.reserve(mParams.size());
   for (const auto& p : mParams) s->values.push_back(p->Value());
@@ -256,28 +245,34 @@ void IPluginBase::RestoreSnapshot(StateSnapshot* s) {
   mCurrentPresetIdx = s->currentPreset;
 }
 
-bool IPluginBase::UnserializeChunkFromHost(const ByteChunk* chunk, bool isBank) {
+bool IPluginBase::LoadAllOrNothing(const std::function<bool()>& apply) {
   KIT_MutexLock lock(mMutex);
   StateSnapshot before;
   if (!TakeSnapshot(&before)) return false;
-  mHostLoadRunning = true;
-  mHostLoadPresetsChanged = false;
-  int pos = 0;
-  const int version = GetIPluginVerFromChunk(chunk, &pos);
-  const bool bank = pos >= 0 && isBank && version >= kIPlugVersion;
-  if (bank) {
-    pos = UnserializePresets(chunk, pos);
-    pos = UnserializeState(chunk, pos);
-  } else if (pos >= 0) {
-    pos = UnserializeState(chunk, pos);
-  }
-  mHostLoadRunning = false;
-  if (pos < 0) {
+  mLoadRunning = true;
+  mLoadPresetsChanged = false;
+  const bool ok = apply();
+  mLoadRunning = false;
+  if (!ok) {
     RestoreSnapshot(&before);
     return false;
   }
-  if (!bank) ModifyCurrentPreset();
-  if (mHostLoadPresetsChanged) PresetsChangedByHost();
+  if (mLoadPresetsChanged) PresetsChangedByHost();
   RedrawParamControls();
   return true;
+}
+
+bool IPluginBase::UnserializeChunkFromHost(const ByteChunk* chunk, bool isBank) {
+  return LoadAllOrNothing([&] {
+    int pos = 0;
+    const int version = GetIPluginVerFromChunk(chunk, &pos);
+    if (pos < 0) return false;
+    if (isBank && version >= kIPlugVersion) {
+      pos = UnserializePresets(chunk, pos);
+      return UnserializeState(chunk, pos) >= 0;
+    }
+    if (UnserializeState(chunk, pos) < 0) return false;
+    ModifyCurrentPreset();
+    return true;
+  });
 }

@@ -424,6 +424,10 @@ bool IGraphicsHeadless::DialogAnswers::NextDialogCommand(Command* command) {
   return true;
 }
 
+void IGraphicsHeadless::DialogAnswers::ScriptError(const std::string& what) {
+  mOwner->mScriptErrors.push_back("dialog answer: " + what);
+}
+
 void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, KIT_String* dir,
                                       const char* extensions) {
   if (!fileName) return;

@@ -175,6 +175,7 @@ class IGraphicsHeadless : public IGraphics {
     explicit DialogAnswers(IGraphicsHeadless* owner) : mOwner(owner) {}
     void DialogShown(const SHIM_DialogResourceIndex* resource) override;
     bool NextDialogCommand(Command* command) override;
+    void ScriptError(const std::string& what) override;
 
    private:
     IGraphicsHeadless* mOwner;

@@ -1,156 +1,17 @@
 #include "librarian/BankFileIO.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace bankfileio {
-
-namespace {
-
-// Writes and closes; false when any byte or the close failed.
-bool writeAndClose(std::FILE* f, std::span<const uint8_t> bytes) {
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  return ok;
-}
-
-constexpr int kMaxNameTries = 1000;
-
-enum class Created { Written, Exists, Failed };
-
-// Creates path exclusively and writes the bytes; a failed write leaves no file.
-Created createExclusive(const std::string& path, std::span<const uint8_t> bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wbx");
-  if (!f) return errno == EEXIST ? Created::Exists : Created::Failed;
-  if (writeAndClose(f, bytes)) return Created::Written;
-  std::remove(path.c_str());
-  return Created::Failed;
-}
-
-// The file a write to path lands in: path itself, or with links followed the
-// file they finally name; for a name not yet taken, the name inside its
-// resolved folder. False for a link that leads nowhere or a folder that
-// cannot be resolved.
-bool resolveTarget(const std::string& path, std::string& target) {
-  struct stat st;
-  char resolved[PATH_MAX];
-  if (::lstat(path.c_str(), &st) == 0) {
-    if (!S_ISLNK(st.st_mode)) {
-      target = path;
-      return true;
-    }
-    if (!::realpath(path.c_str(), resolved)) return false;
-    target = resolved;
-    return true;
-  }
-  if (errno != ENOENT) return false;
-  const size_t sep = path.find_last_of("/\\");
-  const std::string folder = sep == std::string::npos ? std::string(".") : path.substr(0, sep + 1);
-  if (!::realpath(folder.c_str(), resolved)) return false;
-  target = std::string(resolved) + "/" + path.substr(sep == std::string::npos ? 0 : sep + 1);
-  return true;
-}
-
-// Reads a whole regular file (links followed) of at most maxBytes.
-bool readRegular(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-            static_cast<uint64_t>(st.st_size) <= maxBytes;
-  if (ok) {
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t got = 0;
-    while (ok && got < out.size()) {
-      const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) got += static_cast<size_t>(n);
-    }
-  }
-  ::close(fd);
-  return ok;
-}
-
-// Writes all bytes at offset 0 of an open file and cuts it to their length.
-bool writeAt0(int fd, std::span<const uint8_t> bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-}
-
-// Rewrites a file that has further hard links in place, so that all of its
-// names see the new bytes; a failed write puts the old bytes back.
-bool rewriteInPlace(const std::string& target, std::span<const uint8_t> bytes) {
-  std::vector<uint8_t> old;
-  if (!readRegular(target, SIZE_MAX / 2, old)) return false;
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = writeAt0(fd, bytes) && ::fsync(fd) == 0;
-  if (!ok) writeAt0(fd, old);
-  ok = (::close(fd) == 0) && ok;
-  return ok;
-}
-
-}  // namespace
 
 bool holdsBytes(const std::string& path, std::span<const uint8_t> bytes) {
   std::vector<uint8_t> content;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) != bytes.size())
-    return false;
-  return readRegular(path, bytes.size(), content) && content.size() == bytes.size() &&
+  return platform::readWholeFile(path, &content, bytes.size()) && content.size() == bytes.size() &&
          std::equal(content.begin(), content.end(), bytes.begin());
-}
-
-bool writeNew(const std::string& path, std::span<const uint8_t> bytes) {
-  return !path.empty() && createExclusive(path, bytes) == Created::Written;
-}
-
-bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes) {
-  if (path.empty() || path.back() == '/' || path.back() == '\\') return false;
-  std::string target;
-  if (!resolveTarget(path, target)) return false;
-  // An existing file keeps its permissions, and one that may not be written
-  // is not replaced either.
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
-  for (int i = 0; i < kMaxNameTries; ++i) {
-    // The temporary file is written in full first, also where the file is
-    // then rewritten in place: a folder that cannot take it is not touched.
-    const std::string temp = target + ".~" + std::to_string(i) + ".tmp";
-    const Created c = createExclusive(temp, bytes);
-    if (c == Created::Exists) continue;
-    if (c == Created::Failed) return false;
-    if (exists && old.st_nlink > 1) {
-      const bool ok = rewriteInPlace(target, bytes);
-      std::remove(temp.c_str());
-      return ok;
-    }
-    if (exists) ::chmod(temp.c_str(), old.st_mode & 07777);
-    if (std::rename(temp.c_str(), target.c_str()) == 0) return true;
-    std::remove(temp.c_str());
-    return false;
-  }
-  return false;
 }
 
 std::string folderPart(const std::string& path) {
@@ -166,6 +27,7 @@ std::string lastComponent(const std::string& path) {
 std::string writeUnderFreeName(const std::string& folder, const std::string& stem, const std::string& ext,
                                std::span<const uint8_t> bytes,
                                const std::function<bool(const std::string& path)>& mayReplace, bool* found) {
+  constexpr int kMaxNameTries = 1000;
   for (int n = 1; n <= kMaxNameTries; ++n) {
     const std::string name = n == 1 ? stem + ext : stem + " (" + std::to_string(n) + ")" + ext;
     const std::string path = folder + name;
@@ -175,9 +37,9 @@ std::string writeUnderFreeName(const std::string& folder, const std::string& ste
       return name;
     }
     if (mayReplace && mayReplace(path)) return writeReplacing(path, bytes) ? name : std::string();
-    const Created c = createExclusive(path, bytes);
-    if (c == Created::Written) return name;
-    if (c == Created::Failed) return {};
+    const platform::Created c = platform::createFileExclusive(path, bytes);
+    if (c == platform::Created::Written) return name;
+    if (c == platform::Created::Failed) return {};
   }
   return {};
 }

@@ -8,23 +8,17 @@
 #include <span>
 #include <string>
 
+#include "platform/files.h"
+
 namespace bankfileio {
 
-// Replaces (or creates) the file at path with the bytes. On any failure the
-// old file is left as it was and the result is false.
-// A symbolic link is followed to the file it finally names, which is written
-// (through a temporary file beside it) and keeps its permissions, so that the
-// link stays a link; a file with further hard links is rewritten in place,
-// so that every name of it shows the new bytes. A link that leads nowhere,
-// or a folder that cannot be written, gives false and changes nothing.
-bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes);
+// Whole-file writes that replace through a temporary file (following links
+// to the file they name), or create only.
+using platform::writeNew;
+using platform::writeReplacing;
 
 // True when path names a regular file (links followed) holding exactly bytes.
 bool holdsBytes(const std::string& path, std::span<const uint8_t> bytes);
-
-// Creates the file at path with the bytes; false when a file (or anything
-// else) already has that name, or when the write fails (nothing is left).
-bool writeNew(const std::string& path, std::span<const uint8_t> bytes);
 
 // The folder part of a path: everything before its last "/" or "\"; empty
 // when there is none.

@@ -99,9 +99,10 @@ void PatchLibrarian::createFolderFilesStructure(PatchFile* file, const std::stri
 
 bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* patch) {
   PatchFile* file = upperFile();
-  if (!patch || !file || targetSlot < 0 || targetSlot >= kBankSize) return false;
-  if (static_cast<size_t>(targetSlot) >= file->patches.size()) return false;
-  file->patches[static_cast<size_t>(targetSlot)] = *patch;
+  const int slot = targetSlot.load();
+  if (!patch || !file || slot < 0 || slot >= kBankSize) return false;
+  if (static_cast<size_t>(slot) >= file->patches.size()) return false;
+  file->patches[static_cast<size_t>(slot)] = *patch;
   return true;
 }
 

@@ -2,6 +2,10 @@
 // The one librarian object of the plug-in: every list of bank files, the
 // three folder trees, the view state of the two slot lists, the scan flags,
 // and the bank writers.
+// Threads: the GUI thread (or the constructing thread) calls everything,
+// holding the plug-in mutex once the plug-in is running; list refills and
+// stores run under it. The job thread only writes targetSlot (atomic).
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -51,8 +55,9 @@ class PatchLibrarian {
   std::ostringstream messageStream;
   LibrarianHooks hooks;
   // The upper slot that the next collected patch goes to; stores happen only
-  // for 0..99.
-  int targetSlot = 0;
+  // for 0..99 (-1: no target). The job thread writes it too (requests of a
+  // whole bank step it), so it is atomic; every reader takes it once.
+  std::atomic<int> targetSlot{0};
   bool fileConverted = false;
   std::vector<std::string> folderPaths;
   PatchFileList patchFiles;

@@ -61,8 +61,18 @@ std::string resourceFolder() {
   }
   std::string env = fromEnv(kResourceFolderEnv);
   if (!env.empty()) return withTrailingSlash(env);
-  std::string mod = moduleFolder();
-  if (endsWith(mod, "/Contents/MacOS/")) return mod.substr(0, mod.size() - 6) + "Resources/";
+  return resourceFolderOfModule(moduleFolder());
+}
+
+std::string resourceFolderOfModule(const std::string& folder) {
+  std::string mod = withTrailingSlash(folder);
+  // A module in a folder directly inside "Contents" (MacOS, x86_64-linux,
+  // ...) takes the sibling "Resources/".
+  if (mod.size() >= 2) {
+    const size_t slash = mod.rfind('/', mod.size() - 2);
+    if (slash != std::string::npos && endsWith(mod.substr(0, slash + 1), "/Contents/"))
+      return mod.substr(0, slash + 1) + "Resources/";
+  }
   return mod + "Contents/Resources/";
 }
 

@@ -18,9 +18,12 @@ inline constexpr const char* kDefaultDataFolder = "/Library/Audio/Presets/Quillf
 // The data folder, always with a trailing "/".
 std::string dataFolder();
 // The resource folder, always with a trailing "/". By default derived from
-// the location of the loaded module: "<module folder>/Contents/Resources/",
-// or "<bundle>/Contents/Resources/" when the module lies in Contents/MacOS.
+// the location of the loaded module (resourceFolderOfModule).
 std::string resourceFolder();
+// "<bundle>/Contents/Resources/" for a module folder directly inside a
+// folder named "Contents" (Contents/MacOS, Contents/x86_64-linux), else
+// "<module folder>/Contents/Resources/".
+std::string resourceFolderOfModule(const std::string& moduleFolder);
 
 // Programmatic overrides; an empty text removes the override.
 void setDataFolder(const std::string& path);

@@ -26,6 +26,11 @@ int edge(float v) {
   return static_cast<int>(r);
 }
 
+int edgeShift(int v, int by) {
+  const int64_t r = static_cast<int64_t>(v) + by;
+  return static_cast<int>(std::clamp<int64_t>(r, -1000000000, 1000000000));
+}
+
 PixelRect intersect(const PixelRect& a, const PixelRect& b) {
   PixelRect r;
   r.left = std::max(a.left, b.left);
@@ -41,6 +46,16 @@ PixelRect drawable(const Surface* s) {
   whole.right = s->width;
   whole.bottom = s->height;
   return intersect(s->state.clip, whole);
+}
+
+// A rectangle given in the state's coordinates, in buffer pixels.
+PixelRect covered(const Surface* s, float x, float y, float w, float h) {
+  PixelRect r = pixelsCovered(x, y, w, h);
+  r.left = edgeShift(r.left, s->state.originX);
+  r.right = edgeShift(r.right, s->state.originX);
+  r.top = edgeShift(r.top, s->state.originY);
+  r.bottom = edgeShift(r.bottom, s->state.originY);
+  return r;
 }
 
 }  // namespace
@@ -100,7 +115,13 @@ PixelRect pixelsCovered(float x, float y, float w, float h) {
 
 void surfaceClipToRect(Surface* s, float x, float y, float w, float h) {
   if (!s) return;
-  s->state.clip = intersect(s->state.clip, pixelsCovered(x, y, w, h));
+  s->state.clip = intersect(s->state.clip, covered(s, x, y, w, h));
+}
+
+void surfaceTranslate(Surface* s, int dx, int dy) {
+  if (!s) return;
+  s->state.originX = edgeShift(s->state.originX, dx);
+  s->state.originY = edgeShift(s->state.originY, dy);
 }
 
 void surfaceSetAntialias(Surface* s, bool on) {
@@ -116,7 +137,7 @@ void surfaceSetFillColor(Surface* s, const Color& c) {
 
 void surfaceFillRect(Surface* s, float x, float y, float w, float h, const Color& c) {
   if (!s) return;
-  const PixelRect r = intersect(drawable(s), pixelsCovered(x, y, w, h));
+  const PixelRect r = intersect(drawable(s), covered(s, x, y, w, h));
   if (r.empty()) return;
   const int cr = channelByte(c.r), cg = channelByte(c.g), cb = channelByte(c.b);
   const int cov = channelByte(c.a);
@@ -139,6 +160,8 @@ void surfaceFillRect(Surface* s, float x, float y, float w, float h, const Color
 void surfaceCompositeCoverage(Surface* s, int x, int y, const uint8_t* cov, int w, int h, int covSpan,
                               const Color& c) {
   if (!s || !cov || w <= 0 || h <= 0) return;
+  x = edgeShift(x, s->state.originX);
+  y = edgeShift(y, s->state.originY);
   PixelRect g;
   g.left = x;
   g.top = y;

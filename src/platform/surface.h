@@ -29,8 +29,13 @@ struct PixelRect {
   bool empty() const { return right <= left || bottom <= top; }
 };
 
+// The origin is where the state's coordinate (0, 0) lies in the buffer;
+// every operation below takes its coordinates relative to it. The clip is
+// kept in buffer pixels.
 struct SurfaceState {
   PixelRect clip;
+  int originX = 0;
+  int originY = 0;
   bool antialias = true;
   Color fill;
   Color stroke;
@@ -57,6 +62,8 @@ void surfaceRestoreState(Surface* s);  // an unmatched restore does nothing
 // Narrows the clip to the pixels whose centres lie in x, y, w, h.
 void surfaceClipToRect(Surface* s, float x, float y, float w, float h);
 void surfaceSetAntialias(Surface* s, bool on);
+// Moves the origin by dx, dy (saturating far outside the buffer).
+void surfaceTranslate(Surface* s, int dx, int dy);
 void surfaceSetFillColor(Surface* s, const Color& c);
 
 // Converts a float rectangle to the pixels whose centres lie inside it.

@@ -1,8 +1,8 @@
 #pragma once
-// PNG files from pixels: 8-bit RGBA (with alpha) or RGB (alpha dropped), a
-// fixed compression level and no time chunk, so the same pixels always give
-// the same file. Used by the tools and the tests. Any thread; no shared
-// state.
+// PNG files from raster pixels: 8-bit RGBA (with alpha) or RGB (alpha
+// dropped), through the platform's one PNG writer (no time chunk, so the same
+// pixels always give the same file). Used by the tools and the tests. Any
+// thread; no shared state.
 #include "raster/bitmap.h"
 
 // pixels: rows of rowSpan RAST_pixel values. False when the file cannot be

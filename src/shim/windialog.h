@@ -1,39 +1,40 @@
 #pragma once
-// Modal dialogs from resource records. A program links its dialog resources
-// into one list at load time; SHIM_DialogBox finds a record by its id, builds
-// the dialog, sends it WM_INITDIALOG and runs it until EndDialog.
+// Dialogs from resource records. A program links its dialog resources into
+// one list at load time; SHIM_DialogBox finds a record by its id, builds a
+// modal dialog box, sends it WM_INITDIALOG and runs it until EndDialog;
+// SHIM_CreateDialog builds a modeless dialog or a child window.
 //
-// There is no display: a dialog's user is a script installed by whatever
-// stands in for the window system. After WM_INITDIALOG each scripted command
-// sets its edit texts and then reaches the dialog procedure as WM_COMMAND;
-// when the commands run out (or no script is installed) the dialog ends with
-// IDCANCEL, as a user closing it would.
-#include <cstdint>
+// There is no display: a modal dialog's user is a script. Each turn of the
+// modal run takes one scripted command: it may first let timers run for a
+// while, then sets its edit texts (SetDlgItemText) and clicks the button of
+// its id, or sends WM_COMMAND (id, 0) when there is no such button. When the
+// commands run out (or no script is installed) the dialog is asked to close
+// (WM_CLOSE, then WM_COMMAND IDCANCEL when that is answered 0); a dialog
+// still running then ends as EndDialog(dialog, IDCANCEL) would.
+//
+// Threads: main thread only (the window system's); the script list takes
+// its own lock.
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "shim/wintypes.h"
-
-struct HWND__;
-typedef HWND__* HWND;
-typedef uintptr_t WPARAM;
-typedef intptr_t LPARAM;
-typedef intptr_t INT_PTR;
-typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
-
-enum : UINT { WM_DESTROY = 0x0002, WM_INITDIALOG = 0x0110, WM_COMMAND = 0x0111 };
-enum : int { IDOK = 1, IDCANCEL = 2 };
+#include "shim/winuser.h"
 
 // An integer resource id carried as a pointer value; records match by value.
 #define MAKEINTRESOURCE(i) (reinterpret_cast<const char*>(static_cast<intptr_t>(i)))
 
-enum : int { SHIM_DIALOG_CHILD = 0x01 };
+enum : int {
+  SHIM_DIALOG_CHILD = 0x01,
+  SHIM_DIALOG_RESIZABLE = 0x02,
+  SHIM_DIALOG_FLIPPED = 0x04,
+  SHIM_DIALOG_OPAQUE = 0x10,
+  SHIM_DIALOG_ACCEPTFILES = 0x20,
+};
 
 struct SHIM_DialogResourceIndex {
   const char* resid;
   const char* title;              // the window title, or null
-  int windowTypeFlags;            // SHIM_DIALOG_CHILD: only built as a child window
+  int windowTypeFlags;            // SHIM_DIALOG_* bits
   void (*createFunc)(HWND, int);  // creates the dialog's controls, or null
   int width, height;
   SHIM_DialogResourceIndex* _next;
@@ -45,25 +46,34 @@ extern SHIM_DialogResourceIndex* SHIM_curmodule_dialogresource_head;
 // Runs the dialog modally and returns the result given to EndDialog; -1 when
 // the list is null, the id is not in it, or the record is a child dialog.
 long SHIM_DialogBox(SHIM_DialogResourceIndex* head, const char* resid, HWND parent, DLGPROC proc, LPARAM param);
-// Ends a running dialog with result; FALSE for a window that is no dialog.
+// Stores the result of a dialog box and, when it is the running modal
+// window, ends it. True when a window took the result.
 BOOL EndDialog(HWND dialog, INT_PTR result);
-// The text of a dialog item (id 0: the dialog's title), cut to fit buf at a
-// character boundary; returns its length in bytes. An unknown item gives "".
-int GetDlgItemText(HWND dialog, int id, char* buf, int bufSize);
-BOOL SetDlgItemText(HWND dialog, int id, const char* text);
+// A modeless dialog (its content window object, hidden) or a child window
+// object; ids 0x400000-0x40000F make a plain top-level window whose low four
+// bits choose the style. Null for an unknown id.
+HWND SHIM_CreateDialog(SHIM_DialogResourceIndex* head, const char* resid, HWND parent, DLGPROC proc, LPARAM param);
+
+HMENU SHIM_GetDefaultWindowMenu();
+void SHIM_SetDefaultWindowMenu(HMENU menu);
+HMENU SHIM_GetDefaultModalWindowMenu();
+void SHIM_SetDefaultModalWindowMenu(HMENU menu);
 
 // What stands in for the user of a modal dialog.
 class SHIM_DialogScript {
  public:
   struct Command {
     int id = IDCANCEL;
-    std::vector<std::pair<int, std::string>> editTexts;  // set before the command is sent
+    std::vector<std::pair<int, std::string>> editTexts;  // set before the command is given
+    int waitMs = 0;                                       // timers run this long first
   };
   virtual ~SHIM_DialogScript() = default;
   // Told of every dialog shown, before its controls are made.
   virtual void DialogShown(const SHIM_DialogResourceIndex* resource) {}
   // The next command a user gives; false when there is none.
   virtual bool NextDialogCommand(Command* command) = 0;
+  // A command the dialog could not take (an edit text without its field).
+  virtual void ScriptError(const std::string& what) {}
 };
 
 // The last installed script answers dialogs; removing it brings the one

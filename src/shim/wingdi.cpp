@@ -1,5 +1,6 @@
 #include "shim/wingdi.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,19 @@
 
 namespace {
 
+// Set once the pool is gone (its module unloaded, or the process ending);
+// constant-initialised, so any later destructor may read it.
+std::atomic<bool> gPoolGone{false};
+
+template <class T>
+void freeList(T* head) {
+  while (head) {
+    T* next = head->_next;
+    std::free(head);
+    head = next;
+  }
+}
+
 // Free lists of released records, capped at 100 contexts and 200 objects.
 struct Pool {
   KIT_Mutex mutex;
@@ -21,13 +35,21 @@ struct Pool {
   int ctxCount = 0;
   HGDIOBJ__* objs = nullptr;
   int objCount = 0;
+
+  ~Pool() {
+    gPoolGone = true;
+    freeList(ctxs);
+    freeList(objs);
+  }
 };
 
 Pool& pool() {
-  // Made once, thread-safely, on first use; kept to the end of the process
-  // so that contexts released by static destructors still find it.
-  static Pool* p = new Pool;
-  return *p;
+  // Made once, thread-safely, on first use; emptied when the module that
+  // holds it is unloaded (a host loads and unloads plug-ins many times in
+  // one process) or the process ends. Records released after that, by
+  // destructors that run later, are freed at once.
+  static Pool p;
+  return p;
 }
 
 // Requested face name (with " Bold"/" Italic") -> resolved platform name.
@@ -37,8 +59,8 @@ struct FaceNameCache {
 };
 
 FaceNameCache& faceNames() {
-  static FaceNameCache* c = new FaceNameCache;
-  return *c;
+  static FaceNameCache c;
+  return c;
 }
 
 HGDIOBJ__ global_objs[2];  // [0] the null brush, [1] the null pen
@@ -62,29 +84,33 @@ void* align64(void* p) {
 // Clears a released record and keeps it in its free list while the list
 // holds no more than cap records; frees it otherwise.
 template <class T>
-void releaseRecord(T* rec, T*& head, int& count, int cap) {
+void releaseRecord(T* rec, T* Pool::*head, int Pool::*count, int cap) {
   std::memset(rec, 0, sizeof(*rec));
+  if (gPoolGone) {
+    std::free(rec);
+    return;
+  }
   Pool& p = pool();
   KIT_MutexLock g(p.mutex);
-  if (count > cap) {
+  if (p.*count > cap) {
     std::free(rec);
     return;
   }
   rec->_infreelist = 1;
-  rec->_next = head;
-  head = rec;
-  ++count;
+  rec->_next = p.*head;
+  p.*head = rec;
+  ++(p.*count);
 }
 
 // A zero-filled record from the free list, or a new one.
 template <class T>
-T* takeRecord(T*& head, int& count) {
-  Pool& p = pool();
-  {
+T* takeRecord(T* Pool::*head, int Pool::*count) {
+  if (!gPoolGone) {
+    Pool& p = pool();
     KIT_MutexLock g(p.mutex);
-    if (T* r = head) {
-      head = r->_next;
-      --count;
+    if (T* r = p.*head) {
+      p.*head = r->_next;
+      --(p.*count);
       std::memset(r, 0, sizeof(*r));
       return r;
     }
@@ -92,8 +118,8 @@ T* takeRecord(T*& head, int& count) {
   return static_cast<T*>(std::calloc(1, sizeof(T)));
 }
 
-void releaseContextRecord(HDC__* ctx) { releaseRecord(ctx, pool().ctxs, pool().ctxCount, 99); }
-void releaseObjectRecord(HGDIOBJ__* obj) { releaseRecord(obj, pool().objs, pool().objCount, 199); }
+void releaseContextRecord(HDC__* ctx) { releaseRecord(ctx, &Pool::ctxs, &Pool::ctxCount, 99); }
+void releaseObjectRecord(HGDIOBJ__* obj) { releaseRecord(obj, &Pool::objs, &Pool::objCount, 199); }
 
 HGDIOBJ__* newColourObject(int type, int width, int colour, float alpha) {
   HGDIOBJ__* o = GDP_OBJECT_NEW();
@@ -129,9 +155,9 @@ bool SHIM_IsValidObject(HGDIOBJ obj, int type) {
   return type == 0 || obj->type == type;
 }
 
-HDC__* SHIM_GDP_CTX_NEW() { return takeRecord(pool().ctxs, pool().ctxCount); }
+HDC__* SHIM_GDP_CTX_NEW() { return takeRecord(&Pool::ctxs, &Pool::ctxCount); }
 
-HGDIOBJ__* GDP_OBJECT_NEW() { return takeRecord(pool().objs, pool().objCount); }
+HGDIOBJ__* GDP_OBJECT_NEW() { return takeRecord(&Pool::objs, &Pool::objCount); }
 
 void SHIM_GetPoolSizes(int* contexts, int* objects) {
   Pool& p = pool();

@@ -3,6 +3,10 @@
 // folders named on the command line. Deterministic for a given -seed.
 //
 //   target [-runs=N] [-seed=S] [-max_len=L] [file-or-folder ...]
+//
+// The libFuzzer build of the same targets, and the one command that builds
+// and runs each of them for a given time, are described at tavrin_fuzz in
+// cmake/TavrinHelpers.cmake.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

@@ -76,7 +76,7 @@ class TavrinSend : public ::testing::Test {
     if (withDebugLog) {
       ASSERT_TRUE(testsupport::writeFile(logPath(), std::string("old\n")));
     }
-    plug = std::make_unique<Tavrin>();
+    plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
     plug->SetHardwarePorts(std::make_unique<RecordingPorts>(rec));
     plug->AttachGraphics(new RecordingGraphics(rec));
     rec->pushes.clear();  // attaching shows every parameter once

@@ -142,11 +142,12 @@ class FakeGraphics : public IGraphicsBase {
 // A plug-in base with every hook recorded.
 class TestPlug : public IPluginBase {
  public:
-  explicit TestPlug(int nHostParams = 0, int nParams = 4, int nPresets = 0, const char* io = "2-2")
-      : IPluginBase(nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, 0x5476726E, 0x516C666E, 128, true,
-                    true, false) {
-    initialize(nHostParams, nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, 0x5476726E, 0x516C666E, 128,
-               true, true, false);
+  explicit TestPlug(int nHostParams = 0, int nParams = 4, int nPresets = 0, const char* io = "2-2",
+                    bool chunks = true, int32_t uniqueID = 0x5476726E)
+      : IPluginBase(nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, uniqueID, 0x516C666E, 128, true,
+                    chunks, false) {
+    initialize(nHostParams, nParams, io, nPresets, "Effect", "Product", "Maker", 0x10100, uniqueID, 0x516C666E, 128,
+               true, chunks, false);
   }
 
   void OnParamChange(int idx) override {

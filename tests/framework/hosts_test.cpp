@@ -18,7 +18,7 @@ TEST(Hosts, LookUpIsCaseInsensitiveOrderedAndNamesHaveAFallback) {
       {"REAPER", kHostReaper}, {"Reaper64", kHostReaper}, {"Nuendo 12", kHostNuendo},
       {"Digital Performer", kHostDigitalPerformer}, {"cubase live edition", kHostCubase},
       {"Live 11", kHostAbletonLive}, {"Melodyne", kHostMelodyneStudio}, {"Standalone logic", kHostLogic},
-      {"presonus", kHostStudioOne}, {"Ardour", kHostArdour}, {"", kHostUnknown}, {"Unlisted Host", kHostUnknown},
+      {"Ardour", kHostArdour}, {"", kHostUnknown}, {"Unlisted Host", kHostUnknown},
       {std::string(250, 'x') + "reaper", kHostUnknown}, {std::string(249, 'x') + "reaper", kHostReaper}};
   for (const auto& [name, host] : cases) EXPECT_EQ(LookUpHost(name.c_str()), host) << name;
   EXPECT_EQ(LookUpHost(nullptr), kHostUnknown);

@@ -236,6 +236,23 @@ TEST_F(PortsFixture, SendersFrameAndSizeMessages) {
   EXPECT_FALSE(plug.SendMidiMsg(&noteOn) || plug.SendMidiMsgs(two, 2) || plug.SendMidiSysex(body, 4));
 }
 
+// System common and real-time statuses go with their own length; data
+// bytes and the statuses that start no short message are refused.
+TEST_F(PortsFixture, ShortMessagesTakeTheirStatussLengthAndNonMessagesAreRefused) {
+  install();
+  for (uint8_t status : {0x00, 0x40, 0x7F, 0xF0, 0xF4, 0xF5, 0xF7}) {
+    const IMidiMsg m(0, status, 1, 2);
+    EXPECT_FALSE(plug.SendMidiMsg(&m)) << int(status);
+  }
+  EXPECT_TRUE(log->sent.empty());
+  for (uint8_t status : {0xF1, 0xF2, 0xF3, 0xF6, 0xF8, 0xFA, 0xFC, 0xFE, 0xFF}) {
+    const IMidiMsg m(0, status, 1, 2);
+    EXPECT_TRUE(plug.SendMidiMsg(&m)) << int(status);
+  }
+  EXPECT_EQ(log->sent, (std::vector<Bytes>{{0xF1, 1}, {0xF2, 1, 2}, {0xF3, 1}, {0xF6}, {0xF8}, {0xFA}, {0xFC},
+                                           {0xFE}, {0xFF}}));
+}
+
 TEST_F(PortsFixture, InputIsSplitBySize) {
   install();
   for (const Bytes& b : {Bytes{0x90, 0x3C, 0x64}, Bytes{0xC2, 0x07}, Bytes{0xF8}, Bytes{}}) ports->deliver(b);

@@ -2,6 +2,7 @@
 // message boxes, with no display.
 #include "framework/IParam.h"
 #include "framework/ITextControl.h"
+#include "platform/winsys/winsys.h"
 #include "support_window.h"
 
 namespace {
@@ -16,6 +17,14 @@ INT_PTR MessageDialogProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
   gDialogName = name;
   if (wp == (WPARAM)IDOK) EndDialog(w, 1);
   return 1;
+}
+
+// The dialog's name field: a model text field.
+void MakeNameField(HWND w, int) {
+  auto* field = new winsys::TextField;
+  field->setTag(10013);
+  winsys::lookup<winsys::View>(w)->addSubview(field);
+  field->release();
 }
 
 class TextSink : public ITextControl {
@@ -198,7 +207,7 @@ TEST_F(Prompts, FilePromptsOpenURLAndMessageBoxes) {
 
 TEST_F(Prompts, DialogsAnswerFromTheQueueAndCloseWhenUnanswered) {
   AttachAndOpen();
-  SHIM_DialogResourceIndex res{MAKEINTRESOURCE(10014), "Enter Bank Name", 12, nullptr, 396, 144, nullptr};
+  SHIM_DialogResourceIndex res{MAKEINTRESOURCE(10014), "Enter Bank Name", 12, MakeNameField, 396, 144, nullptr};
   g->answerDialog(99, {{10013, "Strings"}});  // a command the procedure ignores
   g->answerDialog(IDOK);
   EXPECT_EQ(SHIM_DialogBox(&res, MAKEINTRESOURCE(10014), nullptr, MessageDialogProc, 0), 1);

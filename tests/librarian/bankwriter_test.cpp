@@ -218,7 +218,9 @@ TEST(Save, ThroughLinksEveryNameShowsTheEditAndAnUnwritableTargetChangesNothing)
     if (name == "ro.sr2" && geteuid() == 0) continue;
     UpperBank u(dir.file("L"), name, dumps);
     EXPECT_EQ(u.lib.saveUpperBank(), saved) << name;
-    if (!target.empty()) EXPECT_EQ(readFile(dir.file(target)), saved ? banks::rawBank(dumps) : original) << name;
+    if (!target.empty()) {
+      EXPECT_EQ(readFile(dir.file(target)), saved ? banks::rawBank(dumps) : original) << name;
+    }
     EXPECT_EQ(readFile(dir.file("L/" + name)), target.empty() ? Bytes{} : readFile(dir.file(target))) << name;
   }
   EXPECT_TRUE(fs::is_symlink(dir.file("L/sym.sr2")) && fs::is_symlink(dir.file("L/dangling.sr2")));

@@ -45,6 +45,19 @@ TEST(Folders, DefaultsEnvironmentAndOverride) {
   unsetenv(platform::kResourceFolderEnv);
 }
 
+TEST(Folders, ResourcesOfAModuleInABundle) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/b/X.vst/Contents/x86_64-linux/", "/b/X.vst/Contents/Resources/"},
+      {"/b/X.vst/Contents/MacOS", "/b/X.vst/Contents/Resources/"},
+      {"/Contents/MacOS/", "/Contents/Resources/"},
+      {"/b/Contents/", "/b/Contents/Contents/Resources/"},
+      {"/b/MyContents/lib/", "/b/MyContents/lib/Contents/Resources/"},
+      {"/b/Contents/x/y/", "/b/Contents/x/y/Contents/Resources/"},
+      {"/", "/Contents/Resources/"},
+  };
+  for (auto [mod, res] : cases) EXPECT_EQ(platform::resourceFolderOfModule(mod), res) << mod;
+}
+
 TEST(Clock, ManualClockAdvancesOnSleep) {
   platform::ManualClock mc(5'000'000);
   platform::ScopedClock scope(mc);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/winsys/testapi.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -20,8 +22,10 @@ class Script : public SHIM_DialogScript {
     commands.pop_front();
     return true;
   }
+  void ScriptError(const std::string& what) override { errors.push_back(what); }
   std::deque<Command> commands;
   Log shown;
+  Log errors;
 };
 
 // What the dialog procedure saw: messages, command ids and the name field
@@ -52,7 +56,14 @@ INT_PTR NameDialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   return msg == WM_INITDIALOG || msg == WM_COMMAND;
 }
 
-void MakeFields(HWND w, int) { SetDlgItemText(w, kNameField, "Bank"); }
+// The dialog's name field: a model text field.
+void MakeFields(HWND w, int) {
+  auto* field = new winsys::TextField;
+  field->setTag(kNameField);
+  winsys::lookup<winsys::View>(w)->addSubview(field);
+  field->release();
+  SetDlgItemText(w, kNameField, "Bank");
+}
 
 class Dialogs : public ::testing::Test {
  protected:
@@ -64,6 +75,7 @@ class Dialogs : public ::testing::Test {
   void TearDown() override {
     SHIM_RemoveDialogScript(&script);
     gSeen = nullptr;
+    winsys::test::reset();
   }
   long Run(int id, LPARAM param = 0) {
     return SHIM_DialogBox(&child, MAKEINTRESOURCE(id), nullptr, NameDialogProc, param);
@@ -83,12 +95,16 @@ TEST_F(Dialogs, FailedLookUpsGiveMinusOneWithoutADialog) {
 }
 
 TEST_F(Dialogs, CommandsSetTheirEditTextsFirstAndRunUntilEndDialog) {
-  script.commands.push_back({1234, {}});
+  script.commands.push_back({1234, {{4242, "no such field"}}});
   script.commands.push_back({kOK, {{kNameField, "Pads: \xC3\xA9"}}});  // cut before the split character
   script.commands.push_back({IDCANCEL, {}});
   EXPECT_EQ(Run(10014, 77), kOK);
-  EXPECT_EQ(seen.log, Log({"init 77 Enter Bank Name", "command 1234 Bank", "command 10006 Pads: ", "destroy"}));
+  // The editable field tells the dialog of its new text (EN_CHANGE).
+  EXPECT_EQ(seen.log, Log({"init 77 Enter Bank Name", "command 1234 Bank",
+                           "command " + std::to_string(kNameField | 0x3000000) + " Pads: ", "command 10006 Pads: ",
+                           "destroy"}));
   EXPECT_EQ(script.shown, Log({"Enter Bank Name"}));
+  EXPECT_EQ(script.errors, Log({"no text control with id 4242"}));
   EXPECT_EQ(script.commands.size(), 1u);  // the dialog ended before the last one
 
   // The handle of an ended dialog is refused.
@@ -106,13 +122,13 @@ TEST_F(Dialogs, EndedInInitOrUnansweredDialogsStillGetDestroy) {
   EXPECT_EQ(seen.log, Log({"init 0 Enter Bank Name", "destroy"}));
   EXPECT_EQ(script.commands.size(), 1u);  // no command was asked for
 
-  // When the answers run out the dialog is closed with IDCANCEL; so it is
-  // with no script at all, and the script installed before comes back when
-  // a later one is removed.
+  // When the answers run out the user closes the dialog: WM_CLOSE is not
+  // answered, so IDCANCEL follows; so it is with no script at all, and the
+  // script installed before comes back when a later one is removed.
   seen = Seen();
   script.commands.clear();
   EXPECT_EQ(Run(10014), IDCANCEL);
-  EXPECT_EQ(seen.log, Log({"init 0 Enter Bank Name", "destroy"}));
+  EXPECT_EQ(seen.log, Log({"init 0 Enter Bank Name", "command 2 Bank", "destroy"}));
   Script later;
   SHIM_InstallDialogScript(&later);
   script.commands.push_back({kOK, {}});

@@ -13,8 +13,7 @@
 //                                       oversized, garbage
 //   status                              counts of what happened
 //   clock                               the clock bytes received, with times
-//   received                            every message received, in hex, one a
-//                                       line, then "end"
+//   received                            every message received, in hex
 //   quit
 // It ends at "quit" or at the end of input; with --stay it ignores the end
 // of input and runs until SIGINT or SIGTERM.
@@ -73,10 +72,10 @@ bool command(synthsim::SynthSimulator& sim, const std::string& line) {
     printStatus(sim);
   } else if (word == "received") {
     for (const auto& r : sim.received()) {
-      for (size_t i = 0; i < r.bytes.size(); ++i) std::printf(i ? " %02X" : "%02X", r.bytes[i]);
+      std::printf("received");
+      for (uint8_t b : r.bytes) std::printf(" %02X", b);
       std::printf("\n");
     }
-    std::printf("end\n");
   } else if (word == "clock") {
     for (const auto& e : sim.clockEvents()) std::printf("%02X %llu\n", e.byte, static_cast<unsigned long long>(e.micros));
   } else {

@@ -93,15 +93,16 @@ struct Program {
     }
   }
 
-  // What the simulator has received, as it lists it.
+  // What the simulator has received, as it lists it ("received" lines; its
+  // status line ends the list).
   std::vector<Bytes> received() {
     std::vector<Bytes> list;
-    if (!say("received\n")) return list;
+    if (!say("received\nstatus\n")) return list;
     std::string text;
-    while (line(text, 2000) && text != "end") {
-      if (text.rfind("synthsim", 0) == 0) continue;
+    while (line(text, 2000) && text.rfind("device ", 0) != 0) {
+      if (text.rfind("received", 0) != 0) continue;
       Bytes b;
-      for (size_t i = 0; i + 1 < text.size(); i += 3)
+      for (size_t i = 9; i + 1 < text.size(); i += 3)
         b.push_back(static_cast<uint8_t>(std::strtol(text.substr(i, 2).c_str(), nullptr, 16)));
       list.push_back(b);
     }
