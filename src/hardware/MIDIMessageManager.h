@@ -107,6 +107,31 @@ class MIDIMessageManager {
   // internal: an editor-made dump, which teaches no device ID.
   void ProcessSysEx(const ISysEx* msg, bool fromDevice, bool internal);
 
+  // ---- incoming channel messages (the editor's ProcessMidiMsg, after its
+  // own drops; MIDI input thread and the host's MIDI thread; the editor lock
+  // is taken inside). From the instrument: its pass-through filters, the
+  // bound control of a control change, a program change's request, the
+  // activity light, and forwarding while local control is off. From the
+  // host (only once MIDI I/O is set): the same with the host's filters; a
+  // program change is also sent on, and what passes is always forwarded.
+  // channel is handed on to SendProgramChangeCommand only.
+  void ProcessMidiMsgFromDevice(IMidiMsg* msg);
+  void ProcessMidiMsgFromDAW(IMidiMsg* msg, int channel);
+  // Editor lock held: moves the control bound to a control change to the
+  // value v (the instrument's codings undone when fromDevice).
+  void getLegacyCCparam(int ccNumber, int channel, int value, bool refreshMainTab, bool fromDevice);
+  // GetTickCount at the last program change that passed its filter; compare
+  // by unsigned difference only.
+  uint32_t lastProgramChangeTick() const { return m_lastProgramChangeTick.load(); }
+
+  // ---- a control action's system-exclusive message (GUI thread, usually
+  // holding the editor lock; taken inside). Each int goes out as its low 8
+  // bits, framed with F0 and F7 unless it starts with F0. Nothing is sent
+  // without an output port ("Set MIDI I/O First!"), for an empty message,
+  // or when a byte other than a leading F0 or a final F7 is not a data
+  // byte. Not logged.
+  void sendSysexMessage(const std::vector<int>& message);
+
   // ---- request pacing: kLibSyncTimer's whole value 0..3 gives 200, 300,
   // 400, 500 ms, anything else 100 ms.
   static int requestPacingMs(double libSyncTimer);
@@ -150,6 +175,10 @@ class MIDIMessageManager {
   uint8_t learntDevice() const;
   uint8_t globalDevice() const;
 
+  // Editor lock held: whether a sound for the librarian can go to the upper
+  // bank (and, for one slot, to a target slot 0..99).
+  bool librarianTargetValid(bool oneSlot) const;
+
   // Takes the editor lock by timed attempts until it holds it or the hub
   // stops (then it holds nothing).
   class EditorLock {
@@ -174,9 +203,14 @@ class MIDIMessageManager {
   void applySingleParameter(const uint8_t* bytes);
   // Applies one raw value to a control from the instrument.
   void processSysExToUI(IControl* control, int value, bool refreshMainTab, bool markApplying);
-  // Editor lock held: whether a request for the librarian can go to the
-  // upper bank (and, for one slot, to a target slot 0..99).
-  bool librarianTargetValid(bool oneSlot) const;
+  // Incoming channel messages: one message from either source (takes the
+  // editor lock); then, lock held, the program-change steps
+  // (true when the message passed its filter and goes on), the
+  // pass-through test and the activity light.
+  void channelMessage(IMidiMsg& msg, bool fromHost, int channel);
+  bool programChange(const IMidiMsg& msg, bool fromHost, int channel);
+  bool passes(const IMidiMsg& msg, bool fromHost) const;
+  void lightForInput(const IMidiMsg& msg);
   // Jobs 6 and 7: takes the editor lock, checks the librarian's target and
   // arms the collector in the start.
   void startLibrarianRequest(const SenderJob& job, bool oneSlot);
@@ -200,6 +234,7 @@ class MIDIMessageManager {
   std::atomic<bool> m_timedOut{false};
   std::atomic<bool> m_clockRunning{false};
   std::atomic<bool> m_stopping{false};
+  std::atomic<uint32_t> m_lastProgramChangeTick{0};
 
   struct JobThread {
     Poco::Thread thread;

@@ -11,6 +11,10 @@
 void MIDIMessageSender::run() {
   try {
     switch (m_job.mode) {
+      case SenderJob::kSendSound: sendArrangementToDevice(m_job.toLibrarian); break;
+      case SenderJob::kSendLibrarianSound: sendPatchToDeviceFromLibrarian(); break;
+      case SenderJob::kStoreBank: storeAllPatchesToDeviceFromLibrarian(m_job.storeBank, m_job.secondList); break;
+      case SenderJob::kInitSlot: initClassicPatch(); break;
       case SenderJob::kEditBufferRequest: sendActiveArrangementRequestSysex(); break;
       case SenderJob::kPartRequest: sendPartRequestSysex(); break;
       case SenderJob::kSingleRequest: sendSinglePatchRequestSysex(m_job.editBuffer); break;

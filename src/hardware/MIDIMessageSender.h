@@ -33,6 +33,7 @@ class MIDIMessageSender : public Poco::Runnable {
   static constexpr const char* kReadyText = "Plug-in is ready to go!";
   static constexpr const char* kCompletedText = "Data request completed!";
   static constexpr const char* kCancelledText = "Data request CANCELLED!";
+  static constexpr const char* kSendCompletedText = "Data send completed!";
 
   explicit MIDIMessageSender(MIDIMessageManager& hub) : m_hub(hub) {}
 
@@ -62,6 +63,22 @@ class MIDIMessageSender : public Poco::Runnable {
   void sendAllPatchRequestSysex(int bank);
   // Jobs 4 (the learnt device byte) and 5 (kGlobalDeviceID's).
   void requestEditBuffer(bool learntDevice);
+
+  // Sound jobs: the editor's sound as a dump (0) with the global-settings
+  // step, the INIT sound into the target slot (8), one stored sound to the
+  // instrument (2) and a bank to its locations (3). A cancel ends jobs 2 and
+  // 3 before their next send.
+  void sendArrangementToDevice(bool toLibrarian);
+  // False when the hub stopped.
+  bool sendGlobalToDevice(int deviceId);
+  void initClassicPatch();
+  void sendPatchToDeviceFromLibrarian();
+  void storeAllPatchesToDeviceFromLibrarian(int bank, bool secondList);
+  // Editor lock held: hands an editor-made dump to the collector, which
+  // stores it at the target slot; true when it was taken.
+  bool handOverToSlot(const uint8_t* dump, size_t size);
+  // Editor lock held: All Notes Off on channel 1, as the transfers begin.
+  void allNotesOff();
 
   // The start shared by jobs 4 to 7; false when the hub stopped.
   bool beginRequest(bool part, bool arm);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "hardware/EditorLink.h"
 #include "hardware/SysexProtocol.h"
 
 struct SenderJob {
@@ -30,6 +31,18 @@ struct SenderJob {
   };
 
   int mode = kNothing;
+
+  // Job 0 as a start asks for it, the global-step choice taken now: the
+  // librarian form never runs the step; the device form runs it when push
+  // is set or the globals have not been sent, unless the start is a change
+  // of name, category or pattern.
+  static SenderJob sendSound(bool toLibrarian, bool nameOrPatternChange, const SharedFlags& flags) {
+    SenderJob job;
+    job.mode = kSendSound;
+    job.toLibrarian = toLibrarian;
+    job.globalStep = !toLibrarian && !nameOrPatternChange && (flags.push.load() || !flags.globalsSent.load());
+    return job;
+  }
 
   // Job 0: store into the librarian instead of sending; run the global step.
   bool toLibrarian = false;

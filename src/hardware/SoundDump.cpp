@@ -268,6 +268,23 @@ Dump buildInitSlot(uint8_t device, int slot) {
   return d;
 }
 
+std::optional<Dump> storedDump(const std::vector<uint8_t>& message) {
+  if (message.size() < kLength || message[0] != sysex::kStart) return std::nullopt;
+  for (size_t i = 1; i <= kCategoryByte; ++i)
+    if (message[i] >= 0x80) return std::nullopt;
+  Dump d;
+  std::copy(message.begin(), message.begin() + kLength, d.begin());
+  d[kLength - 1] = sysex::kEnd;
+  refreshCheckByte(d);
+  return d;
+}
+
+std::optional<Dump> pickStoredDump(const std::vector<std::vector<uint8_t>>& messages) {
+  for (const auto& m : messages)
+    if (auto d = storedDump(m)) return d;
+  return std::nullopt;
+}
+
 bool Locks::locked(int lockParam) const {
   const int i = lockParam - kFirstSectionLock;
   return i >= 0 && i < kSectionLockCount && values[static_cast<size_t>(i)] == 1.0;

@@ -137,6 +137,15 @@ void address(Dump& dump, uint8_t device, sysex::Location where);
 // Recomputes byte 135 from bytes 1..134.
 void refreshCheckByte(Dump& dump);
 
+// ---- Stored sounds sent to the instrument ------------------------------------
+
+// A librarian message that can go out as a sound dump: F0 first, at least
+// 137 bytes, bytes 1..134 all below 80. It comes back cut to 137 bytes with
+// its check byte and F7 written; anything else gives nothing.
+std::optional<Dump> storedDump(const std::vector<uint8_t>& message);
+// The first of a patch's messages that storedDump takes, framed so.
+std::optional<Dump> pickStoredDump(const std::vector<std::vector<uint8_t>>& messages);
+
 // ---- Reading --------------------------------------------------------------------
 
 // The values of the thirteen section locks, kSectionLockOsc1 first. A

@@ -42,13 +42,25 @@ struct HubThreads : ::testing::Test, hwtest::LoopbackRig {
 TEST_F(HubThreads, StartCancelAndRestartWhileMessagesArrive) {
   MIDIMessageManager& hub = ed->hub();
   const int modes[] = {SenderJob::kEditBufferRequest, SenderJob::kPartRequest, SenderJob::kSingleRequest,
-                       SenderJob::kBankRequest, SenderJob::kDeviceEnquiry};
+                       SenderJob::kBankRequest, SenderJob::kDeviceEnquiry, SenderJob::kSendSound,
+                       SenderJob::kSendLibrarianSound, SenderJob::kStoreBank, SenderJob::kInitSlot};
   const auto dump = hwtest::storedAnswer(0, 3);
+  ed->bindControlChange(kFilterResonance, 71);
   int started = 0;
   for (int i = 0; i < 1000; ++i) {
     SenderJob job;
-    job.mode = modes[i % 5];
+    job.mode = modes[i % 9];
+    job.toLibrarian = i % 2;
+    job.globalStep = i % 3 == 0;
+    job.dump = dump;
+    job.dumps[static_cast<size_t>(i % 100)] = dump;
     started += hub.startJob(job);
+    sim.sendControlChange(1, 71, i & 0x7F);
+    sim.sendProgramChange(1, i % 128);
+    IMidiMsg fromHost(0, static_cast<uint8_t>(0xB0 | (i % 16)), 71, static_cast<uint8_t>(i & 0x7F));
+    ed->ProcessMidiMsg(&fromHost, false);
+    fromHost.mStatus = 0xC0;
+    ed->ProcessMidiMsg(&fromHost, false);
     for (int clockMode : {SenderJob::kClockStart, SenderJob::kContinuousClock, SenderJob::kClockStop}) {
       job.mode = clockMode;
       hub.startJob(job);
@@ -68,8 +80,14 @@ TEST_F(HubThreads, StartCancelAndRestartWhileMessagesArrive) {
 TEST_F(HubThreads, TearDownInAnyJobState) {
   sim.setFault(synthsim::Fault::Silent);
   for (int mode : {SenderJob::kEditBufferRequest, SenderJob::kSingleRequest, SenderJob::kBankRequest,
-                   SenderJob::kDeviceEnquiry}) {
-    for (int at : {1, 20, 149}) {  // a pass, the search, the last pause of job 4
+                   SenderJob::kDeviceEnquiry, SenderJob::kSendSound, SenderJob::kSendLibrarianSound,
+                   SenderJob::kStoreBank}) {
+    const bool transfer = mode <= SenderJob::kStoreBank;
+    // A pass, the search, the last pause of job 4; a transfer's first pauses.
+    const std::vector<int> ats = mode == SenderJob::kSendLibrarianSound ? std::vector<int>{1}
+                                 : transfer                              ? std::vector<int>{1, 2}
+                                                                         : std::vector<int>{1, 20, 149};
+    for (int at : ats) {
       for (bool holdMutex : {false, true}) {
         SCOPED_TRACE(::testing::Message() << mode << " " << at << " " << holdMutex);
         SetUp();
@@ -83,6 +101,9 @@ TEST_F(HubThreads, TearDownInAnyJobState) {
         });
         SenderJob job;
         job.mode = mode;
+        job.globalStep = true;
+        job.dump = hwtest::storedAnswer(0, 3);
+        job.dumps.fill(job.dump);
         ASSERT_TRUE(hub->startJob(job));
         ASSERT_TRUE(hwtest::spinUntil([&] { return reached.load(); }));
         if (holdMutex) ed->GetMutex().Lock();

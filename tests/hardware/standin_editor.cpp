@@ -1,6 +1,7 @@
 #include "standin_editor.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
@@ -59,6 +60,34 @@ IControl* StandInEditor::bindSingleParameter(int idx, uint8_t a1, uint8_t a2) {
   return mControls.back().get();
 }
 
+IControl* StandInEditor::bindControlChange(int idx, int cc, int channel, int mixerFlag) {
+  auto c = std::make_unique<PlainControl>(this, IRECT{0, 0, 1, 1}, idx);
+  c->SetValueFromPlug(GetParam(idx)->GetNormalized());
+  ccControls.addToControlMap(channel, cc, mixerFlag, c.get());
+  mControls.push_back(std::move(c));
+  return mControls.back().get();
+}
+
+namespace {
+
+class PlainGraphics : public IGraphicsBase {
+ public:
+  explicit PlainGraphics(IPluginBase& plug) : mPlug(plug) {}
+  void SetParameterFromPlug(int idx, double value, bool normalized) override {
+    IParam* p = mPlug.GetParam(idx);
+    if (p == nullptr || normalized) return;
+    p->SetClamped(p->GetStep() > 0.0 ? p->GetStep() * std::floor(value / p->GetStep() + 0.5) : value);
+  }
+  void PrepDraw() override {}
+
+ private:
+  IPluginBase& mPlug;
+};
+
+}  // namespace
+
+void StandInEditor::attachGraphics() { AttachGraphics(new PlainGraphics(*this)); }
+
 void StandInEditor::setParam(int idx, double value) {
   KIT_MutexLock lock(GetMutex());
   GetParam(idx)->SetClamped(value);
@@ -85,6 +114,7 @@ void StandInEditor::clearRecords() {
   mIndicator.clear();
   mCategories.clear();
   mNotes.clear();
+  mSelections.clear();
 }
 
 void StandInEditor::setUpperBank(bool present) {
@@ -124,6 +154,19 @@ void StandInEditor::feedSysEx(const uint8_t* data, int size) {
 void StandInEditor::dispatch(const ISysEx* msg, bool fromDevice, bool internal) {
   mHub->ProcessSysEx(msg, fromDevice, internal);
   if (mHub->replyArrived()) mFlags.replyReceived.store(true);
+}
+
+void StandInEditor::ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) {
+  if (msg == nullptr || mFlags.transferInProgress.load() || mHub->requestPending() || msg->mStatus == 0) return;
+  if (fromHardware) {
+    mHub->ProcessMidiMsgFromDevice(msg);
+  } else {
+    mHub->ProcessMidiMsgFromDAW(msg, 0);
+  }
+}
+
+void StandInEditor::OnParamChange(int idx) {
+  if (idx == kMainTab) note("mainTab");
 }
 
 void StandInEditor::OnParamChange2(int idx) {
@@ -174,6 +217,21 @@ void StandInEditor::SetLibrarianStatusUnsaved(bool unsaved) {
   note("unsaved");
 }
 
+void StandInEditor::SendProgramChangeCommand(int program, int) {
+  if (!mFlags.midiIOSet.load()) return;
+  KIT_Mutex& mutex = GetMutex();
+  const int channel = static_cast<int>(GetParam(kGlobalMidiChannel)->Value());
+  const IMidiMsg msg(0, static_cast<uint8_t>(0xC0 | ((channel > 0 ? channel - 1 : 0) & 0x0F)),
+                     static_cast<uint8_t>(std::clamp(program, 0, 100)), 0);
+  SendMidiMsg(&msg);
+  const int pacing = MIDIMessageManager::requestPacingMs(GetParam(kLibSyncTimer)->Value());
+  note("program");
+  // No pause holds the editor lock.
+  const int levels = mutex.ReleaseAll();
+  platform::sleepMicros(static_cast<uint64_t>(pacing) * 1000u);
+  mutex.ReacquireAll(levels);
+}
+
 void StandInEditor::setArpTempoLayers(bool externalClock) {
   std::lock_guard<std::mutex> lock(mRecordLock);
   mArpExternal = externalClock;
@@ -185,6 +243,13 @@ bool StandInEditor::hasUpperBank() const {
   std::lock_guard<std::mutex> lock(mRecordLock);
   return mUpper.has_value();
 }
+
+void StandInEditor::selectSlot(bool lower, int slot) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mSelections.emplace_back(lower, slot);
+}
+
+void StandInEditor::selectProgram(int program) { mTarget.store(program); }
 
 bool StandInEditor::storeCollected(const CollectedPatch& patch) {
   const int target = mTarget.load();

@@ -47,8 +47,13 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   SysExControlContainer sysexControls;
   CCControlMap ccControls;
 
-  // Binds a new control of parameter idx under a single-parameter address.
+  // Binds a new control of parameter idx under a single-parameter address,
+  // or under a control change's keys.
   IControl* bindSingleParameter(int idx, uint8_t a1, uint8_t a2);
+  IControl* bindControlChange(int idx, int cc, int channel = 0, int mixerFlag = 0);
+  // A graphics context that only stores plain values, so that what needs
+  // one (the activity light) runs.
+  void attachGraphics();
   void setParam(int idx, double value);
   double param(int idx);
 
@@ -58,7 +63,9 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::vector<std::string> categoryTexts() const { return copy(mCategories); }
   std::optional<bool> arpLayersExternal() const { return copy(mArpExternal); }
   std::pair<std::string, std::string> record() const { return copy(mRecord); }
-  // "ui", "unsaved", "view", "dirty", "mainTab", and "applying" or "plain"
+  // selectSlot's calls, (lower, slot).
+  std::vector<std::pair<bool, int>> selections() const { return copy(mSelections); }
+  // "ui", "unsaved", "view", "dirty", "mainTab", "program", and "applying" or "plain"
   // for a value from the instrument with and without the applying flag.
   int count(const std::string& what) const;
   void clearRecords();
@@ -69,6 +76,9 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
 
   // ---- IPluginBase
   void ProcessSysEx(ISysEx* msg, bool fromHardware) override;
+  // Drops channel messages while a transfer runs or a request is pending.
+  void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
+  void OnParamChange(int idx) override;
   void OnParamChange2(int idx) override;
 
   // ---- IEditorServices
@@ -82,7 +92,8 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   void updatePatchLibrarianView(int) override { note("view"); }
   void updateUserInterfaceAndMenus() override { note("ui"); }
   void MIDIOutRoutingSwitch(IMidiMsg* msg) override { SendMidiMsg(msg); }
-  void SendProgramChangeCommand(int, int) override {}
+  // Sends at once, then paces with the editor lock let go.
+  void SendProgramChangeCommand(int program, int channel) override;
   void feedSysEx(const uint8_t* data, int size) override;
   void setArpTempoLayers(bool externalClock) override;
 
@@ -90,8 +101,8 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   bool hasUpperBank() const override;
   int targetSlot() const override { return mTarget.load(); }
   void setTargetSlot(int slot) override { mTarget.store(slot); }
-  void selectSlot(bool, int) override {}
-  void selectProgram(int) override {}
+  void selectSlot(bool lower, int slot) override;
+  void selectProgram(int program) override;
   bool storeCollected(const CollectedPatch& patch) override;
   void setCurrentPatchRecord(const std::string& name, const std::string& category) override;
 
@@ -115,6 +126,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::vector<std::string> mCategories;
   std::optional<bool> mArpExternal;
   std::pair<std::string, std::string> mRecord;
+  std::vector<std::pair<bool, int>> mSelections;
   std::vector<std::string> mNotes;
   std::optional<std::array<std::optional<CollectedPatch>, kSlots>> mUpper;
 };

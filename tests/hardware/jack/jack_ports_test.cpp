@@ -266,6 +266,38 @@ TEST_F(JackPorts, ChannelAndClockMessagesCrossBothWays) {
   }
 }
 
+// The hub on real ports with the simulator on device 0: a stored sound sent
+// by job 2 lands in the simulator's edit buffer byte for byte, and a control
+// change from the simulator moves its control.
+TEST_F(JackPorts, HubSendsAStoredSoundAndFollowsAControlChange) {
+  hwtest::StandInEditor ed;
+  auto edPorts = portsOpenOn(ed, kSimIn, kSimOut);
+  ASSERT_TRUE(edPorts);
+  ed.SetHardwarePorts(std::move(edPorts));
+  ed.flags().midiIOSet = true;
+  MIDIMessageManager& hub = ed.hub();
+  SenderJob job;
+  job.mode = SenderJob::kSendLibrarianSound;
+  job.dump = hwtest::storedAnswer(4, 56, 9);
+  const auto expected = SynthSimulator::answerFor(SynthSimulator::factorySound(4, 56), 0, sysex::kEditBuffer);
+  EXPECT_TRUE(repeat(
+      [&] {
+        return hub.startJob(job) &&
+               hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kJobThread); }) &&
+               hwtest::spinUntil([&] { return sim->editBuffer() == expected; }, kAttemptLimit);
+      },
+      &retries));
+  ed.bindControlChange(kFilterCutoff, 74);
+  EXPECT_TRUE(repeat(
+      [&] {
+        return sim->sendControlChange(1, 74, 42) &&
+               hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 42; }, kAttemptLimit);
+      },
+      &retries));
+  ed.tearDownHub();
+  ed.SetHardwarePorts(nullptr);
+}
+
 // A program started with a pipe to its standard input. Its end is waited
 // for with a bound; one that does not end in time, or is left behind by a
 // failed check, is killed by its process id.

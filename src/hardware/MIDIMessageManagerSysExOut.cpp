@@ -1,0 +1,48 @@
+// The system-exclusive messages of the control actions, on their way to the
+// instrument.
+#include <cstdio>
+#include <exception>
+
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/ParameterList.h"
+
+namespace {
+
+constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
+
+// A byte the instrument reads as data; only a leading F0 and a final F7 may
+// stand outside 0..7F, as anything else is a status byte on the wire (FF
+// resets the instrument).
+bool sendable(const std::vector<int>& message, size_t i) {
+  const int v = message[i];
+  if (v >= 0 && v <= 0x7F) return true;
+  const int low = v & 0xFF;
+  return (i == 0 && low == sysex::kStart) || (i + 1 == message.size() && low == sysex::kEnd);
+}
+
+}  // namespace
+
+void MIDIMessageManager::sendSysexMessage(const std::vector<int>& message) {
+  try {
+    EditorLock lock(*this);
+    if (!lock.held()) return;
+    if (paramValue(kDeviceOutSelection) == 0.0) {
+      m_editor.setStatusText(kMidiIONotSetText);
+      return;
+    }
+    if (message.empty()) return;
+    std::vector<uint8_t> bytes(message.size());
+    for (size_t i = 0; i < message.size(); ++i) {
+      if (!sendable(message, i)) {
+        std::fprintf(stderr, "system-exclusive message not sent: byte %zu is %d\n", i, message[i]);
+        return;
+      }
+      bytes[i] = static_cast<uint8_t>(message[i] & 0xFF);
+    }
+    m_plugin.SendMidiSysex(bytes.data(), static_cast<int>(bytes.size()));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "system-exclusive message not sent: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "system-exclusive message not sent\n");
+  }
+}
