@@ -102,6 +102,18 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // outgoing MIDI. The bytes are written to the debug log when it is on.
   void checksumCheckAndSend(unsigned char* message, int length) override;
 
+  // Outgoing channel messages (editor lock taken inside; any thread). The
+  // routing switch queues the message for the audio blocks while queue
+  // routing is on, else sends it at once. sendMidiMsgAndLog sends it to the
+  // output port: without MIDI I/O it shows "Set MIDI I/O First!" instead; a
+  // message on the global channel lights the activity light while the light
+  // shows outgoing MIDI.
+  void sendMidiMsgAndLog(IMidiMsg* msg);
+  // The global MIDI channel, 0-15 (the values 0 and 1 both give 0).
+  int globalChannel() const;
+  // Messages waiting for the audio blocks; read under the editor lock.
+  const IMidiQueue& midiQueue() const { return mMidiQueue; }
+
   void setMidiIOSet(bool set) { mFlags.midiIOSet.store(set); }
   bool isMidiIOSet() const { return mFlags.midiIOSet.load(); }
   bool editorReady() const { return mEditorReady.load(); }
@@ -118,8 +130,20 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // ---- framework hooks
   void OnParamChange(int paramIdx) override;
+  // A value the instrument reported (the thread applying it; editor lock
+  // taken): displays, the main tab and the layer group follow, the action
+  // remembers the value and nothing is sent; a pending request ends.
+  void OnParamChange2(int paramIdx) override;
+  bool hardwareChange() const { return mHardwareChange.load(); }
   void Reset() override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
+  // Incoming MIDI from the instrument's port (its delivery thread) or the
+  // host; each takes the editor lock. Channel messages are dropped during a
+  // transfer, while a librarian request is pending and without a status;
+  // system-exclusive messages during a transfer and when their source's
+  // pass-through setting is off.
+  void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
+  void ProcessSysEx(ISysEx* sysex, bool fromHardware) override;
 
   // ---- the dispatch's helpers
   // Starts a job of the hub (false: dropped, the thread is busy or there is
@@ -127,11 +151,17 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
-  // The value display step and the control-action send of the dispatch
-  // (editor lock held); empty until the value display and the sending
-  // rules are built.
+  // The value display step of the dispatch (editor lock held; empty until
+  // the value display is built) and the control-action send: the bound
+  // controls follow the value and its messages leave through the routing
+  // switch or the hub, once per whole value (the editor lock is taken
+  // inside; any thread that changes parameters).
   virtual void controlDisplay(int paramIdx, double value);
   virtual void processControlAction(ControlAction* action, int paramIdx, double value);
+  // Whether one message of a control action may leave now: never while a
+  // value from the instrument is being shown, else unless the hub applies a
+  // value from the instrument's port with local control on.
+  bool sendPermitted() const;
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
@@ -232,6 +262,16 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void runLayerGroup(ControlAction* action, int whole);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
+  // Lights the activity light for an incoming (input) or outgoing message,
+  // unless it is lit or shows the other direction (any thread; the light's
+  // state is atomic).
+  void lightActivity(bool input);
+  // Incoming system-exclusive bytes after the pass-through test: the
+  // transfer test, the light, the hub (internal: an editor-made dump), and
+  // for the instrument's messages the reset of every last sent value.
+  void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
+  // Shows text on the first control of a display parameter, if any.
+  void showText(int paramIdx, const char* text);
 
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};

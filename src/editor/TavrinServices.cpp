@@ -203,9 +203,7 @@ void Tavrin::OpenHelpTopics(int topic) {
 // ---- sends and job starts built with the librarian and send work; until
 // then they start nothing.
 
-void Tavrin::MIDIOutRoutingSwitch(IMidiMsg*) {}
 void Tavrin::SendProgramChangeCommand(int, int) {}
-void Tavrin::feedSysEx(const uint8_t*, int) {}
 bool Tavrin::sendPatchToDeviceFromLibrarian(int, bool) { return false; }
 bool Tavrin::sendPatchToDeviceLocation(int, int) { return false; }
 bool Tavrin::storeAllPatchesToDeviceFromLibrarian(int, int) { return false; }

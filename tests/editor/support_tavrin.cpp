@@ -3,7 +3,10 @@
 #include <chrono>
 #include <filesystem>
 
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
+#include "support_midi.h"
 #include "platform/folders.h"
 
 namespace edtest {
@@ -85,6 +88,34 @@ void Harness::settle() {
   sim.waitIdle();
   hub.drain();
   if (auto* ports = dynamic_cast<MidiPorts*>(mPlug->GetHardwarePorts())) ports->waitIdle();
+}
+
+bool Harness::choosePortsAndWait() {
+  const int in = textIndex(kDeviceInSelection, sim.options().outPort);
+  const int out = textIndex(kDeviceOutSelection, sim.options().inPort);
+  if (in <= 0 || out <= 0) return false;
+  // The manual clock does not wait: each of the job's pauses lets the
+  // simulator answer and the answer arrive first.
+  holdJobSleeps([this] {
+    settle();
+    return true;
+  });
+  set(kDeviceInSelection, in);
+  set(kDeviceOutSelection, out);
+  MIDIMessageManager* jobs = mPlug->hub();
+  const bool ended = hwtest::spinUntil([&] {
+    return !jobs->threadRunning(MIDIMessageManager::kJobThread) && !mPlug->sharedFlags().awaitingGlobalDump.load();
+  });
+  settle();
+  holdJobSleeps({});
+  return ended;
+}
+
+std::vector<std::vector<uint8_t>> Harness::receivedBytes() {
+  settle();
+  std::vector<std::vector<uint8_t>> out;
+  for (const synthsim::Received& r : sim.received()) out.push_back(r.bytes);
+  return out;
 }
 
 int Harness::textIndex(int idx, const std::string& name) {

@@ -65,6 +65,12 @@ class Harness {
   void settle();
   // The value of the first display text of the parameter holding name, or -1.
   int textIndex(int idx, const std::string& name);
+  // Chooses the simulator's ports in the menus and waits until the enquiry
+  // they start has ended and the input is idle; false when a port is
+  // missing or the enquiry does not end.
+  bool choosePortsAndWait();
+  // The messages the simulator received, in order, after the input settled.
+  std::vector<std::vector<uint8_t>> receivedBytes();
   // Deletes the plug-in; the sleep observer may still look at it meanwhile.
   void destroy();
 
