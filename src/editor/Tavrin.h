@@ -111,6 +111,19 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void sendMidiMsgAndLog(IMidiMsg* msg);
   // The global MIDI channel, 0-15 (the values 0 and 1 both give 0).
   int globalChannel() const;
+  // All notes off on the global channel through the routing switch, once
+  // MIDI I/O is set and the editor ready, unless the enquiry waits for the
+  // global dump.
+  void AllSoundsOff();
+  // Sends the section-locked sound back to the instrument (job 0) once a
+  // pending request has ended, waiting at most as long as a request job
+  // runs. The argument is not read. Pauses release the editor lock.
+  void sendPartDataBackToHardware(int unused);
+  // The control bound to a system-exclusive address, an NRPN address or a
+  // control change (channel, number, mixer flag); null when none is.
+  IControl* getSysexControl(int key1, int key2, int key3, int key4, int key5) const;
+  IControl* getMsbLsbControl(int key1, int key2, int key3, int key4, int key5) const;
+  IControl* getCCControls(int key1, int key2, int key3) const;
   // Messages waiting for the audio blocks; read under the editor lock.
   const IMidiQueue& midiQueue() const { return mMidiQueue; }
 
@@ -151,8 +164,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
-  // The value display step of the dispatch (editor lock held; empty until
-  // the value display is built) and the control-action send: the bound
+  // The value display step of the dispatch (editor lock held) and the
+  // control-action send: the bound
   // controls follow the value and its messages leave through the routing
   // switch or the hub, once per whole value (the editor lock is taken
   // inside; any thread that changes parameters).
@@ -181,6 +194,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // ---- state flags of the dispatch
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
+  void setSectionLock(bool on) { mSectionLock.store(on); }
   bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
   bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
@@ -262,6 +276,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void runLayerGroup(ControlAction* action, int whole);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
+  // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
+  int requestPacing() const;
+  int wholeValue(int paramIdx) const;
+  // A control change on the global channel, through the routing switch or
+  // straight to the port.
+  void sendControlChange(int cc, int data, bool routed);
   // Lights the activity light for an incoming (input) or outgoing message,
   // unless it is lit or shows the other direction (any thread; the light's
   // state is atomic).

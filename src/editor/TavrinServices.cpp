@@ -203,11 +203,9 @@ void Tavrin::OpenHelpTopics(int topic) {
 // ---- sends and job starts built with the librarian and send work; until
 // then they start nothing.
 
-void Tavrin::SendProgramChangeCommand(int, int) {}
 bool Tavrin::sendPatchToDeviceFromLibrarian(int, bool) { return false; }
 bool Tavrin::sendPatchToDeviceLocation(int, int) { return false; }
 bool Tavrin::storeAllPatchesToDeviceFromLibrarian(int, int) { return false; }
-bool Tavrin::BankChangeMessage() { return false; }
 bool Tavrin::startSendArrangement(bool, bool) { return false; }
 bool Tavrin::sendActiveArrangementRequestSysex(bool) { return false; }
 bool Tavrin::startPartRequest() { return false; }

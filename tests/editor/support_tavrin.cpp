@@ -34,12 +34,12 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
     std::filesystem::create_directories(data + "Patches");
     testsupport::writeFile(data + "Patches/" + name, bank);
   }
-  clock.setSleepObserver([this](uint64_t) {
+  clock.setSleepObserver([this](uint64_t us) {
     const bool test = std::this_thread::get_id() == mTestThread;
     {
       std::lock_guard<std::mutex> lock(mSleepLock);
       Tavrin* plug = mRaw.load();
-      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller()});
+      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
     }
     while (!test && mRelease && !mRelease()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });

@@ -36,6 +36,7 @@ class ObservedTavrin : public Tavrin {
 struct Sleep {
   bool testThread;
   bool heldPluginMutex;
+  uint64_t micros = 0;
 };
 
 class Harness {

@@ -4,6 +4,7 @@
 // shown without an echo; the input hooks' drops.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "framework/ITextControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
+#include "hardware/SoundDump.h"
 #include "support_midi.h"
 #include "support_tavrin.h"
 #include "uiconfig/ControlAction.h"
@@ -229,6 +231,80 @@ TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) 
   p.sharedFlags().lightOn.store(false);
   p.feedSysEx(message.data(), 2);
   EXPECT_FALSE(p.isMidiLedOn());
+}
+
+// The test thread's pauses taken since mark, in ms; none held the mutex.
+std::vector<uint64_t> testPauses(Harness& h, size_t mark) {
+  std::vector<uint64_t> ms;
+  const std::vector<edtest::Sleep> sleeps = h.sleeps();
+  for (size_t i = mark; i < sleeps.size(); ++i) {
+    EXPECT_FALSE(sleeps[i].heldPluginMutex);
+    if (sleeps[i].testThread) ms.push_back(sleeps[i].micros / 1000);
+  }
+  return ms;
+}
+
+TEST_F(TavrinControlAction, BankAndProgramChangesWithTheirPauses) {
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.GetParam(kCurrentBank)->Set(2);
+    p.GetParam(kCurrentPatch)->Set(4);
+  }
+  size_t mark = h.sleeps().size();
+  h.sim.clearRecords();
+  EXPECT_TRUE(p.BankChangeMessage());
+  EXPECT_EQ(h.receivedBytes(), std::vector<Bytes>({{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xB0, 0x20, 2}, {0xC0, 4}}));
+  EXPECT_EQ(testPauses(h, mark), std::vector<uint64_t>({25, 25, 50}));
+  // While the enquiry waits for the global dump, no all-notes-off.
+  p.sharedFlags().awaitingGlobalDump.store(true);
+  h.sim.clearRecords();
+  p.BankChangeMessage();
+  EXPECT_EQ(h.receivedBytes().size(), 3u);
+  p.sharedFlags().awaitingGlobalDump.store(false);
+
+  // Programs are limited to 0..100, each followed by the request pacing.
+  const struct {
+    int program;
+    double timer;
+    uint8_t sent;
+    uint64_t pause;
+  } rows[] = {{127, 0, 100, 200}, {-5, 3, 0, 500}, {7, 9, 7, 100}};
+  for (const auto& r : rows) {
+    p.GetParam(kLibSyncTimer)->Set(r.timer);
+    mark = h.sleeps().size();
+    h.sim.clearRecords();
+    p.SendProgramChangeCommand(r.program, 0);
+    EXPECT_EQ(h.receivedBytes(), std::vector<Bytes>({{0xC0, r.sent}}));
+    EXPECT_EQ(testPauses(h, mark), std::vector<uint64_t>({r.pause}));
+  }
+}
+
+TEST_F(TavrinControlAction, PartDataWaitsNoLongerThanARequestJobRuns) {
+  p.setSectionLock(true);
+  p.GetParam(kLibSyncTimer)->Set(1);  // 300 ms
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load(); });
+  SenderJob request;
+  request.mode = SenderJob::kEditBufferRequest;
+  ASSERT_TRUE(p.startJob(request));
+  p.hub()->setRequestPending(true);
+  const size_t mark = h.sleeps().size();
+  p.sendPartDataBackToHardware(0);
+  uint64_t waited = 0;
+  for (uint64_t ms : testPauses(h, mark)) waited += ms;
+  EXPECT_EQ(waited, 200u + 150u * 300u);
+  release = true;
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.hub()->threadRunning(MIDIMessageManager::kJobThread); }));
+  h.holdJobSleeps({});
+
+  // With no request pending, the sound goes back to the instrument.
+  p.hub()->setRequestPending(false);
+  h.sim.clearRecords();
+  p.sendPartDataBackToHardware(0);
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.hub()->threadRunning(MIDIMessageManager::kJobThread); }));
+  bool dump = false;
+  for (const Bytes& b : h.receivedBytes()) dump = dump || b.size() == sounddump::kLength;
+  EXPECT_TRUE(dump);
 }
 
 TEST(TavrinControlActionNoPort, SetMidiIOFirstExceptForThePortsAndTheChannel) {
