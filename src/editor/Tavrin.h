@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/IHardwarePorts.h"
@@ -239,9 +240,20 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   std::string rememberedFolderName(Side side) const override;
   std::string rememberedFileName(Side side) const override;
   void setRememberedNames(Side side, const std::string& folderName, const std::string& fileName) override;
+  // Sends of the librarian (editor lock taken; the GUI thread, or the hub's
+  // program-change handlers). A slot must be 0..patch count - 1 and hold a
+  // message; the file is filled up to 100 patches; the view's current slot
+  // and kCurrentPatch follow even without MIDI I/O, when no job starts.
+  // True when the job started.
   bool sendPatchToDeviceFromLibrarian(int slot, bool lower) override;
   bool sendPatchToDeviceLocation(int slot, int location) override;
   bool storeAllPatchesToDeviceFromLibrarian(int bank, int list) override;
+  // The librarian's selected slot, from the lower list when no upper slot
+  // is selected; the argument is not read.
+  bool SendSingleProgramFromLibrarian(bool unused);
+  // The whole bank of the list in use into the instrument's bank, from the
+  // selected slot 0.
+  bool SendAllProgramsFromLibrarian(int bank);
   bool BankChangeMessage() override;
   bool startSendArrangement(bool toLibrarian, bool markTransfer) override;
   bool sendActiveArrangementRequestSysex(bool toEditor) override;
@@ -274,6 +286,11 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool midiSettingCase(int idx, int whole);
   void selectPort(bool output, int whole);
   void runLayerGroup(ControlAction* action, int whole);
+  // The upper or lower list's file, filled up to 100 patches; null when
+  // there is none (editor lock held).
+  PatchFile* paddedFile(bool lower);
+  // Job 2 for a patch of a list, to the edit buffer or to location.
+  bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
   // kLibSyncTimer's request pacing in ms, and a parameter's whole value.

@@ -1,0 +1,95 @@
+// The librarian's sends on the loopback: one patch into the edit buffer, a
+// whole bank into a bank of the simulator, the slot checks, the padding and
+// the work done without MIDI I/O.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/ParameterList.h"
+#include "hardware/SoundDump.h"
+#include "hardware/SysexProtocol.h"
+#include "librarian/LibrarianViewControl.h"
+#include "librarian/PatchLibrarian.h"
+#include "support_midi.h"
+#include "support_tavrin.h"
+
+namespace {
+
+using edtest::Harness;
+
+class TavrinLibrarianSend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(h.choosePortsAndWait());
+    KIT_MutexLock lock(p.GetMutex());
+    file = p.librarian()->upperFile();
+    ASSERT_NE(file, nullptr);
+    // Every slot's sound differs from the simulator's.
+    for (size_t s = 0; s < file->patches.size(); ++s) file->patches[s].messages[0][20] = static_cast<uint8_t>(s);
+  }
+  void waitForJob() {
+    ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+    h.settle();
+  }
+  static bool sameSound(const sounddump::Dump& d, const std::vector<uint8_t>& m) {
+    return std::equal(d.begin() + 7, d.begin() + 135, m.begin() + 7) &&
+           d[sounddump::kCheckByte] == sysex::calculateCheckSum(d.data(), d.size());
+  }
+
+  Harness h{edtest::projectRoot(), nullptr, false, {"Bank A.syx"}, false};
+  Tavrin& p = h.tavrin();
+  PatchFile* file = nullptr;
+};
+
+TEST_F(TavrinLibrarianSend, APatchReachesTheEditBufferAndABankIsStored) {
+  ASSERT_TRUE(p.sendPatchToDeviceFromLibrarian(7, false));
+  waitForJob();
+  EXPECT_TRUE(sameSound(h.sim.editBuffer(), file->patches[7].messages[0]));
+  EXPECT_EQ(p.GetParam(kCurrentPatch)->Value(), 7.0);
+  EXPECT_EQ(p.librarianView()->currentSlot(), 7);
+
+  p.librarianView()->selectUpperSlot(3);
+  h.sim.clearRecords();
+  ASSERT_TRUE(p.SendAllProgramsFromLibrarian(2));
+  waitForJob();
+  EXPECT_EQ(p.librarian()->targetSlot.load(), 0);
+  EXPECT_EQ(h.sim.storedDumps(), 100u);
+  EXPECT_EQ(h.sim.rejectedDumps(), 0u);
+  for (int s = 0; s < 100; ++s) EXPECT_TRUE(sameSound(h.sim.sound(2, s), file->patches[s].messages[0])) << s;
+}
+
+TEST_F(TavrinLibrarianSend, SlotChecksPaddingAndTheMissingPort) {
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    file->patches.resize(37);
+  }
+  h.sim.clearRecords();
+  EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(50, false));  // a default record: no message
+  EXPECT_EQ(file->patches.size(), 100u);
+  EXPECT_TRUE(file->patches[50].messages.empty());
+  EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(-1, false));
+  EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(100, false));
+  p.librarian()->targetSlot.store(-1);
+  EXPECT_FALSE(p.SendSingleProgramFromLibrarian(false));
+  EXPECT_TRUE(h.receivedBytes().empty());
+
+  // Without MIDI I/O no job starts, yet the current patch follows.
+  p.setMidiIOSet(false);
+  EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(12, false));
+  EXPECT_FALSE(p.storeAllPatchesToDeviceFromLibrarian(1, 0));
+  EXPECT_EQ(p.GetParam(kCurrentPatch)->Value(), 12.0);
+  EXPECT_FALSE(p.jobRunning());
+  p.setMidiIOSet(true);
+
+  // A busy job thread drops the send.
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load(); });
+  ASSERT_TRUE(p.sendPatchToDeviceFromLibrarian(3, false));
+  EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(4, false));
+  release = true;
+  waitForJob();
+  h.holdJobSleeps({});
+}
+
+}  // namespace
