@@ -2,11 +2,9 @@
 #include "editor/ControlDisplay.h"
 
 #include <cstdio>
-#include <map>
 
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
-#include "framework/ITextControl.h"
 #include "hardware/ParameterList.h"
 #include "uiconfig/UIConfigManager.h"
 
@@ -31,18 +29,30 @@ bool neverShown(int idx) {
 
 // The value list a parameter's text comes from, or null.
 const char* listName(int idx) {
-  static const std::map<int, const char*> lists = {
-      {6, "osc1Shape"}, {7, "osc2Shape"}, {8, "osc3Shape"}, {kLFO1Shape, "lfo1Shape"}, {32, "loopingModes"},
-      {34, "loopingModes"}, {33, "triggerModes"}, {35, "triggerModes"}, {39, "osc3Routing"}, {45, "filterType"},
-      {48, "glideMode"}, {52, "arpActiveMode"}, {53, "arpOctaveRange"}, {54, "arpTempoValues"}, {55, "arpClock"},
-      {56, "arpModeList"}, {58, "vcaDriveCurve"}, {86, "stepDuration"}, {kGlobalMidiChannel, "omniToSixteen"},
-      {kGlobalClock, "midiClockSource"},
-  };
   if (idx >= 59 && idx <= 82 && (idx - 59) % 3 == 0) return "modulationSources";
   if (idx >= 61 && idx <= 82 && (idx - 61) % 3 == 0) return "modulationDestinations";
   if (idx >= 119 && idx <= 134) return "patternEventType";
-  const auto it = lists.find(idx);
-  return it == lists.end() ? nullptr : it->second;
+  switch (idx) {
+    case 6: return "osc1Shape";
+    case 7: return "osc2Shape";
+    case 8: return "osc3Shape";
+    case kLFO1Shape: return "lfo1Shape";
+    case 32: case 34: return "loopingModes";
+    case 33: case 35: return "triggerModes";
+    case 39: return "osc3Routing";
+    case 45: return "filterType";
+    case 48: return "glideMode";
+    case 52: return "arpActiveMode";
+    case 53: return "arpOctaveRange";
+    case 54: return "arpTempoValues";
+    case 55: return "arpClock";
+    case 56: return "arpModeList";
+    case 58: return "vcaDriveCurve";
+    case 86: return "stepDuration";
+    case kGlobalMidiChannel: return "omniToSixteen";
+    case kGlobalClock: return "midiClockSource";
+    default: return nullptr;
+  }
 }
 
 // Entry i of the named list; empty for a missing list or entry.
@@ -80,13 +90,11 @@ bool isCentred64(int idx) {
          (idx >= 60 && idx <= 81 && (idx - 60) % 3 == 0);
 }
 
-void show(Tavrin* plug, int idx, const std::string& text) {
-  if (auto* display = dynamic_cast<ITextControl*>(plug->rememberedControl(idx))) display->SetTextFromPlug(text.c_str());
-}
 
 }  // namespace
 
 std::string ControlDisplay::getValueString(double value) {
+  if (value == static_cast<double>(IParam::WholeValue(value))) return std::to_string(IParam::WholeValue(value));
   char text[64];
   std::snprintf(text, sizeof text, "%.0f", value);
   return text;
@@ -140,8 +148,8 @@ void ControlDisplay::controlDisplay(Tavrin* plug, int idx, double value, bool tr
   const int v = IParam::WholeValue(value);
   std::string t;
   if (!valueText(*plug, idx, v, IParam::WholeValue(param->Value()), t)) {
-    show(plug, kControlDisplayValue, getValueString(v));
+    plug->showText(kControlDisplayValue, getValueString(v).c_str());
     return;
   }
-  show(plug, kControlDisplayValue, t + " [" + std::to_string(v) + "]");
+  plug->showText(kControlDisplayValue, (t + " [" + std::to_string(v) + "]").c_str());
 }

@@ -443,10 +443,8 @@ void Tavrin::setStatusText(const std::string& text) {
     KIT_MutexLock lock(mStatusLock);
     mStatusText = text;
   }
-  if (auto* display = dynamic_cast<ITextControl*>(rememberedControl(kControlDisplayName))) {
-    KIT_MutexLock lock(GetMutex());
-    display->SetTextFromPlug(text.c_str());
-  }
+  KIT_MutexLock lock(GetMutex());
+  showText(kControlDisplayName, text.c_str());
 }
 
 std::string Tavrin::statusText() const {

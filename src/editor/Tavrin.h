@@ -37,6 +37,7 @@
 class ControlAction;
 class ControlLayer;
 class IControl;
+class ITextControl;
 class LibrarianSlots;
 class LibrarianViewControl;
 class MIDIMessageManager;
@@ -177,6 +178,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // value from the instrument's port with local control on.
   bool sendPermitted() const;
 
+  // Shows text on the first control of a display parameter, if any (editor
+  // lock held).
+  void showText(int paramIdx, const char* text);
+
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
   IControl* rememberedControl(int paramIdx) const;
@@ -307,8 +312,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // transfer test, the light, the hub (internal: an editor-made dump), and
   // for the instrument's messages the reset of every last sent value.
   void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
-  // Shows text on the first control of a display parameter, if any.
-  void showText(int paramIdx, const char* text);
+
 
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};
@@ -355,6 +359,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   std::array<std::string, 2> mBankListFirstText;
   std::string upperFolderName, upperFileName, lowerFolderName, lowerFileName;
+
+  // The three text displays of the last change (name, value, CC), looked
+  // up once the editor is ready (editor lock held).
+  ITextControl* textDisplay(int paramIdx);
+  std::array<ITextControl*, 3> mTextDisplays{};
+  bool mTextDisplaysFound = false;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

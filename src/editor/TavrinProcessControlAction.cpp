@@ -19,8 +19,22 @@ constexpr const char* kSysexLabel = "SysEx";
 
 }  // namespace
 
+ITextControl* Tavrin::textDisplay(int paramIdx) {
+  const int slot = paramIdx - kControlDisplayName;
+  if (slot < 0 || slot >= static_cast<int>(mTextDisplays.size()) || !mEditorReady.load()) {
+    return dynamic_cast<ITextControl*>(rememberedControl(paramIdx));
+  }
+  if (!mTextDisplaysFound) {
+    for (size_t i = 0; i < mTextDisplays.size(); ++i) {
+      mTextDisplays[i] = dynamic_cast<ITextControl*>(rememberedControl(kControlDisplayName + static_cast<int>(i)));
+    }
+    mTextDisplaysFound = true;
+  }
+  return mTextDisplays[static_cast<size_t>(slot)];
+}
+
 void Tavrin::showText(int paramIdx, const char* text) {
-  if (auto* display = dynamic_cast<ITextControl*>(rememberedControl(paramIdx))) display->SetTextFromPlug(text);
+  if (ITextControl* display = textDisplay(paramIdx)) display->SetTextFromPlug(text);
 }
 
 bool Tavrin::sendPermitted() const {
@@ -45,10 +59,10 @@ void Tavrin::processControlAction(ControlAction* action, int paramIdx, double va
   if (!mEditorReady.load()) return;
   action->lastValue = whole;
 
+  // By index: a control that changes the list cannot invalidate the walk.
   const double normalized = param->GetNormalized();
-  const std::vector<IControl*> controls = action->controls;
-  for (IControl* control : controls) {
-    if (control) control->SetValueFromPlug(normalized);
+  for (size_t i = 0; i < action->controls.size(); ++i) {
+    if (IControl* control = action->controls[i]) control->SetValueFromPlug(normalized);
   }
 
   // The LFO's control change carries its position with the clocked shapes,
