@@ -8,19 +8,14 @@
 #include "hardware/SysexProtocol.h"
 #include "uiconfig/ControlAction.h"
 
-namespace {
-
-bool sourceBlocked(const SharedFlags& flags, bool fromHardware) {
-  const int param = fromHardware ? kMIDIFilterHWSEPassThrough : kMIDIFilterDAWSEPassThrough;
-  return flags.blocked[param - kMIDIFilterDAWCCPassThrough].load();
-}
-
-}  // namespace
+// The hooks take the editor lock by the hub's timed attempts, so that the
+// delivery thread gives up once tear-down has stopped the hub instead of
+// waiting for a lock the destroying thread may hold.
 
 void Tavrin::ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) {
-  if (msg == nullptr) return;
-  KIT_MutexLock lock(GetMutex());
-  if (mHub == nullptr || mFlags.transferInProgress.load() || mHub->requestPending()) return;
+  if (msg == nullptr || mHub == nullptr) return;
+  MIDIMessageManager::EditorLock lock(*mHub);
+  if (!lock.held() || mFlags.transferInProgress.load() || mHub->requestPending()) return;
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (fromHardware) {
     mHub->ProcessMidiMsgFromDevice(msg);
@@ -30,16 +25,21 @@ void Tavrin::ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) {
 }
 
 void Tavrin::ProcessSysEx(ISysEx* sysex, bool fromHardware) {
-  if (sysex == nullptr || sourceBlocked(mFlags, fromHardware)) return;
+  if (sysex == nullptr || mHub == nullptr) return;
+  MIDIMessageManager::EditorLock lock(*mHub);
+  if (!lock.held()) return;
+  // The pass-through setting of the message's source, read under the lock.
+  const IParam* pass = GetParam(fromHardware ? kMIDIFilterHWSEPassThrough : kMIDIFilterDAWSEPassThrough);
+  if (pass && pass->Value() != 1.0) return;
   sysexIn(sysex->mData, sysex->mSize, fromHardware, false);
 }
 
 void Tavrin::feedSysEx(const uint8_t* data, int size) { sysexIn(data, size, true, true); }
 
 void Tavrin::sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal) {
-  if (data == nullptr || size <= 0) return;
-  KIT_MutexLock lock(GetMutex());
-  if (mHub == nullptr || mFlags.transferInProgress.load()) return;
+  if (data == nullptr || size <= 0 || mHub == nullptr) return;
+  MIDIMessageManager::EditorLock lock(*mHub);
+  if (!lock.held() || mFlags.transferInProgress.load()) return;
   if (size >= 3 && data[1] == sysex::kManufacturer && data[2] == sysex::kModel) lightActivity(true);
   // A dump from the instrument sets values without sending them, so no
   // remembered value may hold back the next edit. Forgotten before the hub
