@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
@@ -13,6 +14,7 @@
 #include "librarian/PatchLibrarian.h"
 #include "support_midi.h"
 #include "support_tavrin.h"
+#include "uiconfig/ControlAction.h"
 
 namespace {
 
@@ -90,6 +92,31 @@ TEST_F(TavrinLibrarianSend, SlotChecksPaddingAndTheMissingPort) {
   release = true;
   waitForJob();
   h.holdJobSleeps({});
+}
+
+}  // namespace
+
+namespace {
+
+// Edits race control changes from the simulator while a bank is stored.
+TEST_F(TavrinLibrarianSend, EditsRaceInputAndABankStore) {
+  int idx = -1;
+  for (int i = 3; i < 80 && idx < 0; ++i) {
+    const ControlAction* a = p.GetParam(i)->GetControlAction();
+    if (a && a->type == 1 && i != kLFO1Shape) idx = i;
+  }
+  ASSERT_GE(idx, 0);
+  const int cc = p.GetParam(idx)->GetControlAction()->ccNumber;
+  ASSERT_TRUE(p.storeAllPatchesToDeviceFromLibrarian(1, 0));
+  std::atomic<bool> stop{false};
+  std::thread sender([&] {
+    for (int v = 0; !stop.load(); v = (v + 1) % 128) h.sim.sendControlChange(1, cc, v);
+  });
+  for (int i = 0; i < 300; ++i) h.set(idx, i % 100);
+  stop = true;
+  sender.join();
+  waitForJob();
+  EXPECT_EQ(h.sim.storedDumps(), 100u);
 }
 
 }  // namespace
