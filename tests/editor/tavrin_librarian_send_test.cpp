@@ -120,3 +120,37 @@ TEST_F(TavrinLibrarianSend, EditsRaceInputAndABankStore) {
 }
 
 }  // namespace
+
+namespace {
+
+// A drop from the lower list stores the patch through the editor's own feed,
+// which the instrument's pass-through setting does not stop; Save writes it.
+TEST(TavrinLibrarianDrop, ADropStoresThePatchAndSaveWritesIt) {
+  Harness h(edtest::projectRoot(), nullptr, false, {"Bank A.syx", "Bank B.syx"}, false);
+  Tavrin& p = h.tavrin();
+  h.set(kMIDIFilterHWSEPassThrough, 0);
+  PatchLibrarian& lib = *p.librarian();
+  LibrarianViewControl& view = *p.librarianView();
+  lib.lowerFileIndex = lib.upperFileIndex == 0 ? 1 : 0;
+  PatchFile* upper = lib.upperFile();
+  PatchFile* lower = lib.lowerFile(p.lowerListSource());
+  ASSERT_TRUE(upper && lower);
+  ASSERT_NE(upper, lower);
+  lower->patches[3].messages[0][20] = 0x33;
+  view.setDragEnabled(true);
+  IMouseMod left(true);
+  const IRECT from = view.slotRect(true, 3), to = view.slotRect(false, 20);
+  view.OnMouseDrag(from.L + 2, from.T + 2, 0, 0, &left);
+  view.OnMouseUp(to.L + 2, to.T + 2, &left);
+  ASSERT_FALSE(upper->patches[20].messages.empty());
+  EXPECT_EQ(upper->patches[20].messages[0][20], 0x33);
+  EXPECT_EQ(p.GetParam(kBankEditUnsaved)->Value(), 1.0);
+
+  ASSERT_TRUE(lib.saveUpperBank());
+  // The bank is written in the librarian's own form, beside the original.
+  const std::vector<uint8_t> saved = testsupport::readFile(upper->folderPath + "/Bank A.sr2");
+  ASSERT_GE(saved.size(), 21u * sounddump::kLength);
+  EXPECT_EQ(saved[20 * sounddump::kLength + 20], 0x33);
+}
+
+}  // namespace
