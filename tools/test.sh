@@ -49,6 +49,7 @@ run_config() {
 
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_SANITIZE=OFF || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp \
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
 # The threaded programs under ThreadSanitizer, without the RtMidi and JACK
 # tests and other makers' modules (not built for it). The port test whose

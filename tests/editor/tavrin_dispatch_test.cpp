@@ -200,7 +200,9 @@ TEST_F(Dispatch, ProgressDisplayOnTheLibrarianAndTheSoundTab) {
     EXPECT_FALSE(p.progressLayer()->IsVisible());
     EXPECT_TRUE(p.cancelButton(0)->IsHidden() && p.cancelButton(1)->IsHidden());
     EXPECT_FALSE(search->IsGrayed());
-    if (t == 1) EXPECT_TRUE(p.namedLayer("categoryLimit")->IsVisible());
+    if (t == 1) {
+      EXPECT_TRUE(p.namedLayer("categoryLimit")->IsVisible());
+    }
   }
   // A hide when nothing shows still clears both flags.
   p.sharedFlags().transferInProgress.store(true);

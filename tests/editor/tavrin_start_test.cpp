@@ -71,7 +71,9 @@ TEST(TavrinStart, ProjectWindowAtEachSize) {
     EXPECT_EQ(p.GetGUI()->Width(), r.width);
     EXPECT_EQ(p.GetGUI()->Height(), r.height);
     EXPECT_EQ(p.theme(), r.theme);
-    if (r.uiSize >= 0) EXPECT_EQ(h.value(kUserInterfaceSize), r.uiSize);
+    if (r.uiSize >= 0) {
+      EXPECT_EQ(h.value(kUserInterfaceSize), r.uiSize);
+    }
     ASSERT_TRUE(p.namedLayer("firstRunNotification"));
     EXPECT_EQ(p.namedLayer("firstRunNotification")->IsVisible(), r.firstRun);
     EXPECT_TRUE(p.editorReady());
@@ -124,7 +126,9 @@ TEST(TavrinStart, StartValuesAreWholeAboveOne) {
   // No parameter keeps a fraction above 1 after the start.
   for (int i = 0; i < kParameterCount; ++i) {
     const double v = h.value(i);
-    if (v >= 1.0) EXPECT_EQ(v, static_cast<int>(v)) << i;
+    if (v >= 1.0) {
+      EXPECT_EQ(v, static_cast<int>(v)) << i;
+    }
   }
 }
 
