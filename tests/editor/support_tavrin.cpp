@@ -36,12 +36,14 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
   }
   clock.setSleepObserver([this](uint64_t us) {
     const bool test = std::this_thread::get_id() == mTestThread;
+    std::shared_ptr<const std::function<bool()>> release;
     {
       std::lock_guard<std::mutex> lock(mSleepLock);
       Tavrin* plug = mRaw.load();
       mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
+      release = mRelease;
     }
-    while (!test && mRelease && !mRelease()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!test && release && !(*release)()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
   sHub = &hub;
   SetHardwarePortsFactory(&loopbackPorts);
@@ -50,7 +52,7 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
 
 Harness::~Harness() {
   destroy();
-  mRelease = {};
+  holdJobSleeps({});
   SetHardwarePortsFactory(nullptr);
   clock.setSleepObserver({});
 }

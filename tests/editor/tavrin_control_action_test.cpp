@@ -167,7 +167,7 @@ TEST_F(TavrinControlAction, ChannelPermissionAndRouting) {
   EXPECT_FALSE(p.isMidiLedOn());
   send(cc, kLevel, 24);
   EXPECT_TRUE(p.isMidiLedOn());
-  EXPECT_EQ(p.GetParam(kMIDILed)->Value(), 1.0);
+  EXPECT_EQ(h.value(kMIDILed), 1.0);
 }
 
 TEST_F(TavrinControlAction, ValuesFromTheInstrumentAreShownAndNotEchoed) {
@@ -185,7 +185,10 @@ TEST_F(TavrinControlAction, ValuesFromTheInstrumentAreShownAndNotEchoed) {
   // A system-exclusive message from the port forgets every value sent, so
   // after a dump's write the edit back to 34 goes out.
   ASSERT_TRUE(h.sim.sendRaw({0xF0, 0x3E, 0x16, 5, 0x7F, 0xF7}));
-  ASSERT_TRUE(hwtest::spinUntil([&] { return p.GetParam(idx)->GetControlAction()->lastValue == -1.0; }));
+  ASSERT_TRUE(hwtest::spinUntil([&] {
+    KIT_MutexLock lock(p.GetMutex());
+    return p.GetParam(idx)->GetControlAction()->lastValue == -1.0;
+  }));
   {
     KIT_MutexLock lock(p.GetMutex());
     p.GetParam(idx)->Set(50);
@@ -200,7 +203,7 @@ TEST_F(TavrinControlAction, ValuesFromTheInstrumentAreShownAndNotEchoed) {
     p.OnParamChange2(kMainTab);
   }
   EXPECT_FALSE(p.hub()->requestPending());
-  EXPECT_EQ(p.GetParam(kMainTab)->Value(), 3.0);
+  EXPECT_EQ(h.value(kMainTab), 3.0);
 }
 
 TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) {
@@ -222,7 +225,10 @@ TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) 
   const Bytes message = {0xF0, 0x3E, 0x16, 5, 0x7F, 0xF7};
   ASSERT_TRUE(h.sim.sendRaw(message));
   h.settle();
-  EXPECT_EQ(a->lastValue, 40.0);
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_EQ(a->lastValue, 40.0);
+  }
   p.setLightTracksInput(true);
   p.sharedFlags().lightOn.store(false);
   p.feedSysEx(message.data(), static_cast<int>(message.size()));

@@ -48,10 +48,13 @@ TEST_F(TavrinLibrarianSend, APatchReachesTheEditBufferAndABankIsStored) {
   ASSERT_TRUE(p.sendPatchToDeviceFromLibrarian(7, false));
   waitForJob();
   EXPECT_TRUE(sameSound(h.sim.editBuffer(), file->patches[7].messages[0]));
-  EXPECT_EQ(p.GetParam(kCurrentPatch)->Value(), 7.0);
+  EXPECT_EQ(h.value(kCurrentPatch), 7.0);
   EXPECT_EQ(p.librarianView()->currentSlot(), 7);
 
-  p.librarianView()->selectUpperSlot(3);
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.librarianView()->selectUpperSlot(3);
+  }
   h.sim.clearRecords();
   ASSERT_TRUE(p.SendAllProgramsFromLibrarian(2));
   waitForJob();
@@ -80,7 +83,7 @@ TEST_F(TavrinLibrarianSend, SlotChecksPaddingAndTheMissingPort) {
   p.setMidiIOSet(false);
   EXPECT_FALSE(p.sendPatchToDeviceFromLibrarian(12, false));
   EXPECT_FALSE(p.storeAllPatchesToDeviceFromLibrarian(1, 0));
-  EXPECT_EQ(p.GetParam(kCurrentPatch)->Value(), 12.0);
+  EXPECT_EQ(h.value(kCurrentPatch), 12.0);
   EXPECT_FALSE(p.jobRunning());
   p.setMidiIOSet(true);
 
@@ -140,11 +143,14 @@ TEST(TavrinLibrarianDrop, ADropStoresThePatchAndSaveWritesIt) {
   view.setDragEnabled(true);
   IMouseMod left(true);
   const IRECT from = view.slotRect(true, 3), to = view.slotRect(false, 20);
-  view.OnMouseDrag(from.L + 2, from.T + 2, 0, 0, &left);
-  view.OnMouseUp(to.L + 2, to.T + 2, &left);
+  {
+    KIT_MutexLock lock(p.GetMutex());  // as the window's events run
+    view.OnMouseDrag(from.L + 2, from.T + 2, 0, 0, &left);
+    view.OnMouseUp(to.L + 2, to.T + 2, &left);
+  }
   ASSERT_FALSE(upper->patches[20].messages.empty());
   EXPECT_EQ(upper->patches[20].messages[0][20], 0x33);
-  EXPECT_EQ(p.GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_EQ(h.value(kBankEditUnsaved), 1.0);
 
   ASSERT_TRUE(lib.saveUpperBank());
   // The bank is written in the librarian's own form, beside the original.
