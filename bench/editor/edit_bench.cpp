@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
 #include "hardware/MIDIMessageManager.h"
@@ -28,13 +29,7 @@
 
 namespace {
 
-LoopbackHub* sHub = nullptr;
-std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPorts>(sHub->makeBackend()); }
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0.0 : v[v.size() / 2];
-}
+using edbench::median;
 
 int listed(Tavrin& plug, int idx, const std::string& name) {
   IParam* p = plug.GetParam(idx);
@@ -56,8 +51,7 @@ void BM_UserEdit(benchmark::State& state) {
   platform::ManualClock clock;
   platform::ScopedClock scopedClock(clock);
   LoopbackHub hub;
-  sHub = &hub;
-  SetHardwarePortsFactory(&loopbackPorts);
+  edbench::LoopbackPortsScope portsScope(hub);
   std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
   synthsim::SynthSimulator sim(*simBackend);
   {
@@ -93,7 +87,6 @@ void BM_UserEdit(benchmark::State& state) {
     state.counters["B_us"] = median(b) * 1e6;
     state.counters["ratio"] = median(a) > 0 ? median(b) / median(a) : 0;
   }
-  SetHardwarePortsFactory(nullptr);
 }
 BENCHMARK(BM_UserEdit)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -14,31 +14,12 @@
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
+#include "open_ports.h"
 #include "testsupport.h"
 
 namespace {
 
-class SilentPorts : public IHardwarePorts {
- public:
-  const std::vector<std::string>& outNames() override { return mNames; }
-  const std::vector<std::string>& inNames() override { return mNames; }
-  int openOut(int& portIndex, const char*) override { return portIndex; }
-  int openIn(int& portIndex, const char*) override { return portIndex; }
-  int findOut(const char*) override { return -1; }
-  int findIn(const char*) override { return -1; }
-  bool initializeVirtualOutput(const std::string&) override { return false; }
-  bool outOpen() const override { return true; }
-  int openOutIndex() const override { return 1; }
-  int openInIndex() const override { return 1; }
-  bool send(const uint8_t*, size_t) override { return true; }
-  void setInputSink(IHardwareInputSink*) override {}
-  void shutdown() override {}
-
- private:
-  std::vector<std::string> mNames{"OFF", "Synth"};
-};
-
-std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<SilentPorts>(); }
+std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<edtest::OpenPorts>(); }
 
 struct Rig {
   Rig() {
