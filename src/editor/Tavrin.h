@@ -298,6 +298,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
+  // sendMidiMsgAndLog with the editor lock held.
+  void sendMidiMsgLocked(IMidiMsg* msg);
   // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
   int requestPacing() const;
   int wholeValue(int paramIdx) const;

@@ -47,13 +47,17 @@ void Tavrin::MIDIOutRoutingSwitch(IMidiMsg* msg) {
   if (mFlags.queueRouting.load()) {
     mMidiQueue.Add(msg);
   } else {
-    sendMidiMsgAndLog(msg);
+    sendMidiMsgLocked(msg);
   }
 }
 
 void Tavrin::sendMidiMsgAndLog(IMidiMsg* msg) {
   if (msg == nullptr) return;
   KIT_MutexLock lock(GetMutex());
+  sendMidiMsgLocked(msg);
+}
+
+void Tavrin::sendMidiMsgLocked(IMidiMsg* msg) {
   if (!mFlags.midiIOSet.load()) {
     setStatusText(kMidiIONotSetText);
     return;

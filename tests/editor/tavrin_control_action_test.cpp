@@ -216,6 +216,15 @@ TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) 
   h.settle();
   EXPECT_EQ(h.value(idx), before);
   p.sharedFlags().transferInProgress.store(false);
+  // So does a pending request; a message without a status goes nowhere.
+  p.hub()->setRequestPending(true);
+  ASSERT_TRUE(h.sim.sendControlChange(1, cc, 78));
+  h.settle();
+  EXPECT_EQ(h.value(idx), before);
+  p.hub()->setRequestPending(false);
+  ASSERT_TRUE(h.sim.sendRaw({0x05, 0x06}));
+  h.settle();
+  EXPECT_EQ(h.value(idx), before);
 
   // With the instrument's system-exclusive pass-through off, its messages
   // are dropped: no reset of the values sent. The editor's own feed passes.
@@ -237,6 +246,15 @@ TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) 
   p.sharedFlags().lightOn.store(false);
   p.feedSysEx(message.data(), 2);
   EXPECT_FALSE(p.isMidiLedOn());
+  // The host's messages follow the host's setting.
+  std::vector<uint8_t> copy = message;
+  ISysEx fromHost(0, copy.data(), static_cast<int>(copy.size()));
+  h.set(kMIDIFilterDAWSEPassThrough, 0);
+  p.ProcessSysEx(&fromHost, false);
+  EXPECT_FALSE(p.isMidiLedOn());
+  h.set(kMIDIFilterDAWSEPassThrough, 1);
+  p.ProcessSysEx(&fromHost, false);
+  EXPECT_TRUE(p.isMidiLedOn());
 }
 
 // The test thread's pauses taken since mark, in ms; none held the mutex.
