@@ -6,10 +6,12 @@
 #include <string>
 
 #include "editor/ControlDisplay.h"
+#include "framework/ControlLayer.h"
 #include "framework/IParam.h"
 #include "framework/ITextControl.h"
 #include "hardware/ParameterList.h"
 #include "support_tavrin.h"
+#include "uiconfig/ControlAction.h"
 #include "uiconfig/UIConfigManager.h"
 
 namespace {
@@ -93,17 +95,33 @@ TEST_F(TavrinValueDisplay, LinesThroughTheDispatchAndFromTheInstrument) {
   fromInstrument(kPatchUp, 1);
   EXPECT_EQ(text(kControlDisplayName), "All Section Locks Released");
   EXPECT_EQ(text(kControlDisplayValue), "100% [100]");
+  // A layer group follows a value from the instrument as it follows an edit.
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    ControlLayer group(9, "group");
+    for (int id = 0; id < 3; ++id) group.AttachLayer(new ControlLayer(id, "sub"));
+    IParam* param = p.GetParam(30);
+    ControlAction* before = param->GetControlAction();
+    ControlAction action;
+    action.layerGroup = &group;
+    param->SetControlAction(&action);
+    fromInstrument(30, 2);
+    EXPECT_EQ(group.GetSelectedSubLayer(), 2);
+    for (int id = 0; id < 3; ++id) EXPECT_EQ(group.GetSubLayer(id)->IsVisible(), id == 2) << id;
+    param->SetControlAction(before);
+  }
   // A nameless parameter changes nothing while the transport runs.
   int nameless = -1;
   for (int idx = 0; idx < 97 && nameless < 0; ++idx) {
     const char* name = p.GetParam(idx)->GetNameForHost();
     if (!name || !*name) nameless = idx;
   }
+  const std::string nameLine = text(kControlDisplayName);
   if (nameless >= 0) {
     KIT_MutexLock lock(p.GetMutex());
     ControlDisplay::controlDisplay(&p, nameless, 1, true);
   }
-  EXPECT_EQ(text(kControlDisplayName), "All Section Locks Released");
+  EXPECT_EQ(text(kControlDisplayName), nameLine);
 }
 
 }  // namespace
