@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "editor/Tavrin.h"
 #include "hardware/MidiBackendLoopback.h"
 #include "hardware/MidiPorts.h"
@@ -21,21 +22,14 @@
 
 namespace {
 
-LoopbackHub* sHub = nullptr;
-std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPorts>(sHub->makeBackend()); }
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0.0 : v[v.size() / 2];
-}
+using edbench::median;
 
 void BM_PluginStart(benchmark::State& state) {
   const std::string root = TAVRIN_STAGED_ROOT;
   testsupport::ScopedFolders folders;
   platform::setResourceFolder(root);
   LoopbackHub hub;
-  sHub = &hub;
-  SetHardwarePortsFactory(&loopbackPorts);
+  edbench::LoopbackPortsScope portsScope(hub);
   std::vector<double> a, b;
   size_t bytes = 0;
   for (auto _ : state) {
@@ -49,7 +43,6 @@ void BM_PluginStart(benchmark::State& state) {
     b.push_back(std::chrono::duration<double>(t2 - t1).count());
     state.SetIterationTime(b.back());
   }
-  SetHardwarePortsFactory(nullptr);
   benchmark::DoNotOptimize(bytes);
   state.counters["A_ms"] = median(a) * 1000;
   state.counters["B_ms"] = median(b) * 1000;

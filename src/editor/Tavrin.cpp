@@ -443,10 +443,8 @@ void Tavrin::setStatusText(const std::string& text) {
     KIT_MutexLock lock(mStatusLock);
     mStatusText = text;
   }
-  if (auto* display = dynamic_cast<ITextControl*>(rememberedControl(kControlDisplayName))) {
-    KIT_MutexLock lock(GetMutex());
-    display->SetTextFromPlug(text.c_str());
-  }
+  KIT_MutexLock lock(GetMutex());
+  showText(kControlDisplayName, text.c_str());
 }
 
 std::string Tavrin::statusText() const {
@@ -466,13 +464,7 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
 
   // Only messages passed with their leading F0 have the family bytes at 1
   // and 2, so only they light the light; a lit light is not restarted.
-  IGraphicsBase* graphics = GetGraphicsBase();
-  if (!mFlags.lightTracksInput.load() && graphics && size >= 3 && message[1] == sysex::kManufacturer &&
-      message[2] == sysex::kModel && !mFlags.lightOn.load()) {
-    graphics->SetParameterFromPlug(kMIDILed, 1.0, false);
-    mFlags.lightOn.store(true);
-    mFlags.lightTick.store(GetTickCount());
-  }
+  if (size >= 3 && message[1] == sysex::kManufacturer && message[2] == sysex::kModel) lightActivity(false);
 
   SendMidiSysex(message, length);
 

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/IHardwarePorts.h"
@@ -36,6 +37,7 @@
 class ControlAction;
 class ControlLayer;
 class IControl;
+class ITextControl;
 class LibrarianSlots;
 class LibrarianViewControl;
 class MIDIMessageManager;
@@ -102,6 +104,31 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // outgoing MIDI. The bytes are written to the debug log when it is on.
   void checksumCheckAndSend(unsigned char* message, int length) override;
 
+  // Outgoing channel messages (editor lock taken inside; any thread). The
+  // routing switch queues the message for the audio blocks while queue
+  // routing is on, else sends it at once. sendMidiMsgAndLog sends it to the
+  // output port: without MIDI I/O it shows "Set MIDI I/O First!" instead; a
+  // message on the global channel lights the activity light while the light
+  // shows outgoing MIDI.
+  void sendMidiMsgAndLog(IMidiMsg* msg);
+  // The global MIDI channel, 0-15 (the values 0 and 1 both give 0).
+  int globalChannel() const;
+  // All notes off on the global channel through the routing switch, once
+  // MIDI I/O is set and the editor ready, unless the enquiry waits for the
+  // global dump.
+  void AllSoundsOff();
+  // Sends the section-locked sound back to the instrument (job 0) once a
+  // pending request has ended, waiting at most as long as a request job
+  // runs. The argument is not read. Pauses release the editor lock.
+  void sendPartDataBackToHardware(int unused);
+  // The control bound to a system-exclusive address, an NRPN address or a
+  // control change (channel, number, mixer flag); null when none is.
+  IControl* getSysexControl(int key1, int key2, int key3, int key4, int key5) const;
+  IControl* getMsbLsbControl(int key1, int key2, int key3, int key4, int key5) const;
+  IControl* getCCControls(int key1, int key2, int key3) const;
+  // Messages waiting for the audio blocks; read under the editor lock.
+  const IMidiQueue& midiQueue() const { return mMidiQueue; }
+
   void setMidiIOSet(bool set) { mFlags.midiIOSet.store(set); }
   bool isMidiIOSet() const { return mFlags.midiIOSet.load(); }
   bool editorReady() const { return mEditorReady.load(); }
@@ -118,8 +145,20 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // ---- framework hooks
   void OnParamChange(int paramIdx) override;
+  // A value the instrument reported (the thread applying it; editor lock
+  // taken): displays, the main tab and the layer group follow, the action
+  // remembers the value and nothing is sent; a pending request ends.
+  void OnParamChange2(int paramIdx) override;
+  bool hardwareChange() const { return mHardwareChange.load(); }
   void Reset() override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
+  // Incoming MIDI from the instrument's port (its delivery thread) or the
+  // host; each takes the editor lock. Channel messages are dropped during a
+  // transfer, while a librarian request is pending and without a status;
+  // system-exclusive messages during a transfer and when their source's
+  // pass-through setting is off.
+  void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
+  void ProcessSysEx(ISysEx* sysex, bool fromHardware) override;
 
   // ---- the dispatch's helpers
   // Starts a job of the hub (false: dropped, the thread is busy or there is
@@ -127,11 +166,21 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
-  // The value display step and the control-action send of the dispatch
-  // (editor lock held); empty until the value display and the sending
-  // rules are built.
+  // The value display step of the dispatch (editor lock held) and the
+  // control-action send: the bound
+  // controls follow the value and its messages leave through the routing
+  // switch or the hub, once per whole value (the editor lock is taken
+  // inside; any thread that changes parameters).
   virtual void controlDisplay(int paramIdx, double value);
   virtual void processControlAction(ControlAction* action, int paramIdx, double value);
+  // Whether one message of a control action may leave now: never while a
+  // value from the instrument is being shown, else unless the hub applies a
+  // value from the instrument's port with local control on.
+  bool sendPermitted() const;
+
+  // Shows text on the first control of a display parameter, if any (editor
+  // lock held).
+  void showText(int paramIdx, const char* text);
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
@@ -151,6 +200,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // ---- state flags of the dispatch
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
+  void setSectionLock(bool on) { mSectionLock.store(on); }
   bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
   bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
@@ -195,9 +245,20 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   std::string rememberedFolderName(Side side) const override;
   std::string rememberedFileName(Side side) const override;
   void setRememberedNames(Side side, const std::string& folderName, const std::string& fileName) override;
+  // Sends of the librarian (editor lock taken; the GUI thread, or the hub's
+  // program-change handlers). A slot must be 0..patch count - 1 and hold a
+  // message; the file is filled up to 100 patches; the view's current slot
+  // and kCurrentPatch follow even without MIDI I/O, when no job starts.
+  // True when the job started.
   bool sendPatchToDeviceFromLibrarian(int slot, bool lower) override;
   bool sendPatchToDeviceLocation(int slot, int location) override;
   bool storeAllPatchesToDeviceFromLibrarian(int bank, int list) override;
+  // The librarian's selected slot, from the lower list when no upper slot
+  // is selected; the argument is not read.
+  bool SendSingleProgramFromLibrarian(bool unused);
+  // The whole bank of the list in use into the instrument's bank, from the
+  // selected slot 0.
+  bool SendAllProgramsFromLibrarian(int bank);
   bool BankChangeMessage() override;
   bool startSendArrangement(bool toLibrarian, bool markTransfer) override;
   bool sendActiveArrangementRequestSysex(bool toEditor) override;
@@ -230,8 +291,30 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool midiSettingCase(int idx, int whole);
   void selectPort(bool output, int whole);
   void runLayerGroup(ControlAction* action, int whole);
+  // The upper or lower list's file, filled up to 100 patches; null when
+  // there is none (editor lock held).
+  PatchFile* paddedFile(bool lower);
+  // Job 2 for a patch of a list, to the edit buffer or to location.
+  bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
+  // sendMidiMsgAndLog with the editor lock held.
+  void sendMidiMsgLocked(IMidiMsg* msg);
+  // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
+  int requestPacing() const;
+  int wholeValue(int paramIdx) const;
+  // A control change on the global channel, through the routing switch or
+  // straight to the port.
+  void sendControlChange(int cc, int data, bool routed);
+  // Lights the activity light for an incoming (input) or outgoing message,
+  // unless it is lit or shows the other direction (any thread; the light's
+  // state is atomic).
+  void lightActivity(bool input);
+  // Incoming system-exclusive bytes after the pass-through test: the
+  // transfer test, the light, the hub (internal: an editor-made dump), and
+  // for the instrument's messages the reset of every last sent value.
+  void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
+
 
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};
@@ -278,6 +361,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   std::array<std::string, 2> mBankListFirstText;
   std::string upperFolderName, upperFileName, lowerFolderName, lowerFileName;
+
+  // The three text displays of the last change (name, value, CC), looked
+  // up once the editor is ready (editor lock held).
+  ITextControl* textDisplay(int paramIdx);
+  std::array<ITextControl*, 3> mTextDisplays{};
+  bool mTextDisplaysFound = false;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

@@ -197,10 +197,6 @@ void Tavrin::pauseUnlocked(int ms) {
   GetMutex().ReacquireAll(levels);
 }
 
-void Tavrin::controlDisplay(int, double) {}
-
-void Tavrin::processControlAction(ControlAction*, int, double) {}
-
 void Tavrin::Reset() {
   KIT_MutexLock lock(GetMutex());
   if (GetSampleRate() != mSampleRate) mSampleRate = GetSampleRate();

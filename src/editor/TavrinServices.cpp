@@ -164,9 +164,7 @@ LowerListSource Tavrin::lowerListSource() const {
 bool Tavrin::jobRunning() const { return !mHub || mHub->threadRunning(MIDIMessageManager::kJobThread); }
 
 void Tavrin::DisplayLibrarianPatchCategory(int slot, bool lower) {
-  PatchFile* file = lower ? mLibrarian->lowerFile(lowerListSource()) : mLibrarian->upperFile();
-  if (!file) return;
-  if (file->patches.size() < 100) file->patches.resize(100);
+  paddedFile(lower);
   // The category text reaches no display.
 }
 
@@ -203,13 +201,6 @@ void Tavrin::OpenHelpTopics(int topic) {
 // ---- sends and job starts built with the librarian and send work; until
 // then they start nothing.
 
-void Tavrin::MIDIOutRoutingSwitch(IMidiMsg*) {}
-void Tavrin::SendProgramChangeCommand(int, int) {}
-void Tavrin::feedSysEx(const uint8_t*, int) {}
-bool Tavrin::sendPatchToDeviceFromLibrarian(int, bool) { return false; }
-bool Tavrin::sendPatchToDeviceLocation(int, int) { return false; }
-bool Tavrin::storeAllPatchesToDeviceFromLibrarian(int, int) { return false; }
-bool Tavrin::BankChangeMessage() { return false; }
 bool Tavrin::startSendArrangement(bool, bool) { return false; }
 bool Tavrin::sendActiveArrangementRequestSysex(bool) { return false; }
 bool Tavrin::startPartRequest() { return false; }

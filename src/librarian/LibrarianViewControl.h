@@ -9,6 +9,7 @@
 // key and draw handlers, menu commands). The job thread may write the two
 // selections, the current slot and the librarian's targetSlot, which are
 // atomics; it touches nothing else here.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -80,6 +81,8 @@ class LibrarianViewControl : public CustomOverlayControl {
   int currentSlot() const { return mCurrentSlot.load(); }
   // Makes slot (limited to 0..99) the current slot and the upper selection.
   void selectUpperSlot(int slot);
+  // Makes slot (limited to 0..99) the current slot; the selections stay.
+  void setCurrentSlot(int slot) { mCurrentSlot = std::clamp(slot, 0, kSlots - 1); }
   // The same from the job thread (requests of a whole bank step the
   // selection): atomics only; the next redraw shows it.
   void setSelectionFromJob(int slot);

@@ -3,7 +3,10 @@
 #include <chrono>
 #include <filesystem>
 
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
+#include "support_midi.h"
 #include "platform/folders.h"
 
 namespace edtest {
@@ -31,14 +34,16 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
     std::filesystem::create_directories(data + "Patches");
     testsupport::writeFile(data + "Patches/" + name, bank);
   }
-  clock.setSleepObserver([this](uint64_t) {
+  clock.setSleepObserver([this](uint64_t us) {
     const bool test = std::this_thread::get_id() == mTestThread;
+    std::shared_ptr<const std::function<bool()>> release;
     {
       std::lock_guard<std::mutex> lock(mSleepLock);
       Tavrin* plug = mRaw.load();
-      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller()});
+      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
+      release = mRelease;
     }
-    while (!test && mRelease && !mRelease()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!test && release && !(*release)()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
   sHub = &hub;
   SetHardwarePortsFactory(&loopbackPorts);
@@ -47,7 +52,7 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
 
 Harness::~Harness() {
   destroy();
-  mRelease = {};
+  holdJobSleeps({});
   SetHardwarePortsFactory(nullptr);
   clock.setSleepObserver({});
 }
@@ -85,6 +90,34 @@ void Harness::settle() {
   sim.waitIdle();
   hub.drain();
   if (auto* ports = dynamic_cast<MidiPorts*>(mPlug->GetHardwarePorts())) ports->waitIdle();
+}
+
+bool Harness::choosePortsAndWait() {
+  const int in = textIndex(kDeviceInSelection, sim.options().outPort);
+  const int out = textIndex(kDeviceOutSelection, sim.options().inPort);
+  if (in <= 0 || out <= 0) return false;
+  // The manual clock does not wait: each of the job's pauses lets the
+  // simulator answer and the answer arrive first.
+  holdJobSleeps([this] {
+    settle();
+    return true;
+  });
+  set(kDeviceInSelection, in);
+  set(kDeviceOutSelection, out);
+  MIDIMessageManager* jobs = mPlug->hub();
+  const bool ended = hwtest::spinUntil([&] {
+    return !jobs->threadRunning(MIDIMessageManager::kJobThread) && !mPlug->sharedFlags().awaitingGlobalDump.load();
+  });
+  settle();
+  holdJobSleeps({});
+  return ended;
+}
+
+std::vector<std::vector<uint8_t>> Harness::receivedBytes() {
+  settle();
+  std::vector<std::vector<uint8_t>> out;
+  for (const synthsim::Received& r : sim.received()) out.push_back(r.bytes);
+  return out;
 }
 
 int Harness::textIndex(int idx, const std::string& name) {

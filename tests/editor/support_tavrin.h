@@ -36,6 +36,7 @@ class ObservedTavrin : public Tavrin {
 struct Sleep {
   bool testThread;
   bool heldPluginMutex;
+  uint64_t micros = 0;
 };
 
 class Harness {
@@ -53,18 +54,32 @@ class Harness {
   ObservedTavrin& plug() { return static_cast<ObservedTavrin&>(*mPlug); }
   Tavrin& tavrin() { return *mPlug; }
   IGraphicsHeadless& gui() { return *static_cast<IGraphicsHeadless*>(mPlug->GetGUI()); }
-  double value(int idx) { return mPlug->GetParam(idx)->Value(); }
+  // Read under the editor lock, as input may be moving it.
+  double value(int idx) {
+    KIT_MutexLock lock(mPlug->GetMutex());
+    return mPlug->GetParam(idx)->Value();
+  }
   // The user's path with a plain value.
   void set(int idx, double v);
   std::string logText() const;
   std::vector<Sleep> sleeps() const;
   // Every sleep of a thread other than the test's waits until hold() gives
   // true (checked every millisecond of real time).
-  void holdJobSleeps(std::function<bool()> release) { mRelease = std::move(release); }
+  void holdJobSleeps(std::function<bool()> release) {
+    auto shared = release ? std::make_shared<const std::function<bool()>>(std::move(release)) : nullptr;
+    std::lock_guard<std::mutex> lock(mSleepLock);
+    mRelease = std::move(shared);
+  }
   // Delivered input and the simulator are idle.
   void settle();
   // The value of the first display text of the parameter holding name, or -1.
   int textIndex(int idx, const std::string& name);
+  // Chooses the simulator's ports in the menus and waits until the enquiry
+  // they start has ended and the input is idle; false when a port is
+  // missing or the enquiry does not end.
+  bool choosePortsAndWait();
+  // The messages the simulator received, in order, after the input settled.
+  std::vector<std::vector<uint8_t>> receivedBytes();
   // Deletes the plug-in; the sleep observer may still look at it meanwhile.
   void destroy();
 
@@ -80,7 +95,7 @@ class Harness {
   std::unique_ptr<Tavrin> mPlug;
   std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();
-  std::function<bool()> mRelease;
+  std::shared_ptr<const std::function<bool()>> mRelease;  // under mSleepLock; called outside it
   mutable std::mutex mSleepLock;
   std::vector<Sleep> mSleeps;
 };

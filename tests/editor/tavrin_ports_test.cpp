@@ -30,6 +30,7 @@ void choosePorts(Harness& h) {
 TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
   Harness h(edtest::projectRoot(), nullptr, false, {}, false);
   Tavrin& p = h.tavrin();
+  h.sim.setFault(synthsim::Fault::Silent);  // the enquiry keeps waiting
   std::atomic<bool> looked{false};
   h.holdJobSleeps([&] { return looked.load(); });
   choosePorts(h);
@@ -58,7 +59,10 @@ TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {
     KIT_MutexLock lock(p.GetMutex());
     EXPECT_TRUE(p.namedLayer("arpTempoKnob")->GetControl(0)->IsGrayed());
   }
-  EXPECT_EQ(h.sim.received().size(), 1u);
+  // Only the clock's own message follows the enquiry: no sound dump.
+  h.settle();
+  ASSERT_EQ(h.sim.received().size(), 2u);
+  EXPECT_EQ(h.sim.received()[1].bytes.size(), 10u);
   looked = true;
   ASSERT_TRUE(hwtest::spinUntil([&] { return !p.hub()->threadRunning(MIDIMessageManager::kJobThread); }));
   {

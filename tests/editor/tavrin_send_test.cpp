@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
+#include "open_ports.h"
 #include "testsupport.h"
 #include "hardware/ParameterList.h"
 
@@ -26,32 +27,6 @@ struct Recorded {
     bool normalized;
   };
   std::vector<Push> pushes;
-};
-
-// An output port that is open and keeps what it is given.
-class RecordingPorts : public IHardwarePorts {
- public:
-  explicit RecordingPorts(std::shared_ptr<Recorded> rec) : mRec(std::move(rec)) {}
-  const std::vector<std::string>& outNames() override { return mNames; }
-  const std::vector<std::string>& inNames() override { return mNames; }
-  int openOut(int& portIndex, const char*) override { return portIndex; }
-  int openIn(int& portIndex, const char*) override { return portIndex; }
-  int findOut(const char*) override { return -1; }
-  int findIn(const char*) override { return -1; }
-  bool initializeVirtualOutput(const std::string&) override { return false; }
-  bool outOpen() const override { return true; }
-  int openOutIndex() const override { return 1; }
-  int openInIndex() const override { return 0; }
-  bool send(const uint8_t* bytes, size_t size) override {
-    mRec->sent.emplace_back(bytes, bytes + size);
-    return true;
-  }
-  void setInputSink(IHardwareInputSink*) override {}
-  void shutdown() override {}
-
- private:
-  std::shared_ptr<Recorded> mRec;
-  std::vector<std::string> mNames{"OFF", "Synth"};
 };
 
 class RecordingGraphics : public IGraphicsBase {
@@ -77,7 +52,8 @@ class TavrinSend : public ::testing::Test {
       ASSERT_TRUE(testsupport::writeFile(logPath(), std::string("old\n")));
     }
     plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
-    plug->SetHardwarePorts(std::make_unique<RecordingPorts>(rec));
+    plug->SetHardwarePorts(std::make_unique<edtest::OpenPorts>(
+        [r = rec](const uint8_t* bytes, size_t size) { r->sent.emplace_back(bytes, bytes + size); }));
     plug->AttachGraphics(new RecordingGraphics(rec));
     rec->pushes.clear();  // attaching shows every parameter once
   }

@@ -1,0 +1,93 @@
+// A user edit against the plain send of its message. A: SendMidiMsg of the
+// control change to the output port. B: SetParameterFromGUI of a CC-bound
+// parameter between two values, through the dispatch, the value display, the
+// bound controls, the send permission and the routing switch to the same
+// port. Ports on a loopback hub with the simulated instrument; the clock
+// does not wait, so the enquiry that choosing the port starts ends at once.
+// The counter "ratio" is median B / median A over 1000 of each; the goal is
+// at most 3.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_support.h"
+#include "editor/Tavrin.h"
+#include "framework/IParam.h"
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiBackendLoopback.h"
+#include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "synthsim/SynthSimulator.h"
+#include "testsupport.h"
+#include "uiconfig/ControlAction.h"
+
+namespace {
+
+using edbench::median;
+
+int listed(Tavrin& plug, int idx, const std::string& name) {
+  IParam* p = plug.GetParam(idx);
+  for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
+    int value = 0;
+    const char* text = p->GetDisplayTextAtIdx(i, &value);
+    if (text && std::string(text).find(name) != std::string::npos) return value;
+  }
+  return -1;
+}
+
+void choose(Tavrin& plug, int idx, int value) {
+  plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
+}
+
+void BM_UserEdit(benchmark::State& state) {
+  testsupport::ScopedFolders folders;
+  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
+  platform::ManualClock clock;
+  platform::ScopedClock scopedClock(clock);
+  LoopbackHub hub;
+  edbench::LoopbackPortsScope portsScope(hub);
+  std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
+  synthsim::SynthSimulator sim(*simBackend);
+  {
+    Tavrin plug{IPluginInstanceInfo{}};
+    choose(plug, kDeviceInSelection, listed(plug, kDeviceInSelection, sim.options().outPort));
+    choose(plug, kDeviceOutSelection, listed(plug, kDeviceOutSelection, sim.options().inPort));
+    while (plug.jobRunning()) std::this_thread::yield();
+    int idx = -1;
+    for (int i = 3; i < 80 && idx < 0; ++i) {
+      const ControlAction* a = plug.GetParam(i)->GetControlAction();
+      if (a && a->type == 1 && i != kLFO1Shape) idx = i;
+    }
+    if (idx < 0 || !plug.isMidiIOSet()) {
+      state.SkipWithError("no CC-bound parameter or no port");
+      return;
+    }
+    IMidiMsg msg;
+    msg.MakeControlChangeMsg(plug.GetParam(idx)->GetControlAction()->ccNumber, 10 / 127.0, 0);
+    const double low = plug.GetParam(idx)->GetNormalized(10), high = plug.GetParam(idx)->GetNormalized(11);
+    std::vector<double> a, b;
+    int turn = 0;
+    for (auto _ : state) {
+      const auto t0 = std::chrono::steady_clock::now();
+      plug.SendMidiMsg(&msg);
+      const auto t1 = std::chrono::steady_clock::now();
+      plug.SetParameterFromGUI(idx, (turn++ & 1) ? low : high);
+      const auto t2 = std::chrono::steady_clock::now();
+      a.push_back(std::chrono::duration<double>(t1 - t0).count());
+      b.push_back(std::chrono::duration<double>(t2 - t1).count());
+      state.SetIterationTime(b.back());
+    }
+    state.counters["A_us"] = median(a) * 1e6;
+    state.counters["B_us"] = median(b) * 1e6;
+    state.counters["ratio"] = median(a) > 0 ? median(b) / median(a) : 0;
+  }
+}
+BENCHMARK(BM_UserEdit)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace

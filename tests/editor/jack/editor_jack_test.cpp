@@ -1,0 +1,98 @@
+// The plug-in on real MIDI ports: its ports chosen in the menus on a private
+// JACK server, the simulator program at device ID 5 on the other end. The
+// device-ID enquiry learns 5 and an edit of a CC-bound control arrives.
+//
+// JACK carries MIDI once per period and a client that misses its cycle
+// loses what passed in it, so an edit that does not show up is followed by
+// an edit to the next value (a bounded number of times).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "editor/Tavrin.h"
+#include "framework/IParam.h"
+#include "hardware/MidiBackendRtMidi.h"
+#include "hardware/MidiPorts.h"
+#include "hardware/ParameterList.h"
+#include "jackserver/JackServer.h"
+#include "platform/folders.h"
+#include "synthsim_program.h"
+#include "testsupport.h"
+#include "uiconfig/ControlAction.h"
+
+namespace {
+
+std::unique_ptr<IHardwarePorts> jackPorts() { return std::make_unique<MidiPorts>(makeRtMidiBackend("jack")); }
+
+int listed(Tavrin& plug, int idx, const std::string& name) {
+  KIT_MutexLock lock(plug.GetMutex());
+  IParam* p = plug.GetParam(idx);
+  for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
+    int value = 0;
+    const char* text = p->GetDisplayTextAtIdx(i, &value);
+    if (text && std::string(text).find(name) != std::string::npos) return value;
+  }
+  return -1;
+}
+
+void userEdit(Tavrin& plug, int idx, double value) {
+  plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
+}
+
+// Real time throughout: the enquiry's pauses pace a real instrument.
+bool waitFor(const std::function<bool()>& done, int limitMs) {
+  for (int waited = 0; waited < limitMs; waited += 20) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return done();
+}
+
+TEST(TavrinOnJack, TheEnquiryLearnsTheDeviceIdAndAnEditArrives) {
+  JackServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  server.exportToEnvironment();
+  testsupport::Program program({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Edit Sim", "--device", "5"});
+  ASSERT_GT(program.pid, 0);
+  std::string line;
+  ASSERT_TRUE(program.line(line, 10000)) << "the program did not start";
+
+  testsupport::ScopedFolders folders;
+  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
+  SetHardwarePortsFactory(&jackPorts);
+  {
+    Tavrin plug{IPluginInstanceInfo{}};
+    const int in = listed(plug, kDeviceInSelection, "Edit Sim Out");
+    const int out = listed(plug, kDeviceOutSelection, "Edit Sim In");
+    ASSERT_GT(in, 0);
+    ASSERT_GT(out, 0);
+    userEdit(plug, kLibSyncTimer, 9);  // 100 ms pacing
+    userEdit(plug, kDeviceInSelection, in);
+    userEdit(plug, kDeviceOutSelection, out);
+    ASSERT_TRUE(waitFor([&] { return plug.sharedFlags().deviceId.load() == 5 && !plug.jobRunning(); }, 60000));
+
+    int idx = -1;
+    for (int i = 3; i < 80 && idx < 0; ++i) {
+      const ControlAction* a = plug.GetParam(i)->GetControlAction();
+      if (a && a->type == 1 && i != kLFO1Shape) idx = i;
+    }
+    ASSERT_GE(idx, 0);
+    const uint8_t cc = static_cast<uint8_t>(plug.GetParam(idx)->GetControlAction()->ccNumber);
+    bool arrived = false;
+    for (uint8_t v = 20; v < 24 && !arrived; ++v) {
+      userEdit(plug, idx, v);
+      const std::vector<uint8_t> wanted = {0xB0, cc, v};
+      arrived = waitFor([&] {
+        const auto got = program.received();
+        return !got.empty() && got.back() == wanted;
+      }, 1000);
+    }
+    EXPECT_TRUE(arrived);
+  }
+  SetHardwarePortsFactory(nullptr);
+}
+
+}  // namespace
