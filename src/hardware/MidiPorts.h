@@ -5,9 +5,10 @@
 // Lists are built once, on first use, together with the client of that
 // direction, and keep the ports found then; opening always looks the name
 // up in the live enumeration, so a port that moved or appeared later is
-// still found. Each send runs under the output port's own lock, so messages
-// from several threads never interleave. Errors are printed to standard
-// error only.
+// still found; a port opened that way that is not in the list is appended
+// to it, so the position returned names that port and no other. Each send runs under the output port's own lock, so messages
+// from several threads never interleave. Input is split as MidiInputSplit.h
+// says before it reaches the sink. Errors are printed to standard error only.
 #include <atomic>
 #include <memory>
 #include <mutex>
