@@ -101,19 +101,35 @@ class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
   using RtClient::RtClient;
 
   // RtMidi's JACK output frees its ring buffers before it closes its JACK
-  // client, so a process cycle still reading them crashes the process (seen
-  // under load, when the JACK thread is preempted inside its cycle).
-  // Closing the port first makes every later cycle skip the buffers; the
-  // pause lets a cycle that passed that check before the close run to its
-  // end. It waits on another thread's real progress, so it is real time,
-  // not the replaceable clock.
+  // client, and the client's process cycle reads them whenever the client
+  // has a port. The library offers no way to stop the client first, so the
+  // port is closed (every cycle that starts after that skips the buffers)
+  // and the buffers go only once a cycle that began before the close has
+  // had time to end: on every path, whether the port was closed here, by
+  // shutdown or by a port change long before. It waits on another thread's
+  // real progress, so it is real time, not the replaceable clock.
   ~RtOut() override {
     const bool jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
-    if (jack && isPortOpen()) {
+    if (jack && m_hadPort) {
       closePort();
-      std::this_thread::sleep_for(std::chrono::milliseconds(kJackCycleSettleMs));
+      std::this_thread::sleep_until(m_closedAt + std::chrono::milliseconds(kJackCycleSettleMs));
     }
     m_midi.reset();
+  }
+
+  // A port counts from the attempt on: a failed open may still have made it.
+  bool openPort(unsigned i, const std::string& localName) override {
+    m_hadPort = m_portMade = true;
+    return RtClient::openPort(i, localName);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    m_hadPort = m_portMade = true;
+    return RtClient::openVirtualPort(name);
+  }
+  void closePort() override {
+    RtClient::closePort();
+    if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
+    m_portMade = false;
   }
 
   bool send(const uint8_t* bytes, size_t size) override {
@@ -123,6 +139,11 @@ class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
       return m_errors.count.load() == before;
     }, false);
   }
+
+ private:
+  bool m_hadPort = false;   // a port was ever made
+  bool m_portMade = false;  // one may be there now
+  std::chrono::steady_clock::time_point m_closedAt{};
 };
 
 class RtIn : public RtClient<MidiInClient, RtMidiIn> {
