@@ -65,7 +65,9 @@ class RtClient : public Base {
     return guarded([&] { return m_midi->getPortName(i); }, std::string());
   }
 
+  // A port counts from the attempt on: a failed open may still have made it.
   bool openPort(unsigned i, const std::string& localName) override {
+    m_hadPort = m_portMade = true;
     return guarded([&] {
       m_midi->openPort(i, localName);
       return m_midi->isPortOpen();
@@ -73,6 +75,7 @@ class RtClient : public Base {
   }
 
   bool openVirtualPort(const std::string& name) override {
+    m_hadPort = m_portMade = true;
     const unsigned before = m_errors.count.load();
     m_virtual = guarded([&] {
       m_midi->openVirtualPort(name);
@@ -84,6 +87,8 @@ class RtClient : public Base {
   void closePort() override {
     guarded([&] { m_midi->closePort(); return true; }, false);
     m_virtual = false;
+    if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
+    m_portMade = false;
   }
 
   bool isPortOpen() const override {
@@ -91,24 +96,16 @@ class RtClient : public Base {
   }
 
  protected:
-  std::unique_ptr<Rt> m_midi;
-  ErrorCounter m_errors;
-  bool m_virtual = false;
-};
-
-class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
- public:
-  using RtClient::RtClient;
-
-  // RtMidi's JACK output frees its ring buffers before it closes its JACK
-  // client, and the client's process cycle reads them whenever the client
-  // has a port. The library offers no way to stop the client first, so the
-  // port is closed (every cycle that starts after that skips the buffers)
-  // and the buffers go only once a cycle that began before the close has
-  // had time to end: on every path, whether the port was closed here, by
-  // shutdown or by a port change long before. It waits on another thread's
-  // real progress, so it is real time, not the replaceable clock.
-  ~RtOut() override {
+  // Closing a JACK client stops its process thread at once, wherever it is
+  // (JACK cancels it asynchronously): inside RtMidi's reading of a message,
+  // in an allocation or in our receiver; and RtMidi's output frees the ring
+  // buffers its cycle reads before it closes the client at all. Every cycle
+  // that starts after the port is closed returns at once, so the port is
+  // closed and the client goes only once a cycle that began before the
+  // close has had time to end: on every path, whether the port was closed
+  // here, by shutdown or by a port change long before. It waits on another
+  // thread's real progress, so it is real time, not the replaceable clock.
+  void closeClient() {
     const bool jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
     if (jack && m_hadPort) {
       closePort();
@@ -117,20 +114,21 @@ class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
     m_midi.reset();
   }
 
-  // A port counts from the attempt on: a failed open may still have made it.
-  bool openPort(unsigned i, const std::string& localName) override {
-    m_hadPort = m_portMade = true;
-    return RtClient::openPort(i, localName);
-  }
-  bool openVirtualPort(const std::string& name) override {
-    m_hadPort = m_portMade = true;
-    return RtClient::openVirtualPort(name);
-  }
-  void closePort() override {
-    RtClient::closePort();
-    if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
-    m_portMade = false;
-  }
+  std::unique_ptr<Rt> m_midi;
+  ErrorCounter m_errors;
+  bool m_virtual = false;
+
+ private:
+  bool m_hadPort = false;   // a port was ever made
+  bool m_portMade = false;  // one may be there now
+  std::chrono::steady_clock::time_point m_closedAt{};
+};
+
+class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
+ public:
+  using RtClient::RtClient;
+
+  ~RtOut() override { closeClient(); }
 
   bool send(const uint8_t* bytes, size_t size) override {
     const unsigned before = m_errors.count.load();
@@ -140,10 +138,6 @@ class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
     }, false);
   }
 
- private:
-  bool m_hadPort = false;   // a port was ever made
-  bool m_portMade = false;  // one may be there now
-  std::chrono::steady_clock::time_point m_closedAt{};
 };
 
 class RtIn : public RtClient<MidiInClient, RtMidiIn> {
@@ -161,7 +155,7 @@ class RtIn : public RtClient<MidiInClient, RtMidiIn> {
     // goes; until then the trampoline finds the slot empty. RtMidi's own
     // cancelCallback is not called: it clears the function pointer while its
     // input thread may be about to call it.
-    m_midi.reset();
+    closeClient();
   }
 
   void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }

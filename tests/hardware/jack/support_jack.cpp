@@ -1,5 +1,6 @@
 #include "support_jack.h"
 
+#include <execinfo.h>
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 #include <signal.h>
@@ -29,7 +30,7 @@ const std::string g_isolation = isolateJackSharedMemory();
 struct WatchState {
   std::mutex mutex;
   std::condition_variable cv;
-  std::string name;
+  std::string name = "start-up";
   std::chrono::steady_clock::time_point deadline;
   bool armed = false;
 };
@@ -49,11 +50,29 @@ void watch() {
   }
 }
 
+// A crash names the test it happened in and the calling chain of the
+// thread that crashed, then ends the program as the signal would have.
+void onFatalSignal(int sig) {
+  char line[400];
+  const int n = std::snprintf(line, sizeof line, "\nsignal %d in %s; the crashing thread's calls:\n", sig,
+                              g_watch->name.c_str());
+  if (n > 0) (void)!write(2, line, std::min(static_cast<size_t>(n), sizeof line - 1));
+  void* frames[64];
+  backtrace_symbols_fd(frames, backtrace(frames, 64), 2);
+  raise(sig);
+}
+
 class Watchdog : public ::testing::EmptyTestEventListener {
  public:
   void OnTestProgramStart(const ::testing::UnitTest&) override {
     std::fprintf(stderr, "%s\n", g_isolation.c_str());
     std::thread(watch).detach();
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    action.sa_flags = SA_RESETHAND;
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
+    for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE}) sigaction(sig, &action, nullptr);
+#endif
   }
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::lock_guard<std::mutex> lock(g_watch->mutex);
