@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <mutex>
 #include <vector>
 
 #include "hardware/MidiCallbackSlot.h"
@@ -19,6 +20,47 @@ namespace {
 
 // Far longer than the work of one JACK cycle, even on a loaded machine.
 constexpr int kJackCycleSettleMs = 50;
+// Far longer than the server takes to tell every client of a graph change.
+constexpr int kJackGraphSettleMs = 30;
+
+// libjack's notification thread walks a client's list of ports without a
+// lock when the server tells the client that the graph changed (a client or
+// port came or went, a connection was made or broken); a port made or
+// removed on that client meanwhile breaks the walk (seen as a crash in the
+// latency handling when a port of another client had closed just before).
+// So every change this process makes to the JACK graph (a client made or
+// closed, a port opened or closed) waits until its previous change is
+// kJackGraphSettleMs old. Changes run one at a time under the pacer's lock,
+// on the threads that open and close ports (never a real-time thread).
+class JackGraphPacer {
+ public:
+  template <class F>
+  auto change(F&& f) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::this_thread::sleep_until(m_last + std::chrono::milliseconds(kJackGraphSettleMs));
+    struct Stamp {
+      std::chrono::steady_clock::time_point& last;
+      ~Stamp() { last = std::chrono::steady_clock::now(); }
+    } stamp{m_last};
+    return f();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+// Never destroyed: clients may close during the process's own exit.
+JackGraphPacer& jackGraph() {
+  static JackGraphPacer* pacer = new JackGraphPacer;
+  return *pacer;
+}
+
+// Runs f as a change of the JACK graph when jack is set, else at once.
+template <class F>
+auto graphChange(bool jack, F&& f) {
+  return jack ? jackGraph().change(std::forward<F>(f)) : f();
+}
 
 // Counts the errors RtMidi reports to a client and prints each one. With an
 // error callback installed RtMidi no longer throws after construction, so
@@ -55,6 +97,7 @@ class RtClient : public Base {
  public:
   explicit RtClient(std::unique_ptr<Rt> midi) : m_midi(std::move(midi)) {
     guarded([&] { m_midi->setErrorCallback(&ErrorCounter::onError, &m_errors); return true; }, false);
+    m_jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
   }
 
   unsigned portCount() override {
@@ -68,24 +111,29 @@ class RtClient : public Base {
   // A port counts from the attempt on: a failed open may still have made it.
   bool openPort(unsigned i, const std::string& localName) override {
     m_hadPort = m_portMade = true;
-    return guarded([&] {
-      m_midi->openPort(i, localName);
-      return m_midi->isPortOpen();
-    }, false);
+    return graphChange(m_jack, [&] {
+      return guarded([&] {
+        m_midi->openPort(i, localName);
+        return m_midi->isPortOpen();
+      }, false);
+    });
   }
 
   bool openVirtualPort(const std::string& name) override {
     m_hadPort = m_portMade = true;
     const unsigned before = m_errors.count.load();
-    m_virtual = guarded([&] {
-      m_midi->openVirtualPort(name);
-      return m_errors.count.load() == before;
-    }, false);
+    m_virtual = graphChange(m_jack, [&] {
+      return guarded([&] {
+        m_midi->openVirtualPort(name);
+        return m_errors.count.load() == before;
+      }, false);
+    });
     return m_virtual;
   }
 
   void closePort() override {
-    guarded([&] { m_midi->closePort(); return true; }, false);
+    // Closing a port that is not open changes nothing and is not paced.
+    if (m_portMade || !m_jack) graphChange(m_jack, [&] { return guarded([&] { m_midi->closePort(); return true; }, false); });
     m_virtual = false;
     if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
     m_portMade = false;
@@ -106,17 +154,17 @@ class RtClient : public Base {
   // here, by shutdown or by a port change long before. It waits on another
   // thread's real progress, so it is real time, not the replaceable clock.
   void closeClient() {
-    const bool jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
-    if (jack && m_hadPort) {
+    if (m_jack && m_hadPort) {
       closePort();
       std::this_thread::sleep_until(m_closedAt + std::chrono::milliseconds(kJackCycleSettleMs));
     }
-    m_midi.reset();
+    graphChange(m_jack, [&] { return guarded([&] { m_midi.reset(); return true; }, false); });
   }
 
   std::unique_ptr<Rt> m_midi;
   ErrorCounter m_errors;
   bool m_virtual = false;
+  bool m_jack = false;  // the client is a JACK client
 
  private:
   bool m_hadPort = false;   // a port was ever made
@@ -214,7 +262,9 @@ class RtBackend : public MidiBackend {
   template <class Rt, class Make>
   std::unique_ptr<Rt> construct(Make&& make) {
     for (RtMidi::Api api : m_candidates) {
-      auto midi = guarded([&] { return make(api); }, std::unique_ptr<Rt>());
+      // The default interface may turn out to be JACK.
+      const bool jack = api == RtMidi::UNIX_JACK || api == RtMidi::UNSPECIFIED;
+      auto midi = graphChange(jack, [&] { return guarded([&] { return make(api); }, std::unique_ptr<Rt>()); });
       if (midi) {
         m_used = guarded([&] { return midi->getCurrentApi(); }, api);
         return midi;
