@@ -132,8 +132,10 @@ class RtClient : public Base {
   }
 
   void closePort() override {
-    // Closing a port that is not open changes nothing and is not paced.
-    if (m_portMade || !m_jack) graphChange(m_jack, [&] { return guarded([&] { m_midi->closePort(); return true; }, false); });
+    // Closing a JACK port that is not there changes nothing and is not paced.
+    if (m_portMade || !m_jack) {
+      graphChange(m_jack, [&] { return guarded([&] { m_midi->closePort(); return true; }, false); });
+    }
     m_virtual = false;
     if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
     m_portMade = false;
@@ -147,8 +149,9 @@ class RtClient : public Base {
   // Closing a JACK client stops its process thread at once, wherever it is
   // (JACK cancels it asynchronously): inside RtMidi's reading of a message,
   // in an allocation or in our receiver; and RtMidi's output frees the ring
-  // buffers its cycle reads before it closes the client at all. Every cycle
-  // that starts after the port is closed returns at once, so the port is
+  // buffers its cycle reads before it closes the client at all. RtMidi gives
+  // no access to its JACK client, so neither can be deactivated first. Every
+  // cycle that starts after the port is closed returns at once, so the port is
   // closed and the client goes only once a cycle that began before the
   // close has had time to end: on every path, whether the port was closed
   // here, by shutdown or by a port change long before. It waits on another
@@ -158,7 +161,10 @@ class RtClient : public Base {
       closePort();
       std::this_thread::sleep_until(m_closedAt + std::chrono::milliseconds(kJackCycleSettleMs));
     }
-    graphChange(m_jack, [&] { return guarded([&] { m_midi.reset(); return true; }, false); });
+    graphChange(m_jack, [&] {
+      m_midi.reset();
+      return true;
+    });
   }
 
   std::unique_ptr<Rt> m_midi;
