@@ -32,6 +32,8 @@
 namespace {
 
 struct Rig {
+  // A private /dev/shm where the machine allows it, before the server starts.
+  std::string isolation = isolateJackSharedMemory();
   JackServer server;
   std::unique_ptr<MidiBackend> simBackend;
   std::unique_ptr<synthsim::SynthSimulator> sim;

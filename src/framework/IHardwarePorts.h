@@ -23,13 +23,16 @@ class IHardwarePorts {
   virtual ~IHardwarePorts() = default;
 
   // "OFF" followed by the port names in the library's order; built on the
-  // first call (which also makes the client) and not refreshed afterwards.
+  // first call (which also makes the client) and not refreshed afterwards,
+  // except that a port opened by name that the list lacks is appended. The
+  // reference stays valid until the next open of that direction.
   virtual const std::vector<std::string>& outNames() = 0;
   virtual const std::vector<std::string>& inNames() = 0;
 
   // Closes the open port of that direction and, unless portIndex is 0,
   // opens the port called name. portIndex becomes the list position of the
-  // opened port, 0 when nothing is open; the same value is returned.
+  // opened port (appended to the list when it was not there), 0 when
+  // nothing is open; the same value is returned.
   virtual int openOut(int& portIndex, const char* name) = 0;
   virtual int openIn(int& portIndex, const char* name) = 0;
 

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <mutex>
+#include <new>
 #include <vector>
 
 #include "hardware/MidiCallbackSlot.h"
@@ -19,6 +21,50 @@ namespace {
 
 // Far longer than the work of one JACK cycle, even on a loaded machine.
 constexpr int kJackCycleSettleMs = 50;
+// Far longer than the server takes to tell every client of a graph change.
+constexpr int kJackGraphSettleMs = 30;
+
+// libjack's notification thread walks a client's list of ports without a
+// lock when the server tells the client that the graph changed (a client or
+// port came or went, a connection was made or broken); a port made or
+// removed on that client meanwhile breaks the walk (seen as a crash in the
+// latency handling when a port of another client had closed just before).
+// So every change this process makes to the JACK graph (a client made or
+// closed, a port opened or closed) waits until its previous change is
+// kJackGraphSettleMs old. Changes run one at a time under the pacer's lock,
+// on the threads that open and close ports (never a real-time thread).
+class JackGraphPacer {
+ public:
+  template <class F>
+  auto change(F&& f) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::this_thread::sleep_until(m_last + std::chrono::milliseconds(kJackGraphSettleMs));
+    struct Stamp {
+      std::chrono::steady_clock::time_point& last;
+      ~Stamp() { last = std::chrono::steady_clock::now(); }
+    } stamp{m_last};
+    return f();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+// Never destroyed: clients may close during the process's own exit. It
+// lives in static storage, not on the heap, so a module that holds it and
+// is unloaded leaves no allocation behind.
+JackGraphPacer& jackGraph() {
+  alignas(JackGraphPacer) static unsigned char storage[sizeof(JackGraphPacer)];
+  static JackGraphPacer* pacer = new (storage) JackGraphPacer;
+  return *pacer;
+}
+
+// Runs f as a change of the JACK graph when jack is set, else at once.
+template <class F>
+auto graphChange(bool jack, F&& f) {
+  return jack ? jackGraph().change(std::forward<F>(f)) : f();
+}
 
 // Counts the errors RtMidi reports to a client and prints each one. With an
 // error callback installed RtMidi no longer throws after construction, so
@@ -55,6 +101,7 @@ class RtClient : public Base {
  public:
   explicit RtClient(std::unique_ptr<Rt> midi) : m_midi(std::move(midi)) {
     guarded([&] { m_midi->setErrorCallback(&ErrorCounter::onError, &m_errors); return true; }, false);
+    m_jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
   }
 
   unsigned portCount() override {
@@ -65,25 +112,37 @@ class RtClient : public Base {
     return guarded([&] { return m_midi->getPortName(i); }, std::string());
   }
 
+  // A port counts from the attempt on: a failed open may still have made it.
   bool openPort(unsigned i, const std::string& localName) override {
-    return guarded([&] {
-      m_midi->openPort(i, localName);
-      return m_midi->isPortOpen();
-    }, false);
+    m_hadPort = m_portMade = true;
+    return graphChange(m_jack, [&] {
+      return guarded([&] {
+        m_midi->openPort(i, localName);
+        return m_midi->isPortOpen();
+      }, false);
+    });
   }
 
   bool openVirtualPort(const std::string& name) override {
+    m_hadPort = m_portMade = true;
     const unsigned before = m_errors.count.load();
-    m_virtual = guarded([&] {
-      m_midi->openVirtualPort(name);
-      return m_errors.count.load() == before;
-    }, false);
+    m_virtual = graphChange(m_jack, [&] {
+      return guarded([&] {
+        m_midi->openVirtualPort(name);
+        return m_errors.count.load() == before;
+      }, false);
+    });
     return m_virtual;
   }
 
   void closePort() override {
-    guarded([&] { m_midi->closePort(); return true; }, false);
+    // Closing a JACK port that is not there changes nothing and is not paced.
+    if (m_portMade || !m_jack) {
+      graphChange(m_jack, [&] { return guarded([&] { m_midi->closePort(); return true; }, false); });
+    }
     m_virtual = false;
+    if (m_portMade) m_closedAt = std::chrono::steady_clock::now();
+    m_portMade = false;
   }
 
   bool isPortOpen() const override {
@@ -91,30 +150,43 @@ class RtClient : public Base {
   }
 
  protected:
+  // Closing a JACK client stops its process thread at once, wherever it is
+  // (JACK cancels it asynchronously): inside RtMidi's reading of a message,
+  // in an allocation or in our receiver; and RtMidi's output frees the ring
+  // buffers its cycle reads before it closes the client at all. RtMidi gives
+  // no access to its JACK client, so neither can be deactivated first. Every
+  // cycle that starts after the port is closed returns at once, so the port is
+  // closed and the client goes only once a cycle that began before the
+  // close has had time to end: on every path, whether the port was closed
+  // here, by shutdown or by a port change long before. It waits on another
+  // thread's real progress, so it is real time, not the replaceable clock.
+  void closeClient() {
+    if (m_jack && m_hadPort) {
+      closePort();
+      std::this_thread::sleep_until(m_closedAt + std::chrono::milliseconds(kJackCycleSettleMs));
+    }
+    graphChange(m_jack, [&] {
+      m_midi.reset();
+      return true;
+    });
+  }
+
   std::unique_ptr<Rt> m_midi;
   ErrorCounter m_errors;
   bool m_virtual = false;
+  bool m_jack = false;  // the client is a JACK client
+
+ private:
+  bool m_hadPort = false;   // a port was ever made
+  bool m_portMade = false;  // one may be there now
+  std::chrono::steady_clock::time_point m_closedAt{};
 };
 
 class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
  public:
   using RtClient::RtClient;
 
-  // RtMidi's JACK output frees its ring buffers before it closes its JACK
-  // client, so a process cycle still reading them crashes the process (seen
-  // under load, when the JACK thread is preempted inside its cycle).
-  // Closing the port first makes every later cycle skip the buffers; the
-  // pause lets a cycle that passed that check before the close run to its
-  // end. It waits on another thread's real progress, so it is real time,
-  // not the replaceable clock.
-  ~RtOut() override {
-    const bool jack = guarded([&] { return m_midi->getCurrentApi() == RtMidi::UNIX_JACK; }, false);
-    if (jack && isPortOpen()) {
-      closePort();
-      std::this_thread::sleep_for(std::chrono::milliseconds(kJackCycleSettleMs));
-    }
-    m_midi.reset();
-  }
+  ~RtOut() override { closeClient(); }
 
   bool send(const uint8_t* bytes, size_t size) override {
     const unsigned before = m_errors.count.load();
@@ -123,6 +195,7 @@ class RtOut : public RtClient<MidiOutClient, RtMidiOut> {
       return m_errors.count.load() == before;
     }, false);
   }
+
 };
 
 class RtIn : public RtClient<MidiInClient, RtMidiIn> {
@@ -140,7 +213,7 @@ class RtIn : public RtClient<MidiInClient, RtMidiIn> {
     // goes; until then the trampoline finds the slot empty. RtMidi's own
     // cancelCallback is not called: it clears the function pointer while its
     // input thread may be about to call it.
-    m_midi.reset();
+    closeClient();
   }
 
   void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
@@ -199,7 +272,9 @@ class RtBackend : public MidiBackend {
   template <class Rt, class Make>
   std::unique_ptr<Rt> construct(Make&& make) {
     for (RtMidi::Api api : m_candidates) {
-      auto midi = guarded([&] { return make(api); }, std::unique_ptr<Rt>());
+      // The default interface may turn out to be JACK.
+      const bool jack = api == RtMidi::UNIX_JACK || api == RtMidi::UNSPECIFIED;
+      auto midi = graphChange(jack, [&] { return guarded([&] { return make(api); }, std::unique_ptr<Rt>()); });
       if (midi) {
         m_used = guarded([&] { return midi->getCurrentApi(); }, api);
         return midi;

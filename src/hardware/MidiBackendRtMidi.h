@@ -6,6 +6,13 @@
 // RtMidi's own default. When a client cannot be made with that interface,
 // every other compiled interface is tried in the library's order, starting
 // after the chosen one.
+//
+// Threads: with the JACK interface, making and closing a client and opening
+// and closing a port take one lock of the process and wait until the last
+// such change is a few tens of milliseconds old, and closing a client that
+// had a port waits until a process cycle that may have begun before the
+// port closed has ended. Call them from the GUI or host threads, never from
+// a real-time callback; sending takes no lock of its own.
 #include <memory>
 #include <string>
 #include <vector>

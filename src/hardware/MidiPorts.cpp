@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "hardware/MidiBackendRtMidi.h"
+#include "hardware/MidiInputSplit.h"
 
 namespace {
 
@@ -116,18 +117,21 @@ int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const 
   for (unsigned i = 0; i < count; ++i) live.push_back(listedName(*client, i));
   const int found = matchName(live, name);
   if (found < 0) return 0;
-  bool opened;
+  bool portOpened;
   if (portLock) {
     std::lock_guard<std::mutex> lock(*portLock);
-    opened = client->openPort(static_cast<unsigned>(found), localName);
+    portOpened = client->openPort(static_cast<unsigned>(found), localName);
   } else {
-    opened = client->openPort(static_cast<unsigned>(found), localName);
+    portOpened = client->openPort(static_cast<unsigned>(found), localName);
   }
-  if (!opened) return 0;
-  // The menu position of the opened port; a port that was not there when
-  // the list was built keeps its live position, which is above 0 as well.
-  auto at = std::find(side.names.begin() + 1, side.names.end(), live[static_cast<size_t>(found)]);
-  const int index = at != side.names.end() ? static_cast<int>(at - side.names.begin()) : found + 1;
+  if (!portOpened) return 0;
+  // The menu position of the opened port. A port that was not there when
+  // the list was built is appended to it, so the position names this port
+  // and no other entry.
+  const std::string& opened = live[static_cast<size_t>(found)];
+  auto at = std::find(side.names.begin() + 1, side.names.end(), opened);
+  if (at == side.names.end()) at = side.names.insert(side.names.end(), opened);
+  const int index = static_cast<int>(at - side.names.begin());
   side.openIndex = index;
   portIndex = index;
   return index;
@@ -223,7 +227,12 @@ void MidiPorts::deliveryLoop() {
     const std::vector<uint8_t>& message = m_ring[head % kInputQueueDepth];
     try {
       std::lock_guard<std::recursive_mutex> lock(m_sinkMutex);
-      if (m_sink) m_sink->processMIDIInput(message.data(), message.size());
+      if (m_sink) {
+        // The sink may remove itself while it takes one of the pieces.
+        splitMidiInput(message.data(), message.size(), [this](const uint8_t* piece, size_t n) {
+          if (m_sink) m_sink->processMIDIInput(piece, n);
+        });
+      }
     } catch (...) {
       std::fprintf(stderr, "MIDI input: the receiver failed\n");
     }

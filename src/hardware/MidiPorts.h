@@ -5,7 +5,9 @@
 // Lists are built once, on first use, together with the client of that
 // direction, and keep the ports found then; opening always looks the name
 // up in the live enumeration, so a port that moved or appeared later is
-// still found. Each send runs under the output port's own lock, so messages
+// still found; a port opened that way that is not in the list is appended
+// to the list of that direction, so the position returned names that port
+// and no other. Each send runs under the output port's own lock, so messages
 // from several threads never interleave. Errors are printed to standard
 // error only.
 //
@@ -13,9 +15,10 @@
 // client: the library's callback only copies each message into a queue of
 // kInputQueueDepth slots (a message that finds it full is dropped) and takes
 // no lock, so a sink that waits for the editor's lock never holds up the
-// library, and opening or closing a port never waits for a delivery.
-// shutdown() cancels the callback, then joins the delivery thread; messages
-// still queued then are dropped.
+// library, and opening or closing a port never waits for a delivery. The
+// delivery thread splits each queued message as MidiInputSplit.h says and
+// hands each piece to the sink. shutdown() cancels the callback, then joins
+// the delivery thread; messages still queued then are dropped.
 //
 // Threads: the lists, opening and closing from the GUI and host threads;
 // send from any thread; the sink is called on the delivery thread only.

@@ -152,6 +152,29 @@ TEST_F(PortsTest, OpeningResolvesTheNameAgainstTheLivePorts) {
   EXPECT_FALSE(ports->outOpen());
 }
 
+// A port that was not listed is appended, so the index names it and no
+// other entry: the menu never shows one port selected while another is open.
+TEST_F(PortsTest, APortMissingFromTheListIsAppendedToIt) {
+  auto a = std::make_unique<LoopbackDevice>(hub, "A", "A");
+  LoopbackDevice b(hub, "B", "B"), c(hub, "C", "C");
+  ASSERT_EQ(ports->outNames(), (Names{"OFF", "A", "B", "C"}));
+  ASSERT_EQ(ports->inNames(), (Names{"OFF", "A", "B", "C"}));
+  a.reset();
+  LoopbackDevice d(hub, "D", "D");
+  for (int round = 0; round < 2; ++round) {  // the second open finds D listed
+    EXPECT_EQ(openOut("D"), 4);
+    EXPECT_EQ(openIn("D"), 4);
+  }
+  EXPECT_EQ(ports->outNames(), (Names{"OFF", "A", "B", "C", "D"}));
+  EXPECT_EQ(ports->inNames(), (Names{"OFF", "A", "B", "C", "D"}));
+  EXPECT_EQ(ports->findOut("D"), 4);
+  ASSERT_TRUE(send({0xC0, 1}));
+  EXPECT_EQ(openOut("C"), 3);
+  hub.drain();
+  EXPECT_EQ(d.received().count(), 1u);
+  EXPECT_EQ(c.received().count(), 0u);
+}
+
 TEST_F(PortsTest, NamesCutByFixedFieldsStillOpenTheirPort) {
   const std::string long40 = "Sorrel Family Interface Port Number 1234";
   const std::string long60 = "Sorrel Family Interface With A Very Long Descriptive Name 12";
@@ -252,6 +275,24 @@ TEST_F(SynthPortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {
   ASSERT_TRUE(synth.emit({0x90, 1, 1}));
   settle();
   EXPECT_EQ(sink.count(), expected.size());
+}
+
+// Over JACK the library glues a system-exclusive message that lacks its F7
+// to whatever follows, until a message ends in F7. The cut part goes; the
+// channel messages and the complete message behind it arrive as sent.
+TEST_F(SynthPortsTest, CutSystemExclusiveInputGivesBackWhatFollowedIt) {
+  hwtest::Recorder sink;
+  ports->setInputSink(&sink);
+  ASSERT_EQ(openIn("Synth Out"), 1);
+  const Bytes param{0xF0, 0x3E, 0x16, 0x58, 0x41, 0x01, 0x22, 0x40, 0x00, 0xF7};
+  Bytes glued{0xF0, 0x3E, 0x16, 0x00, 0x10, 0x01, 0x02, 0xB0, 74, 0xF8, 99, 0xC1, 7, 0x05, 0xF2, 1, 2, 0xF7};
+  glued.insert(glued.end(), param.begin(), param.end());
+  glued.insert(glued.begin() + 4, 0xFE);
+  ASSERT_TRUE(synth.emit(glued));
+  ASSERT_TRUE(synth.emit({0xF0, 0x01, 0xF8, 0x02, 0xF7}));
+  settle();
+  const std::vector<Bytes> expected{{0xB0, 74, 99}, {0xC1, 7}, {0xF2, 1, 2}, param, {0xF0, 0x01, 0x02, 0xF7}};
+  EXPECT_EQ(sink.messages(), expected);
 }
 
 // The input hook stands for a plug-in whose hook takes the plug-in's lock,

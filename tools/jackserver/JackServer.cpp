@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -32,6 +34,44 @@ std::string tempRoot() {
 }
 
 }  // namespace
+
+namespace {
+
+bool writeText(const char* path, const std::string& text) {
+  const int fd = open(path, O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  close(fd);
+  return ok;
+}
+
+// A mount namespace of our own, as root or else inside a user namespace
+// that maps our own user and group to themselves.
+bool ownMountNamespace() {
+  if (unshare(CLONE_NEWNS) == 0) return true;
+  const uid_t uid = getuid();
+  const gid_t gid = getgid();
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+  writeText("/proc/self/setgroups", "deny");
+  return writeText("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
+         writeText("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1");
+}
+
+}  // namespace
+
+std::string isolateJackSharedMemory() {
+  static const std::string kShared = "JACK isolation: shared /dev/shm, only the CTest resource lock keeps JACK tests apart";
+  static const std::string state = [] {
+    if (!ownMountNamespace()) return kShared + " (no mount namespace: " + std::strerror(errno) + ")";
+    // Nothing done here may reach the mounts outside.
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tavrin-shm", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777,size=256m") != 0) {
+      return kShared + " (no private /dev/shm: " + std::strerror(errno) + ")";
+    }
+    return std::string("JACK isolation: private /dev/shm in a mount namespace of this program, and the CTest resource lock");
+  }();
+  return state;
+}
 
 JackServer::JackServer() : JackServer(Options{}) {}
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,6 +25,14 @@
 #include "uiconfig/ControlAction.h"
 
 namespace {
+
+// Runs before main, while this is the only thread: the JACK server and
+// clients of this program share a private /dev/shm where the machine allows
+// it (the CTest resource lock "jack" holds either way).
+const bool g_isolated = [] {
+  std::fprintf(stderr, "%s\n", isolateJackSharedMemory().c_str());
+  return true;
+}();
 
 std::unique_ptr<IHardwarePorts> jackPorts() { return std::make_unique<MidiPorts>(makeRtMidiBackend("jack")); }
 

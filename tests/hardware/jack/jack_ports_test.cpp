@@ -1,11 +1,13 @@
 // The plug-in's hardware ports over real MIDI ports: RtMidi's JACK interface
 // on a private JACK server, with the simulated synthesizer on the other end.
 //
-// JACK carries MIDI once per period (128 frames at 48 kHz here), so every
-// wait is bounded and generous, and messages go out one at a time as the
-// protocol sends them. A client that misses its cycle on a loaded machine
-// loses what passed in that cycle: such a message is sent again, and every
-// exchange is made so that a repeat cannot change its outcome.
+// JACK carries MIDI once per period (128 frames at 48 kHz here) and loses
+// what passed in a cycle that a client missed, often on a loaded machine and
+// every time for the first message through a new port under the thread
+// sanitizer. So every test starts once both connections are in the graph
+// and a probe has crossed each way, and every exchange that must cross is
+// repeated until it is seen (support_jack.h), made so that a repeat cannot
+// change its outcome. Client names are unique to each test.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -29,6 +31,7 @@
 #include "jackserver/JackServer.h"
 #include "platform/clock.h"
 #include "standin_editor.h"
+#include "support_jack.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
 
@@ -37,38 +40,14 @@ using synthsim::SynthSimulator;
 
 namespace {
 
-constexpr auto kAttemptLimit = std::chrono::milliseconds(500);
-constexpr int kAttempts = 4;
+using jacktest::reapWithin;
 
-// Makes up to kAttempts attempts until one succeeds; counts the repeats.
-bool repeat(const std::function<bool()>& attempt, int* retries = nullptr) {
-  for (int i = 0; i < kAttempts; ++i) {
-    if (i > 0 && retries) ++*retries;
-    if (attempt()) return true;
-  }
-  return false;
-}
-
-// Repeats act (a send by either side) until expected reaches rec.
+// Repeats act (a send by either side) until expected reaches rec after the
+// first attempt began: an answer left over from an earlier exchange differs.
 bool untilReceived(hwtest::Recorder& rec, const std::function<bool()>& act, const Bytes& expected,
                    int* retries = nullptr) {
-  return repeat(
-      [&] {
-        const size_t from = rec.count();
-        return act() && rec.waitForMessage(from, expected, kAttemptLimit);
-      },
-      retries);
-}
-
-// Waits up to tries × 20 ms for a child's end, then (when kill is set)
-// kills it. Waiting for another process: real time cannot be avoided.
-bool reapWithin(pid_t pid, int& status, int tries, bool kill = false) {
-  for (int i = 0; i < tries; ++i) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (kill) ::kill(pid, SIGKILL), waitpid(pid, &status, 0);
-  return false;
+  const size_t from = rec.count();
+  return jacktest::repeat([&](auto limit) { return act() && rec.waitForMessage(from, expected, limit); }, retries);
 }
 
 // A program that dies without running any destructor (a crash, or a test
@@ -109,26 +88,28 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
 }
 
 // The plug-in's ports with both lists offering the given ports, opened.
-// A loaded server now and then refuses a new client, which would leave the
-// lists with "OFF" alone, and a program's ports may not be there yet: the
-// ports are made again, a bounded number of times.
-std::unique_ptr<MidiPorts> portsOpenOn(IHardwareInputSink& sink, const char* outName, const char* inName,
-                                       int attempts = kAttempts) {
-  for (int attempt = 0; attempt < attempts; ++attempt) {
+// A program's ports may not be there yet: the ports are made again until
+// they are, within the exchange budget.
+std::unique_ptr<MidiPorts> portsOpenOn(IHardwareInputSink& sink, const std::string& outName,
+                                       const std::string& inName) {
+  std::unique_ptr<MidiPorts> opened;
+  jacktest::repeat([&](auto limit) {
     auto ports = std::make_unique<MidiPorts>(makeRtMidiBackend("jack"));
     ports->setInputSink(&sink);
-    const int out = ports->findOut(outName), in = ports->findIn(inName);
-    if (out > 0 && in > 0) {
-      int index = 1;
-      EXPECT_EQ(ports->openOut(index, outName), out);
-      EXPECT_EQ(index, out);
-      EXPECT_EQ(ports->openIn(index, inName), in);
-      EXPECT_EQ(ports->openInIndex(), in);
-      return ports;
+    const int out = ports->findOut(outName.c_str()), in = ports->findIn(inName.c_str());
+    if (out <= 0 || in <= 0) {
+      std::this_thread::sleep_for(limit / 5);  // another process is still making its ports
+      return false;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return nullptr;
+    int index = 1;
+    EXPECT_EQ(ports->openOut(index, outName.c_str()), out);
+    EXPECT_EQ(index, out);
+    EXPECT_EQ(ports->openIn(index, inName.c_str()), in);
+    EXPECT_EQ(ports->openInIndex(), in);
+    opened = std::move(ports);
+    return true;
+  });
+  return opened;
 }
 
 class JackPorts : public ::testing::Test {
@@ -139,21 +120,22 @@ class JackPorts : public ::testing::Test {
   }
   static void TearDownTestSuite() { server.reset(); }
 
-  // The plug-in side opens the simulator's ports by name.
+  // The plug-in side opens the simulator's ports by name, and the test
+  // begins once a probe has crossed each way.
   void SetUp() override {
     ASSERT_TRUE(server->running()) << "the private JACK server did not start: " << server->error();
-    // A loaded server now and then refuses a new client while it is still
-    // tearing down the last test's: such a start is tried again.
-    for (int attempt = 0; attempt < kAttempts && !(sim && sim->ready()); ++attempt) {
-      sim.reset();
-      simBackend = makeRtMidiBackend("jack");
-      sim = std::make_unique<SynthSimulator>(*simBackend);
-      if (!sim->ready()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    SynthSimulator::Options options;
+    options.name = jacktest::uniqueName("Sorrel Synth");
+    simIn = options.name + " In:" + options.inPort;
+    simOut = options.name + " Out:" + options.outPort;
+    simBackend = makeRtMidiBackend("jack");
+    sim = std::make_unique<SynthSimulator>(*simBackend, options);
     ASSERT_TRUE(sim->ready()) << "the simulator's JACK ports could not be made\n" << server->log();
-    ports = portsOpenOn(editor, kSimIn, kSimOut);
+    ports = portsOpenOn(editor, simIn, simOut);
     ASSERT_TRUE(ports) << "the plug-in's JACK clients do not see the simulator\n" << server->log();
     ASSERT_EQ(ports->apiName(), "jack");
+    ASSERT_TRUE(jacktest::waitConnected({simIn, simOut})) << "the connections did not appear\n" << server->log();
+    ASSERT_TRUE(probeBothWays()) << "no probe crossed\n" << server->log();
   }
   void TearDown() override {
     ports.reset();
@@ -162,24 +144,52 @@ class JackPorts : public ::testing::Test {
     RecordProperty("retries", retries);
   }
 
+  // Each attempt sends a probe of its own, so once one is seen every earlier
+  // one has arrived or is lost: the records are then cleared for the test.
+  bool probeBothWays() {
+    uint8_t n = 0;
+    const bool out = jacktest::repeat([&](auto limit) {
+      const Bytes probe{0xB0, 0x7F, static_cast<uint8_t>(++n & 0x7F)};
+      return send(probe) && simReceived(0, probe, limit);
+    });
+    const bool in = out && jacktest::repeat([&](auto limit) {
+      const Bytes probe{0xB0, 0x7E, static_cast<uint8_t>(++n & 0x7F)};
+      return sim->sendRaw(probe) && editor.waitForMessage(0, probe, limit);
+    });
+    editor.clear();
+    sim->clearRecords();
+    return in;
+  }
+
+  // Whether message reached the simulator at or after received position from.
+  bool simReceived(size_t from, const Bytes& message, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      const size_t handled = sim->handled();
+      const auto got = sim->received();
+      for (size_t i = from; i < got.size(); ++i)
+        if (got[i].bytes == message) return true;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      sim->waitHandled(handled + 1, static_cast<int>(left.count()));
+    }
+  }
+
   bool send(const Bytes& b) { return ports->send(b.data(), b.size()); }
   // Sends wire until expected comes back.
   bool roundTrip(const Bytes& wire, const Bytes& expected) {
     return untilReceived(editor, [&] { return send(wire); }, expected, &retries);
   }
-  // Sends bytes until the simulator has handled one more message.
+  // Sends bytes until the simulator has received them. Neighbouring
+  // deliveries differ, so a late copy of the last one is never taken for
+  // this one.
   bool deliver(const Bytes& bytes) {
-    return repeat(
-        [&] {
-          const size_t before = sim->handled();
-          return send(bytes) && sim->waitHandled(before + 1, static_cast<int>(kAttemptLimit.count()));
-        },
-        &retries);
+    const size_t from = sim->received().size();
+    return jacktest::repeat([&](auto limit) { return send(bytes) && simReceived(from, bytes, limit); }, &retries);
   }
 
-  static constexpr const char* kSimIn = "Sorrel Synth In:MIDI In";
-  static constexpr const char* kSimOut = "Sorrel Synth Out:MIDI Out";
   static inline std::unique_ptr<JackServer> server;
+  std::string simIn, simOut;
   hwtest::Recorder editor;
   std::unique_ptr<MidiBackend> simBackend;
   std::unique_ptr<SynthSimulator> sim;
@@ -191,9 +201,13 @@ TEST_F(JackPorts, ListsNameThePluginsPortsAndOffCloses) {
   EXPECT_EQ(ports->outNames().at(0), "OFF");
   EXPECT_EQ(ports->inNames().at(0), "OFF");
   EXPECT_TRUE(ports->outOpen());
-  // The plug-in's own ports appear under the library's client and port names.
-  MidiPorts observer(makeRtMidiBackend("jack"));
-  const auto& seen = observer.inNames();
+  // The plug-in's own ports appear under the library's client and port
+  // names to an observer of another name.
+  auto observerBackend = makeRtMidiBackend("jack");
+  auto observer = observerBackend->makeIn(jacktest::uniqueName("Observer"), 100);
+  ASSERT_TRUE(observer);
+  std::vector<std::string> seen;
+  for (unsigned i = 0; i < observer->portCount(); ++i) seen.push_back(observer->portName(i));
   EXPECT_NE(std::find(seen.begin(), seen.end(), "RtMidi Output Client:RtMidi Output"), seen.end());
 
   int index = 1;
@@ -210,11 +224,11 @@ TEST_F(JackPorts, SoundRequestGetsTheRightDump) {
 
 TEST_F(JackPorts, EnquiryToAnotherDeviceIdStaysUnanswered) {
   ASSERT_TRUE(deliver(sysex::frameSysex(sysex::globalRequest(5))));
-  EXPECT_GE(sim->ignoredRequests(), 1u);
   // An enquiry to the right ID marks the end: an answer to the first would
   // have left before the answer to this one.
   const Bytes expected = sim->globalDump();
   ASSERT_TRUE(roundTrip(sysex::frameSysex(sysex::globalRequest(0)), expected));
+  EXPECT_GE(sim->ignoredRequests(), 1u);
   for (const Bytes& m : editor.messages()) EXPECT_EQ(m, expected);
   // What the simulator sent is the proof, whatever JACK lost on the way.
   for (const Bytes& m : sim->sent()) EXPECT_EQ(m, expected);
@@ -237,17 +251,18 @@ TEST_F(JackPorts, HundredDumpsEachWayArriveByteExact) {
     sent.push_back(d);
     ASSERT_TRUE(deliver(hwtest::toBytes(d))) << "dump " << slot;
   }
+  // Received is not yet stored: the simulator's worker takes the last ones in.
+  EXPECT_TRUE(hwtest::spinUntil([&] { return sim->storedDumps() >= 100; }, jacktest::kExchangeBudget));
   for (int slot = 0; slot < 100; ++slot) EXPECT_EQ(sim->sound(1, slot), sent[static_cast<size_t>(slot)]) << slot;
-  EXPECT_GE(sim->storedDumps(), 100u);
   EXPECT_EQ(sim->rejectedDumps(), 0u);
 }
 
 TEST_F(JackPorts, ChannelAndClockMessagesCrossBothWays) {
   // To the plug-in, with a timing clock byte that never arrives.
   const Bytes cc{0xB0, 74, 99}, pc{0xC1, 7}, param{0xF0, 0x3E, 0x16, 0x58, 0x41, 0x01, 0x22, 0x40, 0x00, 0xF7};
-  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendControlChange(1, 74, 99); }, cc));
-  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendRaw({0xF8}) && sim->sendProgramChange(2, 7); }, pc));
-  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendSingleParameter(0x01, 0x22, 0x40); }, param));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendControlChange(1, 74, 99); }, cc, &retries));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendRaw({0xF8}) && sim->sendProgramChange(2, 7); }, pc, &retries));
+  ASSERT_TRUE(untilReceived(editor, [&] { return sim->sendSingleParameter(0x01, 0x22, 0x40); }, param, &retries));
   for (const Bytes& m : editor.messages()) EXPECT_TRUE(m == cc || m == pc || m == param) << m.size();
 
   // To the instrument: clock bytes in order with rising times. No byte
@@ -272,7 +287,7 @@ TEST_F(JackPorts, ChannelAndClockMessagesCrossBothWays) {
 // change from the simulator moves its control.
 TEST_F(JackPorts, HubSendsAStoredSoundAndFollowsAControlChange) {
   hwtest::StandInEditor ed;
-  auto edPorts = portsOpenOn(ed, kSimIn, kSimOut);
+  auto edPorts = portsOpenOn(ed, simIn, simOut);
   ASSERT_TRUE(edPorts);
   ed.SetHardwarePorts(std::move(edPorts));
   ed.flags().midiIOSet = true;
@@ -281,18 +296,18 @@ TEST_F(JackPorts, HubSendsAStoredSoundAndFollowsAControlChange) {
   job.mode = SenderJob::kSendLibrarianSound;
   job.dump = hwtest::storedAnswer(4, 56, 9);
   const auto expected = SynthSimulator::answerFor(SynthSimulator::factorySound(4, 56), 0, sysex::kEditBuffer);
-  EXPECT_TRUE(repeat(
-      [&] {
+  EXPECT_TRUE(jacktest::repeat(
+      [&](auto limit) {
         return hub.startJob(job) &&
                hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kJobThread); }) &&
-               hwtest::spinUntil([&] { return sim->editBuffer() == expected; }, kAttemptLimit);
+               hwtest::spinUntil([&] { return sim->editBuffer() == expected; }, limit);
       },
       &retries));
   ed.bindControlChange(kFilterCutoff, 74);
-  EXPECT_TRUE(repeat(
-      [&] {
+  EXPECT_TRUE(jacktest::repeat(
+      [&](auto limit) {
         return sim->sendControlChange(1, 74, 42) &&
-               hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 42; }, kAttemptLimit);
+               hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 42; }, limit);
       },
       &retries));
   ed.tearDownHub();
@@ -321,8 +336,8 @@ TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
   };
   std::vector<synthsim::ClockEvent> events;
   uint64_t launched = 0;
-  ASSERT_TRUE(repeat(
-      [&] {
+  ASSERT_TRUE(jacktest::repeat(
+      [&](auto) {
         sim->clearRecords();
         ed.flags().timingClockEnabled = true;
         ed.flags().clockLaunched = false;
@@ -397,25 +412,29 @@ struct ToolProcess {
   }
 };
 
-// A private server with the simulator program on it, answering to a device
-// ID, and the plug-in's ports open on the program's ports once they appear
-// (the wait is bounded).
+// A private server with the simulator program on it, under a client name
+// unique to the test and answering to a device ID, and the plug-in's ports
+// open on the program's ports once they appear (the wait is bounded).
 struct ProgramOnJack {
   JackServer server;
+  std::string name;
   std::optional<ToolProcess> tool;
   std::unique_ptr<MidiPorts> ports;
 
-  ProgramOnJack(IHardwareInputSink& sink, const std::string& name, int device) {
+  ProgramOnJack(IHardwareInputSink& sink, const std::string& base, int device) : name(jacktest::uniqueName(base)) {
     if (!server.running()) return;
     server.exportToEnvironment();
     tool.emplace(std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device",
                                           std::to_string(device)});
-    if (tool->pid > 0) ports = portsOpenOn(sink, (name + " In:MIDI In").c_str(), (name + " Out:MIDI Out").c_str(), 60);
+    if (tool->pid > 0) ports = portsOpenOn(sink, inPort(), outPort());
   }
+  std::string inPort() const { return name + " In:MIDI In"; }
+  std::string outPort() const { return name + " Out:MIDI Out"; }
 };
 
 // The program around the simulator: started by hand (here through a pipe),
 // it offers its ports under JACK names, answers, and obeys its commands.
+// Every wait on it is bounded; a program that does not end is killed.
 TEST(SynthSimProgram, AnswersOnJackAndQuitsOnCommand) {
   hwtest::Recorder editor;
   ProgramOnJack program(editor, "Sim Tool", 2);
@@ -460,15 +479,15 @@ TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
   // A request that a loaded server loses in a missed cycle is asked for again
   // by a whole new job.
   int retries = 0;
-  ASSERT_TRUE(repeat(
-      [&] {
+  ASSERT_TRUE(jacktest::repeat(
+      [&](auto) {
         const auto took = runJob(SenderJob::kDeviceEnquiry);
         EXPECT_GE(took.count(), 15 * 100 + 5 * 100);  // the search reached device 5
         return ed.flags().deviceId == 5 && ed.texts().back() == MIDIMessageSender::kReadyText;
       },
       &retries));
-  ASSERT_TRUE(repeat(
-      [&] {
+  ASSERT_TRUE(jacktest::repeat(
+      [&](auto) {
         runJob(SenderJob::kSingleRequest);
         return ed.slot(0).has_value();
       },
@@ -484,9 +503,9 @@ TEST(JackHub, EnquiryLearnsTheDeviceAtTheSearchThenARequestFillsTheSlot) {
     int index = 1;
     ed.setExternalMIDIIn(index, "OFF");
     index = 1;
-    EXPECT_GT(ed.setExternalMIDIIn(index, "Hub Sim Out:MIDI Out"), 0);
+    EXPECT_GT(ed.setExternalMIDIIn(index, program.outPort().c_str()), 0);
     index = 1;
-    EXPECT_GT(ed.setExternalMIDIOut(index, "Hub Sim In:MIDI In"), 0);
+    EXPECT_GT(ed.setExternalMIDIOut(index, program.inPort().c_str()), 0);
   }
   EXPECT_TRUE(hwtest::spinUntil([&] { return ed.param(kFilterCutoff) == 77; }));
   // The plug-in's clients go while the server still runs.

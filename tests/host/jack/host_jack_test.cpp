@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,6 +18,14 @@
 #include "testhost/TestHost.h"
 
 namespace {
+
+// Runs before main, while this is the only thread: the JACK server and
+// clients of this program share a private /dev/shm where the machine allows
+// it (the CTest resource lock "jack" holds either way).
+const bool g_isolated = [] {
+  std::fprintf(stderr, "%s\n", isolateJackSharedMemory().c_str());
+  return true;
+}();
 
 // Waiting for another process: real time cannot be avoided; every wait is
 // bounded.

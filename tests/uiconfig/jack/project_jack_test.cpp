@@ -33,6 +33,14 @@
 
 namespace {
 
+// Runs before main, while this is the only thread: the JACK server and
+// clients of this program share a private /dev/shm where the machine allows
+// it (the CTest resource lock "jack" holds either way).
+const bool g_isolated = [] {
+  std::fprintf(stderr, "%s\n", isolateJackSharedMemory().c_str());
+  return true;
+}();
+
 using Bytes = std::vector<uint8_t>;
 using testsupport::Program;
 

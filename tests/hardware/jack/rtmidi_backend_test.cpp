@@ -1,5 +1,7 @@
-// The RtMidi backend without any MIDI service running: choosing the library
-// interface, falling back when one cannot start, and failing quietly.
+// The RtMidi backend with no MIDI service but a private JACK server that
+// offers no ports: choosing the library interface, falling back when one
+// cannot start, and failing quietly. JACK clients reach only the server this
+// suite started.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 
 #include "hardware/MidiBackendRtMidi.h"
 #include "hardware/MidiPorts.h"
+#include "jackserver/JackServer.h"
 
 namespace {
 
@@ -17,19 +20,22 @@ bool compiled(const std::string& api) {
 }
 
 struct RtMidiBackendTest : ::testing::Test {
+  static void SetUpTestSuite() { server = std::make_unique<JackServer>(); }
+  static void TearDownTestSuite() { server.reset(); }
   void SetUp() override {
-    // A JACK server of this name never runs, so no real port is touched.
-    setenv("JACK_DEFAULT_SERVER", ("tavrin-absent-" + std::to_string(getpid())).c_str(), 1);
     unsetenv(kMidiApiEnv);
     if (!compiled("jack")) GTEST_SKIP() << "RtMidi has no JACK interface here";
+    ASSERT_TRUE(server->running()) << server->error();
+    server->exportToEnvironment();
   }
   void TearDown() override { unsetenv(kMidiApiEnv); }
+  static inline std::unique_ptr<JackServer> server;
 };
 
 TEST_F(RtMidiBackendTest, AnInterfaceThatCannotStartGivesWayToTheNext) {
   if (!compiled("alsa") || access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "needs ALSA compiled but absent";
   // The default and an explicit "alsa" both fail to make a client here and
-  // end on JACK, which starts without a server and lists nothing.
+  // end on JACK, whose server offers no MIDI ports.
   for (const char* api : {"", "alsa", "ALSA", "no-such-interface"}) {
     MidiPorts ports(makeRtMidiBackend(api));
     EXPECT_EQ(ports.outNames(), std::vector<std::string>{"OFF"}) << api;

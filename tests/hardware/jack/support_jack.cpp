@@ -1,0 +1,147 @@
+#include "support_jack.h"
+
+#include <execinfo.h>
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "jackserver/JackServer.h"
+
+namespace jacktest {
+
+namespace {
+
+// Runs before main, while this is the only thread: every thread and child
+// process made later shares the namespace.
+const std::string g_isolation = isolateJackSharedMemory();
+
+// Arms a deadline at the start of each test and ends the program with a
+// message when a test passes it. Its state outlives every destructor, since
+// its thread waits until the process ends.
+struct WatchState {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::string name = "start-up";
+  std::chrono::steady_clock::time_point deadline;
+  bool armed = false;
+};
+
+WatchState* const g_watch = new WatchState;
+
+void watch() {
+  std::unique_lock<std::mutex> lock(g_watch->mutex);
+  for (;;) {
+    g_watch->cv.wait(lock, [] { return g_watch->armed; });
+    if (g_watch->cv.wait_until(lock, g_watch->deadline, [] { return !g_watch->armed; })) continue;
+    if (std::chrono::steady_clock::now() < g_watch->deadline) continue;  // re-armed by a later test
+    std::fprintf(stderr, "\n%s did not finish within %lld s: a wait is unbounded; the program stops here\n",
+                 g_watch->name.c_str(), static_cast<long long>(kTestLimit.count()));
+    std::fflush(stderr);
+    _exit(3);
+  }
+}
+
+// A crash names the test it happened in and the calling chain of the
+// thread that crashed, then ends the program as the signal would have.
+void onFatalSignal(int sig) {
+  char line[400];
+  const int n = std::snprintf(line, sizeof line, "\nsignal %d in %s; the crashing thread's calls:\n", sig,
+                              g_watch->name.c_str());
+  if (n > 0) (void)!write(2, line, std::min(static_cast<size_t>(n), sizeof line - 1));
+  void* frames[64];
+  backtrace_symbols_fd(frames, backtrace(frames, 64), 2);
+  raise(sig);
+}
+
+class Watchdog : public ::testing::EmptyTestEventListener {
+ public:
+  void OnTestProgramStart(const ::testing::UnitTest&) override {
+    std::fprintf(stderr, "%s\n", g_isolation.c_str());
+    std::thread(watch).detach();
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    action.sa_flags = SA_RESETHAND;
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
+    for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE}) sigaction(sig, &action, nullptr);
+#endif
+  }
+  void OnTestStart(const ::testing::TestInfo& info) override {
+    std::lock_guard<std::mutex> lock(g_watch->mutex);
+    g_watch->name = std::string(info.test_suite_name()) + "." + info.name();
+    g_watch->deadline = std::chrono::steady_clock::now() + kTestLimit;
+    g_watch->armed = true;
+    g_watch->cv.notify_all();
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    std::lock_guard<std::mutex> lock(g_watch->mutex);
+    g_watch->armed = false;
+    g_watch->cv.notify_all();
+  }
+};
+
+// gtest owns the listener.
+const bool g_watched = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
+  return true;
+}();
+
+std::atomic<int> g_names{0};
+
+}  // namespace
+
+const std::string& isolation() { return g_isolation; }
+
+std::string uniqueName(const std::string& base) {
+  return base + " " + std::to_string(getpid()) + "-" + std::to_string(g_names.fetch_add(1));
+}
+
+bool repeat(const std::function<bool(std::chrono::milliseconds)>& attempt, int* retries,
+            std::chrono::milliseconds budget) {
+  const auto end = std::chrono::steady_clock::now() + budget;
+  auto limit = std::chrono::milliseconds(250);
+  for (int i = 0;; ++i) {
+    if (i > 0 && retries) ++*retries;
+    if (attempt(limit)) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    limit = std::min(limit * 2, std::chrono::milliseconds(2000));
+  }
+}
+
+bool waitConnected(const std::vector<std::string>& ports, std::chrono::milliseconds limit) {
+  jack_client_t* observer =
+      jack_client_open(uniqueName("tavrin-observer").c_str(), JackNoStartServer, nullptr);
+  if (!observer) return false;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  bool all = false;
+  while (!all && std::chrono::steady_clock::now() < end) {
+    all = std::all_of(ports.begin(), ports.end(), [&](const std::string& name) {
+      jack_port_t* port = jack_port_by_name(observer, name.c_str());
+      return port && jack_port_connected(port) > 0;
+    });
+    // The server's graph changes on its own thread: real time.
+    if (!all) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  jack_client_close(observer);
+  return all;
+}
+
+bool reapWithin(int pid, int& status, int tries, bool kill) {
+  for (int i = 0; i < tries; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    // Waiting for another process: real time cannot be avoided.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (kill) ::kill(pid, SIGKILL), waitpid(pid, &status, 0);
+  return false;
+}
+
+}  // namespace jacktest

@@ -1,0 +1,43 @@
+#pragma once
+// What every JACK test program shares. Linking this file into a program:
+// - moves the program into a private /dev/shm before main, where the machine
+//   allows it, and prints which isolation is in force (the CTest resource
+//   lock "jack" is always there as well);
+// - fails a test that runs longer than kTestLimit with a message naming it,
+//   instead of letting the program hang until CTest kills it.
+//
+// JACK loses a message now and then when a client misses its cycle, more
+// often on a loaded machine: every exchange a test expects to cross is
+// repeated until it is seen, within kExchangeBudget. Waits on the server and
+// on other processes are real time; each one is bounded.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace jacktest {
+
+constexpr auto kExchangeBudget = std::chrono::seconds(30);
+constexpr auto kTestLimit = std::chrono::seconds(150);
+
+// The isolation line printed at start.
+const std::string& isolation();
+
+// base, then this program's id and a counter: a JACK client name that no
+// other test, earlier or at the same time, has used.
+std::string uniqueName(const std::string& base);
+
+// Calls attempt(limit) until it returns true or the budget is spent; the
+// limit each attempt may wait grows from 250 ms to 2 s. Counts the repeats.
+bool repeat(const std::function<bool(std::chrono::milliseconds limit)>& attempt, int* retries = nullptr,
+            std::chrono::milliseconds budget = kExchangeBudget);
+
+// Waits until every named port has a connection, looking through a JACK
+// client of its own; false when the limit passes first.
+bool waitConnected(const std::vector<std::string>& ports, std::chrono::milliseconds limit = kExchangeBudget);
+
+// Waits up to tries × 20 ms for a child's end, then (when kill is set)
+// kills it by its process id and reaps it.
+bool reapWithin(int pid, int& status, int tries, bool kill = false);
+
+}  // namespace jacktest
