@@ -24,22 +24,13 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "synthsim/SynthSimulator.h"
+#include "paramtext.h"
 #include "testsupport.h"
 #include "uiconfig/ControlAction.h"
 
 namespace {
 
 using edbench::median;
-
-int listed(Tavrin& plug, int idx, const std::string& name) {
-  IParam* p = plug.GetParam(idx);
-  for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
-    int value = 0;
-    const char* text = p->GetDisplayTextAtIdx(i, &value);
-    if (text && std::string(text).find(name) != std::string::npos) return value;
-  }
-  return -1;
-}
 
 void choose(Tavrin& plug, int idx, int value) {
   plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
@@ -56,8 +47,8 @@ void BM_UserEdit(benchmark::State& state) {
   synthsim::SynthSimulator sim(*simBackend);
   {
     Tavrin plug{IPluginInstanceInfo{}};
-    choose(plug, kDeviceInSelection, listed(plug, kDeviceInSelection, sim.options().outPort));
-    choose(plug, kDeviceOutSelection, listed(plug, kDeviceOutSelection, sim.options().inPort));
+    choose(plug, kDeviceInSelection, testsupport::listedValue(plug, kDeviceInSelection, sim.options().outPort));
+    choose(plug, kDeviceOutSelection, testsupport::listedValue(plug, kDeviceOutSelection, sim.options().inPort));
     while (plug.jobRunning()) std::this_thread::yield();
     int idx = -1;
     for (int i = 3; i < 80 && idx < 0; ++i) {

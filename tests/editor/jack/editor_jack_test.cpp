@@ -21,6 +21,7 @@
 #include "jackserver/JackServer.h"
 #include "platform/folders.h"
 #include "synthsim_program.h"
+#include "paramtext.h"
 #include "testsupport.h"
 #include "uiconfig/ControlAction.h"
 
@@ -35,17 +36,6 @@ const bool g_isolated = [] {
 }();
 
 std::unique_ptr<IHardwarePorts> jackPorts() { return std::make_unique<MidiPorts>(makeRtMidiBackend("jack")); }
-
-int listed(Tavrin& plug, int idx, const std::string& name) {
-  KIT_MutexLock lock(plug.GetMutex());
-  IParam* p = plug.GetParam(idx);
-  for (int i = 0; i < p->GetNDisplayTexts(); ++i) {
-    int value = 0;
-    const char* text = p->GetDisplayTextAtIdx(i, &value);
-    if (text && std::string(text).find(name) != std::string::npos) return value;
-  }
-  return -1;
-}
 
 void userEdit(Tavrin& plug, int idx, double value) {
   plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
@@ -74,8 +64,8 @@ TEST(TavrinOnJack, TheEnquiryLearnsTheDeviceIdAndAnEditArrives) {
   SetHardwarePortsFactory(&jackPorts);
   {
     Tavrin plug{IPluginInstanceInfo{}};
-    const int in = listed(plug, kDeviceInSelection, "Edit Sim Out");
-    const int out = listed(plug, kDeviceOutSelection, "Edit Sim In");
+    const int in = testsupport::listedValue(plug, kDeviceInSelection, "Edit Sim Out");
+    const int out = testsupport::listedValue(plug, kDeviceOutSelection, "Edit Sim In");
     ASSERT_GT(in, 0);
     ASSERT_GT(out, 0);
     userEdit(plug, kLibSyncTimer, 9);  // 100 ms pacing
