@@ -137,8 +137,8 @@ class MIDIMessageManager {
   // holding the editor lock; taken inside). Each int goes out as its low 8
   // bits, framed with F0 and F7 unless it starts with F0. Nothing is sent
   // without an output port ("Set MIDI I/O First!"), for an empty message,
-  // or when a byte other than a leading F0 or a final F7 is not a data
-  // byte. Not logged.
+  // or when, once cut to 8 bits, a byte other than a leading F0 or a final
+  // F7 is not a data byte. Not logged.
   void sendSysexMessage(const std::vector<int>& message);
 
   // ---- request pacing: kLibSyncTimer's whole value 0..3 gives 200, 300,
