@@ -203,6 +203,29 @@ TEST_F(TransferTest, StoredSoundToTheInstrument) {
   }
 }
 
+// A stored message whose command byte is not the sound dump's goes out as a
+// sound dump, its check byte computed after the change, from job 2 and job 3.
+TEST_F(TransferTest, StoredSoundsGoOutWithTheSoundDumpCommand) {
+  for (uint8_t command : {uint8_t{0x14}, uint8_t{0x00}}) {
+    SCOPED_TRACE(static_cast<int>(command));
+    Bytes stored = hwtest::storedAnswer(1, 2, 0x21);
+    stored[4] = command;
+    SenderJob two = job(SenderJob::kSendLibrarianSound);
+    two.dump = stored;
+    SenderJob three = job(SenderJob::kStoreBank);
+    three.dumps[0] = stored;
+    for (const SenderJob& j : {two, three}) {
+      run(j);
+      const auto got = received();
+      ASSERT_EQ(got.size(), 2u);
+      const Bytes& dump = got[1];
+      ASSERT_EQ(dump.size(), sounddump::kLength);
+      EXPECT_EQ(dump[4], sysex::kCmdSoundDump);
+      EXPECT_EQ(dump[sounddump::kCheckByte], sysex::calculateCheckSum(dump.data(), dump.size()));
+    }
+  }
+}
+
 // Job 3 stores a bank at its locations, t apart; job 7 brings the same
 // sounds back. Empty slots cost no pause; a cancel stops before the next
 // slot.
