@@ -141,6 +141,10 @@ class MIDIMessageManager {
   // F7 is not a data byte. Not logged.
   void sendSysexMessage(const std::vector<int>& message);
 
+  // ---- the packed tap pattern: 11 bytes at in into the 33 values of a
+  // 16-step tap pattern at out. Null pointers do nothing. Any thread.
+  static void decodeTapPatternCode(unsigned char* in, char* out);
+
   // ---- request pacing: kLibSyncTimer's whole value 0..3 gives 200, 300,
   // 400, 500 ms, anything else 100 ms.
   static int requestPacingMs(double libSyncTimer);

@@ -4,6 +4,8 @@
 #include <random>
 #include <vector>
 
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MIDIMessageSender.h"
 #include "hardware/TapPattern.h"
 
 namespace {
@@ -75,6 +77,38 @@ TEST(TapPattern, OutOfRangeInputIsHeldAndAnyBytesUnpackInRange) {
     EXPECT_TRUE(any[2 * s + 1] >= 0 && any[2 * s + 1] <= 2) << s;
   }
   EXPECT_EQ(any[32] % 8, 0);
+}
+
+// The job runner's and the hub's names for the packing: the same bytes and
+// values through plain character buffers; null buffers are left alone.
+TEST(TapPattern, TheSendersAndTheHubsNamesPackAndUnpack) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 200; ++round) {
+    Unpacked in;
+    for (int s = 0; s < 16; ++s) {
+      in[2 * s] = static_cast<int8_t>(rng() % 8);
+      in[2 * s + 1] = static_cast<int8_t>(rng() % 3);
+    }
+    in[32] = static_cast<int8_t>(8 * (rng() % 4));
+    char values[tappattern::kUnpackedCount];
+    std::copy(in, in + tappattern::kUnpackedCount, values);
+    char out[tappattern::kPackedCount];
+    MIDIMessageSender::GenTapPatternCode(out, values);
+    const std::vector<uint8_t> bytes(out, out + tappattern::kPackedCount);
+    ASSERT_EQ(bytes, packed(in)) << round;
+    unsigned char raw[tappattern::kPackedCount];
+    std::copy(bytes.begin(), bytes.end(), raw);
+    char back[tappattern::kUnpackedCount];
+    MIDIMessageManager::decodeTapPatternCode(raw, back);
+    ASSERT_EQ(std::vector<int8_t>(back, back + tappattern::kUnpackedCount), unpacked(bytes)) << round;
+    ASSERT_EQ(std::vector<int8_t>(back, back + tappattern::kUnpackedCount),
+              std::vector<int8_t>(in, in + tappattern::kUnpackedCount));
+  }
+  char out[tappattern::kPackedCount] = {9};
+  MIDIMessageSender::GenTapPatternCode(out, nullptr);
+  MIDIMessageSender::GenTapPatternCode(nullptr, out);
+  MIDIMessageManager::decodeTapPatternCode(nullptr, out);
+  EXPECT_EQ(out[0], 9);
 }
 
 }  // namespace

@@ -203,6 +203,27 @@ TEST_F(TransferTest, StoredSoundToTheInstrument) {
   }
 }
 
+// The step code of the current parameters, as the dump writer puts it into
+// bytes 97..112; no code for a step outside 0..15.
+TEST_F(TransferTest, PatternCodeOfTheCurrentSteps) {
+  const struct {
+    int step, event, time, glide;
+    uint8_t code;
+  } cases[] = {{0, 0, 0, 1, 0x40}, {5, 15, 3, 1, 0x7F}, {15, 2, 3, 0, 0x32}, {9, 7, 1, 0, 0x17}};
+  for (const auto& c : cases) {
+    ed->setParam(kPatternStep01Event + c.step, c.event);
+    ed->setParam(kPatternStep01Time + c.step, c.time);
+    ed->setParam(kPatternStep01Glide + c.step, c.glide);
+  }
+  MIDIMessageSender sender(hub());
+  const auto dump = sounddump::build(snapshot());
+  KIT_MutexLock lock(ed->GetMutex());
+  for (const auto& c : cases) EXPECT_EQ(sender.GeneratePatternCode(c.step), c.code) << c.step;
+  for (int step = 0; step < 16; ++step) EXPECT_EQ(sender.GeneratePatternCode(step), dump[97 + step]) << step;
+  EXPECT_EQ(sender.GeneratePatternCode(-1), 0);
+  EXPECT_EQ(sender.GeneratePatternCode(16), 0);
+}
+
 // A stored message whose command byte is not the sound dump's goes out as a
 // sound dump, its check byte computed after the change, from job 2 and job 3.
 TEST_F(TransferTest, StoredSoundsGoOutWithTheSoundDumpCommand) {
