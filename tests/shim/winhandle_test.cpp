@@ -140,4 +140,37 @@ TEST(Handles, ChildProcesses) {
   CloseHandle(quick);
 }
 
+// Releasing the task leaves the handle open but without its child: waits
+// fail, and a child that still runs is reaped once it ends.
+TEST(Handles, ReleasedTaskLeavesAnOpenHandleWithoutItsChild) {
+  platform::ManualClock mc;
+  platform::ScopedClock scope(mc);
+  const char* args[] = {"7"};
+  HANDLE quick = SHIM_CreateProcess("/bin/true", 0, nullptr);
+  HANDLE slow = SHIM_CreateProcess("/bin/sleep", 1, args);
+  ASSERT_TRUE(quick && slow);
+  EXPECT_EQ(SHIM_WaitForNSTask(quick, SHIM_INFINITE), 0u);
+  const int pid = SHIM_ProcessId(slow);
+  ASSERT_GT(pid, 0);
+  for (HANDLE h : {quick, slow}) {
+    SHIM_ReleaseNSTask(h);
+    SHIM_ReleaseNSTask(h);
+    EXPECT_EQ(SHIM_WaitForNSTask(h, 0), SHIM_WAIT_FAILED);
+    EXPECT_EQ(WaitForSingleObject(h, 10), SHIM_WAIT_FAILED);
+    EXPECT_EQ(SHIM_ProcessStatus(h), -1);
+    EXPECT_EQ(SHIM_ProcessId(h), 0);
+    EXPECT_EQ(CloseHandle(h), 1);
+  }
+  kill(pid, SIGKILL);
+  int spins = 0;
+  while (kill(pid, 0) == 0 && spins++ < 100000000) std::this_thread::yield();
+  EXPECT_EQ(errno, ESRCH);
+  // Another kind of handle is left alone.
+  HANDLE event = CreateEvent(nullptr, 1, 1, nullptr);
+  SHIM_ReleaseNSTask(event);
+  SHIM_ReleaseNSTask(nullptr);
+  EXPECT_EQ(WaitForSingleObject(event, 0), 0u);
+  CloseHandle(event);
+}
+
 }  // namespace
