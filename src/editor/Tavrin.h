@@ -151,6 +151,11 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void OnParamChange2(int paramIdx) override;
   bool hardwareChange() const { return mHardwareChange.load(); }
   void Reset() override;
+  // The audio callback (the host's audio thread, under the plug-in's mutex
+  // that the binding holds; it waits for no other lock). The plug-in makes
+  // no sound: every output sample of the block is 0 and the inputs are not
+  // touched.
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
