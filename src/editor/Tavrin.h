@@ -206,7 +206,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
   void setSectionLock(bool on) { mSectionLock.store(on); }
-  bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
   bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
   bool searchMode() const { return mSearchMode.load(); }
@@ -324,7 +323,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};
   std::atomic<bool> mHardwareChange{false};
-  std::atomic<bool> mContinuousClockStarted{false};
   std::atomic<bool> mTransportPlaying{false};
   std::atomic<bool> mSectionLock{false};
   std::atomic<bool> mControlLibrary{false};
