@@ -123,7 +123,10 @@ class MIDIMessageManager {
   // activity light, and forwarding while local control is off. From the
   // host (only once MIDI I/O is set): the same with the host's filters; a
   // program change is also sent on, and what passes is always forwarded.
-  // channel is handed on to SendProgramChangeCommand only.
+  // channel is handed on to SendProgramChangeCommand only. While a
+  // librarian request runs (jobs 6 and 7, from their first request to their
+  // end) program changes of both sources are dropped whole, so that the
+  // sounds on their way still land in their slots.
   void ProcessMidiMsgFromDevice(IMidiMsg* msg);
   void ProcessMidiMsgFromDAW(IMidiMsg* msg, int channel);
   // Editor lock held: moves the control bound to a control change to the
@@ -164,6 +167,9 @@ class MIDIMessageManager {
   void setCancelRequested(bool v) { m_cancelRequested.store(v); }
   bool timedOut() const { return m_timedOut.load(); }
   void setTimedOut(bool v) { m_timedOut.store(v); }
+  // Set by jobs 6 and 7 before their first request, cleared at their end.
+  bool librarianRequestRunning() const { return m_librarianRequestRunning.load(); }
+  void setLibrarianRequestRunning(bool v) { m_librarianRequestRunning.store(v); }
   bool clockRunning() const { return m_clockRunning.load(); }
   // false lets the timing-clock loop run, true ends a running loop at its
   // next turn.
@@ -293,6 +299,7 @@ class MIDIMessageManager {
   std::atomic<bool> m_replyArrived{false};
   std::atomic<bool> m_cancelRequested{false};
   std::atomic<bool> m_timedOut{false};
+  std::atomic<bool> m_librarianRequestRunning{false};
   std::atomic<bool> m_clockRunning{false};
   std::atomic<bool> m_stopping{false};
   std::atomic<uint32_t> m_lastProgramChangeTick{0};

@@ -56,6 +56,7 @@ bool MIDIMessageSender::beginRequest(bool part, bool arm) {
       editor.SetLibrarianRequestActive(false);
       m_hub.setInterfaceUpdate(true);
     } else {
+      m_hub.setLibrarianRequestRunning(true);
       m_hub.setInterfaceUpdate(true);
       if (arm) {
         editor.SetLibrarianRequestActive(true);
@@ -86,6 +87,7 @@ void MIDIMessageSender::endRequest(int finalPause, bool bankExtras) {
       } else {
         editor.SetLibrarianStatusUnsaved(true);
       }
+      m_hub.setLibrarianRequestRunning(false);
     }
     editor.DisplayProcessingIndicator(false);
   });

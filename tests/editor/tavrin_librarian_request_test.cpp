@@ -92,6 +92,44 @@ struct TavrinRequest : ::testing::Test {
   std::atomic<int> changes{0};
 };
 
+// Program changes from the instrument and the host during every pause of a
+// bank request are dropped: all 100 locations land in slots 0..99 and the
+// panel keeps its sound.
+TEST_F(TavrinRequest, ProgramChangesDuringABankRequestAreDropped) {
+  const auto before = panel();
+  pausesDeliver(true);
+  start(SenderJob::kBankRequest, [&] { p.hub()->sendAllPatchRequestSysexFromLibrarian(1); });
+  EXPECT_GT(changes.load(), 200);
+  for (int s = 0; s < 100; ++s) EXPECT_TRUE(holds(s, 1, s)) << s;
+  EXPECT_EQ(panel(), before);
+  EXPECT_EQ(p.statusText(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(target(), 0);
+  EXPECT_EQ(selected(), 0);
+
+  // Once the request has ended, a program change is taken again.
+  h.holdJobSleeps({});
+  pausesDeliver(false);
+  h.sim.sendProgramChange(1, 12);
+  h.settle();
+  waitForJob();
+  EXPECT_EQ(h.value(kCurrentPatch), 12.0);
+}
+
+// The same for one sound: it lands in the selected slot, which stays
+// selected.
+TEST_F(TavrinRequest, ProgramChangesDuringASingleRequestAreDropped) {
+  select(17);
+  const auto before = panel();
+  pausesDeliver(true);
+  start(SenderJob::kSingleRequest, [&] { p.hub()->sendSinglePatchRequestSysexFromLibrarian(false); });
+  EXPECT_GT(changes.load(), 0);
+  EXPECT_TRUE(holds(17, 0, 17));
+  EXPECT_EQ(panel(), before);
+  EXPECT_EQ(p.statusText(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(target(), 17);
+  EXPECT_EQ(selected(), 17);
+}
+
 // The slot stores go to and the view's selection move together while a bank
 // request steps through the slots, when it sets them back, and when a
 // program change from either source selects a program.
