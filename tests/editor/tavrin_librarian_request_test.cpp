@@ -99,7 +99,7 @@ TEST_F(TavrinRequest, ProgramChangesDuringABankRequestAreDropped) {
   const auto before = panel();
   pausesDeliver(true);
   start(SenderJob::kBankRequest, [&] { p.hub()->sendAllPatchRequestSysexFromLibrarian(1); });
-  EXPECT_GT(changes.load(), 200);
+  EXPECT_GE(changes.load(), 100);  // at least one pause for each location
   for (int s = 0; s < 100; ++s) EXPECT_TRUE(holds(s, 1, s)) << s;
   EXPECT_EQ(panel(), before);
   EXPECT_EQ(p.statusText(), MIDIMessageSender::kCompletedText);
