@@ -151,10 +151,17 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void OnParamChange2(int paramIdx) override;
   bool hardwareChange() const { return mHardwareChange.load(); }
   void Reset() override;
+  // The audio callback (the host's audio thread, under the plug-in's mutex
+  // that the binding holds; it waits for no other lock). The plug-in makes
+  // no sound: every output sample of the block is 0 and the inputs are not
+  // touched.
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
-  // transfer, while a librarian request is pending and without a status;
+  // transfer, while a librarian request is pending and without a status,
+  // program changes also while the hub requests a sound or a bank for the
+  // librarian;
   // system-exclusive messages during a transfer and when their source's
   // pass-through setting is off.
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
@@ -201,7 +208,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
   void setSectionLock(bool on) { mSectionLock.store(on); }
-  bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
   bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
   bool searchMode() const { return mSearchMode.load(); }
@@ -319,7 +325,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};
   std::atomic<bool> mHardwareChange{false};
-  std::atomic<bool> mContinuousClockStarted{false};
   std::atomic<bool> mTransportPlaying{false};
   std::atomic<bool> mSectionLock{false};
   std::atomic<bool> mControlLibrary{false};

@@ -128,12 +128,14 @@ bool Tavrin::midiSettingCase(int idx, int whole) {
       mFlags.clockStartStopEnabled.store(on);
       break;
     case kSendMIDIClockInfo:
+      // Either way the next audio block launches the timing-clock job again:
+      // on, with the tempo of that moment; off, a job that returns at once.
       mFlags.timingClockEnabled.store(on);
       if (on) {
         if (mHub) mHub->resetContinuousClock(false);
-        mContinuousClockStarted.store(false);
+        mFlags.clockLaunched.store(false);
       } else {
-        mContinuousClockStarted.store(false);
+        mFlags.clockLaunched.store(false);
         if (mHub) mHub->resetContinuousClock(true);
       }
       break;

@@ -121,13 +121,25 @@ struct Child {
   }
 };
 
+// A process handle and its child, which the handle gives up when it is
+// released or freed; waits and queries take their own reference first.
 struct ProcessRecord : Record {
   ProcessRecord() : Record(kProcess) {}
-  ~ProcessRecord() override {
-    if (child && !child->poll()) {
-      std::thread([c = child] { c->waitEnd(); }).detach();
-    }
+  ~ProcessRecord() override { release(); }
+  std::shared_ptr<Child> task() {
+    std::lock_guard<std::mutex> l(m);
+    return child;
   }
+  // Lets go of the child; one that still runs is reaped by a waiter thread.
+  void release() {
+    std::shared_ptr<Child> c;
+    {
+      std::lock_guard<std::mutex> l(m);
+      c.swap(child);
+    }
+    if (c && !c->poll()) std::thread([c] { c->waitEnd(); }).detach();
+  }
+  std::mutex m;
   std::shared_ptr<Child> child;
 };
 
@@ -543,18 +555,25 @@ HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* argume
 
 DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  if (!p || !p->child) return SHIM_WAIT_FAILED;
-  return waitChild(*p->child, ms);
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  if (!child) return SHIM_WAIT_FAILED;
+  return waitChild(*child, ms);
+}
+
+void SHIM_ReleaseNSTask(HANDLE process) {
+  if (ProcessRecord* p = as<ProcessRecord>(process, kProcess)) p->release();
 }
 
 int SHIM_ProcessStatus(HANDLE process) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  if (!p || !p->child || !p->child->poll()) return -1;
-  std::lock_guard<std::mutex> l(p->child->m);
-  return p->child->status;
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  if (!child || !child->poll()) return -1;
+  std::lock_guard<std::mutex> l(child->m);
+  return child->status;
 }
 
 int SHIM_ProcessId(HANDLE process) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  return p && p->child ? p->child->pid : 0;
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  return child ? child->pid : 0;
 }

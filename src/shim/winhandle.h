@@ -73,6 +73,10 @@ HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* argume
 // 0 when the child has ended, 258 while it runs after ms (0xFFFFFFFF waits
 // until it ends), -1 for a handle that is not a process.
 DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms);
+// Lets the handle go of its child (a child that still runs is reaped once it
+// ends); the handle stays open, and its waits then give -1. The handle's
+// last close releases it too.
+void SHIM_ReleaseNSTask(HANDLE process);
 // The child's exit status (waitpid's), or -1 while it runs or for another
 // handle.
 int SHIM_ProcessStatus(HANDLE process);

@@ -3,12 +3,16 @@
 // display.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/ITextControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "editor/TavrinDialogs.h"
+#include "support_midi.h"
 #include "support_tavrin.h"
 #include "uiconfig/ControlAction.h"
 
@@ -121,7 +125,7 @@ TEST_F(Dispatch, MidiSettingCases) {
   h.set(kSendMIDIClockInfo, 1);
   EXPECT_TRUE(f.timingClockEnabled.load());
   h.set(kSendMIDIClockInfo, 0);
-  EXPECT_FALSE(f.timingClockEnabled.load() || p.continuousClockStarted());
+  EXPECT_FALSE(f.timingClockEnabled.load() || f.clockLaunched.load());
   // The output offset: twice the whole value plus the block size.
   p.SetBlockSize(512);
   h.set(kAdjustDAWOffset, 10);
@@ -267,6 +271,46 @@ TEST(TavrinDialogs, BankNameDialogAndMessageDialogs) {
   EXPECT_EQ(std::vector<int>({d.left - p.left, d.top - p.top, d.right - d.left}), std::vector<int>({0, 0, 396}));
   DestroyWindow(parent);
   DestroyWindow(dialog);
+}
+
+// A block launches the timing clock; switching it off and on makes the next
+// block launch it again.
+TEST(DispatchClock, TheTimingClockIsLaunchedAgainAfterOffAndOn) {
+  Harness h(edtest::projectRoot());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  MIDIMessageManager& hub = *h.tavrin().hub();
+  constexpr unsigned kLaunched = 1u << SenderJob::kContinuousClock;
+  // The loop waits in its first pause after the first tick.
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load(); });
+  const std::shared_ptr<void> letGo(nullptr, [&](void*) {
+    release = true;
+    h.holdJobSleeps({});
+  });
+  auto ticked = [&](size_t n) {
+    return hwtest::spinUntil([&] {
+      h.settle();
+      size_t ticks = 0;
+      for (const auto& e : h.sim.clockEvents()) ticks += e.byte == 0xF8;
+      return ticks == n;
+    });
+  };
+  auto endClock = [&] {
+    h.set(kSendMIDIClockInfo, 0);
+    release = true;
+    ASSERT_TRUE(hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kContinuousClockThread); }));
+    release = false;
+  };
+  h.set(kOverrideTempo, 0);  // the arpeggiator's tempo: the host gives none
+  h.set(kSendMIDIClockInfo, 1);
+  EXPECT_EQ(hub.onBlockStart(false, false), kLaunched);
+  EXPECT_TRUE(ticked(1));
+  EXPECT_EQ(hub.onBlockStart(false, false), 0u);
+  endClock();
+  h.set(kSendMIDIClockInfo, 1);
+  EXPECT_EQ(hub.onBlockStart(false, false), kLaunched);
+  EXPECT_TRUE(ticked(2));
+  endClock();
 }
 
 }  // namespace
