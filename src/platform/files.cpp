@@ -64,7 +64,7 @@ bool writeAt0(int fd, std::span<const uint8_t> bytes) {
 bool rewriteInPlace(const std::string& target, std::span<const uint8_t> bytes) {
   std::vector<uint8_t> old;
   if (!readWholeFile(target, &old, SIZE_MAX / 2)) return false;
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = openRegularFile(target, O_WRONLY);
   if (fd < 0) return false;
   bool ok = writeAt0(fd, bytes) && ::fsync(fd) == 0;
   if (!ok) writeAt0(fd, old);
