@@ -9,7 +9,12 @@
 //
 // A handle is registered when its record is handed out and forgotten
 // before the record is released (to a free list or to the heap), under the
-// kind it was made as; a lookup of another kind fails.
+// kind it was made as; a lookup of another kind fails. Handles are the
+// records' addresses, which the layer's callers read directly, so a value
+// comes back when its record is handed out again: the GDI free lists
+// recycle their records by design, and a later record may be allocated
+// where a freed one lay. Such a handle then names the new object; it is
+// never a read of released memory.
 //
 // Threads: any thread. Each call takes the lock of one of a few shards,
 // chosen by the handle's address, for a hash look-up: no call waits for
