@@ -25,6 +25,7 @@
 #include "librarian/LibrarianMenus.h"
 #include "librarian/LibrarianViewControl.h"
 #include "librarian/PatchLibrarian.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
 #include "uiconfig/ControlAction.h"
@@ -417,16 +418,10 @@ Tavrin::Settings Tavrin::parseSettings(const uint8_t* data, size_t size) {
 }
 
 Tavrin::Settings Tavrin::readSettingsFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return Settings{};
+  // Five lines are all that is read; a huge file is not taken in whole. A
+  // pipe, device or folder of that name counts as missing.
   std::vector<uint8_t> bytes;
-  uint8_t buffer[4096];
-  size_t n;
-  // Five lines are all that is read; a huge file is not taken in whole.
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20)) {
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  }
-  std::fclose(file);
+  if (!platform::readFileStart(path, &bytes, size_t{1} << 20)) return Settings{};
   return parseSettings(bytes.data(), bytes.size());
 }
 

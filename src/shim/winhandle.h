@@ -46,8 +46,10 @@ BOOL ResetEvent(HANDLE h);
 DWORD WaitForSingleObject(HANDLE h, DWORD timeoutMs);
 // The index of the first socket object found readable, else 258.
 DWORD WaitForAnySocketObject(int count, HANDLE* objects, DWORD timeoutMs);
-// Drops one reference; the last one frees the object. 0 for null or a
-// handle of no known kind.
+// Drops one reference; the last one frees the object. 0 for null, a closed
+// handle or one that never was: every function here looks a handle up in
+// the layer's registry before it reads it, and refuses an unknown one with
+// its failure value.
 BOOL CloseHandle(HANDLE h);
 
 // File handles are never made by CreateFile (null); the functions below
