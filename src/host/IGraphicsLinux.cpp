@@ -397,16 +397,14 @@ void IGraphicsLinux::HostPath(KIT_String* path) {
   path->Set(p.c_str());
 }
 
-void IGraphicsLinux::PluginPath(KIT_String* path) {
-  if (!path) return;
-  const std::string module = platform::moduleFolder();
+std::string IGraphicsLinux::PluginPathOf(const std::string& module) {
   const std::string contents = parentFolder(module);
-  // A module inside "<bundle>/Contents/<folder>/": the bundle's parent.
-  if (lastName(contents) == "Contents") {
-    path->Set(parentFolder(parentFolder(contents)).c_str());
-    return;
-  }
-  path->Set(module.c_str());
+  if (lastName(contents) == "Contents") return parentFolder(parentFolder(contents));
+  return platform::withTrailingSlash(module);
+}
+
+void IGraphicsLinux::PluginPath(KIT_String* path) {
+  if (path) path->Set(PluginPathOf(platform::moduleFolder()).c_str());
 }
 
 void IGraphicsLinux::DesktopPath(KIT_String* path) {

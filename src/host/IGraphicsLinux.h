@@ -53,6 +53,10 @@ class IGraphicsLinux : public IGraphicsHeadless {
 
   void SetBundleID(const char* id);
   const std::string& GetBundleID() const { return mBundleID; }
+  // The folder that holds the bundle of a module in moduleFolder (with a
+  // "/"): the bundle's parent for "<bundle>/Contents/<folder>/", else the
+  // module's own folder.
+  static std::string PluginPathOf(const std::string& moduleFolder);
   // The system version the plug-in may ask for; none here.
   int GetUserOSVersion() const { return 0; }
 
