@@ -450,6 +450,7 @@ void X11Face::Impl::handle(XEvent& ev, std::deque<ViewEvent>& out) {
       }
       break;
     case KeyPress:
+      if (IsModifierKey(XLookupKeysym(&ev.xkey, 0))) break;  // a modifier alone is no key
       if (entry.win)
         entryKey(ev.xkey, out);  // the line takes the typing, wherever the pointer is
       else if (ev.xkey.window == win)
@@ -524,6 +525,7 @@ void X11Face::openEntry(viewrules::ViewRect r, const std::string& initial, int p
   if (e.r.w < 1) e.r.w = 1;
   if (e.r.h < 1) e.r.h = 1;
   e.text = initial;
+  e.selected = !initial.empty();
   e.paramType = paramType;
   e.maxChars = maxChars;
   e.hostView = hostViewRules;
@@ -557,6 +559,7 @@ void X11Face::Impl::drawEntry() {
   if (entry.style.mAlign == IText::kAlignCenter) x = (c.width() - tw) / 2;
   if (entry.style.mAlign == IText::kAlignFar) x = c.width() - tw - 3;
   const int baseline = (c.height() + font.ascent() - font.descent()) / 2;
+  if (entry.selected && tw > 0) c.fill(x, 1, tw, c.height() - 2, 0xB4D5FE);
   c.text(font, entry.text, x, baseline, fg);
   c.fill(x + tw + 1, 2, 1, c.height() - 4, fg);  // the caret
   putPixels(entry.win, c.pixels(), c.width(), c.width(), c.height(), 0, 0);
@@ -579,23 +582,31 @@ void X11Face::Impl::entryKey(XKeyEvent& key, std::deque<ViewEvent>& out) {
     return;
   }
   if (sym == XK_BackSpace || sym == XK_Delete) {
-    size_t cut = entry.text.size();
-    while (cut > 0 && (static_cast<unsigned char>(entry.text[cut - 1]) & 0xC0) == 0x80) --cut;
-    if (cut > 0) entry.text.resize(cut - 1);
+    if (entry.selected) {
+      entry.text.clear();
+    } else {
+      size_t cut = entry.text.size();
+      while (cut > 0 && (static_cast<unsigned char>(entry.text[cut - 1]) & 0xC0) == 0x80) --cut;
+      if (cut > 0) entry.text.resize(cut - 1);
+    }
+    entry.selected = false;
     drawEntry();
     return;
   }
   const std::string ch = latin1ToUtf8(buf, n);
   if (ch.empty()) return;
-  const std::string candidate = entry.text + ch;
+  // Typing replaces the selected text.
+  const std::string base = entry.selected ? std::string() : entry.text;
+  const std::string candidate = base + ch;
   bool take;
   if (entry.hostView)
     take = viewrules::hostViewAccepts(candidate, entry.paramType, entry.maxChars, 0);
   else
     take = viewrules::entryAccepts(entry.paramType, ch.data(), ch.size()) &&
-           (entry.maxChars <= 0 || countChars(entry.text) < size_t(entry.maxChars));
+           (entry.maxChars <= 0 || countChars(base) < size_t(entry.maxChars));
   if (!take) return;
   entry.text = candidate;
+  entry.selected = false;
   drawEntry();
 }
 

@@ -125,6 +125,7 @@ struct X11Face::Impl {
     Window win = 0;
     viewrules::ViewRect r;
     std::string text;
+    bool selected = false;  // the whole text, as it opens: typing replaces it
     int paramType = -1;
     int maxChars = 0;
     bool hostView = false;

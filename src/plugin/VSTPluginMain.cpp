@@ -17,6 +17,7 @@
 #include "host/IPluginVST.h"
 #include "host/ModuleTable.h"
 #include "librarian/LibrarianViewControl.h"
+#include "uiconfig/ControlAction.h"
 
 namespace {
 
@@ -95,6 +96,33 @@ int32_t jobRunning(AEffect* e) {
   }
 }
 
+// The editor's controls of a parameter are those its control action
+// links (a shown one first); the standard look-up serves layers and the rest.
+int32_t (*g_standardControlRect)(AEffect*, int32_t, const char*, int32_t*) = nullptr;
+
+int32_t controlRect(AEffect* e, int32_t idx, const char* layerName, int32_t rect[4]) {
+  try {
+    Tavrin* t = tavrinOf(e);
+    if (t && !layerName && rect) {
+      KIT_MutexLock lock(t->GetMutex());
+      IParam* p = t->GetParam(idx);
+      ControlAction* action = p ? p->GetControlAction() : nullptr;
+      IControl* found = nullptr;
+      if (action)
+        for (IControl* c : action->controls)
+          if (c && (!found || (found->IsHidden() && !c->IsHidden()))) found = c;
+      if (found) {
+        const IRECT* r = found->GetRECT();
+        rect[0] = r->L, rect[1] = r->T, rect[2] = r->R, rect[3] = r->B;
+        return 1;
+      }
+    }
+    return g_standardControlRect ? g_standardControlRect(e, idx, layerName, rect) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 // ---- ports on an in-process loopback ----
 
 std::mutex g_loopbackLock;
@@ -131,6 +159,8 @@ extern "C" AEffect* VSTPluginMain(audioMasterCallback host) {
 extern "C" const TavrinModuleTable* tavrin_module_table() {
   static const TavrinModuleTable table = [] {
     TavrinModuleTable t = StandardModuleTable();
+    g_standardControlRect = t.controlRect;
+    t.controlRect = &controlRect;
     t.slotText = &slotText;
     t.statusLine = &statusLine;
     t.waitForStatus = &waitForStatus;
