@@ -109,6 +109,8 @@ struct TavrinModuleTable {
   // A librarian slot's text (lower: the lower list), the two status lines
   // (0: the status display, 1: the second line), into buf; the length.
   int32_t (*slotText)(AEffect* effect, int32_t lower, int32_t slot, char* buf, int32_t size);
+  // A librarian slot's rectangle in window pixels; 0 when there is none.
+  int32_t (*slotRect)(AEffect* effect, int32_t lower, int32_t slot, int32_t rect[4]);
   int32_t (*statusLine)(AEffect* effect, int32_t which, char* buf, int32_t size);
   // Waits until a status line reads text (pumping a pumped view), at most
   // limitMs of real time; 1 when it did.

@@ -155,6 +155,8 @@ struct X11Face::Impl {
   // Modal prompts.
   Window makePopup(int x, int y, int w, int h, bool overrideRedirect, const std::string& title);
   void drawPanel(const x11face::Panel& p, int pressed);
-  int runPanel(x11face::Panel& p, const Modal& modal, bool* ok);
-  bool waitForEvents(const Modal& modal);
+  int runPanel(x11face::Panel& p, const Modal& modal, bool* ok, std::unique_lock<std::recursive_mutex>& held);
+  // Waits for the connection or the wake descriptor with the face's lock
+  // let go; false when the prompt is to end.
+  bool waitForEvents(const Modal& modal, std::unique_lock<std::recursive_mutex>& held);
 };

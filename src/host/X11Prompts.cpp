@@ -70,11 +70,13 @@ void dropLastChar(std::string& s) {
 
 }  // namespace
 
-bool X11Face::Impl::waitForEvents(const Modal& modal) {
+bool X11Face::Impl::waitForEvents(const Modal& modal, std::unique_lock<std::recursive_mutex>& held) {
   if (modal.stop && modal.stop()) return false;
   if (!usable()) return false;
   pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  held.unlock();
   poll(fds, wakeFd >= 0 ? 2 : 1, 50);
+  held.lock();
   if (wakeFd >= 0 && (fds[1].revents & POLLIN)) {
     char buf[64];
     while (read(wakeFd, buf, sizeof buf) > 0) {
@@ -107,7 +109,10 @@ Window X11Face::Impl::makePopup(int x, int y, int pw, int ph, bool overrideRedir
 IPopupMenu* X11Face::runMenu(IPopupMenu* menu, viewrules::Point corner,
                              const std::function<void(IRECT, int)>& shown, const Modal& modal) {
   Impl& m = *mImpl;
-  std::lock_guard<std::recursive_mutex> lock(m.lock);
+  // Held while the menu uses the connection, let go while it waits, and
+  // before the plug-in's mutex is taken back (the order is that mutex, then
+  // this lock).
+  std::unique_lock<std::recursive_mutex> lock(m.lock);
   if (!m.usable() || m.destroyed || !menu || menu->GetNItems() == 0) return nullptr;
   TextFont font("", kMenuTextSize);
   std::vector<Level> levels;
@@ -265,7 +270,7 @@ IPopupMenu* X11Face::runMenu(IPopupMenu* menu, viewrules::Point corner,
           break;  // the view's own input waits until the menu is gone
       }
     }
-    if (!done && !m.waitForEvents(modal)) break;
+    if (!done && !m.waitForEvents(modal, lock)) break;
   }
   if (m.usable()) {
     Trap trap(m.d);
@@ -273,6 +278,7 @@ IPopupMenu* X11Face::runMenu(IPopupMenu* menu, viewrules::Point corner,
     XUngrabKeyboard(m.d, CurrentTime);
   }
   if (m.usable()) closeFrom(0);
+  lock.unlock();
   if (modal.reacquire) modal.reacquire();
   return chosen;
 }
@@ -304,7 +310,7 @@ void X11Face::Impl::drawPanel(const Panel& p, int pressed) {
   putPixels(p.win, c.pixels(), c.width(), c.width(), c.height(), 0, 0);
 }
 
-int X11Face::Impl::runPanel(Panel& p, const Modal& modal, bool* ok) {
+int X11Face::Impl::runPanel(Panel& p, const Modal& modal, bool* ok, std::unique_lock<std::recursive_mutex>& held) {
   // Centred over the view.
   const viewrules::Point at = toRoot((w - p.w) / 2, (h - p.h) / 2);
   p.x = std::max(0, at.x);
@@ -372,13 +378,14 @@ int X11Face::Impl::runPanel(Panel& p, const Modal& modal, bool* ok) {
           break;
       }
     }
-    if (role < 0 && !waitForEvents(modal)) role = 0;
+    if (role < 0 && !waitForEvents(modal, held)) role = 0;
   }
   if (usable()) {
     Trap trap(d);
     XUngrabKeyboard(d, CurrentTime);
     XDestroyWindow(d, p.win);
   }
+  held.unlock();
   if (modal.reacquire) modal.reacquire();
   if (ok) *ok = role == 1;
   return role;
@@ -386,7 +393,7 @@ int X11Face::Impl::runPanel(Panel& p, const Modal& modal, bool* ok) {
 
 int X11Face::runMessageBox(const std::string& text, const std::string& caption, int type, const Modal& modal) {
   Impl& m = *mImpl;
-  std::lock_guard<std::recursive_mutex> lock(m.lock);
+  std::unique_lock<std::recursive_mutex> lock(m.lock);
   if (!m.usable() || m.destroyed) return 0;
   Panel p;
   p.lines.push_back(caption);
@@ -403,12 +410,12 @@ int X11Face::runMessageBox(const std::string& text, const std::string& caption, 
   for (const std::string& line : p.lines) widest = std::max(widest, font.width(line));
   p.w = std::max(360, widest + 24);
   p.h = 12 + static_cast<int>(p.lines.size()) * kLineH + 12 + kButtonH + 12;
-  return m.runPanel(p, modal, nullptr);
+  return m.runPanel(p, modal, nullptr, lock);
 }
 
 bool X11Face::runFilePrompt(bool save, std::string* path, const Modal& modal) {
   Impl& m = *mImpl;
-  std::lock_guard<std::recursive_mutex> lock(m.lock);
+  std::unique_lock<std::recursive_mutex> lock(m.lock);
   if (!m.usable() || m.destroyed || !path) return false;
   Panel p;
   p.lines.push_back(save ? "Save as:" : "Open:");
@@ -418,7 +425,7 @@ bool X11Face::runFilePrompt(bool save, std::string* path, const Modal& modal) {
   p.w = 480;
   p.h = 12 + kLineH + 4 + 24 + 12 + kButtonH + 12;
   bool ok = false;
-  m.runPanel(p, modal, &ok);
+  m.runPanel(p, modal, &ok, lock);
   if (ok) *path = p.edit;
   return ok;
 }

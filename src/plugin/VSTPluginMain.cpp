@@ -50,6 +50,21 @@ int32_t slotText(AEffect* e, int32_t lower, int32_t slot, char* buf, int32_t siz
   }
 }
 
+int32_t slotRect(AEffect* e, int32_t lower, int32_t slot, int32_t rect[4]) {
+  try {
+    Tavrin* t = tavrinOf(e);
+    if (!t || !rect) return 0;
+    KIT_MutexLock lock(t->GetMutex());
+    LibrarianViewControl* view = t->librarianView();
+    if (!view || slot < 0 || slot >= LibrarianViewControl::kSlots) return 0;
+    const IRECT r = view->slotRect(lower != 0, slot);
+    rect[0] = r.L, rect[1] = r.T, rect[2] = r.R, rect[3] = r.B;
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
 // The text of a status line (0: the status display, 1: the second line).
 std::string statusText(Tavrin* t, int which) {
   auto* c = dynamic_cast<ITextControl*>(t->rememberedControl(which == 0 ? kControlDisplayName : kControlDisplayValue));
@@ -162,6 +177,7 @@ extern "C" const TavrinModuleTable* tavrin_module_table() {
     g_standardControlRect = t.controlRect;
     t.controlRect = &controlRect;
     t.slotText = &slotText;
+    t.slotRect = &slotRect;
     t.statusLine = &statusLine;
     t.waitForStatus = &waitForStatus;
     t.jobRunning = &jobRunning;
