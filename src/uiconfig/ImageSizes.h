@@ -33,6 +33,30 @@ inline constexpr FrameSize kFrameSizes[] = {
     {"BUTTON_SMALL_ID", 32, 16}, {"BTN_RELEASE_ALL_LOCKS", 120, 32},
 };
 
+// The words a button's picture carries, drawn into every frame by the image
+// tool at a pixel size; such a button needs no caption beside it. An entry
+// without text names an image whose cells carry the entries of the list
+// that the controls showing it name (the step event cells).
+struct ImageText {
+  const char* id;
+  const char* text;
+  int px;
+};
+inline constexpr ImageText kImageTexts[] = {
+    {"BTN_SEE_ABOUT_ID", "ABOUT", 12},         {"BTN_EXIT_ABOUT_ID", "CLOSE", 12},
+    {"BTN_EXIT_FIRST_RUN_ID", "CLOSE", 12},     {"BUTTON_LIB_DISCARD_ID", "DISCARD EDITS", 12},
+    {"BUTTON_LIB_CANCEL_ID", "CANCEL", 12},     {"BUTTON_BANK_OVERWRITE_ID", "SAVE BANK", 12},
+    {"BTN_RELEASE_ALL_LOCKS", "RELEASE LOCKS", 12}, {"BTN_127x18_ID", "REFRESH FOLDERS", 10},
+    {"BTN_RADIO_ARP_ID", nullptr, 9},
+};
+
+// The text row of an image id, or null.
+inline const ImageText* imageText(std::string_view id) {
+  for (const ImageText& t : kImageTexts)
+    if (id == t.id) return &t;
+  return nullptr;
+}
+
 // The frame size of an image id, or null.
 inline const FrameSize* frameSize(std::string_view id) {
   for (const FrameSize& f : kFrameSizes)
