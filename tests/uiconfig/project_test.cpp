@@ -63,7 +63,7 @@ TEST(ProjectWindow, PlantedFaultsFailTheirRule) {
       {"name=\"arpTempoClock\"", "name=\"arpTempoClocks\"", false, "missing-layer", "arpTempoClock"},
       {"<value>RING</value>", "", false, "list-count", "osc3Routing"},
       {"3E 16 58 41 00 01 00 00", "3E 16 58 41 00 80 00 00", true, "template", "00 80"},
-      {"position=\"1320,440\"", "position=\"1480,440\"", false, "outside-window", "kMainVolume"},
+      {"position=\"1300,406\"", "position=\"1480,406\"", false, "outside-window", "kMainVolume"},
       {"imageId=\"BG_ID_UNISON\"", "imageId=\"BG_ID_UNISONS\"", false, "unknown-image", "BG_ID_UNISONS"},
       {"valueBounds=\"15,0,16\"", "valueBounds=\"15,0,17\"", false, "range", "kPatternLength"},
       {"name=\"multiModeMixer\" id=\"0\">", "name=\"multiModeMixer\" id=\"0\"><knobcontrol type=\"ccKnob\" "
