@@ -28,6 +28,7 @@ struct Exemption {
 };
 const std::vector<Exemption>& exemptParameters();
 
+// Every rule, the geometry's included.
 std::vector<Violation> checkAuthoring(const InstrumentMap& map);
 // The window's geometry at 0.75, 1.0 and 1.25, with the fonts' real text
 // extents, over every set of layers shown together (a page with its header

@@ -157,4 +157,40 @@ TEST(WindowGeometry, RectanglesAndTextsMatchTheBuiltWindow) {
   }
 }
 
+// The project's window: no offence at any scale; every page state and
+// overlay the editor shows is one view, oscillators 2 and 3 in every state
+// of the sound page, each panel the oscillator 1 shape switches in one.
+TEST(WindowGeometry, ProjectWindowIsLegibleInEveryView) {
+  const uiconfig::InstrumentMap& map = projectMap();
+  EXPECT_EQ(uiconfig::checkGeometry(map), std::vector<Violation>()) << describe(uiconfig::checkGeometry(map));
+  auto layer = [&](const char* name) {
+    for (size_t l = 0; l < map.layers.size(); ++l)
+      if (map.layers[l].name == name) return l;
+    return map.layers.size();
+  };
+  std::multiset<std::string> pictures;
+  std::set<std::string> slots;
+  for (const uiconfig::WindowView& v : uiconfig::windowViews(map)) {
+    if (v.picture) pictures.insert(v.pictureName);
+    EXPECT_FALSE(v.shown[layer("parameterRanges")]);
+    if (v.page != 2 || v.overlay >= 0) continue;
+    EXPECT_TRUE(v.shown[layer("oscillator2Parameters")] && v.shown[layer("oscillator3Parameters")]);
+    EXPECT_TRUE(v.shown[layer("lfo1ClockedLayer")]);
+    for (const char* s : {"osc1KeytrackBtn", "osc1UnisonKnob", "osc1AmpEnvFade"})
+      if (v.shown[layer(s)]) slots.insert(s);
+  }
+  EXPECT_EQ(slots.size(), 3u);
+  for (const char* p : {"page0", "page1", "page1-searchField", "page2", "page2-osc1UnisonKnob", "page3",
+                        "aboutWindow", "midiFilterSettings", "patchRename", "firstRunNotification"})
+    EXPECT_EQ(pictures.count(p), 1u) << p;
+  EXPECT_EQ(pictures.count("pattStepOverlayer02"), 0u);  // a shade over a step column: nothing to picture
+
+  // Every control that acts is labelled, and the buttons with words say them.
+  const uiconfig::WindowArt art = uiconfig::layoutArt(map);
+  for (size_t i = 0; i < map.elements.size(); ++i)
+    if (art.visible[i] && uiconfig::actsOnClick(map, i)) EXPECT_TRUE(art.labelled[i]) << map.elements[i].label();
+  EXPECT_EQ(uiconfig::imageWords(map, "BTN_SEE_ABOUT_ID"), std::vector<std::string>{"ABOUT"});
+  EXPECT_EQ(uiconfig::imageWords(map, "BTN_RADIO_ARP_ID").size(), 16u);
+}
+
 }  // namespace

@@ -17,20 +17,11 @@
 namespace {
 
 using uiconfig::Violation;
-
-std::string source(const char* name) {
-  std::vector<uint8_t> b = testsupport::readFile(std::string(TAVRIN_PROJECT_SOURCES) + name);
-  return std::string(b.begin(), b.end());
-}
-
-std::string describe(const std::vector<Violation>& v) {
-  std::string s;
-  for (const Violation& x : v) s += x.rule + ": " + x.element + "\n";
-  return s;
-}
+using uitest::describe;
+using uitest::projectSource;
 
 TEST(ProjectWindow, SourcesPassTheChecks) {
-  const uiconfig::InstrumentMap map = uiconfig::readInstrumentMap(source("uiconfig.xml"), source("sysex.xml"));
+  const uiconfig::InstrumentMap map = uiconfig::readInstrumentMap(projectSource("uiconfig.xml"), projectSource("sysex.xml"));
   ASSERT_TRUE(map.ok) << map.error;
   EXPECT_EQ(uiconfig::checkAuthoring(map), std::vector<Violation>()) << describe(uiconfig::checkAuthoring(map));
   EXPECT_EQ(uiconfig::checkImages(TAVRIN_STAGED_ROOT), std::vector<Violation>());
@@ -69,9 +60,17 @@ TEST(ProjectWindow, PlantedFaultsFailTheirRule) {
       {"name=\"multiModeMixer\" id=\"0\">", "name=\"multiModeMixer\" id=\"0\"><knobcontrol type=\"ccKnob\" "
        "paramId=\"kArpPattern\" imageId=\"KNOB_ID127\" position=\"20,712\" valueBounds=\"0,0,15\" ccNumber=\"6\"/>",
        false, "mixer-binding", "kArpPattern"},
+      // The geometry: a knob over its neighbour's caption, a caption past its
+      // panel, a button without words, an overlay cutting the page's texts.
+      {"imageId=\"KNOB_ID127\" position=\"108,146\"", "imageId=\"KNOB_ID127\" position=\"70,150\"", false,
+       "overlap", "kOscillator1Tune"},
+      {"label=\"Curve\"", "label=\"Curve Of The Drive\"", false, "outside-panel", "kVCADriveCurveTrigger"},
+      {"name=\"Randomize\"", "name=\"Randomize\" label=\"\"", false, "unlabelled", "kRandomize"},
+      {"imageId=\"BG_ABOUT_ID\" position=\"10,372\"", "imageId=\"BG_ABOUT_ID\" position=\"10,300\"", false,
+       "overlap", "BG_ABOUT_ID"},
   };
   for (const Plant& p : plants) {
-    std::string ui = source("uiconfig.xml"), sx = source("sysex.xml");
+    std::string ui = projectSource("uiconfig.xml"), sx = projectSource("sysex.xml");
     std::string& text = p.inSysex ? sx : ui;
     const size_t at = text.find(p.from);
     ASSERT_NE(at, std::string::npos) << p.from;
