@@ -151,8 +151,10 @@ std::vector<uint32_t> colours(const std::string& path) {
   return out;
 }
 
-// The render tool writes every page and overlay; each differs from the
-// others and from the bare background. A folder without resources stops it.
+// The render tool writes every state of every page and each overlay, in
+// both themes at the three scales; each differs from the others and from the
+// bare background, and oscillators 2 and 3 show their knobs. A folder
+// without resources stops it.
 TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
   testsupport::TempDir out, empty;
   const std::string tool = std::string(TAVRIN_RENDER) + " ";
@@ -160,7 +162,8 @@ TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
   EXPECT_NE(std::system((tool + empty.path() + " " + out.path() + " 2>/dev/null").c_str()), 0);
   std::vector<std::vector<uint32_t>> seen = {colours(std::string(TAVRIN_STAGED_ROOT) + "main-frame-bg.png")};
   for (const char* theme : {"normal", "black"}) {
-    std::vector<std::string> names = {"page0", "page1", "page2", "page3", "patchRename", "midiFilterSettings",
+    std::vector<std::string> names = {"page0",         "page1",  "page1-searchField", "page2", "page2-osc1UnisonKnob",
+                                      "page2-osc1AmpEnvFade", "page3", "patchRename", "midiFilterSettings",
                                       "aboutWindow", "firstRunNotification"};
     for (const std::string& n : names) {
       const std::vector<uint32_t> c = colours(out.path() + n + "-" + theme + "-1.00.png");
@@ -168,9 +171,18 @@ TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
       for (const std::vector<uint32_t>& other : seen) EXPECT_NE(c, other) << n << " " << theme;
       seen.push_back(c);
     }
+    EXPECT_EQ(colours(out.path() + "page2-" + theme + "-0.75.png").size(), 1125u * 567u);
+    EXPECT_EQ(colours(out.path() + "aboutWindow-" + theme + "-1.25.png").size(), 1875u * 946u);
   }
-  EXPECT_EQ(colours(out.path() + "page2-normal-0.75.png").size(), 1125u * 567u);
-  EXPECT_EQ(colours(out.path() + "page2-normal-1.25.png").size(), 1875u * 946u);
+  // The oscillator 2 and 3 panels show their knobs (the slate theme's knob
+  // face).
+  const std::vector<uint32_t> page = colours(out.path() + "page2-normal-1.00.png");
+  for (int left : {354, 692}) {
+    int face = 0;
+    for (int y = 140; y < 200; ++y)
+      for (int x = left; x < left + 200; ++x) face += page[static_cast<size_t>(y) * 1500 + x] == RAST_RGBA(70, 80, 96, 0);
+    EXPECT_GT(face, 1000) << left;
+  }
 }
 
 }  // namespace
