@@ -113,7 +113,7 @@ class Generator {
     for (const uiconfig::DrawnPanel& d : p.panels) {
       const int l = d.box.l - ox, top = d.box.t - oy, w = d.box.r - d.box.l, h = d.box.b - d.box.t;
       RAST_FillRect(&bm, l, top, w, h, t.panel, 1.f, RAST_BLIT_MODE_COPY);
-      RAST_RoundRect(&bm, l, top, w, h, 4, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
+      RAST_RoundRect(&bm, l, top, w - 1, h - 1, 4, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
     }
     const bool light = isDisplay(id);
     for (const uiconfig::Caption& c : p.art) {
@@ -182,7 +182,7 @@ class Generator {
       RAST_FillRect(&bm, x, y, w, 110, t.panel, 1.f, RAST_BLIT_MODE_COPY);  // header
       RAST_FillRect(&bm, x, y + 704, w, 48, t.panel, 1.f, RAST_BLIT_MODE_COPY);  // bottom strip
     }
-    RAST_RoundRect(&bm, x, y, w, h, 6, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
+    RAST_RoundRect(&bm, x, y, w - 1, h - 1, 6, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
   }
 
   uiconfig::InstrumentMap m_map;
