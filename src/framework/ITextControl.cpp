@@ -12,15 +12,18 @@ ITextControl::ITextControl(IPluginBase* plug, IRECT rect, const IText* style, co
 }
 
 // A different text marks the control dirty and is stored; an equal one
-// changes nothing.
-static void SetChangedText(IControl* control, KIT_String* str, const char* text) {
+// changes nothing. True when the text differed.
+static bool SetChangedText(IControl* control, KIT_String* str, const char* text) {
   if (!text) text = "";
-  if (strcmp(str->Get(), text) == 0) return;
+  if (strcmp(str->Get(), text) == 0) return false;
   control->SetDirty(false);
   str->Set(text);
+  return true;
 }
 
-void ITextControl::SetTextFromPlug(const char* text) { SetChangedText(this, &mStr, text); }
+void ITextControl::SetTextFromPlug(const char* text) {
+  if (SetChangedText(this, &mStr, text)) ++mTextRevision;
+}
 
 bool ITextControl::Draw(IGraphics* graphics) {
   if (!mStr.GetLength()) return true;
@@ -47,6 +50,7 @@ bool ICaptionControl::Draw(IGraphics* graphics) {
     char display[128];
     display[0] = '\0';
     param->GetDisplayForHost(param->Value(), false, display, true);
+    ++mTextRevision;
     mStr.Set(display);
     if (mShowParamLabel) {
       mStr.Append(" ");

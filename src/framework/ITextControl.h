@@ -2,6 +2,8 @@
 // Text controls: a text the editor sets, a caption that shows its
 // parameter's display text and opens the parameter's value prompt, a text in
 // a bitmap font, a link and a file selector.
+#include <cstdint>
+
 #include "framework/IControl.h"
 #include "kit/string.h"
 
@@ -13,9 +15,14 @@ class ITextControl : public IControl {
   void SetTextFromPlug(const char* text);
   const char* GetTextForPlug() const { return mStr.Get(); }
   bool Draw(IGraphics* graphics) override;
+  // Counts the changes of the text: a text set that differed from the one
+  // held, and every caption drawn from its parameter. While it stays the
+  // same, nothing has asked to change the text.
+  uint32_t TextRevision() const { return mTextRevision; }
 
  protected:
   KIT_String mStr;
+  uint32_t mTextRevision = 0;
 };
 
 class ICaptionControl : public ITextControl {

@@ -112,3 +112,24 @@ TEST_F(Picture, ValuesAndTextsFromAnotherThreadWhileTicking) {
   g->Draw(&all);
   EXPECT_TRUE(shown == g->screenImage());
 }
+
+// A text control's revision moves with every change of its text and only
+// then; a caption's moves whenever it is drawn from its parameter.
+TEST_F(Picture, TextRevisionCountsChangesOnly) {
+  Make(200, 100, 9);
+  auto* text = Add<ITextControl>(IRECT(10, 10, 190, 30), &style, "start");
+  plug->GetParam(8)->InitInt("Cutoff", 64, 0, 127, "Hz");
+  auto* caption = Add<ICaptionControl>(IRECT(10, 40, 190, 60), 8, &style, false);
+  AttachAndOpen();
+  const uint32_t start = text->TextRevision();
+  const std::pair<const char*, uint32_t> sets[] = {{"start", 0}, {"next", 1}, {"next", 1}, {nullptr, 2}, {"", 2}};
+  for (const auto& [set, moved] : sets) {
+    text->SetTextFromPlug(set);
+    EXPECT_EQ(text->TextRevision() - start, moved) << (set ? set : "null");
+  }
+  const uint32_t drawn = caption->TextRevision();
+  caption->SetDirty(false);
+  g->tick();
+  EXPECT_NE(caption->TextRevision(), drawn);
+  EXPECT_STREQ(caption->GetTextForPlug(), "64");
+}
