@@ -3,6 +3,7 @@
 // TAVRIN_TEST_OUTPUT_DIR when that is set), and a two-thread run in which
 // one thread pushes values and texts while the other ticks.
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "framework/IBitmapControls.h"
@@ -127,6 +128,14 @@ TEST_F(Picture, TextRevisionCountsChangesOnly) {
     text->SetTextFromPlug(set);
     EXPECT_EQ(text->TextRevision() - start, moved) << (set ? set : "null");
   }
+  // A text taken from the control's own text, and texts longer than before.
+  const std::string longer(300, 'x');
+  text->SetTextFromPlug(longer.c_str());
+  text->SetTextFromPlug(text->GetTextForPlug() + 290);
+  EXPECT_STREQ(text->GetTextForPlug(), "xxxxxxxxxx");
+  text->SetTextFromPlug("a longer text than the room of a short one");
+  EXPECT_STREQ(text->GetTextForPlug(), "a longer text than the room of a short one");
+  EXPECT_EQ(text->TextRevision() - start, 5u);
   const uint32_t drawn = caption->TextRevision();
   caption->SetDirty(false);
   g->tick();
