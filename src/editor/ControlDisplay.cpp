@@ -185,6 +185,12 @@ void pan(int v, Line& t) {
   }
 }
 
+// The text of 0, 50 or 100 (the start, middle and end of a time setting),
+// or null for any other value.
+const char* markText(int v, const char* const (&marks)[3]) {
+  return v == 0 ? marks[0] : v == 50 ? marks[1] : v == 100 ? marks[2] : nullptr;
+}
+
 // The value text t of a parameter for the whole value v and the current
 // whole value iv (list entries); false for a plain number.
 Rule ruleFor(int idx) { return idx >= 0 && idx < kParameterCount ? kRules[static_cast<size_t>(idx)] : ruleOf(idx); }
@@ -225,28 +231,24 @@ bool valueRule(const Tavrin& plug, Rule rule, int idx, int v, int iv, Line& t) {
     case Rule::kCentred64:
       signedOffset(v, 64, 127, t);
       break;
-    case Rule::kSwing:
-      if (v == 0) {
-        t << "0 %";
-      } else if (v == 50) {
-        t << "50 %";
-      } else if (v == 100) {
-        t << "100%";
+    case Rule::kSwing: {
+      static const char* const kMarks[] = {"0 %", "50 %", "100%"};
+      if (const char* mark = markText(v, kMarks)) {
+        t << mark;
       } else {
         t << v << "%";
       }
       break;
-    case Rule::kDelay:
-      if (v == 0) {
-        t << "-50%";
-      } else if (v == 50) {
-        t << "0 %";
-      } else if (v == 100) {
-        t << "50%";
+    }
+    case Rule::kDelay: {
+      static const char* const kMarks[] = {"-50%", "0 %", "50%"};
+      if (const char* mark = markText(v, kMarks)) {
+        t << mark;
       } else if (v >= 1 && v <= 99) {
         t << v - 50 << "%";
       }
       break;
+    }
     case Rule::kList:
       entry(plug, listOf(idx), iv, t);
       break;

@@ -408,10 +408,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // The CC display's label for the action's messages ("CC|n", "MSB/LSB" or
   // "SysEx"), unless it shows it already.
   void showCCLabel(const ControlAction& action, int channelCount);
-  static constexpr int kSysexLabelKey = -1, kNrpnLabelKey = -2;
+  struct CCLabel {
+    enum Kind { kNone, kCC, kNrpn, kSysex } kind = kNone;
+    int cc = 0;  // kCC's control number
+  };
   KnownLine mStatusLine, mCCLine;
-  int mCCLabelKey = 0;
-  bool mCCLabelKnown = false;
+  CCLabel mCCLabel;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

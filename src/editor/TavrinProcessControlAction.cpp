@@ -50,20 +50,19 @@ void Tavrin::showKnownLine(KnownLine& known, int paramIdx, const char* text, boo
 }
 
 void Tavrin::showCCLabel(const ControlAction& action, int channelCount) {
-  // The label's key: the control number for "CC|n", else a negative code.
-  const int key = channelCount == 0 ? kSysexLabelKey : action.type == 3 ? kNrpnLabelKey : action.ccNumber;
-  const bool same = mCCLabelKey == key && mCCLabelKnown;
+  const CCLabel label = {channelCount == 0 ? CCLabel::kSysex : action.type == 3 ? CCLabel::kNrpn : CCLabel::kCC,
+                         action.ccNumber};
+  const bool same = mCCLabel.kind == label.kind && (label.kind != CCLabel::kCC || mCCLabel.cc == label.cc);
   if (same && mCCLine.shows(textDisplay(kControlDisplayCC))) return;
-  mCCLabelKey = key;
-  mCCLabelKnown = true;
-  if (key == kSysexLabelKey || key == kNrpnLabelKey) {
-    showKnownLine(mCCLine, kControlDisplayCC, key == kSysexLabelKey ? kSysexLabel : kNrpnLabel, same);
+  mCCLabel = label;
+  if (label.kind != CCLabel::kCC) {
+    showKnownLine(mCCLine, kControlDisplayCC, label.kind == CCLabel::kSysex ? kSysexLabel : kNrpnLabel, same);
     return;
   }
   // "CC|" and the number: at most 3 + 11 characters.
-  char label[16] = "CC|";
-  *std::to_chars(label + 3, label + sizeof label - 1, key).ptr = '\0';
-  showKnownLine(mCCLine, kControlDisplayCC, label, same);
+  char text[16] = "CC|";
+  *std::to_chars(text + 3, text + sizeof text - 1, label.cc).ptr = '\0';
+  showKnownLine(mCCLine, kControlDisplayCC, text, same);
 }
 
 bool Tavrin::sendPermitted() const {
