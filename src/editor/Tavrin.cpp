@@ -434,12 +434,19 @@ void Tavrin::DebugLogText(const std::string& text) { log(text); }
 // ---- status and send path
 
 void Tavrin::setStatusText(const std::string& text) {
-  {
-    KIT_MutexLock lock(mStatusLock);
-    mStatusText = text;
-  }
   KIT_MutexLock lock(GetMutex());
-  showText(kControlDisplayName, text.c_str());
+  showStatus(text.data(), text.size());
+}
+
+void Tavrin::showStatus(const char* text, size_t length) {
+  // Every writer holds the editor lock, so the comparison needs no more;
+  // the status lock guards the readers that do not hold it.
+  const bool same = mStatusText.compare(0, std::string::npos, text, length) == 0;
+  if (!same) {
+    KIT_MutexLock lock(mStatusLock);
+    mStatusText.assign(text, length);
+  }
+  showKnownLine(mStatusLine, kControlDisplayName, text, same);
 }
 
 std::string Tavrin::statusText() const {

@@ -21,6 +21,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,6 +30,7 @@
 #include "framework/IHardwarePorts.h"
 #include "framework/IPluginStructs.h"
 #include "hardware/EditorLink.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SenderJob.h"
 #include "host/IPluginVST.h"
 #include "librarian/ILibrarianEditor.h"
@@ -188,6 +190,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // Shows text on the first control of a display parameter, if any (editor
   // lock held).
   void showText(int paramIdx, const char* text);
+  // setStatusText with the editor lock held: a text equal to the one shown
+  // takes no further lock and copies nothing.
+  void showStatus(const char* text, size_t length);
+  void showStatus(const char* text) { showStatus(text, std::strlen(text)); }
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
@@ -304,8 +310,27 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
-  // sendMidiMsgAndLog with the editor lock held.
-  void sendMidiMsgLocked(IMidiMsg* msg);
+  // sendMidiMsgAndLog and the routing switch with the editor lock held and
+  // the global channel known.
+  void sendMidiMsgLocked(IMidiMsg* msg, int channel);
+  void sendMidiMsgLocked(IMidiMsg* msg) { sendMidiMsgLocked(msg, globalChannel()); }
+  void routeLocked(IMidiMsg* msg, int channel);
+  // Holds the editor lock for a scope, taking it only when the calling
+  // thread does not hold it yet (the dispatch's own calls run under it).
+  class EditorScope {
+   public:
+    explicit EditorScope(KIT_Mutex& mutex) : mMutex(mutex.IsLockedByCaller() ? nullptr : &mutex) {
+      if (mMutex) mMutex->Lock();
+    }
+    ~EditorScope() {
+      if (mMutex) mMutex->Unlock();
+    }
+    EditorScope(const EditorScope&) = delete;
+    EditorScope& operator=(const EditorScope&) = delete;
+
+   private:
+    KIT_Mutex* mMutex;
+  };
   // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
   int requestPacing() const;
   int wholeValue(int paramIdx) const;
@@ -369,9 +394,31 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // The three text displays of the last change (name, value, CC), looked
   // up once the editor is ready (editor lock held).
-  ITextControl* textDisplay(int paramIdx);
+  ITextControl* textDisplay(int paramIdx) {
+    const auto slot = static_cast<size_t>(static_cast<unsigned>(paramIdx - kControlDisplayName));
+    return slot < mTextDisplays.size() && mTextDisplaysFound ? mTextDisplays[slot] : findTextDisplay(paramIdx);
+  }
+  ITextControl* findTextDisplay(int paramIdx);
   std::array<ITextControl*, 3> mTextDisplays{};
   bool mTextDisplaysFound = false;
+  // A display line known to show the text last given to it: the control and
+  // its text revision before the last set. same: the text equals that text.
+  struct KnownLine {
+    ITextControl* display = nullptr;
+    uint32_t revision = 0;
+    // Whether the line, shown on now, still shows that text.
+    bool shows(const ITextControl* now) const;
+  };
+  void showKnownLine(KnownLine& known, int paramIdx, const char* text, bool same);
+  // The CC display's label for the action's messages ("CC|n", "MSB/LSB" or
+  // "SysEx"), unless it shows it already.
+  void showCCLabel(const ControlAction& action, int channelCount);
+  struct CCLabel {
+    enum Kind { kNone, kCC, kNrpn, kSysex } kind = kNone;
+    int cc = 0;  // kCC's control number
+  };
+  KnownLine mStatusLine, mCCLine;
+  CCLabel mCCLabel;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

@@ -37,7 +37,7 @@ bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare
 }
 
 void Tavrin::OnParamChange(int paramIdx) {
-  KIT_MutexLock lock(GetMutex());
+  EditorScope lock(GetMutex());
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double value = param->Value();

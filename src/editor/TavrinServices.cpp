@@ -203,9 +203,7 @@ void Tavrin::OpenHelpTopics(int topic) {
 
 bool Tavrin::startSendArrangement(bool, bool) { return false; }
 bool Tavrin::sendActiveArrangementRequestSysex(bool) { return false; }
-bool Tavrin::startPartRequest() { return false; }
 bool Tavrin::sendSinglePatchRequestSysexFromLibrarian(bool) { return false; }
-bool Tavrin::sendAllPatchRequestSysexFromLibrarian(int) { return false; }
 bool Tavrin::initClassicPatch() { return false; }
 void Tavrin::SetCategoryForLibrarianPatch(int) {}
 void Tavrin::saveImportedFile(bool) {}
