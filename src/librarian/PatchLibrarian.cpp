@@ -103,6 +103,7 @@ bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* patch) {
   if (!patch || !file || slot < 0 || slot >= kBankSize) return false;
   if (static_cast<size_t>(slot) >= file->patches.size()) return false;
   file->patches[static_cast<size_t>(slot)] = *patch;
+  ++storedPatches;
   return true;
 }
 

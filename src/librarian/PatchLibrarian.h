@@ -103,6 +103,9 @@ class PatchLibrarian {
   // Stores a completed patch into the upper bank at targetSlot. False (and
   // nothing stored) without an upper bank or outside slots 0..99.
   bool setSysexDatatoSelectedSlot(const LibrarianPatch* patch);
+  // How many patches setSysexDatatoSelectedSlot has stored so far: a feeder
+  // compares it before and after to learn whether its sound was stored.
+  uint64_t storedPatchCount() const { return storedPatches; }
 
   // --- Reading -------------------------------------------------------------
   // Reads all records of one file into file (see BankReader) and sets
@@ -188,6 +191,7 @@ class PatchLibrarian {
   std::set<std::string> unmovableSources;
 
   PatchFileList droppedFiles;
+  uint64_t storedPatches = 0;
   // Path of every file createNewPatchFile wrote, to the source it came from.
   std::map<std::string, std::string> createdFiles;
 };
