@@ -285,6 +285,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // and hands it to the librarian's target slot. Returns the new position:
   // above 0 while the file goes on, 0 or -1 at its end.
   int ReadSysExDataFromPackage(ByteChunk* data, int& pos, const std::string& path, bool older);
+  // The last slot menu of a right click on an upper slot (copy false) or
+  // elsewhere, kept until the next one of its kind; null before the first.
+  IControl* lastSlotMenu(bool copy) const;
   // The folder the import prompts start in: empty until a file was chosen
   // (GUI thread).
   std::string importFolder() const;

@@ -194,6 +194,10 @@ void Tavrin::showFileEditMenu(int x, int y) { runSlotMenu(mEditMenu, mEditMenuDe
 
 void Tavrin::showFileCopyMenu(int x, int y) { runSlotMenu(mCopyMenu, mCopyMenuDepth, x, y); }
 
+IControl* Tavrin::lastSlotMenu(bool copy) const {
+  return copy ? static_cast<IControl*>(mCopyMenu.get()) : static_cast<IControl*>(mEditMenu.get());
+}
+
 // ---- category of a slot and the displays
 
 std::string Tavrin::librarianPatchCategory(int slot, bool lower) {

@@ -23,45 +23,12 @@
 namespace {
 
 using edtest::Harness;
+using edtest::LibrarianCases;
+using edtest::name14;
 using edtest::press;
+using edtest::writeBank;
 using Side = ILibrarianEditor::Side;
 using Bytes = std::vector<uint8_t>;
-
-// A bank of 100 dumps named "<letter>nn", categories nn % 21.
-Bytes bank(char letter) {
-  std::vector<Bytes> dumps;
-  for (int i = 0; i < 100; ++i) {
-    std::string name = std::string(1, letter) + (i < 10 ? "0" : "") + std::to_string(i);
-    dumps.push_back(banks::model2Dump(i + letter, name, static_cast<uint8_t>(i % 21)));
-  }
-  return letter == 'C' ? banks::midiBank(dumps) : banks::rawBank(dumps);
-}
-
-void writeBank(const std::string& name, char letter) {
-  std::filesystem::create_directories(platform::dataFolder() + "Patches");
-  testsupport::writeFile(platform::dataFolder() + "Patches/" + name, bank(letter));
-}
-
-std::string name14(const std::string& s) { return s + std::string(14 - s.size(), ' '); }
-
-// The plug-in over three banks, A, B and C.
-struct LibrarianCases : ::testing::Test {
-  explicit LibrarianCases(bool observed = true) : h(edtest::projectRoot(), nullptr, false, {}, observed) {
-    writeBank("Bank A.syx", 'A');
-    writeBank("Bank B.syx", 'B');
-    writeBank("Bank C.mid", 'C');
-    h.make();
-  }
-  Tavrin& p() { return h.tavrin(); }
-  PatchLibrarian& lib() { return *p().librarian(); }
-  LibrarianViewControl& view() { return *p().librarianView(); }
-  std::string upperText(int slot) { return view().slotText(false, slot); }
-  std::string lowerText(int slot) { return view().slotText(true, slot); }
-  std::string label(int idx, int value) { return p().GetParam(idx)->GetDisplayText(value); }
-  void waitForJob() { ASSERT_TRUE(hwtest::spinUntil([&] { return !p().jobRunning(); })); }
-
-  Harness h;
-};
 
 TEST_F(LibrarianCases, BankStepsWrapOverTheListsRealSize) {
   ASSERT_EQ(lib().patchFiles.size(), 3u);
