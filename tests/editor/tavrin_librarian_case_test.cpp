@@ -231,6 +231,7 @@ struct LibrarianSends : LibrarianCases {
       h.settle();
       return true;
     });
+    h.settle();  // what earlier presses sent has arrived
     h.sim.clearRecords();
     press(p(), idx, value);
     waitForJob();

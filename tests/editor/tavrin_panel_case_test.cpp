@@ -183,6 +183,7 @@ TEST_F(PanelSends, ArpSyncSendsTheTempoOrTheClock) {
   press(p, kArpTempo, 7);
   press(p, kArpClock, 3);
   press(p, kArpSyncIndicator, 0);
+  h.settle();  // what the presses sent has arrived
   h.sim.clearRecords();
   press(p, kArpSyncTrigger, 1);
   EXPECT_EQ(h.value(kArpSyncIndicator), 1);
@@ -202,6 +203,7 @@ TEST_F(PanelSends, RandomizeNeedsATabAndSendsTheNewSound) {
   EXPECT_EQ(h.value(kRandomize), 1);  // not even set back
 
   press(p, kMainTab, 2);
+  h.settle();
   h.sim.clearRecords();
   // The dump job waits until the command has shown its text.
   std::atomic<bool> release{false};
