@@ -8,6 +8,7 @@
 #include "editor/ControlDisplay.h"
 #include "editor/Tavrin.h"
 #include "framework/IControl.h"
+#include "framework/IGraphics.h"
 #include "framework/IParam.h"
 #include "framework/ITextControl.h"
 #include "hardware/ParameterList.h"
@@ -119,6 +120,12 @@ void Tavrin::patchTypeChanged(int, int kind, bool rescan) {
     } else {
       resetSelectionList(GetParam(kPatchSelectionListLower), list->size());
       labelFiles(*list, {kPatchSelectionListLower, kCurrentOpenPatchBankR});
+    }
+    // The lists' controls take their values in the new ranges.
+    if (IGraphics* graphics = GetGUI()) {
+      for (int idx : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+        if (IParam* param = GetParam(idx)) graphics->SetParameterFromPlug(idx, param->Value(), false);
+      }
     }
     refreshPopUpMenus();
   }

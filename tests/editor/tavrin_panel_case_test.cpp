@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 #include <sys/resource.h>
 
 #include "hardware/MIDIMessageManager.h"
@@ -95,6 +96,41 @@ TEST_F(PanelCases, IndicatorsFollowTheirParameters) {
     press(p, r.idx, r.value);
     EXPECT_EQ(v(r.indicator), r.shown) << r.idx << " at " << r.value;
   }
+}
+
+TEST_F(PanelCases, TabsOverlaysAndTheArpeggiatorTempo) {
+  struct Row {
+    int idx;
+    double value;
+    int tab;  // kMainTab afterwards, -1: unchanged
+  };
+  for (const Row r : {Row{kShowLibrarian, 1, 1}, {kShowLibrarian, 0, 2}, {kShowModMatrix, 1, 3}, {kShowModMatrix, 0, 2}}) {
+    press(p, r.idx, r.value);
+    EXPECT_EQ(v(kMainTab), r.tab) << r.idx << " at " << r.value;
+    EXPECT_EQ(p.namedLayer("root")->GetSelectedSubLayer(), r.tab);
+  }
+  // A shape change redraws the sound page; the pattern length its overlays.
+  press(p, kOscillator1Shape, 5);
+  EXPECT_TRUE(edtest::layerShown(p, "osc1UnisonKnob"));
+  press(p, kShowModMatrix, 1);
+  press(p, kPatternLength, 5);
+  EXPECT_FALSE(edtest::layerShown(p, "pattStepOverlayer06"));
+  EXPECT_TRUE(edtest::layerShown(p, "pattStepOverlayer07"));
+  for (auto [idx, value, layer, shown] : {std::tuple{kViewMIDIFilterSettings, 1, "midiFilterSettings", true},
+                                          {kViewMIDIFilterSettings, 0, "midiFilterSettings", false},
+                                          {kDisplayAboutWindow, 1, "aboutWindow", true},
+                                          {kExitAboutWindow, 1, "aboutWindow", false}}) {
+    press(p, idx, value);
+    EXPECT_EQ(edtest::layerShown(p, layer), shown) << idx;
+  }
+  // The tempo list's position follows the knob while the host's tempo is
+  // not taken over.
+  press(p, kOverrideTempo, 0);
+  press(p, kArpTempo, 12);
+  EXPECT_EQ(p.arpTempoIndex(), 12);
+  press(p, kOverrideTempo, 1);
+  press(p, kArpTempo, 20);
+  EXPECT_EQ(p.arpTempoIndex(), 12);
 }
 
 TEST_F(PanelCases, SectionLocksAndTheirRelease) {

@@ -78,6 +78,11 @@ TEST_F(SelectionMenus, BrowseKindsRelabelTheirLists) {
   EXPECT_EQ(lib().upperFileIndex, 0);
   EXPECT_EQ(label(kPatchSelectionListLower, 0), "Search Results 1");
 
+  // A relabelling from all bank files, without a switch.
+  p().ResetPatchSelectionMenus();
+  for (int idx : {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPatchBankL, kCurrentOpenPatchBankR})
+    EXPECT_EQ(label(idx, 1), "Bank B.syx") << idx;
+
   p().setLowerListMode(false, false);
   p().patchTypeChanged(0, 0, false);
   EXPECT_EQ(label(kPatchSelectionListLower, 1), "Bank B.syx");
