@@ -34,8 +34,12 @@ TEST(SingleSoundReader, LengthsAreCompletedAsTheImportNeedsThem) {
     EXPECT_EQ(Bytes(m.begin(), m.begin() + 4), (Bytes{0xF0, 0x3E, 0x16, 0x05}));
     EXPECT_EQ(m[m.size() - 2], 0x14);
     EXPECT_EQ(m.back(), 0xF7);
-    if (r.n == 75) EXPECT_EQ(m[75], 0x00);
-    if (r.n <= 77) EXPECT_EQ(std::string(m.end() - 15, m.end() - 2), "Lead         ");
+    if (r.n == 75) {
+      EXPECT_EQ(m[75], 0x00);
+    }
+    if (r.n <= 77) {
+      EXPECT_EQ(std::string(m.end() - 15, m.end() - 2), "Lead         ");
+    }
   }
 }
 
