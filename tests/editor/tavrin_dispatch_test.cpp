@@ -23,7 +23,9 @@ struct Dispatch : ::testing::Test {
   Tavrin& p = h.plug();
   edtest::ObservedTavrin& o = h.plug();
   // Runs the dispatch for idx at value with an action of its own.
+  // Under the editor lock, as jobs the cases start read the parameters.
   void run(int idx, double value) {
+    KIT_MutexLock lock(p.GetMutex());
     o.displayed.clear();
     o.sent.clear();
     IParam* param = p.GetParam(idx);
@@ -36,6 +38,7 @@ struct Dispatch : ::testing::Test {
   }
   // The dispatch of kMainTab, also for the tab already shown.
   void tab(int t) {
+    KIT_MutexLock lock(p.GetMutex());
     p.GetParam(kMainTab)->Set(t);
     p.OnParamChange(kMainTab);
   }

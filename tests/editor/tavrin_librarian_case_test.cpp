@@ -217,6 +217,7 @@ TEST_F(LibrarianCases, OverwriteStoresTheSoundOnlyWithTheUpperListSelected) {
   ASSERT_EQ(lib().targetSlot.load(), 3);
   press(p(), kOverwriteBank, 1);
   waitForJob();
+  KIT_MutexLock lock(p().GetMutex());  // the job stored under it
   EXPECT_EQ(lib().upperFile()->patches[3].name, name14("-- INIT --"));
 }
 
