@@ -5,20 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
+#include <tuple>
 
 #include "framework/IGraphics.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
-#include "librarian/LibrarianViewControl.h"
-#include "librarian/PatchLibrarian.h"
-#include "platform/folders.h"
-#include "support_banks.h"
 #include "support_cases.h"
-#include "support_midi.h"
-#include "support_tavrin.h"
 
 namespace {
 
@@ -31,35 +24,30 @@ using Side = ILibrarianEditor::Side;
 using Bytes = std::vector<uint8_t>;
 
 TEST_F(LibrarianCases, BankStepsWrapOverTheListsRealSize) {
-  ASSERT_EQ(lib().patchFiles.size(), 3u);
-  press(p(), kLibUpperPreviousBank, 1);
-  EXPECT_EQ(lib().upperFileIndex, 2);
-  EXPECT_EQ(h.value(kPatchSelectionListUpper), 2);
-  EXPECT_EQ(p().rememberedFileName(Side::Upper), "Bank C.mid");
-  EXPECT_EQ(upperText(7), name14("C07"));
-  press(p(), kLibUpperNextBank, 1);
-  EXPECT_EQ(lib().upperFileIndex, 0);
-  EXPECT_EQ(upperText(7), name14("A07"));
-  // The selection's range may be longer than the list: the list decides.
+  const char* files[] = {"Bank A.syx", "Bank B.syx", "Bank C.mid"};
+  // button, unsaved, then the upper and lower file shown
+  const std::tuple<int, int, int, int> rows[] = {
+      {kLibUpperPreviousBank, 0, 2, 0}, {kLibUpperNextBank, 0, 0, 0}, {kLibUpperNextBank, 1, 0, 0},
+      {kLibLowerNextBank, 1, 0, 1},     {kLibLowerPreviousBank, 1, 0, 0}, {kLibLowerPreviousBank, 1, 0, 2}};
+  for (auto [button, unsaved, upper, lower] : rows) {
+    p().GetParam(kBankEditUnsaved)->Set(unsaved);
+    press(p(), button, 1);
+    EXPECT_EQ(lib().upperFileIndex, upper) << button;
+    EXPECT_EQ(lib().lowerFileIndex, lower) << button;
+    EXPECT_EQ(h.value(kPatchSelectionListUpper), upper);
+    EXPECT_EQ(p().rememberedFileName(Side::Upper), files[upper]);
+    EXPECT_EQ(p().rememberedFileName(Side::Lower), files[lower]);
+    EXPECT_EQ(upperText(7), name14(std::string(1, char('A' + upper)) + "07"));
+    EXPECT_EQ(lowerText(3), name14(std::string(1, char('A' + lower)) + "03"));
+  }
+  EXPECT_EQ(p().statusText(), "Save bank or Discard changes!");  // the upper list held
+  // The list decides, not the selection's range; other values only display.
+  p().GetParam(kBankEditUnsaved)->Set(0);
   p().GetParam(kPatchSelectionListUpper)->SetDisplayText(9, "gone");
   p().GetParam(kPatchSelectionListUpper)->Set(2);
   press(p(), kLibUpperNextBank, 1);
+  press(p(), kLibUpperNextBank, 0);
   EXPECT_EQ(lib().upperFileIndex, 0);
-  press(p(), kLibUpperNextBank, 0);  // only the display and tail
-  EXPECT_EQ(lib().upperFileIndex, 0);
-
-  // Unsaved edits hold the upper list; the lower one steps freely.
-  p().GetParam(kBankEditUnsaved)->Set(1);
-  press(p(), kLibUpperNextBank, 1);
-  EXPECT_EQ(lib().upperFileIndex, 0);
-  EXPECT_EQ(p().statusText(), "Save bank or Discard changes!");
-  press(p(), kLibLowerNextBank, 1);
-  EXPECT_EQ(lib().lowerFileIndex, 1);
-  EXPECT_EQ(p().rememberedFileName(Side::Lower), "Bank B.syx");
-  EXPECT_EQ(lowerText(3), name14("B03"));
-  press(p(), kLibLowerPreviousBank, 1);
-  press(p(), kLibLowerPreviousBank, 1);
-  EXPECT_EQ(lib().lowerFileIndex, 2);
   // An empty list does nothing.
   p().setLowerListMode(false, true);
   press(p(), kLibLowerNextBank, 1);
@@ -68,88 +56,70 @@ TEST_F(LibrarianCases, BankStepsWrapOverTheListsRealSize) {
 
 TEST_F(LibrarianCases, RenameStoresNameAndDumpTogether) {
   PatchFile* upper = lib().upperFile();
-  ASSERT_NE(upper, nullptr);
-  auto rename = [&](int slot, const std::string& text) {
+  upper->patches[7].messages[0].resize(136);
+  press(p(), kMIDIFilterHWSEPassThrough, 0);  // the editor's own feed passes anyway
+  // bank size, slot, text entered, the name stored ("" for none)
+  const std::tuple<size_t, int, const char*, std::string> rows[] = {
+      {98, 5, "abcdefghijklmnopqr", "ABCDEFGHIJKLMN"}, {103, 6, "ab", name14("AB")}, {100, -1, "xy", ""}, {100, 7, "xy", ""}};
+  for (auto [size, slot, text, name] : rows) {
+    upper->patches.resize(size);
+    p().GetParam(kBankEditUnsaved)->Set(0);
+    const LibrarianPatch before = slot >= 0 ? upper->patches[slot] : LibrarianPatch();
     lib().targetSlot = slot;
     p().setRenameClosed(false);
-    p().GetParam(kPatchRename)->SetDisplayText(0, text.c_str());
-    press(p(), kPatchRename, 0);
-  };
-  upper->patches.resize(98);
-  rename(5, "abcdefghijklmnopqr");
-  ASSERT_EQ(upper->patches.size(), 100u);
-  const Bytes& five = upper->patches[5].messages[0];
-  EXPECT_EQ(upper->patches[5].name, "ABCDEFGHIJKLMN");
-  EXPECT_EQ(std::string(five.begin() + 120, five.begin() + 134), "ABCDEFGHIJKLMN");
-  EXPECT_EQ(h.value(kBankEditUnsaved), 1);
-  EXPECT_TRUE(p().renameClosed());
-  EXPECT_FALSE(edtest::layerShown(p(), "patchRename"));
-
-  // Through the text entry (two dispatches), with the instrument's
-  // system-exclusive pass-through off: still stored, only the name changes.
-  press(p(), kMIDIFilterHWSEPassThrough, 0);
-  upper->patches.resize(103);
-  const Bytes before = upper->patches[6].messages[0];
-  lib().targetSlot = 6;
-  p().setRenameClosed(false);
-  {
-    KIT_MutexLock lock(p().GetMutex());
-    IControl* field = p().GetParam(kPatchRename)->GetControlAction()->controls.front();
-    p().GetGUI()->SetFromStringAfterPrompt(field, p().GetParam(kPatchRename), "ab");
+    {
+      KIT_MutexLock lock(p().GetMutex());  // as a text entry: two dispatches
+      IControl* field = p().GetParam(kPatchRename)->GetControlAction()->controls.front();
+      p().GetGUI()->SetFromStringAfterPrompt(field, p().GetParam(kPatchRename), text);
+    }
+    EXPECT_EQ(upper->patches.size(), 100u) << text;
+    EXPECT_TRUE(p().renameClosed());
+    EXPECT_FALSE(edtest::layerShown(p(), "patchRename"));
+    EXPECT_EQ(h.value(kBankEditUnsaved), name.empty() ? 0 : 1) << text;
+    if (slot < 0) continue;
+    Bytes expected = before.messages[0];
+    if (!name.empty()) std::copy(name.begin(), name.end(), expected.begin() + 120);
+    EXPECT_EQ(upper->patches[slot].messages[0], expected) << text;
+    EXPECT_EQ(upper->patches[slot].name, name.empty() ? before.name : name) << text;
   }
-  EXPECT_EQ(upper->patches.size(), 100u);
-  const Bytes& six = upper->patches[6].messages[0];
-  EXPECT_EQ(upper->patches[6].name, name14("AB"));
-  EXPECT_EQ(std::string(six.begin() + 120, six.begin() + 134), name14("AB"));
-  EXPECT_TRUE(std::equal(six.begin(), six.begin() + 120, before.begin()));
-  EXPECT_TRUE(std::equal(six.begin() + 134, six.end(), before.begin() + 134));
-
-  // No target slot, a short dump or a closed rename change nothing.
-  p().GetParam(kBankEditUnsaved)->Set(0);
-  upper->patches[7].messages[0].resize(136);
-  const std::string seven = upper->patches[7].name;
-  rename(-1, "xy");
-  rename(7, "xy");
-  lib().targetSlot = 8;
+  lib().targetSlot = 8;  // a closed rename does nothing
   p().setRenameClosed(true);
   press(p(), kPatchRename, 0);
-  EXPECT_EQ(upper->patches[7].name, seven);
   EXPECT_EQ(upper->patches[8].name, name14("A08"));
-  EXPECT_EQ(h.value(kBankEditUnsaved), 0);
-  EXPECT_TRUE(p().renameClosed());
 }
 
 TEST_F(LibrarianCases, SearchAndCategoryViews) {
   IControl* field = p().GetParam(kPatchSearchString)->GetControlAction()->controls.front();
-  auto enter = [&](const char* text) {
-    KIT_MutexLock lock(p().GetMutex());
-    p().GetGUI()->SetFromStringAfterPrompt(field, p().GetParam(kPatchSearchString), text);
-  };
-  auto fieldText = [&] { return label(kPatchSearchString, 0); };
   press(p(), kPatchSearch, 1);
-  EXPECT_TRUE(p().searchMode());
   EXPECT_TRUE(edtest::layerShown(p(), "searchField"));
   EXPECT_FALSE(edtest::layerShown(p(), "categoryLimit"));
-  enter("a");
-  EXPECT_EQ(p().statusText(), "Enter 2 digits or more!");
-  EXPECT_EQ(fieldText(), "search...");
-  enter("ZZZ");
-  EXPECT_EQ(p().statusText(), "No results - Try another keyword!");
-  EXPECT_EQ(edtest::shownText(p(), kControlDisplayValue), "Tip: Letter size matters..");
-  EXPECT_EQ(fieldText(), "search...");
-  enter("B07");
-  ASSERT_EQ(lib().searchFiles.size(), 1u);
-  EXPECT_EQ(lowerText(0), name14("B07"));
-  EXPECT_EQ(label(kPatchSelectionListLower, 0), "Search Results 1");
-  EXPECT_EQ(label(kPatchSelectionListLower, 1), "");  // the bank names are gone
-  EXPECT_TRUE(edtest::layerShown(p(), "RightSearchPopupMenu"));
-  EXPECT_FALSE(edtest::layerShown(p(), "RightPatchPopupMenu"));
-  EXPECT_EQ(lib().droppedFileCount(), 0u);
-  enter("");
+  // Text entries (each two dispatches): what the field, the two status
+  // lines and the lower list show after each.
+  const std::tuple<const char*, const char*, const char*, const char*, const char*> rows[] = {
+      {"a", "search...", "Enter 2 digits or more!", nullptr, "A00"},
+      {"ZZZ", "search...", "No results - Try another keyword!", "Tip: Letter size matters..", "A00"},
+      {"B07", "B07", nullptr, nullptr, "B07"},
+      {"", "search...", nullptr, nullptr, "B07"},
+  };
+  for (auto [text, shown, status, second, lower] : rows) {
+    {
+      KIT_MutexLock lock(p().GetMutex());
+      p().GetGUI()->SetFromStringAfterPrompt(field, p().GetParam(kPatchSearchString), text);
+    }
+    EXPECT_EQ(label(kPatchSearchString, 0), shown) << text;
+    if (status) EXPECT_EQ(p().statusText(), status) << text;
+    if (second) EXPECT_EQ(edtest::shownText(p(), kControlDisplayValue), second) << text;
+    EXPECT_EQ(lowerText(0), name14(lower)) << text;
+    if (std::string(text) == "B07") {
+      EXPECT_EQ(label(kPatchSelectionListLower, 0), "Search Results 1");
+      EXPECT_EQ(label(kPatchSelectionListLower, 1), "");  // the bank names are gone
+      EXPECT_TRUE(edtest::layerShown(p(), "RightSearchPopupMenu"));
+      EXPECT_FALSE(edtest::layerShown(p(), "RightPatchPopupMenu"));
+      EXPECT_EQ(lib().droppedFileCount(), 0u);
+    }
+  }
   EXPECT_FALSE(p().searchMode());
-  EXPECT_EQ(fieldText(), "search...");
   EXPECT_TRUE(edtest::layerShown(p(), "RightPatchPopupMenu"));
-
   press(p(), kPatchSearch, 1);
   press(p(), kPatchSearch, 0);
   EXPECT_FALSE(p().searchMode());
@@ -158,18 +128,15 @@ TEST_F(LibrarianCases, SearchAndCategoryViews) {
   EXPECT_EQ(label(kPatchSelectionListLower, 2), "Bank C.mid");
 
   IControl* search = p().GetParam(kPatchSearch)->GetControlAction()->controls.front();
-  press(p(), kCategorySelection, 1);
-  EXPECT_TRUE(p().categoryMode());
-  EXPECT_TRUE(edtest::layerShown(p(), "RightCategoryPopupMenu"));
-  EXPECT_TRUE(search->IsGrayed());
-  EXPECT_EQ(label(kPatchSelectionListLower, 0), lib().categoryFiles[0]->fileName);
-  EXPECT_EQ(lowerText(0), lib().categoryFiles[0]->patches[0].name);
-  press(p(), kCategorySelection, 0);
-  EXPECT_FALSE(p().categoryMode());
-  EXPECT_TRUE(edtest::layerShown(p(), "RightPatchPopupMenu"));
-  EXPECT_FALSE(edtest::layerShown(p(), "RightCategoryPopupMenu"));
-  EXPECT_FALSE(search->IsGrayed());
-  EXPECT_EQ(lowerText(0), name14("A00"));
+  for (const int on : {1, 0}) {
+    press(p(), kCategorySelection, on);
+    EXPECT_EQ(p().categoryMode(), on == 1);
+    EXPECT_EQ(search->IsGrayed(), on == 1);
+    EXPECT_EQ(edtest::layerShown(p(), "RightCategoryPopupMenu"), on == 1);
+    EXPECT_EQ(edtest::layerShown(p(), "RightPatchPopupMenu"), on == 0);
+    EXPECT_EQ(lowerText(0), on ? lib().categoryFiles[0]->patches[0].name : name14("A00"));
+    EXPECT_EQ(label(kPatchSelectionListLower, 0), on ? lib().categoryFiles[0]->fileName : "Bank A.syx");
+  }
 }
 
 TEST_F(LibrarianCases, RefreshIsRefusedOverUnsavedEditsAndDiscardRereads) {
@@ -226,8 +193,8 @@ struct LibrarianSends : LibrarianCases {
   LibrarianSends() : LibrarianCases(false) {}
   void SetUp() override { ASSERT_TRUE(h.choosePortsAndWait()); }
   // Runs a case whose job talks to the simulator, letting it answer within
-  // each of the job's pauses, and waits for the job's end.
-  void run(int idx, double value) {
+  // each of the job's pauses; returns what the simulator received.
+  std::vector<Bytes> run(int idx, double value) {
     h.holdJobSleeps([this] {
       h.settle();
       return true;
@@ -236,52 +203,42 @@ struct LibrarianSends : LibrarianCases {
     h.sim.clearRecords();
     press(p(), idx, value);
     waitForJob();
-    h.settle();
     h.holdJobSleeps({});
+    return h.receivedBytes();
   }
-  // The edit buffer of the simulator holds a sound whose oscillator 1 shape
-  // is shape.
+  // The simulator's edit buffer, with oscillator 1's shape at shape.
   void editBufferShape(uint8_t shape) {
     sounddump::Dump d = synthsim::SynthSimulator::factorySound(0, 1);
     d[7] = shape;
     sounddump::refreshCheckByte(d);
     h.sim.setEditBuffer(d);
   }
-  static bool isEditBufferRequest(const Bytes& m) { return m.size() >= 8 && m[0] == 0xF0 && m[5] == 0x7F && m[6] == 0x00; }
-  static bool isDump(const Bytes& m) { return m.size() == 137 && m[4] == 0x10; }
-  const SenderJob lastJob() { return p().hub()->lastJob(MIDIMessageManager::kJobThread); }
+  static long dumps(const std::vector<Bytes>& got) {
+    return std::count_if(got.begin(), got.end(), [](const Bytes& m) { return m.size() == 137 && m[4] == 0x10; });
+  }
+  SenderJob lastJob() { return p().hub()->lastJob(MIDIMessageManager::kJobThread); }
 };
 
 TEST_F(LibrarianSends, ProgramStepsChangeProgramAndRequestTheSound) {
   p().GetParam(kCurrentPatch)->Set(99);
-  editBufferShape(5);
-  run(kPatchUp, 1);
-  EXPECT_EQ(h.value(kCurrentPatch), 0);
-  EXPECT_EQ(lib().targetSlot.load(), 0);
-  const auto got = h.receivedBytes();
-  const auto change = std::find(got.begin(), got.end(), Bytes{0xC0, 0x00});
-  const auto request = std::find_if(got.begin(), got.end(), isEditBufferRequest);
-  EXPECT_NE(std::find(got.begin(), got.end(), Bytes{0xB0, 0x00, 0x00}), got.end());
-  ASSERT_NE(change, got.end());
-  ASSERT_NE(request, got.end());
-  EXPECT_LT(change - got.begin(), request - got.begin());
-  EXPECT_EQ(h.value(kOscillator1Shape), 5);
-
-  editBufferShape(2);
-  run(kPatchDown, 1);
-  EXPECT_EQ(h.value(kCurrentPatch), 99);
-  EXPECT_EQ(h.value(kOscillator1Shape), 2);
-
-  // The part lock, and a value of 2, send nothing and change nothing.
-  press(p(), kPartLock, 1);
-  run(kPatchUp, 1);
-  EXPECT_EQ(h.value(kCurrentPatch), 99);
-  EXPECT_TRUE(h.receivedBytes().empty());
-  press(p(), kPartLock, 0);
-  run(kPatchUp, 2);
-  EXPECT_EQ(h.value(kCurrentPatch), 99);
-  EXPECT_TRUE(h.receivedBytes().empty());
-
+  // button, value, program afterwards, whether the program and request go out
+  const std::tuple<int, double, int, bool> rows[] = {
+      {kPatchUp, 1, 0, true}, {kPatchDown, 1, 99, true}, {kPartLock, 1, 99, false}, {kPatchUp, 1, 99, false},
+      {kPartLock, 0, 99, false}, {kPatchUp, 2, 99, false}};
+  uint8_t shape = 1;
+  for (auto [button, value, program, sends] : rows) {
+    editBufferShape(++shape);
+    const auto got = run(button, value);
+    EXPECT_EQ(h.value(kCurrentPatch), program);
+    if (button == kPartLock) continue;
+    const auto change = std::find(got.begin(), got.end(), Bytes{0xC0, static_cast<uint8_t>(program)});
+    const auto request = std::find_if(got.begin(), got.end(), [](const Bytes& m) {
+      return m.size() >= 8 && m[0] == 0xF0 && m[5] == 0x7F && m[6] == 0x00;  // the edit buffer
+    });
+    EXPECT_EQ(change != got.end() && request != got.end() && change < request, sends) << button;
+    EXPECT_EQ(h.value(kOscillator1Shape) == shape, sends) << button;  // the answer lands
+    if (sends) EXPECT_EQ(lib().targetSlot.load(), program);
+  }
   // Library mode: the upper list's next slot goes to the edit buffer.
   press(p(), kControlLibrary, 1);
   view().selectUpperSlot(10);
@@ -294,25 +251,20 @@ TEST_F(LibrarianSends, ProgramStepsChangeProgramAndRequestTheSound) {
 }
 
 TEST_F(LibrarianSends, PushNameAndPatternSendsAndTheEditBufferRequest) {
+  // Push: the global step first, which marks the globals sent.
   p().sharedFlags().globalsSent = true;
-  run(kPushArrangement, 1);
+  EXPECT_EQ(dumps(run(kPushArrangement, 1)), 1);
   EXPECT_TRUE(lastJob().globalStep);
-  EXPECT_TRUE(p().sharedFlags().push.load());
-  EXPECT_TRUE(p().sharedFlags().globalsSent.load());  // set by the global step
-  const auto pushed = h.receivedBytes();
-  EXPECT_EQ(std::count_if(pushed.begin(), pushed.end(), isDump), 1);
-
+  EXPECT_TRUE(p().sharedFlags().push.load() && p().sharedFlags().globalsSent.load());
+  // Name, category and pattern changes: the sound alone; the next send
+  // takes the global step.
   for (int idx : {kPatchName, kCategoryName, kPatternStep01Event}) {
     p().sharedFlags().globalsSent = true;
-    run(idx, 1);
+    EXPECT_EQ(dumps(run(idx, 1)), 1) << idx;
     EXPECT_EQ(lastJob().mode, SenderJob::kSendSound) << idx;
-    EXPECT_FALSE(lastJob().globalStep) << idx;
-    EXPECT_FALSE(lastJob().toLibrarian) << idx;
+    EXPECT_FALSE(lastJob().globalStep || lastJob().toLibrarian) << idx;
     EXPECT_FALSE(p().sharedFlags().globalsSent.load()) << idx;
-    const auto got = h.receivedBytes();
-    EXPECT_EQ(std::count_if(got.begin(), got.end(), isDump), 1) << idx;
   }
-
   editBufferShape(7);
   run(kRequestTempData, 1);
   EXPECT_EQ(lastJob().mode, SenderJob::kEditBufferRequest);
