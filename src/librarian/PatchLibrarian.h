@@ -14,6 +14,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "librarian/BankReader.h"
@@ -69,6 +70,8 @@ class PatchLibrarian {
 
   PatchLibrarian() = default;
   explicit PatchLibrarian(LibrarianHooks h) : hooks(std::move(h)) {}
+  // Waits for the files of the last release still being freed.
+  ~PatchLibrarian();
   PatchLibrarian(const PatchLibrarian&) = delete;
   PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
@@ -87,8 +90,12 @@ class PatchLibrarian {
   // that views and menus still holding pointers can be refreshed first.
   void dropFiles(PatchFileList& list);
   // Releases the files dropped so far. Call after the views and menus have
-  // been rebuilt and no tree refers to them any more.
+  // been rebuilt and no tree refers to them any more. The many files of a
+  // rescan are freed on a thread of their own, so that the caller does not
+  // wait for them; the next such release, and the librarian's end, join it.
   void releaseDroppedFiles();
+  // Waits until the files of the last release are freed.
+  void waitForRelease();
   size_t droppedFileCount() const { return droppedFiles.size(); }
 
   // Deletes every node of one tree: kind 0 bankFolders, 2 categoryFolders,
@@ -192,6 +199,7 @@ class PatchLibrarian {
 
   PatchFileList droppedFiles;
   uint64_t storedPatches = 0;
+  std::thread releaser;  // frees a released rescan's files
   // Path of every file createNewPatchFile wrote, to the source it came from.
   std::map<std::string, std::string> createdFiles;
 };
