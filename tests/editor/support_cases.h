@@ -76,9 +76,10 @@ inline void writeBank(const std::string& name, char letter) {
 inline std::string name14(const std::string& s) { return s + std::string(14 - s.size(), ' '); }
 
 // The plug-in over three banks in "Patches": A, B (raw) and C (a Standard
-// MIDI File).
+// MIDI File). Tests whose cases start jobs take a plain Tavrin, which the
+// jobs may still call while it is destroyed.
 struct LibrarianCases : ::testing::Test {
-  explicit LibrarianCases(bool observed = true, bool log = false)
+  explicit LibrarianCases(bool log = false, bool observed = true)
       : h(edtest::projectRoot(), nullptr, log, {}, observed) {
     writeBank("Bank A.syx", 'A');
     writeBank("Bank B.syx", 'B');

@@ -23,7 +23,7 @@ Bytes single(int seed, const std::string& name) {
 }
 
 struct Import : edtest::LibrarianCases {
-  Import() : LibrarianCases(true, true) {
+  Import() : LibrarianCases(true) {
     p().GetGUI()->OpenWindow(nullptr);
     lib().targetSlot = 20;
   }

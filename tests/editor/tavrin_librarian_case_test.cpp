@@ -166,31 +166,9 @@ TEST_F(LibrarianCases, RefreshIsRefusedOverUnsavedEditsAndDiscardRereads) {
   EXPECT_EQ(lib().droppedFileCount(), 0u);
 }
 
-TEST_F(LibrarianCases, OverwriteStoresTheSoundOnlyWithTheUpperListSelected) {
-  IMouseMod left(true);
-  const IRECT lower = view().slotRect(true, 9), upper = view().slotRect(false, 3);
-  {
-    KIT_MutexLock lock(p().GetMutex());
-    view().OnMouseDown(lower.L + 2, lower.T + 2, &left);
-  }
-  lib().targetSlot = 4;
-  press(p(), kOverwriteBank, 1);
-  EXPECT_FALSE(p().jobRunning());
-  EXPECT_EQ(lib().upperFile()->patches[4].name, name14("A04"));
-  {
-    KIT_MutexLock lock(p().GetMutex());
-    view().OnMouseDown(upper.L + 2, upper.T + 2, &left);
-  }
-  ASSERT_EQ(lib().targetSlot.load(), 3);
-  press(p(), kOverwriteBank, 1);
-  waitForJob();
-  KIT_MutexLock lock(p().GetMutex());  // the job stored under it
-  EXPECT_EQ(lib().upperFile()->patches[3].name, name14("-- INIT --"));
-}
-
 // With the simulator answering on the loopback.
 struct LibrarianSends : LibrarianCases {
-  LibrarianSends() : LibrarianCases(false) {}
+  LibrarianSends() : LibrarianCases(false, false) {}
   void SetUp() override { ASSERT_TRUE(h.choosePortsAndWait()); }
   // Runs a case whose job talks to the simulator, letting it answer within
   // each of the job's pauses; returns what the simulator received.
@@ -270,6 +248,28 @@ TEST_F(LibrarianSends, PushNameAndPatternSendsAndTheEditBufferRequest) {
   EXPECT_EQ(lastJob().mode, SenderJob::kEditBufferRequest);
   EXPECT_EQ(h.value(kOscillator1Shape), 7);
   EXPECT_FALSE(p().hub()->requestPending());
+}
+
+TEST_F(LibrarianSends, OverwriteStoresTheSoundOnlyWithTheUpperListSelected) {
+  IMouseMod left(true);
+  const IRECT lower = view().slotRect(true, 9), upper = view().slotRect(false, 3);
+  {
+    KIT_MutexLock lock(p().GetMutex());
+    view().OnMouseDown(lower.L + 2, lower.T + 2, &left);
+  }
+  lib().targetSlot = 4;
+  press(p(), kOverwriteBank, 1);
+  EXPECT_FALSE(p().jobRunning());
+  EXPECT_EQ(lib().upperFile()->patches[4].name, name14("A04"));
+  {
+    KIT_MutexLock lock(p().GetMutex());
+    view().OnMouseDown(upper.L + 2, upper.T + 2, &left);
+  }
+  ASSERT_EQ(lib().targetSlot.load(), 3);
+  press(p(), kOverwriteBank, 1);
+  waitForJob();
+  KIT_MutexLock lock(p().GetMutex());  // the job stored under it
+  EXPECT_EQ(lib().upperFile()->patches[3].name, name14("-- INIT --"));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(TavrinShownNames, LongNamesAreShortenedWithCountersAndFitTheDisplay) {
 }
 
 struct SelectionMenus : LibrarianCases {
-  SelectionMenus() : LibrarianCases(true, true) {}
+  SelectionMenus() : LibrarianCases(true) {}
 };
 
 TEST_F(SelectionMenus, BrowseKindsRelabelTheirLists) {
