@@ -279,6 +279,7 @@ void Tavrin::fillBankList(int paramIdx, const char* name, int list) {
   }
   const char* first = param->GetDisplayText(0);
   mBankListFirstText[list] = first ? first : "";
+  (list == 0 ? upperFileName : lowerFileName) = mBankListFirstText[list];
   if (!files.empty()) {
     const PatchFile* file = PatchLibrarian::fileAt(files, param->Int());
     if (file) (list == 0 ? upperFolderName : lowerFolderName) = file->folderName;

@@ -163,11 +163,6 @@ LowerListSource Tavrin::lowerListSource() const {
 
 bool Tavrin::jobRunning() const { return !mHub || mHub->threadRunning(MIDIMessageManager::kJobThread); }
 
-void Tavrin::DisplayLibrarianPatchCategory(int slot, bool lower) {
-  paddedFile(lower);
-  // The category text reaches no display.
-}
-
 IControl* Tavrin::listLinkedControl(int paramIdx) { return rememberedControl(paramIdx); }
 
 std::string Tavrin::rememberedFolderName(Side side) const {
@@ -205,9 +200,3 @@ bool Tavrin::startSendArrangement(bool, bool) { return false; }
 bool Tavrin::sendActiveArrangementRequestSysex(bool) { return false; }
 bool Tavrin::sendSinglePatchRequestSysexFromLibrarian(bool) { return false; }
 bool Tavrin::initClassicPatch() { return false; }
-void Tavrin::SetCategoryForLibrarianPatch(int) {}
-void Tavrin::saveImportedFile(bool) {}
-void Tavrin::ImportSingleSorrelPatches(bool) {}
-void Tavrin::showFileEditMenu(int, int) {}
-void Tavrin::showFileCopyMenu(int, int) {}
-void Tavrin::updateBankAndProgramMenuNames(bool) {}
