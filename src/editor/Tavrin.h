@@ -152,9 +152,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void OnParamChange2(int paramIdx) override;
   bool hardwareChange() const { return mHardwareChange.load(); }
   // Fits the queue to the host's block size and arms the all-sounds-off;
-  // the first reset also stores the block size as the output offset. Takes
-  // the editor lock.
+  // the first reset after the host told its block size also stores that
+  // size as the output offset. Takes the editor lock.
   void Reset() override;
+  void SetBlockSize(int n) override;
   // The audio block (the host's audio thread, under the editor lock):
   // every output sample is set to 0 and the inputs are not read. With MIDI
   // I/O set: the transport's edges and the timing clock (the hub's per-block
@@ -174,6 +175,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // drain length is not positive, or the milliseconds leave the int range.
   static bool outputDelayText(char* out, size_t size, double sampleRate, int drainLength, int hostBlockSize);
   bool allSoundsOffArmed() const { return mAllSoundsOffArmed.load(); }
+  // The hub jobs the last block started, as bits 1 << mode.
+  unsigned blockJobs() const { return mBlockJobs.load(); }
 
   // ---- the state chunk (the host's thread; editor lock taken)
   // The full form: the marker, the patch manager's block with the port
@@ -413,6 +416,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // ---- the audio callback's own state (audio thread, editor lock held;
   // the arming is also written by Reset)
   std::atomic<bool> mAllSoundsOffArmed{false};
+  std::atomic<bool> mHostBlockSizeKnown{false};
+  std::atomic<unsigned> mBlockJobs{0};
   bool mHostTempoSynced = false;
   char mDelayText[40] = {};
   // Turns the activity light off (graphics context attached).

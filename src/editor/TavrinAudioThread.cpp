@@ -35,8 +35,10 @@ void Tavrin::Reset() {
   mMidiQueue.Resize(GetBlockSize());
   mAllSoundsOffArmed.store(true);
   // The stored block size and the output offset are one number: the first
-  // reset sets it, kAdjustDAWOffset and a loaded state change it.
-  if (mOutputOffset.load() == 0) mOutputOffset.store(GetBlockSize());
+  // reset after the host told its block size sets it, kAdjustDAWOffset and
+  // a loaded state change it. The size the binding starts with is no
+  // host's.
+  if (mOutputOffset.load() == 0 && mHostBlockSizeKnown.load()) mOutputOffset.store(GetBlockSize());
   std::ostringstream rate;
   rate << mSampleRate;
   log("RESET: Host sample rate " + rate.str() + "Hz");
@@ -50,6 +52,11 @@ void Tavrin::Reset() {
   setText(rememberedControl(kControlDisplayCategory), "NONE");
   setText(rememberedControl(kPatchName), "-- INIT --");
   setText(rememberedControl(kControlDisplayCC), "---");
+}
+
+void Tavrin::SetBlockSize(int n) {
+  IPluginVST::SetBlockSize(n);
+  if (n >= 0 && mEditorReady.load()) mHostBlockSizeKnown.store(true);
 }
 
 std::optional<int> Tavrin::hostTempoIndex(double bpm) {
@@ -87,13 +94,16 @@ void Tavrin::ProcessDoubleReplacing(double** inputs, double** outputs, int nFram
   // Held by the host binding already; taking it again does not wait.
   KIT_MutexLock lock(GetMutex());
   GetTime(&mTimeInfo);
-  if (!mFlags.midiIOSet.load()) return;
+  if (!mFlags.midiIOSet.load()) {
+    mBlockJobs.store(0);
+    return;
+  }
   const bool running = mTimeInfo.mTransportIsRunning;
   const bool routed = mFlags.queueRouting.load();
 
   // Transport edges and the timing clock.
   mTransportPlaying.store(running);
-  if (mHub) mHub->onBlockStart(running, routed);
+  unsigned started = mHub ? mHub->onBlockStart(running, routed) : 0;
 
   // The host's tempo into kArpTempo, once per change of the index.
   const IParam* overrideTempo = GetParam(kOverrideTempo);
@@ -158,5 +168,6 @@ void Tavrin::ProcessDoubleReplacing(double** inputs, double** outputs, int nFram
   if (drain > 0) mMidiQueue.Flush(drain);
 
   // The edit-buffer request a randomize left, once the job thread is idle.
-  if (mHub) mHub->onBlockEnd();
+  if (mHub && mHub->onBlockEnd()) started |= 1u << SenderJob::kEditBufferRequest;
+  mBlockJobs.store(started);
 }
