@@ -1,0 +1,88 @@
+// Arbitrary bytes as a state chunk from the host, loaded into one plug-in
+// over the project's description (its first byte picks a program or a bank
+// chunk). Whatever the bytes: every value stays in its range, a failed load
+// leaves every value as it was, the settings flags follow their parameters
+// after a load that succeeded, and MIDI I/O is set exactly while the output
+// port is open. Sends go to a port that keeps nothing; the clock does not
+// wait, so the sound a load sends ends at once.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "editor/Tavrin.h"
+#include "hardware/ParameterList.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "open_ports.h"
+#include "testsupport.h"
+
+namespace {
+
+std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<edtest::OpenPorts>(); }
+
+struct Rig {
+  Rig() {
+    platform::setResourceFolder(TAVRIN_STAGED_ROOT);
+    SetHardwarePortsFactory(&silentPorts);
+    plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
+    SetHardwarePortsFactory(nullptr);
+  }
+  testsupport::ScopedFolders folders;
+  platform::ManualClock clock;
+  platform::ScopedClock scopedClock{clock};
+  std::unique_ptr<Tavrin> plug;
+};
+
+Rig& rig() {
+  static Rig r;
+  return r;
+}
+
+std::vector<uint8_t> bytesOf(const ByteChunk& c) { return std::vector<uint8_t>(c.GetBytes(), c.GetBytes() + c.Size()); }
+
+}  // namespace
+
+void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
+  Tavrin& plug = *rig().plug;
+  ByteChunk full;
+  plug.SerializeChunkForHost(&full, false);
+  std::vector<uint8_t> program = bytesOf(full);
+  program.insert(program.begin(), 0);
+  seeds.push_back(program);
+  ByteChunk bank;
+  plug.SerializeChunkForHost(&bank, true);
+  std::vector<uint8_t> bankBytes = bytesOf(bank);
+  bankBytes.insert(bankBytes.begin(), 1);
+  seeds.push_back(bankBytes);
+  // Without the framework's header, and cut inside the names.
+  seeds.emplace_back(program.begin() + 8, program.end());
+  seeds.emplace_back(program.begin(), program.begin() + 1960);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Tavrin& plug = *rig().plug;
+  if (size == 0) return 0;
+  std::vector<double> before;
+  for (int i = 0; i < plug.NParams(); ++i) before.push_back(plug.GetParam(i)->Value());
+  ByteChunk chunk;
+  if (size > 1) chunk.Put(data + 1, static_cast<int>(size - 1));
+  const bool loaded = plug.UnserializeChunkFromHost(&chunk, (data[0] & 1) != 0);
+
+  KIT_MutexLock lock(plug.GetMutex());
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const IParam* p = plug.GetParam(i);
+    const double v = p->Value();
+    if (!loaded && !(v == before[static_cast<size_t>(i)]) && i != kDeviceInSelection && i != kDeviceOutSelection)
+      std::abort();
+    if (!(v >= p->GetMin() && v <= p->GetMax()) && v != before[static_cast<size_t>(i)]) std::abort();
+  }
+  const SharedFlags& f = plug.sharedFlags();
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
+    if (f.blocked[i].load() != (plug.GetParam(kMIDIFilterDAWCCPassThrough + i)->Value() != 1.0) && loaded)
+      std::abort();
+  }
+  if (plug.isMidiIOSet() != (plug.GetHardwarePorts()->openOutIndex() > 0)) std::abort();
+  if (plug.hardwareChange()) std::abort();
+  return 0;
+}
