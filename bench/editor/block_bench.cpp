@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "loopback_plugin.h"
 #include "editor/Tavrin.h"
 #include "hardware/ParameterList.h"
 #include "host/EffectInterface.h"
@@ -28,24 +29,10 @@ using edbench::median;
 constexpr int kMessages = 64;
 constexpr int kFrames = 512;
 
-void choose(Tavrin& plug, int idx, int value) {
-  plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
-}
-
 void BM_BlockDrain(benchmark::State& state) {
-  testsupport::ScopedFolders folders;
-  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-  platform::ManualClock clock;
-  platform::ScopedClock scopedClock(clock);
-  LoopbackHub hub;
-  edbench::LoopbackPortsScope portsScope(hub);
-  std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
-  synthsim::SynthSimulator sim(*simBackend);
   {
-    Tavrin plug{IPluginInstanceInfo{}};
-    choose(plug, kDeviceInSelection, testsupport::listedValue(plug, kDeviceInSelection, sim.options().outPort));
-    choose(plug, kDeviceOutSelection, testsupport::listedValue(plug, kDeviceOutSelection, sim.options().inPort));
-    while (plug.jobRunning()) std::this_thread::yield();
+    edbench::LoopbackPlugin rig;
+    Tavrin& plug = *rig.plug;
     if (!plug.isMidiIOSet()) {
       state.SkipWithError("no port");
       return;

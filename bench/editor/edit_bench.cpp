@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "loopback_plugin.h"
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
 #include "hardware/MIDIMessageManager.h"
@@ -32,24 +33,10 @@ namespace {
 
 using edbench::median;
 
-void choose(Tavrin& plug, int idx, int value) {
-  plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
-}
-
 void BM_UserEdit(benchmark::State& state) {
-  testsupport::ScopedFolders folders;
-  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-  platform::ManualClock clock;
-  platform::ScopedClock scopedClock(clock);
-  LoopbackHub hub;
-  edbench::LoopbackPortsScope portsScope(hub);
-  std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
-  synthsim::SynthSimulator sim(*simBackend);
   {
-    Tavrin plug{IPluginInstanceInfo{}};
-    choose(plug, kDeviceInSelection, testsupport::listedValue(plug, kDeviceInSelection, sim.options().outPort));
-    choose(plug, kDeviceOutSelection, testsupport::listedValue(plug, kDeviceOutSelection, sim.options().inPort));
-    while (plug.jobRunning()) std::this_thread::yield();
+    edbench::LoopbackPlugin rig;
+    Tavrin& plug = *rig.plug;
     int idx = -1;
     for (int i = 3; i < 80 && idx < 0; ++i) {
       const ControlAction* a = plug.GetParam(i)->GetControlAction();

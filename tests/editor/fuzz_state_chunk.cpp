@@ -14,25 +14,12 @@
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
-#include "open_ports.h"
+#include "fuzz_plugin.h"
 #include "testsupport.h"
 
 namespace {
 
-std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<edtest::OpenPorts>(); }
-
-struct Rig {
-  Rig() {
-    platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-    SetHardwarePortsFactory(&silentPorts);
-    plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
-    SetHardwarePortsFactory(nullptr);
-  }
-  testsupport::ScopedFolders folders;
-  platform::ManualClock clock;
-  platform::ScopedClock scopedClock{clock};
-  std::unique_ptr<Tavrin> plug;
-};
+using Rig = edtest::FuzzPlugin;
 
 Rig& rig() {
   static Rig r;
