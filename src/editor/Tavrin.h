@@ -8,8 +8,8 @@
 //
 // Threads and locks:
 // - The plug-in's recursive mutex (GetMutex) is the editor lock. The
-//   dispatch (OnParamChange), Reset, the state writer and the services below
-//   run under it; the services take it themselves, so the hub's job threads
+//   dispatch (OnParamChange), Reset, the audio callback, the state writer
+//   and reader and the services below run under it; the services take it themselves, so the hub's job threads
 //   and the audio thread may call them. The hub's threads take it by timed
 //   attempts and give up once the hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully

@@ -4,22 +4,29 @@
 #include <mutex>
 
 namespace edtest {
+
+std::mutex HostScript::sScriptsLock;
+
 namespace {
 
 constexpr double kInputSample = 0.25;
 constexpr double kGarbage = 7.5;
 
-std::mutex sScriptsLock;
 std::map<AEffect*, HostScript*> sScripts;
 
-intptr_t answer(AEffect* effect, int32_t opcode, int32_t, intptr_t, void*, float) {
+}  // namespace
+
+// Each asking thread gets its own copy: the clock's job asks from its
+// thread while the next block is being set up.
+intptr_t HostScript::answer(AEffect* effect, int32_t opcode, int32_t, intptr_t, void*, float) {
   if (opcode != audioMasterGetTime) return 0;
+  thread_local VstTimeInfo copy;
   std::lock_guard<std::mutex> lock(sScriptsLock);
   auto it = sScripts.find(effect);
-  return it == sScripts.end() ? 0 : reinterpret_cast<intptr_t>(&it->second->time());
+  if (it == sScripts.end()) return 0;
+  copy = it->second->mTime;
+  return reinterpret_cast<intptr_t>(&copy);
 }
-
-}  // namespace
 
 audioMasterCallback HostScript::callback() { return &answer; }
 
@@ -48,9 +55,12 @@ void HostScript::run(const Block& block) {
     mBlockSize = block.blockSize;
     effect->dispatcher(effect, effSetBlockSize, 0, block.blockSize, nullptr, 0.0f);
   }
-  mTime.sampleRate = block.sampleRate;
-  mTime.tempo = block.tempo;
-  mTime.flags = kVstTempoValid | (block.playing ? kVstTransportPlaying : 0);
+  {
+    std::lock_guard<std::mutex> lock(sScriptsLock);
+    mTime.sampleRate = block.sampleRate;
+    mTime.tempo = block.tempo;
+    mTime.flags = kVstTempoValid | (block.playing ? kVstTransportPlaying : 0);
+  }
 
   const size_t frames = block.frames > 0 ? static_cast<size_t>(block.frames) : 0;
   const int channels = 2;
@@ -59,7 +69,10 @@ void HostScript::run(const Block& block) {
   double* in[channels] = {mIn[0].data(), mIn[1].data()};
   double* out[channels] = {mOut[0].data(), mOut[1].data()};
   effect->processDoubleReplacing(effect, in, out, block.frames);
-  if (block.playing) mTime.samplePos += static_cast<double>(frames);
+  if (block.playing) {
+    std::lock_guard<std::mutex> lock(sScriptsLock);
+    mTime.samplePos += static_cast<double>(frames);
+  }
 
   mSilent = mInputsKept = true;
   for (int c = 0; c < channels; ++c) {

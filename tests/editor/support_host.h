@@ -6,6 +6,7 @@
 // process callback with two inputs of non-zero samples and two outputs
 // filled with garbage.
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "host/EffectInterface.h"
@@ -42,12 +43,13 @@ class HostScript {
   bool silent() const { return mSilent; }
   // The samples the last block left in its inputs, unchanged.
   bool inputsKept() const { return mInputsKept; }
-  // The time record the plug-in reads (the audio thread only).
-  VstTimeInfo& time() { return mTime; }
 
  private:
-  AEffect* mEffect;
+  static intptr_t answer(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+  // The time record the plug-in reads: written and copied under the lock.
+  static std::mutex sScriptsLock;
   VstTimeInfo mTime{};
+  AEffect* mEffect;
   double mRate = -1.0;
   int mBlockSize = -1;
   bool mSilent = false;

@@ -6,9 +6,11 @@
 // settings back.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -142,9 +144,15 @@ TEST(TavrinState, AProjectComesBackWithItsPortsSettingsNamesAndSound) {
   const size_t sleepsBefore = h.sleeps().size();
   const size_t receivedBefore = h.receivedBytes().size();
 
+  // The sound job waits in its first pause until the load is looked at:
+  // the sound it sends names the patch manager's record after it.
+  std::atomic<bool> looked{false};
+  MIDIMessageManager* hub = b.hub();
+  h.holdJobSleeps([&] { return looked.load() || hub->stopping(); });
   ByteChunk c;
   fill(c, saved.chunk);
   ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+  std::unique_ptr<KIT_MutexLock> lock = std::make_unique<KIT_MutexLock>(b.GetMutex());
   // Ports by name, and MIDI I/O with them.
   EXPECT_EQ(b.GetParam(kDeviceInSelection)->Value(), saved.in);
   EXPECT_EQ(b.GetParam(kDeviceOutSelection)->Value(), saved.out);
@@ -170,11 +178,14 @@ TEST(TavrinState, AProjectComesBackWithItsPortsSettingsNamesAndSound) {
     EXPECT_EQ(categoryTexts[i], b.GetParam(kCategoryName)->GetDisplayTextAtIdx(static_cast<int>(i)));
   }
   EXPECT_FALSE(b.namedLayer("BANKEDITMENU")->IsVisible());  // main tab 2
+  lock.reset();
+  looked = true;
   // The sound follows the global step: 1000 and 400 ms of the job thread.
   ASSERT_TRUE(hwtest::spinUntil([&] { return !b.jobRunning(); }));
   const std::vector<Bytes> received = h.receivedBytes();
   ASSERT_GT(received.size(), receivedBefore);
   const Bytes& dump = received.back();
+  KIT_MutexLock after(b.GetMutex());
   sounddump::Snapshot snapshot;
   for (int i = 0; i < kParameterCount; ++i) snapshot.values[static_cast<size_t>(i)] = b.GetParam(i)->Value();
   snapshot.name = b.GetParam(kPatchName)->GetDisplayText(0);
@@ -207,7 +218,7 @@ TEST(TavrinState, PortsThatAreAbsentOrWereNeverChosenOpenNothingAndSendNothing) 
     Tavrin& b = h.tavrin();
     const size_t receivedBefore = h.receivedBytes().size();
     ByteChunk c;
-  fill(c, chunk);
+    fill(c, chunk);
     ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
     EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
     EXPECT_EQ(b.GetParam(kDeviceOutSelection)->Value(), 0.0);
@@ -277,8 +288,14 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
     const int offset = d.outputOffset();
     const std::string name = d.GetParam(kPatchName)->GetDisplayText(0);
     ByteChunk brokenChunk;
-  fill(brokenChunk, broken);
+    fill(brokenChunk, broken);
+    // The sound the reader started (the values as they are back) waits
+    // meanwhile: it sets the names of what it sent.
+    std::atomic<bool> looked{false};
+    MIDIMessageManager* hub = d.hub();
+    h.holdJobSleeps([&] { return looked.load() || hub->stopping(); });
     EXPECT_FALSE(d.UnserializeChunkFromHost(&brokenChunk, false));
+    KIT_MutexLock lock(d.GetMutex());
     EXPECT_EQ(d.GetParam(30)->Value(), 5.0);
     EXPECT_EQ(d.GetParam(kMIDIFilterToDAWBuffer)->Value(), 0.0);
     for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
@@ -294,7 +311,9 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
     EXPECT_EQ(d.GetParam(kDeviceOutSelection)->Value(), d.GetHardwarePorts()->openOutIndex());
     EXPECT_EQ(d.GetParam(kDeviceInSelection)->Value(), d.GetHardwarePorts()->openInIndex());
     EXPECT_EQ(d.isMidiIOSet(), d.GetHardwarePorts()->openOutIndex() > 0);
+    looked = true;
   }
+  h.holdJobSleeps({});
 }
 
 TEST(TavrinState, TheShortFormReadsTheValuesAlone) {
