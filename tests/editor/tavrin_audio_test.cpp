@@ -214,6 +214,7 @@ TEST(TavrinAudio, TransportEdgesStartTheClockJobsOnlyWhileRoutingIsOff) {
     EXPECT_EQ(block(true) & kTiming, kTiming);
     EXPECT_EQ(block(true), 0u);
   }
+  ASSERT_TRUE(r.idle(MIDIMessageManager::kClockThread));
   std::vector<Bytes> clockBytes;
   for (const Bytes& b : r.take()) {
     if (b.size() == 1) clockBytes.push_back(b);
@@ -223,9 +224,12 @@ TEST(TavrinAudio, TransportEdgesStartTheClockJobsOnlyWhileRoutingIsOff) {
 
 TEST(TavrinAudio, AllSoundsOffGoesOutOnceAfterEachResetOnceTheTransportStands) {
   Rig r;
+  r.run({});
+  EXPECT_EQ(r.take(), std::vector<Bytes>{kAllSoundsOff});  // MIDI channel 1
   r.set(kGlobalMidiChannel, 3);
   r.take();
   const Bytes onChannel3{0xB2, 0x7B, 0x00};
+  r.host->reset();
   r.run({});
   EXPECT_EQ(r.take(), std::vector<Bytes>{onChannel3});
   r.run({});
