@@ -30,14 +30,21 @@ using Block = edtest::HostScript::Block;
 
 // A plug-in on the scripted host whose output port is always open. What it
 // sends is recorded; a message that starts with the gate byte waits while
-// the gate is closed, which keeps the thread that sends it busy.
+// the gate is closed, and the pauses of other threads wait while they are
+// held, which keeps such a thread busy. (Only sends made without the editor
+// lock may be held at the gate.)
 class Rig {
  public:
   explicit Rig(bool debugLog = false) {
     platform::setResourceFolder(edtest::projectRoot());
     if (debugLog) testsupport::writeFile(platform::dataFolder() + kDebugLogFileName, std::string("old\n"));
     clock.setSleepObserver([this](uint64_t) {
-      if (inBlock.load() && std::this_thread::get_id() == testThread) ++blockSleeps;
+      if (std::this_thread::get_id() == testThread) {
+        if (inBlock.load()) ++blockSleeps;
+        return;
+      }
+      std::unique_lock<std::mutex> lock(mSent);
+      mOpened.wait(lock, [&] { return !mHoldPauses; });
     });
     sRig = this;
     SetHardwarePortsFactory(&ports);
@@ -50,6 +57,7 @@ class Rig {
   }
   ~Rig() {
     gate(0);
+    holdPauses(false);
     host.reset();
     plug.reset();
     clock.setSleepObserver({});
@@ -71,6 +79,14 @@ class Rig {
     {
       std::lock_guard<std::mutex> lock(mSent);
       mGate = byte;
+    }
+    mOpened.notify_all();
+  }
+  // While held, the pauses of the other threads wait (they hold no lock).
+  void holdPauses(bool hold) {
+    {
+      std::lock_guard<std::mutex> lock(mSent);
+      mHoldPauses = hold;
     }
     mOpened.notify_all();
   }
@@ -112,6 +128,7 @@ class Rig {
   std::mutex mSent;
   std::condition_variable mOpened;
   uint8_t mGate = 0;
+  bool mHoldPauses = false;
   std::vector<Bytes> mMessages;
   std::thread::id testThread = std::this_thread::get_id();
   std::atomic<bool> inBlock{false};
@@ -364,13 +381,13 @@ TEST(TavrinAudio, OutputDelayText) {
 TEST(TavrinAudio, TheDeferredEditBufferRequestWaitsForAnIdleJobThread) {
   Rig r;
   r.run({});
-  // A sound dump waits in its first send.
-  r.gate(0xF0);
+  // A sound dump waits in its first pause.
+  r.holdPauses(true);
   ASSERT_TRUE(r.plug->startJob(SenderJob::sendSound(false, false, r.plug->sharedFlags())));
   r.plug->sharedFlags().editBufferRequestPending.store(true);
   EXPECT_EQ(r.run({}), 0u);
   EXPECT_TRUE(r.plug->sharedFlags().editBufferRequestPending.load());
-  r.gate(0);
+  r.holdPauses(false);
   ASSERT_TRUE(r.idle(MIDIMessageManager::kJobThread));
   EXPECT_EQ(r.run({}), 1u << SenderJob::kEditBufferRequest);
   EXPECT_FALSE(r.plug->sharedFlags().editBufferRequestPending.load());
