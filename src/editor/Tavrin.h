@@ -9,8 +9,9 @@
 // Threads and locks:
 // - The plug-in's recursive mutex (GetMutex) is the editor lock. The
 //   dispatch (OnParamChange), Reset, the audio callback, the state writer
-//   and reader and the services below run under it; the services take it themselves, so the hub's job threads
-//   and the audio thread may call them. The hub's threads take it by timed
+//   and reader and the services below run under it; the services take it
+//   themselves, so the hub's job threads and the audio thread may call
+//   them. The hub's threads take it by timed
 //   attempts and give up once the hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully
 //   for their length and take it back at the same depth.
@@ -155,6 +156,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // the first reset after the host told its block size also stores that
   // size as the output offset. Takes the editor lock.
   void Reset() override;
+  // The host's block size (the binding's own first size is no host's).
   void SetBlockSize(int n) override;
   // The audio block (the host's audio thread, under the editor lock):
   // every output sample is set to 0 and the inputs are not read. With MIDI
