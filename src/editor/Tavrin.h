@@ -11,8 +11,8 @@
 //   dispatch (OnParamChange), Reset, the audio callback, the state writer
 //   and reader and the services below run under it; the services take it
 //   themselves, so the hub's job threads and the audio thread may call
-//   them. The hub's threads take it by timed
-//   attempts and give up once the hub stops.
+//   them. The hub's threads take it by timed attempts and give up once the
+//   hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully
 //   for their length and take it back at the same depth.
 // - Settings and state flags are atomics (SharedFlags and the members
