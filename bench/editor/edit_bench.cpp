@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "loopback_plugin.h"
+#include "loopback_plugin.h"
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
 #include "hardware/MIDIMessageManager.h"
@@ -71,24 +73,10 @@ class CountedTavrin final : public Tavrin {
   }
 };
 
-void choose(Tavrin& plug, int idx, int value) {
-  plug.SetParameterFromGUI(idx, plug.GetParam(idx)->GetNormalized(value));
-}
-
 void BM_UserEdit(benchmark::State& state) {
-  testsupport::ScopedFolders folders;
-  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-  platform::ManualClock clock;
-  platform::ScopedClock scopedClock(clock);
-  LoopbackHub hub;
-  edbench::LoopbackPortsScope portsScope(hub);
-  std::unique_ptr<MidiBackend> simBackend = hub.makeBackend();
-  synthsim::SynthSimulator sim(*simBackend);
   {
-    CountedTavrin plug{IPluginInstanceInfo{}};
-    choose(plug, kDeviceInSelection, testsupport::listedValue(plug, kDeviceInSelection, sim.options().outPort));
-    choose(plug, kDeviceOutSelection, testsupport::listedValue(plug, kDeviceOutSelection, sim.options().inPort));
-    while (plug.jobRunning()) std::this_thread::yield();
+    edbench::LoopbackPlugin rig([] { return std::make_unique<CountedTavrin>(IPluginInstanceInfo{}); });
+    Tavrin& plug = *rig.plug;
     int idx = -1;
     for (int i = 3; i < 80 && idx < 0; ++i) {
       const ControlAction* a = plug.GetParam(i)->GetControlAction();

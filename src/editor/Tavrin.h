@@ -8,10 +8,11 @@
 //
 // Threads and locks:
 // - The plug-in's recursive mutex (GetMutex) is the editor lock. The
-//   dispatch (OnParamChange), Reset, the state writer and the services below
-//   run under it; the services take it themselves, so the hub's job threads
-//   and the audio thread may call them. The hub's threads take it by timed
-//   attempts and give up once the hub stops.
+//   dispatch (OnParamChange), Reset, the audio callback, the state writer
+//   and reader and the services below run under it; the services take it
+//   themselves, so the hub's job threads and the audio thread may call
+//   them. The hub's threads take it by timed attempts and give up once the
+//   hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully
 //   for their length and take it back at the same depth.
 // - Settings and state flags are atomics (SharedFlags and the members
@@ -157,13 +158,50 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // remembers the value and nothing is sent; a pending request ends.
   void OnParamChange2(int paramIdx) override;
   bool hardwareChange() const { return mHardwareChange.load(); }
+  // Fits the queue to the host's block size and arms the all-sounds-off;
+  // the first reset after the host told its block size also stores that
+  // size as the output offset. Takes the editor lock.
   void Reset() override;
-  // The audio callback (the host's audio thread, under the plug-in's mutex
-  // that the binding holds; it waits for no other lock). The plug-in makes
-  // no sound: every output sample of the block is 0 and the inputs are not
-  // touched.
+  // The host's block size (the binding's own first size is no host's).
+  void SetBlockSize(int n) override;
+  // The audio block (the host's audio thread, under the editor lock):
+  // every output sample is set to 0 and the inputs are not read. With MIDI
+  // I/O set: the transport's edges and the timing clock (the hub's per-block
+  // duties), the host's tempo into kArpTempo while the override is on, the
+  // output delay text, the queue drained over the drain length (sent while
+  // queue routing is on, else dropped), the armed all-sounds-off once the
+  // transport stands, the activity light's time-out, and the edit-buffer
+  // request a randomize left. Takes no pause, joins nothing, writes the log
+  // only when the tempo index changes.
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+  // The arpeggiator tempo index of a host tempo (its whole BPM less 65);
+  // none for a tempo that is not a number or whose whole value or index
+  // leaves the int range.
+  static std::optional<int> hostTempoIndex(double bpm);
+  // The output delay text, "11ms|512bfr" for 44100 Hz, a drain length of
+  // 512 and a host block of 512; false (out empty) while the rate or the
+  // drain length is not positive, or the milliseconds leave the int range.
+  static bool outputDelayText(char* out, size_t size, double sampleRate, int drainLength, int hostBlockSize);
+  bool allSoundsOffArmed() const { return mAllSoundsOffArmed.load(); }
+  // The hub jobs the last block started, as bits 1 << mode.
+  unsigned blockJobs() const { return mBlockJobs.load(); }
+
+  // ---- the state chunk (the host's thread; editor lock taken)
+  // The full form: the marker, the patch manager's block with the port
+  // names, the four selections' normalised values, parameters 0-239. The
+  // short form (full false): the marker and parameters 0-239. Always true.
+  bool SerializeState(ByteChunk* chunk) override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
+  // Reads a body of either form from startPos: the values, the settings
+  // flags, the ports by their stored names, the device ID and names, and
+  // (with an output port open) the sound to the instrument. The position
+  // after the body, or -1 once a read did not fit.
+  int UnserializeState(const ByteChunk* chunk, int startPos) override;
+  int UnserializeState2(const ByteChunk* chunk, int startPos, bool full);
+  // A failed host load puts back the settings the reader changed; the port
+  // selections then name the ports that are open.
+  void OnStateLoadStarted() override;
+  void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
   // transfer, while a librarian request is pending and without a status,
@@ -536,4 +574,38 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;
+
+  // ---- the audio callback's own state (audio thread, editor lock held;
+  // the arming is also written by Reset)
+  std::atomic<bool> mAllSoundsOffArmed{false};
+  std::atomic<bool> mHostBlockSizeKnown{false};
+  std::atomic<unsigned> mBlockJobs{0};
+  bool mHostTempoSynced = false;
+  char mDelayText[40] = {};
+  // Turns the activity light off (graphics context attached).
+  void lightOff();
+
+  // ---- the state reader's steps (editor lock held)
+  void readPorts(const ByteChunk* chunk, int& pos);
+  void openStoredPort(bool output);
+  void restoreSettingFlags();
+  // Sets the timing-clock flag; a change lets the next block launch the
+  // loop again.
+  void setTimingClock(bool on);
+  void startSoundAfterLoad();
+  std::string selectionText(int paramIdx) const;
+  // What a load changes beside the parameters and presets, kept while a
+  // host load runs and put back when it fails.
+  struct LoadedSettings {
+    bool blocked[SharedFlags::kPassThroughCount];
+    bool lightTracksInput, queueRouting, clockStartStop, timingClock, globalsSent, push, localControl;
+    int deviceId, outputOffset;
+    std::vector<uint8_t> patchState;
+    std::array<std::string, Patch::kNumNames> patchNames;
+    int bankIndex, patchIndex;
+    std::string patchNameText;
+  };
+  LoadedSettings currentSettings() const;
+  void applySettings(const LoadedSettings& settings);
+  std::optional<LoadedSettings> mBeforeLoad;
 };

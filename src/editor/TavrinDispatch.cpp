@@ -1,8 +1,5 @@
 // The parameter dispatch: its frame (lock, stages, common tail), the start
-// rule of hub jobs, the MIDI and clock setting cases, the cancel button,
-// Reset and the short state form.
-#include <sstream>
-
+// rule of hub jobs, the MIDI and clock setting cases and the cancel button.
 #include "editor/DebuggerOutput.h"
 #include "editor/Tavrin.h"
 #include "editor/TabSwitchFunctions.h"
@@ -19,11 +16,6 @@ namespace {
 
 constexpr int kFirstHostBlock = kMIDIFilterDAWCCPassThrough;  // 184 .. 197: the fourteen block flags
 constexpr double kArpTimeScale = 1.27;
-constexpr const char* kResetName = "Brannick Tavrin Plug-in";
-
-void setText(IControl* control, const char* text) {
-  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
-}
 
 }  // namespace
 
@@ -192,31 +184,4 @@ void Tavrin::pauseUnlocked(int ms) {
   const int levels = GetMutex().ReleaseAll();
   platform::sleepMicros(static_cast<uint64_t>(ms) * 1000);
   GetMutex().ReacquireAll(levels);
-}
-
-void Tavrin::Reset() {
-  KIT_MutexLock lock(GetMutex());
-  if (GetSampleRate() != mSampleRate) mSampleRate = GetSampleRate();
-  mMidiQueue.Resize(GetBlockSize());
-  if (mOutputOffset.load() == 0) mOutputOffset.store(GetBlockSize());
-  std::ostringstream rate;
-  rate << mSampleRate;
-  log("RESET: Host sample rate " + rate.str() + "Hz");
-  char version[64] = {0};
-  GetEffectVersionStr(version, sizeof version);
-  log(std::string("RESET: plug-in ") + version);
-  if (mFlags.transferInProgress.load()) return;
-  setText(rememberedControl(kControlDisplayName), kResetName);
-  const std::string versionText = std::string(version) + (mDebugLogOn ? " 10-Oct-2020" : "");
-  setText(rememberedControl(kControlDisplayValue), versionText.c_str());
-  setText(rememberedControl(kControlDisplayCategory), "NONE");
-  setText(rememberedControl(kPatchName), "-- INIT --");
-  setText(rememberedControl(kControlDisplayCC), "---");
-}
-
-bool Tavrin::SerializeState2(ByteChunk* chunk, bool) {
-  KIT_MutexLock lock(GetMutex());
-  chunk->PutInt(kStateMarker);
-  for (int idx = 0; idx < 240; ++idx) chunk->PutDouble(GetParam(idx) ? GetParam(idx)->Value() : 0.0);
-  return true;
 }

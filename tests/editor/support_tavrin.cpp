@@ -19,8 +19,8 @@ std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPo
 }  // namespace
 
 Harness::Harness(const std::string& resourceRoot, const char* settings, bool log, std::vector<std::string> bankFiles,
-                 bool observed)
-    : mObserved(observed) {
+                 bool observed, audioMasterCallback host)
+    : mObserved(observed), mHost(host) {
   platform::setResourceFolder(resourceRoot);
   const std::string data = platform::dataFolder();
   if (settings) testsupport::writeFile(data + "Tavrin Editor UI.txt", std::string(settings));
@@ -60,8 +60,10 @@ Harness::~Harness() {
 
 void Harness::make() {
   destroy();
-  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
-  else mPlug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
+  IPluginInstanceInfo info;
+  info.mVSTHostCallback = mHost;
+  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(info);
+  else mPlug = std::make_unique<Tavrin>(info);
   mRaw.store(mPlug.get());
 }
 

@@ -46,8 +46,10 @@ class Harness {
   // observed: an ObservedTavrin; else a plain Tavrin, for tests whose
   // threads still call the object while it is destroyed (a derived class's
   // destructor would change its virtual table under them).
+  // host: the host's callback the plug-in is made with (none: every host
+  // query answers 0).
   explicit Harness(const std::string& resourceRoot, const char* settings = nullptr, bool log = false,
-                   std::vector<std::string> bankFiles = {}, bool observed = true);
+                   std::vector<std::string> bankFiles = {}, bool observed = true, audioMasterCallback host = nullptr);
   ~Harness();
 
   void make();
@@ -96,6 +98,7 @@ class Harness {
 
  private:
   bool mObserved;
+  audioMasterCallback mHost;
   std::unique_ptr<Tavrin> mPlug;
   std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();
