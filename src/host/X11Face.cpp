@@ -69,6 +69,27 @@ int TextFont::width(const std::string& text) const {
 int TextFont::ascent() const { return mFont ? static_cast<int>(platform::fontGetMetrics(mFont).ascent + 0.5f) : 0; }
 int TextFont::descent() const { return mFont ? static_cast<int>(platform::fontGetMetrics(mFont).descent + 0.5f) : 0; }
 
+std::string typedText(const char* s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 || c == 0x7F) continue;  // control characters type nothing
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+void dropLastChar(std::string& text) {
+  size_t cut = text.size();
+  while (cut > 0 && (static_cast<unsigned char>(text[cut - 1]) & 0xC0) == 0x80) --cut;
+  if (cut > 0) text.resize(cut - 1);
+}
+
 Canvas::Canvas(int w, int h)
     : mW(w > 0 ? w : 1), mH(h > 0 ? h : 1), mPixels(static_cast<size_t>(mW) * static_cast<size_t>(mH), 0u) {
   mSurface = platform::surfaceCreate(mPixels.data(), mW, mH, mW * 4);
@@ -121,21 +142,6 @@ bool pickVisual(Display* d, int screen, Visual** visual, int* depth) {
     return true;
   }
   return false;
-}
-
-std::string latin1ToUtf8(const char* s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x20 || c == 0x7F) continue;  // control characters type nothing
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 size_t countChars(const std::string& s) {
@@ -363,7 +369,7 @@ ViewEvent X11Face::Impl::keyEvent(XKeyEvent& key) const {
     case XK_Up: e.virtualKey = viewrules::kVKUp; break;
     case XK_Down: e.virtualKey = viewrules::kVKDown; break;
     case XK_space: e.virtualKey = viewrules::kVKSpace; e.chars = " "; break;
-    default: e.chars = latin1ToUtf8(buf, n); break;
+    default: e.chars = x11face::typedText(buf, n); break;
   }
   e.sysKeycode = key.keycode;
   e.sysState = key.state;
@@ -585,15 +591,13 @@ void X11Face::Impl::entryKey(XKeyEvent& key, std::deque<ViewEvent>& out) {
     if (entry.selected) {
       entry.text.clear();
     } else {
-      size_t cut = entry.text.size();
-      while (cut > 0 && (static_cast<unsigned char>(entry.text[cut - 1]) & 0xC0) == 0x80) --cut;
-      if (cut > 0) entry.text.resize(cut - 1);
+      x11face::dropLastChar(entry.text);
     }
     entry.selected = false;
     drawEntry();
     return;
   }
-  const std::string ch = latin1ToUtf8(buf, n);
+  const std::string ch = x11face::typedText(buf, n);
   if (ch.empty()) return;
   // Typing replaces the selected text.
   const std::string base = entry.selected ? std::string() : entry.text;

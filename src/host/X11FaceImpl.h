@@ -73,6 +73,11 @@ class Canvas {
   platform::Surface* mSurface = nullptr;
 };
 
+// Typed Latin-1 bytes as UTF-8, control characters left out.
+std::string typedText(const char* latin1, int n);
+// Drops the last UTF-8 character of a text.
+void dropLastChar(std::string& text);
+
 // A window of a modal prompt: its canvas, its buttons and an edit line.
 struct Panel {
   Window win = 0;

@@ -48,24 +48,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 std::string typed(XKeyEvent& key, KeySym* sym) {
   char buf[16];
   const int n = XLookupString(&key, buf, sizeof buf, sym, nullptr);
-  std::string out;
-  for (int i = 0; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(buf[i]);
-    if (c < 0x20 || c == 0x7F) continue;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-void dropLastChar(std::string& s) {
-  size_t cut = s.size();
-  while (cut > 0 && (static_cast<unsigned char>(s[cut - 1]) & 0xC0) == 0x80) --cut;
-  if (cut > 0) s.resize(cut - 1);
+  return x11face::typedText(buf, n);
 }
 
 }  // namespace
@@ -366,7 +349,7 @@ int X11Face::Impl::runPanel(Panel& p, const Modal& modal, bool* ok, std::unique_
           } else if (sym == XK_Return || sym == XK_KP_Enter) {
             role = 1;
           } else if (p.hasEdit && (sym == XK_BackSpace || sym == XK_Delete)) {
-            dropLastChar(p.edit);
+            x11face::dropLastChar(p.edit);
             drawPanel(p, -1);
           } else if (p.hasEdit && !ch.empty()) {
             p.edit += ch;
