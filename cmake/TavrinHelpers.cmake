@@ -22,28 +22,44 @@ function(tavrin_test name)
 endfunction()
 
 # tavrin_fuzz(name SOURCE file DEPS ... [RUNS n]): a fuzz target defining
-# LLVMFuzzerTestOneInput. It is always built with a driver that feeds seeded
-# random and mutated inputs (registered with CTest, so the sanitizer build runs
-# it), and with libFuzzer as well when TAVRIN_LIBFUZZER is on: then the whole
-# tree is compiled with the fuzzer's coverage and the address and undefined-
-# behaviour sanitizers. To build every libFuzzer target and run each for
-# FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash inputs
-# land in build/libfuzzer/findings):
+# LLVMFuzzerTestOneInput (and, if it has seeds, TavrinFuzzSeeds). The target
+# is compiled once, with its libraries and the test support, into both of its
+# forms, which so see the same include folders, libraries and seeds:
+#
+# - with TAVRIN_FUZZ, <name>: the own driver, which feeds seeded random and
+#   mutated inputs (tests/common/fuzz_driver.cpp). Registered with CTest to
+#   run n inputs, stopping early after 60 s, so that a loaded machine makes
+#   the run shorter and never fails it. On by default in the sanitizer and
+#   the libFuzzer builds only: without the checkers a fuzz run finds little.
+# - with TAVRIN_LIBFUZZER (clang), <name>_libfuzzer: libFuzzer's main, which
+#   starts from the target's seeds (tests/common/fuzz_seeds.cpp writes them
+#   to <name>_libfuzzer_seeds beside the program). The whole tree is then
+#   compiled with the fuzzer's coverage and the address and undefined-
+#   behaviour sanitizers. To build every libFuzzer target and run each for
+#   FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash
+#   inputs land in build/libfuzzer/findings):
 #
 #   FUZZ_SECONDS=30; CC=clang CXX=clang++ cmake -S . -B build/libfuzzer -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_LIBFUZZER=ON -DTAVRIN_BENCH=OFF && cmake --build build/libfuzzer -j4 && mkdir -p build/libfuzzer/findings && for f in build/libfuzzer/tests/*/*_libfuzzer; do echo "== $f"; "$f" -max_total_time=$FUZZ_SECONDS -artifact_prefix=build/libfuzzer/findings/ || break; done
 function(tavrin_fuzz name)
   cmake_parse_arguments(F "" "SOURCE;RUNS" "DEPS" ${ARGN})
+  if(NOT TAVRIN_FUZZ AND NOT TAVRIN_LIBFUZZER)
+    return()
+  endif()
   if(NOT F_RUNS)
     set(F_RUNS 20000)
   endif()
-  add_executable(${name} ${F_SOURCE})
-  target_link_libraries(${name} PRIVATE ${F_DEPS} tavrin_fuzzdriver)
-  add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
-  if(TAVRIN_LIBFUZZER AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-    add_executable(${name}_libfuzzer ${F_SOURCE})
-    target_link_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${name}_libfuzzer PRIVATE ${F_DEPS})
+  add_library(${name}_target OBJECT ${F_SOURCE})
+  target_link_libraries(${name}_target PUBLIC ${F_DEPS} tavrin_testsupport)
+  if(TAVRIN_FUZZ)
+    add_executable(${name})
+    target_link_libraries(${name} PRIVATE ${name}_target tavrin_fuzzdriver)
+    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_total_time=60)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  endif()
+  if(TAVRIN_LIBFUZZER)
+    add_executable(${name}_libfuzzer)
+    target_link_libraries(${name}_libfuzzer PRIVATE ${name}_target tavrin_fuzzseeds)
+    target_link_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer)
   endif()
 endfunction()
 
@@ -116,10 +132,13 @@ function(tavrin_vst_module name)
   cmake_parse_arguments(M "" "OUTPUT" "SOURCES;DEPS" ${ARGN})
   set(plugin_dir ${PROJECT_SOURCE_DIR}/src/plugin)
   add_library(${name} MODULE ${M_SOURCES} ${plugin_dir}/main.c)
-  set_source_files_properties(${plugin_dir}/main.c TARGET_DIRECTORY ${name} PROPERTIES COMPILE_OPTIONS -Wno-main)
   target_link_libraries(${name} PRIVATE ${M_DEPS})
-  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL
-                      -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL)
+  # Every symbol resolved at link time, except where clang's sanitizer
+  # runtime lives in the host program rather than in a library.
+  if(NOT (CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND (TAVRIN_SANITIZE OR TAVRIN_TSAN OR TAVRIN_LIBFUZZER)))
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${plugin_dir}/exports.map PREFIX "")
   if(M_OUTPUT)
     get_filename_component(dir "${M_OUTPUT}" DIRECTORY)
