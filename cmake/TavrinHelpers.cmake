@@ -9,9 +9,14 @@ function(tavrin_library name)
   endif()
 endfunction()
 
-# tavrin_test(name SOURCES ... DEPS ...): one GoogleTest program, registered with CTest.
+# tavrin_test(name SOURCES ... DEPS ... [TIMEOUT s] [COST c]): one GoogleTest
+# program, registered with CTest. A parallel CTest starts the tests of higher
+# COST first (a fresh build folder has no times of earlier runs to go by):
+# the JACK programs, which hold one lock between them and mostly wait, so
+# that their chain runs beside everything else; then the long programs, at
+# about their seconds in the sanitizer build; then the fuzz runs.
 function(tavrin_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;COST" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS} tavrin_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
   if(TAVRIN_PCH)
@@ -24,6 +29,9 @@ function(tavrin_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_COST)
+    set_tests_properties(${name} PROPERTIES COST ${T_COST})
+  endif()
 endfunction()
 
 # tavrin_fuzz(name SOURCE file DEPS ... [RUNS n]): a fuzz target defining
@@ -59,7 +67,8 @@ function(tavrin_fuzz name)
     add_executable(${name})
     target_link_libraries(${name} PRIVATE ${name}_target tavrin_fuzzdriver)
     add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_total_time=60)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    # Sized to a few seconds each: started before the short test programs.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 COST 4)
   endif()
   if(TAVRIN_LIBFUZZER)
     add_executable(${name}_libfuzzer)
@@ -89,15 +98,16 @@ function(tavrin_subsystem name)
   endif()
 endfunction()
 
-# tavrin_subsystem_tests(name DEPS ...): one test program from every
-# *_test.cpp file of the calling folder, and a fuzz target from every
-# fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's run count).
+# tavrin_subsystem_tests(name DEPS ... [TIMEOUT s] [COST c]): one test
+# program from every *_test.cpp file of the calling folder, and a fuzz target
+# from every fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's
+# run count).
 function(tavrin_subsystem_tests name)
-  cmake_parse_arguments(S "" "TIMEOUT" "DEPS" ${ARGN})
+  cmake_parse_arguments(S "" "TIMEOUT;COST" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
   if(srcs)
-    tavrin_test(${name} SOURCES ${srcs} ${helpers} DEPS ${S_DEPS} TIMEOUT ${S_TIMEOUT})
+    tavrin_test(${name} SOURCES ${srcs} ${helpers} DEPS ${S_DEPS} TIMEOUT ${S_TIMEOUT} COST ${S_COST})
   endif()
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_*.cpp)
   foreach(f ${fuzzers})
