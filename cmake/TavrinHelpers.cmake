@@ -46,7 +46,8 @@ endfunction()
 #   the libFuzzer builds only: without the checkers a fuzz run finds little.
 # - with TAVRIN_LIBFUZZER (clang), <name>_libfuzzer: libFuzzer's main, which
 #   starts from the target's seeds (tests/common/fuzz_seeds.cpp writes them
-#   to <name>_libfuzzer_seeds beside the program). The whole tree is then
+#   into the corpus folder named first, or <name>_libfuzzer_corpus beside the
+#   program). The whole tree is then
 #   compiled with the fuzzer's coverage and the address and undefined-
 #   behaviour sanitizers. To build every libFuzzer target and run each for
 #   FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash
