@@ -4,6 +4,7 @@
 // then end to end with the simulator, and blocks racing the other threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -444,6 +445,57 @@ TEST(TavrinAudioEndToEnd, ClockBytesFollowTheTransportAndRoutedEditsWaitForABloc
   host.run({});
   EXPECT_TRUE(hwtest::spinUntil([&] { return h.receivedBytes().size() == before + 1; }));
   EXPECT_EQ(h.receivedBytes().back().back(), 21);
+}
+
+// A randomize sends the new sound as one dump; the block after it asks for
+// the edit buffer, and the instrument's answer leaves every randomized
+// value as it was set.
+TEST(TavrinAudioEndToEnd, ARandomizedSoundComesBackUnchangedAfterTheNextBlock) {
+  edtest::Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
+  edtest::HostScript host(h.tavrin());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  Tavrin& p = h.tavrin();
+  // Every pause of a job lets what is on its way arrive.
+  h.holdJobSleeps([&] {
+    h.settle();
+    return true;
+  });
+  auto idle = [&] { return hwtest::spinUntil([&] { return !p.jobRunning(); }); };
+  auto sound = [&] {
+    KIT_MutexLock lock(p.GetMutex());
+    std::vector<double> v;
+    for (int i = 0; i <= kPatternStep16Glide; ++i) v.push_back(p.GetParam(i)->Value());
+    // The name comes back in the dump's 14 characters, blanks added.
+    std::string name = p.GetParam(kPatchName)->GetDisplayText(0);
+    name.erase(name.find_last_not_of(' ') + 1);
+    return std::make_pair(v, name);
+  };
+  h.set(kMainTab, 2);
+  ASSERT_TRUE(idle());
+  h.settle();
+  h.sim.clearRecords();
+  const auto before = sound();
+  h.set(kRandomize, 1);
+  ASSERT_TRUE(idle());
+  h.settle();
+  const auto randomized = sound();
+  EXPECT_NE(randomized.first, before.first);
+  const auto got = h.receivedBytes();
+  EXPECT_EQ(std::count_if(got.begin(), got.end(), [](const Bytes& m) { return m.size() == 137 && m[4] == 0x10; }), 1);
+  EXPECT_TRUE(p.deferredEditBufferRequest());
+
+  host.run({});
+  EXPECT_EQ(p.blockJobs() & (1u << SenderJob::kEditBufferRequest), 1u << SenderJob::kEditBufferRequest);
+  EXPECT_FALSE(p.deferredEditBufferRequest());
+  ASSERT_TRUE(idle());
+  h.settle();
+  const auto requests = h.receivedBytes();
+  EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const Bytes& m) {
+    return m.size() == 8 && m[4] == 0x00 && m[5] == 0x7F && m[6] == 0x00;
+  }));
+  EXPECT_EQ(p.statusText(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(sound(), randomized);
+  h.holdJobSleeps({});
 }
 
 // Blocks on their own thread race edits, input from the simulator and a
