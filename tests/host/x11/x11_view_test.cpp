@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -228,8 +229,13 @@ TEST_F(X11View, WindowPixelsEqualTheScreenImage) {
 // XTest input: a click switches once, a drag moves the knob, a wheel step
 // moves it, keys reach the pad at the last pointer position, a key the view
 // does not take goes on to the parent window.
-TEST_F(X11View, InputThroughTheWindowSystem) {
-  open(false);
+// Both rule sets: the default view's and the host view's.
+struct X11ViewModes : X11View, ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(Views, X11ViewModes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "HostView" : "DefaultView"; });
+
+TEST_P(X11ViewModes, InputThroughTheWindowSystem) {
+  open(GetParam());
   const IRECT sw = centre(ViewPlug::swatchRect());
   clickAt(sw.L, sw.T);
   g->pump(1);
@@ -317,8 +323,8 @@ TEST_F(X11View, MenuWindowAndItsChoice) {
 
 // A text entry line takes typed keys (refusing what its type refuses) and
 // commits on Return.
-TEST_F(X11View, TextEntryLine) {
-  open(false);
+TEST_P(X11ViewModes, TextEntryLine) {
+  open(GetParam());
   const IRECT prompt = centre(ViewPlug::promptRect(viewplug::kLevel));
   clickAt(prompt.L, prompt.T);
   g->pump(0);
@@ -337,6 +343,49 @@ TEST_F(X11View, TextEntryLine) {
   desk->key(XK_Escape);
   g->pump(0);
   EXPECT_EQ(value(viewplug::kLevel), 1.5);
+}
+
+// A message box and a file prompt as windows of their own, answered with
+// keys; the file prompt starts in the desktop folder of the user's home
+// while the folder it hands back stays "~/Desktop" when cancelled.
+TEST_F(X11View, MessageBoxAndFilePromptWindows) {
+  open(false);
+  auto modal = [&](std::function<void()> prompt, int kind, KeySym key) {
+    const size_t before = kind == 0 ? g->messageBoxes().size() : g->filePrompts().size();
+    std::thread asking([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      prompt();
+    });
+    EXPECT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      return (kind == 0 ? g->messageBoxes().size() : g->filePrompts().size()) > before;
+    }));
+    // The prompt's window is up once it holds the keyboard.
+    EXPECT_TRUE(waitFor([&] {
+      const int grabbed = XGrabKeyboard(desk->d, DefaultRootWindow(desk->d), False, GrabModeAsync, GrabModeAsync,
+                                        CurrentTime);
+      if (grabbed == GrabSuccess) XUngrabKeyboard(desk->d, CurrentTime);
+      XSync(desk->d, False);
+      return grabbed == AlreadyGrabbed;
+    }));
+    desk->key(key);
+    asking.join();
+  };
+  int answer = -1;
+  modal([&] { answer = g->ShowMessageBox("Save the bank?", "Bank", 3); }, 0, XK_Return);
+  EXPECT_EQ(answer, 1);
+  modal([&] { answer = g->ShowMessageBox("Really?", "Bank", 4); }, 0, XK_Escape);
+  EXPECT_EQ(answer, 0);
+
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  KIT_String name("Bank.syx"), dir("");
+  modal([&] { g->PromptForFile(&name, kFileSave, &dir, "syx"); }, 1, XK_Escape);
+  EXPECT_STREQ(name.Get(), "");
+  EXPECT_STREQ(dir.Get(), "~/Desktop");
+  name.Set("Bank.syx");
+  modal([&] { g->PromptForFile(&name, kFileSave, &dir, "syx"); }, 1, XK_Return);
+  EXPECT_EQ(std::string(name.Get()), home + "/Desktop/Bank.syx");
+  EXPECT_EQ(std::string(dir.Get()), home + "/Desktop/");
 }
 
 // Threaded driving over X11: input arrives without a pump; closing joins.
