@@ -318,11 +318,16 @@ void X11Face::present(const IRECT& area) {
   const IRECT window(0, 0, m.w, m.h);
   const IRECT a = window.Intersect(&area);
   if (a.Empty() || !m.image || m.screenImage->size() < size_t(m.w) * size_t(m.h)) return;
-  const uint32_t* src = m.screenImage->data();
-  auto* dst = reinterpret_cast<uint32_t*>(m.image->data);
-  for (int y = a.T; y < a.B; ++y) {
-    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(m.w);
-    for (int x = a.L; x < a.R; ++x) dst[row + size_t(x)] = m.toServer(src[row + size_t(x)]);
+  const size_t first = static_cast<size_t>(a.T) * static_cast<size_t>(m.w) + static_cast<size_t>(a.L);
+  const uint32_t* src = m.screenImage->data() + first;
+  uint32_t* dst = reinterpret_cast<uint32_t*>(m.image->data) + first;
+  const size_t n = static_cast<size_t>(a.W());
+  for (int y = a.T; y < a.B; ++y, src += m.w, dst += m.w) {
+    if (m.swapBytes) {
+      for (size_t x = 0; x < n; ++x) dst[x] = __builtin_bswap32(src[x]);
+    } else {
+      std::memcpy(dst, src, n * 4);
+    }
   }
   m.put(a);
 }
