@@ -343,6 +343,14 @@ TEST_P(X11ViewModes, TextEntryLine) {
   desk->key(XK_Escape);
   g->pump(0);
   EXPECT_EQ(value(viewplug::kLevel), 1.5);
+  // A click elsewhere commits.
+  clickAt(prompt.L - 10, prompt.T);
+  g->pump(0);
+  ASSERT_EQ(g->textEntries().size(), 3u);
+  desk->type("2");
+  clickAt(450, 450);
+  g->pump(0);
+  EXPECT_EQ(value(viewplug::kLevel), 2.0);
 }
 
 // A message box and a file prompt as windows of their own, answered with
