@@ -279,6 +279,7 @@ void Tavrin::fillBankList(int paramIdx, const char* name, int list) {
   }
   const char* first = param->GetDisplayText(0);
   mBankListFirstText[list] = first ? first : "";
+  (list == 0 ? upperFileName : lowerFileName) = mBankListFirstText[list];
   if (!files.empty()) {
     const PatchFile* file = PatchLibrarian::fileAt(files, param->Int());
     if (file) (list == 0 ? upperFolderName : lowerFolderName) = file->folderName;
@@ -434,12 +435,19 @@ void Tavrin::DebugLogText(const std::string& text) { log(text); }
 // ---- status and send path
 
 void Tavrin::setStatusText(const std::string& text) {
-  {
-    KIT_MutexLock lock(mStatusLock);
-    mStatusText = text;
-  }
   KIT_MutexLock lock(GetMutex());
-  showText(kControlDisplayName, text.c_str());
+  showStatus(text.data(), text.size());
+}
+
+void Tavrin::showStatus(const char* text, size_t length) {
+  // Every writer holds the editor lock, so the comparison needs no more;
+  // the status lock guards the readers that do not hold it.
+  const bool same = mStatusText.compare(0, std::string::npos, text, length) == 0;
+  if (!same) {
+    KIT_MutexLock lock(mStatusLock);
+    mStatusText.assign(text, length);
+  }
+  showKnownLine(mStatusLine, kControlDisplayName, text, same);
 }
 
 std::string Tavrin::statusText() const {

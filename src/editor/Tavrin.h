@@ -21,21 +21,28 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/IHardwarePorts.h"
 #include "framework/IPluginStructs.h"
 #include "hardware/EditorLink.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SenderJob.h"
 #include "host/IPluginVST.h"
 #include "librarian/ILibrarianEditor.h"
 #include "librarian/PatchManager.h"
 
+class ByteChunk;
 class ControlAction;
 class ControlLayer;
+class FileCopyPopupMenu;
+class FileEditPopupMenu;
 class IControl;
 class ITextControl;
 class LibrarianSlots;
@@ -188,6 +195,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // Shows text on the first control of a display parameter, if any (editor
   // lock held).
   void showText(int paramIdx, const char* text);
+  // setStatusText with the editor lock held: a text equal to the one shown
+  // takes no further lock and copies nothing.
+  void showStatus(const char* text, size_t length);
+  void showStatus(const char* text) { showStatus(text, std::strlen(text)); }
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
@@ -237,6 +248,66 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // ---- display setters of the librarian glue
   void displayPatchName(const std::string& text);
   void DrawPatternOverlayer(int length);
+  // The name, value and CC displays, in this order.
+  void displayText(const std::string& name, const std::string& value, const std::string& midi);
+  // A value as "%.0f" formats it.
+  static std::string getValueString(double value);
+  // "Timbre <number> <text>".
+  static std::string getPanelString(int number, const std::string& text);
+  // The category text of a slot of the upper list (lower false) or of the
+  // lower list's current file: the patch's category, or "category unset!"
+  // for one of fewer than 4 characters, a negative slot or a slot past the
+  // file's patches. The file is filled up to 100 patches first (records
+  // without a message). Empty when the list has no file (editor lock taken).
+  std::string librarianPatchCategory(int slot, bool lower);
+
+  // ---- bank and patch selection menus (GUI thread; editor lock taken)
+  // Switches the lower list to a browse kind (0 bank files, 1 category
+  // results, 4 search results), after a rescan of the Patches folder when
+  // asked: both file indices become 0, the lists are refilled and relabelled
+  // and the menus rebuilt. Another kind only resets the indices and refills
+  // the lists. Files a rescan dropped are released once views and menus
+  // are rebuilt. The first argument is not read.
+  void patchTypeChanged(int unused, int kind, bool rescan);
+  // Relabels both lists' parameters from all bank files and refills the
+  // lists, without switching the browse kind.
+  void ResetPatchSelectionMenus();
+  // Rebuilds the upper folder menu, the lower list's menu of the current
+  // browse kind and the bank-name menu, then refills both lists.
+  void refreshPopUpMenus();
+  // The names one labelling pass offers the files of a list under: a file
+  // name of 53 bytes or more becomes its first 47 bytes, "~", a counter
+  // (counting on while consecutive shortened names share those 47 bytes),
+  // "." and its lower-cased extension, at most 55 bytes in all.
+  class ShownNames {
+   public:
+    static constexpr size_t kShortenedFrom = 53;
+    static constexpr size_t kKeptBytes = 47;
+    static constexpr size_t kDisplayLimit = 55;
+    // The name the next file of the list is shown under.
+    std::string next(const std::string& fileName);
+
+   private:
+    std::string mPrefix;
+    int mCounter = 0;
+  };
+
+  // ---- patch import (GUI thread; editor lock taken)
+  // Reads the next single sound of an import file from pos, completes it
+  // and hands it to the librarian's target slot. Returns the new position:
+  // above 0 while the file goes on, 0 or -1 at its end.
+  int ReadSysExDataFromPackage(ByteChunk* data, int& pos, const std::string& path, bool older);
+  // The last slot menu of a right click on an upper slot (copy false) or
+  // elsewhere, kept until the next one of its kind; null before the first.
+  IControl* lastSlotMenu(bool copy) const;
+  // The folder the import prompts start in: empty until a file was chosen
+  // (GUI thread).
+  std::string importFolder() const;
+
+  // ---- state of the panel and librarian cases
+  // The edit-buffer request a randomize leaves for the next audio block.
+  bool deferredEditBufferRequest() const { return mFlags.editBufferRequestPending.load(); }
+  int arpTempoIndex() const { return mArpTempoIndex.load(); }
 
   // ---- ILibrarianEditor
   bool renameClosed() const override { return mRenameClosed.load(); }
@@ -293,7 +364,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // The first-stage and second-stage cases: true when the call returns
   // without the common tail.
   bool firstStage(int idx, int whole, double& sent);
-  bool secondStage(int idx, int whole);
+  bool secondStage(int idx, int& whole);
   bool midiSettingCase(int idx, int whole);
   void selectPort(bool output, int whole);
   void runLayerGroup(ControlAction* action, int whole);
@@ -304,8 +375,27 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
-  // sendMidiMsgAndLog with the editor lock held.
-  void sendMidiMsgLocked(IMidiMsg* msg);
+  // sendMidiMsgAndLog and the routing switch with the editor lock held and
+  // the global channel known.
+  void sendMidiMsgLocked(IMidiMsg* msg, int channel);
+  void sendMidiMsgLocked(IMidiMsg* msg) { sendMidiMsgLocked(msg, globalChannel()); }
+  void routeLocked(IMidiMsg* msg, int channel);
+  // Holds the editor lock for a scope, taking it only when the calling
+  // thread does not hold it yet (the dispatch's own calls run under it).
+  class EditorScope {
+   public:
+    explicit EditorScope(KIT_Mutex& mutex) : mMutex(mutex.IsLockedByCaller() ? nullptr : &mutex) {
+      if (mMutex) mMutex->Lock();
+    }
+    ~EditorScope() {
+      if (mMutex) mMutex->Unlock();
+    }
+    EditorScope(const EditorScope&) = delete;
+    EditorScope& operator=(const EditorScope&) = delete;
+
+   private:
+    KIT_Mutex* mMutex;
+  };
   // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
   int requestPacing() const;
   int wholeValue(int paramIdx) const;
@@ -320,6 +410,55 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // transfer test, the light, the hub (internal: an editor-made dump), and
   // for the instrument's messages the reset of every last sent value.
   void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
+
+  // ---- the librarian and sound-panel cases (editor lock held)
+  enum class CaseEnd { None, Tail, Return };
+  // First stage: the bank steps, the octave and arpeggiator indicators, the
+  // cycling buttons, the window size and the first-run notice. True when the
+  // call returns.
+  bool panelFirstStage(int idx, int whole);
+  // Second stage; whole may change for the tail's layer group.
+  CaseEnd librarianOrPanelCase(int idx, int& whole);
+  // The section locks and pattern steps, after the display step.
+  void lockOrPatternCase(int idx, int whole);
+  void bankStep(int idx);
+  void programStep(int idx, int whole);
+  void cycleTarget(int button);
+  void lfoShapeStep();
+  void arpSyncStep();
+  void renamePatch();
+  CaseEnd searchText();
+  void searchSwitch(int whole);
+  void categorySwitch(int whole);
+  void refreshFolders();
+  void discardBankEdits();
+  // kUserInterfaceSize and kFirstRunExit: the settings file's five lines.
+  void settingsCase(int idx, int whole);
+  // Writes the five settings lines over the file; false leaves it as it was.
+  bool writeSettingsFile();
+  // Shows or hides the progress indicator and its layer, nothing more.
+  void showProgress(bool show);
+  // The progress indicator around a tab switch.
+  void tabRefresh(int tab, int subPage);
+  // The first control of a named layer, or null.
+  IControl* layerControl(const std::string& layerName) const;
+  // The layer of the lower list's menu for a source.
+  static const char* lowerMenuLayerName(LowerListSource source);
+  // Hands one editor-made message to the librarian collector, armed for
+  // it; true when a patch was stored into the upper bank.
+  bool feedToLibrarian(const std::vector<uint8_t>& message);
+  // Labels a list's files into the given parameters' display texts.
+  void labelFiles(const PatchFileList& files, std::initializer_list<int> params);
+  // Runs a new slot menu at (x, y) as the last one of its kind.
+  template <class Menu>
+  void runSlotMenu(std::unique_ptr<Menu>& last, int& depth, int x, int y);
+
+  std::unique_ptr<FileEditPopupMenu> mEditMenu;
+  std::unique_ptr<FileCopyPopupMenu> mCopyMenu;
+  // Menus replaced while one of their kind still ran; freed once none runs.
+  std::vector<std::unique_ptr<IControl>> mRetiredMenus;
+  int mEditMenuDepth = 0, mCopyMenuDepth = 0;
+  std::string mImportFolder;
 
 
   SharedFlags mFlags;
@@ -369,9 +508,31 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // The three text displays of the last change (name, value, CC), looked
   // up once the editor is ready (editor lock held).
-  ITextControl* textDisplay(int paramIdx);
+  ITextControl* textDisplay(int paramIdx) {
+    const auto slot = static_cast<size_t>(static_cast<unsigned>(paramIdx - kControlDisplayName));
+    return slot < mTextDisplays.size() && mTextDisplaysFound ? mTextDisplays[slot] : findTextDisplay(paramIdx);
+  }
+  ITextControl* findTextDisplay(int paramIdx);
   std::array<ITextControl*, 3> mTextDisplays{};
   bool mTextDisplaysFound = false;
+  // A display line known to show the text last given to it: the control and
+  // its text revision before the last set. same: the text equals that text.
+  struct KnownLine {
+    ITextControl* display = nullptr;
+    uint32_t revision = 0;
+    // Whether the line, shown on now, still shows that text.
+    bool shows(const ITextControl* now) const;
+  };
+  void showKnownLine(KnownLine& known, int paramIdx, const char* text, bool same);
+  // The CC display's label for the action's messages ("CC|n", "MSB/LSB" or
+  // "SysEx"), unless it shows it already.
+  void showCCLabel(const ControlAction& action, int channelCount);
+  struct CCLabel {
+    enum Kind { kNone, kCC, kNrpn, kSysex } kind = kNone;
+    int cc = 0;  // kCC's control number
+  };
+  KnownLine mStatusLine, mCCLine;
+  CCLabel mCCLabel;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;

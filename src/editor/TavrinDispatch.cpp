@@ -25,11 +25,6 @@ void setText(IControl* control, const char* text) {
   if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
 }
 
-// The buttons that advance another parameter one step.
-bool isCyclingButton(int idx) {
-  return (idx >= 241 && idx <= 243) || (idx >= 249 && idx <= 254) || idx == 258 || idx == 262 || idx == 264;
-}
-
 }  // namespace
 
 bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare) {
@@ -37,11 +32,11 @@ bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare
 }
 
 void Tavrin::OnParamChange(int paramIdx) {
-  KIT_MutexLock lock(GetMutex());
+  EditorScope lock(GetMutex());
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double value = param->Value();
-  const int whole = static_cast<int>(value);
+  int whole = static_cast<int>(value);
   ControlAction* action = param->GetControlAction();
   double sent = value;
 
@@ -50,7 +45,11 @@ void Tavrin::OnParamChange(int paramIdx) {
   // Section locks and pattern steps have their cases with the sound panels;
   // every other index may have a second-stage case.
   const bool lockOrPattern = (paramIdx >= 168 && paramIdx <= 180) || (paramIdx >= 119 && paramIdx <= 166);
-  if (!lockOrPattern && paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) return;
+  if (lockOrPattern) {
+    lockOrPatternCase(paramIdx, whole);
+  } else if (paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) {
+    return;
+  }
   if (!action) return;
   runLayerGroup(action, whole);
   processControlAction(action, paramIdx, sent);
@@ -73,24 +72,20 @@ bool Tavrin::firstStage(int idx, int whole, double& sent) {
     }
     return false;
   }
-  // The bank step buttons at 1, the cycling buttons, the window size and the
-  // first-run exit return before the display; their cases come with the
-  // librarian and sound-panel work.
-  if (idx >= kLibUpperNextBank && idx <= kLibLowerPreviousBank) return whole == 1;
-  return isCyclingButton(idx) || idx == kUserInterfaceSize || idx == kFirstRunExit;
+  // The bank steps at 1, the indicators, the cycling buttons, the window
+  // size and the first-run exit.
+  return panelFirstStage(idx, whole);
 }
 
-bool Tavrin::secondStage(int idx, int whole) {
-  // Cases of the librarian and sound-panel work that end without the tail.
-  if (idx == kRandomize || idx == kPatchUp || idx == kPatchDown) return true;
-  if ((idx == kPushArrangement || idx == kRequestTempData) && whole == 0) return true;
+bool Tavrin::secondStage(int idx, int& whole) {
   if (idx == kCancelDataRequest) {
     if (whole == 1 && mHub) mHub->setCancelRequested(true);
     return true;
   }
-  if (idx == kMainTab) {
-    TabSwitchFunctions::mainTabSwitch(this, kMainTab, whole, 0);
-    return false;
+  switch (librarianOrPanelCase(idx, whole)) {
+    case CaseEnd::Return: return true;
+    case CaseEnd::Tail: return false;
+    case CaseEnd::None: break;
   }
   return midiSettingCase(idx, whole);
 }

@@ -76,7 +76,9 @@ class IPluginBase : public IHardwareInputSink {
   // ----- parameters
   int NParams() const { return static_cast<int>(mParams.size()); }
   // Null for an index outside the store.
-  IParam* GetParam(int idx) const;
+  IParam* GetParam(int idx) const {
+    return idx >= 0 && static_cast<size_t>(idx) < mParams.size() ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+  }
   int NNonAutomatedParams() const { return mNonAutomatedParams; }
   int NAutomatedParams() const { return NParams() - mNonAutomatedParams; }
 

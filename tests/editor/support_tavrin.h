@@ -74,8 +74,12 @@ class Harness {
   void settle();
   // The value of the first display text of the parameter holding name, or -1.
   int textIndex(int idx, const std::string& name);
-  // Chooses the simulator's ports in the menus and waits until the enquiry
-  // they start has ended and the input is idle; false when a port is
+  // Chooses the entry of that text in the menu of the control bound to idx
+  // (the window's own port menus), as a click on it does; false when there
+  // is no such control or entry, or the choice did not take.
+  bool chooseInMenu(int idx, const std::string& entry);
+  // Chooses the simulator's ports in the port menus and waits until the
+  // enquiry they start has ended and the input is idle; false when a port is
   // missing or the enquiry does not end.
   bool choosePortsAndWait();
   // The messages the simulator received, in order, after the input settled.
