@@ -51,7 +51,7 @@ void BM_ReadBank(benchmark::State& state) {
   for (auto _ : state) {
     PatchFile f;
     BankReader::loadFromChunk(src, f);
-    benchmark::DoNotOptimize(f.patches.data());
+    benchmark::DoNotOptimize(f.patches.size());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(src.size()));
 }
@@ -85,7 +85,7 @@ void BM_ReadAndWriteAgainstCopy(benchmark::State& state) {
     {
       PatchFile f;
       BankReader::loadFromChunk(src, f);
-      benchmark::DoNotOptimize(f.patches.data());
+      benchmark::DoNotOptimize(f.patches.size());
     }
     const auto t2 = Clock::now();
     {
