@@ -123,8 +123,11 @@ inline uint32_t mixChannel(uint32_t p, uint32_t r, uint32_t d, uint32_t q, int k
   return (((p >> k) & 255u) * wP + ((r >> k) & 255u) * wR + ((d >> k) & 255u) * wD + ((q >> k) & 255u) * wQ) >> 16;
 }
 
-// Where the processor has them, the row loop runs on 256-bit vectors.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Where the processor has them, the row loop runs on 256-bit vectors. The
+// choice is made while the program is loaded, before a sanitizer's runtime
+// has started: the sanitizer builds keep the one plain loop.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(__SANITIZE_ADDRESS__)
 #define RAST_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define RAST_VECTOR_CLONES
