@@ -4,8 +4,8 @@
 // bound controls, the send permission and the routing switch to the same
 // port. Ports on a loopback hub with the simulated instrument; the clock
 // does not wait, so the enquiry that choosing the port starts ends at once.
-// The counter "ratio" is median B / median A over 1000 of each; the goal is
-// at most 2. "edit_allocs" counts the allocations an edit makes on the
+// The counter "ratio" is median B / median A over 1000 of each; its goal is
+// in bench/goals. "edit_allocs" counts the allocations an edit makes on the
 // benchmark's thread outside the port's send (which both sides share), per
 // edit; the goal is none.
 #include <benchmark/benchmark.h>

@@ -196,6 +196,12 @@ class PatchLibrarian {
   // Sources whose new banks were written but that could not be moved, in
   // the current scan call: its rescan does not read them again.
   std::set<std::string> unmovableSources;
+  // The category list of every patch of the bank files the current scan
+  // listed as they were read (see PatchLists.cpp), so that building the
+  // lists need not look at the patches again; used and emptied when the
+  // scan builds the category lists.
+  std::map<const PatchFile*, std::vector<uint8_t>> scanListCodes;
+  void buildCategoryLists(const std::map<const PatchFile*, std::vector<uint8_t>>* codes);
 
   PatchFileList droppedFiles;
   uint64_t storedPatches = 0;

@@ -111,6 +111,24 @@ TEST(OurModule, TwoInstancesLiveSideBySide) {
   EXPECT_EQ(bank, getChunk(b, 1));
 }
 
+TEST(OurModule, BlocksRunWhileTheHostKeepsNoRecord) {
+  auto m = loadOrFail(TAVRIN_MODULE);
+  ASSERT_TRUE(m && m->table());
+  Effect fx(m->firstEntry());
+  ASSERT_TRUE(fx.ok());
+  fx.start();
+  Effect::Settings quiet = fx.settings();
+  quiet.record = false;
+  fx.setSettings(quiet);
+  fx.process(Effect::Kind::Double, 128, 0.5f, 0.25f);
+  EXPECT_EQ(fx.countCalls(audioMasterWantMidi), 0u);
+  EXPECT_EQ(fx.peak(), 0.0f);  // the editor writes silence
+  quiet.record = true;
+  fx.setSettings(quiet);
+  fx.process(Effect::Kind::Double, 128);
+  EXPECT_EQ(fx.countCalls(audioMasterWantMidi), 1u);
+}
+
 // A module with a graphics context, loaded and unloaded again: nothing of
 // it stays behind (the leak checker of the sanitizer build sees the rest).
 TEST(TestPlugModule, EditorOpensAndTheModuleUnloadsTwice) {
