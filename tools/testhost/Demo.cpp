@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "hardware/MidiBackend.h"
@@ -139,6 +141,20 @@ class ProgramSynth : public Synth {
   std::string mName, mOutput;
   int mFd = -1;
 };
+
+// A PNG file's width and height from its header, or (-1, -1).
+std::pair<int, int> pngSize(const std::string& path) {
+  uint8_t head[24] = {};
+  std::ifstream f(path, std::ios::binary);
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!f.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, kSignature, 8) != 0 ||
+      std::memcmp(head + 12, "IHDR", 4) != 0)
+    return {-1, -1};
+  auto be32 = [&](int at) {
+    return int(uint32_t(head[at]) << 24 | uint32_t(head[at + 1]) << 16 | uint32_t(head[at + 2]) << 8 | head[at + 3]);
+  };
+  return {be32(16), be32(20)};
+}
 
 class Run {
  public:
@@ -404,6 +420,14 @@ int Run::go() {
     }, 5000);
     const std::string png = mO.outFolder + "/editor.png";
     check(mT->writeScreenPNG(mE, png.c_str()) == 1, "the window saved as " + png);
+    ERect* editor = nullptr;
+    fx.dispatch(effEditGetRect, 0, 0, &editor);
+    const std::pair<int, int> size = pngSize(png);
+    const std::pair<int, int> want = editor ? std::make_pair(editor->right - editor->left, editor->bottom - editor->top)
+                                            : std::make_pair(-1, -1);
+    check(size == want, "the picture has the editor's size",
+          std::to_string(size.first) + " x " + std::to_string(size.second) + ", the editor " +
+              std::to_string(want.first) + " x " + std::to_string(want.second));
     void* data = nullptr;
     const intptr_t n = fx.dispatch(effGetChunk, 0, 0, &data);
     if (n > 0 && data) chunk.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
