@@ -177,10 +177,13 @@ int EditorView::pump(int n) {
   } catch (...) {
   }
   {
+    // Told under the lock: a stop() that waits for this pump may destroy the
+    // view as soon as it sees the count drop, and nothing here touches the
+    // view after the lock is let go.
     std::lock_guard<std::mutex> lock(mLock);
     --mPumping;
+    mPumpDone.notify_all();
   }
-  mPumpDone.notify_all();
   return painted;
 }
 

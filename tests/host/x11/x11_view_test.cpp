@@ -325,6 +325,34 @@ TEST_F(X11View, MenuWindowAndItsChoice) {
   }
 }
 
+// Closing the editor while a menu waits for a choice, on the view thread
+// and on a pumping thread: the menu ends as dismissed and the close returns.
+TEST_F(X11View, ClosingWhileAMenuWaits) {
+  for (Driving driving : {Driving::Threaded, Driving::Pumped}) {
+    SCOPED_TRACE(driving == Driving::Threaded ? "threaded" : "pumped");
+    open(false, driving);
+    const size_t menusBefore = g->menus().size();
+    const IRECT prompt = centre(ViewPlug::promptRect(viewplug::kMode));
+    clickAt(prompt.L, prompt.T);
+    std::thread pumping;
+    if (driving == Driving::Pumped) pumping = std::thread([this] { g->pump(1); });
+    ASSERT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      return g->menus().size() > menusBefore && !g->menus().back().window.Empty();
+    }));
+    EXPECT_EQ(fx->dispatch(effEditClose), 1);
+    if (pumping.joinable()) pumping.join();
+    EXPECT_EQ(g->view(), nullptr);
+    EXPECT_EQ(value(viewplug::kMode), 0.0);
+  }
+  // The next editor opens and takes input.
+  open(false);
+  const IRECT sw = centre(ViewPlug::swatchRect());
+  clickAt(sw.L, sw.T);
+  g->pump(1);
+  EXPECT_EQ(changesOf(viewplug::kSwitch), 1u);
+}
+
 // A text entry line takes typed keys (refusing what its type refuses) and
 // commits on Return.
 TEST_P(X11ViewModes, TextEntryLine) {
