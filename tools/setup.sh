@@ -16,6 +16,7 @@ PACKAGES=(
   librtmidi-dev libjack-jackd2-dev jackd2
   libpng-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core fonts-dejavu-extra
+  libx11-dev libxext-dev libxtst-dev xvfb
   dpf-plugins-vst
 )
 

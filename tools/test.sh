@@ -87,8 +87,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
 # then misreads the unlock.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   GTEST_FILTER='-SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller:OtherMakersModules.*' \
-  run_config tsan --only "shim_tests hardware_tests librarian_tests editor_tests host_tests" \
-  '^(shim_tests|hardware_tests|librarian_tests|editor_tests|host_tests)$' \
+  run_config tsan --only "shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests" \
+  '^(shim_tests|hardware_tests|librarian_tests|editor_tests|host_tests|host_x11_tests)$' \
   -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF || status=1
 
 print_phases

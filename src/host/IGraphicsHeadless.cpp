@@ -24,28 +24,6 @@ std::string LastComponent(const char* name) {
   return slash ? std::string(slash + 1) : std::string(name);
 }
 
-// Characters a text entry accepts for a parameter of each type.
-const char* AllowedCharacters(int type) {
-  switch (type) {
-    case IParam::kTypeBool:
-    case IParam::kTypeInt:
-    case IParam::kTypeEnum: return "0123456789-+";
-    case IParam::kTypeDouble: return "0123456789.-+";
-    case IParam::kTypeText:
-      return "abcdefbgihjklmonpqrstuvwxyzABCDEFGHIJKOLMNOPQRSTUVWXYZ !\"#$%&/'+-*()[],.0123456789-+";
-    default: return "";
-  }
-}
-
-// Length in bytes of the UTF-8 character starting with lead byte c.
-size_t Utf8Len(unsigned char c) {
-  if (c < 0x80) return 1;
-  if ((c & 0xE0) == 0xC0) return 2;
-  if ((c & 0xF0) == 0xE0) return 3;
-  if ((c & 0xF8) == 0xF0) return 4;
-  return 1;
-}
-
 }  // namespace
 
 IGraphicsHeadless::IGraphicsHeadless(IPluginBase* plug, int w, int h, int fps) : IGraphics(plug, w, h, fps) {
@@ -215,24 +193,6 @@ void IGraphicsHeadless::viewWheel(double vx, double vy, double deltaY, uint32_t 
   wheel(mViewX, mViewY, (int)deltaY, ViewMod(false, flags));
 }
 
-int IGraphicsHeadless::KeyCode(const char* chars, int virtualKey) {
-  switch (virtualKey) {
-    case kVKSpace: return 0;
-    case kVKUp: return 1;
-    case kVKDown: return 2;
-    case kVKLeft: return 3;
-    case kVKRight: return 4;
-    default: break;
-  }
-  if (!chars || !chars[0] || chars[1]) return -1;  // exactly one character
-  const char c = chars[0];
-  if (c == ' ') return 0;
-  if (c >= '0' && c <= '9') return 5 + (c - '0');
-  if (c >= 'A' && c <= 'Z') return 15 + (c - 'A');
-  if (c >= 'a' && c <= 'z') return 15 + (c - 'a');
-  return -1;
-}
-
 bool IGraphicsHeadless::viewKey(const char* chars, int virtualKey) {
   if (mEntry.open) return false;  // the text entry takes the keys
   const int code = KeyCode(chars, virtualKey);
@@ -318,14 +278,19 @@ IPopupMenu* IGraphicsHeadless::ChooseFromMenu(IPopupMenu* menu, const MenuAnswer
   return nullptr;
 }
 
-IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
-  ReleaseMouseCapture();
-  if (!menu || menu->GetNItems() == 0) return nullptr;
-  mModalRan = true;
+IGraphicsHeadless::MenuRecord& IGraphicsHeadless::RecordShownMenu(IPopupMenu* menu, IRECT* rect) {
   MenuRecord rec;
   if (rect) rec.rect = *rect;
   RecordMenu(menu, 0, &rec.lines);
   mMenus.push_back(std::move(rec));
+  return mMenus.back();
+}
+
+IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
+  ReleaseMouseCapture();
+  if (!menu || menu->GetNItems() == 0) return nullptr;
+  mModalRan = true;
+  RecordShownMenu(menu, rect);
   if (mMenuAnswers.empty()) return nullptr;
   MenuAnswer a = std::move(mMenuAnswers.front());
   mMenuAnswers.pop_front();
@@ -342,34 +307,21 @@ IPopupMenu* IGraphicsHeadless::CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) {
   return chosen;
 }
 
+void IGraphicsHeadless::RecordTextEntry(IControl* control, IRECT* rect, const char* str, IParam* param) {
+  TextEntryRecord rec{control, rect ? *rect : IRECT(), str ? str : "", param ? (int)param->Type() : -1,
+                      control->GetTextEntryLength(), "", 0};
+  mTextEntries.push_back(std::move(rec));
+}
+
 void IGraphicsHeadless::CreateTextEntry(IControl* control, IText*, IRECT* rect, const char* str, IParam* param) {
   if (!control || mEntry.open) return;
-  TextEntryRecord rec{control, rect ? *rect : IRECT(), str ? str : "", param ? (int)param->Type() : -1,
-                      control->GetTextEntryLength()};
-  mTextEntries.push_back(std::move(rec));
+  RecordTextEntry(control, rect, str, param);
   mEntry.open = true;
   mEntry.control = control;
   mEntry.param = param;
 }
 
 void IGraphicsHeadless::ForceEndUserEdit() { mEntry = OpenEntry(); }
-
-std::string IGraphicsHeadless::FilterEntryText(const std::string& text, IParam* param, int maxLength) const {
-  std::string out;
-  int chars = 0;
-  for (size_t i = 0; i < text.size();) {
-    const size_t n = Utf8Len((unsigned char)text[i]);
-    const std::string ch = text.substr(i, n);
-    i += n;
-    if (param) {
-      if (ch.size() != 1 || !strchr(AllowedCharacters(param->Type()), ch[0]) || ch[0] == '\0') continue;
-    }
-    if (maxLength > 0 && chars >= maxLength) break;
-    out += ch;
-    ++chars;
-  }
-  return out;
-}
 
 void IGraphicsHeadless::settlePrompts() {
   if (!mEntry.open) return;
@@ -379,12 +331,17 @@ void IGraphicsHeadless::settlePrompts() {
   TextAnswer a = std::move(mTextAnswers.front());
   mTextAnswers.pop_front();
   if (!a.commit) return;
-  const std::string text = FilterEntryText(a.text, entry.param, entry.control->GetTextEntryLength());
+  const std::string text = viewrules::filterEntryText(a.text, entry.param ? (int)entry.param->Type() : -1,
+                                                      entry.control->GetTextEntryLength());
+  ApplyEntryText(entry.control, entry.param, CommitText(text));
+}
+
+void IGraphicsHeadless::ApplyEntryText(IControl* control, IParam* param, const std::string& text) {
   auto apply = [&] {
-    if (!entry.param)
-      entry.control->TextFromTextEntry(text.c_str());
+    if (!param)
+      control->TextFromTextEntry(text.c_str());
     else
-      SetFromStringAfterPrompt(entry.control, entry.param, text.c_str());
+      SetFromStringAfterPrompt(control, param, text.c_str());
   };
   if (mPlug) {
     KIT_MutexLock lock(mPlug->GetMutex());
@@ -396,7 +353,7 @@ void IGraphicsHeadless::settlePrompts() {
 
 int IGraphicsHeadless::ShowMessageBox(const char* text, const char* caption, int type) {
   mModalRan = true;
-  mMessageBoxes.push_back(MessageBoxRecord{text ? text : "", caption ? caption : "", type});
+  RecordMessageBox(text, caption, type);
   if (mBoxAnswers.empty()) return 0;
   const int role = mBoxAnswers.front();
   mBoxAnswers.pop_front();
@@ -410,6 +367,10 @@ int IGraphicsHeadless::ShowMessageBox(const char* text, const char* caption, int
     return 0;
   }
   return role;
+}
+
+void IGraphicsHeadless::RecordMessageBox(const char* text, const char* caption, int type) {
+  mMessageBoxes.push_back(MessageBoxRecord{text ? text : "", caption ? caption : "", type});
 }
 
 void IGraphicsHeadless::DialogAnswers::DialogShown(const SHIM_DialogResourceIndex* resource) {
@@ -429,14 +390,8 @@ void IGraphicsHeadless::DialogAnswers::ScriptError(const std::string& what) {
   mOwner->mScriptErrors.push_back("dialog answer: " + what);
 }
 
-void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, KIT_String* dir,
-                                      const char* extensions) {
-  if (!fileName) return;
-  if (!mOpen) {
-    fileName->Set("");
-    return;
-  }
-  mModalRan = true;
+IGraphicsHeadless::FilePromptRecord& IGraphicsHeadless::RecordFilePrompt(KIT_String* fileName, EFileAction action,
+                                                                      KIT_String* dir, const char* extensions) {
   FilePromptRecord rec;
   rec.action = (int)action;
   rec.startName = fileName->Get();
@@ -455,6 +410,18 @@ void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, 
     }
   }
   mFilePrompts.push_back(std::move(rec));
+  return mFilePrompts.back();
+}
+
+void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, KIT_String* dir,
+                                      const char* extensions) {
+  if (!fileName) return;
+  if (!mOpen) {
+    fileName->Set("");
+    return;
+  }
+  mModalRan = true;
+  RecordFilePrompt(fileName, action, dir, extensions);
   if (mFileAnswers.empty()) return;  // cancelled
   FileAnswer a = std::move(mFileAnswers.front());
   mFileAnswers.pop_front();
@@ -468,12 +435,14 @@ void IGraphicsHeadless::PromptForFile(KIT_String* fileName, EFileAction action, 
 
 bool IGraphicsHeadless::OpenURL(const char* url, const char*, const char*, const char*) {
   if (!url || !*url) return false;
-  mURLs.push_back(URLRecord{url, strstr(url, "http") != nullptr});
+  RecordURL(url);
   if (mURLAnswers.empty()) return true;
   const bool result = mURLAnswers.front();
   mURLAnswers.pop_front();
   return result;
 }
+
+void IGraphicsHeadless::RecordURL(const char* url) { mURLs.push_back(URLRecord{url, strstr(url, "http") != nullptr}); }
 
 // ---- Paths ----
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/IGraphics.h"
+#include "host/ViewRules.h"
 #include "shim/windialog.h"
 
 class IGraphicsHeadless : public IGraphics {
@@ -51,7 +52,7 @@ class IGraphicsHeadless : public IGraphics {
   // ---- Redraw ----
   // While open: asks for the dirty area and draws it. Returns the area drawn
   // (empty when nothing was dirty or the context is closed).
-  IRECT tick();
+  virtual IRECT tick();
 
   // The screen image: what a display would show, width x height pixels in
   // rows of exactly the width (A,R,G,B bytes; byte 0 is not shown).
@@ -70,9 +71,20 @@ class IGraphicsHeadless : public IGraphics {
 
   // ---- Input at view coordinates ----
   // Modifier bits of the default view.
-  enum : uint32_t { kViewCommand = 0x100, kViewShift = 0x200, kViewOption = 0x800, kViewControl = 0x1000 };
+  enum : uint32_t {
+    kViewCommand = viewrules::kCommand,
+    kViewShift = viewrules::kShift,
+    kViewOption = viewrules::kOption,
+    kViewControl = viewrules::kControl
+  };
   // Virtual key codes of the keys without a character.
-  enum : int { kVKSpace = 49, kVKLeft = 123, kVKRight = 124, kVKDown = 125, kVKUp = 126 };
+  enum : int {
+    kVKSpace = viewrules::kVKSpace,
+    kVKLeft = viewrules::kVKLeft,
+    kVKRight = viewrules::kVKRight,
+    kVKDown = viewrules::kVKDown,
+    kVKUp = viewrules::kVKUp
+  };
   void viewMouseDown(double vx, double vy, int clickCount = 1, bool secondary = false, uint32_t flags = 0);
   void viewMouseUp(double vx, double vy, bool secondary = false, uint32_t flags = 0);
   void viewMouseDrag(double vx, double vy, bool secondary = false, uint32_t flags = 0);
@@ -83,7 +95,7 @@ class IGraphicsHeadless : public IGraphics {
   // space given by virtual key). False when the key is not handled.
   bool viewKey(const char* chars, int virtualKey = -1);
   // The framework key code of a key, or -1 when it has none.
-  static int KeyCode(const char* chars, int virtualKey);
+  static int KeyCode(const char* chars, int virtualKey) { return viewrules::keyCode(chars, virtualKey); }
 
   // ---- Scripted answers ----
   void answerMenuByIndex(std::vector<int> path);
@@ -107,6 +119,11 @@ class IGraphicsHeadless : public IGraphics {
   struct MenuRecord {
     IRECT rect;
     std::vector<std::string> lines;  // as shown: prefixes, marks, flags, submenus indented
+    // Where a platform showed it: its first level's window in screen
+    // pixels and the height of one item row (empty and 0 when answered from
+    // the script).
+    IRECT window;
+    int rowHeight = 0;
   };
   struct TextEntryRecord {
     IControl* control;
@@ -114,6 +131,8 @@ class IGraphicsHeadless : public IGraphics {
     std::string initial;
     int paramType;  // -1 without a parameter
     int maxLength;
+    std::string fontName;  // the face a platform shows the typing in, and
+    int fontSize = 0;      // its size (empty and 0 here)
   };
   struct FilePromptRecord {
     int action;
@@ -149,6 +168,39 @@ class IGraphicsHeadless : public IGraphics {
     return e;
   }
   std::vector<std::string> unusedAnswers() const;
+
+ protected:
+  // For platform contexts built on this one.
+  void SetOpen(bool open) { mOpen = open; }
+  bool HasMenuAnswer() const { return !mMenuAnswers.empty(); }
+  bool HasTextAnswer() const { return !mTextAnswers.empty(); }
+  bool HasFileAnswer() const { return !mFileAnswers.empty(); }
+  bool HasBoxAnswer() const { return !mBoxAnswers.empty(); }
+  bool HasURLAnswer() const { return !mURLAnswers.empty(); }
+  // Records a shown menu and returns its record.
+  MenuRecord& RecordShownMenu(IPopupMenu* menu, IRECT* rect);
+  MenuRecord& MenuRecordAt(size_t i) { return mMenus[i]; }
+  TextEntryRecord& LastTextEntry() { return mTextEntries.back(); }
+  // Records a file prompt as shown: an empty folder becomes "~/Desktop"
+  // (in dir as well), the file name is emptied.
+  FilePromptRecord& RecordFilePrompt(KIT_String* fileName, EFileAction action, KIT_String* dir,
+                                     const char* extensions);
+  void RecordTextEntry(IControl* control, IRECT* rect, const char* str, IParam* param);
+  void RecordMessageBox(const char* text, const char* caption, int type);
+  void RecordURL(const char* url);
+  // Hands a committed text to the control: to its TextFromTextEntry without
+  // a parameter, else through SetFromStringAfterPrompt. Takes the plug-in's
+  // mutex.
+  void ApplyEntryText(IControl* control, IParam* param, const std::string& text);
+  // What a commit hands on of a filtered text; all of it here.
+  virtual std::string CommitText(const std::string& filtered) const { return filtered; }
+  // A modal prompt ran during the current event (its release is lost).
+  void NoteModalRan() { mModalRan = true; }
+  bool TakeModalRan() {
+    const bool ran = mModalRan;
+    mModalRan = false;
+    return ran;
+  }
 
  private:
   struct MenuAnswer {
@@ -186,7 +238,6 @@ class IGraphicsHeadless : public IGraphics {
   void Dispatch(F&& f);
   void RecordMenu(IPopupMenu* menu, int depth, std::vector<std::string>* lines);
   IPopupMenu* ChooseFromMenu(IPopupMenu* menu, const MenuAnswer& a);
-  std::string FilterEntryText(const std::string& text, IParam* param, int maxLength) const;
   IMouseMod ViewMod(bool secondary, uint32_t flags) const;
   void ResizeScreen();
 

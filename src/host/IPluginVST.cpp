@@ -10,6 +10,7 @@
 
 #include "framework/IGraphics.h"
 #include "host/IGraphicsHeadless.h"
+#include "host/IGraphicsLinux.h"
 #include "kit/utf8.h"
 
 std::atomic<int> IPluginVST::sLiveInstances{0};
@@ -30,7 +31,13 @@ std::atomic<GraphicsFactory> g_graphicsFactory{&makeHeadless};
 
 }  // namespace
 
-IGraphics* MakeGraphics(IPluginVST* plug, int w, int h, int fps) { return g_graphicsFactory.load()(plug, w, h, fps); }
+IGraphics* MakeGraphics(IPluginVST* plug, int w, int h, int fps) {
+  IGraphics* g = g_graphicsFactory.load()(plug, w, h, fps);
+  // The bundle the resources are looked for in: "com.<maker>.vst.<name>".
+  if (auto* lg = dynamic_cast<IGraphicsLinux*>(g); lg && plug)
+    lg->SetBundleID((std::string("com.") + plug->GetMfrName() + ".vst." + plug->GetEffectName()).c_str());
+  return g;
+}
 
 void SetGraphicsFactory(GraphicsFactory factory) { g_graphicsFactory.store(factory ? factory : &makeHeadless); }
 
@@ -145,8 +152,19 @@ intptr_t IPluginVST::VSTDispatcher(AEffect* effect, int32_t opCode, int32_t inde
   IPluginVST* plug = plugOf(effect);
   if (!plug) return 0;
   if (opCode == effClose) {
-    // The mutex lives in the object: it is given up before the object goes.
-    { KIT_MutexLock lock(plug->GetMutex()); }
+    // An editor still open is closed first, so that its view stops before
+    // anything of the plug-in goes. The mutex lives in the object: it is
+    // given up before the object goes.
+    {
+      KIT_MutexLock lock(plug->GetMutex());
+      try {
+        if (IGraphics* g = plug->GetGUI(); g && g->WindowIsOpen()) {
+          plug->OnGUIClose();
+          g->CloseWindow();
+        }
+      } catch (...) {
+      }
+    }
     delete plug;
     return 0;
   }

@@ -1,0 +1,539 @@
+// The editor view's X11 face on a private X server: the test owns the
+// parent window it hands to effEditOpen and drives input through XTest.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "framework/IParam.h"
+#include "host/ModuleTable.h"
+#include "platform/pngwrite.h"
+#include "raster/bitmap.h"
+#include "raster/png.h"
+#include "support_viewplug.h"
+#include "testhost/TestHost.h"
+#include "testsupport.h"
+#include "xvfb.h"
+
+// The window system's headers last: their macros (None, Bool, True) would
+// break the ones above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+using testhost::Effect;
+using viewplug::ViewPlug;
+using Driving = EditorView::Driving;
+
+namespace {
+
+std::unique_ptr<Xvfb> g_server;
+
+struct ServerEnvironment : ::testing::Environment {
+  void SetUp() override {
+    // A thread checker starts a helper thread of its own with the first
+    // thread the program makes: one made and joined first keeps it out of
+    // the thread counts.
+    std::thread([] {}).join();
+    g_server = std::make_unique<Xvfb>();
+    if (!g_server->running()) std::fprintf(stderr, "no X server could be started (is Xvfb installed?)\n");
+  }
+  void TearDown() override { g_server.reset(); }
+};
+const auto* g_environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+template <class Pred>
+bool waitFor(Pred pred) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// The test's own connection: the parent window, XTest input, read-backs.
+struct Desk {
+  Display* d = nullptr;
+  Window parent = 0;
+  Desk() {
+    d = XOpenDisplay(nullptr);
+    if (!d) return;
+    parent = window();
+  }
+  // A window of the test's, big enough for the editor (1500 x 757).
+  Window window() {
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 20, 20, 1540, 900, 0, 0, 0);
+    XSelectInput(d, w, KeyPressMask);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+  }
+  ~Desk() {
+    if (!d) return;
+    if (parent) XDestroyWindow(d, parent);
+    XCloseDisplay(d);
+  }
+  void moveTo(Window w, int x, int y) {
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    moveToRoot(rx, ry);
+  }
+  void moveToRoot(int x, int y) {
+    XTestFakeMotionEvent(d, DefaultScreen(d), x, y, CurrentTime);
+    XSync(d, False);
+  }
+  void button(unsigned b, bool down) {
+    XTestFakeButtonEvent(d, b, down ? True : False, CurrentTime);
+    XSync(d, False);
+  }
+  void click(unsigned b = 1) {
+    button(b, true);
+    button(b, false);
+  }
+  void key(KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    const bool shift = XkbKeycodeToKeysym(d, code, 0, 0) != sym;
+    const KeyCode shiftCode = XKeysymToKeycode(d, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(d, shiftCode, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(d, shiftCode, False, CurrentTime);
+    XSync(d, False);
+  }
+  void type(const std::string& text) {
+    for (char c : text) key(c == ',' ? XK_comma : c == '.' ? XK_period : static_cast<KeySym>(c));
+  }
+  // The window's pixels as 0xRRGGBB, row by row.
+  std::vector<uint32_t> pixels(Window w, int width, int height) {
+    std::vector<uint32_t> out;
+    XImage* img = XGetImage(d, w, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    if (!img) return out;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) out.push_back(uint32_t(XGetPixel(img, x, y)) & 0xFFFFFF);
+    XDestroyImage(img);
+    return out;
+  }
+};
+
+// A PNG's pixels as 0xRRGGBB.
+std::vector<uint32_t> pngPixels(const std::string& path, int* w, int* h) {
+  std::vector<uint32_t> out;
+  std::unique_ptr<RAST_IBitmap> bmp(RAST_LoadPNG(path.c_str(), nullptr));
+  if (!bmp) return out;
+  *w = bmp->getWidth();
+  *h = bmp->getHeight();
+  for (int y = 0; y < *h; ++y)
+    for (int x = 0; x < *w; ++x) {
+      const RAST_pixel p = bmp->getBits()[size_t(y) * size_t(bmp->getRowSpan()) + size_t(x)];
+      out.push_back(((p >> 8) & 0xFF) << 16 | ((p >> 16) & 0xFF) << 8 | ((p >> 24) & 0xFF));
+    }
+  return out;
+}
+
+// A pump on a thread of its own, for input whose delivery runs a modal
+// prompt; a prompt still open at the end is dismissed with Escape.
+struct PumpThread {
+  Desk& desk;
+  std::thread t;
+  PumpThread(Desk& d, IGraphicsLinux* g) : desk(d), t([g] { g->pump(1); }) {}
+  ~PumpThread() { finish(); }
+  void finish() {
+    if (!t.joinable()) return;
+    desk.key(XK_Escape);
+    desk.moveToRoot(2, 2);
+    desk.click();
+    t.join();
+  }
+};
+
+struct X11View : ::testing::Test {
+  std::unique_ptr<Desk> desk;
+  std::unique_ptr<Effect> fx;
+  ViewPlug* plug = nullptr;
+  IGraphicsLinux* g = nullptr;
+
+  void SetUp() override {
+    if (!g_server || !g_server->running()) GTEST_SKIP() << "no X server";
+    desk = std::make_unique<Desk>();
+    ASSERT_NE(desk->d, nullptr);
+    fx = std::make_unique<Effect>(&viewplug::makeEffect);
+    plug = viewplug::plugOf(fx->effect());
+    g = plug->graphics();
+  }
+  void TearDown() override {
+    fx.reset();
+    desk.reset();
+  }
+  void open(bool hostView, Driving driving = Driving::Pumped) {
+    g->SetDriving(driving);
+    if (hostView) fx->canDo("hasHostViewAsConfig");
+    ASSERT_EQ(fx->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(desk->parent))), 1);
+    ASSERT_TRUE(g->ShowsX11());
+  }
+  Window view() const { return Window(g->X11Window()); }
+  // Points the pointer at a framework point of the view.
+  void pointAt(int x, int y) { desk->moveTo(view(), x + 2, y + 3); }
+  void clickAt(int x, int y, unsigned b = 1) {
+    pointAt(x, y);
+    desk->click(b);
+  }
+  static IRECT centre(const IRECT& r) { return IRECT((r.L + r.R) / 2, (r.T + r.B) / 2, 0, 0); }
+  double value(int idx) {
+    KIT_MutexLock lock(plug->GetMutex());
+    return plug->GetParam(idx)->Value();
+  }
+  size_t changesOf(int idx) {
+    KIT_MutexLock lock(plug->GetMutex());
+    return size_t(std::count(plug->changes.begin(), plug->changes.end(), idx));
+  }
+};
+
+// After a pumped tick the child window shows the saved screen image, pixel
+// for pixel.
+TEST_F(X11View, WindowPixelsEqualTheScreenImage) {
+  for (bool hostView : {false, true}) {
+    SCOPED_TRACE(hostView ? "host view" : "default view");
+    open(hostView);
+    {
+      KIT_MutexLock lock(plug->GetMutex());
+      g->SetParameterFromPlug(viewplug::kSwitch, hostView ? 1.0 : 0.0, false);
+      g->SetParameterFromPlug(viewplug::kKnob, 0.25, false);
+    }
+    EXPECT_EQ(g->pump(1), 1);
+    testsupport::TempDir dir;
+    const std::string png = dir.file("screen.png");
+    {
+      KIT_MutexLock lock(plug->GetMutex());
+      ASSERT_TRUE(platform::writePNG(png, reinterpret_cast<const uint8_t*>(g->screenImage().data()), g->Width(),
+                                     g->Height(), g->Width() * 4, false));
+    }
+    int w = 0, h = 0;
+    const std::vector<uint32_t> saved = pngPixels(png, &w, &h);
+    ASSERT_EQ(w, ViewPlug::kWidth);
+    ASSERT_EQ(h, ViewPlug::kHeight);
+    const std::vector<uint32_t> shown = desk->pixels(view(), w, h);
+    ASSERT_EQ(shown.size(), saved.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < shown.size(); ++i) differ += shown[i] != saved[i];
+    EXPECT_EQ(differ, 0u);
+    EXPECT_EQ(shown[size_t(25) * size_t(w) + 15], hostView ? 0xFF0000u : 0x0000FFu);
+    fx->dispatch(effEditClose);
+  }
+}
+
+// XTest input: a click switches once, a drag moves the knob, a wheel step
+// moves it, keys reach the pad at the last pointer position, a key the view
+// does not take goes on to the parent window.
+// Both rule sets: the default view's and the host view's.
+struct X11ViewModes : X11View, ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(Views, X11ViewModes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "HostView" : "DefaultView"; });
+
+TEST_P(X11ViewModes, InputThroughTheWindowSystem) {
+  open(GetParam());
+  const IRECT sw = centre(ViewPlug::swatchRect());
+  clickAt(sw.L, sw.T);
+  g->pump(1);
+  EXPECT_EQ(changesOf(viewplug::kSwitch), 1u);
+  EXPECT_EQ(value(viewplug::kSwitch), 1.0);
+
+  const IRECT knob = centre(ViewPlug::knobRect());
+  pointAt(knob.L, knob.T);
+  desk->button(1, true);
+  for (int i = 1; i <= 4; ++i) pointAt(knob.L, knob.T - 5 * i);
+  desk->button(1, false);
+  g->pump(1);
+  EXPECT_NEAR(value(viewplug::kKnob), 0.7, 1e-9);
+  pointAt(knob.L, knob.T);
+  desk->click(4);  // one wheel step up
+  g->pump(1);
+  EXPECT_NEAR(value(viewplug::kKnob), 0.8, 1e-9);
+
+  pointAt(398, 347);
+  desk->key(XK_a);
+  g->pump(0);
+  {
+    KIT_MutexLock lock(plug->GetMutex());
+    ASSERT_EQ(plug->keys.size(), 1u);
+    EXPECT_EQ(std::vector<int>({plug->keys[0].x, plug->keys[0].y, plug->keys[0].code}),
+              std::vector<int>({398, 347, 15}));
+  }
+  desk->key(XK_numbersign);
+  g->pump(0);
+  EXPECT_EQ(g->counters().unhandledKeys, 1u);
+  XEvent ev;
+  ASSERT_TRUE(waitFor([&] { return XCheckTypedWindowEvent(desk->d, desk->parent, KeyPress, &ev) == True; }));
+  EXPECT_TRUE(ev.xkey.send_event);
+  EXPECT_EQ(XLookupKeysym(&ev.xkey, 1), KeySym(XK_numbersign));
+}
+
+// A menu opens as a window of its own; while it waits the plug-in's mutex
+// is free; a click on an item chooses it.
+TEST_F(X11View, MenuWindowAndItsChoice) {
+  for (bool hostView : {false, true}) {
+    SCOPED_TRACE(hostView ? "host view" : "default view");
+    open(hostView);
+    const size_t menusBefore = g->menus().size();
+    const IRECT prompt = centre(ViewPlug::promptRect(viewplug::kMode));
+    clickAt(prompt.L, prompt.T);
+    PumpThread pumping(*desk, g);
+    IRECT window;
+    int row = 0;
+    ASSERT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      if (g->menus().size() == menusBefore || g->menus().back().window.Empty()) return false;
+      window = g->menus().back().window;
+      row = g->menus().back().rowHeight;
+      return true;
+    }));
+    // The menu opens five pixels below the prompt, at its left edge.
+    int rx = 0, ry = 0;
+    Window child;
+    const IRECT r = ViewPlug::promptRect(viewplug::kMode);
+    XTranslateCoordinates(desk->d, view(), DefaultRootWindow(desk->d), r.L, r.B + 5, &rx, &ry, &child);
+    EXPECT_EQ(std::vector<int>({window.L, window.T}), std::vector<int>({rx, ry}));
+    EXPECT_TRUE(plug->GetMutex().TryLock());  // let go while the menu waits
+    plug->GetMutex().Unlock();
+    desk->moveToRoot((window.L + window.R) / 2, window.T + 1 + 2 * row + row / 2);
+    desk->click();
+    pumping.t.join();
+    EXPECT_EQ(value(viewplug::kMode), 2.0);
+    // A click outside dismisses the next one (away from the first click,
+    // which would make it a double click).
+    clickAt(prompt.L + 10, prompt.T);
+    PumpThread again(*desk, g);
+    ASSERT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      return g->menus().size() == menusBefore + 2 && !g->menus().back().window.Empty();
+    }));
+    desk->moveToRoot(5, 5);
+    desk->click();
+    again.t.join();
+    EXPECT_EQ(value(viewplug::kMode), 2.0);
+    fx->dispatch(effEditClose);
+    KIT_MutexLock lock(plug->GetMutex());
+    g->SetParameterFromPlug(viewplug::kMode, 0.0, false);
+  }
+}
+
+// Closing the editor while a menu waits for a choice, on the view thread
+// and on a pumping thread: the menu ends as dismissed and the close returns.
+TEST_F(X11View, ClosingWhileAMenuWaits) {
+  for (Driving driving : {Driving::Threaded, Driving::Pumped}) {
+    SCOPED_TRACE(driving == Driving::Threaded ? "threaded" : "pumped");
+    open(false, driving);
+    const size_t menusBefore = g->menus().size();
+    const IRECT prompt = centre(ViewPlug::promptRect(viewplug::kMode));
+    clickAt(prompt.L, prompt.T);
+    std::thread pumping;
+    if (driving == Driving::Pumped) pumping = std::thread([this] { g->pump(1); });
+    ASSERT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      return g->menus().size() > menusBefore && !g->menus().back().window.Empty();
+    }));
+    EXPECT_EQ(fx->dispatch(effEditClose), 1);
+    if (pumping.joinable()) pumping.join();
+    EXPECT_EQ(g->view(), nullptr);
+    EXPECT_EQ(value(viewplug::kMode), 0.0);
+  }
+  // The next editor opens and takes input.
+  open(false);
+  const IRECT sw = centre(ViewPlug::swatchRect());
+  clickAt(sw.L, sw.T);
+  g->pump(1);
+  EXPECT_EQ(changesOf(viewplug::kSwitch), 1u);
+}
+
+// A text entry line takes typed keys (refusing what its type refuses) and
+// commits on Return.
+TEST_P(X11ViewModes, TextEntryLine) {
+  open(GetParam());
+  const IRECT prompt = centre(ViewPlug::promptRect(viewplug::kLevel));
+  clickAt(prompt.L, prompt.T);
+  g->pump(0);
+  ASSERT_EQ(g->textEntries().size(), 1u);
+  desk->type("1,.5");
+  desk->key(XK_Return);
+  g->pump(0);
+  EXPECT_EQ(value(viewplug::kLevel), 1.5);
+  EXPECT_EQ(changesOf(viewplug::kLevel), 1u);
+  // Escape cancels (a click away from the first, which a second click there
+  // would make a double click).
+  clickAt(prompt.L + 10, prompt.T);
+  g->pump(0);
+  ASSERT_EQ(g->textEntries().size(), 2u);
+  desk->type("7");
+  desk->key(XK_Escape);
+  g->pump(0);
+  EXPECT_EQ(value(viewplug::kLevel), 1.5);
+  // A click elsewhere commits.
+  clickAt(prompt.L - 10, prompt.T);
+  g->pump(0);
+  ASSERT_EQ(g->textEntries().size(), 3u);
+  desk->type("2");
+  clickAt(450, 450);
+  g->pump(0);
+  EXPECT_EQ(value(viewplug::kLevel), 2.0);
+}
+
+// A message box and a file prompt as windows of their own, answered with
+// keys; the file prompt starts in the desktop folder of the user's home
+// while the folder it hands back stays "~/Desktop" when cancelled.
+TEST_F(X11View, MessageBoxAndFilePromptWindows) {
+  open(false);
+  auto modal = [&](std::function<void()> prompt, int kind, KeySym key) {
+    const size_t before = kind == 0 ? g->messageBoxes().size() : g->filePrompts().size();
+    std::thread asking([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      prompt();
+    });
+    EXPECT_TRUE(waitFor([&] {
+      KIT_MutexLock lock(plug->GetMutex());
+      return (kind == 0 ? g->messageBoxes().size() : g->filePrompts().size()) > before;
+    }));
+    // The prompt's window is up once it holds the keyboard.
+    EXPECT_TRUE(waitFor([&] {
+      const int grabbed = XGrabKeyboard(desk->d, DefaultRootWindow(desk->d), False, GrabModeAsync, GrabModeAsync,
+                                        CurrentTime);
+      if (grabbed == GrabSuccess) XUngrabKeyboard(desk->d, CurrentTime);
+      XSync(desk->d, False);
+      return grabbed == AlreadyGrabbed;
+    }));
+    desk->key(key);
+    asking.join();
+  };
+  int answer = -1;
+  modal([&] { answer = g->ShowMessageBox("Save the bank?", "Bank", 3); }, 0, XK_Return);
+  EXPECT_EQ(answer, 1);
+  modal([&] { answer = g->ShowMessageBox("Really?", "Bank", 4); }, 0, XK_Escape);
+  EXPECT_EQ(answer, 0);
+
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  KIT_String name("Bank.syx"), dir("");
+  modal([&] { g->PromptForFile(&name, kFileSave, &dir, "syx"); }, 1, XK_Escape);
+  EXPECT_STREQ(name.Get(), "");
+  EXPECT_STREQ(dir.Get(), "~/Desktop");
+  name.Set("Bank.syx");
+  modal([&] { g->PromptForFile(&name, kFileSave, &dir, "syx"); }, 1, XK_Return);
+  EXPECT_EQ(std::string(name.Get()), home + "/Desktop/Bank.syx");
+  EXPECT_EQ(std::string(dir.Get()), home + "/Desktop/");
+}
+
+// Threaded driving over X11: input arrives without a pump; closing joins.
+TEST_F(X11View, ThreadedViewTakesInput) {
+  open(true, Driving::Threaded);
+  const IRECT sw = centre(ViewPlug::swatchRect());
+  clickAt(sw.L, sw.T);
+  EXPECT_TRUE(waitFor([&] { return changesOf(viewplug::kSwitch) == 1; }));
+  EXPECT_TRUE(waitFor([&] { return g->counters().paints >= 2; }));
+  EXPECT_EQ(fx->dispatch(effEditClose), 1);
+}
+
+// A parent that goes away ends the view quietly; a pointer that is not a
+// window, or no display, gives the view without a window; a top-level window
+// when asked.
+TEST_F(X11View, FacesAndAVanishingParent) {
+  open(false);
+  XDestroyWindow(desk->d, desk->parent);
+  desk->parent = 0;
+  XSync(desk->d, False);
+  g->pump(2);
+  EXPECT_FALSE(g->ShowsX11());
+  EXPECT_EQ(fx->dispatch(effEditClose), 1);
+
+  ASSERT_EQ(fx->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x7fff1234))), 1);
+  EXPECT_FALSE(g->ShowsX11());
+  EXPECT_EQ(fx->dispatch(effEditClose), 1);
+
+  g->SetFace(IGraphicsLinux::Face::TopLevel);
+  ASSERT_EQ(fx->dispatch(effEditOpen), 1);
+  ASSERT_TRUE(g->ShowsX11());
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned n = 0;
+  XQueryTree(desk->d, view(), &root, &parent, &children, &n);
+  if (children) XFree(children);
+  EXPECT_EQ(parent, root);
+  EXPECT_EQ(fx->dispatch(effEditClose), 1);
+}
+
+// With a window, links go to the desktop's opener, the text its one
+// argument, and the answer is its exit status.
+TEST_F(X11View, LinksGoToTheDesktopsOpener) {
+  testsupport::TempDir bin;
+  const std::string log = bin.file("opened.txt");
+  ASSERT_TRUE(testsupport::writeFile(bin.file("xdg-open"),
+                                     "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '" + log +
+                                         "'\ncase \"$1\" in *fail*) exit 4;; esac\nexit 0\n"));
+  chmod(bin.file("xdg-open").c_str(), 0755);
+  const std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+  open(false);
+  EXPECT_TRUE(g->OpenURL("https://example.org/a page; echo x"));
+  EXPECT_FALSE(g->OpenURL("/tmp/fail.pdf"));
+  EXPECT_FALSE(g->OpenURL(""));
+  setenv("PATH", path.c_str(), 1);
+  std::ifstream f(log);
+  std::string a, b;
+  std::getline(f, a);
+  std::getline(f, b);
+  EXPECT_EQ(a, "1|https://example.org/a page; echo x");
+  EXPECT_EQ(b, "1|/tmp/fail.pdf");
+  EXPECT_EQ(g->urls().size(), 2u);
+}
+
+// The editor itself, from the staged bundle with no folder setting: its
+// window shows the screen image after a pumped tick.
+TEST(X11Editor, ModuleWindowShowsItsScreen) {
+  if (!g_server || !g_server->running()) GTEST_SKIP() << "no X server";
+  unsetenv("TAVRIN_RESOURCE_FOLDER");
+  Desk desk;
+  const int32_t threadsBefore = CountProcessThreads();
+  auto module = testhost::Module::load(TAVRIN_MODULE);
+  ASSERT_TRUE(module && module->table() && module->table()->pump);
+  const TavrinModuleTable* t = module->table();
+  t->useLoopbackPorts(1);  // no MIDI library client: this test is about the window
+  {
+    Effect a(module->firstEntry()), b(module->firstEntry());
+    ASSERT_TRUE(a.ok() && b.ok());
+    for (Effect* e : {&a, &b}) e->start();
+    EXPECT_EQ(t->setViewDriving(a.effect(), kViewPumped), 1);
+    ASSERT_EQ(a.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(desk.parent))), 1);
+    TavrinViewCounters c{};
+    ASSERT_EQ(t->viewCounters(a.effect(), &c), 1);
+    ASSERT_EQ(c.x11, 1);
+    int32_t rect[4];
+    ASSERT_EQ(t->controlRect(a.effect(), 281, nullptr, rect), 1);  // the description was read
+    t->pump(a.effect(), 2);
+    testsupport::TempDir dir;
+    ASSERT_EQ(t->writeScreenPNG(a.effect(), dir.file("editor.png").c_str()), 1);
+    int w = 0, h = 0;
+    const std::vector<uint32_t> saved = pngPixels(dir.file("editor.png"), &w, &h);
+    EXPECT_EQ(std::vector<int>({w, h}), std::vector<int>({1500, 757}));
+    const std::vector<uint32_t> shown = desk.pixels(Window(c.window), w, h);
+    EXPECT_TRUE(shown == saved);
+    // A second editor (its own thread) paints; it runs on after the first closes.
+    const Window second = desk.window();
+    ASSERT_EQ(b.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(second))), 1);
+    EXPECT_EQ(a.dispatch(effEditClose), 1);
+    TavrinViewCounters cb{};
+    ASSERT_TRUE(waitFor([&] { return t->viewCounters(b.effect(), &cb) == 1 && cb.ticks >= 3; }));
+    EXPECT_TRUE(cb.paints >= 1 && cb.x11 == 1);
+    b.close();  // with its editor open: the view thread goes with the plug-in
+    XDestroyWindow(desk.d, second);
+  }
+  EXPECT_EQ(t->liveInstances(), 0);
+  module.reset();
+  // Nothing of the module runs after its unload.
+  EXPECT_TRUE(waitFor([&] { return CountProcessThreads() == threadsBefore; })) << CountProcessThreads();
+}
+
+}  // namespace
