@@ -192,7 +192,9 @@ TEST(WindowGeometry, ProjectWindowIsLegibleInEveryView) {
   // Every control that acts is labelled, and the buttons with words say them.
   const uiconfig::WindowArt art = uiconfig::layoutArt(map);
   for (size_t i = 0; i < map.elements.size(); ++i)
-    if (art.visible[i] && uiconfig::actsOnClick(map, i)) EXPECT_TRUE(art.labelled[i]) << map.elements[i].label();
+    if (art.visible[i] && uiconfig::actsOnClick(map, i)) {
+      EXPECT_TRUE(art.labelled[i]) << map.elements[i].label();
+    }
   EXPECT_EQ(uiconfig::imageWords(map, "BTN_SEE_ABOUT_ID"), std::vector<std::string>{"ABOUT"});
   EXPECT_EQ(uiconfig::imageWords(map, "BTN_RADIO_ARP_ID").size(), 16u);
 }

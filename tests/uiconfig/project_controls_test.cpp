@@ -136,10 +136,12 @@ TEST(ProjectControls, EncoderYieldsTheMapsBytesAndEchoesFindTheControls) {
         EXPECT_EQ(w.ui->sysExControls().findControl(echo[3], echo[4], echo[5], echo[6], 0), a->controls.back());
       }
     }
-    if (e.coding == uiconfig::Coding::kCC || e.coding == uiconfig::Coding::kCCSwitch)
+    if (e.coding == uiconfig::Coding::kCC || e.coding == uiconfig::Coding::kCCSwitch) {
       EXPECT_EQ(w.ui->ccMap().findControl(0, e.cc, 0), a->controls.back()) << e.param;
-    if (e.coding == uiconfig::Coding::kNRPN)
+    }
+    if (e.coding == uiconfig::Coding::kNRPN) {
       EXPECT_EQ(w.ui->nrpnControls().findControl(0, e.msb, e.lsb, e.lsbControl, 0), a->controls.back());
+    }
   }
   EXPECT_GT(values, 3000u);
 }
