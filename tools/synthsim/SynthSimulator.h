@@ -1,6 +1,6 @@
 #pragma once
 // A simulated Sorrel synthesizer: the instrument's side of the protocol
-// over any MIDI backend (the loopback in unit tests, RtMidi over JACK in
+// over any MIDI backend (the loopback in unit tests, JACK in
 // integration tests and by hand).
 //
 // It offers a destination port that the editor sends to and a source port

@@ -1,4 +1,4 @@
-// The plug-in's hardware ports over real MIDI ports: RtMidi's JACK interface
+// The plug-in's hardware ports over real MIDI ports: the port layer's JACK clients
 // on a private JACK server, with the simulated synthesizer on the other end.
 //
 // JACK carries MIDI once per period (128 frames at 48 kHz here) and loses

@@ -1,11 +1,10 @@
-// Tear-down under a slowed JACK thread. RtMidi's JACK output reads its ring
-// buffer in every process cycle while the client has a port, frees the
-// buffer before it closes the client, and closing the client stops the
-// client's thread wherever it is. This program takes the library's ring
-// buffer calls (its own definitions come before libjack's): while a test
-// asks for it, each cycle stalls at the start of its read, and a free of a
-// buffer that a cycle is reading is reported. Every way an output client
-// goes must show none.
+// Tear-down under a slowed JACK thread. A JACK output client reads its ring
+// buffer in every process cycle while it has a port, and libjack stops a
+// client's thread wherever it is when the client is deactivated. This
+// program takes libjack's ring buffer calls (its own definitions come before
+// libjack's): while a test asks for it, each cycle stalls at the start of its
+// read, and a free of a buffer that a cycle is reading is reported. Every
+// way an output client goes must show none.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jack/ringbuffer.h>

@@ -1,6 +1,6 @@
 // The project's window on real MIDI ports: one message of each kind (a
 // control change, an NRPN triple, a system-exclusive message), worked out
-// by the encoder from the window's records, sent over RtMidi's JACK
+// by the encoder from the window's records, sent over the port layer's JACK
 // interface on a private JACK server to the simulator program, which lists
 // what it received.
 //

@@ -1,0 +1,547 @@
+#include "hardware/MidiBackendJack.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <semaphore>
+#include <thread>
+#include <vector>
+
+#include "hardware/MidiCallbackSlot.h"
+
+namespace {
+
+// Each ring holds this many bytes at least: 64 KiB, far more than the
+// plug-in ever has on its way (a bank is 100 messages of 137 bytes).
+constexpr size_t kRingBytes = size_t{1} << 16;
+// The longest system-exclusive message an input client joins from pieces.
+constexpr size_t kLongestJoined = size_t{1} << 16;
+// Far longer than the server takes to tell every client of a graph change.
+constexpr int kJackGraphSettleMs = 30;
+
+// A message in a ring: its length, then its bytes.
+using Header = uint32_t;
+
+// libjack's notification thread walks a client's list of ports without a
+// lock when the server tells the client that the graph changed (a client or
+// port came or went, a connection was made or broken); a port made or
+// removed on that client meanwhile breaks the walk (seen as a crash in the
+// latency handling when a port of another client had closed just before).
+// So every change this process makes to the JACK graph (a client made or
+// closed, a port opened or closed) waits until its previous change is
+// kJackGraphSettleMs old. Changes run one at a time under the pacer's lock,
+// on the threads that open and close ports (never a real-time thread).
+class JackGraphPacer {
+ public:
+  template <class F>
+  auto change(F&& f) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::this_thread::sleep_until(m_last + std::chrono::milliseconds(kJackGraphSettleMs));
+    struct Stamp {
+      std::chrono::steady_clock::time_point& last;
+      ~Stamp() { last = std::chrono::steady_clock::now(); }
+    } stamp{m_last};
+    return f();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+// Never destroyed: clients may close during the process's own exit. It
+// lives in static storage, not on the heap, so a module that holds it and
+// is unloaded leaves no allocation behind.
+JackGraphPacer& jackGraph() {
+  alignas(JackGraphPacer) static unsigned char storage[sizeof(JackGraphPacer)];
+  static JackGraphPacer* pacer = new (storage) JackGraphPacer;
+  return *pacer;
+}
+
+// The process cycle's progress, for the threads that wait on it. The cycle
+// counts up by one as it begins and as it ends, so the count is odd while a
+// cycle runs; the end of the process thread and the loss of the server count
+// up by two. Waits end when the count moves. The cycle's side takes no lock:
+// it wakes waiters only when there are some.
+class CycleGate {
+ public:
+  void enter() { m_count.fetch_add(1); }
+  void leave() {
+    m_count.fetch_add(1);
+    if (m_waiters.load() > 0) m_count.notify_all();
+  }
+  uint32_t count() const { return m_count.load(); }
+
+  // The process thread has left for good.
+  void endThread() { mark(m_threadEnded); }
+  // The server has gone or dropped the client: no cycle begins any more.
+  void loseServer() { mark(m_serverLost); }
+  bool threadEnded() const { return m_threadEnded.load(); }
+  // No progress is to be expected any more.
+  bool stopped() const { return m_threadEnded.load() || m_serverLost.load(); }
+
+  // Blocks until the count is no longer seen.
+  void waitPast(uint32_t seen) {
+    m_waiters.fetch_add(1);
+    while (m_count.load() == seen) m_count.wait(seen);
+    m_waiters.fetch_sub(1);
+  }
+  // Called after a change that every cycle beginning later sees: blocks
+  // until a cycle that was running at the call has ended.
+  void waitOut() {
+    for (;;) {
+      const uint32_t seen = count();
+      if (!(seen & 1u) || threadEnded()) return;
+      waitPast(seen);
+    }
+  }
+  // Blocks until the process thread has ended, or the server is lost while
+  // no cycle runs (libjack then ends the thread in its cycle wait).
+  void waitThreadEnd() {
+    for (;;) {
+      const uint32_t seen = count();
+      if (threadEnded() || (m_serverLost.load() && !(seen & 1u))) return;
+      waitPast(seen);
+    }
+  }
+
+ private:
+  void mark(std::atomic<bool>& flag) {
+    flag.store(true);
+    m_count.fetch_add(2);
+    m_count.notify_all();
+  }
+
+  std::atomic<uint32_t> m_count{0};
+  std::atomic<int> m_waiters{0};
+  std::atomic<bool> m_threadEnded{false};
+  std::atomic<bool> m_serverLost{false};
+};
+
+// A direction's work in one process cycle, on the port it has open.
+using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames);
+
+// One JACK client with at most one MIDI port of its own, for either
+// direction.
+//
+// The client runs a process thread of its own making (libjack's cycle wait
+// and signal): libjack stops a client's process thread by cancelling it
+// asynchronously, wherever it is, which inside our code could end the
+// program or leave half-done work behind. So before the client is
+// deactivated, the thread is asked to leave and is waited for: it finishes
+// the cycle it is in and returns.
+class JackSide {
+ public:
+  explicit JackSide(bool output) : m_output(output) {}
+
+  // Opens and activates the client; false (printed) when it cannot be made.
+  bool start(const std::string& name, CycleWork work, void* self) {
+    m_work = work;
+    m_self = self;
+    jack_status_t status{};
+    const bool started = jackGraph().change([&] {
+      m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+      if (!m_client) return false;
+      jack_on_info_shutdown(m_client, &JackSide::onShutdown, this);
+      m_active = jack_set_process_thread(m_client, &JackSide::run, this) == 0 && jack_activate(m_client) == 0;
+      return m_active;
+    });
+    if (!started) {
+      std::fprintf(stderr, "MIDI (jack): no client \"%s\" (status 0x%x); is a JACK server running?\n", name.c_str(),
+                   static_cast<unsigned>(status));
+    }
+    return started;
+  }
+
+  // Ends the process thread, then deactivates and closes the client (which
+  // takes its port with it).
+  void stop() {
+    if (!m_client) return;
+    jackGraph().change([&] {
+      m_leave.store(true);
+      if (m_active) m_gate.waitThreadEnd();
+      jack_deactivate(m_client);
+      jack_client_close(m_client);
+      return true;
+    });
+    m_client = nullptr;
+    m_port = nullptr;
+    m_open = false;
+    m_cyclePort.store(nullptr);
+  }
+
+  std::vector<std::string> ports() {
+    std::vector<std::string> names;
+    if (!m_client) return names;
+    const char** list =
+        jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, m_output ? JackPortIsInput : JackPortIsOutput);
+    if (!list) return names;
+    for (const char** p = list; *p; ++p) names.emplace_back(*p);
+    jack_free(list);
+    return names;
+  }
+
+  bool openPort(unsigned i, const std::string& localName) {
+    const auto names = ports();
+    if (!m_client || i >= names.size()) {
+      std::fprintf(stderr, "MIDI (jack): there is no port number %u\n", i);
+      return false;
+    }
+    const std::string& other = names[i];
+    return jackGraph().change([&] {
+      jack_port_t* port = registerPort(localName);
+      if (!port) return false;
+      const char* own = jack_port_name(port);
+      const int rc = m_output ? jack_connect(m_client, own, other.c_str()) : jack_connect(m_client, other.c_str(), own);
+      if (rc != 0 && rc != EEXIST) {
+        std::fprintf(stderr, "MIDI (jack): cannot connect with \"%s\"\n", other.c_str());
+        jack_port_unregister(m_client, port);
+        return false;
+      }
+      attach(port);
+      return true;
+    });
+  }
+
+  bool openVirtualPort(const std::string& name) {
+    if (!m_client) return false;
+    return jackGraph().change([&] {
+      jack_port_t* port = registerPort(name);
+      if (port) attach(port);
+      return port != nullptr;
+    });
+  }
+
+  // Takes the port away from the process cycle, waits until a cycle that
+  // may still use it has ended, then unregisters it.
+  void closePort() {
+    if (!m_port) return;
+    m_cyclePort.store(nullptr);
+    m_gate.waitOut();
+    jackGraph().change([&] { return jack_port_unregister(m_client, m_port); });
+    m_port = nullptr;
+    m_open = false;
+  }
+
+  bool isPortOpen() const { return m_open.load(); }
+  CycleGate& gate() { return m_gate; }
+
+ private:
+  jack_port_t* registerPort(const std::string& name) {
+    jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                           m_output ? JackPortIsOutput : JackPortIsInput, 0);
+    if (!port) std::fprintf(stderr, "MIDI (jack): cannot make the port \"%s\"\n", name.c_str());
+    return port;
+  }
+
+  void attach(jack_port_t* port) {
+    m_port = port;
+    m_open = true;
+    m_cyclePort.store(port);
+  }
+
+  // The process thread: one pass per cycle until it is asked to leave. When
+  // the server goes away, libjack ends the thread inside its cycle wait, after
+  // the shutdown callback. Nothing here needs unwinding: no object with a
+  // destructor lives in these frames.
+  static void* run(void* arg) {
+    auto* side = static_cast<JackSide*>(arg);
+    while (side->cycle()) {
+    }
+    side->m_gate.endThread();
+    return nullptr;
+  }
+
+  bool cycle() {
+    const jack_nframes_t frames = jack_cycle_wait(m_client);
+    const bool leave = m_leave.load();
+    if (!leave) {
+      m_gate.enter();
+      if (jack_port_t* port = m_cyclePort.load()) m_work(m_self, port, frames);
+      m_gate.leave();
+    }
+    jack_cycle_signal(m_client, 0);
+    return !leave;
+  }
+
+  // On a thread of libjack, once the server has gone or dropped the client.
+  static void onShutdown(jack_status_t, const char*, void* arg) { static_cast<JackSide*>(arg)->m_gate.loseServer(); }
+
+  const bool m_output;
+  CycleWork m_work = nullptr;
+  void* m_self = nullptr;
+  jack_client_t* m_client = nullptr;
+  bool m_active = false;
+  jack_port_t* m_port = nullptr;  // the opening and closing threads' view
+  std::atomic<jack_port_t*> m_cyclePort{nullptr};
+  std::atomic<bool> m_open{false};
+  std::atomic<bool> m_leave{false};
+  CycleGate m_gate;
+};
+
+class JackOut : public MidiOutClient {
+ public:
+  // Closing the client takes its port with it.
+  ~JackOut() override {
+    flush();
+    m_side.stop();
+    if (m_ring) jack_ringbuffer_free(m_ring);
+  }
+
+  bool start(const std::string& name) {
+    m_ring = jack_ringbuffer_create(kRingBytes);
+    return m_ring && m_side.start(name, &JackOut::drain, this);
+  }
+
+  unsigned portCount() override { return static_cast<unsigned>(m_side.ports().size()); }
+  std::string portName(unsigned i) override {
+    const auto names = m_side.ports();
+    return i < names.size() ? names[i] : std::string();
+  }
+  bool openPort(unsigned i, const std::string& localName) override {
+    closePort();
+    return m_side.openPort(i, localName);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    closePort();
+    return m_side.openVirtualPort(name);
+  }
+  void closePort() override {
+    flush();
+    m_side.closePort();
+  }
+  bool isPortOpen() const override { return m_side.isPortOpen(); }
+
+  bool send(const uint8_t* bytes, size_t size) override {
+    if (!bytes || size == 0) return false;
+    const size_t need = sizeof(Header) + size;
+    if (need >= kRingBytes) {
+      std::fprintf(stderr, "MIDI (jack): a message of %zu bytes is too long to send\n", size);
+      return false;
+    }
+    CycleGate& gate = m_side.gate();
+    for (;;) {
+      if (!m_side.isPortOpen() || gate.stopped()) return false;
+      const uint32_t seen = gate.count();
+      if (jack_ringbuffer_write_space(m_ring) >= need) break;
+      gate.waitPast(seen);
+    }
+    // The cycle takes a message only once all of it is there.
+    const Header length = static_cast<Header>(size);
+    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
+    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(bytes), size);
+    return true;
+  }
+
+ private:
+  // The cycle: moves every whole message queued into the port's buffer, in
+  // order.
+  static void drain(void* self, jack_port_t* port, jack_nframes_t frames) {
+    jack_ringbuffer_t* ring = static_cast<JackOut*>(self)->m_ring;
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (!buffer) return;
+    jack_midi_clear_buffer(buffer);
+    bool placed = false;
+    Header length = 0;
+    while (jack_ringbuffer_peek(ring, reinterpret_cast<char*>(&length), sizeof length) == sizeof length &&
+           jack_ringbuffer_read_space(ring) >= sizeof length + length) {
+      jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, length);
+      if (!event && placed) break;  // the buffer is full this cycle: the rest goes in the next
+      jack_ringbuffer_read_advance(ring, sizeof length);
+      if (event) {
+        jack_ringbuffer_read(ring, reinterpret_cast<char*>(event), length);
+        placed = true;
+      } else {
+        jack_ringbuffer_read_advance(ring, length);  // longer than any buffer of the port: dropped
+      }
+    }
+  }
+
+  // While the port is open, waits until the cycles have taken every message
+  // queued.
+  void flush() {
+    CycleGate& gate = m_side.gate();
+    while (m_side.isPortOpen() && !gate.stopped()) {
+      const uint32_t seen = gate.count();
+      if (jack_ringbuffer_read_space(m_ring) == 0) break;
+      gate.waitPast(seen);
+    }
+  }
+
+  JackSide m_side{true};
+  jack_ringbuffer_t* m_ring = nullptr;
+};
+
+class JackIn : public MidiInClient {
+ public:
+  explicit JackIn(unsigned queueLimit) : m_ringBytes(std::max<size_t>(kRingBytes, size_t{queueLimit} * 512)) {}
+
+  ~JackIn() override {
+    m_slot.cancel();
+    m_side.stop();
+    m_stop.store(true);
+    m_ready.release();
+    if (m_delivery.joinable()) m_delivery.join();
+    if (m_ring) jack_ringbuffer_free(m_ring);
+  }
+
+  bool start(const std::string& name) {
+    m_ring = jack_ringbuffer_create(m_ringBytes);
+    if (!m_ring) return false;
+    m_joined.resize(kLongestJoined);
+    m_delivery = std::thread([this] { deliveryLoop(); });
+    return m_side.start(name, &JackIn::collect, this);
+  }
+
+  unsigned portCount() override { return static_cast<unsigned>(m_side.ports().size()); }
+  std::string portName(unsigned i) override {
+    const auto names = m_side.ports();
+    return i < names.size() ? names[i] : std::string();
+  }
+  bool openPort(unsigned i, const std::string& localName) override {
+    closePort();
+    return m_side.openPort(i, localName);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    closePort();
+    return m_side.openVirtualPort(name);
+  }
+  void closePort() override {
+    m_side.closePort();
+    // No cycle reads the port now: a message begun on it is dropped.
+    m_held = 0;
+    m_overflow = false;
+  }
+  bool isPortOpen() const override { return m_side.isPortOpen(); }
+
+  void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
+  void cancelCallback() override { m_slot.cancel(); }
+  void ignoreTypes(bool sysex, bool time, bool sense) override { m_slot.setIgnore(sysex, time, sense); }
+
+ private:
+  // The cycle: queues what arrived.
+  static void collect(void* self, jack_port_t* port, jack_nframes_t frames) {
+    static_cast<JackIn*>(self)->collectFrom(port, frames);
+  }
+
+  void collectFrom(jack_port_t* port, jack_nframes_t frames) {
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (!buffer) return;
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    bool queued = false;
+    for (uint32_t i = 0; i < count; ++i) {
+      jack_midi_event_t event;
+      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
+      if (takeEvent(event.buffer, event.size)) queued = true;
+    }
+    if (queued) m_ready.release();
+  }
+
+  // One event: a whole message, or a piece of a system-exclusive message.
+  // True when a message was queued.
+  bool takeEvent(const uint8_t* bytes, size_t size) {
+    bool queued = false;
+    if (m_held > 0) {
+      if (bytes[0] >= 0xF8) return queue(bytes, size);  // real time inside a system-exclusive message
+      if (bytes[0] < 0x80 || bytes[0] == 0xF7) {
+        hold(bytes, size);
+        return bytes[size - 1] == 0xF7 && queueHeld();
+      }
+      queued = queueHeld();  // cut short by another message: what came goes on its own
+    }
+    if (bytes[0] == 0xF0 && bytes[size - 1] != 0xF7) {
+      hold(bytes, size);
+      return queued;
+    }
+    return queue(bytes, size) || queued;
+  }
+
+  void hold(const uint8_t* bytes, size_t size) {
+    if (m_held + size > m_joined.size()) {
+      m_overflow = true;  // too long: dropped when it ends
+    } else {
+      std::memcpy(m_joined.data() + m_held, bytes, size);
+    }
+    m_held += size;
+  }
+
+  bool queueHeld() {
+    const bool queued = !m_overflow && queue(m_joined.data(), m_held);
+    m_held = 0;
+    m_overflow = false;
+    return queued;
+  }
+
+  // A message that does not fit in the ring is dropped.
+  bool queue(const uint8_t* bytes, size_t size) {
+    if (jack_ringbuffer_write_space(m_ring) < sizeof(Header) + size) return false;
+    const Header length = static_cast<Header>(size);
+    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
+    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(bytes), size);
+    return true;
+  }
+
+  // The length of the first message queued, when all of it is there.
+  bool whole(Header& length) {
+    jack_ringbuffer_data_t parts[2];
+    jack_ringbuffer_get_read_vector(m_ring, parts);
+    if (parts[0].len + parts[1].len < sizeof length) return false;
+    auto* out = reinterpret_cast<char*>(&length);
+    const size_t first = std::min(parts[0].len, sizeof length);
+    std::memcpy(out, parts[0].buf, first);
+    std::memcpy(out + first, parts[1].buf, sizeof length - first);
+    return parts[0].len + parts[1].len >= sizeof length + length;
+  }
+
+  void deliveryLoop() {
+    std::vector<uint8_t> message;
+    for (;;) {
+      m_ready.acquire();
+      if (m_stop.load()) return;
+      Header length = 0;
+      while (whole(length)) {
+        message.resize(length);
+        jack_ringbuffer_read_advance(m_ring, sizeof length);
+        jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(message.data()), length);
+        m_slot.deliver(message.data(), message.size());
+      }
+    }
+  }
+
+  JackSide m_side{false};
+  const size_t m_ringBytes;
+  jack_ringbuffer_t* m_ring = nullptr;
+  // A system-exclusive message being joined: the process cycle's, or the
+  // closer's while no cycle can read the port.
+  std::vector<uint8_t> m_joined;
+  size_t m_held = 0;
+  bool m_overflow = false;
+  std::counting_semaphore<> m_ready{0};
+  std::atomic<bool> m_stop{false};
+  std::thread m_delivery;
+  MidiCallbackSlot m_slot;
+};
+
+}  // namespace
+
+std::unique_ptr<MidiOutClient> makeJackMidiOut(const std::string& clientName) {
+  auto client = std::make_unique<JackOut>();
+  if (!client->start(clientName)) return nullptr;
+  return client;
+}
+
+std::unique_ptr<MidiInClient> makeJackMidiIn(const std::string& clientName, unsigned queueLimit) {
+  auto client = std::make_unique<JackIn>(queueLimit);
+  if (!client->start(clientName)) return nullptr;
+  return client;
+}
