@@ -109,6 +109,20 @@ void JackServer::start() {
     return;
   }
   m_dir = buf.data();
+  // A loaded machine now and then keeps jackd from starting (a thread it
+  // cannot start, or no client accepted in time): it is started again.
+  std::string failures;
+  for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+    m_error.clear();
+    launch();
+    if (m_running) return;
+    failures += (failures.empty() ? "" : "\n") + ("attempt " + std::to_string(attempt) + ": ") + m_error;
+    if (m_notInstalled) break;
+  }
+  m_error = failures;
+}
+
+void JackServer::launch() {
   const std::string logPath = m_dir + "/jackd.log";
   const std::string rate = std::to_string(m_options.rate);
   const std::string period = std::to_string(m_options.period);
@@ -170,7 +184,8 @@ bool JackServer::waitUntilUp() {
     int status = 0;
     if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
       m_pid = -1;
-      m_error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "jackd is not installed (tools/setup.sh installs jackd2)"
+      m_notInstalled = WIFEXITED(status) && WEXITSTATUS(status) == 127;
+      m_error = m_notInstalled ? "jackd is not installed (tools/setup.sh installs jackd2)"
                                                                  : "jackd exited at start";
       break;
     }

@@ -2,7 +2,8 @@
 // A private JACK server for tests and benchmarks: "jackd -n <name>
 // --no-realtime -d dummy -r <rate> -p <period>", started as a child
 // process, waited for until a client can connect (bounded), and stopped by
-// its process id. Clients reach it through JACK_DEFAULT_SERVER. The server
+// its process id. A server that exits at start or does not accept a client
+// in time is stopped and started again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
 // is also stopped when the thread that made this object ends, however it
 // ends: make it on a thread that lives as long as the server is needed.
 #include <sys/types.h>
@@ -29,6 +30,8 @@ class JackServer {
     int startLimitMs = 15000;  // how long the server may take to come up
   };
 
+  static constexpr int kStartAttempts = 3;
+
   JackServer();
   explicit JackServer(Options options);
   // Stops the server: SIGTERM, a bounded wait, then SIGKILL.
@@ -54,12 +57,16 @@ class JackServer {
 
  private:
   void start();
+  // One attempt: starts jackd and waits until it is up (m_running), else
+  // stops it and says why in m_error.
+  void launch();
   void stop();
   bool waitUntilUp();
 
   Options m_options;
   pid_t m_pid = -1;
   bool m_running = false;
+  bool m_notInstalled = false;
   std::string m_error;
   std::string m_dir;  // private temporary folder holding the server's log
 };

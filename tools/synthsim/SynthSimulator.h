@@ -56,6 +56,7 @@ bool parseFault(const std::string& name, Fault& out);
 struct ClockEvent {
   uint8_t byte;     // FA, F8 or FC
   uint64_t micros;  // platform::monotonicMicros() on arrival
+  bool operator==(const ClockEvent&) const = default;
 };
 
 struct Received {
