@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <atomic>
@@ -87,6 +89,52 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   EXPECT_TRUE(gone) << "the JACK server outlived its killed owner";
+}
+
+// The first program called name on the search path; empty when there is none.
+std::string onPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string rest = path ? path : "";
+  while (!rest.empty()) {
+    const size_t colon = rest.find(':');
+    const std::string dir = rest.substr(0, colon);
+    rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    const std::string candidate = dir + "/" + name;
+    if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return std::string();
+}
+
+// A jackd that cannot start (as one on a loaded machine now and then cannot
+// start a thread) is started again: here a "jackd" ahead of the real one on
+// the search path fails twice, then hands over to it.
+TEST(JackServerLifetime, AServerThatFailsToStartIsStartedAgain) {
+  const std::string real = onPath("jackd");
+  ASSERT_FALSE(real.empty()) << "jackd is not installed";
+  std::string dir = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : "/tmp") + "/tavrin-jackd-XXXXXX";
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  {
+    std::ofstream script(dir + "/jackd");
+    script << "#!/bin/sh\n"
+           << "n=$(cat '" << dir << "/starts' 2>/dev/null || echo 0)\n"
+           << "echo $((n + 1)) > '" << dir << "/starts'\n"
+           << "if [ \"$n\" -lt 2 ]; then echo 'Cannot start thread' >&2; exit 1; fi\n"
+           << "exec '" << real << "' \"$@\"\n";
+  }
+  ASSERT_EQ(chmod((dir + "/jackd").c_str(), 0755), 0);
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (dir + ":" + path).c_str(), 1);
+  {
+    JackServer server;
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(server.running()) << server.error();
+    std::ifstream starts(dir + "/starts");
+    int n = 0;
+    starts >> n;
+    EXPECT_EQ(n, 3);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 // The plug-in's ports with both lists offering the given ports, opened.
