@@ -19,6 +19,10 @@
 
 #include "hardware/MidiCallbackSlot.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace {
 
 // Each ring holds this many bytes at least: 64 KiB, far more than the
@@ -31,6 +35,109 @@ constexpr int kJackGraphSettleMs = 30;
 
 // A message in a ring: its length, then its bytes.
 using Header = uint32_t;
+
+// Whole messages (a length, then the bytes) in one of libjack's ring
+// buffers, between one writing and one reading thread. The ring's own
+// ordering is invisible to the thread checker, which sees only the copies in
+// and out: each side tells it. The writer copies in, publishes, then moves the
+// ring's write position; the reader looks at what is there, takes over what
+// was published, copies out, gives the space back, then moves the read
+// position.
+class MessageRing {
+ public:
+  MessageRing() = default;
+  MessageRing(const MessageRing&) = delete;
+  MessageRing& operator=(const MessageRing&) = delete;
+  // Only once neither side can touch it any more.
+  ~MessageRing() {
+    if (m_ring) jack_ringbuffer_free(m_ring);
+  }
+
+  bool make(size_t bytes) {
+    m_ring = jack_ringbuffer_create(bytes);
+    return m_ring != nullptr;
+  }
+  // The longest message that ever fits.
+  size_t longest() const { return m_ring->size - 1 - sizeof(Header); }
+
+  // ---- the writer
+  bool fits(size_t size) const { return jack_ringbuffer_write_space(m_ring) >= sizeof(Header) + size; }
+  // Queues a message when there is room for it.
+  bool push(const uint8_t* bytes, size_t size) {
+    if (!fits(size)) return false;
+    acquire(kSpace);
+    const Header length = static_cast<Header>(size);
+    jack_ringbuffer_data_t parts[2];
+    jack_ringbuffer_get_write_vector(m_ring, parts);
+    copy(parts, 0, reinterpret_cast<uint8_t*>(const_cast<Header*>(&length)), sizeof length, true);
+    copy(parts, sizeof length, const_cast<uint8_t*>(bytes), size, true);
+    release(kMessages);
+    jack_ringbuffer_write_advance(m_ring, sizeof length + size);
+    return true;
+  }
+
+  // ---- the reader
+  // Bytes there to read; what they hold may be read from here on.
+  size_t visible() {
+    const size_t bytes = jack_ringbuffer_read_space(m_ring);
+    acquire(kMessages);
+    return bytes;
+  }
+  // The length of the first message when the visible bytes hold all of it.
+  // It always looks into the ring, even when nothing is there.
+  bool next(size_t visibleBytes, Header& length) {
+    const size_t want = std::min(visibleBytes, sizeof length);
+    return jack_ringbuffer_peek(m_ring, reinterpret_cast<char*>(&length), want) == sizeof length &&
+           visibleBytes - sizeof length >= length;
+  }
+  // Copies out the first message (of the length next() gave), or drops it
+  // when out is null, and gives its space back.
+  void take(Header length, uint8_t* out) {
+    if (out) {
+      jack_ringbuffer_data_t parts[2];
+      jack_ringbuffer_get_read_vector(m_ring, parts);
+      copy(parts, sizeof length, out, length, false);
+    }
+    release(kSpace);
+    jack_ringbuffer_read_advance(m_ring, sizeof length + length);
+  }
+  // Bytes not yet read (either side may ask).
+  size_t queued() const { return jack_ringbuffer_read_space(m_ring); }
+
+ private:
+  enum Order { kMessages, kSpace };
+
+  // Copies n bytes between outside and the ring's parts from offset on,
+  // into the ring or out of it.
+  static void copy(jack_ringbuffer_data_t (&parts)[2], size_t offset, uint8_t* outside, size_t n, bool intoRing) {
+    for (auto& part : parts) {
+      if (n == 0) return;
+      if (offset >= part.len) {
+        offset -= part.len;
+        continue;
+      }
+      const size_t k = std::min(part.len - offset, n);
+      if (intoRing) {
+        std::memcpy(part.buf + offset, outside, k);
+      } else {
+        std::memcpy(outside, part.buf + offset, k);
+      }
+      outside += k;
+      n -= k;
+      offset = 0;
+    }
+  }
+
+#if defined(__SANITIZE_THREAD__)
+  void release(Order o) { __tsan_release(reinterpret_cast<char*>(m_ring) + o); }
+  void acquire(Order o) { __tsan_acquire(reinterpret_cast<char*>(m_ring) + o); }
+#else
+  void release(Order) {}
+  void acquire(Order) {}
+#endif
+
+  jack_ringbuffer_t* m_ring = nullptr;
+};
 
 // libjack's notification thread walks a client's list of ports without a
 // lock when the server tells the client that the graph changed (a client or
@@ -264,14 +371,33 @@ class JackSide {
 
   bool cycle() {
     const jack_nframes_t frames = jack_cycle_wait(m_client);
+    graphOrder(true);
     const bool leave = m_leave.load();
     if (!leave) {
       m_gate.enter();
       if (jack_port_t* port = m_cyclePort.load()) m_work(m_self, port, frames);
       m_gate.leave();
     }
+    graphOrder(false);
     jack_cycle_signal(m_client, 0);
     return !leave;
+  }
+
+  // A client reads the port buffers that the clients before it in the graph
+  // wrote in the same cycle; the server orders the cycles through shared
+  // memory that the thread checker does not see. It is told that every
+  // cycle of this process's clients follows the ones signalled before it.
+  static void graphOrder(bool begin) {
+#if defined(__SANITIZE_THREAD__)
+    static char order;
+    if (begin) {
+      __tsan_acquire(&order);
+    } else {
+      __tsan_release(&order);
+    }
+#else
+    (void)begin;
+#endif
   }
 
   // On a thread of libjack, once the server has gone or dropped the client.
@@ -289,81 +415,81 @@ class JackSide {
   CycleGate m_gate;
 };
 
-class JackOut : public MidiOutClient {
+// The port calls both directions share.
+template <class Base>
+class JackClient : public Base {
  public:
-  // Closing the client takes its port with it.
-  ~JackOut() override {
-    flush();
-    m_side.stop();
-    if (m_ring) jack_ringbuffer_free(m_ring);
-  }
-
-  bool start(const std::string& name) {
-    m_ring = jack_ringbuffer_create(kRingBytes);
-    return m_ring && m_side.start(name, &JackOut::drain, this);
-  }
-
   unsigned portCount() override { return static_cast<unsigned>(m_side.ports().size()); }
   std::string portName(unsigned i) override {
     const auto names = m_side.ports();
     return i < names.size() ? names[i] : std::string();
   }
   bool openPort(unsigned i, const std::string& localName) override {
-    closePort();
+    this->closePort();
     return m_side.openPort(i, localName);
   }
   bool openVirtualPort(const std::string& name) override {
-    closePort();
+    this->closePort();
     return m_side.openVirtualPort(name);
   }
+  bool isPortOpen() const override { return m_side.isPortOpen(); }
+
+ protected:
+  explicit JackClient(bool output) : m_side(output) {}
+
+  JackSide m_side;
+  MessageRing m_ring;  // freed last, once the process thread is gone
+};
+
+class JackOut : public JackClient<MidiOutClient> {
+ public:
+  JackOut() : JackClient(true) {}
+  // Closing the client takes its port with it.
+  ~JackOut() override {
+    flush();
+    m_side.stop();
+  }
+
+  bool start(const std::string& name) { return m_ring.make(kRingBytes) && m_side.start(name, &JackOut::drain, this); }
+
   void closePort() override {
     flush();
     m_side.closePort();
   }
-  bool isPortOpen() const override { return m_side.isPortOpen(); }
 
   bool send(const uint8_t* bytes, size_t size) override {
     if (!bytes || size == 0) return false;
-    const size_t need = sizeof(Header) + size;
-    if (need >= kRingBytes) {
+    if (size > m_ring.longest()) {
       std::fprintf(stderr, "MIDI (jack): a message of %zu bytes is too long to send\n", size);
       return false;
     }
+    // The cycles make room.
     CycleGate& gate = m_side.gate();
     for (;;) {
       if (!m_side.isPortOpen() || gate.stopped()) return false;
       const uint32_t seen = gate.count();
-      if (jack_ringbuffer_write_space(m_ring) >= need) break;
+      if (m_ring.push(bytes, size)) return true;
       gate.waitPast(seen);
     }
-    // The cycle takes a message only once all of it is there.
-    const Header length = static_cast<Header>(size);
-    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
-    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(bytes), size);
-    return true;
   }
 
  private:
   // The cycle: moves every whole message queued into the port's buffer, in
-  // order.
+  // order; what the buffer cannot take this cycle waits for the next.
   static void drain(void* self, jack_port_t* port, jack_nframes_t frames) {
-    jack_ringbuffer_t* ring = static_cast<JackOut*>(self)->m_ring;
+    MessageRing& ring = static_cast<JackOut*>(self)->m_ring;
     void* buffer = jack_port_get_buffer(port, frames);
     if (!buffer) return;
     jack_midi_clear_buffer(buffer);
+    size_t visible = ring.visible();
     bool placed = false;
     Header length = 0;
-    while (jack_ringbuffer_peek(ring, reinterpret_cast<char*>(&length), sizeof length) == sizeof length &&
-           jack_ringbuffer_read_space(ring) >= sizeof length + length) {
+    while (ring.next(visible, length)) {
       jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, length);
-      if (!event && placed) break;  // the buffer is full this cycle: the rest goes in the next
-      jack_ringbuffer_read_advance(ring, sizeof length);
-      if (event) {
-        jack_ringbuffer_read(ring, reinterpret_cast<char*>(event), length);
-        placed = true;
-      } else {
-        jack_ringbuffer_read_advance(ring, length);  // longer than any buffer of the port: dropped
-      }
+      if (!event && placed) break;
+      ring.take(length, event);  // none: longer than the port's buffer ever holds, dropped
+      visible -= sizeof length + length;
+      placed = placed || event;
     }
   }
 
@@ -373,18 +499,16 @@ class JackOut : public MidiOutClient {
     CycleGate& gate = m_side.gate();
     while (m_side.isPortOpen() && !gate.stopped()) {
       const uint32_t seen = gate.count();
-      if (jack_ringbuffer_read_space(m_ring) == 0) break;
+      if (m_ring.queued() == 0) break;
       gate.waitPast(seen);
     }
   }
-
-  JackSide m_side{true};
-  jack_ringbuffer_t* m_ring = nullptr;
 };
 
-class JackIn : public MidiInClient {
+class JackIn : public JackClient<MidiInClient> {
  public:
-  explicit JackIn(unsigned queueLimit) : m_ringBytes(std::max<size_t>(kRingBytes, size_t{queueLimit} * 512)) {}
+  explicit JackIn(unsigned queueLimit)
+      : JackClient(false), m_ringBytes(std::max<size_t>(kRingBytes, size_t{queueLimit} * 512)) {}
 
   ~JackIn() override {
     m_slot.cancel();
@@ -392,44 +516,28 @@ class JackIn : public MidiInClient {
     m_stop.store(true);
     m_ready.release();
     if (m_delivery.joinable()) m_delivery.join();
-    if (m_ring) jack_ringbuffer_free(m_ring);
   }
 
   bool start(const std::string& name) {
-    m_ring = jack_ringbuffer_create(m_ringBytes);
-    if (!m_ring) return false;
+    if (!m_ring.make(m_ringBytes)) return false;
     m_joined.resize(kLongestJoined);
     m_delivery = std::thread([this] { deliveryLoop(); });
     return m_side.start(name, &JackIn::collect, this);
   }
 
-  unsigned portCount() override { return static_cast<unsigned>(m_side.ports().size()); }
-  std::string portName(unsigned i) override {
-    const auto names = m_side.ports();
-    return i < names.size() ? names[i] : std::string();
-  }
-  bool openPort(unsigned i, const std::string& localName) override {
-    closePort();
-    return m_side.openPort(i, localName);
-  }
-  bool openVirtualPort(const std::string& name) override {
-    closePort();
-    return m_side.openVirtualPort(name);
-  }
   void closePort() override {
     m_side.closePort();
     // No cycle reads the port now: a message begun on it is dropped.
     m_held = 0;
     m_overflow = false;
   }
-  bool isPortOpen() const override { return m_side.isPortOpen(); }
 
   void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
   void cancelCallback() override { m_slot.cancel(); }
   void ignoreTypes(bool sysex, bool time, bool sense) override { m_slot.setIgnore(sysex, time, sense); }
 
  private:
-  // The cycle: queues what arrived.
+  // The cycle: queues what arrived, dropping what does not fit.
   static void collect(void* self, jack_port_t* port, jack_nframes_t frames) {
     static_cast<JackIn*>(self)->collectFrom(port, frames);
   }
@@ -452,7 +560,7 @@ class JackIn : public MidiInClient {
   bool takeEvent(const uint8_t* bytes, size_t size) {
     bool queued = false;
     if (m_held > 0) {
-      if (bytes[0] >= 0xF8) return queue(bytes, size);  // real time inside a system-exclusive message
+      if (bytes[0] >= 0xF8) return m_ring.push(bytes, size);  // real time inside a system-exclusive message
       if (bytes[0] < 0x80 || bytes[0] == 0xF7) {
         hold(bytes, size);
         return bytes[size - 1] == 0xF7 && queueHeld();
@@ -463,7 +571,7 @@ class JackIn : public MidiInClient {
       hold(bytes, size);
       return queued;
     }
-    return queue(bytes, size) || queued;
+    return m_ring.push(bytes, size) || queued;
   }
 
   void hold(const uint8_t* bytes, size_t size) {
@@ -476,31 +584,10 @@ class JackIn : public MidiInClient {
   }
 
   bool queueHeld() {
-    const bool queued = !m_overflow && queue(m_joined.data(), m_held);
+    const bool queued = !m_overflow && m_ring.push(m_joined.data(), m_held);
     m_held = 0;
     m_overflow = false;
     return queued;
-  }
-
-  // A message that does not fit in the ring is dropped.
-  bool queue(const uint8_t* bytes, size_t size) {
-    if (jack_ringbuffer_write_space(m_ring) < sizeof(Header) + size) return false;
-    const Header length = static_cast<Header>(size);
-    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
-    jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(bytes), size);
-    return true;
-  }
-
-  // The length of the first message queued, when all of it is there.
-  bool whole(Header& length) {
-    jack_ringbuffer_data_t parts[2];
-    jack_ringbuffer_get_read_vector(m_ring, parts);
-    if (parts[0].len + parts[1].len < sizeof length) return false;
-    auto* out = reinterpret_cast<char*>(&length);
-    const size_t first = std::min(parts[0].len, sizeof length);
-    std::memcpy(out, parts[0].buf, first);
-    std::memcpy(out + first, parts[1].buf, sizeof length - first);
-    return parts[0].len + parts[1].len >= sizeof length + length;
   }
 
   void deliveryLoop() {
@@ -508,19 +595,18 @@ class JackIn : public MidiInClient {
     for (;;) {
       m_ready.acquire();
       if (m_stop.load()) return;
+      size_t visible = m_ring.visible();
       Header length = 0;
-      while (whole(length)) {
+      while (m_ring.next(visible, length)) {
         message.resize(length);
-        jack_ringbuffer_read_advance(m_ring, sizeof length);
-        jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(message.data()), length);
+        m_ring.take(length, message.data());
+        visible -= sizeof length + length;
         m_slot.deliver(message.data(), message.size());
       }
     }
   }
 
-  JackSide m_side{false};
   const size_t m_ringBytes;
-  jack_ringbuffer_t* m_ring = nullptr;
   // A system-exclusive message being joined: the process cycle's, or the
   // closer's while no cycle can read the port.
   std::vector<uint8_t> m_joined;

@@ -17,13 +17,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <atomic>
 #include <thread>
 
 #include "hardware/MidiBackendRtMidi.h"
@@ -54,6 +55,22 @@ bool untilReceived(hwtest::Recorder& rec, const std::function<bool()>& act, cons
   return jacktest::repeat([&](auto limit) { return act() && rec.waitForMessage(from, expected, limit); }, retries);
 }
 
+// The owner of ServerDiesWithAKilledOwner, in a fresh process of this
+// program started with kOwnerPipe set (a forked copy of a threaded program
+// may run nothing but async-signal-safe calls until it starts another
+// program): it starts a server, says the server's process id through the
+// pipe and dies by SIGKILL, before main and before any other thread.
+constexpr const char* kOwnerPipe = "TAVRIN_TEST_JACK_OWNER_PIPE";
+const bool g_ownerRole = [] {
+  const char* pipeFd = std::getenv(kOwnerPipe);
+  if (!pipeFd) return false;
+  JackServer server;
+  const pid_t pid = server.running() ? server.pid() : -1;
+  if (write(std::atoi(pipeFd), &pid, sizeof pid) != sizeof pid) _exit(1);
+  raise(SIGKILL);
+  return true;
+}();
+
 // A program that dies without running any destructor (a crash, or a test
 // harness that kills it at its time limit) must not leave its JACK server
 // running. The test becomes the reaper of orphans, so it can see what
@@ -63,15 +80,22 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
   ASSERT_NE(mkdtemp(dir.data()), nullptr);
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  // Everything the owner needs is made before the fork.
+  std::vector<std::string> envText{std::string(kOwnerPipe) + "=" + std::to_string(fds[1]), "TMPDIR=" + dir};
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0) envText.emplace_back(*e);
+  std::vector<char*> env;
+  for (auto& t : envText) env.push_back(t.data());
+  env.push_back(nullptr);
+  char self[] = "/proc/self/exe";
+  char* argv[] = {self, nullptr};
   const pid_t owner = fork();
   ASSERT_GE(owner, 0);
   if (owner == 0) {
-    setenv("TMPDIR", dir.c_str(), 1);
-    JackServer server;
-    const pid_t pid = server.running() ? server.pid() : -1;
-    if (write(fds[1], &pid, sizeof pid) != sizeof pid) _exit(1);
-    raise(SIGKILL);
+    if (fcntl(fds[1], F_SETFD, 0) != 0) _exit(1);  // kept across exec
+    execve(self, argv, env.data());
+    _exit(127);
   }
   close(fds[1]);
   pid_t jackd = -1;
@@ -386,18 +410,21 @@ TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
 
   platform::ManualClock clock;
   platform::ScopedClock clockScope(clock);
+  // Shared with the clock thread, which runs the settle hook and the sleep
+  // observer.
   std::atomic<bool> lost{false};
-  std::chrono::milliseconds arrivalLimit{0};
+  std::atomic<int64_t> arrivalLimitMs{0};
   clock.addSettleHook([&] {
     const size_t want = sent;
     if (lost || sim->clockEvents().size() >= want) return false;
-    lost = !hwtest::spinUntil([&] { return sim->clockEvents().size() >= want; }, arrivalLimit);
+    lost = !hwtest::spinUntil([&] { return sim->clockEvents().size() >= want; },
+                              std::chrono::milliseconds(arrivalLimitMs.load()));
     return !lost;
   });
   // Start after the second timing clock, Stop after the sixth, the end
   // after the eighth.
-  int sleeps = 0;
-  bool playing = false;
+  std::atomic<int> sleeps{0};
+  std::atomic<bool> playing{false};
   clock.setSleepObserver([&](uint64_t) {
     const int n = ++sleeps;
     if (lost || n == 8) {
@@ -425,7 +452,7 @@ TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
   };
   const bool crossed = jacktest::repeat(
       [&](auto limit) {
-        arrivalLimit = limit;
+        arrivalLimitMs = limit.count();
         sim->clearRecords();
         sent = 0;
         sleeps = 0;
