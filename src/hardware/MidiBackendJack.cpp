@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hardware/MidiCallbackSlot.h"
+#include "hardware/MidiEventJoin.h"
 
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
@@ -485,11 +486,12 @@ class JackOut : public JackClient<MidiOutClient> {
     bool placed = false;
     Header length = 0;
     while (ring.next(visible, length)) {
-      jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, length);
-      if (!event && placed) break;
-      ring.take(length, event);  // none: longer than the port's buffer ever holds, dropped
+      const bool fits = length <= jack_midi_max_event_size(buffer);
+      if (!fits && placed) break;
+      // One that does not fit an empty buffer never will: it is dropped.
+      ring.take(length, fits ? jack_midi_event_reserve(buffer, 0, length) : nullptr);
       visible -= sizeof length + length;
-      placed = placed || event;
+      placed = placed || fits;
     }
   }
 
@@ -520,7 +522,6 @@ class JackIn : public JackClient<MidiInClient> {
 
   bool start(const std::string& name) {
     if (!m_ring.make(m_ringBytes)) return false;
-    m_joined.resize(kLongestJoined);
     m_delivery = std::thread([this] { deliveryLoop(); });
     return m_side.start(name, &JackIn::collect, this);
   }
@@ -528,8 +529,7 @@ class JackIn : public JackClient<MidiInClient> {
   void closePort() override {
     m_side.closePort();
     // No cycle reads the port now: a message begun on it is dropped.
-    m_held = 0;
-    m_overflow = false;
+    m_joiner.reset();
   }
 
   void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
@@ -537,7 +537,8 @@ class JackIn : public JackClient<MidiInClient> {
   void ignoreTypes(bool sysex, bool time, bool sense) override { m_slot.setIgnore(sysex, time, sense); }
 
  private:
-  // The cycle: queues what arrived, dropping what does not fit.
+  // The cycle: queues every message that arrived whole or was joined from
+  // pieces, dropping what does not fit.
   static void collect(void* self, jack_port_t* port, jack_nframes_t frames) {
     static_cast<JackIn*>(self)->collectFrom(port, frames);
   }
@@ -545,49 +546,14 @@ class JackIn : public JackClient<MidiInClient> {
   void collectFrom(jack_port_t* port, jack_nframes_t frames) {
     void* buffer = jack_port_get_buffer(port, frames);
     if (!buffer) return;
-    const uint32_t count = jack_midi_get_event_count(buffer);
     bool queued = false;
+    auto queue = [&](const uint8_t* bytes, size_t size) { queued = m_ring.push(bytes, size) || queued; };
+    const uint32_t count = jack_midi_get_event_count(buffer);
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event;
-      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
-      if (takeEvent(event.buffer, event.size)) queued = true;
+      if (jack_midi_event_get(&event, buffer, i) == 0) m_joiner.take(event.buffer, event.size, queue);
     }
     if (queued) m_ready.release();
-  }
-
-  // One event: a whole message, or a piece of a system-exclusive message.
-  // True when a message was queued.
-  bool takeEvent(const uint8_t* bytes, size_t size) {
-    bool queued = false;
-    if (m_held > 0) {
-      if (bytes[0] >= 0xF8) return m_ring.push(bytes, size);  // real time inside a system-exclusive message
-      if (bytes[0] < 0x80 || bytes[0] == 0xF7) {
-        hold(bytes, size);
-        return bytes[size - 1] == 0xF7 && queueHeld();
-      }
-      queued = queueHeld();  // cut short by another message: what came goes on its own
-    }
-    if (bytes[0] == 0xF0 && bytes[size - 1] != 0xF7) {
-      hold(bytes, size);
-      return queued;
-    }
-    return m_ring.push(bytes, size) || queued;
-  }
-
-  void hold(const uint8_t* bytes, size_t size) {
-    if (m_held + size > m_joined.size()) {
-      m_overflow = true;  // too long: dropped when it ends
-    } else {
-      std::memcpy(m_joined.data() + m_held, bytes, size);
-    }
-    m_held += size;
-  }
-
-  bool queueHeld() {
-    const bool queued = !m_overflow && m_ring.push(m_joined.data(), m_held);
-    m_held = 0;
-    m_overflow = false;
-    return queued;
   }
 
   void deliveryLoop() {
@@ -607,11 +573,8 @@ class JackIn : public JackClient<MidiInClient> {
   }
 
   const size_t m_ringBytes;
-  // A system-exclusive message being joined: the process cycle's, or the
-  // closer's while no cycle can read the port.
-  std::vector<uint8_t> m_joined;
-  size_t m_held = 0;
-  bool m_overflow = false;
+  // The process cycle's, or the closer's while no cycle can read the port.
+  MidiEventJoiner m_joiner{kLongestJoined};
   std::counting_semaphore<> m_ready{0};
   std::atomic<bool> m_stop{false};
   std::thread m_delivery;

@@ -14,9 +14,9 @@
 // cycle empties into its port, in order, every message at the cycle's first
 // frame; a message the port cannot take this cycle waits for the next.
 // Input: the process cycle copies every complete message (a system-exclusive
-// message spread over several events is joined first; real-time bytes inside
-// it go on their own) into a ring, dropping what does not fit, and a
-// delivery thread of the client hands them to the receiver.
+// message spread over several events is joined first, MidiEventJoin.h) into
+// a ring, dropping what does not fit, and a delivery thread of the client
+// hands them to the receiver.
 //
 // Tear-down frees nothing that a process cycle may be reading: a port is
 // taken away from the cycle, and the closer waits until a cycle that may
