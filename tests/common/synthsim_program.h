@@ -81,7 +81,7 @@ struct Program {
     std::vector<std::vector<uint8_t>> list;
     if (!say("received\n")) return list;
     std::string text;
-    while (line(text, 2000) && text != "end") {
+    while (line(text, 10000) && text != "end") {  // the limit only guards against a hung program
       if (text.rfind("synthsim", 0) == 0) continue;
       if (text.rfind("received ", 0) == 0) text.erase(0, 9);
       std::vector<uint8_t> b;

@@ -59,7 +59,7 @@ TEST(TavrinOnJack, TheEnquiryLearnsTheDeviceIdAndAnEditArrives) {
   testsupport::Program program({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Edit Sim", "--device", "5"});
   ASSERT_GT(program.pid, 0);
   std::string line;
-  ASSERT_TRUE(program.line(line, 10000)) << "the program did not start";
+  ASSERT_TRUE(program.line(line, 30000)) << "the program did not start";
 
   testsupport::ScopedFolders folders;
   platform::setResourceFolder(TAVRIN_STAGED_ROOT);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -89,7 +90,7 @@ TEST(HostToInstrumentOverJack, EventsArriveInOrderWithTheirLengths) {
       ASSERT_TRUE(fx.ok());
       fx.start();
       bool open = false;
-      for (int i = 0; i < 250 && !open; ++i) {
+      for (int i = 0; i < 1500 && !open; ++i) {  // up to 30 s for the program to come up
         open = module->table()->openMidiOut(fx.effect(), "Host Sim In:MIDI In") == 1;
         if (!open) pause20ms();
       }
@@ -100,9 +101,11 @@ TEST(HostToInstrumentOverJack, EventsArriveInOrderWithTheirLengths) {
       // into each other).
       const std::string want = "received 90 3C 64\nreceived C0 05\nreceived D0 40\n";
       std::string got;
-      for (int attempt = 0; attempt < 8 && got.find(want) == std::string::npos; ++attempt) {
+      // Each attempt is given longer to arrive.
+      for (int attempt = 0, looks = 12; attempt < 8 && got.find(want) == std::string::npos;
+           ++attempt, looks = std::min(2 * looks, 200)) {
         fx.sendMidi({{0x90, 0x3C, 0x64, 0}, {0xC0, 0x05, 0x00, 16}, {0xD0, 0x40, 0x00, 32}});
-        for (int i = 0; i < 25 && got.find(want) == std::string::npos; ++i) {
+        for (int i = 0; i < looks && got.find(want) == std::string::npos; ++i) {
           sim.say("received\nstatus\n");
           pause20ms();
           got = sim.output();
