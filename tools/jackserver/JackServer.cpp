@@ -113,6 +113,8 @@ void JackServer::start() {
   // cannot start, or no client accepted in time): it is started again.
   std::string failures;
   for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+    // Waiting for the machine: real time cannot be avoided.
+    if (attempt > 1) std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
     m_error.clear();
     launch();
     if (m_running) return;

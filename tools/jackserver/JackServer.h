@@ -30,7 +30,7 @@ class JackServer {
     int startLimitMs = 15000;  // how long the server may take to come up
   };
 
-  static constexpr int kStartAttempts = 3;
+  static constexpr int kStartAttempts = 4;
 
   JackServer();
   explicit JackServer(Options options);
