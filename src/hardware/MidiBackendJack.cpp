@@ -178,9 +178,9 @@ JackGraphPacer& jackGraph() {
 
 // The process cycle's progress, for the threads that wait on it. The cycle
 // counts up by one as it begins and as it ends, so the count is odd while a
-// cycle runs; the end of the process thread and the loss of the server count
-// up by two. Waits end when the count moves. The cycle's side takes no lock:
-// it wakes waiters only when there are some.
+// cycle runs; the loss of the server counts up by two. Waits end when the
+// count moves. The cycle's side takes no lock: it wakes waiters only when
+// there are some.
 class CycleGate {
  public:
   void enter() { m_count.fetch_add(1); }
@@ -190,13 +190,14 @@ class CycleGate {
   }
   uint32_t count() const { return m_count.load(); }
 
-  // The process thread has left for good.
-  void endThread() { mark(m_threadEnded); }
   // The server has gone or dropped the client: no cycle begins any more.
-  void loseServer() { mark(m_serverLost); }
-  bool threadEnded() const { return m_threadEnded.load(); }
+  void loseServer() {
+    m_serverLost.store(true);
+    m_count.fetch_add(2);
+    m_count.notify_all();
+  }
   // No progress is to be expected any more.
-  bool stopped() const { return m_threadEnded.load() || m_serverLost.load(); }
+  bool stopped() const { return m_serverLost.load(); }
 
   // Blocks until the count is no longer seen.
   void waitPast(uint32_t seen) {
@@ -209,30 +210,14 @@ class CycleGate {
   void waitOut() {
     for (;;) {
       const uint32_t seen = count();
-      if (!(seen & 1u) || threadEnded()) return;
-      waitPast(seen);
-    }
-  }
-  // Blocks until the process thread has ended, or the server is lost while
-  // no cycle runs (libjack then ends the thread in its cycle wait).
-  void waitThreadEnd() {
-    for (;;) {
-      const uint32_t seen = count();
-      if (threadEnded() || (m_serverLost.load() && !(seen & 1u))) return;
+      if (!(seen & 1u)) return;
       waitPast(seen);
     }
   }
 
  private:
-  void mark(std::atomic<bool>& flag) {
-    flag.store(true);
-    m_count.fetch_add(2);
-    m_count.notify_all();
-  }
-
   std::atomic<uint32_t> m_count{0};
   std::atomic<int> m_waiters{0};
-  std::atomic<bool> m_threadEnded{false};
   std::atomic<bool> m_serverLost{false};
 };
 
@@ -242,12 +227,13 @@ using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames)
 // One JACK client with at most one MIDI port of its own, for either
 // direction.
 //
-// The client runs a process thread of its own making (libjack's cycle wait
-// and signal): libjack stops a client's process thread by cancelling it
-// asynchronously, wherever it is, which inside our code could end the
-// program or leave half-done work behind. So before the client is
-// deactivated, the thread is asked to leave and is waited for: it finishes
-// the cycle it is in and returns.
+// Deactivating a client takes it out of the server's graph and then stops
+// its process thread by cancelling it wherever it is. So the port is first
+// taken away from the cycle and a cycle that may still use it is waited out:
+// from then on a cycle touches neither the port nor the direction's rings,
+// and runs only a few instructions that need no unwinding (no destructor, no
+// handler); the thread is stopped there or in libjack's wait for the next
+// cycle. What the cycles read is freed only after the client is closed.
 class JackSide {
  public:
   explicit JackSide(bool output) : m_output(output) {}
@@ -261,8 +247,7 @@ class JackSide {
       m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
       if (!m_client) return false;
       jack_on_info_shutdown(m_client, &JackSide::onShutdown, this);
-      m_active = jack_set_process_thread(m_client, &JackSide::run, this) == 0 && jack_activate(m_client) == 0;
-      return m_active;
+      return jack_set_process_callback(m_client, &JackSide::process, this) == 0 && jack_activate(m_client) == 0;
     });
     if (!started) {
       std::fprintf(stderr, "MIDI (jack): no client \"%s\" (status 0x%x); is a JACK server running?\n", name.c_str(),
@@ -271,13 +256,14 @@ class JackSide {
     return started;
   }
 
-  // Ends the process thread, then deactivates and closes the client (which
-  // takes its port with it).
+  // Takes the port away from the cycle, then deactivates and closes the
+  // client (which takes its port with it). When it returns, the client's
+  // process thread is gone.
   void stop() {
     if (!m_client) return;
+    m_cyclePort.store(nullptr);
+    m_gate.waitOut();
     jackGraph().change([&] {
-      m_leave.store(true);
-      if (m_active) m_gate.waitThreadEnd();
       jack_deactivate(m_client);
       jack_client_close(m_client);
       return true;
@@ -358,30 +344,17 @@ class JackSide {
     m_cyclePort.store(port);
   }
 
-  // The process thread: one pass per cycle until it is asked to leave. When
-  // the server goes away, libjack ends the thread inside its cycle wait, after
-  // the shutdown callback. Nothing here needs unwinding: no object with a
-  // destructor lives in these frames.
-  static void* run(void* arg) {
+  // The process cycle. With no port it touches nothing but the count.
+  static int process(jack_nframes_t frames, void* arg) {
     auto* side = static_cast<JackSide*>(arg);
-    while (side->cycle()) {
+    side->m_gate.enter();
+    if (jack_port_t* port = side->m_cyclePort.load()) {
+      graphOrder(true);
+      side->m_work(side->m_self, port, frames);
+      graphOrder(false);
     }
-    side->m_gate.endThread();
-    return nullptr;
-  }
-
-  bool cycle() {
-    const jack_nframes_t frames = jack_cycle_wait(m_client);
-    graphOrder(true);
-    const bool leave = m_leave.load();
-    if (!leave) {
-      m_gate.enter();
-      if (jack_port_t* port = m_cyclePort.load()) m_work(m_self, port, frames);
-      m_gate.leave();
-    }
-    graphOrder(false);
-    jack_cycle_signal(m_client, 0);
-    return !leave;
+    side->m_gate.leave();
+    return 0;
   }
 
   // A client reads the port buffers that the clients before it in the graph
@@ -408,11 +381,9 @@ class JackSide {
   CycleWork m_work = nullptr;
   void* m_self = nullptr;
   jack_client_t* m_client = nullptr;
-  bool m_active = false;
   jack_port_t* m_port = nullptr;  // the opening and closing threads' view
   std::atomic<jack_port_t*> m_cyclePort{nullptr};
   std::atomic<bool> m_open{false};
-  std::atomic<bool> m_leave{false};
   CycleGate m_gate;
 };
 
