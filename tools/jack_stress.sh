@@ -53,13 +53,15 @@ for ((i = 0; i < busy; i++)); do
   busyPids+=($!)
 done
 
-# One run: its exit status goes into its own file; its output is kept only
-# when it failed. timeout's 124 (and 137 after the kill) marks a hang.
+# One run: its exit status and its seconds go into its own file; its output
+# is kept only when it failed. timeout's 124 (and 137 after the kill) marks a
+# hang.
 runOne() {
   local out=$1; shift
+  local began=$SECONDS
   timeout -k 10 "$limit" "$@" --gtest_brief=1 >"$out.log" 2>&1
   local rc=$?
-  echo "$rc" >"$out.rc"
+  echo "$rc $((SECONDS - began))" >"$out.rc"
   if [ "$rc" -eq 0 ]; then rm -f "$out.log"; fi
 }
 
@@ -82,12 +84,13 @@ stressProgram() {
     wait -n
     running=$((running - 1))
   done
-  local failed=0 hung=0 f rc
+  local failed=0 hung=0 slowest=0 f rc took
   for f in "$dir"/run-*.rc; do
-    rc=$(cat "$f")
+    read -r rc took <"$f"
+    if [ "$took" -gt "$slowest" ]; then slowest=$took; fi
     if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then hung=$((hung + 1)); elif [ "$rc" -ne 0 ]; then failed=$((failed + 1)); fi
   done
-  echo "$runs runs of $1, $atOnce at a time beside $busy busy loops, in $(($(date +%s) - start)) s: $failed failed, $hung hung"
+  echo "$runs runs of $1, $atOnce at a time beside $busy busy loops, in $(($(date +%s) - start)) s (the slowest run $slowest s): $failed failed, $hung hung"
   [ $((failed + hung)) -eq 0 ]
 }
 
