@@ -177,29 +177,43 @@ void JackServer::launch() {
   }
 }
 
+bool JackServer::exitedAtStart() {
+  int status = 0;
+  if (m_pid <= 0 || waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+  m_pid = -1;
+  m_notInstalled = WIFEXITED(status) && WEXITSTATUS(status) == 127;
+  m_error = m_notInstalled ? "jackd is not installed (tools/setup.sh installs jackd2)" : "jackd exited at start";
+  return true;
+}
+
 bool JackServer::waitUntilUp() {
   jack_set_error_function(&silent);
   jack_set_info_function(&silent);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.startLimitMs);
+  const auto late = [&] { return std::chrono::steady_clock::now() > deadline; };
   bool up = false;
-  while (!up) {
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-      m_pid = -1;
-      m_notInstalled = WIFEXITED(status) && WEXITSTATUS(status) == 127;
-      m_error = m_notInstalled ? "jackd is not installed (tools/setup.sh installs jackd2)"
-                                                                 : "jackd exited at start";
-      break;
-    }
+  while (!up && !exitedAtStart()) {
     jack_status_t js;
     jack_client_t* probe = jack_client_open("tavrin-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
                                             &js, m_options.name.c_str());
     if (probe) {
-      up = true;
+      // jackd takes clients before its driver runs, and may still fail to
+      // start that ("Cannot start thread"): it is up once a process cycle of
+      // the probe has run.
+      std::atomic<bool> cycled{false};
+      jack_set_process_callback(
+          probe, [](jack_nframes_t, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); return 0; },
+          &cycled);
+      if (jack_activate(probe) == 0) {
+        // Waiting for another process: real time cannot be avoided.
+        while (!cycled && !late() && !exitedAtStart()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
       jack_client_close(probe);
+      up = cycled;
+      if (!up && m_error.empty()) m_error = "jackd ran no process cycle within " + std::to_string(m_options.startLimitMs) + " ms";
       break;
     }
-    if (std::chrono::steady_clock::now() > deadline) {
+    if (late()) {
       m_error = "jackd did not accept clients within " + std::to_string(m_options.startLimitMs) + " ms";
       break;
     }

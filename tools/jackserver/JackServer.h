@@ -2,8 +2,10 @@
 // A private JACK server for tests and benchmarks: "jackd -n <name>
 // --no-realtime -d dummy -r <rate> -p <period>", started as a child
 // process, waited for until a client can connect (bounded), and stopped by
-// its process id. A server that exits at start or does not accept a client
-// in time is stopped and started again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
+// its process id. It is up once a client of it has seen a process cycle (it
+// takes clients before its driver runs, which may still fail to start). A
+// server that exits at start or is not up in time is stopped and started
+// again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
 // is also stopped when the thread that made this object ends, however it
 // ends: make it on a thread that lives as long as the server is needed.
 #include <sys/types.h>
@@ -39,7 +41,7 @@ class JackServer {
   JackServer(const JackServer&) = delete;
   JackServer& operator=(const JackServer&) = delete;
 
-  // True once a client could connect; otherwise error() says why.
+  // True once a client has seen a process cycle; otherwise error() says why.
   bool running() const { return m_running; }
   const std::string& error() const { return m_error; }
   const std::string& name() const { return m_options.name; }
@@ -61,7 +63,10 @@ class JackServer {
   // stops it and says why in m_error.
   void launch();
   void stop();
+  // True once a client of the server has seen a process cycle.
   bool waitUntilUp();
+  // Reaps a jackd that has ended, saying why in m_error.
+  bool exitedAtStart();
 
   Options m_options;
   pid_t m_pid = -1;
