@@ -9,41 +9,72 @@ function(tavrin_library name)
   endif()
 endfunction()
 
-# tavrin_test(name SOURCES ... DEPS ...): one GoogleTest program, registered with CTest.
+# tavrin_test(name SOURCES ... DEPS ... [TIMEOUT s] [COST c]): one GoogleTest
+# program, registered with CTest. A parallel CTest starts the tests of higher
+# COST first (a fresh build folder has no times of earlier runs to go by):
+# the JACK programs, which hold one lock between them and mostly wait, so
+# that their chain runs beside everything else; then the long programs, at
+# about their seconds in the sanitizer build; then the fuzz runs.
 function(tavrin_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;COST" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS} tavrin_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
+  if(TAVRIN_PCH)
+    # What nearly every test file includes, parsed once per program.
+    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <algorithm> <array> <atomic> <cstdint> <cstring>
+                              <functional> <map> <memory> <string> <thread> <vector>)
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_COST)
+    set_tests_properties(${name} PROPERTIES COST ${T_COST})
+  endif()
 endfunction()
 
 # tavrin_fuzz(name SOURCE file DEPS ... [RUNS n]): a fuzz target defining
-# LLVMFuzzerTestOneInput. It is always built with a driver that feeds seeded
-# random and mutated inputs (registered with CTest, so the sanitizer build runs
-# it), and with libFuzzer as well when TAVRIN_LIBFUZZER is on: then the whole
-# tree is compiled with the fuzzer's coverage and the address and undefined-
-# behaviour sanitizers. To build every libFuzzer target and run each for
-# FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash inputs
-# land in build/libfuzzer/findings):
+# LLVMFuzzerTestOneInput (and, if it has seeds, TavrinFuzzSeeds). The target
+# is compiled once, with its libraries and the test support, into both of its
+# forms, which so see the same include folders, libraries and seeds:
+#
+# - with TAVRIN_FUZZ, <name>: the own driver, which feeds seeded random and
+#   mutated inputs (tests/common/fuzz_driver.cpp). Registered with CTest to
+#   run n inputs, stopping early after 60 s, so that a loaded machine makes
+#   the run shorter and never fails it. On by default in the sanitizer and
+#   the libFuzzer builds only: without the checkers a fuzz run finds little.
+# - with TAVRIN_LIBFUZZER (clang), <name>_libfuzzer: libFuzzer's main, which
+#   starts from the target's seeds (tests/common/fuzz_seeds.cpp writes them
+#   into the corpus folder named first, or <name>_libfuzzer_corpus beside the
+#   program). The whole tree is then
+#   compiled with the fuzzer's coverage and the address and undefined-
+#   behaviour sanitizers. To build every libFuzzer target and run each for
+#   FUZZ_SECONDS seconds (one at a time, stopping at the first finding; crash
+#   inputs land in build/libfuzzer/findings):
 #
 #   FUZZ_SECONDS=30; CC=clang CXX=clang++ cmake -S . -B build/libfuzzer -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_LIBFUZZER=ON -DTAVRIN_BENCH=OFF && cmake --build build/libfuzzer -j4 && mkdir -p build/libfuzzer/findings && for f in build/libfuzzer/tests/*/*_libfuzzer; do echo "== $f"; "$f" -max_total_time=$FUZZ_SECONDS -artifact_prefix=build/libfuzzer/findings/ || break; done
 function(tavrin_fuzz name)
   cmake_parse_arguments(F "" "SOURCE;RUNS" "DEPS" ${ARGN})
+  if(NOT TAVRIN_FUZZ AND NOT TAVRIN_LIBFUZZER)
+    return()
+  endif()
   if(NOT F_RUNS)
     set(F_RUNS 20000)
   endif()
-  add_executable(${name} ${F_SOURCE})
-  target_link_libraries(${name} PRIVATE ${F_DEPS} tavrin_fuzzdriver)
-  add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
-  if(TAVRIN_LIBFUZZER AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-    add_executable(${name}_libfuzzer ${F_SOURCE})
-    target_link_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${name}_libfuzzer PRIVATE ${F_DEPS})
+  add_library(${name}_target OBJECT ${F_SOURCE})
+  target_link_libraries(${name}_target PUBLIC ${F_DEPS} tavrin_testsupport)
+  if(TAVRIN_FUZZ)
+    add_executable(${name})
+    target_link_libraries(${name} PRIVATE ${name}_target tavrin_fuzzdriver)
+    add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_total_time=60)
+    # Sized to a few seconds each: started before the short test programs.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 COST 4)
+  endif()
+  if(TAVRIN_LIBFUZZER)
+    add_executable(${name}_libfuzzer)
+    target_link_libraries(${name}_libfuzzer PRIVATE ${name}_target tavrin_fuzzseeds)
+    target_link_options(${name}_libfuzzer PRIVATE -fsanitize=fuzzer)
   endif()
 endfunction()
 
@@ -68,15 +99,16 @@ function(tavrin_subsystem name)
   endif()
 endfunction()
 
-# tavrin_subsystem_tests(name DEPS ...): one test program from every
-# *_test.cpp file of the calling folder, and a fuzz target from every
-# fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's run count).
+# tavrin_subsystem_tests(name DEPS ... [TIMEOUT s] [COST c]): one test
+# program from every *_test.cpp file of the calling folder, and a fuzz target
+# from every fuzz_*.cpp file (TAVRIN_FUZZ_RUNS_<file name> sets a target's
+# run count).
 function(tavrin_subsystem_tests name)
-  cmake_parse_arguments(S "" "TIMEOUT" "DEPS" ${ARGN})
+  cmake_parse_arguments(S "" "TIMEOUT;COST" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
   if(srcs)
-    tavrin_test(${name} SOURCES ${srcs} ${helpers} DEPS ${S_DEPS} TIMEOUT ${S_TIMEOUT})
+    tavrin_test(${name} SOURCES ${srcs} ${helpers} DEPS ${S_DEPS} TIMEOUT ${S_TIMEOUT} COST ${S_COST})
   endif()
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_*.cpp)
   foreach(f ${fuzzers})
@@ -116,14 +148,42 @@ function(tavrin_vst_module name)
   cmake_parse_arguments(M "" "OUTPUT" "SOURCES;DEPS" ${ARGN})
   set(plugin_dir ${PROJECT_SOURCE_DIR}/src/plugin)
   add_library(${name} MODULE ${M_SOURCES} ${plugin_dir}/main.c)
-  set_source_files_properties(${plugin_dir}/main.c TARGET_DIRECTORY ${name} PROPERTIES COMPILE_OPTIONS -Wno-main)
   target_link_libraries(${name} PRIVATE ${M_DEPS})
-  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL
-                      -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE -Wl,--version-script=${plugin_dir}/exports.map -Wl,--exclude-libs,ALL)
+  # Every symbol resolved at link time, except where clang's sanitizer
+  # runtime lives in the host program rather than in a library.
+  if(NOT (CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND (TAVRIN_SANITIZE OR TAVRIN_TSAN OR TAVRIN_LIBFUZZER)))
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${plugin_dir}/exports.map PREFIX "")
   if(M_OUTPUT)
     get_filename_component(dir "${M_OUTPUT}" DIRECTORY)
     get_filename_component(file "${M_OUTPUT}" NAME_WE)
     set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${dir}" OUTPUT_NAME "${file}")
   endif()
+endfunction()
+
+# tavrin_lighten_targets(folder [EXECUTABLES_ONLY]): gives every compiled
+# target made in the folder or below it (only the programs, if asked) the
+# compile options TAVRIN_TEST_COMPILE_OPTIONS in the optimised configurations.
+function(tavrin_lighten_targets folder)
+  cmake_parse_arguments(L "EXECUTABLES_ONLY" "" "" ${ARGN})
+  if(NOT TAVRIN_TEST_COMPILE_OPTIONS)
+    return()
+  endif()
+  get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t ${targets})
+    get_target_property(type ${t} TYPE)
+    if(type STREQUAL "EXECUTABLE" OR (NOT L_EXECUTABLES_ONLY AND type MATCHES "^(STATIC_LIBRARY|OBJECT_LIBRARY|MODULE_LIBRARY|SHARED_LIBRARY)$"))
+      target_compile_options(${t} PRIVATE "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:${TAVRIN_TEST_COMPILE_OPTIONS}>")
+    endif()
+  endforeach()
+  get_property(subfolders DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subfolders})
+    if(L_EXECUTABLES_ONLY)
+      tavrin_lighten_targets(${sub} EXECUTABLES_ONLY)
+    else()
+      tavrin_lighten_targets(${sub})
+    endif()
+  endforeach()
 endfunction()

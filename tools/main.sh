@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 JOBS=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The benchmarks named on: the test command builds the same folder without them.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_BENCH=ON >/dev/null
 cmake --build build/release -j"$JOBS"
 
 echo

@@ -1,6 +1,7 @@
 // A tick that redraws one dirty 100 x 100 control, against a redraw of the
 // whole 1500 x 757 window, both on a window full of bitmap controls. Each is
-// the median of its repetitions; the ratio is printed (goal: at most 0.1).
+// the median of its repetitions; the ratio is printed and kept as the
+// counter "ratio" of the second (its goal is in bench/goals).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -96,6 +97,7 @@ void BM_FullWindowRedraw(benchmark::State& state) {
     auto t1 = std::chrono::steady_clock::now();
     gFull.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
   }
+  if (!gDirty.empty()) state.counters["ratio"] = Median(gDirty) / Median(gFull);
 }
 
 BENCHMARK(BM_OneDirtyControlTick)->Iterations(400);
@@ -108,7 +110,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   if (!gDirty.empty() && !gFull.empty()) {
     const double d = Median(gDirty), f = Median(gFull);
-    printf("median one-control tick %.1f us, full-window redraw %.1f us, ratio %.4f (goal <= 0.1)\n", d, f, d / f);
+    printf("median one-control tick %.1f us, full-window redraw %.1f us, ratio %.4f\n", d, f, d / f);
   }
   benchmark::Shutdown();
   return 0;

@@ -6,10 +6,11 @@
 // the baseline, one period (128 frames at 48 kHz, 2.67 ms). BM_DumpRequest*
 // send an 8-byte sound request and wait for the 137-byte answer; their
 // "periods" counter is the round trip in periods of the baseline measured
-// just before, as the median (goal: within 2), with mean and maximum beside. The request crosses the plug-in's output
-// client and the simulator's input client in one cycle; the answer leaves
-// through the simulator's output client, a separate JACK client, in the
-// next cycle at the latest.
+// just before, as the median (its goal is in bench/goals), with mean and
+// maximum beside. The request crosses the plug-in's output client and the
+// simulator's input client in one cycle; the answer leaves through the
+// simulator's output client, a separate JACK client, in the next cycle at
+// the latest.
 #include <benchmark/benchmark.h>
 #include <jack/jack.h>
 

@@ -1,6 +1,7 @@
 // GetPrivateProfileString on an unchanged file of 1,000 keys (a cache hit:
 // one stat) against the first read after the file changed (a parse), each
-// the median of 100 reads; the ratio is printed (goal: at most 0.05).
+// the median of 100 reads; the ratio is printed and kept as the counter
+// "ratio" of the second (its goal is in bench/goals).
 #include <benchmark/benchmark.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -32,6 +33,11 @@ const std::string& ProfileFile() {
   return gFile;
 }
 
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
 double TimedRead() {
   char buf[64];
   const auto t0 = std::chrono::steady_clock::now();
@@ -53,6 +59,7 @@ void BM_FirstReadAfterAChange(benchmark::State& state) {
     utimes(ProfileFile().c_str(), times);
     gParse.push_back(TimedRead());
   }
+  if (!gHit.empty()) state.counters["ratio"] = Median(gHit) / Median(gParse);
 }
 
 BENCHMARK(BM_UnchangedFile)->Iterations(100);
@@ -64,13 +71,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   if (!gHit.empty() && !gParse.empty()) {
-    auto median = [](std::vector<double> v) {
-      std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-      return v[v.size() / 2];
-    };
-    const double h = median(gHit), p = median(gParse);
-    printf("median read of an unchanged file %.2f us, first read after a change %.2f us, ratio %.4f "
-           "(goal <= 0.05)\n", h, p, h / p);
+    const double h = Median(gHit), p = Median(gParse);
+    printf("median read of an unchanged file %.2f us, first read after a change %.2f us, ratio %.4f\n", h, p, h / p);
   }
   const std::string dir = gFile.substr(0, gFile.rfind('/'));
   unlink(gFile.c_str());

@@ -1,7 +1,8 @@
 // A display pass of a 1500 x 757 window holding 300 child window objects
 // after one child's InvalidateRect, against one after the content view's.
 // Each child paints its client area. Each is the median of 50 passes; the
-// ratio is printed (goal: at most 0.05).
+// ratio is printed and kept as the counter "ratio" of the second (its goal
+// is in bench/goals).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -80,6 +81,7 @@ void BM_ContentViewInvalidated(benchmark::State& state) {
     InvalidateRect(s.content, nullptr, 0);
     gContent.push_back(TimedPass(s.window));
   }
+  if (!gChild.empty()) state.counters["ratio"] = Median(gChild) / Median(gContent);
 }
 
 BENCHMARK(BM_OneChildInvalidated)->Iterations(50);
@@ -92,8 +94,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   if (!gChild.empty() && !gContent.empty()) {
     const double c = Median(gChild), f = Median(gContent);
-    printf("median pass after one child's InvalidateRect %.1f us, after the content view's %.1f us, ratio %.4f "
-           "(goal <= 0.05)\n",
+    printf("median pass after one child's InvalidateRect %.1f us, after the content view's %.1f us, ratio %.4f\n",
            c, f, c / f);
   }
   benchmark::Shutdown();

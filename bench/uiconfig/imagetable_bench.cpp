@@ -1,8 +1,10 @@
 // The image table's start-up against plain decoding in the same run.
 // A: decoding the 57 stand-in images with RAST_LoadPNG (no scaling, no
 // cache). B: initImages at scale 1.25 in a fresh headless window (through
-// readUIConfig without descriptions). Each iteration measures both; the
-// counter "ratio" is median B / median A. The goal is at most 3.
+// readUIConfig without descriptions), then the pixels of every image asked
+// for once on the same thread, which decodes and scales them all. Each
+// iteration measures both; the counter "ratio" is median B / median A; its
+// goal is in bench/goals.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -97,8 +99,13 @@ void BM_ImageTable(benchmark::State& state) {
       UIConfigManager ui;
       const auto t2 = std::chrono::steady_clock::now();
       ui.readUIConfig(g, &plug, UIConfigServices(), 0, 1.25);
+      bool drawable = true;
+      for (const uiconfig::ImageRow& im : uiconfig::kImageTable) {
+        RAST_IBitmap* b = ui.getImageByName(g, im.idString).mData;
+        drawable = drawable && b && b->getBits();
+      }
       const auto t3 = std::chrono::steady_clock::now();
-      if (ui.imageCount() != 57 || !g->getImageById(102).mData) state.SkipWithError("images did not load");
+      if (ui.imageCount() != 57 || !drawable) state.SkipWithError("images did not load");
       a.push_back(std::chrono::duration<double>(t1 - t0).count());
       b.push_back(std::chrono::duration<double>(t3 - t2).count());
       state.SetIterationTime(b.back());

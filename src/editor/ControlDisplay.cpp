@@ -1,7 +1,13 @@
 // The name and value lines of the last change.
 #include "editor/ControlDisplay.h"
 
+#include <array>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
@@ -27,69 +33,234 @@ bool neverShown(int idx) {
   }
 }
 
-// The value list a parameter's text comes from, or null.
-const char* listName(int idx) {
-  if (idx >= 59 && idx <= 82 && (idx - 59) % 3 == 0) return "modulationSources";
-  if (idx >= 61 && idx <= 82 && (idx - 61) % 3 == 0) return "modulationDestinations";
-  if (idx >= 119 && idx <= 134) return "patternEventType";
+// The value lists named by the description, as keys that need no copy.
+const std::string kListNames[] = {
+    "modulationSources", "modulationDestinations", "patternEventType", "osc1Shape",     "osc2Shape",
+    "osc3Shape",         "lfo1Shape",              "loopingModes",     "triggerModes",  "osc3Routing",
+    "filterType",        "glideMode",              "arpActiveMode",    "arpOctaveRange", "arpTempoValues",
+    "arpClock",          "arpModeList",            "vcaDriveCurve",    "stepDuration",  "omniToSixteen",
+    "midiClockSource",   "lfoClockTiming"};
+constexpr int kLfoClockTimingList = 21;
+
+// The list a parameter's text comes from (an index of kListNames), or -1.
+constexpr int listOf(int idx) {
+  if (idx >= 59 && idx <= 82 && (idx - 59) % 3 == 0) return 0;
+  if (idx >= 61 && idx <= 82 && (idx - 61) % 3 == 0) return 1;
+  if (idx >= 119 && idx <= 134) return 2;
   switch (idx) {
-    case 6: return "osc1Shape";
-    case 7: return "osc2Shape";
-    case 8: return "osc3Shape";
-    case kLFO1Shape: return "lfo1Shape";
-    case 32: case 34: return "loopingModes";
-    case 33: case 35: return "triggerModes";
-    case 39: return "osc3Routing";
-    case 45: return "filterType";
-    case 48: return "glideMode";
-    case 52: return "arpActiveMode";
-    case 53: return "arpOctaveRange";
-    case 54: return "arpTempoValues";
-    case 55: return "arpClock";
-    case 56: return "arpModeList";
-    case 58: return "vcaDriveCurve";
-    case 86: return "stepDuration";
-    case kGlobalMidiChannel: return "omniToSixteen";
-    case kGlobalClock: return "midiClockSource";
-    default: return nullptr;
+    case 6: return 3;
+    case 7: return 4;
+    case 8: return 5;
+    case kLFO1Shape: return 6;
+    case 32: case 34: return 7;
+    case 33: case 35: return 8;
+    case 39: return 9;
+    case 45: return 10;
+    case 48: return 11;
+    case 52: return 12;
+    case 53: return 13;
+    case 54: return 14;
+    case 55: return 15;
+    case 56: return 16;
+    case 58: return 17;
+    case 86: return 18;
+    case kGlobalMidiChannel: return 19;
+    case kGlobalClock: return 20;
+    default: return -1;
   }
 }
 
-// Entry i of the named list; empty for a missing list or entry.
-std::string entry(const Tavrin& plug, const char* name, int i) {
-  if (plug.uiConfig() == nullptr) return "";
-  const std::vector<std::string> list = plug.uiConfig()->valueList(name);
-  return i >= 0 && static_cast<size_t>(i) < list.size() ? list[static_cast<size_t>(i)] : "";
-}
-
-// v - centre, with "+" above it, "0" at it and empty outside 0..top.
-std::string signedOffset(int v, int centre, int top) {
-  if (v < 0 || v > top) return "";
-  if (v == centre) return "0";
-  return (v > centre ? "+" : "") + std::to_string(v - centre);
-}
-
-std::string onOff(int v, const char* on, const char* off) { return v == 1 ? on : v == 0 ? off : ""; }
-
-std::string pan(int v) {
-  if (v == 0) return "LEFT 100%";
-  if (v == 64) return "< CENTER >";
-  if (v == 127) return "RIGHT 100%";
-  if (v >= 1 && v <= 63) return "LEFT " + std::to_string(static_cast<int>((v - 64) * -kPanPercentPerStep)) + "%";
-  if (v >= 65 && v <= 126) return "RIGHT " + std::to_string(static_cast<int>((v - 64) * kPanPercentPerStep)) + "%";
-  return "";
-}
-
-bool isOnOff(int idx) {
+constexpr bool isOnOff(int idx) {
   return (idx >= kPartLock && idx <= 180) || (idx >= kOscillator1Keytrack && idx <= 38) || idx == kOverrideTempo ||
          (idx >= kPatternStep01Glide && idx <= 166) || idx == kGlobalMidiThru;
 }
 
-bool isCentred64(int idx) {
+constexpr bool isCentred64(int idx) {
   return (idx >= kFilterCutoffKeytrack && idx <= 43) || idx == kVolumeVeloSense ||
          (idx >= 60 && idx <= 81 && (idx - 60) % 3 == 0);
 }
 
+// How a parameter's value is shown, the first rule that matches.
+enum class Rule : uint8_t {
+  kPlain, kSemitone, kLfoSpeed, kBendUp, kBendDown, kTranspose, kStepTime, kPan, kCentred64, kSwing, kDelay,
+  kList, kOnOff, kLocalControl
+};
+
+constexpr Rule ruleOf(int idx) {
+  if (idx >= kOscillator1Semitone && idx <= kOscillator3Semitone) return Rule::kSemitone;
+  if (idx == kLFO1Speed) return Rule::kLfoSpeed;
+  if (idx == kPitchBendScaleUp) return Rule::kBendUp;
+  if (idx == kPitchBendScaleDown) return Rule::kBendDown;
+  if (idx == kGlobalTranspose) return Rule::kTranspose;
+  if (idx >= kPatternStep01Time && idx <= 150) return Rule::kStepTime;
+  if (idx == kPanning) return Rule::kPan;
+  if (isCentred64(idx)) return Rule::kCentred64;
+  if (idx == kArpSwing) return Rule::kSwing;
+  if (idx == kArpDelay) return Rule::kDelay;
+  if (listOf(idx) >= 0) return Rule::kList;
+  if (isOnOff(idx)) return Rule::kOnOff;
+  if (idx == kGlobalLocalControl) return Rule::kLocalControl;
+  return Rule::kPlain;
+}
+
+// The rule of every parameter, worked out once by the compiler.
+constexpr auto kRules = [] {
+  std::array<Rule, kParameterCount> rules{};
+  for (int idx = 0; idx < kParameterCount; ++idx) rules[static_cast<size_t>(idx)] = ruleOf(idx);
+  return rules;
+}();
+
+// A line of the display built on the stack; only a text longer than the
+// buffer moves to the heap.
+class Line {
+ public:
+  Line& operator<<(std::string_view text) {
+    if (!mOnHeap && mLength + text.size() < sizeof mBuf) {
+      std::memcpy(mBuf + mLength, text.data(), text.size());
+      mLength += text.size();
+      return *this;
+    }
+    if (!mOnHeap) mHeap.assign(mBuf, mLength), mOnHeap = true;
+    mHeap.append(text);
+    return *this;
+  }
+  Line& operator<<(int value) {
+    if (!mOnHeap && mLength + kIntDigits < sizeof mBuf) {
+      mLength = static_cast<size_t>(std::to_chars(mBuf + mLength, mBuf + sizeof mBuf - 1, value).ptr - mBuf);
+      return *this;
+    }
+    char digits[kIntDigits];
+    return *this << std::string_view(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits,
+                                                                                value).ptr - digits));
+  }
+  const char* c_str() {
+    if (mOnHeap) return mHeap.c_str();
+    mBuf[mLength] = '\0';
+    return mBuf;
+  }
+  std::string str() const { return mOnHeap ? mHeap : std::string(mBuf, mLength); }
+
+ private:
+  static constexpr size_t kIntDigits = 12;  // "-2147483648"
+  char mBuf[128];
+  size_t mLength = 0;
+  bool mOnHeap = false;
+  std::string mHeap;
+};
+
+// Entry i of the named list; empty for a missing list or entry.
+void entry(const Tavrin& plug, int which, int i, Line& t) {
+  const std::string& name = kListNames[which];
+  const std::vector<std::string>* list = plug.uiConfig() ? plug.uiConfig()->findValueList(name) : nullptr;
+  if (list && i >= 0 && static_cast<size_t>(i) < list->size()) t << (*list)[static_cast<size_t>(i)];
+}
+
+// v - centre, with "+" above it, "0" at it and empty outside 0..top.
+void signedOffset(int v, int centre, int top, Line& t) {
+  if (v < 0 || v > top) return;
+  if (v == centre) {
+    t << "0";
+    return;
+  }
+  if (v > centre) t << "+";
+  t << v - centre;
+}
+
+void onOff(int v, const char* on, const char* off, Line& t) {
+  if (v == 1) t << on;
+  if (v == 0) t << off;
+}
+
+void pan(int v, Line& t) {
+  if (v == 0) {
+    t << "LEFT 100%";
+  } else if (v == 64) {
+    t << "< CENTER >";
+  } else if (v == 127) {
+    t << "RIGHT 100%";
+  } else if (v >= 1 && v <= 63) {
+    t << "LEFT " << static_cast<int>((v - 64) * -kPanPercentPerStep) << "%";
+  } else if (v >= 65 && v <= 126) {
+    t << "RIGHT " << static_cast<int>((v - 64) * kPanPercentPerStep) << "%";
+  }
+}
+
+// The text of 0, 50 or 100 (the start, middle and end of a time setting),
+// or null for any other value.
+const char* markText(int v, const char* const (&marks)[3]) {
+  return v == 0 ? marks[0] : v == 50 ? marks[1] : v == 100 ? marks[2] : nullptr;
+}
+
+// The value text t of a parameter for the whole value v and the current
+// whole value iv (list entries); false for a plain number.
+Rule ruleFor(int idx) { return idx >= 0 && idx < kParameterCount ? kRules[static_cast<size_t>(idx)] : ruleOf(idx); }
+
+bool valueRule(const Tavrin& plug, Rule rule, int idx, int v, int iv, Line& t) {
+  switch (rule) {
+    case Rule::kPlain:
+      return false;
+    case Rule::kSemitone:
+      signedOffset(v, 48, 97, t);
+      break;
+    case Rule::kLfoSpeed: {
+      const IParam* clock = plug.GetParam(kLFO1ShapeClock);
+      if (clock && clock->Value() >= kClockedLfoShapes) {
+        entry(plug, kLfoClockTimingList, v / 4, t);
+      } else {
+        t << v;
+      }
+      break;
+    }
+    case Rule::kBendUp:
+      t << "+" << v;
+      break;
+    case Rule::kBendDown:
+      t << "-" << v;
+      break;
+    case Rule::kTranspose:
+      if (v >= 0) signedOffset(v, 24, INT32_MAX, t);
+      break;
+    case Rule::kStepTime: {
+      static const char* const kTimes[] = {"25 %", "50 %", "75 %", "100 %"};
+      if (v >= 0 && v <= 3) t << kTimes[v];
+      break;
+    }
+    case Rule::kPan:
+      pan(v, t);
+      break;
+    case Rule::kCentred64:
+      signedOffset(v, 64, 127, t);
+      break;
+    case Rule::kSwing: {
+      static const char* const kMarks[] = {"0 %", "50 %", "100%"};
+      if (const char* mark = markText(v, kMarks)) {
+        t << mark;
+      } else {
+        t << v << "%";
+      }
+      break;
+    }
+    case Rule::kDelay: {
+      static const char* const kMarks[] = {"-50%", "0 %", "50%"};
+      if (const char* mark = markText(v, kMarks)) {
+        t << mark;
+      } else if (v >= 1 && v <= 99) {
+        t << v - 50 << "%";
+      }
+      break;
+    }
+    case Rule::kList:
+      entry(plug, listOf(idx), iv, t);
+      break;
+    case Rule::kOnOff:
+      onOff(v, "ON", "OFF", t);
+      break;
+    case Rule::kLocalControl:
+      onOff(v, "ALLOWED", "DISABLED", t);
+      break;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -100,56 +271,34 @@ std::string ControlDisplay::getValueString(double value) {
   return text;
 }
 
-bool ControlDisplay::valueText(const Tavrin& plug, int idx, int v, int iv, std::string& t) {
-  if (idx >= kOscillator1Semitone && idx <= kOscillator3Semitone) {
-    t = signedOffset(v, 48, 97);
-  } else if (idx == kLFO1Speed) {
-    const IParam* clock = plug.GetParam(kLFO1ShapeClock);
-    t = clock && clock->Value() >= kClockedLfoShapes ? entry(plug, "lfoClockTiming", v / 4) : std::to_string(v);
-  } else if (idx == kPitchBendScaleUp) {
-    t = "+" + std::to_string(v);
-  } else if (idx == kPitchBendScaleDown) {
-    t = "-" + std::to_string(v);
-  } else if (idx == kGlobalTranspose) {
-    t = v < 0 ? "" : signedOffset(v, 24, INT32_MAX);
-  } else if (idx >= kPatternStep01Time && idx <= 150) {
-    static const char* const kTimes[] = {"25 %", "50 %", "75 %", "100 %"};
-    t = v >= 0 && v <= 3 ? kTimes[v] : "";
-  } else if (idx == kPanning) {
-    t = pan(v);
-  } else if (isCentred64(idx)) {
-    t = signedOffset(v, 64, 127);
-  } else if (idx == kArpSwing) {
-    t = v == 0 ? "0 %" : v == 50 ? "50 %" : v == 100 ? "100%" : std::to_string(v) + "%";
-  } else if (idx == kArpDelay) {
-    t = v == 0 ? "-50%" : v == 50 ? "0 %" : v == 100 ? "50%" : (v >= 1 && v <= 99) ? std::to_string(v - 50) + "%" : "";
-  } else if (const char* list = listName(idx)) {
-    t = entry(plug, list, iv);
-  } else if (isOnOff(idx)) {
-    t = onOff(v, "ON", "OFF");
-  } else if (idx == kGlobalLocalControl) {
-    t = onOff(v, "ALLOWED", "DISABLED");
-  } else {
-    return false;
-  }
+bool ControlDisplay::valueText(const Tavrin& plug, int idx, int v, int iv, std::string& text) {
+  Line t;
+  if (!valueRule(plug, ruleFor(idx), idx, v, iv, t)) return false;
+  text = t.str();
   return true;
 }
 
 void ControlDisplay::controlDisplay(Tavrin* plug, int idx, double value, bool transportRunning) {
   const IParam* param = plug->GetParam(idx);
   if (param == nullptr || neverShown(idx) || !plug->editorReady()) return;
-  const std::string name = param->GetNameForHost() ? param->GetNameForHost() : "";
-  if (transportRunning && name.empty()) return;
-  plug->setStatusText(name);
+  const char* name = param->GetNameForHost() ? param->GetNameForHost() : "";
+  if (transportRunning && *name == '\0') return;
+  plug->showStatus(name);
   if (idx == kReleaseAllLocks) {
-    if (value == 1.0) plug->setStatusText(kLocksReleasedText);
+    if (value == 1.0) plug->showStatus(kLocksReleasedText);
     return;
   }
   const int v = IParam::WholeValue(value);
-  std::string t;
-  if (!valueText(*plug, idx, v, IParam::WholeValue(param->Value()), t)) {
-    plug->showText(kControlDisplayValue, getValueString(v).c_str());
+  const Rule rule = ruleFor(idx);
+  if (rule == Rule::kPlain) {
+    // getValueString of the whole value: its decimal form.
+    char number[16];
+    *std::to_chars(number, number + sizeof number - 1, v).ptr = '\0';
+    plug->showText(kControlDisplayValue, number);
     return;
   }
-  plug->showText(kControlDisplayValue, (t + " [" + std::to_string(v) + "]").c_str());
+  Line t;
+  valueRule(*plug, rule, idx, v, IParam::WholeValue(param->Value()), t);
+  t << " [" << v << "]";
+  plug->showText(kControlDisplayValue, t.c_str());
 }

@@ -1,17 +1,23 @@
 #include "editor/DebuggerOutput.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <ctime>
+#include <span>
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 
 bool DebuggerOutput::openDebugFile(std::string path) {
-  FILE* f = std::fopen(path.c_str(), "r");
-  if (!f) return false;
-  std::fclose(f);
-  f = std::fopen(path.c_str(), "w");
-  if (f) std::fclose(f);
+  // Only a regular file switches the log on; a pipe or device of that name
+  // counts as missing and is never waited for.
+  const int reading = platform::openRegularFile(path, O_RDONLY);
+  if (reading < 0) return false;
+  ::close(reading);
+  const int emptying = platform::openRegularFile(path, O_WRONLY | O_TRUNC);
+  if (emptying >= 0) ::close(emptying);
   return true;
 }
 
@@ -25,11 +31,8 @@ std::string DebuggerOutput::timeStamp() {
 }
 
 void DebuggerOutput::printDebugInfo(std::string path, std::string message) {
-  FILE* f = std::fopen(path.c_str(), "a");
-  if (!f) return;
   const std::string line = timeStamp() + "\t " + message + "\n";
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fclose(f);
+  platform::appendToFile(path, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
 }
 
 void DebuggerOutput::logSysExOutMessageByte(std::string path, const unsigned char* data, int length) {

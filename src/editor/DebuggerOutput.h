@@ -5,12 +5,14 @@
 
 class DebuggerOutput {
  public:
-  // True when the file exists and can be read; it is then emptied. A missing
-  // file is not created.
+  // True when the file exists as a regular file and can be read; it is then
+  // emptied. A missing file is not created; a pipe, device or folder of that
+  // name counts as missing and is not waited for.
   static bool openDebugFile(std::string path);
   // Appends "<local time>\t <message>\n", opening and closing the file on
   // every call. Callers test the enabled flag first: this creates a missing
-  // file. Failures are silent.
+  // file. Only a regular file is written, without waiting; failures are
+  // silent.
   static void printDebugInfo(std::string path, std::string message);
   // Appends one line "SYSEX OUT: " followed by the bytes of a sent message
   // as two-digit upper-case hexadecimal values separated by blanks.

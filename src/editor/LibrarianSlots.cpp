@@ -14,17 +14,19 @@ bool LibrarianSlots::hasUpperBank() const { return mLibrarian.upperFile() != nul
 
 int LibrarianSlots::targetSlot() const { return mLibrarian.targetSlot.load(); }
 
-void LibrarianSlots::setTargetSlot(int slot) { mLibrarian.targetSlot.store(slot); }
+// The slot stores go to and the upper list's selection in the view always
+// move together; a slot outside 0..99 leaves the view's selection as it is.
+void LibrarianSlots::setTargetSlot(int slot) {
+  mLibrarian.targetSlot.store(slot);
+  LibrarianViewControl* view = mView ? mView() : nullptr;
+  if (view && slot >= 0 && slot < kSlots) view->setSelectionFromJob(slot);
+}
 
 void LibrarianSlots::selectSlot(bool lower, int slot) {
-  LibrarianViewControl* view = mView ? mView() : nullptr;
-  if (view && !lower) view->setSelectionFromJob(slot);
+  if (!lower) setTargetSlot(slot);
 }
 
-void LibrarianSlots::selectProgram(int program) {
-  LibrarianViewControl* view = mView ? mView() : nullptr;
-  if (view) view->setSelectionFromJob(program);
-}
+void LibrarianSlots::selectProgram(int program) { setTargetSlot(program); }
 
 bool LibrarianSlots::storeCollected(const CollectedPatch& patch) {
   LibrarianPatch stored;

@@ -19,6 +19,9 @@ class LibrarianSlots : public ILibrarianSlots {
 
   bool hasUpperBank() const override;
   int targetSlot() const override;
+  // The target slot and the view's upper selection and current slot move
+  // together; selecting a slot of the upper list, or a program, moves both.
+  // A lower-list slot changes neither.
   void setTargetSlot(int slot) override;
   void selectSlot(bool lower, int slot) override;
   void selectProgram(int program) override;

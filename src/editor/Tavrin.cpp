@@ -25,6 +25,7 @@
 #include "librarian/LibrarianMenus.h"
 #include "librarian/LibrarianViewControl.h"
 #include "librarian/PatchLibrarian.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
 #include "uiconfig/ControlAction.h"
@@ -278,6 +279,7 @@ void Tavrin::fillBankList(int paramIdx, const char* name, int list) {
   }
   const char* first = param->GetDisplayText(0);
   mBankListFirstText[list] = first ? first : "";
+  (list == 0 ? upperFileName : lowerFileName) = mBankListFirstText[list];
   if (!files.empty()) {
     const PatchFile* file = PatchLibrarian::fileAt(files, param->Int());
     if (file) (list == 0 ? upperFolderName : lowerFolderName) = file->folderName;
@@ -417,16 +419,10 @@ Tavrin::Settings Tavrin::parseSettings(const uint8_t* data, size_t size) {
 }
 
 Tavrin::Settings Tavrin::readSettingsFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return Settings{};
+  // Five lines are all that is read; a huge file is not taken in whole. A
+  // pipe, device or folder of that name counts as missing.
   std::vector<uint8_t> bytes;
-  uint8_t buffer[4096];
-  size_t n;
-  // Five lines are all that is read; a huge file is not taken in whole.
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1u << 20)) {
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  }
-  std::fclose(file);
+  if (!platform::readFileStart(path, &bytes, size_t{1} << 20)) return Settings{};
   return parseSettings(bytes.data(), bytes.size());
 }
 
@@ -439,12 +435,19 @@ void Tavrin::DebugLogText(const std::string& text) { log(text); }
 // ---- status and send path
 
 void Tavrin::setStatusText(const std::string& text) {
-  {
-    KIT_MutexLock lock(mStatusLock);
-    mStatusText = text;
-  }
   KIT_MutexLock lock(GetMutex());
-  showText(kControlDisplayName, text.c_str());
+  showStatus(text.data(), text.size());
+}
+
+void Tavrin::showStatus(const char* text, size_t length) {
+  // Every writer holds the editor lock, so the comparison needs no more;
+  // the status lock guards the readers that do not hold it.
+  const bool same = mStatusText.compare(0, std::string::npos, text, length) == 0;
+  if (!same) {
+    KIT_MutexLock lock(mStatusLock);
+    mStatusText.assign(text, length);
+  }
+  showKnownLine(mStatusLine, kControlDisplayName, text, same);
 }
 
 std::string Tavrin::statusText() const {

@@ -8,10 +8,11 @@
 //
 // Threads and locks:
 // - The plug-in's recursive mutex (GetMutex) is the editor lock. The
-//   dispatch (OnParamChange), Reset, the state writer and the services below
-//   run under it; the services take it themselves, so the hub's job threads
-//   and the audio thread may call them. The hub's threads take it by timed
-//   attempts and give up once the hub stops.
+//   dispatch (OnParamChange), Reset, the audio callback, the state writer
+//   and reader and the services below run under it; the services take it
+//   themselves, so the hub's job threads and the audio thread may call
+//   them. The hub's threads take it by timed attempts and give up once the
+//   hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully
 //   for their length and take it back at the same depth.
 // - Settings and state flags are atomics (SharedFlags and the members
@@ -21,21 +22,28 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/IHardwarePorts.h"
 #include "framework/IPluginStructs.h"
 #include "hardware/EditorLink.h"
+#include "hardware/ParameterList.h"
 #include "hardware/SenderJob.h"
 #include "host/IPluginVST.h"
 #include "librarian/ILibrarianEditor.h"
 #include "librarian/PatchManager.h"
 
+class ByteChunk;
 class ControlAction;
 class ControlLayer;
+class FileCopyPopupMenu;
+class FileEditPopupMenu;
 class IControl;
 class ITextControl;
 class LibrarianSlots;
@@ -150,11 +158,55 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // remembers the value and nothing is sent; a pending request ends.
   void OnParamChange2(int paramIdx) override;
   bool hardwareChange() const { return mHardwareChange.load(); }
+  // Fits the queue to the host's block size and arms the all-sounds-off;
+  // the first reset after the host told its block size also stores that
+  // size as the output offset. Takes the editor lock.
   void Reset() override;
+  // The host's block size (the binding's own first size is no host's).
+  void SetBlockSize(int n) override;
+  // The audio block (the host's audio thread, under the editor lock):
+  // every output sample is set to 0 and the inputs are not read. With MIDI
+  // I/O set: the transport's edges and the timing clock (the hub's per-block
+  // duties), the host's tempo into kArpTempo while the override is on, the
+  // output delay text, the queue drained over the drain length (sent while
+  // queue routing is on, else dropped), the armed all-sounds-off once the
+  // transport stands, the activity light's time-out, and the edit-buffer
+  // request a randomize left. Takes no pause, joins nothing, writes the log
+  // only when the tempo index changes.
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+  // The arpeggiator tempo index of a host tempo (its whole BPM less 65);
+  // none for a tempo that is not a number or whose whole value or index
+  // leaves the int range.
+  static std::optional<int> hostTempoIndex(double bpm);
+  // The output delay text, "11ms|512bfr" for 44100 Hz, a drain length of
+  // 512 and a host block of 512; false (out empty) while the rate or the
+  // drain length is not positive, or the milliseconds leave the int range.
+  static bool outputDelayText(char* out, size_t size, double sampleRate, int drainLength, int hostBlockSize);
+  bool allSoundsOffArmed() const { return mAllSoundsOffArmed.load(); }
+  // The hub jobs the last block started, as bits 1 << mode.
+  unsigned blockJobs() const { return mBlockJobs.load(); }
+
+  // ---- the state chunk (the host's thread; editor lock taken)
+  // The full form: the marker, the patch manager's block with the port
+  // names, the four selections' normalised values, parameters 0-239. The
+  // short form (full false): the marker and parameters 0-239. Always true.
+  bool SerializeState(ByteChunk* chunk) override;
   bool SerializeState2(ByteChunk* chunk, bool full) override;
+  // Reads a body of either form from startPos: the values, the settings
+  // flags, the ports by their stored names, the device ID and names, and
+  // (with an output port open) the sound to the instrument. The position
+  // after the body, or -1 once a read did not fit.
+  int UnserializeState(const ByteChunk* chunk, int startPos) override;
+  int UnserializeState2(const ByteChunk* chunk, int startPos, bool full);
+  // A failed host load puts back the settings the reader changed; the port
+  // selections then name the ports that are open.
+  void OnStateLoadStarted() override;
+  void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
-  // transfer, while a librarian request is pending and without a status;
+  // transfer, while a librarian request is pending and without a status,
+  // program changes also while the hub requests a sound or a bank for the
+  // librarian;
   // system-exclusive messages during a transfer and when their source's
   // pass-through setting is off.
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
@@ -181,6 +233,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // Shows text on the first control of a display parameter, if any (editor
   // lock held).
   void showText(int paramIdx, const char* text);
+  // setStatusText with the editor lock held: a text equal to the one shown
+  // takes no further lock and copies nothing.
+  void showStatus(const char* text, size_t length);
+  void showStatus(const char* text) { showStatus(text, std::strlen(text)); }
 
   // ---- layers and remembered controls (null when the description lacks them)
   ControlLayer* namedLayer(const std::string& name) const;
@@ -201,7 +257,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
   void setSectionLock(bool on) { mSectionLock.store(on); }
-  bool continuousClockStarted() const { return mContinuousClockStarted.load(); }
   bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
   bool searchMode() const { return mSearchMode.load(); }
@@ -231,6 +286,66 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // ---- display setters of the librarian glue
   void displayPatchName(const std::string& text);
   void DrawPatternOverlayer(int length);
+  // The name, value and CC displays, in this order.
+  void displayText(const std::string& name, const std::string& value, const std::string& midi);
+  // A value as "%.0f" formats it.
+  static std::string getValueString(double value);
+  // "Timbre <number> <text>".
+  static std::string getPanelString(int number, const std::string& text);
+  // The category text of a slot of the upper list (lower false) or of the
+  // lower list's current file: the patch's category, or "category unset!"
+  // for one of fewer than 4 characters, a negative slot or a slot past the
+  // file's patches. The file is filled up to 100 patches first (records
+  // without a message). Empty when the list has no file (editor lock taken).
+  std::string librarianPatchCategory(int slot, bool lower);
+
+  // ---- bank and patch selection menus (GUI thread; editor lock taken)
+  // Switches the lower list to a browse kind (0 bank files, 1 category
+  // results, 4 search results), after a rescan of the Patches folder when
+  // asked: both file indices become 0, the lists are refilled and relabelled
+  // and the menus rebuilt. Another kind only resets the indices and refills
+  // the lists. Files a rescan dropped are released once views and menus
+  // are rebuilt. The first argument is not read.
+  void patchTypeChanged(int unused, int kind, bool rescan);
+  // Relabels both lists' parameters from all bank files and refills the
+  // lists, without switching the browse kind.
+  void ResetPatchSelectionMenus();
+  // Rebuilds the upper folder menu, the lower list's menu of the current
+  // browse kind and the bank-name menu, then refills both lists.
+  void refreshPopUpMenus();
+  // The names one labelling pass offers the files of a list under: a file
+  // name of 53 bytes or more becomes its first 47 bytes, "~", a counter
+  // (counting on while consecutive shortened names share those 47 bytes),
+  // "." and its lower-cased extension, at most 55 bytes in all.
+  class ShownNames {
+   public:
+    static constexpr size_t kShortenedFrom = 53;
+    static constexpr size_t kKeptBytes = 47;
+    static constexpr size_t kDisplayLimit = 55;
+    // The name the next file of the list is shown under.
+    std::string next(const std::string& fileName);
+
+   private:
+    std::string mPrefix;
+    int mCounter = 0;
+  };
+
+  // ---- patch import (GUI thread; editor lock taken)
+  // Reads the next single sound of an import file from pos, completes it
+  // and hands it to the librarian's target slot. Returns the new position:
+  // above 0 while the file goes on, 0 or -1 at its end.
+  int ReadSysExDataFromPackage(ByteChunk* data, int& pos, const std::string& path, bool older);
+  // The last slot menu of a right click on an upper slot (copy false) or
+  // elsewhere, kept until the next one of its kind; null before the first.
+  IControl* lastSlotMenu(bool copy) const;
+  // The folder the import prompts start in: empty until a file was chosen
+  // (GUI thread).
+  std::string importFolder() const;
+
+  // ---- state of the panel and librarian cases
+  // The edit-buffer request a randomize leaves for the next audio block.
+  bool deferredEditBufferRequest() const { return mFlags.editBufferRequestPending.load(); }
+  int arpTempoIndex() const { return mArpTempoIndex.load(); }
 
   // ---- ILibrarianEditor
   bool renameClosed() const override { return mRenameClosed.load(); }
@@ -287,7 +402,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // The first-stage and second-stage cases: true when the call returns
   // without the common tail.
   bool firstStage(int idx, int whole, double& sent);
-  bool secondStage(int idx, int whole);
+  bool secondStage(int idx, int& whole);
   bool midiSettingCase(int idx, int whole);
   void selectPort(bool output, int whole);
   void runLayerGroup(ControlAction* action, int whole);
@@ -298,8 +413,27 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool sendLibrarianPatch(int slot, bool lower, std::optional<int> location);
   // A pause that releases the editor lock for its length.
   void pauseUnlocked(int ms);
-  // sendMidiMsgAndLog with the editor lock held.
-  void sendMidiMsgLocked(IMidiMsg* msg);
+  // sendMidiMsgAndLog and the routing switch with the editor lock held and
+  // the global channel known.
+  void sendMidiMsgLocked(IMidiMsg* msg, int channel);
+  void sendMidiMsgLocked(IMidiMsg* msg) { sendMidiMsgLocked(msg, globalChannel()); }
+  void routeLocked(IMidiMsg* msg, int channel);
+  // Holds the editor lock for a scope, taking it only when the calling
+  // thread does not hold it yet (the dispatch's own calls run under it).
+  class EditorScope {
+   public:
+    explicit EditorScope(KIT_Mutex& mutex) : mMutex(mutex.IsLockedByCaller() ? nullptr : &mutex) {
+      if (mMutex) mMutex->Lock();
+    }
+    ~EditorScope() {
+      if (mMutex) mMutex->Unlock();
+    }
+    EditorScope(const EditorScope&) = delete;
+    EditorScope& operator=(const EditorScope&) = delete;
+
+   private:
+    KIT_Mutex* mMutex;
+  };
   // kLibSyncTimer's request pacing in ms, and a parameter's whole value.
   int requestPacing() const;
   int wholeValue(int paramIdx) const;
@@ -315,11 +449,59 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // for the instrument's messages the reset of every last sent value.
   void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
 
+  // ---- the librarian and sound-panel cases (editor lock held)
+  enum class CaseEnd { None, Tail, Return };
+  // First stage: the bank steps, the octave and arpeggiator indicators, the
+  // cycling buttons, the window size and the first-run notice. True when the
+  // call returns.
+  bool panelFirstStage(int idx, int whole);
+  // Second stage; whole may change for the tail's layer group.
+  CaseEnd librarianOrPanelCase(int idx, int& whole);
+  // The section locks and pattern steps, after the display step.
+  void lockOrPatternCase(int idx, int whole);
+  void bankStep(int idx);
+  void programStep(int idx, int whole);
+  void cycleTarget(int button);
+  void lfoShapeStep();
+  void arpSyncStep();
+  void renamePatch();
+  CaseEnd searchText();
+  void searchSwitch(int whole);
+  void categorySwitch(int whole);
+  void refreshFolders();
+  void discardBankEdits();
+  // kUserInterfaceSize and kFirstRunExit: the settings file's five lines.
+  void settingsCase(int idx, int whole);
+  // Writes the five settings lines over the file; false leaves it as it was.
+  bool writeSettingsFile();
+  // Shows or hides the progress indicator and its layer, nothing more.
+  void showProgress(bool show);
+  // The progress indicator around a tab switch.
+  void tabRefresh(int tab, int subPage);
+  // The first control of a named layer, or null.
+  IControl* layerControl(const std::string& layerName) const;
+  // The layer of the lower list's menu for a source.
+  static const char* lowerMenuLayerName(LowerListSource source);
+  // Hands one editor-made message to the librarian collector, armed for
+  // it; true when a patch was stored into the upper bank.
+  bool feedToLibrarian(const std::vector<uint8_t>& message);
+  // Labels a list's files into the given parameters' display texts.
+  void labelFiles(const PatchFileList& files, std::initializer_list<int> params);
+  // Runs a new slot menu at (x, y) as the last one of its kind.
+  template <class Menu>
+  void runSlotMenu(std::unique_ptr<Menu>& last, int& depth, int x, int y);
+
+  std::unique_ptr<FileEditPopupMenu> mEditMenu;
+  std::unique_ptr<FileCopyPopupMenu> mCopyMenu;
+  // Menus replaced while one of their kind still ran; freed once none runs.
+  std::vector<std::unique_ptr<IControl>> mRetiredMenus;
+  int mEditMenuDepth = 0, mCopyMenuDepth = 0;
+  std::string mImportFolder;
+
 
   SharedFlags mFlags;
   std::atomic<bool> mEditorReady{false};
   std::atomic<bool> mHardwareChange{false};
-  std::atomic<bool> mContinuousClockStarted{false};
   std::atomic<bool> mTransportPlaying{false};
   std::atomic<bool> mSectionLock{false};
   std::atomic<bool> mControlLibrary{false};
@@ -364,10 +546,66 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // The three text displays of the last change (name, value, CC), looked
   // up once the editor is ready (editor lock held).
-  ITextControl* textDisplay(int paramIdx);
+  ITextControl* textDisplay(int paramIdx) {
+    const auto slot = static_cast<size_t>(static_cast<unsigned>(paramIdx - kControlDisplayName));
+    return slot < mTextDisplays.size() && mTextDisplaysFound ? mTextDisplays[slot] : findTextDisplay(paramIdx);
+  }
+  ITextControl* findTextDisplay(int paramIdx);
   std::array<ITextControl*, 3> mTextDisplays{};
   bool mTextDisplaysFound = false;
+  // A display line known to show the text last given to it: the control and
+  // its text revision before the last set. same: the text equals that text.
+  struct KnownLine {
+    ITextControl* display = nullptr;
+    uint32_t revision = 0;
+    // Whether the line, shown on now, still shows that text.
+    bool shows(const ITextControl* now) const;
+  };
+  void showKnownLine(KnownLine& known, int paramIdx, const char* text, bool same);
+  // The CC display's label for the action's messages ("CC|n", "MSB/LSB" or
+  // "SysEx"), unless it shows it already.
+  void showCCLabel(const ControlAction& action, int channelCount);
+  struct CCLabel {
+    enum Kind { kNone, kCC, kNrpn, kSysex } kind = kNone;
+    int cc = 0;  // kCC's control number
+  };
+  KnownLine mStatusLine, mCCLine;
+  CCLabel mCCLabel;
 
   mutable KIT_Mutex mStatusLock;
   std::string mStatusText;
+
+  // ---- the audio callback's own state (audio thread, editor lock held;
+  // the arming is also written by Reset)
+  std::atomic<bool> mAllSoundsOffArmed{false};
+  std::atomic<bool> mHostBlockSizeKnown{false};
+  std::atomic<unsigned> mBlockJobs{0};
+  bool mHostTempoSynced = false;
+  char mDelayText[40] = {};
+  // Turns the activity light off (graphics context attached).
+  void lightOff();
+
+  // ---- the state reader's steps (editor lock held)
+  void readPorts(const ByteChunk* chunk, int& pos);
+  void openStoredPort(bool output);
+  void restoreSettingFlags();
+  // Sets the timing-clock flag; a change lets the next block launch the
+  // loop again.
+  void setTimingClock(bool on);
+  void startSoundAfterLoad();
+  std::string selectionText(int paramIdx) const;
+  // What a load changes beside the parameters and presets, kept while a
+  // host load runs and put back when it fails.
+  struct LoadedSettings {
+    bool blocked[SharedFlags::kPassThroughCount];
+    bool lightTracksInput, queueRouting, clockStartStop, timingClock, globalsSent, push, localControl;
+    int deviceId, outputOffset;
+    std::vector<uint8_t> patchState;
+    std::array<std::string, Patch::kNumNames> patchNames;
+    int bankIndex, patchIndex;
+    std::string patchNameText;
+  };
+  LoadedSettings currentSettings() const;
+  void applySettings(const LoadedSettings& settings);
+  std::optional<LoadedSettings> mBeforeLoad;
 };

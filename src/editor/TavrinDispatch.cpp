@@ -1,8 +1,5 @@
 // The parameter dispatch: its frame (lock, stages, common tail), the start
-// rule of hub jobs, the MIDI and clock setting cases, the cancel button,
-// Reset and the short state form.
-#include <sstream>
-
+// rule of hub jobs, the MIDI and clock setting cases and the cancel button.
 #include "editor/DebuggerOutput.h"
 #include "editor/Tavrin.h"
 #include "editor/TabSwitchFunctions.h"
@@ -19,16 +16,6 @@ namespace {
 
 constexpr int kFirstHostBlock = kMIDIFilterDAWCCPassThrough;  // 184 .. 197: the fourteen block flags
 constexpr double kArpTimeScale = 1.27;
-constexpr const char* kResetName = "Brannick Tavrin Plug-in";
-
-void setText(IControl* control, const char* text) {
-  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
-}
-
-// The buttons that advance another parameter one step.
-bool isCyclingButton(int idx) {
-  return (idx >= 241 && idx <= 243) || (idx >= 249 && idx <= 254) || idx == 258 || idx == 262 || idx == 264;
-}
 
 }  // namespace
 
@@ -37,11 +24,11 @@ bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare
 }
 
 void Tavrin::OnParamChange(int paramIdx) {
-  KIT_MutexLock lock(GetMutex());
+  EditorScope lock(GetMutex());
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double value = param->Value();
-  const int whole = static_cast<int>(value);
+  int whole = static_cast<int>(value);
   ControlAction* action = param->GetControlAction();
   double sent = value;
 
@@ -50,7 +37,11 @@ void Tavrin::OnParamChange(int paramIdx) {
   // Section locks and pattern steps have their cases with the sound panels;
   // every other index may have a second-stage case.
   const bool lockOrPattern = (paramIdx >= 168 && paramIdx <= 180) || (paramIdx >= 119 && paramIdx <= 166);
-  if (!lockOrPattern && paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) return;
+  if (lockOrPattern) {
+    lockOrPatternCase(paramIdx, whole);
+  } else if (paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) {
+    return;
+  }
   if (!action) return;
   runLayerGroup(action, whole);
   processControlAction(action, paramIdx, sent);
@@ -73,24 +64,20 @@ bool Tavrin::firstStage(int idx, int whole, double& sent) {
     }
     return false;
   }
-  // The bank step buttons at 1, the cycling buttons, the window size and the
-  // first-run exit return before the display; their cases come with the
-  // librarian and sound-panel work.
-  if (idx >= kLibUpperNextBank && idx <= kLibLowerPreviousBank) return whole == 1;
-  return isCyclingButton(idx) || idx == kUserInterfaceSize || idx == kFirstRunExit;
+  // The bank steps at 1, the indicators, the cycling buttons, the window
+  // size and the first-run exit.
+  return panelFirstStage(idx, whole);
 }
 
-bool Tavrin::secondStage(int idx, int whole) {
-  // Cases of the librarian and sound-panel work that end without the tail.
-  if (idx == kRandomize || idx == kPatchUp || idx == kPatchDown) return true;
-  if ((idx == kPushArrangement || idx == kRequestTempData) && whole == 0) return true;
+bool Tavrin::secondStage(int idx, int& whole) {
   if (idx == kCancelDataRequest) {
     if (whole == 1 && mHub) mHub->setCancelRequested(true);
     return true;
   }
-  if (idx == kMainTab) {
-    TabSwitchFunctions::mainTabSwitch(this, kMainTab, whole, 0);
-    return false;
+  switch (librarianOrPanelCase(idx, whole)) {
+    case CaseEnd::Return: return true;
+    case CaseEnd::Tail: return false;
+    case CaseEnd::None: break;
   }
   return midiSettingCase(idx, whole);
 }
@@ -128,12 +115,14 @@ bool Tavrin::midiSettingCase(int idx, int whole) {
       mFlags.clockStartStopEnabled.store(on);
       break;
     case kSendMIDIClockInfo:
+      // Either way the next audio block launches the timing-clock job again:
+      // on, with the tempo of that moment; off, a job that returns at once.
       mFlags.timingClockEnabled.store(on);
       if (on) {
         if (mHub) mHub->resetContinuousClock(false);
-        mContinuousClockStarted.store(false);
+        mFlags.clockLaunched.store(false);
       } else {
-        mContinuousClockStarted.store(false);
+        mFlags.clockLaunched.store(false);
         if (mHub) mHub->resetContinuousClock(true);
       }
       break;
@@ -195,31 +184,4 @@ void Tavrin::pauseUnlocked(int ms) {
   const int levels = GetMutex().ReleaseAll();
   platform::sleepMicros(static_cast<uint64_t>(ms) * 1000);
   GetMutex().ReacquireAll(levels);
-}
-
-void Tavrin::Reset() {
-  KIT_MutexLock lock(GetMutex());
-  if (GetSampleRate() != mSampleRate) mSampleRate = GetSampleRate();
-  mMidiQueue.Resize(GetBlockSize());
-  if (mOutputOffset.load() == 0) mOutputOffset.store(GetBlockSize());
-  std::ostringstream rate;
-  rate << mSampleRate;
-  log("RESET: Host sample rate " + rate.str() + "Hz");
-  char version[64] = {0};
-  GetEffectVersionStr(version, sizeof version);
-  log(std::string("RESET: plug-in ") + version);
-  if (mFlags.transferInProgress.load()) return;
-  setText(rememberedControl(kControlDisplayName), kResetName);
-  const std::string versionText = std::string(version) + (mDebugLogOn ? " 10-Oct-2020" : "");
-  setText(rememberedControl(kControlDisplayValue), versionText.c_str());
-  setText(rememberedControl(kControlDisplayCategory), "NONE");
-  setText(rememberedControl(kPatchName), "-- INIT --");
-  setText(rememberedControl(kControlDisplayCC), "---");
-}
-
-bool Tavrin::SerializeState2(ByteChunk* chunk, bool) {
-  KIT_MutexLock lock(GetMutex());
-  chunk->PutInt(kStateMarker);
-  for (int idx = 0; idx < 240; ++idx) chunk->PutDouble(GetParam(idx) ? GetParam(idx)->Value() : 0.0);
-  return true;
 }

@@ -14,7 +14,7 @@ void Tavrin::controlDisplay(int paramIdx, double value) {
 }
 
 void Tavrin::OnParamChange2(int paramIdx) {
-  KIT_MutexLock lock(GetMutex());
+  EditorScope lock(GetMutex());
   IParam* param = GetParam(paramIdx);
   if (param == nullptr) return;
   const bool outer = mHardwareChange.exchange(true);

@@ -1,6 +1,9 @@
 // The librarian's sends to the instrument: one patch into the edit buffer or
 // a stored location (job 2), or a whole bank into a bank's locations (job 3).
 // The starters copy the dumps under the editor lock; the job sends them.
+// And the requests the header's and the librarian's menus start: the part
+// request after a bank change (job 5) and a whole bank into the upper list
+// (job 7).
 #include "editor/Tavrin.h"
 #include "framework/IGraphics.h"
 #include "hardware/MIDIMessageManager.h"
@@ -73,4 +76,23 @@ bool Tavrin::storeAllPatchesToDeviceFromLibrarian(int bank, int list) {
     }
   }
   return startJob(job);
+}
+
+bool Tavrin::startPartRequest() {
+  KIT_MutexLock lock(GetMutex());
+  if (mHub == nullptr) return false;
+  SenderJob job;
+  job.mode = SenderJob::kPartRequest;
+  job.partFlag = true;
+  job.program = mCurrentProgram.load();
+  // Request-pending is raised only for a job that starts.
+  return startJob(job, [this] { mHub->setRequestPending(true); });
+}
+
+bool Tavrin::sendAllPatchRequestSysexFromLibrarian(int bank) {
+  // The hub drops the request when its thread is busy or no upper bank is
+  // there to fill.
+  if (mHub == nullptr || jobRunning()) return false;
+  mHub->sendAllPatchRequestSysexFromLibrarian(bank);
+  return true;
 }

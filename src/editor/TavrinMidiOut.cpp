@@ -44,10 +44,14 @@ void Tavrin::lightActivity(bool input) {
 void Tavrin::MIDIOutRoutingSwitch(IMidiMsg* msg) {
   if (msg == nullptr) return;
   KIT_MutexLock lock(GetMutex());
+  routeLocked(msg, globalChannel());
+}
+
+void Tavrin::routeLocked(IMidiMsg* msg, int channel) {
   if (mFlags.queueRouting.load()) {
     mMidiQueue.Add(msg);
   } else {
-    sendMidiMsgLocked(msg);
+    sendMidiMsgLocked(msg, channel);
   }
 }
 
@@ -57,12 +61,12 @@ void Tavrin::sendMidiMsgAndLog(IMidiMsg* msg) {
   sendMidiMsgLocked(msg);
 }
 
-void Tavrin::sendMidiMsgLocked(IMidiMsg* msg) {
+void Tavrin::sendMidiMsgLocked(IMidiMsg* msg, int channel) {
   if (!mFlags.midiIOSet.load()) {
-    setStatusText(kMidiIONotSetText);
+    showStatus(kMidiIONotSetText);
     return;
   }
-  if (msg->Channel() == globalChannel()) lightActivity(false);
+  if (msg->Channel() == channel) lightActivity(false);
   SendMidiMsg(msg);
 }
 

@@ -163,11 +163,6 @@ LowerListSource Tavrin::lowerListSource() const {
 
 bool Tavrin::jobRunning() const { return !mHub || mHub->threadRunning(MIDIMessageManager::kJobThread); }
 
-void Tavrin::DisplayLibrarianPatchCategory(int slot, bool lower) {
-  paddedFile(lower);
-  // The category text reaches no display.
-}
-
 IControl* Tavrin::listLinkedControl(int paramIdx) { return rememberedControl(paramIdx); }
 
 std::string Tavrin::rememberedFolderName(Side side) const {
@@ -198,18 +193,37 @@ void Tavrin::OpenHelpTopics(int topic) {
   graphics->OpenURL(kPages[topic], nullptr, nullptr, nullptr);
 }
 
-// ---- sends and job starts built with the librarian and send work; until
-// then they start nothing.
+// ---- job starts of the librarian's menus
 
-bool Tavrin::startSendArrangement(bool, bool) { return false; }
-bool Tavrin::sendActiveArrangementRequestSysex(bool) { return false; }
-bool Tavrin::startPartRequest() { return false; }
-bool Tavrin::sendSinglePatchRequestSysexFromLibrarian(bool) { return false; }
-bool Tavrin::sendAllPatchRequestSysexFromLibrarian(int) { return false; }
-bool Tavrin::initClassicPatch() { return false; }
-void Tavrin::SetCategoryForLibrarianPatch(int) {}
-void Tavrin::saveImportedFile(bool) {}
-void Tavrin::ImportSingleSorrelPatches(bool) {}
-void Tavrin::showFileEditMenu(int, int) {}
-void Tavrin::showFileCopyMenu(int, int) {}
-void Tavrin::updateBankAndProgramMenuNames(bool) {}
+bool Tavrin::startSendArrangement(bool toLibrarian, bool markTransfer) {
+  KIT_MutexLock lock(GetMutex());
+  if (mHub == nullptr) return false;
+  // A push asks for the sound (and the globals) as a loaded state does; the
+  // transfer flag, which drops all input, is raised only for a job that
+  // really starts.
+  if (markTransfer) mFlags.push.store(true);
+  const SenderJob job = SenderJob::sendSound(toLibrarian, false, mFlags);
+  if (!markTransfer) return startJob(job);
+  return startJob(job, [this] { mFlags.transferInProgress.store(true); });
+}
+
+bool Tavrin::sendActiveArrangementRequestSysex(bool toEditor) {
+  if (mHub == nullptr || jobRunning()) return false;
+  mHub->sendActiveArrangementRequestSysex(toEditor);
+  return true;
+}
+
+bool Tavrin::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
+  // The hub empties and arms the collector only for a job that starts.
+  if (mHub == nullptr || jobRunning()) return false;
+  mHub->sendSinglePatchRequestSysexFromLibrarian(editBuffer);
+  return true;
+}
+
+bool Tavrin::initClassicPatch() {
+  KIT_MutexLock lock(GetMutex());
+  if (mHub == nullptr) return false;
+  SenderJob job;
+  job.mode = SenderJob::kInitSlot;
+  return startJob(job);
+}

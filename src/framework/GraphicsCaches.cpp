@@ -1,8 +1,11 @@
 #include "framework/GraphicsCaches.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
+#include "framework/DeferredBitmap.h"
+#include "kit/parallel.h"
 #include "raster/bitmap.h"
 
 RAST_IBitmap* BitmapStorage::Find(int id) {
@@ -14,7 +17,21 @@ RAST_IBitmap* BitmapStorage::Find(int id) {
 
 void BitmapStorage::Add(RAST_IBitmap* bitmap, int id) {
   KIT_MutexLock lock(mMutex);
-  mEntries.push_back(Entry{id, bitmap});
+  DeferredBitmap* deferred = dynamic_cast<DeferredBitmap*>(bitmap);
+  mEntries.push_back(Entry{id, bitmap, deferred});
+  if (deferred && !deferred->Decoded()) mMayWait.store(true, std::memory_order_release);
+}
+
+void BitmapStorage::DecodeDeferred() {
+  if (!mMayWait.load(std::memory_order_acquire)) return;
+  KIT_MutexLock lock(mMutex);
+  mMayWait.store(false, std::memory_order_relaxed);
+  std::vector<DeferredBitmap*> waiting;
+  for (const Entry& e : mEntries)
+    if (e.deferred && !e.deferred->Decoded() &&
+        std::find(waiting.begin(), waiting.end(), e.deferred) == waiting.end())
+      waiting.push_back(e.deferred);
+  kit::parallelFor(waiting.size(), kit::usableCores(), [&](size_t i) { waiting[i]->Decode(); });
 }
 
 bool BitmapStorage::Remove(RAST_IBitmap* bitmap) {

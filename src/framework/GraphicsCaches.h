@@ -5,6 +5,7 @@
 // around it. Both are emptied when the last graphics context is destroyed,
 // so that a window opened later at another scale loads its images afresh and
 // no font outlives the text engine.
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 
 class RAST_IBitmap;
 class RAST_CachedFont;
+class DeferredBitmap;
 
 class BitmapStorage {
  public:
@@ -25,14 +27,20 @@ class BitmapStorage {
   void Clear();
   int Count();
   KIT_Mutex& Mutex() { return mMutex; }
+  // Decodes every cached bitmap still waiting for its pixels (see
+  // DeferredBitmap.h), on the cores the process may use; returns when all
+  // are done. Holds the cache's mutex meanwhile, so that none of them goes.
+  void DecodeDeferred();
 
  private:
   struct Entry {
     int id;
     RAST_IBitmap* bitmap;
+    DeferredBitmap* deferred;  // the same bitmap when its pixels come later
   };
   KIT_Mutex mMutex;
   std::vector<Entry> mEntries;
+  std::atomic<bool> mMayWait{false};  // a deferred bitmap was added since the last decoding
 };
 
 class FontStorage {

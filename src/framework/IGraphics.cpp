@@ -211,6 +211,8 @@ bool IGraphics::IsDirty(IRECT* r) {
 
 bool IGraphics::Draw(IRECT* r) {
   if (mControls.GetSize() == 0 && mLayers.GetSize() == 0) return true;
+  // Images loaded since the last pass are decoded together, on every core.
+  GraphicsCaches::Bitmaps().DecodeDeferred();
   mDrawRECT = *r;
   if (IControl* bg = mControls.Get(0)) bg->Draw(this);
   for (int i = 1; i < mControls.GetSize(); ++i) {

@@ -10,6 +10,7 @@
 // parameters, controls or texts) holds the plug-in's mutex while doing so.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "framework/ControlLayer.h"
 #include "framework/IGraphicsBase.h"
@@ -66,6 +67,10 @@ class IGraphics : public IGraphicsBase {
   virtual void ShowMouseCursor() {}
   // A new bitmap decoded from a resource image, or null.
   virtual RAST_IBitmap* OSLoadBitmap(int id, const char* name) = 0;
+  // The bytes of the PNG file of a resource image, found as OSLoadBitmap
+  // finds it; empty when there is none, or when the platform only decodes
+  // (the bitmap cache then loads through OSLoadBitmap at once).
+  virtual std::vector<uint8_t> OSLoadBitmapFile(int id, const char* name) { return {}; }
 
   // ---- Set-up ----
   // Creates the draw surface; run when the plug-in attaches the context.
@@ -96,6 +101,8 @@ class IGraphics : public IGraphicsBase {
   std::unique_ptr<uint8_t[]> LoadFile(int id, const char* name);
   int GetLastFileSize() const { return mLastFileSize; }
   // A failed load gives an empty bitmap (no data, 0 x 0) and caches nothing.
+  // The size is known at once; the pixels of a PNG file that the platform
+  // hands over are decoded when first drawn (see DeferredBitmap.h).
   IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int nFrames = 1, bool framesHorizontal = false);
   IBitmap getImageById(int id, int nFrames = 1, bool framesHorizontal = false);
   void RetainBitmap(IBitmap* bitmap);

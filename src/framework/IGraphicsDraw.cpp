@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/DeferredBitmap.h"
 #include "framework/GraphicsCaches.h"
 #include "framework/IGraphics.h"
 #include "raster/bitmap.h"
@@ -21,22 +22,15 @@ IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nFram
   KIT_MutexLock lock(cache.Mutex());
   RAST_IBitmap* bitmap = cache.Find(id);
   if (!bitmap) {
-    RAST_IBitmap* loaded = OSLoadBitmap(id, name);
-    if (!loaded) return IBitmap(nullptr, 0, 0, nFrames, framesHorizontal);
-    const int lw = loaded->getWidth(), lh = loaded->getHeight();
-    const double sw = lw * scale, sh = lh * scale;
-    const int w = (sw > 0.0 && sw < 1e9) ? (int)sw : 0, h = (sh > 0.0 && sh < 1e9) ? (int)sh : 0;
-    RAST_MemBitmap* scaled = (w > 0 && h > 0) ? new RAST_MemBitmap(w, h, 4) : nullptr;
-    if (scaled && (scaled->getWidth() != w || scaled->getHeight() != h)) {
-      delete scaled;
-      scaled = nullptr;
-    }
-    if (scaled)
-      RAST_ScaledBlit(scaled, loaded, 0, 0, w, h, 0.0f, 0.0f, (float)lw, (float)lh, 1.0f, kRasterFilterBilinear);
-    delete loaded;
-    if (!scaled) return IBitmap(nullptr, 0, 0, nFrames, framesHorizontal);
-    cache.Add(scaled, id);
-    bitmap = scaled;
+    std::unique_ptr<RAST_IBitmap> made;
+    std::vector<uint8_t> png = OSLoadBitmapFile(id, name);
+    if (!png.empty())
+      made = DeferredBitmap::FromPNG(std::move(png), scale);
+    else
+      made = ScaledForCache(std::unique_ptr<RAST_IBitmap>(OSLoadBitmap(id, name)), scale);
+    if (!made) return IBitmap(nullptr, 0, 0, nFrames, framesHorizontal);
+    bitmap = made.release();
+    cache.Add(bitmap, id);
   }
   return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), nFrames, framesHorizontal);
 }

@@ -29,13 +29,6 @@ int precisionForStep(double step) {
 
 IParam::IParam() : mDisplayTexts(KIT_GRAN_DEFAULT) {}
 
-int IParam::WholeValue(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(v);
-}
-
 int IParam::Int() const { return WholeValue(mValue); }
 
 void IParam::SetTexts(const char* name, const char* label, const char* group) {
@@ -122,7 +115,7 @@ void IParam::SetNormalized(double n) {
   // Not-a-number counts as 0; infinities as the ends of the range.
   if (std::isnan(n)) n = 0.0;
   if (std::isinf(n)) n = n > 0 ? 1.0 : 0.0;
-  double v = mMin + range * std::pow(n, mShape);
+  double v = mMin + range * Shaped(n, mShape);
   if (std::isnan(v)) v = mMin;  // a negative n under a fractional shape
   if (mType != kTypeDouble) {
     if (mStep != 0.0) v = mStep * std::floor(v / mStep + 0.5);
@@ -138,7 +131,7 @@ double IParam::GetNormalized(double v) const {
   if (range == 0.0) return 0.0;
   if (std::isnan(v)) v = mMin;
   v = std::clamp(v, std::min(mMin, mMax), std::max(mMin, mMax));
-  return std::pow((v - mMin) / range, 1.0 / mShape);
+  return Shaped((v - mMin) / range, 1.0 / mShape);
 }
 
 double IParam::DBToAmp() const { return std::exp(mValue * 0.1151292546497); }
@@ -198,7 +191,7 @@ const char* IParam::GetLabelForHost() const {
 void IParam::GetDisplayForHost(double value, bool normalized, char* out, size_t outSize,
                                bool withDisplayText) const {
   if (!out || outSize == 0) return;
-  if (normalized) value = mMin + (mMax - mMin) * std::pow(value, mShape);
+  if (normalized) value = mMin + (mMax - mMin) * Shaped(value, mShape);
   if (withDisplayText && GetNDisplayTexts() > 0) {
     const char* t = GetDisplayText(WholeValue(value));
     if (t[0]) {

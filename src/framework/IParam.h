@@ -3,6 +3,7 @@
 // that maps it to and from the normalised range 0..1, a default, a name, a
 // unit label, a group and an optional list of texts that name particular
 // integer values.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -128,7 +129,15 @@ class IParam {
   void SetControlAction(ControlAction* action) { mControlAction = action; }
 
   // Truncates toward zero and limits to the int range (0 for not-a-number).
-  static int WholeValue(double v);
+  static int WholeValue(double v) {
+    if (v != v) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return static_cast<int>(v);
+  }
+  // n^shape; the linear shape is n itself, which is exactly what the power
+  // gives for an exponent of 1, without its cost.
+  static double Shaped(double n, double shape) { return shape == 1.0 ? n : std::pow(n, shape); }
 
  private:
   void SetTexts(const char* name, const char* label, const char* group);

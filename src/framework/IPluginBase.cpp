@@ -51,10 +51,6 @@ void IPluginBase::initialize(int nHostParams, int nParams, const char* channelIO
 
 void IPluginBase::addNonAutomateParamCount(int n) { mNonAutomatedParams = std::clamp(n, 0, NParams()); }
 
-IParam* IPluginBase::GetParam(int idx) const {
-  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)].get() : nullptr;
-}
-
 // ---------------------------------------------------------------------------
 // Value paths
 

@@ -76,7 +76,9 @@ class IPluginBase : public IHardwareInputSink {
   // ----- parameters
   int NParams() const { return static_cast<int>(mParams.size()); }
   // Null for an index outside the store.
-  IParam* GetParam(int idx) const;
+  IParam* GetParam(int idx) const {
+    return idx >= 0 && static_cast<size_t>(idx) < mParams.size() ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+  }
   int NNonAutomatedParams() const { return mNonAutomatedParams; }
   int NAutomatedParams() const { return NParams() - mNonAutomatedParams; }
 
@@ -163,6 +165,12 @@ class IPluginBase : public IHardwareInputSink {
   virtual void HostSpecificInit() {}
   virtual void DirtyPTCompareState() {}
   virtual void PresetsChangedByHost() {}
+  // The frame of a load that is all or nothing (a host chunk, a program or
+  // bank file), under the mutex: Started before anything is read, Ended
+  // after it; with ok false every value and preset has been put back, and
+  // a plug-in class puts back what its own hooks changed meanwhile.
+  virtual void OnStateLoadStarted() {}
+  virtual void OnStateLoadEnded(bool ok) {}
   // Resizes and zeroes the scratch buffers when n differs from the current
   // block size; negative sizes are ignored.
   virtual void SetBlockSize(int n);

@@ -251,12 +251,15 @@ bool IPluginBase::LoadAllOrNothing(const std::function<bool()>& apply) {
   if (!TakeSnapshot(&before)) return false;
   mLoadRunning = true;
   mLoadPresetsChanged = false;
+  OnStateLoadStarted();
   const bool ok = apply();
   mLoadRunning = false;
   if (!ok) {
     RestoreSnapshot(&before);
+    OnStateLoadEnded(false);
     return false;
   }
+  OnStateLoadEnded(true);
   if (mLoadPresetsChanged) PresetsChangedByHost();
   RedrawParamControls();
   return true;

@@ -1,6 +1,7 @@
 #include "framework/ITextControl.h"
 
 #include <cstring>
+#include <new>
 
 #include "framework/IGraphics.h"
 #include "framework/IParam.h"
@@ -8,7 +9,7 @@
 ITextControl::ITextControl(IPluginBase* plug, IRECT rect, const IText* style, const char* text)
     : IControl(plug, rect) {
   if (style) mText = *style;
-  if (text && *text) mStr.Set(text);
+  if (text) mStr = text;
 }
 
 // A different text marks the control dirty and is stored; an equal one
@@ -20,11 +21,26 @@ static void SetChangedText(IControl* control, KIT_String* str, const char* text)
   str->Set(text);
 }
 
-void ITextControl::SetTextFromPlug(const char* text) { SetChangedText(this, &mStr, text); }
+void ITextControl::SetTextFromPlug(const char* text) {
+  if (!text) text = "";
+  const size_t length = std::strlen(text);
+  if (length == mStr.size() && std::memcmp(mStr.data(), text, length) == 0) return;
+  SetDirty(false);
+  ++mTextRevision;
+  try {
+    // In place: a text shorter than the room keeps it. A text taken from
+    // this one's own storage is shorter than it, so it is never moved away
+    // before the copy.
+    mStr.resize(length);
+    std::memmove(mStr.data(), text, length);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the old text stays.
+  }
+}
 
 bool ITextControl::Draw(IGraphics* graphics) {
-  if (!mStr.GetLength()) return true;
-  return graphics->DrawIText(&mText, mStr.Get(), &mRECT);
+  if (mStr.empty()) return true;
+  return graphics->DrawIText(&mText, mStr.c_str(), &mRECT);
 }
 
 ICaptionControl::ICaptionControl(IPluginBase* plug, IRECT rect, int paramIdx, const IText* style,
@@ -47,10 +63,15 @@ bool ICaptionControl::Draw(IGraphics* graphics) {
     char display[128];
     display[0] = '\0';
     param->GetDisplayForHost(param->Value(), false, display, true);
-    mStr.Set(display);
-    if (mShowParamLabel) {
-      mStr.Append(" ");
-      mStr.Append(param->GetLabelForHost());
+    ++mTextRevision;
+    try {
+      mStr = display;
+      if (mShowParamLabel) {
+        mStr += ' ';
+        mStr += param->GetLabelForHost();
+      }
+    } catch (const std::bad_alloc&) {
+      // Out of memory: the text drawn is what the string holds.
     }
   }
   return ITextControl::Draw(graphics);

@@ -2,6 +2,9 @@
 // Text controls: a text the editor sets, a caption that shows its
 // parameter's display text and opens the parameter's value prompt, a text in
 // a bitmap font, a link and a file selector.
+#include <cstdint>
+#include <string>
+
 #include "framework/IControl.h"
 #include "kit/string.h"
 
@@ -9,13 +12,20 @@ class ITextControl : public IControl {
  public:
   ITextControl(IPluginBase* plug, IRECT rect, const IText* style, const char* text = "");
   // A different text marks the control dirty and is stored; an equal text
-  // changes nothing.
+  // changes nothing. (The text is held with its length, and its room is
+  // kept, so that setting the short texts of a display costs no scan of
+  // the old text and no allocation.)
   void SetTextFromPlug(const char* text);
-  const char* GetTextForPlug() const { return mStr.Get(); }
+  const char* GetTextForPlug() const { return mStr.c_str(); }
   bool Draw(IGraphics* graphics) override;
+  // Counts the changes of the text: a text set that differed from the one
+  // held, and every caption drawn from its parameter. While it stays the
+  // same, nothing has asked to change the text.
+  uint32_t TextRevision() const { return mTextRevision; }
 
  protected:
-  KIT_String mStr;
+  std::string mStr;
+  uint32_t mTextRevision = 0;
 };
 
 class ICaptionControl : public ITextControl {

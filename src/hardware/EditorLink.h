@@ -86,6 +86,8 @@ class ILibrarianSlots {
   virtual bool hasUpperBank() const = 0;
   // The slot stores go to: 0..99, or -1 for none.
   virtual int targetSlot() const = 0;
+  // Each of these moves the target slot and the upper list's selection
+  // together (a lower-list slot moves neither).
   virtual void setTargetSlot(int slot) = 0;
   virtual void selectSlot(bool lower, int slot) = 0;
   virtual void selectProgram(int program) = 0;

@@ -123,7 +123,10 @@ class MIDIMessageManager {
   // activity light, and forwarding while local control is off. From the
   // host (only once MIDI I/O is set): the same with the host's filters; a
   // program change is also sent on, and what passes is always forwarded.
-  // channel is handed on to SendProgramChangeCommand only.
+  // channel is handed on to SendProgramChangeCommand only. While a
+  // librarian request runs (jobs 6 and 7, from their first request to their
+  // end) program changes of both sources are dropped whole, so that the
+  // sounds on their way still land in their slots.
   void ProcessMidiMsgFromDevice(IMidiMsg* msg);
   void ProcessMidiMsgFromDAW(IMidiMsg* msg, int channel);
   // Editor lock held: moves the control bound to a control change to the
@@ -137,9 +140,13 @@ class MIDIMessageManager {
   // holding the editor lock; taken inside). Each int goes out as its low 8
   // bits, framed with F0 and F7 unless it starts with F0. Nothing is sent
   // without an output port ("Set MIDI I/O First!"), for an empty message,
-  // or when a byte other than a leading F0 or a final F7 is not a data
-  // byte. Not logged.
+  // or when, once cut to 8 bits, a byte other than a leading F0 or a final
+  // F7 is not a data byte. Not logged.
   void sendSysexMessage(const std::vector<int>& message);
+
+  // ---- the packed tap pattern: 11 bytes at in into the 33 values of a
+  // 16-step tap pattern at out. Null pointers do nothing. Any thread.
+  static void decodeTapPatternCode(unsigned char* in, char* out);
 
   // ---- request pacing: kLibSyncTimer's whole value 0..3 gives 200, 300,
   // 400, 500 ms, anything else 100 ms.
@@ -160,6 +167,9 @@ class MIDIMessageManager {
   void setCancelRequested(bool v) { m_cancelRequested.store(v); }
   bool timedOut() const { return m_timedOut.load(); }
   void setTimedOut(bool v) { m_timedOut.store(v); }
+  // Set by jobs 6 and 7 before their first request, cleared at their end.
+  bool librarianRequestRunning() const { return m_librarianRequestRunning.load(); }
+  void setLibrarianRequestRunning(bool v) { m_librarianRequestRunning.store(v); }
   bool clockRunning() const { return m_clockRunning.load(); }
   // false lets the timing-clock loop run, true ends a running loop at its
   // next turn.
@@ -289,6 +299,7 @@ class MIDIMessageManager {
   std::atomic<bool> m_replyArrived{false};
   std::atomic<bool> m_cancelRequested{false};
   std::atomic<bool> m_timedOut{false};
+  std::atomic<bool> m_librarianRequestRunning{false};
   std::atomic<bool> m_clockRunning{false};
   std::atomic<bool> m_stopping{false};
   std::atomic<uint32_t> m_lastProgramChangeTick{0};

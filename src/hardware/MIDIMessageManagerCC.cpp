@@ -77,8 +77,11 @@ void MIDIMessageManager::channelMessage(IMidiMsg& msg, bool fromHost, int channe
   try {
     EditorLock lock(*this);
     if (!lock.held()) return;
-    m_fromDAW.store(fromHost);
     const IMidiMsg::EStatusMsg status = msg.StatusMsg();
+    // A program change would disarm the collector and move the slot a
+    // running librarian request stores into.
+    if (status == IMidiMsg::kProgramChange && m_librarianRequestRunning.load()) return;
+    m_fromDAW.store(fromHost);
     if (status == IMidiMsg::kNone) return;
     if (status == IMidiMsg::kProgramChange) {
       // The instrument's program change ends with its steps; the host's goes

@@ -135,10 +135,8 @@ void MIDIMessageManager::randomizeCommand(double value) {
   randomGenerator();
   randomizePatchSettings(0);
   m_flags.editBufferRequestPending.store(true);
-  SenderJob job;
-  job.mode = SenderJob::kSendSound;
-  job.toLibrarian = false;
-  startJob(job);
+  // The device form: the global step runs first when it is due.
+  startJob(SenderJob::sendSound(false, false, m_flags));
   // The pause lets go of the editor lock at every level, so that the dump
   // job and the other threads get on meanwhile.
   KIT_Mutex& mutex = m_plugin.GetMutex();

@@ -10,14 +10,13 @@ namespace {
 
 constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
 
-// A byte the instrument reads as data; only a leading F0 and a final F7 may
-// stand outside 0..7F, as anything else is a status byte on the wire (FF
-// resets the instrument).
-bool sendable(const std::vector<int>& message, size_t i) {
-  const int v = message[i];
-  if (v >= 0 && v <= 0x7F) return true;
-  const int low = v & 0xFF;
-  return (i == 0 && low == sysex::kStart) || (i + 1 == message.size() && low == sysex::kEnd);
+// Whether byte i of the message, already cut to its low 8 bits, is one the
+// instrument reads as data; only a leading F0 and a final F7 may stand
+// outside 0..7F, as anything else is a status byte on the wire (FF resets
+// the instrument).
+bool sendable(const std::vector<uint8_t>& bytes, size_t i) {
+  const uint8_t b = bytes[i];
+  return b <= 0x7F || (i == 0 && b == sysex::kStart) || (i + 1 == bytes.size() && b == sysex::kEnd);
 }
 
 }  // namespace
@@ -32,12 +31,12 @@ void MIDIMessageManager::sendSysexMessage(const std::vector<int>& message) {
     }
     if (message.empty()) return;
     std::vector<uint8_t> bytes(message.size());
-    for (size_t i = 0; i < message.size(); ++i) {
-      if (!sendable(message, i)) {
+    for (size_t i = 0; i < message.size(); ++i) bytes[i] = static_cast<uint8_t>(message[i] & 0xFF);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (!sendable(bytes, i)) {
         std::fprintf(stderr, "system-exclusive message not sent: byte %zu is %d\n", i, message[i]);
         return;
       }
-      bytes[i] = static_cast<uint8_t>(message[i] & 0xFF);
     }
     m_plugin.SendMidiSysex(bytes.data(), static_cast<int>(bytes.size()));
   } catch (const std::exception& e) {

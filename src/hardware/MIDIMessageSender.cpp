@@ -30,6 +30,10 @@ void MIDIMessageSender::run() {
   } catch (...) {
     std::fprintf(stderr, "job %d: unknown exception\n", m_job.mode);
   }
+  // A librarian request that ended early (the hub stopped) lets program
+  // changes through again.
+  if (m_job.mode == SenderJob::kSingleRequest || m_job.mode == SenderJob::kBankRequest)
+    m_hub.setLibrarianRequestRunning(false);
 }
 
 bool MIDIMessageSender::pause(int ms, bool wakeOnCancel) {

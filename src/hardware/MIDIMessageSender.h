@@ -43,6 +43,14 @@ class MIDIMessageSender : public Poco::Runnable {
 
   void run() override;
 
+  // The step code of arpeggiator step 0..15 (glide * 64 + time * 16 +
+  // event) from the current values of the step's three parameters; 0 for
+  // another step. Editor lock held.
+  uint8_t GeneratePatternCode(int step) const;
+  // Packs a 16-step tap pattern, 33 small values at in, into 11 bytes below
+  // 0x80 at out. Null pointers do nothing. Any thread.
+  static void GenTapPatternCode(char* out, char* in);
+
  private:
   // How a wait for an answer ended.
   enum class Wait { Reply, TimedOut, Cancelled, Stopped };

@@ -1,5 +1,7 @@
 // The request jobs: the device-ID enquiry (9), the edit-buffer requests (4,
 // 5), one sound into the target slot (6) and a whole bank (7).
+#include <algorithm>
+
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MIDIMessageSender.h"
 #include "hardware/ParameterList.h"
@@ -54,6 +56,7 @@ bool MIDIMessageSender::beginRequest(bool part, bool arm) {
       editor.SetLibrarianRequestActive(false);
       m_hub.setInterfaceUpdate(true);
     } else {
+      m_hub.setLibrarianRequestRunning(true);
       m_hub.setInterfaceUpdate(true);
       if (arm) {
         editor.SetLibrarianRequestActive(true);
@@ -84,6 +87,7 @@ void MIDIMessageSender::endRequest(int finalPause, bool bankExtras) {
       } else {
         editor.SetLibrarianStatusUnsaved(true);
       }
+      m_hub.setLibrarianRequestRunning(false);
     }
     editor.DisplayProcessingIndicator(false);
   });
@@ -143,7 +147,12 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
     if (!sendRequest(sysex::soundRequest(device, where))) return;
     WaitPlan plan{t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }};
     if (waitForReply(plan) == Wait::Stopped) return;
-    if (!locked([&] { m_hub.slots().setTargetSlot(m_hub.slots().targetSlot() + 1); })) return;
+    // The selection steps on, but not past the bank's last slot.
+    if (!locked([&] {
+          ILibrarianSlots& slots = m_hub.slots();
+          slots.setTargetSlot(std::min(slots.targetSlot() + 1, ILibrarianSlots::kSlots - 1));
+        }))
+      return;
   }
   if (!pause(t) || !locked([&] { m_hub.slots().setTargetSlot(0); })) return;
   endRequest(t, true);

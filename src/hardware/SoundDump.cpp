@@ -274,6 +274,8 @@ std::optional<Dump> storedDump(const std::vector<uint8_t>& message) {
     if (message[i] >= 0x80) return std::nullopt;
   Dump d;
   std::copy(message.begin(), message.begin() + kLength, d.begin());
+  // Whatever command a stored message carries, it goes out as a sound dump.
+  d[4] = sysex::kCmdSoundDump;
   d[kLength - 1] = sysex::kEnd;
   refreshCheckByte(d);
   return d;

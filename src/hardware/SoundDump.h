@@ -141,7 +141,8 @@ void refreshCheckByte(Dump& dump);
 
 // A librarian message that can go out as a sound dump: F0 first, at least
 // 137 bytes, bytes 1..134 all below 80. It comes back cut to 137 bytes with
-// its check byte and F7 written; anything else gives nothing.
+// the sound-dump command in byte 4, its check byte and F7 written; anything
+// else gives nothing.
 std::optional<Dump> storedDump(const std::vector<uint8_t>& message);
 // The first of a patch's messages that storedDump takes, framed so.
 std::optional<Dump> pickStoredDump(const std::vector<std::vector<uint8_t>>& messages);

@@ -11,6 +11,7 @@
 #include "framework/IParam.h"
 #include "framework/IPluginBase.h"
 #include "kit/mutex.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "raster/bitmap.h"
 #include "raster/png.h"
@@ -498,19 +499,35 @@ void IGraphicsHeadless::DesktopPath(KIT_String* path) {
 
 // ---- Resources ----
 
-RAST_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name) {
-  if (!name) return nullptr;
+// The PNG file of a resource image: the name's last component with its
+// ".png" extension (any case) in the resource folder; empty when the name
+// is not one of a PNG file or no regular file has it.
+static std::string BitmapFilePath(const char* name) {
+  if (!name) return {};
   const char* dot = strrchr(name, '.');
   const char* ext = dot ? dot + 1 : name;
-  if (strcasecmp(ext, "png") != 0) return nullptr;
+  if (strcasecmp(ext, "png") != 0) return {};
   std::string base = LastComponent(name);
   const size_t baseDot = base.rfind('.');
   if (baseDot != std::string::npos) base.resize(baseDot);
-  if (base.empty()) return nullptr;
+  if (base.empty()) return {};
   const std::string path = platform::resourceFolder() + base + ".png";
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-  return RAST_LoadPNG(path.c_str(), nullptr);
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return path;
+}
+
+RAST_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name) {
+  const std::string path = BitmapFilePath(name);
+  return path.empty() ? nullptr : RAST_LoadPNG(path.c_str(), nullptr);
+}
+
+std::vector<uint8_t> IGraphicsHeadless::OSLoadBitmapFile(int, const char* name) {
+  const std::string path = BitmapFilePath(name);
+  std::vector<uint8_t> bytes;
+  // A bitmap's file is far below this; a larger one is not an image of ours.
+  if (!path.empty() && !platform::readWholeFile(path, &bytes, size_t{1} << 28)) bytes.clear();
+  return bytes;
 }
 
 std::unique_ptr<uint8_t[]> IGraphicsHeadless::OSLoadFile(int, const char* name) {

@@ -46,6 +46,7 @@ class IGraphicsHeadless : public IGraphics {
   void* GetWindow() override { return nullptr; }
   std::unique_ptr<uint8_t[]> OSLoadFile(int id, const char* name) override;
   RAST_IBitmap* OSLoadBitmap(int id, const char* name) override;
+  std::vector<uint8_t> OSLoadBitmapFile(int id, const char* name) override;
 
   // ---- Redraw ----
   // While open: asks for the dirty area and draws it. Returns the area drawn

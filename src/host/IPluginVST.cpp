@@ -1,5 +1,6 @@
 #include "host/IPluginVST.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -435,7 +436,9 @@ intptr_t IPluginVST::PinProperties(bool input, int idx, VstPinProperties* pin) {
 
 void IPluginVST::SpeakerArrangement(bool input, const VstSpeakerArrangement* arr) {
   if (!arr) return;
-  const int n = arr->numChannels;
+  // The host's count is taken within the channels there are, so that no
+  // count, however far out of range, can turn the remainder negative.
+  const int n = std::clamp(arr->numChannels, 0, input ? NInChannels() : NOutChannels());
   if (input) {
     SetInputChannelConnections(0, n, true);
     SetInputChannelConnections(n, NInChannels() - n, false);

@@ -38,7 +38,10 @@ void appendMessage(std::vector<uint8_t>& out, std::span<const uint8_t> message, 
   if (isFramedSoundDump(message)) out[start + kDumpCheckOffset - from] = dumpCheckByte(message);
 }
 
-std::vector<uint8_t> buildBankBytes(std::span<const LibrarianPatch> patches, bool midi) {
+namespace {
+
+template <class Patches>
+std::vector<uint8_t> bankBytes(const Patches& patches, bool midi) {
   std::vector<uint8_t> out;
   if (!midi) {
     out.reserve(patches.size() * kSoundDumpSize);
@@ -56,6 +59,14 @@ std::vector<uint8_t> buildBankBytes(std::span<const LibrarianPatch> patches, boo
   for (int b = 0; b < 4; ++b) out[kMidiDumpTrackLengthOffset + b] = static_cast<uint8_t>(len >> (24 - 8 * b));
   return out;
 }
+
+}  // namespace
+
+std::vector<uint8_t> buildBankBytes(std::span<const LibrarianPatch> patches, bool midi) {
+  return bankBytes(patches, midi);
+}
+
+std::vector<uint8_t> buildBankBytes(const PatchList& patches, bool midi) { return bankBytes(patches, midi); }
 
 std::string fileExtensionLower(const std::string& fileName) {
   const size_t dot = fileName.rfind('.');

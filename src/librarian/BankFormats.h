@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "librarian/LibrarianPatch.h"
+#include "librarian/PatchList.h"
 
 inline constexpr int kBankSize = 100;
 
@@ -45,6 +46,7 @@ void appendMessage(std::vector<uint8_t>& out, std::span<const uint8_t> message, 
 // Standard MIDI File whose event sizes and track length are those of the
 // bytes written (a standard bank gives the 14,152 bytes of the templates).
 std::vector<uint8_t> buildBankBytes(std::span<const LibrarianPatch> patches, bool midi);
+std::vector<uint8_t> buildBankBytes(const PatchList& patches, bool midi);
 
 // Lower-case text after the last "." of a file name; empty without ".".
 std::string fileExtensionLower(const std::string& fileName);

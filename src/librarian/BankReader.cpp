@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "hardware/SysexProtocol.h"
@@ -35,17 +34,6 @@ bool readByte(std::span<const uint8_t> data, int& position, uint8_t& out) {
   return true;
 }
 
-// "Sound", seven blanks, the counter in two digits, then the category byte.
-void appendShortFormName(PatchSysexMessage& record, int programCounter) {
-  char digits[3];
-  std::snprintf(digits, sizeof digits, "%02d", ((programCounter % 100) + 100) % 100);
-  static const char kWord[] = "Sound       ";  // "Sound" and seven blanks
-  record.insert(record.end(), kWord, kWord + 12);
-  record.push_back(static_cast<uint8_t>(digits[0]));
-  record.push_back(static_cast<uint8_t>(digits[1]));
-  record.push_back(kShortFormCategory);
-}
-
 }  // namespace
 
 bool BankReader::findByte(std::span<const uint8_t> data, int& position, int value) {
@@ -68,10 +56,13 @@ bool BankReader::findByte(std::span<const uint8_t> data, int& position, int valu
   return true;
 }
 
-int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
-                                 bool& converted) {
-  data = limited(data);
-  if (!findByte(data, position, kMaker)) return -1;
+namespace {
+
+// Reads the next record from position on and appends it to patches when it
+// is a usable sound dump (see BankReader::readSysexMessage).
+int readRecord(std::span<const uint8_t> data, int& position, std::vector<LibrarianPatch>& patches, int programCounter,
+               bool& converted) {
+  if (!BankReader::findByte(data, position, kMaker)) return -1;
 
   // Model, device, command, bank and program: only tested, never kept.
   uint8_t model = 0, b = 0;
@@ -90,67 +81,94 @@ int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, P
   // command 10, location 0.
   // Copy up to the F7; a record cut off by the end of the data is dropped.
   const int bodyStart = position;
-  if (!findByte(data, position, kEox)) return -1;
+  if (!BankReader::findByte(data, position, kEox)) return -1;
   static const uint8_t kHeader[] = {0xF0, kMaker, kModel2, 0x00, kSoundDumpCommand, 0x00, 0x00};
-  const size_t length = sizeof kHeader + static_cast<size_t>(position - 1 - bodyStart);
-  if (length < static_cast<size_t>(kMinimumRecordLength)) return position;
-  // Room for the whole record at once: a short form gains its name, a model 1
+  const size_t body = static_cast<size_t>(position - 1 - bodyStart);
+  const size_t length = sizeof kHeader + body;
+  if (length < static_cast<size_t>(BankReader::kMinimumRecordLength)) return position;
+  // The whole record at once: a short form gains its name, a model 1
   // record of 91 bytes its category byte, and every record its F7.
   const size_t grows = length == 75 ? 16 : length == 76 ? 15 : (length == 91 && model == kModel1) ? 1 : 0;
-  PatchSysexMessage record;
-  record.reserve(length + grows + 1);
-  record.assign(kHeader, kHeader + sizeof kHeader);
-  record.insert(record.end(), data.begin() + bodyStart, data.begin() + (position - 1));
-
-  if (length == 75) {
-    record.push_back(0x00);
-    appendShortFormName(record, programCounter);
-  } else if (length == 76) {
-    record[74] = 0x00;
-    appendShortFormName(record, programCounter);
+  PatchSysexMessage record(length + grows + 1);
+  std::memcpy(record.data(), kHeader, sizeof kHeader);
+  std::memcpy(record.data() + sizeof kHeader, data.data() + bodyStart, body);
+  size_t end = length;
+  if (length == 75 || length == 76) {
+    // A 00 byte is added to the shorter form; the longer one has its byte
+    // 74 set to 00.
+    if (length == 75)
+      record[end++] = 0x00;
+    else
+      record[74] = 0x00;
+    // "Sound", seven blanks, the counter in two digits, then the category.
+    static const char kWord[] = "Sound       ";
+    std::memcpy(record.data() + end, kWord, 12);
+    const int counter = ((programCounter % 100) + 100) % 100;
+    record[end + 12] = static_cast<uint8_t>('0' + counter / 10);
+    record[end + 13] = static_cast<uint8_t>('0' + counter % 10);
+    record[end + 14] = kShortFormCategory;
+    end += 15;
   } else if (length == 91 && model == kModel1) {
     // A model 1 record of this length is converted below, which never reads
     // the appended byte. A model 2 record is kept as it is: appending would
     // make a mended short form (91 bytes before its F7) grow by one byte
     // every time its bank is written and read again.
-    record.push_back(kShortFormCategory);
+    record[end++] = kShortFormCategory;
   }
-  record.push_back(kEox);
+  record[end] = kEox;
   // Over the byte that follows the record (the next F0, or the first byte of
   // the next event's delta time).
   ++position;
 
-  if (model == kModel1 && record.size() <= static_cast<size_t>(kLargestModel1Record)) {
+  if (model == kModel1 && record.size() <= static_cast<size_t>(BankReader::kLargestModel1Record)) {
     record = convertPatchToSorrel2Format(record, programCounter);
     converted = true;
   }
 
-  std::vector<PatchSysexMessage> messages;
-  messages.push_back(std::move(record));
-  LibrarianPatch& patch = file.patches.emplace_back();
-  patch.messages = std::move(messages);
-  if (patch.messages[0].size() <= static_cast<size_t>(kLargestNamedRecord)) patch.takeNameAndCategory();
-  file.noPadding = 0;
+  LibrarianPatch& patch = patches.emplace_back();
+  patch.messages.reserve(1);
+  patch.messages.push_back(std::move(record));
+  if (patch.messages[0].size() <= static_cast<size_t>(BankReader::kLargestNamedRecord)) patch.takeNameAndCategory();
   return position;
+}
+
+}  // namespace
+
+int BankReader::readSysexMessage(std::span<const uint8_t> data, int& position, PatchFile& file, int programCounter,
+                                 bool& converted) {
+  std::vector<LibrarianPatch> read;
+  const int result = readRecord(limited(data), position, read, programCounter, converted);
+  if (!read.empty()) {
+    file.patches.push_back(std::move(read.front()));
+    file.noPadding = 0;
+  }
+  return result;
 }
 
 bool BankReader::loadFromChunk(std::span<const uint8_t> data, PatchFile& file) {
   data = limited(data);
   if (data.size() < static_cast<size_t>(kMinimumDataSize)) return false;
   int position = std::equal(kMidiFileMagic.begin(), kMidiFileMagic.end(), data.begin()) ? kMidiScanStart : 0;
-  // Room for the patches a file of standard dumps holds, and at least a
-  // whole bank (a short bank is filled up to one).
+  // The file's records are read into one block, with room for the patches a
+  // file of standard dumps holds and at least a whole bank (a short bank is
+  // filled up to one).
   constexpr size_t kMostReserved = 100 * kBankSize;
-  file.patches.reserve(file.patches.size() +
-                       std::min(std::max<size_t>(kBankSize, data.size() / kSoundDumpSize + 1), kMostReserved));
+  std::vector<LibrarianPatch> patches;
+  patches.reserve(std::min(std::max<size_t>(kBankSize, data.size() / kSoundDumpSize + 1), kMostReserved));
+  const size_t before = file.patches.size();
   bool converted = false;
   int programCounter = 0;
-  int result = readSysexMessage(data, position, file, programCounter, converted);
+  int result = readRecord(data, position, patches, programCounter, converted);
   while (result > 0) {
-    if (!file.patches.empty() && ++programCounter > 99) programCounter = 0;
-    result = readSysexMessage(data, position, file, programCounter, converted);
+    if (before + patches.size() > 0 && ++programCounter > 99) programCounter = 0;
+    result = readRecord(data, position, patches, programCounter, converted);
   }
-  checkBankSizeAndAddData(file);
+  if (!patches.empty()) file.noPadding = 0;
+  // A short bank is filled up within the same block.
+  const size_t total = before + patches.size();
+  if (total > 0 && total < static_cast<size_t>(kBankSize) && !file.noPadding)
+    patches.resize(patches.size() + (kBankSize - total), LibrarianPatch::initPatch());
+  file.patches.append(std::move(patches));
   return converted;
 }
 

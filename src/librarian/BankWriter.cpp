@@ -111,7 +111,8 @@ bool PatchLibrarian::createNewPatchFile(PatchFile* source, const std::string& fo
   const std::string stem = (split || !fileConverted) ? base + " Singles " + std::to_string(bank + 2) : base;
 
   auto record = std::make_unique<PatchFile>();
-  record->patches.assign(source->patches.begin() + first, source->patches.begin() + first + count);
+  const PatchList& patches = source->patches;
+  record->patches.assign(patches.begin() + first, patches.begin() + first + count);
   record->folderName = folderName;
   record->folderIndex = folderIndex;
   record->folderNames = source->folderNames;

@@ -33,6 +33,7 @@
 
 #include "librarian/BankFileIO.h"
 #include "librarian/BankFormats.h"
+#include "librarian/CategoryCodes.h"
 #include "librarian/ParallelFor.h"
 #include "librarian/PatchLibrarian.h"
 #include "platform/folders.h"
@@ -76,8 +77,13 @@ enum class ReadResult { Read, Failed, TooLarge };
 // does not wait for a writer, and the kind is checked on the open file.
 // out may hold an earlier file's bytes: only the part beyond them is cleared
 // on growing, the rest is read over.
-ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// With a handle of the folder that holds it (folder >= 0), the file is
+// opened by its name in the folder, sparing the walk of the whole path.
+ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out, int folder = -1) {
+  const size_t slash = path.rfind('/');
+  const int fd = folder >= 0 && slash != std::string::npos
+                     ? ::openat(folder, path.c_str() + slash + 1, O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                     : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     out.clear();
     return ReadResult::Failed;
@@ -111,9 +117,11 @@ ReadResult readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 // parallel, while the scan itself (log, writes, moves, lists) stays in order.
 struct ParsedBank {
   std::string path;
+  int folder = -1;  // a handle of the folder that holds it, or -1
   ReadResult read = ReadResult::Failed;
   PatchFile file;          // patches and noPadding only
   bool converted = false;  // model 1 material was converted
+  std::vector<uint8_t> listCodes;  // each patch's category list (CategoryCodes.h)
 };
 
 void readAndParse(ParsedBank& bank) noexcept {
@@ -122,22 +130,28 @@ void readAndParse(ParsedBank& bank) noexcept {
   thread_local std::vector<uint8_t> bytes;
   constexpr size_t kKeptBufferBytes = 1u << 20;
   try {
-    bank.read = readWholeFile(bank.path, bytes);
+    bank.read = readWholeFile(bank.path, bytes, bank.folder);
     if (bank.read != ReadResult::TooLarge) bank.converted = BankReader::loadFromChunk(bytes, bank.file);
+    // Noted while the patches are at hand.
+    const PatchList& patches = bank.file.patches;
+    bank.listCodes.resize(patches.size());
+    for (size_t i = 0; i < patches.size(); ++i) bank.listCodes[i] = categoryListCode(patches[i]);
     if (bytes.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(bytes);
   } catch (...) {
     std::vector<uint8_t>().swap(bytes);
     // Out of memory: the file counts as unreadable.
     bank.read = ReadResult::Failed;
     bank.file.patches.clear();
+    bank.listCodes.clear();
     bank.converted = false;
   }
 }
 
-// Reads and parses every path, on the threads the scan may use.
-std::vector<ParsedBank> readAndParseAll(const std::vector<std::string>& paths) {
+// Reads and parses every file, on the threads the scan may use: paths[i]
+// lies in the folder of handle folders[i] (or -1).
+std::vector<ParsedBank> readAndParseAll(const std::vector<std::string>& paths, const std::vector<int>& folders) {
   std::vector<ParsedBank> banks(paths.size());
-  for (size_t i = 0; i < paths.size(); ++i) banks[i].path = paths[i];
+  for (size_t i = 0; i < paths.size(); ++i) banks[i].path = paths[i], banks[i].folder = folders[i];
   librarian::parallelFor(banks.size(), std::min(librarian::scanThreads(), banks.size() / 16 + 1),
                          [&](size_t i) { readAndParse(banks[i]); });
   return banks;
@@ -188,7 +202,7 @@ using LogLine = std::function<void(const std::string&)>;
 class FolderHandle {
  public:
   explicit FolderHandle(const std::string& folder)
-      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+      : path_(folder), fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
   ~FolderHandle() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -202,7 +216,11 @@ class FolderHandle {
     return ::lstat(path.c_str(), &st);
   }
 
+  const std::string& path() const { return path_; }
+  int fd() const { return fd_; }
+
  private:
+  std::string path_;
   int fd_;
 };
 
@@ -304,13 +322,18 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string patchesPath) {
   // A source that could not be moved is tried again by every scan call (its
   // banks, found on disk with the same bytes, are not written again).
   unmovableSources.clear();
+  scanListCodes.clear();
   // At most one rescan per call: a source that could not be moved is not
   // converted again (see parseFolderFiles), so the rescan ends the matter.
   for (int pass = 0;; ++pass) {
-    if (!scanFolders(patchesPath)) return;
+    if (!scanFolders(patchesPath)) {
+      scanListCodes.clear();
+      return;
+    }
     if (rescanRequested && pass == 0) {
       log("FOLDER RESCAN INITIATED BY PATCH LIBRARIAN");
       rescanRequested = false;
+      scanListCodes.clear();
       clearDataStructures(kBankTree);
       dropFiles(patchFiles);
       dropFiles(categoryFiles);
@@ -327,7 +350,8 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string patchesPath) {
   clearDataStructures(kCategoryTree);
   dropFiles(categoryFiles);
   dropFiles(emptyCategoryFiles);
-  createNewCategoryPatchFiles();
+  buildCategoryLists(&scanListCodes);
+  scanListCodes.clear();
 }
 
 bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
@@ -382,13 +406,27 @@ bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
     }
   }
 
-  // Read every file ahead that the scan will read.
+  // Read every file ahead that the scan will read, each opened by its name
+  // in its folder; the folders of a large tree beyond the first few dozen
+  // are not held open (their files are opened by their paths), so that the
+  // scan never runs short of descriptors.
+  constexpr size_t kMostFolderHandles = 64;
   std::vector<std::string> toRead;
+  std::vector<int> toReadFolders;
+  std::vector<std::unique_ptr<FolderHandle>> handles;
   for (const Candidate& c : candidates) {
     if (c.ext == "srl" || (!unmovableSources.empty() && unmovableSources.count(sourceKey(c.path)))) continue;
+    const size_t slash = c.path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : c.path.substr(0, slash);
+    const bool held = !folder.empty() && !handles.empty() && handles.back()->path() == folder;
+    if (!held && !folder.empty() && handles.size() < kMostFolderHandles)
+      handles.push_back(std::make_unique<FolderHandle>(folder));
+    const bool in = !folder.empty() && !handles.empty() && handles.back()->path() == folder;
     toRead.push_back(c.path);
+    toReadFolders.push_back(in ? handles.back()->fd() : -1);
   }
-  std::vector<ParsedBank> readAhead = readAndParseAll(toRead);
+  std::vector<ParsedBank> readAhead = readAndParseAll(toRead, toReadFolders);
+  handles.clear();
 
   size_t next = 0;
   for (const Candidate& c : candidates) {
@@ -402,7 +440,7 @@ bool PatchLibrarian::scanFolders(const std::string& patchesPath) {
       t_readAhead = nullptr;
       scanError("skipped", c.path, e);
     }
-    if (ahead) ahead->file.patches = {};  // taken over or no longer needed
+    if (ahead) ahead->file.patches.clear();  // taken over or no longer needed
   }
   return true;
 }
@@ -475,6 +513,7 @@ PatchFile* PatchLibrarian::parseFolderFiles(Poco::File entry, Poco::Path path, i
   } else {
     makeExactBank(file.get());
     listed = file.get();
+    scanListCodes[listed] = std::move(bank->listCodes);
     patchFiles.push_back(std::move(file));
   }
 

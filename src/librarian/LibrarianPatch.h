@@ -68,6 +68,8 @@ class LibrarianPatch {
   // every other byte kept, nothing trimmed; then the category. Messages of
   // fewer than 135 bytes hold neither: both stay empty.
   void takeNameAndCategory();
+  // True when takeNameAndCategory would leave name and category as they are.
+  bool namedFromDump() const;
 
   // Appends the patch's bytes to a bank being written. Raw form (midi false):
   // every message as it is. Standard MIDI File form: one system-exclusive

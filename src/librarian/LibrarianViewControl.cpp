@@ -128,6 +128,13 @@ void LibrarianViewControl::selectUpperSlot(int slot) {
   SetDirty(false);
 }
 
+void LibrarianViewControl::selectLowerSlot(int slot) {
+  slot = std::clamp(slot, 0, kSlots - 1);
+  mCurrentSlot = slot;
+  mSelectedLower = slot;
+  SetDirty(false);
+}
+
 void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) {
   const bool right = mod && mod->R;
   if (!right && mEditor) {

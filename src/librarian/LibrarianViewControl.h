@@ -81,6 +81,8 @@ class LibrarianViewControl : public CustomOverlayControl {
   int currentSlot() const { return mCurrentSlot.load(); }
   // Makes slot (limited to 0..99) the current slot and the upper selection.
   void selectUpperSlot(int slot);
+  // Makes slot (limited to 0..99) the current slot and the lower selection.
+  void selectLowerSlot(int slot);
   // Makes slot (limited to 0..99) the current slot; the selections stay.
   void setCurrentSlot(int slot) { mCurrentSlot = std::clamp(slot, 0, kSlots - 1); }
   // The same from the job thread (requests of a whole bank step the

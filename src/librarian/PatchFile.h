@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "librarian/LibrarianPatch.h"
+#include "librarian/PatchList.h"
 
 class PatchFile {
  public:
@@ -14,7 +15,9 @@ class PatchFile {
   // 0 for every file the librarian creates; only the clone reads it.
   int secondFlag = 0;
   // The patches in slot order; a bank file in the lists holds exactly 100.
-  std::vector<LibrarianPatch> patches;
+  // A category or search file refers to the bank files' patches (see
+  // PatchList.h).
+  PatchList patches;
   // The file's own name with its extension, as the menus show it.
   std::string fileName;
   // The name of the folder that holds the file.

@@ -33,7 +33,30 @@ void PatchLibrarian::dropFiles(PatchFileList& list) {
   list.clear();
 }
 
-void PatchLibrarian::releaseDroppedFiles() { droppedFiles.clear(); }
+PatchLibrarian::~PatchLibrarian() { waitForRelease(); }
+
+void PatchLibrarian::waitForRelease() {
+  if (releaser.joinable()) releaser.join();
+}
+
+void PatchLibrarian::releaseDroppedFiles() {
+  // A rescan drops every bank and category file: hundreds of thousands of
+  // blocks, which a thread of their own frees. A few files go at once.
+  constexpr size_t kFreedAside = 64;
+  waitForRelease();
+  if (droppedFiles.size() < kFreedAside) {
+    droppedFiles.clear();
+    return;
+  }
+  PatchFileList files;
+  files.swap(droppedFiles);
+  try {
+    releaser = std::thread([gone = std::move(files)]() mutable { gone.clear(); });
+  } catch (const std::exception&) {
+    // No thread to be had: the task that held the files is gone, and they
+    // with it.
+  }
+}
 
 void PatchLibrarian::clearDataStructures(int kind) {
   switch (kind) {
@@ -103,6 +126,7 @@ bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* patch) {
   if (!patch || !file || slot < 0 || slot >= kBankSize) return false;
   if (static_cast<size_t>(slot) >= file->patches.size()) return false;
   file->patches[static_cast<size_t>(slot)] = *patch;
+  ++storedPatches;
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "librarian/BankReader.h"
@@ -69,6 +70,8 @@ class PatchLibrarian {
 
   PatchLibrarian() = default;
   explicit PatchLibrarian(LibrarianHooks h) : hooks(std::move(h)) {}
+  // Waits for the files of the last release still being freed.
+  ~PatchLibrarian();
   PatchLibrarian(const PatchLibrarian&) = delete;
   PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
@@ -87,8 +90,12 @@ class PatchLibrarian {
   // that views and menus still holding pointers can be refreshed first.
   void dropFiles(PatchFileList& list);
   // Releases the files dropped so far. Call after the views and menus have
-  // been rebuilt and no tree refers to them any more.
+  // been rebuilt and no tree refers to them any more. The many files of a
+  // rescan are freed on a thread of their own, so that the caller does not
+  // wait for them; the next such release, and the librarian's end, join it.
   void releaseDroppedFiles();
+  // Waits until the files of the last release are freed.
+  void waitForRelease();
   size_t droppedFileCount() const { return droppedFiles.size(); }
 
   // Deletes every node of one tree: kind 0 bankFolders, 2 categoryFolders,
@@ -103,6 +110,9 @@ class PatchLibrarian {
   // Stores a completed patch into the upper bank at targetSlot. False (and
   // nothing stored) without an upper bank or outside slots 0..99.
   bool setSysexDatatoSelectedSlot(const LibrarianPatch* patch);
+  // How many patches setSysexDatatoSelectedSlot has stored so far: a feeder
+  // compares it before and after to learn whether its sound was stored.
+  uint64_t storedPatchCount() const { return storedPatches; }
 
   // --- Reading -------------------------------------------------------------
   // Reads all records of one file into file (see BankReader) and sets
@@ -186,8 +196,16 @@ class PatchLibrarian {
   // Sources whose new banks were written but that could not be moved, in
   // the current scan call: its rescan does not read them again.
   std::set<std::string> unmovableSources;
+  // The category list of every patch of the bank files the current scan
+  // listed as they were read (see PatchLists.cpp), so that building the
+  // lists need not look at the patches again; used and emptied when the
+  // scan builds the category lists.
+  std::map<const PatchFile*, std::vector<uint8_t>> scanListCodes;
+  void buildCategoryLists(const std::map<const PatchFile*, std::vector<uint8_t>>* codes);
 
   PatchFileList droppedFiles;
+  uint64_t storedPatches = 0;
+  std::thread releaser;  // frees a released rescan's files
   // Path of every file createNewPatchFile wrote, to the source it came from.
   std::map<std::string, std::string> createdFiles;
 };

@@ -1,16 +1,19 @@
 // The in-memory lists built from the bank files: twenty category lists and
-// the search results. Both are copies taken at build time, in files of at
-// most 100 patches, and are never written to disk.
+// the search results. Both show the patches as they were at build time, in
+// files of at most 100 patches, and are never written to disk. A list
+// refers to a bank file's patch where its copy would be the same patch (see
+// PatchList.h), and holds a copy of its own where it would not.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "librarian/BankFormats.h"
-#include "librarian/ParallelFor.h"
+#include "librarian/CategoryCodes.h"
 #include "librarian/PatchLibrarian.h"
 
 namespace {
@@ -18,20 +21,20 @@ namespace {
 // The categories that have a list: codes 0 ("NONE") to 19 ("EXFX").
 constexpr int kListedCategories = 20;
 
-// Makes slot a patch of a list, built from its source: copies of its first
-// `messageCount` messages (as far as it has them), name and category taken
-// from the copy of message 0.
-void makeListCopy(LibrarianPatch& slot, const LibrarianPatch& source, size_t messageCount) {
-  const size_t n = std::min(messageCount, source.messages.size());
-  slot.messages.assign(source.messages.begin(), source.messages.begin() + static_cast<std::ptrdiff_t>(n));
-  slot.takeNameAndCategory();
-}
-
-// Appends such a copy to a list file. The copy is made whole before it is
-// moved into place: the list's fresh memory is only written, never read.
-void appendListCopy(std::vector<LibrarianPatch>& list, const LibrarianPatch& source, size_t messageCount) {
+// Appends patch i of source to a list: a patch built from it, holding its
+// first `messageCount` messages (as far as it has them), name and category
+// taken from message 0. Where that is the patch itself it is referred to;
+// namedFromDump tells whether the patch's name and category are its dump's.
+void appendListPatch(PatchList& list, PatchList& source, size_t i, size_t messageCount, bool namedFromDump) {
+  const LibrarianPatch& patch = std::as_const(source)[i];
+  if (patch.messages.size() <= messageCount && namedFromDump) {
+    list.appendShared(source, i);
+    return;
+  }
   LibrarianPatch copy;
-  makeListCopy(copy, source, messageCount);
+  copy.messages.assign(patch.messages.begin(),
+                       patch.messages.begin() + static_cast<std::ptrdiff_t>(std::min(messageCount, patch.messages.size())));
+  copy.takeNameAndCategory();
   list.push_back(std::move(copy));
 }
 
@@ -67,9 +70,22 @@ int listedCategory(const std::string& category) {
   return -1;
 }
 
+// The list of a category byte: its code for 0-19, -1 for the bytes named
+// "INIT".
+int listedCode(uint8_t byte) { return byte < kListedCategories ? byte : -1; }
+
 }  // namespace
 
-void PatchLibrarian::createNewCategoryPatchFiles() {
+uint8_t categoryListCode(const LibrarianPatch& patch) {
+  const bool named = patch.namedFromDump();
+  const int code = named ? listedCode(patch.messages[0][kDumpCategoryOffset]) : listedCategory(patch.category);
+  if (code < 0) return kNoCategoryList;
+  return static_cast<uint8_t>(code | (patch.messages.size() <= 1 && named ? kSharedInList : 0));
+}
+
+void PatchLibrarian::createNewCategoryPatchFiles() { buildCategoryLists(nullptr); }
+
+void PatchLibrarian::buildCategoryLists(const std::map<const PatchFile*, std::vector<uint8_t>>* codes) {
   std::array<std::vector<std::unique_ptr<PatchFile>>, kListedCategories> files;
   auto newFile = [](size_t code, size_t k) {
     auto file = std::make_unique<PatchFile>();
@@ -79,68 +95,41 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     return file;
   };
 
-  const size_t threads = librarian::scanThreads();
-  if (threads > 1) {
-    // Every patch with a list, in scan order, with its category.
-    std::vector<const LibrarianPatch*> patches;
-    std::vector<int8_t> codes;
-    for (const auto& file : patchFiles) {
-      if (!file) continue;
-      for (const LibrarianPatch& patch : file->patches) {
-        const int code = listedCategory(patch.category);
-        if (code < 0) continue;
-        patches.push_back(&patch);
-        codes.push_back(static_cast<int8_t>(code));
+  // One pass in scan order, each patch appended to its list as it is met;
+  // a list starts a new file after every 100 patches, and one of a whole
+  // multiple of 100 patches (zero included) ends with an empty file.
+  std::vector<uint8_t> own;
+  for (const auto& file : patchFiles) {
+    if (!file) continue;
+    PatchList& patches = file->patches;
+    // The codes noted when the file was read, or worked out now.
+    const std::vector<uint8_t>* noted = nullptr;
+    if (codes) {
+      auto it = codes->find(file.get());
+      if (it != codes->end() && it->second.size() == patches.size()) noted = &it->second;
+    }
+    if (!noted) {
+      own.resize(patches.size());
+      for (size_t i = 0; i < patches.size(); ++i) own[i] = categoryListCode(std::as_const(patches)[i]);
+      noted = &own;
+    }
+    for (size_t i = 0; i < patches.size(); ++i) {
+      const uint8_t code = (*noted)[i];
+      if (code == kNoCategoryList) continue;
+      std::vector<std::unique_ptr<PatchFile>>& list = files[code & kCategoryCodeMask];
+      if (list.empty() || list.back()->patches.size() >= static_cast<size_t>(kBankSize)) {
+        list.push_back(newFile(code & kCategoryCodeMask, list.size()));
+        list.back()->patches.reserve(kBankSize);
       }
+      if (code & kSharedInList)
+        list.back()->patches.appendShared(patches, i);
+      else
+        appendListPatch(list.back()->patches, patches, i, 1, false);
     }
-    // Where each copy goes is known before any copy is made: the patches are
-    // cut into runs, and a run's first copy of a category follows the copies
-    // of that category in all earlier runs. The runs are then copied in
-    // parallel straight into their slots.
-    constexpr size_t kRun = 4096;
-    const size_t runs = (patches.size() + kRun - 1) / kRun;
-    std::vector<std::array<size_t, kListedCategories>> runStart(runs);
-    std::array<size_t, kListedCategories> total{};
-    for (size_t run = 0; run < runs; ++run) {
-      runStart[run] = total;
-      const size_t end = std::min(patches.size(), (run + 1) * kRun);
-      for (size_t i = run * kRun; i < end; ++i) ++total[static_cast<size_t>(codes[i])];
-    }
-    for (size_t code = 0; code < kListedCategories; ++code) {
-      files[code] = makeListFiles(total[code], [&](int k) { return newFile(code, static_cast<size_t>(k)); });
-      for (size_t k = 0; k < files[code].size(); ++k)
-        files[code][k]->patches.resize(std::min<size_t>(total[code] - k * kBankSize, kBankSize));
-    }
-    librarian::parallelFor(runs, patches.size() >= 2000 ? threads : 1, [&](size_t run) {
-      std::array<size_t, kListedCategories> next = runStart[run];
-      const size_t end = std::min(patches.size(), (run + 1) * kRun);
-      for (size_t i = run * kRun; i < end; ++i) {
-        const size_t code = static_cast<size_t>(codes[i]);
-        const size_t at = next[code]++;
-        makeListCopy(files[code][at / kBankSize]->patches[at % kBankSize], *patches[i], 1);
-      }
-    });
-  } else {
-    // One pass in scan order, each copy appended to its list as it is made;
-    // a list starts a new file after every 100 patches, and one of a whole
-    // multiple of 100 patches (zero included) ends with an empty file.
-    for (const auto& file : patchFiles) {
-      if (!file) continue;
-      for (const LibrarianPatch& patch : file->patches) {
-        const int code = listedCategory(patch.category);
-        if (code < 0) continue;
-        std::vector<std::unique_ptr<PatchFile>>& list = files[static_cast<size_t>(code)];
-        if (list.empty() || list.back()->patches.size() >= static_cast<size_t>(kBankSize)) {
-          list.push_back(newFile(static_cast<size_t>(code), list.size()));
-          list.back()->patches.reserve(kBankSize);
-        }
-        appendListCopy(list.back()->patches, patch, 1);
-      }
-    }
-    for (size_t code = 0; code < kListedCategories; ++code)
-      if (files[code].empty() || files[code].back()->patches.size() >= static_cast<size_t>(kBankSize))
-        files[code].push_back(newFile(code, files[code].size()));
   }
+  for (size_t code = 0; code < kListedCategories; ++code)
+    if (files[code].empty() || files[code].back()->patches.size() >= static_cast<size_t>(kBankSize))
+      files[code].push_back(newFile(code, files[code].size()));
 
   for (auto& categoryFilesOfOne : files) {
     for (std::unique_ptr<PatchFile>& file : categoryFilesOfOne) {
@@ -177,11 +166,16 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   clearDataStructures(kSearchTree);
   dropFiles(searchFiles);
 
-  std::vector<const LibrarianPatch*> matches;
+  struct Match {
+    PatchList* list;
+    size_t index;
+  };
+  std::vector<Match> matches;
   for (const auto& file : patchFiles) {
     if (!file) continue;
-    for (const LibrarianPatch& patch : file->patches)
-      if (patch.name.find(text) != std::string::npos) matches.push_back(&patch);
+    const PatchList& patches = file->patches;
+    for (size_t i = 0; i < patches.size(); ++i)
+      if (patches[i].name.find(text) != std::string::npos) matches.push_back({&file->patches, i});
   }
   if (matches.empty()) return;
 
@@ -192,7 +186,9 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     file->folderIndex = k;
     return file;
   });
-  for (size_t i = 0; i < matches.size(); ++i) appendListCopy(files[i / kBankSize]->patches, *matches[i], 2);
+  for (size_t i = 0; i < matches.size(); ++i)
+    appendListPatch(files[i / kBankSize]->patches, *matches[i].list, matches[i].index, 2,
+                    std::as_const(*matches[i].list)[matches[i].index].namedFromDump());
 
   for (std::unique_ptr<PatchFile>& file : files) {
     PatchFile* raw = file.get();

@@ -64,7 +64,7 @@ bool writeAt0(int fd, std::span<const uint8_t> bytes) {
 bool rewriteInPlace(const std::string& target, std::span<const uint8_t> bytes) {
   std::vector<uint8_t> old;
   if (!readWholeFile(target, &old, SIZE_MAX / 2)) return false;
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = openRegularFile(target, O_WRONLY);
   if (fd < 0) return false;
   bool ok = writeAt0(fd, bytes) && ::fsync(fd) == 0;
   if (!ok) writeAt0(fd, old);
@@ -115,28 +115,77 @@ bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes) {
   return false;
 }
 
+int openRegularFile(const std::string& path, int flags, unsigned mode) {
+  if (path.empty()) return -1;
+  // The kind is taken from the open file, and opening does not wait for a
+  // writer or reader, so a pipe or device put in a file's place is refused.
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, static_cast<mode_t>(mode));
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+namespace {
+
+// Reads from fd to its end, failing beyond maxBytes (whole) or stopping
+// there (!whole). One block past the limit is read at most.
+bool readUpTo(int fd, std::vector<uint8_t>* bytes, size_t maxBytes, bool whole) {
+  uint8_t block[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    const size_t room = maxBytes - bytes->size();
+    if (static_cast<size_t>(n) > room) {
+      if (whole) return false;
+      bytes->insert(bytes->end(), block, block + room);
+      return true;
+    }
+    bytes->insert(bytes->end(), block, block + n);
+  }
+}
+
+}  // namespace
+
+bool readFileStart(const std::string& path, std::vector<uint8_t>* bytes, size_t maxBytes) {
+  bytes->clear();
+  const int fd = openRegularFile(path, O_RDONLY);
+  if (fd < 0) return false;
+  const bool ok = readUpTo(fd, bytes, maxBytes, false);
+  ::close(fd);
+  if (!ok) bytes->clear();
+  return ok;
+}
+
+bool appendToFile(const std::string& path, std::span<const uint8_t> bytes) {
+  const int fd = openRegularFile(path, O_WRONLY | O_APPEND | O_CREAT);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return (::close(fd) == 0) && done == bytes.size();
+}
+
 bool readWholeFile(const std::string& path, std::vector<uint8_t>* bytes, size_t maxBytes) {
   bytes->clear();
-  if (path.empty()) return false;
-  // The kind and size are taken from the open file, and opening does not
-  // wait for a writer, so a pipe or device put in a file's place is not read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = openRegularFile(path, O_RDONLY);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-            static_cast<unsigned long long>(st.st_size) <= maxBytes;
+  bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<unsigned long long>(st.st_size) <= maxBytes;
   if (ok) {
     bytes->reserve(static_cast<size_t>(st.st_size));
-    // Read to the end (the file may have grown since), one byte past the
-    // limit at most.
-    uint8_t block[65536];
-    for (;;) {
-      const ssize_t n = ::read(fd, block, sizeof block);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 || bytes->size() + static_cast<size_t>(n) > maxBytes) ok = false;
-      if (n <= 0 || !ok) break;
-      bytes->insert(bytes->end(), block, block + n);
-    }
+    // Read to the end: the file may have grown since.
+    ok = readUpTo(fd, bytes, maxBytes, true);
   }
   ::close(fd);
   if (!ok) bytes->clear();

@@ -30,6 +30,21 @@ bool writeReplacing(const std::string& path, std::span<const uint8_t> bytes);
 // else) already has that name, or when the write fails (nothing is left).
 bool writeNew(const std::string& path, std::span<const uint8_t> bytes);
 
+// Opens path with open(2)'s flags (and mode, where a file is created) only
+// when it names a regular file, links followed. Opening never waits: a pipe,
+// device or folder put in a file's place counts as missing, and so does a
+// name that cannot be opened. The descriptor (closed on exec), or -1.
+int openRegularFile(const std::string& path, int flags, unsigned mode = 0644);
+
+// Reads the regular file at path from its start, at most maxBytes of it;
+// false (bytes emptied) when it cannot be opened, is not a regular file or a
+// read fails.
+bool readFileStart(const std::string& path, std::vector<uint8_t>* bytes, size_t maxBytes);
+
+// Appends the bytes to the regular file at path, creating a missing one;
+// false when it is not a regular file or not every byte was written.
+bool appendToFile(const std::string& path, std::span<const uint8_t> bytes);
+
 // Reads the whole regular file at path (links followed) into bytes; false
 // (bytes emptied) when it cannot be read, is not a regular file or holds more
 // than maxBytes.

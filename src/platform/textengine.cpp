@@ -9,6 +9,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -23,8 +24,13 @@ namespace platform {
 const char* const kDefaultSansFacePath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kDefaultMonoFacePath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
+namespace {
+struct Engine;
+}
+
 struct Font {
   int refs = 1;
+  Engine* engine = nullptr;  // a reference, dropped with the face
   FT_Face face = nullptr;
   float size = 0.f;
   std::string path;
@@ -37,25 +43,85 @@ struct Font {
 
 namespace {
 
-// One FreeType library and one fontconfig configuration for the process.
-// Both are made on first use, thread-safely, and kept until the process ends
-// (fonts kept for the program's life may still use them at exit).
-struct Engines {
-  std::mutex lock;  // FreeType face creation and fontconfig matching
+// One FreeType library and one fontconfig configuration, counted: the
+// program (or module) holds one reference while it is loaded and every font
+// holds one, so both are released when the module unloads, or later with
+// the last font that a cache released after that, whatever order the
+// unload's destructors run in.
+struct Engine {
+  std::atomic<int> refs{1};
+  std::mutex lock;  // FreeType face creation and release, fontconfig matching
   FT_Library ft = nullptr;
   FcConfig* fc = nullptr;
-  std::string sansPath = kDefaultSansFacePath;
-  std::string monoPath = kDefaultMonoFacePath;
+
+  Engine() {
+    if (FT_Init_FreeType(&ft) != 0) ft = nullptr;
+    fc = FcInitLoadConfigAndFonts();
+  }
+  ~Engine() {
+    if (ft) FT_Done_FreeType(ft);
+    if (fc) FcConfigDestroy(fc);
+  }
 };
 
-Engines& engines() {
-  static Engines* e = [] {
-    Engines* n = new Engines;
-    if (FT_Init_FreeType(&n->ft) != 0) n->ft = nullptr;
-    n->fc = FcInitLoadConfigAndFonts();
-    return n;
-  }();
-  return *e;
+void engineRelease(Engine* e) {
+  if (e && e->refs.fetch_sub(1) == 1) delete e;
+}
+
+// Set once the holder below is gone (constant-initialised, so readable by
+// any destructor that runs after it).
+std::atomic<bool> gHolderGone{false};
+
+// The program's reference and the fallback faces. Constant-initialised, so
+// that it is destroyed after every cache made at run time: those release
+// their fonts first.
+struct Holder {
+  std::mutex lock;
+  Engine* engine = nullptr;
+  char* sansPath = nullptr;  // null: the default
+  char* monoPath = nullptr;
+
+  constexpr Holder() = default;
+  ~Holder() {
+    gHolderGone = true;
+    std::lock_guard<std::mutex> g(lock);
+    engineRelease(engine);
+    engine = nullptr;
+    std::free(sansPath);
+    std::free(monoPath);
+    sansPath = monoPath = nullptr;
+  }
+};
+
+constinit Holder gHolder;
+
+// The engine with one more reference for the caller, made on first use.
+// Once the program's reference is gone (destructors at unload or exit), a
+// caller gets an engine of its own that goes with its last reference.
+Engine* engineAcquire() {
+  if (gHolderGone) return new Engine;
+  std::lock_guard<std::mutex> g(gHolder.lock);
+  if (!gHolder.engine) gHolder.engine = new Engine;
+  gHolder.engine->refs.fetch_add(1);
+  return gHolder.engine;
+}
+
+// Drops the caller's reference at the end of a scope.
+struct EngineRef {
+  Engine* e = engineAcquire();
+  ~EngineRef() { engineRelease(e); }
+  Engine* operator->() const { return e; }
+};
+
+struct FallbackFaces {
+  std::string sans, mono;
+};
+
+FallbackFaces fallbackFaces() {
+  if (gHolderGone) return {kDefaultSansFacePath, kDefaultMonoFacePath};
+  std::lock_guard<std::mutex> g(gHolder.lock);
+  return {gHolder.sansPath ? gHolder.sansPath : kDefaultSansFacePath,
+          gHolder.monoPath ? gHolder.monoPath : kDefaultMonoFacePath};
 }
 
 bool fileExists(const std::string& p) {
@@ -100,7 +166,7 @@ std::string variantOf(const std::string& base, bool bold, bool italic) {
   return fileExists(v) ? v : base;
 }
 
-bool fontconfigLookup(Engines& e, const std::string& family, bool bold, bool italic, std::string& path,
+bool fontconfigLookup(Engine& e, const std::string& family, bool bold, bool italic, std::string& path,
                       int& index) {
   if (!e.fc || family.empty()) return false;
   FcPattern* pat = FcPatternCreate();
@@ -172,23 +238,28 @@ int roundToPixel(float v) {
 }  // namespace
 
 void setFallbackFacePaths(const char* sansPath, const char* monoPath) {
-  Engines& e = engines();
-  std::lock_guard<std::mutex> g(e.lock);
-  e.sansPath = sansPath ? sansPath : kDefaultSansFacePath;
-  e.monoPath = monoPath ? monoPath : kDefaultMonoFacePath;
+  if (gHolderGone) return;
+  std::lock_guard<std::mutex> g(gHolder.lock);
+  std::free(gHolder.sansPath);
+  std::free(gHolder.monoPath);
+  gHolder.sansPath = sansPath ? strdup(sansPath) : nullptr;
+  gHolder.monoPath = monoPath ? strdup(monoPath) : nullptr;
 }
 
 std::string resolveFontName(const char* request) {
   std::string family = request ? request : "";
   const bool italic = endsWith(family, " Italic");
   const bool bold = endsWith(family, " Bold");
-  Engines& e = engines();
-  std::lock_guard<std::mutex> g(e.lock);
   std::string path;
   int index = 0;
-  if (fontconfigLookup(e, family, bold, italic, path, index)) return encodeName(path, index, bold, italic);
+  {
+    EngineRef e;
+    std::lock_guard<std::mutex> g(e->lock);
+    if (fontconfigLookup(*e.e, family, bold, italic, path, index)) return encodeName(path, index, bold, italic);
+  }
   const bool mono = strcasestr(family.c_str(), "mono") != nullptr;
-  return encodeName(variantOf(mono ? e.monoPath : e.sansPath, bold, italic), 0, bold, italic);
+  const FallbackFaces faces = fallbackFaces();
+  return encodeName(variantOf(mono ? faces.mono : faces.sans, bold, italic), 0, bold, italic);
 }
 
 Font* fontCreate(const std::string& resolvedName, float size) {
@@ -197,23 +268,26 @@ Font* fontCreate(const std::string& resolvedName, float size) {
   bool bold = false, italic = false;
   if (!decodeName(resolvedName, path, index, bold, italic)) return nullptr;
   if (!(size > 0.f) || size > 16384.f) return nullptr;
-  Engines& e = engines();
+  Engine* e = engineAcquire();
   FT_Face face = nullptr;
   {
-    std::lock_guard<std::mutex> g(e.lock);
-    if (!e.ft || FT_New_Face(e.ft, path.c_str(), index, &face) != 0) return nullptr;
+    std::lock_guard<std::mutex> g(e->lock);
+    if (!e->ft || FT_New_Face(e->ft, path.c_str(), index, &face) != 0) face = nullptr;
+    if (face && FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(size * 64.f)), 72, 72) != 0) {
+      FT_Done_Face(face);
+      face = nullptr;
+    }
   }
-  if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(size * 64.f)), 72, 72) != 0) {
-    std::lock_guard<std::mutex> g(e.lock);
-    FT_Done_Face(face);
-    return nullptr;
-  }
-  Font* f = new (std::nothrow) Font;
+  Font* f = face ? new (std::nothrow) Font : nullptr;
   if (!f) {
-    std::lock_guard<std::mutex> g(e.lock);
-    FT_Done_Face(face);
+    if (face) {
+      std::lock_guard<std::mutex> g(e->lock);
+      FT_Done_Face(face);
+    }
+    engineRelease(e);
     return nullptr;
   }
+  f->engine = e;
   f->face = face;
   f->size = size;
   f->path = path;
@@ -225,15 +299,7 @@ Font* fontCreate(const std::string& resolvedName, float size) {
   return f;
 }
 
-Font* fontCreateLabel(float size) {
-  std::string path;
-  {
-    Engines& e = engines();
-    std::lock_guard<std::mutex> g(e.lock);
-    path = e.sansPath;
-  }
-  return fontCreate(encodeName(path, 0, false, false), size);
-}
+Font* fontCreateLabel(float size) { return fontCreate(encodeName(fallbackFaces().sans, 0, false, false), size); }
 
 Font* fontRetain(Font* f) {
   if (f) ++f->refs;
@@ -243,10 +309,10 @@ Font* fontRetain(Font* f) {
 void fontRelease(Font* f) {
   if (!f || --f->refs > 0) return;
   {
-    Engines& e = engines();
-    std::lock_guard<std::mutex> g(e.lock);
+    std::lock_guard<std::mutex> g(f->engine->lock);
     FT_Done_Face(f->face);
   }
+  engineRelease(f->engine);
   delete f;
 }
 

@@ -12,6 +12,10 @@
 //
 // Fonts may be created on any thread; measuring and drawing with one font
 // object happen on one thread at a time.
+//
+// The font library and the font configuration behind them are made on first
+// use and released when the program or module that holds this code unloads;
+// a font still held then keeps them until it is released itself.
 #include <cstddef>
 #include <string>
 

@@ -1,5 +1,7 @@
-/* The second entry of the module, for hosts that look for "main". A C file:
-   a C++ main returning a pointer is ill-formed. */
+/* The second entry of the module, for hosts that look for "main". Its
+   signature is not that of a program's main, so the function has another
+   name in C and takes "main" as its symbol only, which every compiler
+   accepts without complaint. */
 #include <stdint.h>
 
 struct AEffect;
@@ -7,4 +9,5 @@ typedef intptr_t (*audioMasterCallback)(struct AEffect*, int32_t, int32_t, intpt
 
 struct AEffect* VSTPluginMain(audioMasterCallback host);
 
-struct AEffect* main(audioMasterCallback host) { return VSTPluginMain(host); }
+struct AEffect* moduleMain(audioMasterCallback host) __asm__("main");
+struct AEffect* moduleMain(audioMasterCallback host) { return VSTPluginMain(host); }

@@ -236,6 +236,10 @@ template <class C>
 void _RAST_FillFast<C>::FillClippedTrapezoidFAST(int width, int span, RAST_pixel* row, int rows, int64_t xl,
                                                  int64_t xr, int dl, int dr, int fl, int fr, int sl, int sr,
                                                  RAST_pixel c) {
+  if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberFAST>) {
+    // Whole adjacent rows: one run.
+    if (dl == 0 && dr == 0 && xr == span) return rast_detail::fillRow(row, xr * rows, c);
+  }
   walkRows(width, span, row, rows, xl, xr, dl, dr, fl, fr, sl, sr, [&](RAST_pixel* p, int64_t n) {
     if constexpr (std::is_same_v<C, _RAST_CombinePixelsClobberFAST>) {
       rast_detail::fillRow(p, n, c);

@@ -5,10 +5,20 @@
 // (resized to the image) or, given null, returns a new RAST_MemBitmap that
 // the caller owns; null on any failure: a missing file, no PNG signature,
 // corrupt or truncated data, or a bitmap that cannot take the image.
+#include <cstddef>
+
 #include "raster/bitmap.h"
 
 RAST_IBitmap* RAST_LoadPNG(const char* filename, RAST_IBitmap* bmp = nullptr);
-RAST_IBitmap* RAST_LoadPNGFromMemory(const void* data, int length, RAST_IBitmap* bmp = nullptr);
+// Without verifyChecksums the chunk CRCs and the zlib stream's Adler-32 are
+// not worked out: for images that come with the program, which decode
+// faster so; damage then shows in the pixels instead of failing the load.
+RAST_IBitmap* RAST_LoadPNGFromMemory(const void* data, int length, RAST_IBitmap* bmp = nullptr,
+                                     bool verifyChecksums = true);
+// The width and height a PNG's header states, without decoding: true when
+// the data starts with the signature and a whole header chunk whose sizes
+// lie from 1 to the decoder's limit of 1,000,000 pixels.
+bool RAST_PNGSize(const void* data, size_t length, int* width, int* height);
 // A file named relative to the resource folder; names longer than 400
 // characters are refused.
 RAST_IBitmap* RAST_LoadPNGFromNamedResource(const char* name, RAST_IBitmap* bmp = nullptr);

@@ -77,6 +77,15 @@ namespace rast_detail {
 
 // One run of one colour, 16 bytes per store once the pointer is aligned.
 void fillRow(RAST_pixel* d, int64_t w, RAST_pixel c) {
+#if defined(__x86_64__)
+  // A long run goes to the processor's string store, which writes whole
+  // lines without reading them first.
+  if (w >= 256) {
+    int64_t n = w;
+    asm volatile("rep stosl" : "+D"(d), "+c"(n) : "a"(c) : "memory");
+    return;
+  }
+#endif
 #if defined(__x86_64__) || defined(__i386__)
   if (kHasAvx) return fillRowAvx(d, w, c);
 #endif

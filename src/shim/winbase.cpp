@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "shim/winregistry.h"
 
 void Sleep(int ms) {
   const uint64_t us = ms <= 0 ? 100u : static_cast<uint64_t>(ms) * 1000u;
@@ -113,6 +114,10 @@ struct GlobalHeader {
   int lockCount;
 };
 GlobalHeader* headerOf(HGLOBAL h) { return reinterpret_cast<GlobalHeader*>(static_cast<char*>(h) - sizeof(GlobalHeader)); }
+// The header of a live block; an unknown or freed handle is not read.
+GlobalHeader* liveHeader(HGLOBAL h) {
+  return shim::isLiveHandle(h, shim::HandleKind::GlobalMemory) ? headerOf(h) : nullptr;
+}
 }  // namespace
 
 HGLOBAL GlobalAlloc(int flags, int size) {
@@ -123,26 +128,35 @@ HGLOBAL GlobalAlloc(int flags, int size) {
   if (!h) return nullptr;
   h->size = size;
   h->lockCount = 0;
+  // The block's bytes are not cleared: the handle is registered by value.
+  if (!shim::registerHandleValue(reinterpret_cast<uintptr_t>(h + 1), shim::HandleKind::GlobalMemory)) {
+    std::free(h);
+    return nullptr;
+  }
   return h + 1;
 }
 
 void* GlobalLock(HGLOBAL h) {
-  if (!h) return nullptr;
-  headerOf(h)->lockCount++;
+  GlobalHeader* g = liveHeader(h);
+  if (!g) return nullptr;
+  g->lockCount++;
   return h;
 }
 
 BOOL GlobalUnlock(HGLOBAL h) {
-  if (!h) return 0;
-  GlobalHeader* g = headerOf(h);
+  GlobalHeader* g = liveHeader(h);
+  if (!g) return 0;
   if (g->lockCount > 0) g->lockCount--;
   return g->lockCount > 0 ? 1 : 0;
 }
 
-int GlobalSize(HGLOBAL h) { return h ? headerOf(h)->size : 0; }
+int GlobalSize(HGLOBAL h) {
+  const GlobalHeader* g = liveHeader(h);
+  return g ? g->size : 0;
+}
 
 HGLOBAL GlobalFree(HGLOBAL h) {
-  if (h) std::free(headerOf(h));
+  if (shim::unregisterHandle(h, shim::HandleKind::GlobalMemory)) std::free(headerOf(h));
   return nullptr;
 }
 

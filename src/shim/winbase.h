@@ -25,6 +25,9 @@ int MulDiv(int a, int b, int c);
 // Rounding-control field of the x87 control word (mask 0x300).
 unsigned int _controlfp(unsigned int value, unsigned int mask);
 
+// Movable memory. A handle is looked up before it is read: a freed or
+// foreign one gives null, 0 or FALSE and changes nothing; freeing it again
+// does nothing.
 HGLOBAL GlobalAlloc(int flags, int size);
 void* GlobalLock(HGLOBAL h);
 BOOL GlobalUnlock(HGLOBAL h);

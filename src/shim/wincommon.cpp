@@ -12,6 +12,7 @@
 #include "platform/winsys/winsys.h"
 #include "shim/winbase.h"
 #include "shim/winmenu.h"
+#include "shim/winregistry.h"
 #include "shim/winwindow.h"
 
 namespace {
@@ -295,7 +296,8 @@ BOOL EmptyClipboard() {
 }
 
 void SetClipboardData(UINT format, HGLOBAL data) {
-  if (data) clip().pending.emplace_back(format, data);
+  // Only a live block is taken; an unknown or freed handle changes nothing.
+  if (shim::isLiveHandle(data, shim::HandleKind::GlobalMemory)) clip().pending.emplace_back(format, data);
 }
 
 BOOL CloseClipboard() {

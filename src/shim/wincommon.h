@@ -39,7 +39,7 @@ UINT EnumClipboardFormats(UINT format);
 // A handle the layer keeps until CloseClipboard; null when there is no data.
 HGLOBAL GetClipboardData(UINT format);
 BOOL EmptyClipboard();
-// The layer takes the handle.
+// The layer takes a live handle; any other is ignored.
 void SetClipboardData(UINT format, HGLOBAL data);
 BOOL CloseClipboard();
 // Forgets formats, pasteboards and pending data (for tests).

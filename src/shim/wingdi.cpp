@@ -13,6 +13,7 @@
 #include "kit/utf8.h"
 #include "platform/surface.h"
 #include "platform/textengine.h"
+#include "shim/winregistry.h"
 
 namespace {
 
@@ -68,8 +69,6 @@ HGDIOBJ__ global_objs[2];  // [0] the null brush, [1] the null pen
 
 bool isStock(const HGDIOBJ__* o) { return o == &global_objs[0] || o == &global_objs[1]; }
 
-bool handleOk(const void* h) { return reinterpret_cast<uintptr_t>(h) >= 5; }
-
 platform::Color* colorFromRef(int colour, float alpha) {
   const uint32_t c = static_cast<uint32_t>(colour);
   return platform::colorCreate(static_cast<float>((c >> 16) & 0xFF) / 255.0f,
@@ -82,10 +81,12 @@ void* align64(void* p) {
   return reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(p) + 63) & ~static_cast<uintptr_t>(63));
 }
 
-// Clears a released record and keeps it in its free list while the list
-// holds no more than cap records; frees it otherwise.
+// Forgets a released record's handle, clears the record and keeps it in
+// its free list while the list holds no more than cap records; frees it
+// otherwise.
 template <class T>
-void releaseRecord(T* rec, T* Pool::*head, int Pool::*count, int cap) {
+void releaseRecord(T* rec, T* Pool::*head, int Pool::*count, int cap, shim::HandleKind kind) {
+  shim::unregisterHandle(rec, kind);
   std::memset(rec, 0, sizeof(*rec));
   if (gPoolGone) {
     std::free(rec);
@@ -103,24 +104,34 @@ void releaseRecord(T* rec, T* Pool::*head, int Pool::*count, int cap) {
   ++(p.*count);
 }
 
-// A zero-filled record from the free list, or a new one.
+// A zero-filled record from the free list, or a new one, with its handle
+// registered as live.
 template <class T>
-T* takeRecord(T* Pool::*head, int Pool::*count) {
+T* takeRecord(T* Pool::*head, int Pool::*count, shim::HandleKind kind) {
+  T* r = nullptr;
   if (!gPoolGone) {
     Pool& p = pool();
     KIT_MutexLock g(p.mutex);
-    if (T* r = p.*head) {
+    if ((r = p.*head) != nullptr) {
       p.*head = r->_next;
       --(p.*count);
       std::memset(r, 0, sizeof(*r));
-      return r;
     }
   }
-  return static_cast<T*>(std::calloc(1, sizeof(T)));
+  if (!r) r = static_cast<T*>(std::calloc(1, sizeof(T)));
+  if (r && !shim::registerHandle(r, kind)) {
+    std::free(r);
+    r = nullptr;
+  }
+  return r;
 }
 
-void releaseContextRecord(HDC__* ctx) { releaseRecord(ctx, &Pool::ctxs, &Pool::ctxCount, 99); }
-void releaseObjectRecord(HGDIOBJ__* obj) { releaseRecord(obj, &Pool::objs, &Pool::objCount, 199); }
+void releaseContextRecord(HDC__* ctx) {
+  releaseRecord(ctx, &Pool::ctxs, &Pool::ctxCount, 99, shim::HandleKind::Context);
+}
+void releaseObjectRecord(HGDIOBJ__* obj) {
+  releaseRecord(obj, &Pool::objs, &Pool::objCount, 199, shim::HandleKind::GdiObject);
+}
 
 HGDIOBJ__* newColourObject(int type, int width, int colour, float alpha) {
   HGDIOBJ__* o = GDP_OBJECT_NEW();
@@ -149,16 +160,24 @@ std::string resolvedFaceName(const char* request) {
 
 }  // namespace
 
-bool SHIM_IsValidContext(HDC ctx) { return ctx && !ctx->_infreelist; }
-
-bool SHIM_IsValidObject(HGDIOBJ obj, int type) {
-  if (!handleOk(obj) || obj->_infreelist) return false;
-  return type == 0 || obj->type == type;
+// Handles are looked up before they are read: a context or object that was
+// released (to the free list or the heap), or never was one, is refused.
+bool SHIM_IsValidContext(HDC ctx) {
+  return shim::isLiveHandle(ctx, shim::HandleKind::Context) && !ctx->_infreelist;
 }
 
-HDC__* SHIM_GDP_CTX_NEW() { return takeRecord(&Pool::ctxs, &Pool::ctxCount); }
+namespace {
+// A live object, the two stock objects included.
+bool liveObject(HGDIOBJ obj) {
+  return isStock(obj) || (shim::isLiveHandle(obj, shim::HandleKind::GdiObject) && !obj->_infreelist);
+}
+}  // namespace
 
-HGDIOBJ__* GDP_OBJECT_NEW() { return takeRecord(&Pool::objs, &Pool::objCount); }
+bool SHIM_IsValidObject(HGDIOBJ obj, int type) { return liveObject(obj) && (type == 0 || obj->type == type); }
+
+HDC__* SHIM_GDP_CTX_NEW() { return takeRecord(&Pool::ctxs, &Pool::ctxCount, shim::HandleKind::Context); }
+
+HGDIOBJ__* GDP_OBJECT_NEW() { return takeRecord(&Pool::objs, &Pool::objCount, shim::HandleKind::GdiObject); }
 
 void SHIM_GetPoolSizes(int* contexts, int* objects) {
   Pool& p = pool();
@@ -301,7 +320,7 @@ HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj) {
 }
 
 void DeleteObject(HGDIOBJ obj) {
-  if (!handleOk(obj) || isStock(obj) || obj->_infreelist) return;
+  if (isStock(obj) || !liveObject(obj)) return;
   if (obj->additional_refcnt-- > 0) return;
   if (obj->type < SHIM_OBJ_PEN || obj->type > SHIM_OBJ_BITMAP) return;
   if ((obj->type == SHIM_OBJ_PEN || obj->type == SHIM_OBJ_BRUSH) && obj->wid < 0) return;
@@ -312,7 +331,7 @@ void DeleteObject(HGDIOBJ obj) {
 }
 
 HGDIOBJ SHIM_CloneGDIObject(HGDIOBJ obj) {
-  if (!handleOk(obj) || obj->_infreelist) return nullptr;
+  if (!liveObject(obj)) return nullptr;
   ++obj->additional_refcnt;
   return obj;
 }

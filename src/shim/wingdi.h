@@ -136,9 +136,12 @@ int SHIM_DrawText(HDC ctx, const char* text, int len, RECT* r, int flags);
 // Fills tm from the selected (or default) font; 1 when a context was given.
 BOOL GetTextMetrics(HDC ctx, TEXTMETRIC* tm);
 
-// The valid-object test every operation applies: a handle of 5 or above, not
-// in the free list, of the given type (0: any type).
+// The valid-object test every operation applies: a stock object, or a live
+// one (handed out and not deleted: looked up in the layer's handle registry
+// before it is read, so that a deleted or foreign handle is never followed),
+// of the given type (0: any type).
 bool SHIM_IsValidObject(HGDIOBJ obj, int type);
+// The same for contexts: handed out and not yet deleted.
 bool SHIM_IsValidContext(HDC ctx);
 // The platform font a context draws text with: the selected font's, else the
 // default font (the pinned sans face at 10 px), else null.

@@ -13,6 +13,7 @@
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "shim/wingdi.h"
+#include "shim/winregistry.h"
 #include "shim/winwindow.h"
 
 namespace {
@@ -195,11 +196,22 @@ int ReleaseDC(HWND h, HDC ctx) {
 
 // ---- Image lists ----
 
-HIMAGELIST ImageList_CreateEx() { return new KIT_PtrList<HGDIOBJ__>; }
+namespace {
+bool liveList(HIMAGELIST list) { return shim::isLiveHandle(list, shim::HandleKind::ImageList); }
+}  // namespace
+
+HIMAGELIST ImageList_CreateEx() {
+  auto* list = new KIT_PtrList<HGDIOBJ__>;
+  if (!shim::registerHandle(list, shim::HandleKind::ImageList)) {
+    delete list;
+    return nullptr;
+  }
+  return list;
+}
 
 int ImageList_ReplaceIcon(HIMAGELIST list, int index, HGDIOBJ icon) {
   platform::Image* img = imageOf(icon);
-  if (!list || !img) return -1;
+  if (!liveList(list) || !img) return -1;
   HBITMAP copy = bitmapObject(platform::imageRetain(img));
   if (!copy) return -1;
   if (index >= 0 && index < list->GetSize()) {
@@ -215,7 +227,7 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HGDIOBJ icon) {
 }
 
 BOOL ImageList_Remove(HIMAGELIST list, int index) {
-  if (!list || index >= list->GetSize()) return FALSE;
+  if (!liveList(list) || index >= list->GetSize()) return FALSE;
   if (index < 0) {
     for (int i = 0; i < list->GetSize(); ++i) DeleteObject(list->Get(i));
     list->Empty();
@@ -227,7 +239,8 @@ BOOL ImageList_Remove(HIMAGELIST list, int index) {
 }
 
 void ImageList_Destroy(HIMAGELIST list) {
-  if (!list) return;
+  if (!liveList(list)) return;
   ImageList_Remove(list, -1);
+  shim::unregisterHandle(list, shim::HandleKind::ImageList);
   delete list;
 }

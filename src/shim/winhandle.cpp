@@ -24,6 +24,7 @@
 
 #include "platform/clock.h"
 #include "shim/winbase.h"
+#include "shim/winregistry.h"
 
 extern char** environ;
 
@@ -121,21 +122,52 @@ struct Child {
   }
 };
 
+// A process handle and its child, which the handle gives up when it is
+// released or freed; waits and queries take their own reference first.
 struct ProcessRecord : Record {
   ProcessRecord() : Record(kProcess) {}
-  ~ProcessRecord() override {
-    if (child && !child->poll()) {
-      std::thread([c = child] { c->waitEnd(); }).detach();
-    }
+  ~ProcessRecord() override { release(); }
+  std::shared_ptr<Child> task() {
+    std::lock_guard<std::mutex> l(m);
+    return child;
   }
+  // Lets go of the child; one that still runs is reaped by a waiter thread.
+  void release() {
+    std::shared_ptr<Child> c;
+    {
+      std::lock_guard<std::mutex> l(m);
+      c.swap(child);
+    }
+    if (c && !c->poll()) std::thread([c] { c->waitEnd(); }).detach();
+  }
+  std::mutex m;
   std::shared_ptr<Child> child;
 };
 
+// The live record behind a handle; an unknown or closed handle is not read.
 Record* record(HANDLE h) {
-  if (!h) return nullptr;
+  if (!shim::isLiveHandle(h, shim::HandleKind::HandleObject)) return nullptr;
   Record* r = static_cast<Record*>(h);
   return r->kind >= kThread && r->kind <= kProcess ? r : nullptr;
 }
+
+// Registers a new record's handle; a record the registry cannot take is
+// deleted and null returned.
+template <class T>
+T* handOut(T* r) {
+  if (r && !shim::registerHandle(static_cast<Record*>(r), shim::HandleKind::HandleObject)) {
+    delete r;
+    return nullptr;
+  }
+  return r;
+}
+
+// Forgets a record's handle and deletes it.
+void destroy(Record* r) {
+  shim::unregisterHandle(r, shim::HandleKind::HandleObject);
+  delete r;
+}
+
 template <class T>
 T* as(HANDLE h, int kind) {
   Record* r = record(h);
@@ -301,11 +333,13 @@ bool SHIM_IsMultithreaded() { return g_multithreaded.load(); }
 
 HANDLE CreateThread(void*, unsigned, unsigned (*fn)(void*), void* parm, unsigned, unsigned* tid) {
   SHIM_EnsureMultithreadedCocoa();
-  ThreadRecord* t = new ThreadRecord;
+  // Registered before it starts: the thread closes its own reference.
+  ThreadRecord* t = handOut(new ThreadRecord);
+  if (!t) return nullptr;
   t->fn = fn;
   t->parm = parm;
   if (pthread_create(&t->thread, nullptr, &threadMain, t) != 0) {
-    delete t;
+    destroy(t);
     return nullptr;
   }
   if (tid) {
@@ -336,7 +370,7 @@ HANDLE CreateEvent(void*, char manualReset, char initialState, const char*) {
   EventRecord* e = new EventRecord;
   e->manual = manualReset != 0;
   e->signalled = initialState != 0;
-  return e;
+  return handOut(e);
 }
 
 HANDLE CreateEventAsSocket(void*, char manualReset, char initialState, const char*) {
@@ -354,7 +388,7 @@ HANDLE CreateEventAsSocket(void*, char manualReset, char initialState, const cha
       return nullptr;
     }
   }
-  return s;
+  return handOut(s);
 }
 
 BOOL SetEvent(HANDLE h) {
@@ -453,7 +487,7 @@ BOOL CloseHandle(HANDLE h) {
       joinOnce(t);
     }
   }
-  delete r;
+  destroy(r);
   return 1;
 }
 
@@ -463,16 +497,18 @@ HANDLE SHIM_WrapFileStream(FILE* f) {
   if (!f) return nullptr;
   FileRecord* r = new FileRecord;
   r->f = f;
-  return r;
+  return handOut(r);
 }
 
 HANDLE SHIM_WrapSocket(int fd) {
   SocketRecord* s = new SocketRecord(kSocket);
   s->rd = fd;
-  return s;
+  return handOut(s);
 }
 
-void SHIM_FreeSocketHandle(HANDLE h) { delete as<SocketRecord>(h, kSocket); }
+void SHIM_FreeSocketHandle(HANDLE h) {
+  if (SocketRecord* s = as<SocketRecord>(h, kSocket)) destroy(s);
+}
 
 static FILE* streamOf(HANDLE h) {
   FileRecord* r = as<FileRecord>(h, kFile);
@@ -538,23 +574,30 @@ HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* argume
   ProcessRecord* p = new ProcessRecord;
   p->child = std::make_shared<Child>();
   p->child->pid = pid;
-  return p;
+  return handOut(p);
 }
 
 DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  if (!p || !p->child) return SHIM_WAIT_FAILED;
-  return waitChild(*p->child, ms);
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  if (!child) return SHIM_WAIT_FAILED;
+  return waitChild(*child, ms);
+}
+
+void SHIM_ReleaseNSTask(HANDLE process) {
+  if (ProcessRecord* p = as<ProcessRecord>(process, kProcess)) p->release();
 }
 
 int SHIM_ProcessStatus(HANDLE process) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  if (!p || !p->child || !p->child->poll()) return -1;
-  std::lock_guard<std::mutex> l(p->child->m);
-  return p->child->status;
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  if (!child || !child->poll()) return -1;
+  std::lock_guard<std::mutex> l(child->m);
+  return child->status;
 }
 
 int SHIM_ProcessId(HANDLE process) {
   ProcessRecord* p = as<ProcessRecord>(process, kProcess);
-  return p && p->child ? p->child->pid : 0;
+  const std::shared_ptr<Child> child = p ? p->task() : nullptr;
+  return child ? child->pid : 0;
 }

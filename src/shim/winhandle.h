@@ -46,8 +46,10 @@ BOOL ResetEvent(HANDLE h);
 DWORD WaitForSingleObject(HANDLE h, DWORD timeoutMs);
 // The index of the first socket object found readable, else 258.
 DWORD WaitForAnySocketObject(int count, HANDLE* objects, DWORD timeoutMs);
-// Drops one reference; the last one frees the object. 0 for null or a
-// handle of no known kind.
+// Drops one reference; the last one frees the object. 0 for null, a closed
+// handle or one that never was: every function here looks a handle up in
+// the layer's registry before it reads it, and refuses an unknown one with
+// its failure value.
 BOOL CloseHandle(HANDLE h);
 
 // File handles are never made by CreateFile (null); the functions below
@@ -73,6 +75,10 @@ HANDLE SHIM_CreateProcess(const char* path, int count, const char* const* argume
 // 0 when the child has ended, 258 while it runs after ms (0xFFFFFFFF waits
 // until it ends), -1 for a handle that is not a process.
 DWORD SHIM_WaitForNSTask(HANDLE process, DWORD ms);
+// Lets the handle go of its child (a child that still runs is reaped once it
+// ends); the handle stays open, and its waits then give -1. The handle's
+// last close releases it too.
+void SHIM_ReleaseNSTask(HANDLE process);
 // The child's exit status (waitpid's), or -1 while it runs or for another
 // handle.
 int SHIM_ProcessStatus(HANDLE process);

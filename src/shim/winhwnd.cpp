@@ -463,7 +463,8 @@ void SHIM_DoDialogColorUpdates(HWND w, DLGPROC proc, bool useDefaultColor) {
       SHIM_CallProc(reinterpret_cast<WNDPROC>(proc), w, msg, reinterpret_cast<WPARAM>(ctx),
                     reinterpret_cast<LPARAM>(SHIM_Handle(ctl)));
       asked[kind] = 1;
-      if (ctx && ctx->curtextcolobj) {
+      // The procedure may have released the context: it is looked up again.
+      if (SHIM_IsValidContext(ctx) && ctx->curtextcolobj) {
         asked[kind] = 2;
         colour[kind] = 0xFF000000u | (static_cast<unsigned>(ctx->curtextcol) & 0xFFFFFFu);
       }

@@ -14,6 +14,7 @@
 
 #include "kit/assocarray.h"
 #include "kit/mutex.h"
+#include "shim/winregistry.h"
 
 namespace {
 
@@ -85,8 +86,11 @@ void releaseBundle(Bundle* b) {
   delete b;
 }
 
+// An instance still loaded; an unknown or freed one is not read.
+bool live(SHIM_HINSTANCE i) { return shim::isLiveHandle(i, shim::HandleKind::Library); }
+
 void* lookup(SHIM_HINSTANCE i, const char* name) {
-  if (!i || !i->handle || !name) return nullptr;
+  if (!live(i) || !i->handle || !name) return nullptr;
   return dlsym(i->handle, name);
 }
 
@@ -146,7 +150,8 @@ SHIM_HINSTANCE LoadLibraryGlobals(const char* path, bool symbolsGlobal) {
   SHIM_HINSTANCE i = new SHIM_HINSTANCE__;
   i->handle = handle;
   i->bundle = bundle;
-  if (!l.loaded.Insert(key, i)) {
+  if (!shim::registerHandle(i, shim::HandleKind::Library) || !l.loaded.Insert(key, i)) {
+    shim::unregisterHandle(i, shim::HandleKind::Library);
     delete i;
     if (handle) dlclose(handle);
     releaseBundle(bundle);
@@ -179,6 +184,7 @@ BOOL FreeLibrary(SHIM_HINSTANCE instance) {
   if (!instance) return 0;
   Libraries& l = libs();
   KIT_MutexLock lock(l.mutex);
+  if (!live(instance)) return 0;
   const bool last = --instance->refs <= 0;
   if (last) {
     l.loaded.Delete(keyOf(instance));
@@ -189,13 +195,17 @@ BOOL FreeLibrary(SHIM_HINSTANCE instance) {
   }
   if (instance->handle) dlclose(instance->handle);
   releaseBundle(instance->bundle);
-  if (last) delete instance;
+  if (last) {
+    shim::unregisterHandle(instance, shim::HandleKind::Library);
+    delete instance;
+  }
   return 1;
 }
 
 int GetModuleFileName(SHIM_HINSTANCE instance, char* buf, int size) {
   if (!buf || size < 1) return 0;
   buf[0] = '\0';
+  if (instance && !live(instance)) return 0;
   if (instance && instance->handle && !instance->bundle) {
     Dl_info info{};
     if (!instance->lastSymbol || !dladdr(instance->lastSymbol, &info) || !info.dli_fname) return 0;
@@ -213,9 +223,8 @@ void SHIM_GenerateGUID(void* guid) {
 }
 
 int SHIM_LibraryRefCount(SHIM_HINSTANCE instance) {
-  if (!instance) return 0;
   KIT_MutexLock lock(libs().mutex);
-  return instance->refs;
+  return live(instance) ? instance->refs : 0;
 }
 
 int SHIM_LibKeyCompare(uintptr_t a, uintptr_t b) { return keyCompare(&a, &b); }

@@ -23,12 +23,14 @@ SHIM_HINSTANCE LoadLibrary(const char* path);
 // libraries loaded later.
 SHIM_HINSTANCE LoadLibraryGlobals(const char* path, bool symbolsGlobal);
 void* GetProcAddress(SHIM_HINSTANCE instance, const char* name);
-// Drops one reference; the last one detaches and unloads. 0 for null.
+// Drops one reference; the last one detaches and unloads. 0 for null or an
+// instance that is not loaded (freed, or never one).
 BOOL FreeLibrary(SHIM_HINSTANCE instance);
 // The file of a library loaded directly (known once a symbol was resolved
 // from it), else the folder of its bundle, or of the program's bundle for a
 // null instance; at most size - 1 bytes and a NUL. The length copied; 0,
-// writing nothing, for a null buffer or a size below 1.
+// writing nothing, for a null buffer or a size below 1, and 0 with an empty
+// text for an instance that is not loaded.
 int GetModuleFileName(SHIM_HINSTANCE instance, char* buf, int size);
 // 16 random bytes as a version 4, variant 10 identifier; nothing when no
 // random bytes can be had or guid is null.

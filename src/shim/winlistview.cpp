@@ -68,28 +68,56 @@ void shiftSelection(Shim_vTavrin_listview* lv, int from, int delta, int drop) {
   lv->replaceSelection(next, last);
 }
 
-// Merge sort of rows [lo, lo + n) by their values (kept beside the rows so
-// that the comparisons read contiguous memory); equal keys keep their order.
+// Merge sort of rows by their values (kept beside the rows so that the
+// comparisons read contiguous memory); equal keys keep their order. The
+// first half holds n / 2 rows; both halves are sorted, then merged, taking
+// the first half's head while it compares <= 0 with the second's. The
+// halves are sorted into the other array and merged back, so nothing is
+// copied before a merge; the comparisons are the same as when the first
+// half is copied aside and merged in place.
 using SortEntry = std::pair<LPARAM, SHIM_ListView_Row*>;
-void mergeSort(SortEntry* rows, size_t n, SortEntry* scratch, PFNLVCOMPARE compare, LPARAM param) {
-  if (n < 2) return;
-  const size_t h = n / 2;
-  if (n > 2) {
-    mergeSort(rows, h, scratch, compare, param);
-    mergeSort(rows + h, n - h, scratch, compare, param);
+struct RowSorter {
+  PFNLVCOMPARE compare;
+  LPARAM param;
+
+  // Merges [a, aEnd) and [b, bEnd) into out. The entry taken is chosen
+  // without a branch: the comparison's outcome is as good as random.
+  void merge(const SortEntry* a, const SortEntry* aEnd, const SortEntry* b, const SortEntry* bEnd,
+             SortEntry* out) const {
+    const PFNLVCOMPARE cmp = compare;
+    const LPARAM p = param;
+    while (a != aEnd && b != bEnd) {
+      const bool first = cmp(a->first, b->first, p) <= 0;
+      *out++ = *(first ? a : b);
+      a += first;
+      b += !first;
+    }
+    out = std::copy(a, aEnd, out);
+    std::copy(b, bEnd, out);
   }
-  // The first half goes to the scratch array and is merged back with the
-  // second; what is left of the second half is already in place.
-  std::copy(rows, rows + h, scratch);
-  size_t a = 0, b = h, out = 0;
-  while (a < h && b < n) {
-    if (compare(scratch[a].first, rows[b].first, param) <= 0)
-      rows[out++] = scratch[a++];
-    else
-      rows[out++] = rows[b++];
+
+  // Sorts the n entries of rows into rows, or into other when intoOther;
+  // the n entries of the other array are scratch.
+  void sort(SortEntry* rows, SortEntry* other, size_t n, bool intoOther) const {
+    if (n < 2) {
+      if (intoOther && n == 1) other[0] = rows[0];
+      return;
+    }
+    SortEntry* to = intoOther ? other : rows;
+    if (n == 2) {
+      const SortEntry x = rows[0], y = rows[1];
+      const bool keep = compare(x.first, y.first, param) <= 0;
+      to[0] = keep ? x : y;
+      to[1] = keep ? y : x;
+      return;
+    }
+    const size_t h = n / 2;
+    sort(rows, other, h, !intoOther);
+    sort(rows + h, other + h, n - h, !intoOther);
+    const SortEntry* from = intoOther ? rows : other;
+    merge(from, from + h, from + h, from + n, to);
   }
-  while (a < h) rows[out++] = scratch[a++];
-}
+};
 
 NMLISTVIEW listRecord(Shim_vTavrin_listview* lv, int code, int row, int col) {
   NMLISTVIEW n{};
@@ -542,7 +570,7 @@ void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sortParam) {
   const unsigned generation = lv->m_generation;
   std::vector<SortEntry> entries(rows.size()), scratch(rows.size());
   for (size_t i = 0; i < rows.size(); ++i) entries[i] = {rows[i]->m_lparam, rows[i]};
-  mergeSort(entries.data(), entries.size(), scratch.data(), compare, sortParam);
+  RowSorter{compare, sortParam}.sort(entries.data(), scratch.data(), entries.size(), false);
   if (!winsys::isLive(lv)) return;
   // A comparison that called back into the list and changed its rows leaves
   // the order as it is: the sorted entries may name rows that are gone.

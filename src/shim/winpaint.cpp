@@ -38,7 +38,7 @@ void Shim_vTavrin_hwnd::drawShimViewRect(const winsys::Rect& r, HDC ctx) {
   Ref<winsys::View> hold(this);
   HWND me = self(this);
   m_paintctx_hdc = ctx;
-  if (m_glctx && ctx) {
+  if (m_glctx && SHIM_IsValidContext(ctx)) {
     ctx->GLgfxctx = m_glctx;
     g_shim_current_gl = m_glctx;
   }

@@ -441,6 +441,7 @@ std::vector<Violation> checkAuthoring(const InstrumentMap& map) {
   c.lists();
   c.bytes();
   c.window();
+  for (Violation& v : checkGeometry(map)) c.out.push_back(std::move(v));
   return c.out;
 }
 

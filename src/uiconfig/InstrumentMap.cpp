@@ -91,6 +91,14 @@ class Reader {
         walk(e->FirstChildElement(), static_cast<int>(m.layers.size()) - 1, inCopy || l.copies, depth + 1);
       } else if (controlTags().count(tag)) {
         element(*e, tag, layer, inCopy);
+      } else if (tag == "panel") {
+        MapPanel p;
+        p.title = textAttr(*e, "title");
+        p.bounds = numberList(textAttr(*e, "bounds"));
+        p.layer = layer;
+        p.line = e->GetLineNum();
+        p.order = static_cast<int>(m.elements.size());
+        m.panels.push_back(p);
       }
     }
   }
@@ -176,6 +184,10 @@ class Reader {
     e.grp = textAttr(x, "paramGroup");
     e.list = textAttr(x, "valueList");
     e.valueDisplay = textAttr(x, "valueDisplay");
+    e.hasCaption = x.Attribute("label") != nullptr;
+    e.caption = textAttr(x, "label");
+    e.captionAt = textAttr(x, "labelAt");
+    e.visible = intAttr(x, "visible", 0);
     e.line = x.GetLineNum();
     e.layer = layer;
     e.inCopy = inCopy;
@@ -191,6 +203,7 @@ class Reader {
     e.zero = intAttr(x, "msgZeroVal", 0);
     e.nameLen = intAttr(x, "nameLen", 0);
     e.buttons = intAttr(x, "buttons", 0);
+    e.length = intAttr(x, "length", 0);
     e.displaySize = at(numberList(textAttr(x, "displaySize")), 0);
     if (!e.paramId.empty()) {
       const size_t plus = e.paramId.find('+');
@@ -214,6 +227,8 @@ std::string MapElement::label() const {
   else if (!img.empty()) s += " " + img;
   return s + " (line " + std::to_string(line) + ")";
 }
+
+std::string MapPanel::label() const { return "panel \"" + title + "\" (line " + std::to_string(line) + ")"; }
 
 std::vector<const MapEntry*> InstrumentMap::entriesOf(int param) const {
   std::vector<const MapEntry*> out;

@@ -20,15 +20,34 @@ namespace uiconfig {
 // One element of the description, with the attributes the factories read.
 struct MapElement {
   std::string tag, type, name, paramId, img, grp, list, valueDisplay;
+  // "label" and "labelAt": the text shown beside the control and its side
+  // ("right", "left", "above", "below"; empty for the default side);
+  // hasCaption tells an empty "label" (no text) from an absent one (the
+  // name is shown).
+  std::string caption, captionAt;
+  bool hasCaption = false;
   int param = -1;        // the resolved "paramId", -1 when absent or unknown
   bool paramKnown = true;  // false when "paramId" names no parameter
   int line = 0;          // line of the element in the description
   int layer = -1;        // index of the enclosing layer in MapLayers, -1 at the top
   std::vector<int> position, bounds, valueBounds;
   int cc = -1, msb = -1, lsb = -1, lsbControl = -1, sysexIndex = -1, changingByte = -1, zero = 0;
-  int nameLen = 0, buttons = 0, displaySize = 0;
+  int nameLen = 0, buttons = 0, displaySize = 0, length = 0;
+  int visible = 0;       // "multiFx" menus: 1 shows the text, else it is drawn clear
   bool inCopy = false;   // below a "multilayer"
   // "knobcontrol kFilterCutoff (line 12)": how checks name the element.
+  std::string label() const;
+};
+
+// A framed group of controls drawn into the background below it: its
+// title and rectangle at scale 1.
+struct MapPanel {
+  std::string title;
+  std::vector<int> bounds;
+  int layer = -1;   // index of the enclosing layer, -1 at the top
+  int line = 0;
+  int order = 0;    // the number of elements before it in the document
+  // "panel "OSC 1" (line 40)": how checks name the panel.
   std::string label() const;
 };
 
@@ -67,6 +86,7 @@ struct InstrumentMap {
   std::string error;  // why a text did not parse
   std::vector<MapElement> elements;
   std::vector<MapLayer> layers;
+  std::vector<MapPanel> panels;
   std::map<std::string, std::vector<std::string>> lists;
   std::vector<std::string> templates;  // first value of each system-exclusive entry
   std::vector<MapEntry> entries;       // bound controls in document order

@@ -166,8 +166,13 @@ void UIConfigManager::readReasources(tinyxml2::XMLDocument* doc) {
 }
 
 std::vector<std::string> UIConfigManager::valueList(const std::string& name) const {
+  const std::vector<std::string>* list = findValueList(name);
+  return list ? *list : std::vector<std::string>();
+}
+
+const std::vector<std::string>* UIConfigManager::findValueList(const std::string& name) const {
   auto it = m_valueLists.find(name);
-  return it == m_valueLists.end() ? std::vector<std::string>() : it->second;
+  return it == m_valueLists.end() ? nullptr : &it->second;
 }
 
 ControlLayer* UIConfigManager::layer(const std::string& name) const {

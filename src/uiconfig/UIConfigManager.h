@@ -300,6 +300,9 @@ class UIConfigManager {
   size_t paramCount() const { return m_params.size(); }
   // A copy of the named value list; empty when there is none.
   std::vector<std::string> valueList(const std::string& name) const;
+  // The named value list itself, or null; valid until the description is
+  // read again.
+  const std::vector<std::string>* findValueList(const std::string& name) const;
   size_t valueListCount() const { return m_valueLists.size(); }
   // The layer of that name, or null.
   ControlLayer* layer(const std::string& name) const;

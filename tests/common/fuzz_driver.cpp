@@ -1,13 +1,16 @@
 // Runs a fuzz target (LLVMFuzzerTestOneInput) without libFuzzer: seeded
 // random inputs, mutations of the target's own seeds, and any files or
-// folders named on the command line. Deterministic for a given -seed.
+// folders named on the command line. Deterministic for a given -seed; with
+// -max_total_time it stops early once that many seconds have passed (a
+// cap, so that a loaded machine makes a run shorter, never a failure).
 //
-//   target [-runs=N] [-seed=S] [-max_len=L] [file-or-folder ...]
+//   target [-runs=N] [-max_total_time=S] [-seed=S] [-max_len=L] [file-or-folder ...]
 //
 // The libFuzzer build of the same targets, and the one command that builds
 // and runs each of them for a given time, are described at tavrin_fuzz in
 // cmake/TavrinHelpers.cmake.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +22,9 @@
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+#include "fuzz_seeds.h"
 
-// A target may offer well-formed inputs to start mutations from.
-__attribute__((weak)) void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -109,6 +111,7 @@ void addPath(const std::string& path, std::vector<std::vector<uint8_t>>& seeds) 
 
 int main(int argc, char** argv) {
   long runs = 10000;
+  long maxSeconds = 0;  // no cap
   unsigned long long seed = 20261206;
   size_t maxLen = 8192;
   std::vector<std::vector<uint8_t>> seeds;
@@ -116,6 +119,8 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a.rfind("-runs=", 0) == 0)
       runs = std::atol(a.c_str() + 6);
+    else if (a.rfind("-max_total_time=", 0) == 0)
+      maxSeconds = std::atol(a.c_str() + 16);
     else if (a.rfind("-seed=", 0) == 0)
       seed = std::strtoull(a.c_str() + 6, nullptr, 10);
     else if (a.rfind("-max_len=", 0) == 0)
@@ -124,11 +129,16 @@ int main(int argc, char** argv) {
       addPath(a, seeds);
   }
   if (TavrinFuzzSeeds) TavrinFuzzSeeds(seeds);
+  const auto start = std::chrono::steady_clock::now();
+  const auto timeUp = [&] {
+    return maxSeconds > 0 && std::chrono::steady_clock::now() - start >= std::chrono::seconds(maxSeconds);
+  };
   runOne({});
   for (auto& s : seeds) runOne(s);
 
   std::mt19937_64 rng(seed);
-  for (long r = 0; r < runs; ++r) {
+  long r = 0;
+  for (; r < runs && !timeUp(); ++r) {
     std::vector<uint8_t> in;
     if (!seeds.empty() && (r % 4) != 0) {
       in = mutate(seeds[rng() % seeds.size()], rng, maxLen);
@@ -139,6 +149,10 @@ int main(int argc, char** argv) {
     }
     runOne(in);
   }
-  std::printf("fuzz: %ld random inputs and %zu seeds ran clean\n", runs, seeds.size());
+  if (r < runs)
+    std::printf("fuzz: stopped at the %ld s limit after %ld of %ld random inputs; they and %zu seeds ran clean\n",
+                maxSeconds, r, runs, seeds.size());
+  else
+    std::printf("fuzz: %ld random inputs and %zu seeds ran clean\n", runs, seeds.size());
   return 0;
 }

@@ -1,11 +1,16 @@
 #include "testsupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 #include "platform/folders.h"
 
@@ -55,6 +60,44 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 bool writeFile(const std::string& path, const std::string& text) {
   return writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+bool endsWithoutWaitingOnPipes(const std::function<void()>& fn, const std::vector<std::string>& pipes,
+                               std::chrono::seconds limit) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  std::thread worker([&] {
+    fn();
+    std::lock_guard<std::mutex> l(m);
+    done = true;
+    cv.notify_all();
+  });
+  std::unique_lock<std::mutex> l(m);
+  const bool inTime = cv.wait_for(l, limit, [&] { return done; });
+  // A reader waiting in its open is let go by a writer's open, a writer by a
+  // reader's; the read ends stay open (and drained) so that no write fails.
+  std::vector<int> readEnds;
+  for (const std::string& p : pipes) {
+    if (inTime) break;
+    readEnds.push_back(::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  }
+  while (!done) {
+    for (const std::string& p : pipes) {
+      const int w = ::open(p.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (w >= 0) ::close(w);
+    }
+    char sink[4096];
+    for (int fd : readEnds)
+      while (fd >= 0 && ::read(fd, sink, sizeof sink) > 0) {
+      }
+    cv.wait_for(l, std::chrono::milliseconds(10), [&] { return done; });
+  }
+  l.unlock();
+  worker.join();
+  for (int fd : readEnds)
+    if (fd >= 0) ::close(fd);
+  return inTime;
 }
 
 bool fileExists(const std::string& path) {

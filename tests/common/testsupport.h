@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the test programs.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,14 @@ std::vector<uint8_t> readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
+
+// Runs fn on a thread of its own and waits up to limit for it to end: the
+// guard of a test whose failure would be a wait that never ends on a named
+// pipe. Past the limit the pipes are opened from this side, without waiting,
+// to let go whoever waits on them (what is written into them is drained)
+// until fn ends; the result is then false. True when fn ended in time.
+bool endsWithoutWaitingOnPipes(const std::function<void()>& fn, const std::vector<std::string>& pipes,
+                               std::chrono::seconds limit);
 
 // An icon (type 1) or cursor (type 2) file of one DIB entry of w x h at 1,
 // 24 or 32 bits per pixel. argb holds the pixels, top row first, as

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <regex>
 
@@ -33,6 +34,23 @@ TEST(DebugLog, ExistingFileIsEmptiedThenAppended) {
   const std::regex line(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t INITIALIZATION STARTED!\n)"
                         R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t \n)");
   EXPECT_TRUE(std::regex_match(t, line)) << t;
+}
+
+// A pipe named like the log neither switches it on nor is waited for, and
+// a line for it is dropped.
+TEST(DebugLog, APipeNamedLikeTheLogCountsAsMissing) {
+  testsupport::ScopedFolders folders;
+  const std::string path = platform::dataFolder() + kDebugLogFileName;
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  EXPECT_TRUE(testsupport::endsWithoutWaitingOnPipes(
+      [&] {
+        EXPECT_FALSE(DebuggerOutput::openDebugFile(path));
+        DebuggerOutput::printDebugInfo(path, "dropped");
+      },
+      {path}, std::chrono::seconds(60)));
+  struct stat st {};
+  ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(DebugLog, TimeStampComesFromTheClock) {

@@ -14,24 +14,13 @@
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
-#include "open_ports.h"
+#include "fuzz_plugin.h"
 #include "testsupport.h"
 
 namespace {
 
-std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<edtest::OpenPorts>(); }
-
-struct Rig {
-  Rig() {
-    platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-    SetHardwarePortsFactory(&silentPorts);
-    plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
-    plug->setMidiIOSet(true);
-  }
-  testsupport::ScopedFolders folders;
-  platform::ManualClock clock;
-  platform::ScopedClock scopedClock{clock};
-  std::unique_ptr<Tavrin> plug;
+struct Rig : edtest::FuzzPlugin {
+  Rig() { plug->setMidiIOSet(true); }
 };
 
 }  // namespace

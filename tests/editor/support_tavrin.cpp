@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "framework/IControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
@@ -18,8 +19,8 @@ std::unique_ptr<IHardwarePorts> loopbackPorts() { return std::make_unique<MidiPo
 }  // namespace
 
 Harness::Harness(const std::string& resourceRoot, const char* settings, bool log, std::vector<std::string> bankFiles,
-                 bool observed)
-    : mObserved(observed) {
+                 bool observed, audioMasterCallback host)
+    : mObserved(observed), mHost(host) {
   platform::setResourceFolder(resourceRoot);
   const std::string data = platform::dataFolder();
   if (settings) testsupport::writeFile(data + "Tavrin Editor UI.txt", std::string(settings));
@@ -59,8 +60,10 @@ Harness::~Harness() {
 
 void Harness::make() {
   destroy();
-  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(IPluginInstanceInfo{});
-  else mPlug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
+  IPluginInstanceInfo info;
+  info.mVSTHostCallback = mHost;
+  if (mObserved) mPlug = std::make_unique<ObservedTavrin>(info);
+  else mPlug = std::make_unique<Tavrin>(info);
   mRaw.store(mPlug.get());
 }
 
@@ -92,18 +95,29 @@ void Harness::settle() {
   if (auto* ports = dynamic_cast<MidiPorts*>(mPlug->GetHardwarePorts())) ports->waitIdle();
 }
 
+bool Harness::chooseInMenu(int idx, const std::string& entry) {
+  IControl* menu = mPlug->rememberedControl(idx);
+  const int wanted = textIndex(idx, entry);
+  if (menu == nullptr || wanted <= 0) return false;
+  const IRECT r = *menu->GetRECT();
+  gui().answerMenuByText({entry});
+  gui().press((r.L + r.R) / 2, (r.T + r.B) / 2);
+  gui().release((r.L + r.R) / 2, (r.T + r.B) / 2);
+  return value(idx) == wanted && gui().unusedAnswers().empty();
+}
+
 bool Harness::choosePortsAndWait() {
-  const int in = textIndex(kDeviceInSelection, sim.options().outPort);
-  const int out = textIndex(kDeviceOutSelection, sim.options().inPort);
-  if (in <= 0 || out <= 0) return false;
   // The manual clock does not wait: each of the job's pauses lets the
   // simulator answer and the answer arrive first.
   holdJobSleeps([this] {
     settle();
     return true;
   });
-  set(kDeviceInSelection, in);
-  set(kDeviceOutSelection, out);
+  if (!chooseInMenu(kDeviceInSelection, sim.options().outPort) ||
+      !chooseInMenu(kDeviceOutSelection, sim.options().inPort)) {
+    holdJobSleeps({});
+    return false;
+  }
   MIDIMessageManager* jobs = mPlug->hub();
   const bool ended = hwtest::spinUntil([&] {
     return !jobs->threadRunning(MIDIMessageManager::kJobThread) && !mPlug->sharedFlags().awaitingGlobalDump.load();

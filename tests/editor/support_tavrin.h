@@ -46,8 +46,10 @@ class Harness {
   // observed: an ObservedTavrin; else a plain Tavrin, for tests whose
   // threads still call the object while it is destroyed (a derived class's
   // destructor would change its virtual table under them).
+  // host: the host's callback the plug-in is made with (none: every host
+  // query answers 0).
   explicit Harness(const std::string& resourceRoot, const char* settings = nullptr, bool log = false,
-                   std::vector<std::string> bankFiles = {}, bool observed = true);
+                   std::vector<std::string> bankFiles = {}, bool observed = true, audioMasterCallback host = nullptr);
   ~Harness();
 
   void make();
@@ -74,8 +76,12 @@ class Harness {
   void settle();
   // The value of the first display text of the parameter holding name, or -1.
   int textIndex(int idx, const std::string& name);
-  // Chooses the simulator's ports in the menus and waits until the enquiry
-  // they start has ended and the input is idle; false when a port is
+  // Chooses the entry of that text in the menu of the control bound to idx
+  // (the window's own port menus), as a click on it does; false when there
+  // is no such control or entry, or the choice did not take.
+  bool chooseInMenu(int idx, const std::string& entry);
+  // Chooses the simulator's ports in the port menus and waits until the
+  // enquiry they start has ended and the input is idle; false when a port is
   // missing or the enquiry does not end.
   bool choosePortsAndWait();
   // The messages the simulator received, in order, after the input settled.
@@ -92,6 +98,7 @@ class Harness {
 
  private:
   bool mObserved;
+  audioMasterCallback mHost;
   std::unique_ptr<Tavrin> mPlug;
   std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();

@@ -119,6 +119,22 @@ TEST_F(TavrinControlAction, EachTypeSendsItsBytesOnceWithItsLabel) {
   EXPECT_EQ(cc74.lastValue, 63.0);
 }
 
+// Two control changes whose data is not the plain value: the LFO shape's
+// carries the clocked shape's position, the arpeggiator clock's its value
+// plus 1.
+TEST_F(TavrinControlAction, TheLfoShapeAndTheArpClockCodings) {
+  const ControlAction* lfo = p.GetParam(kLFO1Shape)->GetControlAction();
+  const ControlAction* clock = p.GetParam(kArpClock)->GetControlAction();
+  ASSERT_TRUE(lfo && lfo->type == 1 && clock && clock->type == 1);
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.GetParam(kLFO1ShapeClock)->Set(7);
+  }
+  EXPECT_EQ(userEdit(kLFO1Shape, 2), std::vector<Bytes>({{0xB0, static_cast<uint8_t>(lfo->ccNumber), 7}}));
+  EXPECT_EQ(userEdit(kArpClock, 3), std::vector<Bytes>({{0xB0, static_cast<uint8_t>(clock->ccNumber), 4}}));
+  EXPECT_EQ(text(kControlDisplayCC), "CC|" + std::to_string(clock->ccNumber));
+}
+
 TEST_F(TavrinControlAction, ChannelPermissionAndRouting) {
   ControlAction cc = action(1, 74);
   const struct {
@@ -178,9 +194,26 @@ TEST_F(TavrinControlAction, ValuesFromTheInstrumentAreShownAndNotEchoed) {
   ASSERT_TRUE(hwtest::spinUntil([&] { return h.value(idx) == 33.0; }));
   EXPECT_TRUE(h.receivedBytes().empty());
   EXPECT_FALSE(p.hardwareChange());
+  EXPECT_EQ(text(kControlDisplayName), p.GetParam(idx)->GetNameForHost());
+  EXPECT_EQ(text(kControlDisplayValue), "33");
   // The same value from the user is not sent again; another value is.
   EXPECT_TRUE(userEdit(idx, 33).empty());
   EXPECT_EQ(userEdit(idx, 34), std::vector<Bytes>({{0xB0, static_cast<uint8_t>(cc), 34}}));
+
+  // A single-parameter message at the MIDI thru switch's address moves it
+  // and both lines, and sends nothing back; the user's equal value neither.
+  const std::vector<int>& thru = p.GetParam(kGlobalMidiThru)->GetControlAction()->sysExMessage.messages.at(1);
+  ASSERT_EQ(h.value(kGlobalMidiThru), 0.0);
+  h.sim.clearRecords();
+  ASSERT_TRUE(h.sim.sendSingleParameter(static_cast<uint8_t>(thru[4]), static_cast<uint8_t>(thru[5]), 1));
+  ASSERT_TRUE(hwtest::spinUntil([&] { return h.value(kGlobalMidiThru) == 1.0; }));
+  EXPECT_TRUE(h.receivedBytes().empty());
+  EXPECT_EQ(text(kControlDisplayName), p.GetParam(kGlobalMidiThru)->GetNameForHost());
+  EXPECT_EQ(text(kControlDisplayValue), "ON [1]");
+  EXPECT_TRUE(userEdit(kGlobalMidiThru, 1).empty());
+  const std::vector<Bytes> off = userEdit(kGlobalMidiThru, 0);
+  ASSERT_EQ(off.size(), 1u);
+  EXPECT_EQ(off[0][0], 0xF0);
 
   // A system-exclusive message from the port forgets every value sent, so
   // after a dump's write the edit back to 34 goes out.

@@ -3,12 +3,17 @@
 // display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/ITextControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "editor/TavrinDialogs.h"
+#include "support_midi.h"
 #include "support_tavrin.h"
 #include "uiconfig/ControlAction.h"
 
@@ -21,7 +26,9 @@ struct Dispatch : ::testing::Test {
   Tavrin& p = h.plug();
   edtest::ObservedTavrin& o = h.plug();
   // Runs the dispatch for idx at value with an action of its own.
+  // Under the editor lock, as jobs the cases start read the parameters.
   void run(int idx, double value) {
+    KIT_MutexLock lock(p.GetMutex());
     o.displayed.clear();
     o.sent.clear();
     IParam* param = p.GetParam(idx);
@@ -34,6 +41,7 @@ struct Dispatch : ::testing::Test {
   }
   // The dispatch of kMainTab, also for the tab already shown.
   void tab(int t) {
+    KIT_MutexLock lock(p.GetMutex());
     p.GetParam(kMainTab)->Set(t);
     p.OnParamChange(kMainTab);
   }
@@ -52,10 +60,20 @@ TEST_F(Dispatch, StagesPerRow) {
       {288, 0, true, false},   {288, 1, true, true},    {296, 1, true, false},   {296, 0, true, false},
       {300, 0, true, false},   {302, 3, true, true},    {305, 1, true, true},
   };
+  // A case may change other parameters through the dispatch (a cycling
+  // button sends its target): only the row's own steps are counted.
+  auto own = [](const std::vector<edtest::ObservedTavrin::Step>& steps, int idx) {
+    return std::count_if(steps.begin(), steps.end(), [idx](const auto& s) { return s.idx == idx; });
+  };
+  // No row starts a job, which would call the derived editor while the
+  // fixture tears it down: no tab for the randomizer, the part lock on for
+  // the program step.
+  tab(0);
+  p.GetParam(kPartLock)->Set(1);
   for (const Row& r : rows) {
     run(r.idx, r.value);
-    EXPECT_EQ(o.displayed.size(), r.display ? 1u : 0u) << r.idx << " at " << r.value;
-    EXPECT_EQ(o.sent.size(), r.tail ? 1u : 0u) << r.idx << " at " << r.value;
+    EXPECT_EQ(own(o.displayed, r.idx), r.display ? 1 : 0) << r.idx << " at " << r.value;
+    EXPECT_EQ(own(o.sent, r.idx), r.tail ? 1 : 0) << r.idx << " at " << r.value;
   }
   // The arpeggiator's swing and delay hand on the value / 1.27.
   for (int idx : {kArpSwing, kArpDelay}) {
@@ -121,7 +139,7 @@ TEST_F(Dispatch, MidiSettingCases) {
   h.set(kSendMIDIClockInfo, 1);
   EXPECT_TRUE(f.timingClockEnabled.load());
   h.set(kSendMIDIClockInfo, 0);
-  EXPECT_FALSE(f.timingClockEnabled.load() || p.continuousClockStarted());
+  EXPECT_FALSE(f.timingClockEnabled.load() || f.clockLaunched.load());
   // The output offset: twice the whole value plus the block size.
   p.SetBlockSize(512);
   h.set(kAdjustDAWOffset, 10);
@@ -267,6 +285,46 @@ TEST(TavrinDialogs, BankNameDialogAndMessageDialogs) {
   EXPECT_EQ(std::vector<int>({d.left - p.left, d.top - p.top, d.right - d.left}), std::vector<int>({0, 0, 396}));
   DestroyWindow(parent);
   DestroyWindow(dialog);
+}
+
+// A block launches the timing clock; switching it off and on makes the next
+// block launch it again.
+TEST(DispatchClock, TheTimingClockIsLaunchedAgainAfterOffAndOn) {
+  Harness h(edtest::projectRoot());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  MIDIMessageManager& hub = *h.tavrin().hub();
+  constexpr unsigned kLaunched = 1u << SenderJob::kContinuousClock;
+  // The loop waits in its first pause after the first tick.
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load(); });
+  const std::shared_ptr<void> letGo(nullptr, [&](void*) {
+    release = true;
+    h.holdJobSleeps({});
+  });
+  auto ticked = [&](size_t n) {
+    return hwtest::spinUntil([&] {
+      h.settle();
+      size_t ticks = 0;
+      for (const auto& e : h.sim.clockEvents()) ticks += e.byte == 0xF8;
+      return ticks == n;
+    });
+  };
+  auto endClock = [&] {
+    h.set(kSendMIDIClockInfo, 0);
+    release = true;
+    ASSERT_TRUE(hwtest::spinUntil([&] { return !hub.threadRunning(MIDIMessageManager::kContinuousClockThread); }));
+    release = false;
+  };
+  h.set(kOverrideTempo, 0);  // the arpeggiator's tempo: the host gives none
+  h.set(kSendMIDIClockInfo, 1);
+  EXPECT_EQ(hub.onBlockStart(false, false), kLaunched);
+  EXPECT_TRUE(ticked(1));
+  EXPECT_EQ(hub.onBlockStart(false, false), 0u);
+  endClock();
+  h.set(kSendMIDIClockInfo, 1);
+  EXPECT_EQ(hub.onBlockStart(false, false), kLaunched);
+  EXPECT_TRUE(ticked(2));
+  endClock();
 }
 
 }  // namespace

@@ -17,14 +17,10 @@ namespace {
 
 using edtest::Harness;
 
-// Chooses the simulator's two ports in the menus.
+// Chooses the simulator's two ports in the port menus.
 void choosePorts(Harness& h) {
-  const int in = h.textIndex(kDeviceInSelection, h.sim.options().outPort);
-  const int out = h.textIndex(kDeviceOutSelection, h.sim.options().inPort);
-  ASSERT_GT(in, 0);
-  ASSERT_GT(out, 0);
-  h.set(kDeviceInSelection, in);
-  h.set(kDeviceOutSelection, out);
+  ASSERT_TRUE(h.chooseInMenu(kDeviceInSelection, h.sim.options().outPort));
+  ASSERT_TRUE(h.chooseInMenu(kDeviceOutSelection, h.sim.options().inPort));
 }
 
 TEST(TavrinPorts, ChoosingThePortsStartsTheEnquiryAndEntryZeroCloses) {

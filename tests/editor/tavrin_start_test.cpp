@@ -1,6 +1,7 @@
 // Start-up and tear-down of the plug-in over the project's description and
 // over descriptions that lack what the editor looks for.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -129,6 +130,36 @@ TEST(TavrinStart, StartValuesAreWholeAboveOne) {
     if (v >= 1.0) {
       EXPECT_EQ(v, static_cast<int>(v)) << i;
     }
+  }
+}
+
+// A pipe or a folder in the place of the settings file or the log counts as
+// missing: the start neither waits on it nor takes it for a file.
+TEST(TavrinStart, PipesAndFoldersNamedLikeTheSettingsAndLogFilesCountAsMissing) {
+  Harness h(edtest::projectRoot(), "black\nlarge\nno\n", true, {}, false);
+  ASSERT_TRUE(h.tavrin().isDebugLogOn());
+  ASSERT_EQ(h.tavrin().uiScale(), 1.25);
+  const std::string settings = h.tavrin().settingsPath(), log = h.tavrin().debugLogPath();
+  for (bool pipes : {true, false}) {
+    SCOPED_TRACE(pipes ? "pipes" : "folders");
+    for (const std::string& path : {settings, log}) {
+      std::filesystem::remove_all(path);
+      ASSERT_EQ(pipes ? ::mkfifo(path.c_str(), 0644) : ::mkdir(path.c_str(), 0755), 0) << path;
+    }
+    h.destroy();
+    std::vector<std::string> waitedOn;
+    if (pipes) waitedOn = {settings, log};
+    EXPECT_TRUE(testsupport::endsWithoutWaitingOnPipes([&] { h.make(); }, waitedOn, std::chrono::seconds(120)));
+    EXPECT_FALSE(h.tavrin().isDebugLogOn());
+    EXPECT_EQ(h.tavrin().uiScale(), 1.0);
+    EXPECT_EQ(h.tavrin().theme(), 0);
+    for (const std::string& line : h.tavrin().settingsLines()) EXPECT_EQ(line, "");
+    for (const std::string& path : {settings, log}) {
+      struct stat st {};
+      ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+      EXPECT_TRUE(pipes ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode)) << path;
+    }
+    h.destroy();
   }
 }
 

@@ -3,6 +3,7 @@
 // never show.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "editor/ControlDisplay.h"
@@ -74,6 +75,46 @@ TEST_F(TavrinValueDisplay, ValueRules) {
   p.GetParam(kLFO1ShapeClock)->Set(5);
   EXPECT_EQ(valueText(kLFO1Speed, 64), timing[16]);
   EXPECT_EQ(ControlDisplay::getValueString(63.7), "64");
+}
+
+// The name and CC lines are skipped while they show their texts; a line
+// another writer changed (the host's reset, a status message) is written
+// again by the next edit, though the edit's texts are the same as before.
+TEST_F(TavrinValueDisplay, LinesAnotherWriterChangedAreWrittenAgain) {
+  p.setMidiIOSet(true);
+  int idx = -1;
+  for (int i = 3; i < 80 && idx < 0; ++i) {
+    const ControlAction* a = p.GetParam(i)->GetControlAction();
+    if (a && a->type == 1 && a->ccNumber >= 0 && i != kLFO1Shape && p.GetParam(i)->GetMin() == 0.0) idx = i;
+  }
+  ASSERT_GE(idx, 0);
+  const std::string label = "CC|" + std::to_string(p.GetParam(idx)->GetControlAction()->ccNumber);
+  const std::string name = p.GetParam(idx)->GetNameForHost();
+  const std::function<void()> writers[] = {
+      [&] { p.Reset(); },
+      [&] { p.setStatusText("elsewhere"); },
+      [&] {
+        KIT_MutexLock lock(p.GetMutex());
+        dynamic_cast<ITextControl*>(p.rememberedControl(kControlDisplayCC))->SetTextFromPlug("---");
+      },
+  };
+  int value = 10;
+  for (const auto& writer : writers) {
+    SCOPED_TRACE(value);
+    h.set(idx, ++value);
+    h.set(idx, ++value);  // the same name and label as the edit before
+    writer();
+    EXPECT_NE(text(kControlDisplayName) + text(kControlDisplayCC), name + label);
+    h.set(idx, ++value);
+    EXPECT_EQ(text(kControlDisplayName), name);
+    EXPECT_EQ(p.statusText(), name);
+    EXPECT_EQ(text(kControlDisplayCC), label);
+    EXPECT_EQ(text(kControlDisplayValue), std::to_string(value));
+  }
+  // A list whose name is longer than a short text.
+  const std::vector<std::string> destinations = p.uiConfig()->valueList("modulationDestinations");
+  ASSERT_GT(destinations.size(), 1u);
+  EXPECT_EQ(valueText(kModUnit1Destination, 1), destinations[1]);
 }
 
 TEST_F(TavrinValueDisplay, LinesThroughTheDispatchAndFromTheInstrument) {

@@ -320,4 +320,24 @@ TEST(HostChunks, ProgramAndBankFraming) {
   EXPECT_FALSE(g->pushes[0].normalized);
 }
 
+TEST(HostChunks, ALoadTellsItsStartAndItsEndAfterTheValuesAreBack) {
+  struct FramedPlug : StatePlug {
+    void OnStateLoadStarted() override { frames.push_back("started " + std::to_string(GetParam(0)->Value())); }
+    void OnStateLoadEnded(bool ok) override {
+      frames.push_back((ok ? "ok " : "failed ") + std::to_string(GetParam(0)->Value()));
+    }
+    Names frames;
+  };
+  FramedPlug plug;
+  plug.setValues({7, 8, 9});
+  ByteChunk program;
+  plug.SerializeChunkForHost(&program, false);
+  plug.setValues({1, 1, 1});
+  ByteChunk shortChunk;
+  shortChunk.Put(program.GetBytes(), 20);
+  EXPECT_FALSE(plug.UnserializeChunkFromHost(&shortChunk, false));
+  EXPECT_TRUE(plug.UnserializeChunkFromHost(&program, false));
+  EXPECT_EQ(plug.frames, (Names{"started 1.000000", "failed 1.000000", "started 1.000000", "ok 7.000000"}));
+}
+
 }  // namespace

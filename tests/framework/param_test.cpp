@@ -3,6 +3,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,52 @@ TEST(IParam, SetNormalizedRoundsClampsAboveOnlyAndSnapsContinuousIntegers) {
     s.SetNormalized(n);
     EXPECT_EQ(s.Value(), 0.0) << n;
   }
+}
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The linear shape skips the power: the values must be exactly those the
+// power gives, bit for bit, over ranges and inputs of every size.
+TEST(IParam, TheLinearShapeGivesExactlyThePowersValues) {
+  std::mt19937_64 random(27);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const std::pair<double, double> ranges[] = {{0, 127}, {-64, 63}, {0, 16383}, {0, 1}, {-24.5, 24.5}, {3, 7}};
+  for (const auto& [lo, hi] : ranges) {
+    IParam p;
+    p.InitDouble("p", lo, lo, hi, 0.001);
+    for (int i = 0; i < 2000; ++i) {
+      double n = unit(random);
+      if (i % 5 == 0) n = std::ldexp(n, -1060);  // subnormal
+      if (i % 7 == 0) n = -n;
+      if (i % 11 == 0) n *= 1e6;
+      p.SetNormalized(n);
+      // SetNormalized of a continuous parameter, with the power.
+      double v = lo + (hi - lo) * std::pow(n, 1.0);
+      const double whole = std::round(v);
+      if (std::fabs(v - whole) <= 1e-9 * std::fabs(hi - lo)) v = whole;
+      EXPECT_TRUE(sameBits(p.Value(), std::min(v, hi))) << n;
+      const double x = lo + (hi - lo) * unit(random);
+      EXPECT_TRUE(sameBits(p.GetNormalized(x), std::pow((x - lo) / (hi - lo), 1.0))) << x;
+    }
+  }
+  for (double n : {0.0, -0.0, 1.0, 0.1, 1e-300, 5e-324, -7.25, 1e300}) {
+    EXPECT_TRUE(sameBits(IParam::Shaped(n, 1.0), std::pow(n, 1.0))) << n;
+  }
+}
+
+TEST(IParam, WholeValueTruncatesTowardZeroWithinTheIntRange) {
+  const std::pair<double, int> rows[] = {{63.7, 63},
+                                         {-63.7, -63},
+                                         {-0.5, 0},
+                                         {2147483646.9, 2147483646},
+                                         {2147483647.0, INT32_MAX},
+                                         {1e300, INT32_MAX},
+                                         {-2147483648.0, INT32_MIN},
+                                         {-1e300, INT32_MIN},
+                                         {std::numeric_limits<double>::infinity(), INT32_MAX},
+                                         {-std::numeric_limits<double>::infinity(), INT32_MIN},
+                                         {std::nan(""), 0}};
+  for (const auto& [v, whole] : rows) EXPECT_EQ(IParam::WholeValue(v), whole) << v;
 }
 
 TEST(IParam, GetNormalizedClampsAndAnEmptyRangeHasNoFault) {

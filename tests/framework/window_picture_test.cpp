@@ -3,6 +3,7 @@
 // TAVRIN_TEST_OUTPUT_DIR when that is set), and a two-thread run in which
 // one thread pushes values and texts while the other ticks.
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "framework/IBitmapControls.h"
@@ -111,4 +112,33 @@ TEST_F(Picture, ValuesAndTextsFromAnotherThreadWhileTicking) {
   IRECT all(0, 0, g->Width(), g->Height());
   g->Draw(&all);
   EXPECT_TRUE(shown == g->screenImage());
+}
+
+// A text control's revision moves with every change of its text and only
+// then; a caption's moves whenever it is drawn from its parameter.
+TEST_F(Picture, TextRevisionCountsChangesOnly) {
+  Make(200, 100, 9);
+  auto* text = Add<ITextControl>(IRECT(10, 10, 190, 30), &style, "start");
+  plug->GetParam(8)->InitInt("Cutoff", 64, 0, 127, "Hz");
+  auto* caption = Add<ICaptionControl>(IRECT(10, 40, 190, 60), 8, &style, false);
+  AttachAndOpen();
+  const uint32_t start = text->TextRevision();
+  const std::pair<const char*, uint32_t> sets[] = {{"start", 0}, {"next", 1}, {"next", 1}, {nullptr, 2}, {"", 2}};
+  for (const auto& [set, moved] : sets) {
+    text->SetTextFromPlug(set);
+    EXPECT_EQ(text->TextRevision() - start, moved) << (set ? set : "null");
+  }
+  // A text taken from the control's own text, and texts longer than before.
+  const std::string longer(300, 'x');
+  text->SetTextFromPlug(longer.c_str());
+  text->SetTextFromPlug(text->GetTextForPlug() + 290);
+  EXPECT_STREQ(text->GetTextForPlug(), "xxxxxxxxxx");
+  text->SetTextFromPlug("a longer text than the room of a short one");
+  EXPECT_STREQ(text->GetTextForPlug(), "a longer text than the room of a short one");
+  EXPECT_EQ(text->TextRevision() - start, 5u);
+  const uint32_t drawn = caption->TextRevision();
+  caption->SetDirty(false);
+  g->tick();
+  EXPECT_NE(caption->TextRevision(), drawn);
+  EXPECT_STREQ(caption->GetTextForPlug(), "64");
 }

@@ -1,9 +1,16 @@
 // Resources from the resource folder, and the process-wide bitmap and font
 // caches with their lifetime.
+#include "framework/DeferredBitmap.h"
 #include "framework/GraphicsCaches.h"
+#include "framework/IBitmapControls.h"
 #include "framework/ITextControl.h"
 #include "raster/bitmap.h"
+#include "raster/blit.h"
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
 
 #include "support_window.h"
 
@@ -100,6 +107,88 @@ TEST_F(Resources, BitmapCacheKeepsTheFirstScaleUntilTheLastContextCloses) {
   EXPECT_EQ(g->getImageById(7).mData, nullptr);
   IBitmap stranger;
   g->ReleaseBitmap(&stranger);  // not in the cache: left alone
+}
+
+// The logical pixels of a bitmap, row by row.
+static std::vector<uint32_t> PixelsOf(RAST_IBitmap* b) {
+  std::vector<uint32_t> px;
+  for (int y = 0; y < b->getHeight(); ++y)
+    for (int x = 0; x < b->getWidth(); ++x) px.push_back(b->getBits()[(size_t)y * (size_t)b->getRowSpan() + (size_t)x]);
+  return px;
+}
+
+TEST_F(Resources, ImagesKeepTheirSizeUntilTheWindowIsFirstDrawnThenDecodeAlike) {
+  PutImage("knob.png", 10, 20, 2);
+  PutImage("panel.png", 9, 7, 1, 3);
+  const struct {
+    int id;
+    const char* name;
+    double scale;
+    int w, h;
+  } images[] = {{7, "knob.png", 1.25, 12, 25}, {8, "panel.png", 0.75, 6, 5}, {9, "knob.png", 1.0, 10, 20}};
+  std::vector<IBitmap> loaded;
+  for (const auto& im : images) {
+    loaded.push_back(g->LoadIBitmap(im.id, im.name, im.scale, 2));
+    ASSERT_NE(loaded.back().mData, nullptr) << im.id;
+    EXPECT_EQ(std::make_pair(loaded.back().W, loaded.back().H), std::make_pair(im.w, im.h));
+    auto* deferred = dynamic_cast<DeferredBitmap*>(loaded.back().mData);
+    ASSERT_NE(deferred, nullptr);
+    EXPECT_FALSE(deferred->Decoded()) << "decoded before any drawing";
+  }
+  g->RetainBitmap(&loaded[0]);  // a second entry of the same bitmap
+  AttachAndOpen();  // the first pass decodes them all, drawn or not
+  for (size_t i = 0; i < loaded.size(); ++i) {
+    EXPECT_TRUE(dynamic_cast<DeferredBitmap*>(loaded[i].mData)->Decoded()) << i;
+    // The pixels of the file decoded and scaled bilinearly at once.
+    std::unique_ptr<RAST_IBitmap> file(g->OSLoadBitmap(0, images[i].name));
+    RAST_MemBitmap expected(images[i].w, images[i].h, 4);
+    RAST_ScaledBlit(&expected, file.get(), 0, 0, images[i].w, images[i].h, 0.0f, 0.0f, (float)file->getWidth(),
+                    (float)file->getHeight(), 1.0f, RAST_BLIT_FILTER_BILINEAR);
+    EXPECT_EQ(PixelsOf(loaded[i].mData), PixelsOf(&expected)) << images[i].name << " at " << images[i].scale;
+  }
+}
+
+TEST_F(Resources, ADamagedImageKeepsItsSizeAndDrawsNothing) {
+  PutImage("damaged.png", 8, 8, 1);
+  std::vector<uint8_t> bytes = testsupport::readFile(folders->resources() + "damaged.png");
+  size_t idat = 0;
+  for (size_t i = 8; i + 12 < bytes.size() && !idat; ++i)
+    if (std::memcmp(&bytes[i], "IDAT", 4) == 0) idat = i;
+  ASSERT_NE(idat, 0u);
+  for (size_t i = idat + 4; i < idat + 12; ++i) bytes[i] = 0xA5;  // data that does not inflate
+  ASSERT_TRUE(testsupport::writeFile(folders->resources() + "damaged.png", bytes));
+  ASSERT_TRUE(testsupport::writeFile(folders->resources() + "text.png", std::string("not an image at all")));
+
+  EXPECT_EQ(g->LoadIBitmap(30, "text.png").mData, nullptr);  // no header: nothing cached
+  EXPECT_EQ(g->getImageById(30).mData, nullptr);
+  IBitmap damaged = g->LoadIBitmap(31, "damaged.png");
+  ASSERT_NE(damaged.mData, nullptr);
+  EXPECT_EQ(std::make_pair(damaged.W, damaged.H), std::make_pair(8, 8));
+  Add<IBitmapControl>(10, 10, -1, &damaged);
+  AttachAndOpen();
+  EXPECT_EQ(damaged.mData->getBits(), nullptr);
+  const std::vector<uint32_t>& screen = g->screenImage();
+  EXPECT_EQ(std::count(screen.begin(), screen.end(), screen[0]), (std::ptrdiff_t)screen.size()) << "drew something";
+}
+
+TEST(DeferredBitmaps, ThreadsAskingAtOnceShareOneDecoding) {
+  testsupport::TempDir dir;
+  std::vector<uint32_t> px(64 * 48);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = windowtest::FrameColor((int)(i % 5));
+  ASSERT_TRUE(windowtest::WritePNG(dir.file("p.png"), px.data(), 64, 48, 64, true));
+  std::unique_ptr<DeferredBitmap> b = DeferredBitmap::FromPNG(testsupport::readFile(dir.file("p.png")), 1.0);
+  ASSERT_TRUE(b);
+  std::vector<RAST_pixel*> seen(4, nullptr);
+  {
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < seen.size(); ++t) threads.emplace_back([&, t] { seen[t] = b->getBits(); });
+    for (std::thread& t : threads) t.join();
+  }
+  ASSERT_NE(seen[0], nullptr);
+  for (RAST_pixel* p : seen) EXPECT_EQ(p, seen[0]);
+  EXPECT_EQ(PixelsOf(b.get()), px);
+  EXPECT_FALSE(DeferredBitmap::FromPNG({}, 1.0));
+  EXPECT_FALSE(DeferredBitmap::FromPNG(testsupport::readFile(dir.file("p.png")), 0.01));  // nothing left of it
 }
 
 TEST_F(Resources, StylesThatDifferOnlyInColourShareOneFont) {

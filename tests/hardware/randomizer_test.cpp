@@ -101,6 +101,7 @@ struct RandomizerTest : ::testing::Test, hwtest::LoopbackRig {
 TEST_F(RandomizerTest, CommandRandomizesStartsTheDumpAndSpringsBack) {
   const auto before = sound();
   watched = std::this_thread::get_id();
+  const uint64_t wall = clock.wallMicros();
   randomize();
   const auto after = sound();
   int changed = 0;
@@ -118,14 +119,38 @@ TEST_F(RandomizerTest, CommandRandomizesStartsTheDumpAndSpringsBack) {
   for (int p : {kMainVolume, kArpClock, kExternalSignalLevel, kPatternStep01, kPatternStep16})
     EXPECT_EQ(ed->param(p), before[static_cast<size_t>(p)]) << p;
 
-  // Within the same second the same sound; a second later another.
+  // Within the same second the same sound; a second later another. (The
+  // dump job's global step has moved the clock on meanwhile.)
   waitJobs();
   for (int i = 0; i <= kLFO1ShapeClock; ++i) ed->setParam(i, before[static_cast<size_t>(i)]);
+  clock.setWall(wall);
   randomize();
   EXPECT_EQ(sound(), after);
   clock.setWall(clock.wallMicros() + 1'000'000);
   randomize();
   EXPECT_NE(sound(), after);
+}
+
+// With the globals not sent and push clear, the dump follows the global
+// step (1,000 ms and 400 ms after it), which marks the globals sent; the
+// next randomize sends at once.
+TEST_F(RandomizerTest, TheDumpTakesTheGlobalStepWhenItIsDue) {
+  auto& flags = ed->flags();
+  ASSERT_FALSE(flags.globalsSent || flags.push);
+  for (bool due : {true, false}) {
+    SCOPED_TRACE(due);
+    sim.clearRecords();
+    const uint64_t start = clock.monotonicMicros();
+    randomize();
+    waitJobs();
+    EXPECT_EQ(hub().lastJob(Hub::kJobThread).globalStep, due);
+    EXPECT_TRUE(flags.globalsSent);
+    const auto got = sim.received();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].bytes.size(), sounddump::kLength);
+    EXPECT_EQ(got[0].micros - start >= 1'400'000, due) << got[0].micros - start;
+    clock.setWall(clock.wallMicros() + 1'000'000);
+  }
 }
 
 TEST_F(RandomizerTest, NothingWithoutTheMainTabOrAWholeOne) {

@@ -256,6 +256,7 @@ bool StandInEditor::hasUpperBank() const {
 }
 
 void StandInEditor::selectSlot(bool lower, int slot) {
+  if (!lower) mTarget.store(slot);
   std::lock_guard<std::mutex> lock(mRecordLock);
   mSelections.emplace_back(lower, slot);
 }

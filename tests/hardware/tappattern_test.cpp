@@ -4,6 +4,8 @@
 #include <random>
 #include <vector>
 
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/MIDIMessageSender.h"
 #include "hardware/TapPattern.h"
 
 namespace {
@@ -75,6 +77,28 @@ TEST(TapPattern, OutOfRangeInputIsHeldAndAnyBytesUnpackInRange) {
     EXPECT_TRUE(any[2 * s + 1] >= 0 && any[2 * s + 1] <= 2) << s;
   }
   EXPECT_EQ(any[32] % 8, 0);
+}
+
+// The job runner's and the hub's names for the packing: the same bytes and
+// values through plain character buffers; null buffers are left alone.
+TEST(TapPattern, TheSendersAndTheHubsNamesPackAndUnpack) {
+  char values[tappattern::kUnpackedCount];
+  for (int i = 0; i < 32; ++i) values[i] = static_cast<char>(i % 2 ? i % 3 : i % 8);
+  values[32] = 16;
+  Unpacked in;
+  std::copy(values, values + tappattern::kUnpackedCount, in);
+  char out[tappattern::kPackedCount] = {};
+  MIDIMessageSender::GenTapPatternCode(out, values);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + tappattern::kPackedCount), packed(in));
+  unsigned char raw[tappattern::kPackedCount];
+  std::copy(out, out + tappattern::kPackedCount, raw);
+  char back[tappattern::kUnpackedCount] = {};
+  MIDIMessageManager::decodeTapPatternCode(raw, back);
+  EXPECT_TRUE(std::equal(values, values + tappattern::kUnpackedCount, back));
+  MIDIMessageSender::GenTapPatternCode(out, nullptr);
+  MIDIMessageSender::GenTapPatternCode(nullptr, values);
+  MIDIMessageManager::decodeTapPatternCode(nullptr, back);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + tappattern::kPackedCount), packed(in));
 }
 
 }  // namespace

@@ -203,6 +203,50 @@ TEST_F(TransferTest, StoredSoundToTheInstrument) {
   }
 }
 
+// The step code of the current parameters, as the dump writer puts it into
+// bytes 97..112; no code for a step outside 0..15.
+TEST_F(TransferTest, PatternCodeOfTheCurrentSteps) {
+  const struct {
+    int step, event, time, glide;
+    uint8_t code;
+  } cases[] = {{0, 0, 0, 1, 0x40}, {5, 15, 3, 1, 0x7F}, {15, 2, 3, 0, 0x32}, {9, 7, 1, 0, 0x17}};
+  for (const auto& c : cases) {
+    ed->setParam(kPatternStep01Event + c.step, c.event);
+    ed->setParam(kPatternStep01Time + c.step, c.time);
+    ed->setParam(kPatternStep01Glide + c.step, c.glide);
+  }
+  MIDIMessageSender sender(hub());
+  const auto dump = sounddump::build(snapshot());
+  KIT_MutexLock lock(ed->GetMutex());
+  for (const auto& c : cases) EXPECT_EQ(sender.GeneratePatternCode(c.step), c.code) << c.step;
+  for (int step = 0; step < 16; ++step) EXPECT_EQ(sender.GeneratePatternCode(step), dump[97 + step]) << step;
+  EXPECT_EQ(sender.GeneratePatternCode(-1), 0);
+  EXPECT_EQ(sender.GeneratePatternCode(16), 0);
+}
+
+// A stored message whose command byte is not the sound dump's goes out as a
+// sound dump, its check byte computed after the change, from job 2 and job 3.
+TEST_F(TransferTest, StoredSoundsGoOutWithTheSoundDumpCommand) {
+  for (uint8_t command : {uint8_t{0x14}, uint8_t{0x00}}) {
+    SCOPED_TRACE(static_cast<int>(command));
+    Bytes stored = hwtest::storedAnswer(1, 2, 0x21);
+    stored[4] = command;
+    SenderJob two = job(SenderJob::kSendLibrarianSound);
+    two.dump = stored;
+    SenderJob three = job(SenderJob::kStoreBank);
+    three.dumps[0] = stored;
+    for (const SenderJob& j : {two, three}) {
+      run(j);
+      const auto got = received();
+      ASSERT_EQ(got.size(), 2u);
+      const Bytes& dump = got[1];
+      ASSERT_EQ(dump.size(), sounddump::kLength);
+      EXPECT_EQ(dump[4], sysex::kCmdSoundDump);
+      EXPECT_EQ(dump[sounddump::kCheckByte], sysex::calculateCheckSum(dump.data(), dump.size()));
+    }
+  }
+}
+
 // Job 3 stores a bank at its locations, t apart; job 7 brings the same
 // sounds back. Empty slots cost no pause; a cancel stops before the next
 // slot.
@@ -267,6 +311,8 @@ TEST_F(TransferTest, BankToTheInstrumentAndBack) {
 TEST_F(TransferTest, ControlActionMessages) {
   const std::pair<std::vector<int>, Bytes> cases[] = {
       {{62, 22, 0, 4}, {0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7}}, {{0xF0, 0x3E, 0x7F, 0xF7}, {0xF0, 0x3E, 0x7F, 0xF7}},
+      {{62, 22, 256, 4}, {0xF0, 0x3E, 0x16, 0x00, 0x04, 0xF7}}, {{0x1F0, 62, 0x2F7}, {0xF0, 0x3E, 0xF7}},
+      {{62, -256, 0x17F}, {0xF0, 0x3E, 0x00, 0x7F, 0xF7}},
       {{}, {}}, {{62, 0x80, 4}, {}}, {{256, 511}, {}}, {{62, -1}, {}}, {{62, 0xF7, 4}, {}}};
   ed->setParam(kDeviceOutSelection, 1);
   for (const auto& [ints, wire] : cases) {

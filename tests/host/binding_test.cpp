@@ -158,6 +158,29 @@ TEST_F(Binding, HostIdentityStereoLimitAndPins) {
   EXPECT_EQ(fx.dispatch(effGetEffectName), 0);
 }
 
+// A host's speaker counts are taken within the channels there are: counts
+// far below zero connect nothing, counts beyond the channels connect all.
+TEST_F(Binding, SpeakerCountsOutOfRangeAreClamped) {
+  ASSERT_EQ(plug->NInChannels(), 4);
+  ASSERT_EQ(plug->NOutChannels(), 4);
+  struct Row {
+    int32_t count;
+    int connected;
+  };
+  const Row rows[] = {{INT_MIN, 0},     {INT_MIN + 1, 0}, {INT_MIN + 2, 0}, {-1, 0},       {0, 0}, {3, 3},
+                      {4, 4},           {5, 4},           {INT_MAX - 1, 4}, {INT_MAX, 4}, {1, 1}};
+  for (const Row& r : rows) {
+    VstSpeakerArrangement in{}, out{};
+    in.numChannels = r.count;
+    out.numChannels = r.count;
+    EXPECT_EQ(fx.dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out), 1);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(plug->IsInChannelConnected(i), i < r.connected) << r.count << " input " << i;
+      EXPECT_EQ(plug->IsOutChannelConnected(i), i < r.connected) << r.count << " output " << i;
+    }
+  }
+}
+
 // The framework informs the host on the user's path; the host hears of the
 // parameters it was given and of no other.
 TEST_F(Binding, NoticesOnlyForHostVisibleParameters) {

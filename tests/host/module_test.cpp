@@ -78,8 +78,11 @@ TEST(OurModule, LifeCycleThroughBothEntriesAndASecondLoad) {
       EXPECT_EQ(Bytes(bank.begin(), bank.begin() + std::min<size_t>(8, bank.size())),
                 Bytes({0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00}));
       EXPECT_EQ(setChunk(fx, 0, bank), 1);
-      EXPECT_FALSE(getChunk(fx, 1).empty());
-      EXPECT_EQ(setChunk(fx, 1, Bytes(16, 0x11)), 1);  // no header: read as state
+      const Bytes program = getChunk(fx, 1);
+      EXPECT_FALSE(program.empty());
+      EXPECT_EQ(setChunk(fx, 1, program), 1);
+      // No header: read as the editor's state, which 16 bytes cannot hold.
+      EXPECT_EQ(setChunk(fx, 1, Bytes(16, 0x11)), 0);
       EXPECT_EQ(setChunk(fx, 0, Bytes(bank.begin(), bank.begin() + 6)), 0);
       for (intptr_t size : {intptr_t(-1), intptr_t(INT_MAX) + 1, intptr_t(-4096)})
         EXPECT_EQ(setChunk(fx, 0, bank, size), 0) << size;
@@ -106,7 +109,29 @@ TEST(OurModule, TwoInstancesLiveSideBySide) {
   b.process(Effect::Kind::Replacing, 128);
   EXPECT_EQ(b.countCalls(audioMasterWantMidi), 1u);
   EXPECT_EQ(b.text(effGetEffectName), "Tavrin Editor");
-  EXPECT_EQ(getChunk(b, 0).size(), 8u);
+  // No presets: the bank chunk is the program chunk, the header and the
+  // editor's state.
+  const Bytes bank = getChunk(b, 0);
+  EXPECT_GT(bank.size(), 8u);
+  EXPECT_EQ(bank, getChunk(b, 1));
+}
+
+TEST(OurModule, BlocksRunWhileTheHostKeepsNoRecord) {
+  auto m = loadOrFail(TAVRIN_MODULE);
+  ASSERT_TRUE(m && m->table());
+  Effect fx(m->firstEntry());
+  ASSERT_TRUE(fx.ok());
+  fx.start();
+  Effect::Settings quiet = fx.settings();
+  quiet.record = false;
+  fx.setSettings(quiet);
+  fx.process(Effect::Kind::Double, 128, 0.5f, 0.25f);
+  EXPECT_EQ(fx.countCalls(audioMasterWantMidi), 0u);
+  EXPECT_EQ(fx.peak(), 0.0f);  // the editor writes silence
+  quiet.record = true;
+  fx.setSettings(quiet);
+  fx.process(Effect::Kind::Double, 128);
+  EXPECT_EQ(fx.countCalls(audioMasterWantMidi), 1u);
 }
 
 // A module with a graphics context, loaded and unloaded again: nothing of

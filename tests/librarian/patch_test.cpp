@@ -210,6 +210,19 @@ TEST(FolderTree, ClearingATreeKeepsItsFilesAndDroppedFilesLiveUntilReleased) {
   other.clearDataStructures(0);
   other.releaseDroppedFiles();
   EXPECT_EQ(other.droppedFileCount(), 0u);
+
+  // A rescan's many files are freed aside: the list is empty at once, and a
+  // librarian that ends meanwhile waits for them (the sanitizers see any
+  // file freed twice or never).
+  for (int round = 0; round < 2; ++round) {
+    PatchLibrarian many;
+    for (int i = 0; i < 300; ++i) place(many, "f" + std::to_string(i) + ".syx", {"Patches"});
+    many.clearDataStructures(0);
+    many.dropFiles(many.patchFiles);
+    many.releaseDroppedFiles();
+    EXPECT_EQ(many.droppedFileCount(), 0u);
+    if (round == 0) many.waitForRelease();
+  }
 }
 
 TEST(Lists, EveryIndexIsCheckedBeforeUse) {

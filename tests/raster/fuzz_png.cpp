@@ -1,6 +1,7 @@
 // Fuzz target of the PNG loader: any bytes give a whole bitmap or null,
-// into a new bitmap and into a caller's flipped one, without reading or
-// writing outside the input and the bitmap.
+// into a new bitmap and into a caller's flipped one, with and without the
+// checksums, without reading or writing outside the input and the bitmap;
+// the header's size is the decoded one.
 #include <cstdint>
 #include <vector>
 
@@ -26,7 +27,12 @@ std::vector<uint8_t> withFixedChecksums(const uint8_t* data, size_t size) {
 
 void loadBoth(const uint8_t* data, size_t size) {
   const int len = static_cast<int>(size);
+  int w = 0, h = 0;
+  const bool sized = RAST_PNGSize(data, size, &w, &h);
+  delete RAST_LoadPNGFromMemory(data, len, nullptr, false);
   RAST_IBitmap* bm = RAST_LoadPNGFromMemory(data, len, nullptr);
+  // a decoded image has the size its header states
+  if (bm && (!sized || w != bm->getWidth() || h != bm->getHeight())) __builtin_trap();
   if (bm) {
     // every row of the result is readable
     volatile RAST_pixel sink = 0;

@@ -162,6 +162,58 @@ TEST(Png, CorruptDataGivesNull) {
   }
 }
 
+TEST(Png, HeaderSizesWithoutDecoding) {
+  for (const pngtest::Kind& k : pngtest::allKinds()) {
+    const auto file = pngtest::encode(pngtest::make(k.colorType, k.bitDepth, 11, 3, true, k.transparency));
+    int w = 0, h = 0;
+    ASSERT_TRUE(RAST_PNGSize(file.data(), file.size(), &w, &h)) << kindName(k, true);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(11, 3));
+  }
+  const auto file = smallRgba();
+  int w = -1, h = -1;
+  // the signature and the whole header chunk are needed
+  for (size_t n : {size_t(0), size_t(8), size_t(24), size_t(32)}) EXPECT_FALSE(RAST_PNGSize(file.data(), n, &w, &h)) << n;
+  EXPECT_TRUE(RAST_PNGSize(file.data(), 33, &w, &h));
+  EXPECT_FALSE(RAST_PNGSize(nullptr, 100, &w, &h));
+  const size_t ihdr = 12;
+  for (auto edit : {std::pair<size_t, uint8_t>{1, 'Q'}, {ihdr, 'i'}, {ihdr - 1, 14}, {ihdr + 7, 0}, {ihdr + 8, 0x80},
+                    {ihdr + 5, 0x10}}) {
+    std::vector<uint8_t> bad(file);
+    bad[edit.first] = edit.second;  // signature, chunk type, length, width 0, height 2^31, width 1,048,581
+    EXPECT_FALSE(RAST_PNGSize(bad.data(), bad.size(), &w, &h)) << edit.first;
+  }
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(5, 4));  // left as the last good call set them
+}
+
+TEST(Png, UncheckedDecodingSkipsOnlyTheChecksums) {
+  const pngtest::Image im = pngtest::make(PNG_COLOR_TYPE_RGB_ALPHA, 8, 40, 30, false, false);
+  const auto file = pngtest::encode(im);
+  size_t idat = 0;
+  for (size_t i = 8; i + 8 < file.size() && !idat; ++i)
+    if (std::memcmp(&file[i], "IDAT", 4) == 0) idat = i;
+  ASSERT_NE(idat, 0u);
+  const size_t idatLength = (size_t(file[idat - 4]) << 24) | (size_t(file[idat - 3]) << 16) |
+                            (size_t(file[idat - 2]) << 8) | size_t(file[idat - 1]);
+  // A wrong chunk CRC, and a wrong Adler-32 at the end of the zlib stream
+  // (with the chunk's CRC made right again).
+  std::vector<uint8_t> badCrc(file), badAdler(file);
+  badCrc[idat + 4 + idatLength] ^= 0x5a;
+  badAdler[idat + 4 + idatLength - 1] ^= 0x5a;
+  pngtest::fixChunkCrc(badAdler, idat);
+  for (const std::vector<uint8_t>* f : std::initializer_list<const std::vector<uint8_t>*>{&file, &badCrc, &badAdler}) {
+    std::unique_ptr<RAST_IBitmap> checked(fromMemory(*f));
+    EXPECT_EQ(checked != nullptr, f == &file);
+    std::unique_ptr<RAST_IBitmap> unchecked(
+        RAST_LoadPNGFromMemory(f->data(), static_cast<int>(f->size()), nullptr, false));
+    ASSERT_TRUE(unchecked);
+    EXPECT_EQ(logicalPixels(*unchecked), im.expected);
+  }
+  // Data that does not inflate still fails.
+  std::vector<uint8_t> garbage(file);
+  for (size_t i = idat + 4; i < idat + 12; ++i) garbage[i] = 0xA5;
+  EXPECT_EQ(RAST_LoadPNGFromMemory(garbage.data(), static_cast<int>(garbage.size()), nullptr, false), nullptr);
+}
+
 TEST(Png, NamedResources) {
   testsupport::ScopedFolders folders;
   const auto im = pngtest::make(PNG_COLOR_TYPE_GRAY_ALPHA, 8, 3, 2, false, false);

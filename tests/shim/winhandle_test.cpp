@@ -140,4 +140,37 @@ TEST(Handles, ChildProcesses) {
   CloseHandle(quick);
 }
 
+// Releasing the task leaves the handle open but without its child: waits
+// fail, and a child that still runs is reaped once it ends.
+TEST(Handles, ReleasedTaskLeavesAnOpenHandleWithoutItsChild) {
+  platform::ManualClock mc;
+  platform::ScopedClock scope(mc);
+  const char* seconds[] = {"7"};
+  for (bool running : {false, true}) {
+    SCOPED_TRACE(running);
+    HANDLE h = running ? SHIM_CreateProcess("/bin/sleep", 1, seconds) : SHIM_CreateProcess("/bin/true", 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    if (!running) EXPECT_EQ(SHIM_WaitForNSTask(h, SHIM_INFINITE), 0u);
+    const int pid = SHIM_ProcessId(h);
+    ASSERT_GT(pid, 0);
+    SHIM_ReleaseNSTask(h);
+    SHIM_ReleaseNSTask(h);
+    EXPECT_EQ(SHIM_WaitForNSTask(h, 0), SHIM_WAIT_FAILED);
+    EXPECT_EQ(WaitForSingleObject(h, 10), SHIM_WAIT_FAILED);
+    EXPECT_EQ(SHIM_ProcessStatus(h), -1);
+    EXPECT_EQ(SHIM_ProcessId(h), 0);
+    EXPECT_EQ(CloseHandle(h), 1);
+    if (!running) continue;
+    kill(pid, SIGKILL);
+    for (int spins = 0; kill(pid, 0) == 0 && spins < 100000000; ++spins) std::this_thread::yield();
+    EXPECT_EQ(errno, ESRCH);
+  }
+  // Another kind of handle is left alone.
+  HANDLE event = CreateEvent(nullptr, 1, 1, nullptr);
+  SHIM_ReleaseNSTask(event);
+  SHIM_ReleaseNSTask(nullptr);
+  EXPECT_EQ(WaitForSingleObject(event, 0), 0u);
+  CloseHandle(event);
+}
+
 }  // namespace

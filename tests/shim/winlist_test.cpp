@@ -2,6 +2,7 @@
 // sorting, the list-box messages, mouse handling through injected events,
 // columns, hit tests, rectangles, scrolling, colours, and tree items.
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "shim/winctlclass.h"
@@ -192,6 +193,51 @@ TEST_F(Lists, SortingAndMiddleChangesKeepTheSelection) {
   ListView_DeleteItem(h, 99);
   EXPECT_EQ(LV(h)->selectedRows(), std::vector<int>({2, 3}));
   EXPECT_EQ(Texts(h), std::vector<std::string>({"m", "e", "d", "a", "c"}));
+}
+
+// The merge sort as its rules give it, over (value, row) pairs, logging
+// the values it compares: halves of n / 2 and the rest, each sorted before
+// they are merged; a merge compares the heads and takes the first half's
+// while the result is <= 0.
+using Keyed = std::pair<LPARAM, int>;
+std::vector<Keyed> ReferenceSort(std::vector<Keyed> v, std::vector<std::pair<LPARAM, LPARAM>>& calls) {
+  if (v.size() < 2) return v;
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  const std::vector<Keyed> a = ReferenceSort({v.begin(), mid}, calls), b = ReferenceSort({mid, v.end()}, calls);
+  std::vector<Keyed> out;
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    calls.emplace_back(a[i].first, b[j].first);
+    out.push_back(CompareValues(a[i].first, b[j].first, 0) <= 0 ? a[i++] : b[j++]);
+  }
+  out.insert(out.end(), a.begin() + static_cast<std::ptrdiff_t>(i), a.end());
+  out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(j), b.end());
+  return out;
+}
+
+std::vector<std::pair<LPARAM, LPARAM>> gSortCalls;
+int LoggedCompare(LPARAM a, LPARAM b, LPARAM param) {
+  gSortCalls.emplace_back(a, b);
+  return CompareValues(a, b, param);
+}
+
+TEST_F(Lists, SortingMakesTheMergeSortsComparisonsInItsOrder) {
+  std::mt19937 rng(12);
+  for (int n : {0, 1, 2, 3, 5, 8, 13, 100, 1000}) {
+    HWND h = List(0);
+    std::vector<Keyed> rows;
+    for (int i = 0; i < n; ++i) {
+      rows.emplace_back(static_cast<LPARAM>(rng() % 7), i);  // few values: many ties
+      Insert(h, std::to_string(i).c_str(), 1000, rows.back().first);
+    }
+    std::vector<std::pair<LPARAM, LPARAM>> expected;
+    std::vector<std::string> texts;
+    for (const Keyed& r : ReferenceSort(rows, expected)) texts.push_back(std::to_string(r.second));
+    gSortCalls.clear();
+    ListView_SortItems(h, LoggedCompare, 0);
+    EXPECT_EQ(gSortCalls, expected) << n;
+    EXPECT_EQ(Texts(h), texts) << n;
+  }
 }
 
 TEST_F(Lists, ListBoxMessages) {

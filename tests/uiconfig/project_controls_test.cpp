@@ -23,16 +23,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string source(const char* name) {
-  std::vector<uint8_t> b = testsupport::readFile(std::string(TAVRIN_PROJECT_SOURCES) + name);
-  return std::string(b.begin(), b.end());
-}
-
-const uiconfig::InstrumentMap& projectMap() {
-  static const uiconfig::InstrumentMap map = uiconfig::readInstrumentMap(source("uiconfig.xml"), source("sysex.xml"));
-  return map;
-}
+using uitest::projectMap;
 
 // The project's window at a scale, built as the plug-in builds it.
 struct ProjectWindow : uitest::Window {

@@ -17,20 +17,11 @@
 namespace {
 
 using uiconfig::Violation;
-
-std::string source(const char* name) {
-  std::vector<uint8_t> b = testsupport::readFile(std::string(TAVRIN_PROJECT_SOURCES) + name);
-  return std::string(b.begin(), b.end());
-}
-
-std::string describe(const std::vector<Violation>& v) {
-  std::string s;
-  for (const Violation& x : v) s += x.rule + ": " + x.element + "\n";
-  return s;
-}
+using uitest::describe;
+using uitest::projectSource;
 
 TEST(ProjectWindow, SourcesPassTheChecks) {
-  const uiconfig::InstrumentMap map = uiconfig::readInstrumentMap(source("uiconfig.xml"), source("sysex.xml"));
+  const uiconfig::InstrumentMap map = uiconfig::readInstrumentMap(projectSource("uiconfig.xml"), projectSource("sysex.xml"));
   ASSERT_TRUE(map.ok) << map.error;
   EXPECT_EQ(uiconfig::checkAuthoring(map), std::vector<Violation>()) << describe(uiconfig::checkAuthoring(map));
   EXPECT_EQ(uiconfig::checkImages(TAVRIN_STAGED_ROOT), std::vector<Violation>());
@@ -63,15 +54,23 @@ TEST(ProjectWindow, PlantedFaultsFailTheirRule) {
       {"name=\"arpTempoClock\"", "name=\"arpTempoClocks\"", false, "missing-layer", "arpTempoClock"},
       {"<value>RING</value>", "", false, "list-count", "osc3Routing"},
       {"3E 16 58 41 00 01 00 00", "3E 16 58 41 00 80 00 00", true, "template", "00 80"},
-      {"position=\"1320,440\"", "position=\"1480,440\"", false, "outside-window", "kMainVolume"},
+      {"position=\"1300,406\"", "position=\"1480,406\"", false, "outside-window", "kMainVolume"},
       {"imageId=\"BG_ID_UNISON\"", "imageId=\"BG_ID_UNISONS\"", false, "unknown-image", "BG_ID_UNISONS"},
       {"valueBounds=\"15,0,16\"", "valueBounds=\"15,0,17\"", false, "range", "kPatternLength"},
       {"name=\"multiModeMixer\" id=\"0\">", "name=\"multiModeMixer\" id=\"0\"><knobcontrol type=\"ccKnob\" "
        "paramId=\"kArpPattern\" imageId=\"KNOB_ID127\" position=\"20,712\" valueBounds=\"0,0,15\" ccNumber=\"6\"/>",
        false, "mixer-binding", "kArpPattern"},
+      // The geometry: a knob over its neighbour's caption, a caption past its
+      // panel, a button without words, an overlay cutting the page's texts.
+      {"imageId=\"KNOB_ID127\" position=\"108,146\"", "imageId=\"KNOB_ID127\" position=\"70,150\"", false,
+       "overlap", "kOscillator1Tune"},
+      {"label=\"Curve\"", "label=\"Curve Of The Drive\"", false, "outside-panel", "kVCADriveCurveTrigger"},
+      {"name=\"Randomize\"", "name=\"Randomize\" label=\"\"", false, "unlabelled", "kRandomize"},
+      {"imageId=\"BG_ABOUT_ID\" position=\"10,372\"", "imageId=\"BG_ABOUT_ID\" position=\"10,300\"", false,
+       "overlap", "BG_ABOUT_ID"},
   };
   for (const Plant& p : plants) {
-    std::string ui = source("uiconfig.xml"), sx = source("sysex.xml");
+    std::string ui = projectSource("uiconfig.xml"), sx = projectSource("sysex.xml");
     std::string& text = p.inSysex ? sx : ui;
     const size_t at = text.find(p.from);
     ASSERT_NE(at, std::string::npos) << p.from;
@@ -152,8 +151,10 @@ std::vector<uint32_t> colours(const std::string& path) {
   return out;
 }
 
-// The render tool writes every page and overlay; each differs from the
-// others and from the bare background. A folder without resources stops it.
+// The render tool writes every state of every page and each overlay, in
+// both themes at the three scales; each differs from the others and from the
+// bare background, and oscillators 2 and 3 show their knobs. A folder
+// without resources stops it.
 TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
   testsupport::TempDir out, empty;
   const std::string tool = std::string(TAVRIN_RENDER) + " ";
@@ -161,7 +162,8 @@ TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
   EXPECT_NE(std::system((tool + empty.path() + " " + out.path() + " 2>/dev/null").c_str()), 0);
   std::vector<std::vector<uint32_t>> seen = {colours(std::string(TAVRIN_STAGED_ROOT) + "main-frame-bg.png")};
   for (const char* theme : {"normal", "black"}) {
-    std::vector<std::string> names = {"page0", "page1", "page2", "page3", "patchRename", "midiFilterSettings",
+    std::vector<std::string> names = {"page0",         "page1",  "page1-searchField", "page2", "page2-osc1UnisonKnob",
+                                      "page2-osc1AmpEnvFade", "page3", "patchRename", "midiFilterSettings",
                                       "aboutWindow", "firstRunNotification"};
     for (const std::string& n : names) {
       const std::vector<uint32_t> c = colours(out.path() + n + "-" + theme + "-1.00.png");
@@ -169,9 +171,18 @@ TEST(ProjectWindow, RenderToolDrawsEveryPageAndOverlay) {
       for (const std::vector<uint32_t>& other : seen) EXPECT_NE(c, other) << n << " " << theme;
       seen.push_back(c);
     }
+    EXPECT_EQ(colours(out.path() + "page2-" + theme + "-0.75.png").size(), 1125u * 567u);
+    EXPECT_EQ(colours(out.path() + "aboutWindow-" + theme + "-1.25.png").size(), 1875u * 946u);
   }
-  EXPECT_EQ(colours(out.path() + "page2-normal-0.75.png").size(), 1125u * 567u);
-  EXPECT_EQ(colours(out.path() + "page2-normal-1.25.png").size(), 1875u * 946u);
+  // The oscillator 2 and 3 panels show their knobs (the slate theme's knob
+  // face).
+  const std::vector<uint32_t> page = colours(out.path() + "page2-normal-1.00.png");
+  for (int left : {354, 692}) {
+    int face = 0;
+    for (int y = 140; y < 200; ++y)
+      for (int x = left; x < left + 200; ++x) face += page[static_cast<size_t>(y) * 1500 + x] == RAST_RGBA(70, 80, 96, 0);
+    EXPECT_GT(face, 1000) << left;
+  }
 }
 
 }  // namespace

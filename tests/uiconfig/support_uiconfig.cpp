@@ -10,6 +10,23 @@
 
 namespace uitest {
 
+std::string projectSource(const char* name) {
+  std::vector<uint8_t> b = testsupport::readFile(std::string(TAVRIN_PROJECT_SOURCES) + name);
+  return std::string(b.begin(), b.end());
+}
+
+const uiconfig::InstrumentMap& projectMap() {
+  static const uiconfig::InstrumentMap map =
+      uiconfig::readInstrumentMap(projectSource("uiconfig.xml"), projectSource("sysex.xml"));
+  return map;
+}
+
+std::string describe(const std::vector<uiconfig::Violation>& v) {
+  std::string s;
+  for (const uiconfig::Violation& x : v) s += x.rule + ": " + x.element + "\n";
+  return s;
+}
+
 uint32_t imageColour(int row, int frame, int theme) {
   const uint32_t r = (uint32_t)(row * 4) & 0xFF, g = (uint32_t)(frame * 2 + 1) & 0xFF, b = theme ? 220u : 60u;
   return 0xFFu | r << 8 | g << 16 | b << 24;

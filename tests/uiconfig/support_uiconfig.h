@@ -8,6 +8,8 @@
 
 #include "host/IGraphicsHeadless.h"
 #include "testsupport.h"
+#include "uiconfig/AuthoringCheck.h"
+#include "uiconfig/InstrumentMap.h"
 #include "uiconfig/UIConfigManager.h"
 #include "uiconfig_fakes.h"
 
@@ -24,6 +26,12 @@ void copyTestDescriptions(const std::string& folder);
 // Links the project's staged resources (both descriptions and the 114
 // images) into folder.
 void linkProjectResources(const std::string& folder);
+// The text of one of the project's plain sources ("uiconfig.xml",
+// "sysex.xml"), and the instrument map of both, read once.
+std::string projectSource(const char* name);
+const uiconfig::InstrumentMap& projectMap();
+// One line per violation, "rule: element", for failure messages.
+std::string describe(const std::vector<uiconfig::Violation>& v);
 // Writes text enciphered as folder/name.
 void writeDescription(const std::string& folder, const std::string& name, const std::string& text);
 

@@ -2,31 +2,29 @@
 //
 // Draws the window's 57 images in both colour themes: "<file>" for theme 0
 // (slate) and "<stem>.black.png" for theme 1 (near black), flat in the
-// output folder. Backgrounds placed once in the description carry the
-// captions of the controls over them (their "name" attributes, the group
-// labels of "paramGroup" and the entries of their value lists). The output
-// depends only on the description, so two runs give identical files. Every
+// output folder. Each background carries what the window's layout puts on
+// its first placement (the panels, their titles, the caption of each control
+// that acts and the entries beside each LED selector), and each button
+// picture with words carries them in every frame, so the window says in
+// words what each control does. The output depends only on the
+// description, so two runs give identical files. Every
 // file is written under a temporary name and renamed once all are written;
 // a description that cannot be read stops the tool with a message and a
 // non-zero status.
-#include <tinyxml2.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "raster/bitmap.h"
-#include "raster/cachedfont.h"
 #include "raster/circles.h"
 #include "raster/pngwrite.h"
 #include "raster/rectops.h"
 #include "uiconfig/ImageSizes.h"
 #include "uiconfig/ImageTable.h"
+#include "uiconfig/InstrumentMap.h"
+#include "uiconfig/WindowLayout.h"
 
 namespace {
 
@@ -50,175 +48,77 @@ const Theme kThemes[2] = {
 
 constexpr float kPi = 3.14159265358979f;
 
-// A caption to draw onto a background, in the background's own pixels.
-struct Caption {
-  int x, y, w, h;
-  std::string text;
-  bool title;  // a group label (orange) rather than a control's name
-};
+// The patch display is light under its fixed dark texts; every other picture
+// stays dark under the light ones (the search and rename fields write in
+// light grey).
+bool isDisplay(const std::string& id) { return id == "BG_ID_DISPLAY"; }
 
-// What the description says about one background: where it is placed and
-// the captions over it. Backgrounds placed more than once get no captions.
-struct Placement {
-  int count = 0;
-  int x = 0, y = 0;
-  std::vector<Caption> captions;
-  std::map<std::string, std::vector<int>> groups;  // label -> l, t, r, b of its controls
-};
+std::string readText(const char* path, bool& ok) {
+  std::string text;
+  ok = false;
+  if (FILE* f = std::fopen(path, "rb")) {
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    ok = !std::ferror(f);
+    std::fclose(f);
+  }
+  return text;
+}
 
 class Generator {
  public:
   bool read(const char* path) {
-    if (m_doc.LoadFile(path) != tinyxml2::XML_SUCCESS) {
-      std::fprintf(stderr, "imagegen: %s cannot be read: %s\n", path, m_doc.ErrorStr());
+    bool ok = false;
+    const std::string text = readText(path, ok);
+    if (!ok) {
+      std::fprintf(stderr, "imagegen: %s cannot be read\n", path);
       return false;
     }
-    const tinyxml2::XMLElement* root = m_doc.FirstChildElement("uiconfig");
-    if (!root) {
-      std::fprintf(stderr, "imagegen: %s has no uiconfig element\n", path);
+    m_map = uiconfig::readInstrumentMap(text, "<sysexlist/>");
+    if (!m_map.ok) {
+      std::fprintf(stderr, "imagegen: %s: %s\n", path, m_map.error.c_str());
       return false;
     }
-    if (const tinyxml2::XMLElement* lists = root->FirstChildElement("valueLists"))
-      for (const tinyxml2::XMLElement* l = lists->FirstChildElement("list"); l; l = l->NextSiblingElement("list"))
-        for (const tinyxml2::XMLElement* v = l->FirstChildElement("value"); v; v = v->NextSiblingElement("value"))
-          m_lists[attr(l, "name")].push_back(v->GetText() ? v->GetText() : "");
-    countBackgrounds(root);
-    walk(root, std::string());
+    m_art = uiconfig::layoutArt(m_map);
     return true;
   }
 
-  // Draws one image of one theme.
+  // Draws one image of one theme: its frames, the words a button carries,
+  // and the panels and texts of the description's first placement of it.
   void draw(const uiconfig::ImageRow& row, const FrameSize& fs, int theme, RAST_SysBitmap& bm) {
     const Theme& t = kThemes[theme];
     const std::string id = row.idString;
     RAST_Clear(&bm, 0);
+    const std::vector<std::string> words = uiconfig::imageWords(m_map, id);
+    const uiconfig::ImageText* wordsAt = uiconfig::imageText(id);
     for (int f = 0; f < row.frames; ++f) {
       const int fx = row.sideBySide ? f * fs.w : 0, fy = row.sideBySide ? 0 : f * fs.h;
       const float on = row.frames > 1 ? static_cast<float>(f) / static_cast<float>(row.frames - 1) : 0.f;
       drawFrame(id, row.frames, f, on, fx, fy, fs.w, fs.h, t, bm);
+      // Words centred in the frame, or one per cell down a cell strip.
+      const int cells = static_cast<int>(words.size()), cellH = cells > 0 ? fs.h / cells : 0;
+      for (int c = 0; c < cells; ++c) {
+        const uiconfig::TextExtent x = uiconfig::captionExtent(words[static_cast<size_t>(c)], wordsAt->px);
+        const bool lit = cells > 1 && f == 1;
+        uiconfig::drawCaptionText(&bm, words[static_cast<size_t>(c)], wordsAt->px, lit ? t.dark : t.white,
+                                  fx + (fs.w - x.w) / 2, fy + c * cellH + (cellH - x.h) / 2);
+      }
     }
-    auto it = m_places.find(id);
-    if (it != m_places.end() && it->second.count == 1) drawCaptions(it->second, t, bm);
+    if (const uiconfig::Placement* p = m_art.placementOfImage(id)) drawArt(*p, id, t, bm);
   }
 
  private:
-  static std::string attr(const tinyxml2::XMLElement* e, const char* name) {
-    const char* v = e->Attribute(name);
-    return v ? v : "";
-  }
-  static std::vector<int> numbers(const std::string& text) {
-    std::vector<int> out;
-    size_t p = 0;
-    while (p < text.size()) {
-      size_t q = text.find(',', p);
-      if (q == std::string::npos) q = text.size();
-      out.push_back(std::atoi(text.substr(p, q - p).c_str()));
-      p = q + 1;
+  void drawArt(const uiconfig::Placement& p, const std::string& id, const Theme& t, RAST_SysBitmap& bm) {
+    const int ox = p.box.l, oy = p.box.t;
+    for (const uiconfig::DrawnPanel& d : p.panels) {
+      const int l = d.box.l - ox, top = d.box.t - oy, w = d.box.r - d.box.l, h = d.box.b - d.box.t;
+      RAST_FillRect(&bm, l, top, w, h, t.panel, 1.f, RAST_BLIT_MODE_COPY);
+      RAST_RoundRect(&bm, l, top, w - 1, h - 1, 4, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
     }
-    return out;
-  }
-
-  void countBackgrounds(const tinyxml2::XMLElement* e) {
-    for (const tinyxml2::XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-      if (std::string(c->Name()) == "background") {
-        Placement& p = m_places[attr(c, "imageId")];
-        std::vector<int> pos = numbers(attr(c, "position"));
-        if (pos.size() >= 2 && ++p.count == 1) p.x = pos[0], p.y = pos[1];
-      }
-      countBackgrounds(c);
-    }
-  }
-
-  // The rectangle a control element covers, at scale 1.
-  bool controlRect(const tinyxml2::XMLElement* c, int& l, int& t, int& w, int& h) {
-    std::vector<int> pos = numbers(attr(c, "position"));
-    std::vector<int> b = numbers(attr(c, "bounds"));
-    if (pos.size() >= 4 && pos[2] > 0) {  // menus: x, y, width
-      l = pos[0], t = pos[1], w = pos[2], h = pos[3] > 0 ? pos[3] : 13;
-    } else if (pos.size() >= 3) {
-      l = pos[0], t = pos[1], w = pos[2], h = 13;
-    } else if (pos.size() >= 2) {
-      const FrameSize* fs = frameSize(attr(c, "imageId"));
-      if (!fs) return false;
-      l = pos[0], t = pos[1], w = fs->w, h = fs->h;
-    } else if (b.size() >= 4) {
-      l = b[0], t = b[1], w = b[2], h = b[3];
-    } else {
-      return false;
-    }
-    return true;
-  }
-
-  // Collects captions: each named control under the nearest background of
-  // its layers that contains it.
-  void walk(const tinyxml2::XMLElement* e, std::string background) {
-    for (const tinyxml2::XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-      const std::string name = c->Name();
-      if (name == "background") {
-        if (attr(c, "imageId").find("PROT") == std::string::npos) background = attr(c, "imageId");
-        continue;
-      }
-      if (name == "valueLists") continue;
-      if (!c->FirstChildElement()) {
-        caption(c, background);
-        continue;
-      }
-      walk(c, background);
-    }
-  }
-
-  void caption(const tinyxml2::XMLElement* c, const std::string& background) {
-    auto it = m_places.find(background);
-    const FrameSize* bs = frameSize(background);
-    if (it == m_places.end() || it->second.count != 1 || !bs) return;
-    Placement& p = it->second;
-    int l, t, w, h;
-    if (!controlRect(c, l, t, w, h)) return;
-    l -= p.x, t -= p.y;
-    if (l < 0 || t < 0 || l + w > bs->w || t + h > bs->h) return;
-    const std::string label = attr(c, "name"), list = attr(c, "valueList"), type = attr(c, "type");
-    const std::string img = attr(c, "imageId");
-    if (type == "ccKnob" && img.rfind("LED_", 0) == 0 && m_lists.count(list)) {
-      // An LED strip: one entry beside each dot; its stepping button names it.
-      const std::vector<std::string>& entries = m_lists[list];
-      for (size_t i = 0; i < entries.size(); ++i)
-        p.captions.push_back({l + 14, t + 12 * static_cast<int>(i), 90, 12, entries[i], false});
-    } else if (!label.empty() && c->Attribute("position") && std::string(c->Name()) != "multiFx") {
-      if (h <= 18)  // small buttons: the name to the right
-        p.captions.push_back({l + w + 4, t + (h - 12) / 2, 96, 12, label, false});
-      else
-        p.captions.push_back({l - 12, t + h + 1, w + 24, 12, label, false});
-    }
-    const std::string grp = attr(c, "paramGroup");
-    if (!grp.empty() && grp != "Pattern") {
-      std::vector<int>& g = p.groups[grp];
-      if (g.empty()) g = {l, t, l + w, t + h};
-      g[0] = std::min(g[0], l), g[1] = std::min(g[1], t), g[2] = std::max(g[2], l + w), g[3] = std::max(g[3], t + h);
-    }
-  }
-
-  static HFONT font(int px) { return CreateFont(-px, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Panel Sans"); }
-
-  void drawCaptions(const Placement& p, const Theme& t, RAST_SysBitmap& bm) {
-    for (const auto& [label, g] : p.groups) {
-      if (p.groups.size() < 2) break;  // one group: the background itself is the panel
-      const int l = std::max(g[0] - 8, 0), top = std::max(g[1] - 22, 0);
-      RAST_FillRect(&bm, l, top, g[2] + 8 - l, g[3] + 22 - top, t.panel, 1.f, RAST_BLIT_MODE_COPY);
-      RAST_RoundRect(&bm, l, top, g[2] + 8 - l, g[3] + 22 - top, 4, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
-      std::string upper = label;
-      for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-      RAST_CachedFont f;
-      f.SetFromHFont(font(12), RAST_FONT_FLAG_OWNS_HFONT);
-      f.SetTextColor(t.orange);
-      RECT r = {l + 6, top + 3, g[2], top + 17};
-      f.DrawText(&bm, upper.c_str(), -1, &r, 0);
-    }
-    RAST_CachedFont f;
-    f.SetFromHFont(font(9), RAST_FONT_FLAG_OWNS_HFONT);
-    for (const Caption& c : p.captions) {
-      f.SetTextColor(c.title ? t.orange : t.white);
-      RECT r = {c.x, c.y, c.x + c.w, c.y + c.h};
-      f.DrawText(&bm, c.text.c_str(), -1, &r, c.w == 96 || c.w == 90 ? 0 : DT_CENTER);
+    const bool light = isDisplay(id);
+    for (const uiconfig::Caption& c : p.art) {
+      const RAST_pixel colour = c.kind == uiconfig::CaptionKind::kTitle ? t.orange : light ? t.dark : t.white;
+      uiconfig::drawCaptionText(&bm, c.text, c.px, colour, c.box.l - ox, c.box.t - oy);
     }
   }
 
@@ -252,7 +152,7 @@ class Generator {
     } else if (id == "BTN_RADIO_ARP_ID") {
       // 16 cells; frame 1 lit, frame 0 dark: the group draws the chosen cell.
       for (int c = 0; c < 16; ++c)
-        RAST_FillRect(&bm, x + 4, y + c * 16 + 2, w - 8, 12, frames > 1 && f == 1 ? t.orange : t.button, 1.f,
+        RAST_FillRect(&bm, x + 2, y + c * 16 + 2, w - 4, 12, frames > 1 && f == 1 ? t.orange : t.button, 1.f,
                       RAST_BLIT_MODE_COPY);
     } else {
       // Buttons, switches, locks, checkboxes: a face, lit or marked when on.
@@ -275,19 +175,18 @@ class Generator {
                     RAST_BLIT_MODE_COPY);
       return;
     }
-    const bool display = id == "BG_ID_DISPLAY" || id == "BG_SEARCH_FIELD_ID" || id == "BG_RENAME_ID";
+    const bool display = isDisplay(id);
     const bool window = id == "BG_ID_PLAIN" || id == "BG_ID_MAIN" || (w >= 1480 && h >= 588);
     RAST_FillRect(&bm, x, y, w, h, display ? t.display : window ? t.window : t.panel, 1.f, RAST_BLIT_MODE_COPY);
     if (id == "BG_ID_PLAIN" || id == "BG_ID_MAIN") {
       RAST_FillRect(&bm, x, y, w, 110, t.panel, 1.f, RAST_BLIT_MODE_COPY);  // header
       RAST_FillRect(&bm, x, y + 704, w, 48, t.panel, 1.f, RAST_BLIT_MODE_COPY);  // bottom strip
     }
-    RAST_RoundRect(&bm, x, y, w, h, 6, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
+    RAST_RoundRect(&bm, x, y, w - 1, h - 1, 6, t.panelEdge, 1.f, RAST_BLIT_MODE_COPY, false);
   }
 
-  tinyxml2::XMLDocument m_doc;
-  std::map<std::string, std::vector<std::string>> m_lists;
-  std::map<std::string, Placement> m_places;
+  uiconfig::InstrumentMap m_map;
+  uiconfig::WindowArt m_art;
 };
 
 std::string blackName(const std::string& file) {

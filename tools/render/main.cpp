@@ -2,14 +2,21 @@
 //
 // Builds the editor window from the enciphered descriptions and images of a
 // resource folder, as the plug-in does, in a window without display, and
-// writes what it shows as PNG files: each page (tabs 0 to 3) with its
-// first-level panels (and, on the modulation and arpeggiator page, the step
-// columns) and each overlay shown over the sound page, at scale 1.0 in both
-// colour themes, and the sound page at 0.75 and 1.25. A resource folder
-// that lacks a description or an image stops the tool with a message and a
-// non-zero status.
+// writes what it shows as PNG files: every state of every page (one picture
+// for each sub-layer that a group on one spot can show, such as the three
+// panels the oscillator 1 shape switches between) and each overlay over the
+// page it opens on, in both colour themes at 0.75, 1.0 and 1.25. The sets of
+// layers come from the window's layout (uiconfig/WindowLayout.h), the same
+// sets the authoring checks hold to their rules. Files are named
+// "<page or overlay>-<theme>-<scale>.png", such as page2-normal-1.00.png or
+// page2-osc1UnisonKnob-black-0.75.png. A resource folder that lacks a
+// description or an image stops the tool with a message and a non-zero
+// status.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +27,9 @@
 #include "platform/folders.h"
 #include "raster/pngwrite.h"
 #include "uiconfig/ImageTable.h"
+#include "uiconfig/InstrumentMap.h"
 #include "uiconfig/UIConfigManager.h"
+#include "uiconfig/WindowLayout.h"
 
 namespace {
 
@@ -35,59 +44,57 @@ class RenderPlug : public IPluginBase {
   }
 };
 
-const char* const kOverlays[] = {"patchRename", "midiFilterSettings", "aboutWindow", "firstRunNotification"};
-constexpr int kSoundPage = 2;
-
-// Shows the sub-layers of a page whose id is 0 (and the step columns,
-// 200-215), hides the others.
-void showPanels(ControlLayer* page) {
-  for (int i = 0; i < page->NSubLayers(); ++i) {
-    ControlLayer* l = page->GetSubLayer(i);
-    const int id = l->GetId();
-    l->Hide(!(id == 0 || (id >= 200 && id < 300)));
-    if (!l->IsVisible()) continue;
-    showPanels(l);
-  }
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One picture: the page of the tab with its panels, and the overlay named
-// (none when empty).
-bool render(const std::string& out, int theme, double scale, int tab, const std::string& overlay) {
-  RenderPlug plug;
-  const int w = static_cast<int>(1500 * scale), h = static_cast<int>(757 * scale);
-  auto* g = new IGraphicsHeadless(&plug, w, h);
-  plug.AttachGraphics(g);
-  UIConfigManager ui;
-  ui.readUIConfig(g, &plug, UIConfigServices(), theme, scale);
-  g->AttachBackground(102, "resources/img/main-frame-bg.png", scale);
-  for (int i = 0; i < g->NLayers(); ++i) {
-    ControlLayer* l = g->GetLayer(i);
-    const bool strip = l->GetName() == "miniMixer" || l->GetName() == "releaseAllLocksLayer";
-    l->Hide(!(l->GetName() == "root" || (strip && tab != 0) || l->GetName() == overlay));
+// The plain description and system-exclusive list of the resource folder.
+uiconfig::InstrumentMap readMap(const std::string& root) {
+  std::string text[2];
+  const char* const names[] = {"uiconfig.tea", "sysex.tea"};
+  for (int i = 0; i < 2; ++i) {
+    const std::string bytes = readFile(root + names[i]);
+    text[i] = uiconfig::decipherDescription(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
-  ControlLayer* root = ui.layer("root");
-  if (!root) {
-    std::fprintf(stderr, "render: the description has no root layer\n");
-    return false;
-  }
-  root->SetSelectedSubLayer(tab);
-  for (int i = 0; i < root->NSubLayers(); ++i) {
-    ControlLayer* page = root->GetSubLayer(i);
-    page->Hide(page->GetId() != tab);
-    if (page->GetId() == tab) showPanels(page);
-  }
-  if (!overlay.empty() && ui.layer(overlay)) showPanels(ui.layer(overlay));
-  g->OpenWindow(nullptr);
-  plug.RedrawParamControls();  // the initial values, as the editor pushes them
-  g->tick();
-  const std::vector<uint32_t>& screen = g->screenImage();
-  if (!RAST_WritePNG(out.c_str(), reinterpret_cast<const RAST_pixel*>(screen.data()), w, h, w, false)) {
-    std::fprintf(stderr, "render: %s cannot be written\n", out.c_str());
-    return false;
-  }
-  g->CloseWindow();
-  return true;
+  return uiconfig::readInstrumentMap(text[0], text[1]);
 }
+
+// The window built once at a scale and theme, shown set by set.
+class Window {
+ public:
+  Window(int theme, double scale)
+      : m_w(static_cast<int>(uiconfig::kWindowWidth * scale)), m_h(static_cast<int>(uiconfig::kWindowHeight * scale)) {
+    m_g = new IGraphicsHeadless(&m_plug, m_w, m_h);
+    m_plug.AttachGraphics(m_g);
+    m_ui.readUIConfig(m_g, &m_plug, UIConfigServices(), theme, scale);
+    m_g->AttachBackground(102, "resources/img/main-frame-bg.png", scale);
+    m_g->OpenWindow(nullptr);
+    m_plug.RedrawParamControls();  // the initial values, as the editor pushes them
+  }
+  ~Window() { m_g->CloseWindow(); }
+
+  // Shows exactly the view's layers and draws the whole window.
+  bool write(const uiconfig::InstrumentMap& map, const uiconfig::WindowView& v, const std::string& out) {
+    for (size_t l = 0; l < map.layers.size(); ++l)
+      if (ControlLayer* layer = m_ui.layer(map.layers[l].name)) layer->Hide(!v.shown[l]);
+    m_g->tick();
+    IRECT all(0, 0, m_w, m_h);
+    m_g->Draw(&all);
+    const std::vector<uint32_t>& screen = m_g->screenImage();
+    if (!RAST_WritePNG(out.c_str(), reinterpret_cast<const RAST_pixel*>(screen.data()), m_w, m_h, m_w, false)) {
+      std::fprintf(stderr, "render: %s cannot be written\n", out.c_str());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  RenderPlug m_plug;
+  int m_w, m_h;
+  IGraphicsHeadless* m_g = nullptr;  // owned by the plug-in
+  UIConfigManager m_ui;
+};
 
 // The files the window needs, missing from the folder.
 std::vector<std::string> missingResources(const std::string& root) {
@@ -116,18 +123,24 @@ int main(int argc, char** argv) {
   const std::vector<std::string> missing = missingResources(root);
   for (const std::string& m : missing) std::fprintf(stderr, "render: %s%s is missing\n", root.c_str(), m.c_str());
   if (!missing.empty()) return 1;
+  const uiconfig::InstrumentMap map = readMap(root);
+  if (!map.ok) {
+    std::fprintf(stderr, "render: the description cannot be read: %s\n", map.error.c_str());
+    return 1;
+  }
   platform::setResourceFolder(root);
 
+  const std::vector<uiconfig::WindowView> views = uiconfig::windowViews(map);
   const char* const themes[] = {"normal", "black"};
+  const char* const scales[] = {"0.75", "1.00", "1.25"};
   bool ok = true;
-  for (int theme = 0; theme < 2; ++theme) {
-    const std::string suffix = std::string("-") + themes[theme];
-    for (int tab = 0; tab <= 3; ++tab)
-      ok &= render(out + "page" + std::to_string(tab) + suffix + "-1.00.png", theme, 1.0, tab, "");
-    for (const char* overlay : kOverlays)
-      ok &= render(out + overlay + suffix + "-1.00.png", theme, 1.0, kSoundPage, overlay);
-  }
-  ok &= render(out + "page2-normal-0.75.png", 0, 0.75, kSoundPage, "");
-  ok &= render(out + "page2-normal-1.25.png", 0, 1.25, kSoundPage, "");
+  for (int theme = 0; theme < 2; ++theme)
+    for (int k = 0; k < 3; ++k) {
+      // The window is built for each theme and scale, as the plug-in builds it.
+      Window window(theme, uiconfig::kWindowScales[k]);
+      for (const uiconfig::WindowView& v : views)
+        if (v.picture)
+          ok &= window.write(map, v, out + v.pictureName + "-" + themes[theme] + "-" + scales[k] + ".png");
+    }
   return ok ? 0 : 1;
 }

@@ -8,7 +8,8 @@
 // given one, and sets TAVRIN_RESOURCE_FOLDER when asked, before dlopen with
 // RTLD_NOW | RTLD_LOCAL.
 //
-// Host calls answer: 1 (version) 2400 unless told otherwise; 6 (wants MIDI) 1; 16 the rate; 17 the
+// Host calls answer: 1 (version) 2400 unless told otherwise; 6 (wants MIDI)
+// 1, without taking the lock when no record is kept; 16 the rate; 17 the
 // block size; 7 the time record when one is given (never for other makers'
 // modules); 8 copies the events and answers 1; 23 the process level; 32 the
 // vendor string; 33 the product string; 34 the decimal version; others 0.
@@ -17,6 +18,7 @@
 // does (dispatcher on one, blocks on another); its records and settings are
 // guarded by its own lock, which no call into the plug-in holds. Load and
 // unload on one thread, with no effect of the module alive.
+#include <atomic>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -152,6 +154,7 @@ class Effect {
 
   AEffect* mEffect = nullptr;
   bool mOwnModule;
+  std::atomic<bool> mRecording;  // settings' record, read without the lock
   mutable std::mutex mMutex;  // settings and records
   Settings mSettings;
   std::vector<Call> mCalls;

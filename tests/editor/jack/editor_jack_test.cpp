@@ -1,6 +1,7 @@
 // The plug-in on real MIDI ports: its ports chosen in the menus on a private
 // JACK server, the simulator program at device ID 5 on the other end. The
-// device-ID enquiry learns 5 and an edit of a CC-bound control arrives.
+// device-ID enquiry learns 5 and an edit of a CC-bound control arrives; a
+// saved state reopens its ports by name in a new plug-in.
 //
 // JACK carries MIDI once per period and a client that misses its cycle
 // loses what passed in it, so an edit that does not show up is followed by
@@ -52,61 +53,104 @@ bool waitFor(const std::function<bool()>& done, int limitMs) {
   return done();
 }
 
-TEST(TavrinOnJack, TheEnquiryLearnsTheDeviceIdAndAnEditArrives) {
-  JackServer server;
-  ASSERT_TRUE(server.running()) << server.error();
-  server.exportToEnvironment();
-  testsupport::Program program({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Edit Sim", "--device", "5"});
-  ASSERT_GT(program.pid, 0);
-  std::string line;
-  ASSERT_TRUE(program.line(line, 30000)) << "the program did not start";
+// Edits of a CC-bound control until one arrives at the program (JACK may
+// lose one in a missed cycle).
+bool editArrives(Tavrin& plug, testsupport::Program& program) {
+  int idx = -1;
+  for (int i = 3; i < 80 && idx < 0; ++i) {
+    const ControlAction* a = plug.GetParam(i)->GetControlAction();
+    if (a && a->type == 1 && i != kLFO1Shape) idx = i;
+  }
+  if (idx < 0) return false;
+  const uint8_t cc = static_cast<uint8_t>(plug.GetParam(idx)->GetControlAction()->ccNumber);
+  // Each edit that does not show up is followed by one to the next value,
+  // given longer to arrive each time.
+  int limitMs = 250;
+  for (uint8_t v = 20; v < 28; ++v, limitMs = std::min(2 * limitMs, 4000)) {
+    userEdit(plug, idx, v);
+    const std::vector<uint8_t> wanted = {0xB0, cc, v};
+    if (waitFor([&] {
+          const auto got = program.received();
+          return !got.empty() && got.back() == wanted;
+        }, limitMs))
+      return true;
+  }
+  return false;
+}
 
-  testsupport::ScopedFolders folders;
-  platform::setResourceFolder(TAVRIN_STAGED_ROOT);
-  SetHardwarePortsFactory(&jackPorts);
-  {
-    Tavrin plug{IPluginInstanceInfo{}};
-    const int in = testsupport::listedValue(plug, kDeviceInSelection, "Edit Sim Out");
-    const int out = testsupport::listedValue(plug, kDeviceOutSelection, "Edit Sim In");
+// A private JACK server with the simulator program on it; plug-ins made
+// meanwhile open their ports over JACK.
+class OnJack : public ::testing::Test {
+ protected:
+  void start(const char* name, const char* device) {
+    ASSERT_TRUE(server.running()) << server.error();
+    server.exportToEnvironment();
+    program = std::make_unique<testsupport::Program>(
+        std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device", device});
+    ASSERT_GT(program->pid, 0);
+    std::string line;
+    ASSERT_TRUE(program->line(line, 30000)) << "the program did not start";
+    platform::setResourceFolder(TAVRIN_STAGED_ROOT);
+    SetHardwarePortsFactory(&jackPorts);
+  }
+  void TearDown() override { SetHardwarePortsFactory(nullptr); }
+  // Chooses the program's ports in the menus (100 ms request pacing).
+  void choosePorts(Tavrin& plug, const std::string& name, int& in, int& out) {
+    in = testsupport::listedValue(plug, kDeviceInSelection, name + " Out");
+    out = testsupport::listedValue(plug, kDeviceOutSelection, name + " In");
     ASSERT_GT(in, 0);
     ASSERT_GT(out, 0);
-    userEdit(plug, kLibSyncTimer, 9);  // 100 ms pacing
+    userEdit(plug, kLibSyncTimer, 9);
     userEdit(plug, kDeviceInSelection, in);
-    // Choosing the output starts the enquiry job, which ends on its own,
-    // answered or after its time-out (21 pauses and 127 search steps of
-    // 100 ms). An enquiry or answer that JACK lost is asked for again by
-    // choosing the output again.
-    bool learnt = false;
-    for (int attempt = 0; attempt < 4 && !learnt; ++attempt) {
-      if (attempt > 0) userEdit(plug, kDeviceOutSelection, 0);
-      userEdit(plug, kDeviceOutSelection, out);
-      ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000)) << "the enquiry job did not end";
-      learnt = plug.sharedFlags().deviceId.load() == 5;
-    }
-    ASSERT_TRUE(learnt) << "no enquiry was answered";
-
-    int idx = -1;
-    for (int i = 3; i < 80 && idx < 0; ++i) {
-      const ControlAction* a = plug.GetParam(i)->GetControlAction();
-      if (a && a->type == 1 && i != kLFO1Shape) idx = i;
-    }
-    ASSERT_GE(idx, 0);
-    const uint8_t cc = static_cast<uint8_t>(plug.GetParam(idx)->GetControlAction()->ccNumber);
-    // Each edit that does not show up is followed by one to the next value,
-    // given longer to arrive each time.
-    bool arrived = false;
-    int limitMs = 250;
-    for (uint8_t v = 20; v < 28 && !arrived; ++v, limitMs = std::min(2 * limitMs, 4000)) {
-      userEdit(plug, idx, v);
-      const std::vector<uint8_t> wanted = {0xB0, cc, v};
-      arrived = waitFor([&] {
-        const auto got = program.received();
-        return !got.empty() && got.back() == wanted;
-      }, limitMs);
-    }
-    EXPECT_TRUE(arrived);
+    userEdit(plug, kDeviceOutSelection, out);
   }
-  SetHardwarePortsFactory(nullptr);
+
+  JackServer server;
+  std::unique_ptr<testsupport::Program> program;
+  testsupport::ScopedFolders folders;
+};
+
+TEST_F(OnJack, TheEnquiryLearnsTheDeviceIdAndAnEditArrives) {
+  ASSERT_NO_FATAL_FAILURE(start("Edit Sim", "5"));
+  Tavrin plug{IPluginInstanceInfo{}};
+  int in = 0, out = 0;
+  ASSERT_NO_FATAL_FAILURE(choosePorts(plug, "Edit Sim", in, out));
+  // Choosing the output starts the enquiry job, which ends on its own,
+  // answered or after its time-out (21 pauses and 127 search steps of
+  // 100 ms). An enquiry or answer that JACK lost is asked for again by
+  // choosing the output again.
+  bool learnt = false;
+  for (int attempt = 0; attempt < 4 && !learnt; ++attempt) {
+    if (attempt > 0) {
+      userEdit(plug, kDeviceOutSelection, 0);
+      userEdit(plug, kDeviceOutSelection, out);
+    }
+    ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000)) << "the enquiry job did not end";
+    learnt = plug.sharedFlags().deviceId.load() == 5;
+  }
+  ASSERT_TRUE(learnt) << "no enquiry was answered";
+  EXPECT_TRUE(editArrives(plug, *program));
+}
+
+TEST_F(OnJack, AStateThatNamesItsPortsReopensThemOnLoad) {
+  ASSERT_NO_FATAL_FAILURE(start("Recall Sim", "0"));
+  ByteChunk saved;
+  int in = 0, out = 0;
+  {
+    Tavrin plug{IPluginInstanceInfo{}};
+    ASSERT_NO_FATAL_FAILURE(choosePorts(plug, "Recall Sim", in, out));
+    ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000));
+    ASSERT_TRUE(plug.SerializeChunkForHost(&saved, false));
+  }
+  Tavrin plug{IPluginInstanceInfo{}};
+  ASSERT_FALSE(plug.isMidiIOSet());
+  ASSERT_TRUE(plug.UnserializeChunkFromHost(&saved, false));
+  EXPECT_TRUE(plug.isMidiIOSet());
+  EXPECT_EQ(plug.GetHardwarePorts()->openInIndex(), in);
+  EXPECT_EQ(plug.GetHardwarePorts()->openOutIndex(), out);
+  // The sound the load sends goes first, then an edit.
+  ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000));
+  EXPECT_TRUE(editArrives(plug, *program));
 }
 
 }  // namespace

@@ -122,12 +122,12 @@ TEST_F(SlowCycle, PortLayerTearDowns) {
          int index = 1;
          p.openOut(index, "OFF");
        }}};
-  for (const auto& [name, before] : paths) {
-    SCOPED_TRACE(name);
+  for (const auto& path : paths) {
+    SCOPED_TRACE(path.first);
     auto ports = std::make_unique<MidiPorts>(makeRtMidiBackend("jack"));
     ASSERT_TRUE(ports->initializeVirtualOutput(jacktest::uniqueName("Slow")));
     tearDownWhileSlow([&] {
-      before(*ports);
+      path.second(*ports);
       ports.reset();
     });
   }

@@ -1,0 +1,249 @@
+// The editor's state in the host's project: the writer of both forms of the
+// state body, and the reader that recalls a project (the values, the
+// settings flags, the ports by their stored names, the device ID and names,
+// the sound sent to the instrument).
+#include <algorithm>
+#include <climits>
+
+#include "editor/TabSwitchFunctions.h"
+#include "editor/Tavrin.h"
+#include "framework/IControl.h"
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/ParameterList.h"
+
+namespace {
+
+constexpr const char* kRecallPrefix = "PROJECT RECALL: ";
+constexpr const char* kUnnamedPort = "Set Name";
+// Parameters 240 and up are not stored.
+constexpr int kUnstoredParams = 66;
+constexpr int kInName = 3;
+constexpr int kOutName = 4;
+constexpr int kLoadPauseMs = 50;
+
+// A name as text: the stored names 0-2 are filled up with zero characters.
+std::string shown(const std::string& name) { return std::string(name.c_str()); }
+
+}  // namespace
+
+bool Tavrin::SerializeState(ByteChunk* chunk) { return SerializeState2(chunk, true); }
+
+int Tavrin::UnserializeState(const ByteChunk* chunk, int startPos) { return UnserializeState2(chunk, startPos, true); }
+
+std::string Tavrin::selectionText(int paramIdx) const {
+  const IParam* param = GetParam(paramIdx);
+  const char* text = param ? param->GetDisplayText(param->Int()) : nullptr;
+  return text ? text : "";
+}
+
+bool Tavrin::SerializeState2(ByteChunk* chunk, bool full) {
+  if (chunk == nullptr) return true;
+  KIT_MutexLock lock(GetMutex());
+  chunk->PutInt(kStateMarker);
+  SerializeParams(chunk);
+  if (full && mPatchManager) {
+    for (const auto& [idx, name] : {std::pair{kDeviceInSelection, kInName}, std::pair{kDeviceOutSelection, kOutName}}) {
+      const std::string text = selectionText(idx);
+      mPatchManager->names[static_cast<size_t>(name)] = text.empty() ? kUnnamedPort : text;
+      setLibrarianViewDirty();
+    }
+    mPatchManager->saveAllToChunk(chunk);
+    for (int idx : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
+      chunk->PutDouble(GetParam(idx) ? GetParam(idx)->GetNormalized() : 0.0);
+    }
+  }
+  SerializeNonAutomatedParams(chunk, NNonAutomatedParams() - kUnstoredParams);
+  return true;
+}
+
+int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
+  KIT_MutexLock lock(GetMutex());
+  const int64_t size = chunk ? chunk->Size() : 0;
+  // The marker is skipped unchecked.
+  int pos = (chunk && startPos >= 0 && static_cast<int64_t>(startPos) + 4 <= size) ? startPos + 4 : -1;
+  IHardwarePorts* ports = GetHardwarePorts();
+  mFlags.midiIOSet.store(ports && ports->openOutIndex() > 0);
+  pos = UnserializeParams(chunk, pos);
+  if (full) readPorts(chunk, pos);
+  pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnstoredParams);
+  if (full) restoreSettingFlags();
+
+  mFlags.deviceId.store(wholeValue(kGlobalDeviceID));
+  log(std::string(kRecallPrefix) + "hardware DeviceID " + std::to_string(mFlags.deviceId.load()));
+  // The category's texts name the categories and stay; its value came with
+  // the parameters.
+  const std::string patchName = mPatchManager ? shown(mPatchManager->names[0]) : std::string();
+  const std::string categoryName = mPatchManager ? shown(mPatchManager->names[1]) : std::string();
+  if (IParam* name = GetParam(kPatchName)) name->SetDisplayText(0, patchName.c_str());
+  log(std::string(kRecallPrefix) + "Patch name " + patchName + " | Category name " + categoryName);
+  mFlags.globalsSent.store(false);
+  startSoundAfterLoad();
+
+  const int64_t offset = 2 * static_cast<int64_t>(wholeValue(kAdjustDAWOffset)) + GetBlockSize();
+  mOutputOffset.store(static_cast<int>(std::clamp<int64_t>(offset, INT_MIN, INT_MAX)));
+  log(std::string(kRecallPrefix) + "MIDI In device after nonautomated params " + selectionText(kDeviceInSelection));
+  log(std::string(kRecallPrefix) + "MIDI Out device after nonautomated params " + selectionText(kDeviceOutSelection));
+  mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, wholeValue(kMainTab));
+  return pos;
+}
+
+void Tavrin::readPorts(const ByteChunk* chunk, int& pos) {
+  bool namesRead = false;
+  if (mPatchManager) {
+    pos = mPatchManager->loadAllFromChunk(chunk, pos);
+    namesRead = pos >= 0;
+  } else {
+    pos = -1;
+  }
+  // The two port selections are skipped: the ports come back by name.
+  double unused = 0.0;
+  for (int i = 0; i < 2; ++i) pos = chunk ? chunk->GetDouble(&unused, pos) : -1;
+
+  // A body cut before the port names leaves the ports as they are.
+  if (namesRead) {
+    log(std::string(kRecallPrefix) + "MIDI In device stored " + mPatchManager->names[kInName]);
+    openStoredPort(false);
+    log(std::string(kRecallPrefix) + "MIDI Out device stored " + mPatchManager->names[kOutName]);
+    openStoredPort(true);
+  }
+  IHardwarePorts* ports = GetHardwarePorts();
+  const int in = ports ? ports->openInIndex() : 0;
+  const int out = ports ? ports->openOutIndex() : 0;
+  // Sends are permitted exactly while the output port is open.
+  mFlags.midiIOSet.store(out > 0);
+  for (const auto& [idx, index] : {std::pair{kDeviceInSelection, in}, std::pair{kDeviceOutSelection, out}}) {
+    if (IParam* param = GetParam(idx)) param->SetClamped(index);
+    log(std::string(kRecallPrefix) + (idx == kDeviceInSelection ? "MIDI In" : "MIDI Out") +
+        " device after checking devices " + selectionText(idx));
+  }
+
+  // Bank and patch are taken only when both were read.
+  double bank = 0.0, patch = 0.0;
+  int after = chunk ? chunk->GetDouble(&bank, pos) : -1;
+  after = chunk ? chunk->GetDouble(&patch, after) : -1;
+  pos = after;
+  if (after < 0) return;
+  IParam* bankParam = GetParam(kBankSelection);
+  IParam* patchParam = GetParam(kPatchSelection);
+  if (bankParam) bankParam->SetNormalized(bank);
+  if (patchParam) patchParam->SetNormalized(patch);
+  if (mPatchManager) {
+    mPatchManager->bankIndex = wholeValue(kBankSelection);
+    mPatchManager->patchIndex = wholeValue(kPatchSelection);
+  }
+}
+
+void Tavrin::openStoredPort(bool output) {
+  const std::string& name = mPatchManager->names[output ? kOutName : kInName];
+  int index = 1;
+  if (output) {
+    setExternalMIDIOut(index, name.c_str());
+  } else {
+    setExternalMIDIIn(index, name.c_str());
+  }
+  IParam* param = GetParam(output ? kDeviceOutSelection : kDeviceInSelection);
+  if (!param) return;
+  param->SetClamped(index);
+  if (IControl* menu = output ? nullptr : rememberedControl(kDeviceInSelection)) {
+    menu->SetValueFromPlug(param->GetNormalized());
+  }
+}
+
+void Tavrin::restoreSettingFlags() {
+  auto on = [this](int idx) { return GetParam(idx) && GetParam(idx)->Value() == 1.0; };
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
+    mFlags.blocked[i].store(!on(kMIDIFilterDAWCCPassThrough + i));
+  }
+  mFlags.lightTracksInput.store(on(kMIDIFilterTrackIncomingMIDI));
+  mFlags.queueRouting.store(on(kMIDIFilterToDAWBuffer));
+  mFlags.clockStartStopEnabled.store(on(kSendMIDIClockPointer));
+  setTimingClock(on(kSendMIDIClockInfo));
+}
+
+void Tavrin::setTimingClock(bool on) {
+  // A switch of the timing clock lets the next block launch the loop again,
+  // as the setting's own change does.
+  if (mFlags.timingClockEnabled.exchange(on) == on) return;
+  mFlags.clockLaunched.store(false);
+  if (mHub) mHub->resetContinuousClock(!on);
+}
+
+void Tavrin::startSoundAfterLoad() {
+  if (!mFlags.midiIOSet.load()) return;
+  pauseUnlocked(kLoadPauseMs);
+  if (!mFlags.midiIOSet.load()) return;
+  mFlags.push.store(true);
+  // Incoming MIDI is held back only for a job that starts.
+  startJob(SenderJob::sendSound(false, false, mFlags), [this] { mFlags.transferInProgress.store(true); });
+}
+
+// ---- a failed host load
+
+Tavrin::LoadedSettings Tavrin::currentSettings() const {
+  LoadedSettings s{};
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) s.blocked[i] = mFlags.blocked[i].load();
+  s.lightTracksInput = mFlags.lightTracksInput.load();
+  s.queueRouting = mFlags.queueRouting.load();
+  s.clockStartStop = mFlags.clockStartStopEnabled.load();
+  s.timingClock = mFlags.timingClockEnabled.load();
+  s.globalsSent = mFlags.globalsSent.load();
+  s.push = mFlags.push.load();
+  s.localControl = mFlags.localControl.load();
+  s.deviceId = mFlags.deviceId.load();
+  s.outputOffset = mOutputOffset.load();
+  if (mPatchManager) {
+    const ByteChunk& state = mPatchManager->state;
+    s.patchState.assign(state.GetBytes(), state.GetBytes() + std::max(state.Size(), 0));
+    s.patchNames = mPatchManager->names;
+    s.bankIndex = mPatchManager->bankIndex;
+    s.patchIndex = mPatchManager->patchIndex;
+  }
+  const IParam* name = GetParam(kPatchName);
+  s.patchNameText = name ? name->GetDisplayText(0) : "";
+  return s;
+}
+
+void Tavrin::applySettings(const LoadedSettings& s) {
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) mFlags.blocked[i].store(s.blocked[i]);
+  mFlags.lightTracksInput.store(s.lightTracksInput);
+  mFlags.queueRouting.store(s.queueRouting);
+  mFlags.clockStartStopEnabled.store(s.clockStartStop);
+  setTimingClock(s.timingClock);
+  mFlags.globalsSent.store(s.globalsSent);
+  mFlags.push.store(s.push);
+  mFlags.localControl.store(s.localControl);
+  mFlags.deviceId.store(s.deviceId);
+  mOutputOffset.store(s.outputOffset);
+  if (mPatchManager) {
+    mPatchManager->state.Clear();
+    if (!s.patchState.empty()) mPatchManager->state.Put(s.patchState.data(), static_cast<int>(s.patchState.size()));
+    mPatchManager->names = s.patchNames;
+    mPatchManager->bankIndex = s.bankIndex;
+    mPatchManager->patchIndex = s.patchIndex;
+  }
+  if (IParam* name = GetParam(kPatchName)) name->SetDisplayText(0, s.patchNameText.c_str());
+}
+
+void Tavrin::OnStateLoadStarted() {
+  KIT_MutexLock lock(GetMutex());
+  mBeforeLoad = currentSettings();
+}
+
+void Tavrin::OnStateLoadEnded(bool ok) {
+  KIT_MutexLock lock(GetMutex());
+  if (!ok && mBeforeLoad) {
+    applySettings(*mBeforeLoad);
+    // The ports the load opened stay open; their menus name them.
+    IHardwarePorts* ports = GetHardwarePorts();
+    const int in = ports ? ports->openInIndex() : 0;
+    const int out = ports ? ports->openOutIndex() : 0;
+    if (IParam* param = GetParam(kDeviceInSelection)) {
+      param->SetClamped(in);
+      if (IControl* menu = rememberedControl(kDeviceInSelection)) menu->SetValueFromPlug(param->GetNormalized());
+    }
+    if (IParam* param = GetParam(kDeviceOutSelection)) param->SetClamped(out);
+    mFlags.midiIOSet.store(out > 0);
+  }
+  mBeforeLoad.reset();
+}

@@ -1,0 +1,125 @@
+// The job starts behind the librarian's menus, on the plug-in with the
+// simulated synthesizer on the loopback: the edit buffer into the editor or a
+// slot, a program into a slot, the INIT sound and the editor's sound into a
+// slot, and the push of the editor's sound to the instrument.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "hardware/MIDIMessageManager.h"
+#include "hardware/ParameterList.h"
+#include "hardware/SoundDump.h"
+#include "librarian/PatchLibrarian.h"
+#include "support_midi.h"
+#include "support_tavrin.h"
+#include "synthsim/SynthSimulator.h"
+
+namespace {
+
+using edtest::Harness;
+
+struct MenuJobs : ::testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(h.choosePortsAndWait());
+    ASSERT_NE(p.librarian()->upperFile(), nullptr);
+    h.holdJobSleeps([this] {
+      h.settle();
+      return true;
+    });
+  }
+  void TearDown() override { h.holdJobSleeps({}); }
+
+  void waitForJob() {
+    ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }, std::chrono::seconds(120)));
+    h.settle();
+  }
+  void target(int slot) {
+    KIT_MutexLock lock(p.GetMutex());
+    p.librarian()->targetSlot.store(slot);
+  }
+  // The name stored in an upper slot, blanks kept.
+  std::string slotName(int slot) {
+    KIT_MutexLock lock(p.GetMutex());
+    const auto& messages = p.librarian()->upperFile()->patches[static_cast<size_t>(slot)].messages;
+    if (messages.empty() || messages[0].size() != sounddump::kLength) return std::string();
+    return std::string(messages[0].begin() + 120, messages[0].begin() + 134);
+  }
+  bool unsaved() { return h.value(kBankEditUnsaved) == 1.0; }
+
+  Harness h{edtest::projectRoot(), nullptr, false, {"Bank A.syx"}, false};
+  Tavrin& p = h.tavrin();
+};
+
+TEST_F(MenuJobs, RequestsLandInTheEditorOrTheTargetSlot) {
+  auto edit = synthsim::SynthSimulator::factorySound(3, 33);
+  std::copy_n("EDIT BUFFER   ", 14, edit.begin() + 120);
+  sounddump::refreshCheckByte(edit);
+  h.sim.setEditBuffer(edit);
+
+  // The edit buffer into the editor's parameters.
+  ASSERT_TRUE(p.sendActiveArrangementRequestSysex(true));
+  waitForJob();
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_EQ(std::string(p.GetParam(kPatchName)->GetDisplayText(0)), "EDIT BUFFER   ");
+  }
+
+  // The edit buffer into a slot; then the program of the current bank
+  // numbered as the selected slot into that slot.
+  target(4);
+  ASSERT_TRUE(p.sendSinglePatchRequestSysexFromLibrarian(true));
+  waitForJob();
+  EXPECT_EQ(slotName(4), "EDIT BUFFER   ");
+  target(5);
+  ASSERT_TRUE(p.sendSinglePatchRequestSysexFromLibrarian(false));
+  waitForJob();
+  const auto want = h.sim.sound(static_cast<int>(h.value(kCurrentBank)), 5);
+  EXPECT_EQ(slotName(5), std::string(want.begin() + 120, want.begin() + 134));
+}
+
+TEST_F(MenuJobs, InitAndTheEditorsSoundGoIntoTheTargetSlot) {
+  target(9);
+  ASSERT_TRUE(p.initClassicPatch());
+  waitForJob();
+  EXPECT_EQ(slotName(9), "INIT          ");
+  EXPECT_TRUE(unsaved());
+
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.GetParam(kPatchName)->SetDisplayText(0, "MY SOUND");
+  }
+  target(10);
+  ASSERT_TRUE(p.startSendArrangement(true, false));
+  waitForJob();
+  EXPECT_EQ(slotName(10).substr(0, 8), "MY SOUND");
+  // Nothing of it went to the instrument.
+  EXPECT_EQ(h.sim.storedDumps(), 0u);
+}
+
+TEST_F(MenuJobs, APushSendsTheSoundAfterTheGlobalStepWithInputDropped) {
+  h.sim.clearRecords();
+  ASSERT_TRUE(p.startSendArrangement(false, true));
+  EXPECT_TRUE(p.sharedFlags().push.load() || p.sharedFlags().globalsSent.load());
+  EXPECT_TRUE(p.sharedFlags().transferInProgress.load());
+  waitForJob();
+  EXPECT_TRUE(p.sharedFlags().globalsSent.load());
+  const auto got = h.receivedBytes();
+  const auto dumps = std::count_if(got.begin(), got.end(), [](const auto& m) {
+    return m.size() == sounddump::kLength && m[4] == 0x10;
+  });
+  EXPECT_EQ(dumps, 1);
+
+  // With the job thread busy nothing starts and the transfer flag stays as it was.
+  p.sharedFlags().transferInProgress.store(false);
+  h.holdJobSleeps({});
+  h.holdJobSleeps([] { return false; });
+  ASSERT_TRUE(p.sendActiveArrangementRequestSysex(true));
+  EXPECT_FALSE(p.startSendArrangement(false, true));
+  EXPECT_FALSE(p.initClassicPatch());
+  EXPECT_FALSE(p.sendSinglePatchRequestSysexFromLibrarian(true));
+  EXPECT_FALSE(p.sharedFlags().transferInProgress.load());
+  h.holdJobSleeps([] { return true; });
+  waitForJob();
+}
+
+}  // namespace
