@@ -10,6 +10,7 @@
 // change its outcome. Client names are unique to each test.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -38,6 +39,7 @@
 #include "standin_editor.h"
 #include "support_jack.h"
 #include "support_midi.h"
+#include "synthsim_program.h"
 #include "synthsim/SynthSimulator.h"
 
 using hwtest::Bytes;
@@ -90,18 +92,24 @@ TEST(JackServerLifetime, ServerDiesWithAKilledOwner) {
   env.push_back(nullptr);
   char self[] = "/proc/self/exe";
   char* argv[] = {self, nullptr};
+  const pid_t parent = getpid();
   const pid_t owner = fork();
   ASSERT_GE(owner, 0);
   if (owner == 0) {
+    testsupport::dieWithParent(parent);
     if (fcntl(fds[1], F_SETFD, 0) != 0) _exit(1);  // kept across exec
     execve(self, argv, env.data());
     _exit(127);
   }
   close(fds[1]);
+  // An owner that says nothing in time (its server's starts are bounded
+  // well within it) is killed.
   pid_t jackd = -1;
-  const bool told = read(fds[0], &jackd, sizeof jackd) == sizeof jackd;
+  pollfd said{fds[0], POLLIN, 0};
+  const bool told = poll(&said, 1, 80000) == 1 && read(fds[0], &jackd, sizeof jackd) == sizeof jackd;
   close(fds[0]);
   int status = 0;
+  if (!told) kill(owner, SIGKILL);
   waitpid(owner, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status));
   ASSERT_TRUE(told && jackd > 0) << "the owner could not start its server";
@@ -506,8 +514,10 @@ struct ToolProcess {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    const pid_t parent = getpid();
     pid = fork();
     if (pid == 0) {
+      testsupport::dieWithParent(parent);
       dup2(fds[0], 0);
       execv(argv[0], argv.data());
       _exit(127);

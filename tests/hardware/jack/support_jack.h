@@ -3,8 +3,11 @@
 // - moves the program into a private /dev/shm before main, where the machine
 //   allows it, and prints which isolation is in force (the CTest resource
 //   lock "jack" is always there as well);
-// - fails a test that runs longer than kTestLimit with a message naming it,
-//   instead of letting the program hang until CTest kills it.
+// - ends the program when a test runs longer than kTestLimit, with a message
+//   naming it and every thread's calls, after stopping its children (JACK
+//   servers, simulator programs) by their process ids, instead of letting
+//   it hang until CTest kills it; children started with
+//   testsupport::dieWithParent go with it however else it ends.
 //
 // JACK loses a message now and then when a client misses its cycle, more
 // often on a loaded machine: every exchange a test expects to cross is

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "jackserver/JackServer.h"
+#include "synthsim_program.h"
 #include "testhost/TestHost.h"
 
 namespace {
@@ -43,8 +44,10 @@ struct SimProgram {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t parent = getpid();
     pid = fork();
     if (pid == 0) {
+      testsupport::dieWithParent(parent);
       dup2(fds[0], 0);
       dup2(out, 1);
       execl(SYNTHSIM_PROGRAM, SYNTHSIM_PROGRAM, "--api", "jack", "--name", name.c_str(), static_cast<char*>(nullptr));
