@@ -508,7 +508,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   std::atomic<bool> mCategoryMode{false};
   std::atomic<bool> mSearchMode{false};
   std::atomic<bool> mRenameClosed{false};
-  std::atomic<bool> mDeferredEditBufferRequest{false};
   std::atomic<int> mOutputOffset{0};
   std::atomic<int> mCurrentProgram{0};
   std::atomic<int> mArpTempoIndex{0};

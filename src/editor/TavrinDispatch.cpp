@@ -1,12 +1,9 @@
 // The parameter dispatch: its frame (lock, stages, common tail), the start
 // rule of hub jobs, the MIDI and clock setting cases and the cancel button.
-#include "editor/DebuggerOutput.h"
 #include "editor/Tavrin.h"
-#include "editor/TabSwitchFunctions.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
-#include "framework/ITextControl.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "platform/clock.h"

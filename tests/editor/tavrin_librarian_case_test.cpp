@@ -107,8 +107,12 @@ TEST_F(LibrarianCases, SearchAndCategoryViews) {
       p().GetGUI()->SetFromStringAfterPrompt(field, p().GetParam(kPatchSearchString), text);
     }
     EXPECT_EQ(label(kPatchSearchString, 0), shown) << text;
-    if (status) EXPECT_EQ(p().statusText(), status) << text;
-    if (second) EXPECT_EQ(edtest::shownText(p(), kControlDisplayValue), second) << text;
+    if (status) {
+      EXPECT_EQ(p().statusText(), status) << text;
+    }
+    if (second) {
+      EXPECT_EQ(edtest::shownText(p(), kControlDisplayValue), second) << text;
+    }
     EXPECT_EQ(lowerText(0), name14(lower)) << text;
     if (std::string(text) == "B07") {
       EXPECT_EQ(label(kPatchSelectionListLower, 0), "Search Results 1");
@@ -215,7 +219,9 @@ TEST_F(LibrarianSends, ProgramStepsChangeProgramAndRequestTheSound) {
     });
     EXPECT_EQ(change != got.end() && request != got.end() && change < request, sends) << button;
     EXPECT_EQ(h.value(kOscillator1Shape) == shape, sends) << button;  // the answer lands
-    if (sends) EXPECT_EQ(lib().targetSlot.load(), program);
+    if (sends) {
+      EXPECT_EQ(lib().targetSlot.load(), program);
+    }
   }
   // Library mode: the upper list's next slot goes to the edit buffer.
   press(p(), kControlLibrary, 1);

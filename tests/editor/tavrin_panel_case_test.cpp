@@ -32,7 +32,7 @@ struct PanelCases : ::testing::Test {
 TEST_F(PanelCases, ButtonsIndicatorsTabsAndOverlays) {
   struct Row {
     std::vector<std::pair<int, double>> presses, values;
-    std::vector<std::pair<const char*, bool>> layers;
+    std::vector<std::pair<const char*, bool>> layers = {};
   };
   const std::vector<Row> rows = {
       {{{kOscillator1Shape, 9}, {kOscillator1WaveTrigger, 0}}, {{kOscillator1Shape, 9}}},  // 0 does nothing
