@@ -115,6 +115,7 @@ void watch() {
   }
 }
 
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
 // A crash names the test it happened in and the calling chain of the
 // thread that crashed, then ends the program as the signal would have.
 void onFatalSignal(int sig) {
@@ -126,16 +127,17 @@ void onFatalSignal(int sig) {
   backtrace_symbols_fd(frames, backtrace(frames, 64), 2);
   raise(sig);
 }
+#endif
 
 class Watchdog : public ::testing::EmptyTestEventListener {
  public:
   void OnTestProgramStart(const ::testing::UnitTest&) override {
     std::fprintf(stderr, "%s\n", g_isolation.c_str());
     std::thread(watch).detach();
+#if !defined(__SANITIZE_ADDRESS__)
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
     action.sa_flags = SA_RESETHAND;
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
     for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE}) sigaction(sig, &action, nullptr);
 #endif
   }
@@ -162,6 +164,17 @@ const bool g_watched = [] {
 std::atomic<int> g_names{0};
 
 }  // namespace
+
+std::unique_ptr<JackServer> OnPrivateServer::server;
+
+void OnPrivateServer::SetUpTestSuite() {
+  server = std::make_unique<JackServer>();
+  if (server->running()) server->exportToEnvironment();
+}
+
+void OnPrivateServer::TearDownTestSuite() { server.reset(); }
+
+void OnPrivateServer::SetUp() { ASSERT_TRUE(server->running()) << "the private JACK server did not start: " << server->error(); }
 
 const std::string& isolation() { return g_isolation; }
 
