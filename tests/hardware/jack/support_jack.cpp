@@ -101,6 +101,12 @@ std::vector<pid_t> children() {
   _exit(3);
 }
 
+std::chrono::seconds testLimit() {
+  const char* text = std::getenv(kTestLimitEnv);
+  const int seconds = text ? std::atoi(text) : 0;
+  return seconds > 0 ? std::chrono::seconds(seconds) : kTestLimit;
+}
+
 void watch() {
   std::unique_lock<std::mutex> lock(g_watch->mutex);
   for (;;) {
@@ -108,9 +114,9 @@ void watch() {
     if (g_watch->cv.wait_until(lock, g_watch->deadline, [] { return !g_watch->armed; })) continue;
     if (std::chrono::steady_clock::now() < g_watch->deadline) continue;  // re-armed by a later test
     std::fprintf(stderr, "\n%s did not finish within %lld s: a wait is unbounded; the program stops here\n",
-                 g_watch->name.c_str(), static_cast<long long>(kTestLimit.count()));
+                 g_watch->name.c_str(), static_cast<long long>(testLimit().count()));
     std::fflush(stderr);
-    printEveryThreadsCalls();
+    if (!std::getenv(kNoDebuggerEnv)) printEveryThreadsCalls();
     endHungProgram();
   }
 }
@@ -144,7 +150,7 @@ class Watchdog : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::lock_guard<std::mutex> lock(g_watch->mutex);
     g_watch->name = std::string(info.test_suite_name()) + "." + info.name();
-    g_watch->deadline = std::chrono::steady_clock::now() + kTestLimit;
+    g_watch->deadline = std::chrono::steady_clock::now() + testLimit();
     g_watch->armed = true;
     g_watch->cv.notify_all();
   }

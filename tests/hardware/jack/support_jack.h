@@ -27,6 +27,10 @@ namespace jacktest {
 
 constexpr auto kExchangeBudget = std::chrono::seconds(30);
 constexpr auto kTestLimit = std::chrono::seconds(150);
+// The environment may shorten the limit (whole seconds) and leave out the
+// debugger, for a test of the watchdog itself.
+constexpr const char* kTestLimitEnv = "TAVRIN_JACK_TEST_LIMIT_S";
+constexpr const char* kNoDebuggerEnv = "TAVRIN_JACK_TEST_NO_DEBUGGER";
 
 // A suite of tests on one private server, started before its first test,
 // named in the environment, and stopped after its last. A test fails at
