@@ -9,14 +9,19 @@ function(tavrin_library name)
   endif()
 endfunction()
 
-# tavrin_test(name SOURCES ... DEPS ... [TIMEOUT s] [COST c]): one GoogleTest
-# program, registered with CTest. A parallel CTest starts the tests of higher
-# COST first (a fresh build folder has no times of earlier runs to go by):
-# the JACK programs, which hold one lock between them and mostly wait, so
-# that their chain runs beside everything else; then the long programs, at
-# about their seconds in the sanitizer build; then the fuzz runs.
+# tavrin_test(name SOURCES ... DEPS ... [TIMEOUT s] [COST c] [JACK]): one
+# GoogleTest program, registered with CTest. A parallel CTest starts the tests
+# of higher COST first (a fresh build folder has no times of earlier runs to
+# go by): the JACK programs, which hold one lock between them and mostly
+# wait, so that their chain runs beside everything else; then the long
+# programs, at about their seconds in the sanitizer build; then the fuzz runs.
+#
+# A program that is not about MIDI ports runs with TAVRIN_MIDI_API=none, so
+# that a port layer it makes by default touches no MIDI library. A JACK
+# program (JACK) chooses its interface itself, starts its own JACK server and
+# holds the resource lock "jack", so that no two run at once.
 function(tavrin_test name)
-  cmake_parse_arguments(T "" "TIMEOUT;COST" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(T "JACK" "TIMEOUT;COST" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS} tavrin_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
   if(TAVRIN_PCH)
@@ -29,6 +34,11 @@ function(tavrin_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_JACK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK jack)
+  else()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "TAVRIN_MIDI_API=none")
+  endif()
   if(T_COST)
     set_tests_properties(${name} PROPERTIES COST ${T_COST})
   endif()
@@ -69,7 +79,7 @@ function(tavrin_fuzz name)
     target_link_libraries(${name} PRIVATE ${name}_target tavrin_fuzzdriver)
     add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_total_time=60)
     # Sized to a few seconds each: started before the short test programs.
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600 COST 4)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 COST 4 ENVIRONMENT "TAVRIN_MIDI_API=none")
   endif()
   if(TAVRIN_LIBFUZZER)
     add_executable(${name}_libfuzzer)

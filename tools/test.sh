@@ -80,15 +80,16 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
   LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp \
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
 # The threaded programs (the emulation layer's waits, timers and posted
-# messages among them) under ThreadSanitizer, without the JACK programs
-# (the RtMidi interface test is one of them) and other makers' modules (not
-# built for it). The port test whose hook waits on a std::timed_mutex is
-# left out: this compiler's timed wait is not seen by the sanitizer, which
-# then misreads the unlock.
+# messages among them, the editor view on a private X server, and the five
+# programs on private JACK servers) under
+# ThreadSanitizer, without other makers' modules (not built for it). The
+# port test whose hook waits on a std::timed_mutex is left out: this
+# compiler's timed wait is not seen by the sanitizer, which then misreads the
+# unlock.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   GTEST_FILTER='-SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller:OtherMakersModules.*' \
-  run_config tsan --only "shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests" \
-  '^(shim_tests|hardware_tests|librarian_tests|editor_tests|host_tests|host_x11_tests)$' \
+  run_config tsan --only "shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests hardware_jack_tests hardware_jack_slowcycle_tests editor_jack_tests uiconfig_jack_tests host_jack_tests" \
+  '^(shim_tests|hardware_tests|librarian_tests|editor_tests|host_tests|host_x11_tests|hardware_jack_tests|hardware_jack_slowcycle_tests|editor_jack_tests|uiconfig_jack_tests|host_jack_tests)$' \
   -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF || status=1
 
 print_phases

@@ -1,6 +1,6 @@
 // The timing clock on real ports: the hub's job 12 at 120 bpm from the host
 // (20.83 ms between clocks), sending for 10 s to the simulated synthesizer
-// over RtMidi's JACK interface on a private JACK server with the dummy
+// over the port layer's JACK clients on a private JACK server with the dummy
 // driver (256 frames at 48 kHz, a period of 5.33 ms), with the hub's
 // default spin margin. Printed and kept as counters, in JACK periods of the
 // same server:

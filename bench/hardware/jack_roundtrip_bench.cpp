@@ -1,4 +1,4 @@
-// Round trip of a sound request over real MIDI ports (RtMidi's JACK
+// Round trip of a sound request over real MIDI ports (the port layer's JACK
 // interface on a private JACK server, the simulated synthesizer answering)
 // measured against the JACK period of the same server in the same run.
 //

@@ -1,8 +1,9 @@
 #pragma once
 // The MIDI library as the port layer sees it: clients that enumerate the
 // ports of one direction, open one of them (or a virtual port of their own)
-// and send or receive whole messages. Two implementations exist: one over
-// RtMidi for real ports, and an in-process loopback for tests.
+// and send or receive whole messages. Two implementations exist: one for
+// real ports (RtMidi's clients, and clients of our own for JACK), and an
+// in-process loopback for tests.
 //
 // No operation throws. Failures are printed to standard error by the
 // implementation and reported by the result.

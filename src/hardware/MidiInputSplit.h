@@ -3,9 +3,9 @@
 // messages the plug-in's input takes.
 //
 // A message that does not begin with F0, and a system-exclusive message
-// whose body holds no status byte, pass unchanged. Over JACK the library
-// glues a system-exclusive message that lacks its F7 to everything that
-// arrives after it, until a message ends in F7; such a message is cut at
+// whose body holds no status byte, pass unchanged. A MIDI library may glue
+// a system-exclusive message that lacks its F7 to everything that arrives
+// after it, until a message ends in F7; such a message is cut at
 // the first status byte (80-F6) before its end. The cut part is dropped with
 // one line on standard error, and the rest is split again into channel and
 // system-common messages (the status byte and at most its data bytes) and

@@ -1,10 +1,12 @@
 #pragma once
 // The simulator program run as a child process with pipes on its input and
 // output, for tests on real MIDI ports. The destructor asks it to quit and,
-// after a bounded wait, kills it by its process id.
+// after a bounded wait, kills it by its process id (and the kernel does when
+// the test program ends without).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,15 @@
 #include <vector>
 
 namespace testsupport {
+
+// Called in a child between fork and exec (async-signal-safe): the kernel
+// kills the child when the parent's forking thread ends, however it ends, so
+// that a test program that hangs or crashes leaves no child behind holding
+// what it shares (its output, a JACK server). A parent already gone ends it.
+inline void dieWithParent(pid_t parent) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(126);
+}
 
 // The simulator program with pipes on its input and output.
 struct Program {
@@ -35,8 +46,10 @@ struct Program {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    const pid_t parent = getpid();
     pid = fork();
     if (pid == 0) {
+      dieWithParent(parent);
       dup2(to[0], 0);
       dup2(from[1], 1);
       execv(argv[0], argv.data());
@@ -81,7 +94,7 @@ struct Program {
     std::vector<std::vector<uint8_t>> list;
     if (!say("received\n")) return list;
     std::string text;
-    while (line(text, 2000) && text != "end") {
+    while (line(text, 10000) && text != "end") {  // the limit only guards against a hung program
       if (text.rfind("synthsim", 0) == 0) continue;
       if (text.rfind("received ", 0) == 0) text.erase(0, 9);
       std::vector<uint8_t> b;

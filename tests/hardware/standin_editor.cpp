@@ -51,7 +51,10 @@ void StandInEditor::tearDownHub() {
   mHub.release();
 }
 
+// The parameters and the control maps are the editor lock's: the hub's jobs
+// and the delivery of input write and read them under it.
 IControl* StandInEditor::bindSingleParameter(int idx, uint8_t a1, uint8_t a2) {
+  KIT_MutexLock lock(GetMutex());
   auto c = std::make_unique<PlainControl>(this, IRECT{0, 0, 1, 1}, idx);
   c->SetValueFromPlug(GetParam(idx)->GetNormalized());
   const unsigned char keys[] = {sysex::kSingleParameterTag1, sysex::kSingleParameterTag2, a1, a2};
@@ -61,6 +64,7 @@ IControl* StandInEditor::bindSingleParameter(int idx, uint8_t a1, uint8_t a2) {
 }
 
 IControl* StandInEditor::bindControlChange(int idx, int cc, int channel, int mixerFlag) {
+  KIT_MutexLock lock(GetMutex());
   auto c = std::make_unique<PlainControl>(this, IRECT{0, 0, 1, 1}, idx);
   c->SetValueFromPlug(GetParam(idx)->GetNormalized());
   ccControls.addToControlMap(channel, cc, mixerFlag, c.get());
@@ -135,6 +139,7 @@ std::optional<CollectedPatch> StandInEditor::slot(int i) const {
 // ---- incoming
 
 void StandInEditor::ProcessSysEx(ISysEx* msg, bool fromHardware) {
+  if (fromHardware) ++mSysexFromPorts;
   if (mFlags.transferInProgress.load()) return;
   MIDIMessageManager::EditorLock lock(*mHub);
   if (!lock.held()) return;

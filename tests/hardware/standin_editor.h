@@ -50,7 +50,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   CCControlMap ccControls;
 
   // Binds a new control of parameter idx under a single-parameter address,
-  // or under a control change's keys.
+  // or under a control change's keys. Takes the editor lock.
   IControl* bindSingleParameter(int idx, uint8_t a1, uint8_t a2);
   IControl* bindControlChange(int idx, int cc, int channel = 0, int mixerFlag = 0);
   // A graphics context that only stores plain values, so that what needs
@@ -75,6 +75,10 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   // ---- librarian
   void setUpperBank(bool present);
   std::optional<CollectedPatch> slot(int i) const;
+
+  // System-exclusive messages from the ports that reached ProcessSysEx, counted
+  // before it takes the editor lock.
+  int sysexFromPorts() const { return mSysexFromPorts.load(); }
 
   // ---- IPluginBase
   void ProcessSysEx(ISysEx* msg, bool fromHardware) override;
@@ -127,6 +131,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::unique_ptr<MIDIMessageManager> mHub;
   std::vector<std::unique_ptr<IControl>> mControls;
   std::atomic<int> mTarget{0};
+  std::atomic<int> mSysexFromPorts{0};
 
   mutable std::mutex mRecordLock;  // records and the upper bank
   std::vector<std::string> mTexts;

@@ -55,7 +55,3 @@ bool loggedInOrder(const LoopbackHub& hub, const std::string& first, const std::
 }
 
 }  // namespace hwtest
-
-// RtMidi's JACK output does not free its ring buffers when it never reached
-// a server; that library leak is not ours to report.
-extern "C" const char* __lsan_default_suppressions() { return "leak:jack_ringbuffer_create\n"; }

@@ -2,7 +2,10 @@
 // A private JACK server for tests and benchmarks: "jackd -n <name>
 // --no-realtime -d dummy -r <rate> -p <period>", started as a child
 // process, waited for until a client can connect (bounded), and stopped by
-// its process id. Clients reach it through JACK_DEFAULT_SERVER. The server
+// its process id. It is up once a client of it has seen a process cycle (it
+// takes clients before its driver runs, which may still fail to start). A
+// server that exits at start or is not up in time is stopped and started
+// again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
 // is also stopped when the thread that made this object ends, however it
 // ends: make it on a thread that lives as long as the server is needed.
 #include <sys/types.h>
@@ -11,10 +14,13 @@
 
 // JACK keeps its sockets, its shared-memory registry and one metadata
 // database per user in /dev/shm, whatever the server's name: a server that
-// exits deletes the database under every other client of that user. Where
-// the machine allows it (as root, or with unprivileged user namespaces),
-// this gives the calling process, and every process it starts from then on,
-// a private /dev/shm in a mount namespace of its own. Call it before any
+// exits deletes the database under every other client of that user. Its
+// registry is locked with one System V semaphore of the whole machine, so
+// a server that stalls while it holds that lock stalls every other JACK
+// server and client. Where the machine allows it (as root, or with
+// unprivileged user namespaces), this gives the calling process, and every
+// process it starts from then on, a private /dev/shm in a mount namespace
+// of its own and System V objects in an IPC namespace of its own. Call it before any
 // other thread starts (only the calling thread changes namespace). It
 // returns which isolation is in force, as a line for the test output:
 // either way the CTest resource lock "jack" keeps JACK test programs apart.
@@ -29,6 +35,8 @@ class JackServer {
     int startLimitMs = 15000;  // how long the server may take to come up
   };
 
+  static constexpr int kStartAttempts = 4;
+
   JackServer();
   explicit JackServer(Options options);
   // Stops the server: SIGTERM, a bounded wait, then SIGKILL.
@@ -36,7 +44,7 @@ class JackServer {
   JackServer(const JackServer&) = delete;
   JackServer& operator=(const JackServer&) = delete;
 
-  // True once a client could connect; otherwise error() says why.
+  // True once a client has seen a process cycle; otherwise error() says why.
   bool running() const { return m_running; }
   const std::string& error() const { return m_error; }
   const std::string& name() const { return m_options.name; }
@@ -54,12 +62,19 @@ class JackServer {
 
  private:
   void start();
+  // One attempt: starts jackd and waits until it is up (m_running), else
+  // stops it and says why in m_error.
+  void launch();
   void stop();
+  // True once a client of the server has seen a process cycle.
   bool waitUntilUp();
+  // Reaps a jackd that has ended, saying why in m_error.
+  bool exitedAtStart();
 
   Options m_options;
   pid_t m_pid = -1;
   bool m_running = false;
+  bool m_notInstalled = false;
   std::string m_error;
   std::string m_dir;  // private temporary folder holding the server's log
 };

@@ -1,6 +1,6 @@
 #pragma once
 // A simulated Sorrel synthesizer: the instrument's side of the protocol
-// over any MIDI backend (the loopback in unit tests, RtMidi over JACK in
+// over any MIDI backend (the loopback in unit tests, JACK in
 // integration tests and by hand).
 //
 // It offers a destination port that the editor sends to and a source port
@@ -56,6 +56,7 @@ bool parseFault(const std::string& name, Fault& out);
 struct ClockEvent {
   uint8_t byte;     // FA, F8 or FC
   uint64_t micros;  // platform::monotonicMicros() on arrival
+  bool operator==(const ClockEvent&) const = default;
 };
 
 struct Received {

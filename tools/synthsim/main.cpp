@@ -122,12 +122,15 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  auto backend = makeRtMidiBackend(api);
-  // A busy JACK server now and then refuses a new client: try again a few times.
+  // A busy JACK server now and then refuses a new client: try again a few
+  // times, each with a new backend (a backend does not try an interface
+  // again once it failed).
+  std::unique_ptr<MidiBackend> backend;
   std::unique_ptr<synthsim::SynthSimulator> made;
   for (int attempt = 0; attempt < 5 && !(made && made->ready()); ++attempt) {
     if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     made.reset();
+    backend = makeRtMidiBackend(api);
     made = std::make_unique<synthsim::SynthSimulator>(*backend, options);
   }
   if (!made->ready()) {

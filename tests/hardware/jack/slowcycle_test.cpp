@@ -1,11 +1,10 @@
-// Tear-down under a slowed JACK thread. RtMidi's JACK output reads its ring
-// buffer in every process cycle while the client has a port, frees the
-// buffer before it closes the client, and closing the client stops the
-// client's thread wherever it is. This program takes the library's ring
-// buffer calls (its own definitions come before libjack's): while a test
-// asks for it, each cycle stalls at the start of its read, and a free of a
-// buffer that a cycle is reading is reported. Every way an output client
-// goes must show none.
+// Tear-down under a slowed JACK thread. A JACK output client reads its ring
+// buffer in every process cycle while it has a port, and libjack stops a
+// client's thread wherever it is when the client is deactivated. This
+// program takes libjack's ring buffer calls (its own definitions come before
+// libjack's): while a test asks for it, each cycle stalls at the start of its
+// read, and a free of a buffer that a cycle is reading is reported. Every
+// way an output client goes must show none.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jack/ringbuffer.h>
@@ -85,13 +84,7 @@ namespace {
 
 constexpr int kSlowCycleMicros = 30'000;
 
-struct SlowCycle : ::testing::Test {
-  static void SetUpTestSuite() {
-    server = std::make_unique<JackServer>();
-    if (server->running()) server->exportToEnvironment();
-  }
-  static void TearDownTestSuite() { server.reset(); }
-  void SetUp() override { ASSERT_TRUE(server->running()) << server->error(); }
+struct SlowCycle : jacktest::OnPrivateServer {
   void TearDown() override { g_delayMicros = 0; }
 
   // Slows every cycle, waits until one is inside its read, then runs the
@@ -109,8 +102,6 @@ struct SlowCycle : ::testing::Test {
     g_delayMicros = 0;
     EXPECT_EQ(g_freesUnderRead, 0) << "a ring buffer was freed under a running read";
   }
-
-  static inline std::unique_ptr<JackServer> server;
 };
 
 // The plug-in's ports: shut down first (as every plug-in tear-down does),

@@ -3,7 +3,9 @@
 #include <execinfo.h>
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <dirent.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <thread>
 
@@ -37,6 +42,71 @@ struct WatchState {
 
 WatchState* const g_watch = new WatchState;
 
+// Where each thread of this program waits, through the debugger when the
+// machine has one. The debugger stops this program while it looks, this
+// thread included, so its bound is kept outside: a minute, after which it is
+// killed and this program continued.
+void printEveryThreadsCalls() {
+  const std::string pid = std::to_string(getpid());
+  std::fprintf(stderr, "every thread's calls:\n");
+  std::fflush(stderr);
+  const pid_t debugger = fork();
+  if (debugger == 0) {
+    dup2(2, 1);
+    execlp("sh", "sh", "-c",
+           "timeout -s KILL 60 gdb -p \"$1\" -batch -nx -ex 'thread apply all bt'; kill -CONT \"$1\"", "sh",
+           pid.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (debugger > 0) reapWithin(debugger, status, 3500, true);
+}
+
+// The children of this program (its JACK servers, the simulator programs),
+// from /proc.
+std::vector<pid_t> children() {
+  std::vector<pid_t> found;
+  const pid_t self = getpid();
+  DIR* proc = opendir("/proc");
+  if (!proc) return found;
+  while (const dirent* entry = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (name) state ppid ...": the name may hold spaces and brackets.
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    char state = 0;
+    pid_t parent = 0;
+    if (rest >> state >> parent && parent == self) found.push_back(pid);
+  }
+  closedir(proc);
+  return found;
+}
+
+// Stops every child by its process id (as a server likes to be stopped,
+// then for certain) and ends the program at once: exit handlers and the
+// checkers' end-of-run work could wait on what hangs.
+[[noreturn]] void endHungProgram() {
+  const std::vector<pid_t> kids = children();
+  for (pid_t kid : kids) kill(kid, SIGTERM);
+  for (pid_t kid : kids) {
+    int status = 0;
+    reapWithin(kid, status, 250, true);
+  }
+  syscall(SYS_exit_group, 3);
+  _exit(3);
+}
+
+std::chrono::seconds testLimit() {
+  const char* text = std::getenv(kTestLimitEnv);
+  const int seconds = text ? std::atoi(text) : 0;
+  return seconds > 0 ? std::chrono::seconds(seconds) : kTestLimit;
+}
+
 void watch() {
   std::unique_lock<std::mutex> lock(g_watch->mutex);
   for (;;) {
@@ -44,12 +114,14 @@ void watch() {
     if (g_watch->cv.wait_until(lock, g_watch->deadline, [] { return !g_watch->armed; })) continue;
     if (std::chrono::steady_clock::now() < g_watch->deadline) continue;  // re-armed by a later test
     std::fprintf(stderr, "\n%s did not finish within %lld s: a wait is unbounded; the program stops here\n",
-                 g_watch->name.c_str(), static_cast<long long>(kTestLimit.count()));
+                 g_watch->name.c_str(), static_cast<long long>(testLimit().count()));
     std::fflush(stderr);
-    _exit(3);
+    if (!std::getenv(kNoDebuggerEnv)) printEveryThreadsCalls();
+    endHungProgram();
   }
 }
 
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
 // A crash names the test it happened in and the calling chain of the
 // thread that crashed, then ends the program as the signal would have.
 void onFatalSignal(int sig) {
@@ -61,23 +133,24 @@ void onFatalSignal(int sig) {
   backtrace_symbols_fd(frames, backtrace(frames, 64), 2);
   raise(sig);
 }
+#endif
 
 class Watchdog : public ::testing::EmptyTestEventListener {
  public:
   void OnTestProgramStart(const ::testing::UnitTest&) override {
     std::fprintf(stderr, "%s\n", g_isolation.c_str());
     std::thread(watch).detach();
+#if !defined(__SANITIZE_ADDRESS__)
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
     action.sa_flags = SA_RESETHAND;
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
     for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE}) sigaction(sig, &action, nullptr);
 #endif
   }
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::lock_guard<std::mutex> lock(g_watch->mutex);
     g_watch->name = std::string(info.test_suite_name()) + "." + info.name();
-    g_watch->deadline = std::chrono::steady_clock::now() + kTestLimit;
+    g_watch->deadline = std::chrono::steady_clock::now() + testLimit();
     g_watch->armed = true;
     g_watch->cv.notify_all();
   }
@@ -97,6 +170,17 @@ const bool g_watched = [] {
 std::atomic<int> g_names{0};
 
 }  // namespace
+
+std::unique_ptr<JackServer> OnPrivateServer::server;
+
+void OnPrivateServer::SetUpTestSuite() {
+  server = std::make_unique<JackServer>();
+  if (server->running()) server->exportToEnvironment();
+}
+
+void OnPrivateServer::TearDownTestSuite() { server.reset(); }
+
+void OnPrivateServer::SetUp() { ASSERT_TRUE(server->running()) << "the private JACK server did not start: " << server->error(); }
 
 const std::string& isolation() { return g_isolation; }
 

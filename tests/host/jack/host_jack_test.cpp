@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "jackserver/JackServer.h"
+#include "synthsim_program.h"
 #include "testhost/TestHost.h"
 
 namespace {
@@ -42,8 +44,10 @@ struct SimProgram {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t parent = getpid();
     pid = fork();
     if (pid == 0) {
+      testsupport::dieWithParent(parent);
       dup2(fds[0], 0);
       dup2(out, 1);
       execl(SYNTHSIM_PROGRAM, SYNTHSIM_PROGRAM, "--api", "jack", "--name", name.c_str(), static_cast<char*>(nullptr));
@@ -89,7 +93,7 @@ TEST(HostToInstrumentOverJack, EventsArriveInOrderWithTheirLengths) {
       ASSERT_TRUE(fx.ok());
       fx.start();
       bool open = false;
-      for (int i = 0; i < 250 && !open; ++i) {
+      for (int i = 0; i < 1500 && !open; ++i) {  // up to 30 s for the program to come up
         open = module->table()->openMidiOut(fx.effect(), "Host Sim In:MIDI In") == 1;
         if (!open) pause20ms();
       }
@@ -100,9 +104,11 @@ TEST(HostToInstrumentOverJack, EventsArriveInOrderWithTheirLengths) {
       // into each other).
       const std::string want = "received 90 3C 64\nreceived C0 05\nreceived D0 40\n";
       std::string got;
-      for (int attempt = 0; attempt < 8 && got.find(want) == std::string::npos; ++attempt) {
+      // Each attempt is given longer to arrive.
+      for (int attempt = 0, looks = 12; attempt < 8 && got.find(want) == std::string::npos;
+           ++attempt, looks = std::min(2 * looks, 200)) {
         fx.sendMidi({{0x90, 0x3C, 0x64, 0}, {0xC0, 0x05, 0x00, 16}, {0xD0, 0x40, 0x00, 32}});
-        for (int i = 0; i < 25 && got.find(want) == std::string::npos; ++i) {
+        for (int i = 0; i < looks && got.find(want) == std::string::npos; ++i) {
           sim.say("received\nstatus\n");
           pause20ms();
           got = sim.output();

@@ -1,6 +1,6 @@
 // The project's window on real MIDI ports: one message of each kind (a
 // control change, an NRPN triple, a system-exclusive message), worked out
-// by the encoder from the window's records, sent over RtMidi's JACK
+// by the encoder from the window's records, sent over the port layer's JACK
 // interface on a private JACK server to the simulator program, which lists
 // what it received.
 //
@@ -50,10 +50,13 @@ TEST(ProjectOnJack, OneMessageOfEachKindReachesTheSimulatorProgram) {
   server.exportToEnvironment();
   Program program({SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Map Sim"});
   ASSERT_GT(program.pid, 0);
+  std::string ready;
+  ASSERT_TRUE(program.line(ready, 30000)) << "the program did not start";
 
-  // The program's ports appear once it has started; the wait is bounded.
+  // The program's ports are there once it is ready; a busy server may still
+  // refuse a connection now and then. The wait is bounded.
   std::unique_ptr<MidiPorts> ports;
-  for (int attempt = 0; attempt < 60 && !ports; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !ports; ++attempt) {
     auto p = std::make_unique<MidiPorts>(makeRtMidiBackend("jack"));
     int index = 1;
     if (p->findOut("Map Sim In:MIDI In") > 0 && p->openOut(index, "Map Sim In:MIDI In") > 0)
@@ -82,10 +85,11 @@ TEST(ProjectOnJack, OneMessageOfEachKindReachesTheSimulatorProgram) {
       wire.back().insert(wire.back().end(), out.sysexData(m), out.sysexData(m) + out.sysexSize(m));
       wire.back().push_back(0xF7);
     }
+    // Each attempt is given longer to arrive.
     bool arrived = false;
-    for (int attempt = 0; attempt < 4 && !arrived; ++attempt) {
+    for (int attempt = 0, looks = 12; attempt < 8 && !arrived; ++attempt, looks = std::min(2 * looks, 200)) {
       for (const Bytes& b : wire) ASSERT_TRUE(ports->send(b.data(), b.size()));
-      for (int look = 0; look < 10 && !arrived; ++look) {
+      for (int look = 0; look < looks && !arrived; ++look) {
         const std::vector<Bytes> got = program.received();
         arrived = got.size() >= wire.size() && std::equal(wire.begin(), wire.end(), got.end() - wire.size());
         if (!arrived) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a JACK period

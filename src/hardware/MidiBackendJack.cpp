@@ -1,0 +1,567 @@
+#include "hardware/MidiBackendJack.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <semaphore>
+#include <thread>
+#include <vector>
+
+#include "hardware/MidiCallbackSlot.h"
+#include "hardware/MidiEventJoin.h"
+
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
+namespace {
+
+// Each ring holds this many bytes at least: 64 KiB, far more than the
+// plug-in ever has on its way (a bank is 100 messages of 137 bytes).
+constexpr size_t kRingBytes = size_t{1} << 16;
+// The longest system-exclusive message an input client joins from pieces.
+constexpr size_t kLongestJoined = size_t{1} << 16;
+// Far longer than the server takes to tell every client of a graph change.
+constexpr int kJackGraphSettleMs = 30;
+
+// A message in a ring: its length, then its bytes.
+using Header = uint32_t;
+
+// Whole messages (a length, then the bytes) in one of libjack's ring
+// buffers, between one writing and one reading thread. The ring's own
+// ordering is invisible to the thread checker, which sees only the copies in
+// and out: each side tells it. The writer copies in, publishes, then moves the
+// ring's write position; the reader looks at what is there, takes over what
+// was published, copies out, gives the space back, then moves the read
+// position.
+class MessageRing {
+ public:
+  MessageRing() = default;
+  MessageRing(const MessageRing&) = delete;
+  MessageRing& operator=(const MessageRing&) = delete;
+  // Only once neither side can touch it any more.
+  ~MessageRing() {
+    if (m_ring) jack_ringbuffer_free(m_ring);
+  }
+
+  bool make(size_t bytes) {
+    m_ring = jack_ringbuffer_create(bytes);
+    return m_ring != nullptr;
+  }
+  // The longest message that ever fits.
+  size_t longest() const { return m_ring->size - 1 - sizeof(Header); }
+
+  // ---- the writer
+  bool fits(size_t size) const { return jack_ringbuffer_write_space(m_ring) >= sizeof(Header) + size; }
+  // Queues a message when there is room for it.
+  bool push(const uint8_t* bytes, size_t size) {
+    if (!fits(size)) return false;
+    acquire(kSpace);
+    const Header length = static_cast<Header>(size);
+    jack_ringbuffer_data_t parts[2];
+    jack_ringbuffer_get_write_vector(m_ring, parts);
+    copy(parts, 0, reinterpret_cast<uint8_t*>(const_cast<Header*>(&length)), sizeof length, true);
+    copy(parts, sizeof length, const_cast<uint8_t*>(bytes), size, true);
+    release(kMessages);
+    jack_ringbuffer_write_advance(m_ring, sizeof length + size);
+    return true;
+  }
+
+  // ---- the reader
+  // Bytes there to read; what they hold may be read from here on.
+  size_t visible() {
+    const size_t bytes = jack_ringbuffer_read_space(m_ring);
+    acquire(kMessages);
+    return bytes;
+  }
+  // The length of the first message when the visible bytes hold all of it.
+  // It always looks into the ring, even when nothing is there.
+  bool next(size_t visibleBytes, Header& length) {
+    const size_t want = std::min(visibleBytes, sizeof length);
+    return jack_ringbuffer_peek(m_ring, reinterpret_cast<char*>(&length), want) == sizeof length &&
+           visibleBytes - sizeof length >= length;
+  }
+  // Copies out the first message (of the length next() gave), or drops it
+  // when out is null, and gives its space back.
+  void take(Header length, uint8_t* out) {
+    if (out) {
+      jack_ringbuffer_data_t parts[2];
+      jack_ringbuffer_get_read_vector(m_ring, parts);
+      copy(parts, sizeof length, out, length, false);
+    }
+    release(kSpace);
+    jack_ringbuffer_read_advance(m_ring, sizeof length + length);
+  }
+  // Bytes not yet read (either side may ask).
+  size_t queued() const { return jack_ringbuffer_read_space(m_ring); }
+
+ private:
+  enum Order { kMessages, kSpace };
+
+  // Copies n bytes between outside and the ring's parts from offset on,
+  // into the ring or out of it.
+  static void copy(jack_ringbuffer_data_t (&parts)[2], size_t offset, uint8_t* outside, size_t n, bool intoRing) {
+    for (auto& part : parts) {
+      if (n == 0) return;
+      if (offset >= part.len) {
+        offset -= part.len;
+        continue;
+      }
+      const size_t k = std::min(part.len - offset, n);
+      if (intoRing) {
+        std::memcpy(part.buf + offset, outside, k);
+      } else {
+        std::memcpy(outside, part.buf + offset, k);
+      }
+      outside += k;
+      n -= k;
+      offset = 0;
+    }
+  }
+
+#if defined(__SANITIZE_THREAD__)
+  void release(Order o) { __tsan_release(reinterpret_cast<char*>(m_ring) + o); }
+  void acquire(Order o) { __tsan_acquire(reinterpret_cast<char*>(m_ring) + o); }
+#else
+  void release(Order) {}
+  void acquire(Order) {}
+#endif
+
+  jack_ringbuffer_t* m_ring = nullptr;
+};
+
+// libjack's notification thread walks a client's list of ports without a
+// lock when the server tells the client that the graph changed (a client or
+// port came or went, a connection was made or broken); a port made or
+// removed on that client meanwhile breaks the walk (seen as a crash in the
+// latency handling when a port of another client had closed just before).
+// So every change this process makes to the JACK graph (a client made or
+// closed, a port opened or closed) waits until its previous change is
+// kJackGraphSettleMs old. Changes run one at a time under the pacer's lock,
+// on the threads that open and close ports (never a real-time thread).
+class JackGraphPacer {
+ public:
+  template <class F>
+  auto change(F&& f) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::this_thread::sleep_until(m_last + std::chrono::milliseconds(kJackGraphSettleMs));
+    struct Stamp {
+      std::chrono::steady_clock::time_point& last;
+      ~Stamp() { last = std::chrono::steady_clock::now(); }
+    } stamp{m_last};
+    return f();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+// Never destroyed: clients may close during the process's own exit. It
+// lives in static storage, not on the heap, so a module that holds it and
+// is unloaded leaves no allocation behind.
+JackGraphPacer& jackGraph() {
+  alignas(JackGraphPacer) static unsigned char storage[sizeof(JackGraphPacer)];
+  static JackGraphPacer* pacer = new (storage) JackGraphPacer;
+  return *pacer;
+}
+
+// The process cycle's progress, for the threads that wait on it. The cycle
+// counts up by one as it begins and as it ends, so the count is odd while a
+// cycle runs; the loss of the server counts up by two. Waits end when the
+// count moves. The cycle's side takes no lock: it wakes waiters only when
+// there are some.
+class CycleGate {
+ public:
+  void enter() { m_count.fetch_add(1); }
+  void leave() {
+    m_count.fetch_add(1);
+    if (m_waiters.load() > 0) m_count.notify_all();
+  }
+  uint32_t count() const { return m_count.load(); }
+
+  // The server has gone or dropped the client: no cycle begins any more.
+  void loseServer() {
+    m_serverLost.store(true);
+    m_count.fetch_add(2);
+    m_count.notify_all();
+  }
+  // No progress is to be expected any more.
+  bool stopped() const { return m_serverLost.load(); }
+
+  // Blocks until the count is no longer seen.
+  void waitPast(uint32_t seen) {
+    m_waiters.fetch_add(1);
+    while (m_count.load() == seen) m_count.wait(seen);
+    m_waiters.fetch_sub(1);
+  }
+  // Called after a change that every cycle beginning later sees: blocks
+  // until a cycle that was running at the call has ended.
+  void waitOut() {
+    for (;;) {
+      const uint32_t seen = count();
+      if (!(seen & 1u)) return;
+      waitPast(seen);
+    }
+  }
+
+ private:
+  std::atomic<uint32_t> m_count{0};
+  std::atomic<int> m_waiters{0};
+  std::atomic<bool> m_serverLost{false};
+};
+
+// A direction's work in one process cycle, on the port it has open.
+using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames);
+
+// One JACK client with at most one MIDI port of its own, for either
+// direction.
+//
+// Deactivating a client takes it out of the server's graph and then stops
+// its process thread by cancelling it wherever it is. So the port is first
+// taken away from the cycle and a cycle that may still use it is waited out:
+// from then on a cycle touches neither the port nor the direction's rings,
+// and runs only a few instructions that need no unwinding (no destructor, no
+// handler); the thread is stopped there or in libjack's wait for the next
+// cycle. What the cycles read is freed only after the client is closed.
+class JackSide {
+ public:
+  explicit JackSide(bool output) : m_output(output) {}
+
+  // Opens and activates the client; false (printed) when it cannot be made.
+  bool start(const std::string& name, CycleWork work, void* self) {
+    m_work = work;
+    m_self = self;
+    jack_status_t status{};
+    const bool started = jackGraph().change([&] {
+      m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+      if (!m_client) return false;
+      jack_on_info_shutdown(m_client, &JackSide::onShutdown, this);
+      return jack_set_process_callback(m_client, &JackSide::process, this) == 0 && jack_activate(m_client) == 0;
+    });
+    if (!started) {
+      std::fprintf(stderr, "MIDI (jack): no client \"%s\" (status 0x%x); is a JACK server running?\n", name.c_str(),
+                   static_cast<unsigned>(status));
+    }
+    return started;
+  }
+
+  // Takes the port away from the cycle, then deactivates and closes the
+  // client (which takes its port with it). When it returns, the client's
+  // process thread is gone.
+  void stop() {
+    if (!m_client) return;
+    m_cyclePort.store(nullptr);
+    m_gate.waitOut();
+    jackGraph().change([&] {
+      jack_deactivate(m_client);
+      jack_client_close(m_client);
+      return true;
+    });
+    m_client = nullptr;
+    m_port = nullptr;
+    m_open = false;
+    m_cyclePort.store(nullptr);
+  }
+
+  std::vector<std::string> ports() {
+    std::vector<std::string> names;
+    if (!m_client) return names;
+    const char** list =
+        jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, m_output ? JackPortIsInput : JackPortIsOutput);
+    if (!list) return names;
+    for (const char** p = list; *p; ++p) names.emplace_back(*p);
+    jack_free(list);
+    return names;
+  }
+
+  bool openPort(unsigned i, const std::string& localName) {
+    const auto names = ports();
+    if (!m_client || i >= names.size()) {
+      std::fprintf(stderr, "MIDI (jack): there is no port number %u\n", i);
+      return false;
+    }
+    const std::string& other = names[i];
+    return jackGraph().change([&] {
+      jack_port_t* port = registerPort(localName);
+      if (!port) return false;
+      const char* own = jack_port_name(port);
+      const int rc = m_output ? jack_connect(m_client, own, other.c_str()) : jack_connect(m_client, other.c_str(), own);
+      if (rc != 0 && rc != EEXIST) {
+        std::fprintf(stderr, "MIDI (jack): cannot connect with \"%s\"\n", other.c_str());
+        jack_port_unregister(m_client, port);
+        return false;
+      }
+      attach(port);
+      return true;
+    });
+  }
+
+  bool openVirtualPort(const std::string& name) {
+    if (!m_client) return false;
+    return jackGraph().change([&] {
+      jack_port_t* port = registerPort(name);
+      if (port) attach(port);
+      return port != nullptr;
+    });
+  }
+
+  // Takes the port away from the process cycle, waits until a cycle that
+  // may still use it has ended, then unregisters it.
+  void closePort() {
+    if (!m_port) return;
+    m_cyclePort.store(nullptr);
+    m_gate.waitOut();
+    jackGraph().change([&] { return jack_port_unregister(m_client, m_port); });
+    m_port = nullptr;
+    m_open = false;
+  }
+
+  bool isPortOpen() const { return m_open.load(); }
+  CycleGate& gate() { return m_gate; }
+
+ private:
+  jack_port_t* registerPort(const std::string& name) {
+    jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                           m_output ? JackPortIsOutput : JackPortIsInput, 0);
+    if (!port) std::fprintf(stderr, "MIDI (jack): cannot make the port \"%s\"\n", name.c_str());
+    return port;
+  }
+
+  void attach(jack_port_t* port) {
+    m_port = port;
+    m_open = true;
+    m_cyclePort.store(port);
+  }
+
+  // The process cycle. With no port it touches nothing but the count.
+  static int process(jack_nframes_t frames, void* arg) {
+    auto* side = static_cast<JackSide*>(arg);
+    side->m_gate.enter();
+    if (jack_port_t* port = side->m_cyclePort.load()) {
+      graphOrder(true);
+      side->m_work(side->m_self, port, frames);
+      graphOrder(false);
+    }
+    side->m_gate.leave();
+    return 0;
+  }
+
+  // A client reads the port buffers that the clients before it in the graph
+  // wrote in the same cycle; the server orders the cycles through shared
+  // memory that the thread checker does not see. It is told that every
+  // cycle of this process's clients follows the ones signalled before it.
+  static void graphOrder(bool begin) {
+#if defined(__SANITIZE_THREAD__)
+    static char order;
+    if (begin) {
+      __tsan_acquire(&order);
+    } else {
+      __tsan_release(&order);
+    }
+#else
+    (void)begin;
+#endif
+  }
+
+  // On a thread of libjack, once the server has gone or dropped the client.
+  static void onShutdown(jack_status_t, const char*, void* arg) { static_cast<JackSide*>(arg)->m_gate.loseServer(); }
+
+  const bool m_output;
+  CycleWork m_work = nullptr;
+  void* m_self = nullptr;
+  jack_client_t* m_client = nullptr;
+  jack_port_t* m_port = nullptr;  // the opening and closing threads' view
+  std::atomic<jack_port_t*> m_cyclePort{nullptr};
+  std::atomic<bool> m_open{false};
+  CycleGate m_gate;
+};
+
+// The port calls both directions share.
+template <class Base>
+class JackClient : public Base {
+ public:
+  unsigned portCount() override { return static_cast<unsigned>(m_side.ports().size()); }
+  std::string portName(unsigned i) override {
+    const auto names = m_side.ports();
+    return i < names.size() ? names[i] : std::string();
+  }
+  bool openPort(unsigned i, const std::string& localName) override {
+    this->closePort();
+    return m_side.openPort(i, localName);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    this->closePort();
+    return m_side.openVirtualPort(name);
+  }
+  bool isPortOpen() const override { return m_side.isPortOpen(); }
+
+ protected:
+  explicit JackClient(bool output) : m_side(output) {}
+
+  JackSide m_side;
+  MessageRing m_ring;  // freed last, once the process thread is gone
+};
+
+class JackOut : public JackClient<MidiOutClient> {
+ public:
+  JackOut() : JackClient(true) {}
+  // Closing the client takes its port with it.
+  ~JackOut() override {
+    flush();
+    m_side.stop();
+  }
+
+  bool start(const std::string& name) { return m_ring.make(kRingBytes) && m_side.start(name, &JackOut::drain, this); }
+
+  void closePort() override {
+    flush();
+    m_side.closePort();
+  }
+
+  bool send(const uint8_t* bytes, size_t size) override {
+    if (!bytes || size == 0) return false;
+    if (size > m_ring.longest()) {
+      std::fprintf(stderr, "MIDI (jack): a message of %zu bytes is too long to send\n", size);
+      return false;
+    }
+    // The cycles make room.
+    CycleGate& gate = m_side.gate();
+    for (;;) {
+      if (!m_side.isPortOpen() || gate.stopped()) return false;
+      const uint32_t seen = gate.count();
+      if (m_ring.push(bytes, size)) return true;
+      gate.waitPast(seen);
+    }
+  }
+
+ private:
+  // The cycle: moves every whole message queued into the port's buffer, in
+  // order; what the buffer cannot take this cycle waits for the next.
+  static void drain(void* self, jack_port_t* port, jack_nframes_t frames) {
+    MessageRing& ring = static_cast<JackOut*>(self)->m_ring;
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (!buffer) return;
+    jack_midi_clear_buffer(buffer);
+    size_t visible = ring.visible();
+    bool placed = false;
+    Header length = 0;
+    while (ring.next(visible, length)) {
+      const bool fits = length <= jack_midi_max_event_size(buffer);
+      if (!fits && placed) break;
+      // One that does not fit an empty buffer never will: it is dropped.
+      ring.take(length, fits ? jack_midi_event_reserve(buffer, 0, length) : nullptr);
+      visible -= sizeof length + length;
+      placed = placed || fits;
+    }
+  }
+
+  // While the port is open, waits until the cycles have taken every message
+  // queued.
+  void flush() {
+    CycleGate& gate = m_side.gate();
+    while (m_side.isPortOpen() && !gate.stopped()) {
+      const uint32_t seen = gate.count();
+      if (m_ring.queued() == 0) break;
+      gate.waitPast(seen);
+    }
+  }
+};
+
+class JackIn : public JackClient<MidiInClient> {
+ public:
+  explicit JackIn(unsigned queueLimit)
+      : JackClient(false), m_ringBytes(std::max<size_t>(kRingBytes, size_t{queueLimit} * 512)) {}
+
+  ~JackIn() override {
+    m_slot.cancel();
+    m_side.stop();
+    m_stop.store(true);
+    m_ready.release();
+    if (m_delivery.joinable()) m_delivery.join();
+  }
+
+  bool start(const std::string& name) {
+    if (!m_ring.make(m_ringBytes)) return false;
+    m_delivery = std::thread([this] { deliveryLoop(); });
+    return m_side.start(name, &JackIn::collect, this);
+  }
+
+  void closePort() override {
+    m_side.closePort();
+    // No cycle reads the port now: a message begun on it is dropped.
+    m_joiner.reset();
+  }
+
+  void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
+  void cancelCallback() override { m_slot.cancel(); }
+  void ignoreTypes(bool sysex, bool time, bool sense) override { m_slot.setIgnore(sysex, time, sense); }
+
+ private:
+  // The cycle: queues every message that arrived whole or was joined from
+  // pieces, dropping what does not fit.
+  static void collect(void* self, jack_port_t* port, jack_nframes_t frames) {
+    static_cast<JackIn*>(self)->collectFrom(port, frames);
+  }
+
+  void collectFrom(jack_port_t* port, jack_nframes_t frames) {
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (!buffer) return;
+    bool queued = false;
+    auto queue = [&](const uint8_t* bytes, size_t size) { queued = m_ring.push(bytes, size) || queued; };
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    for (uint32_t i = 0; i < count; ++i) {
+      jack_midi_event_t event;
+      if (jack_midi_event_get(&event, buffer, i) == 0) m_joiner.take(event.buffer, event.size, queue);
+    }
+    if (queued) m_ready.release();
+  }
+
+  void deliveryLoop() {
+    std::vector<uint8_t> message;
+    for (;;) {
+      m_ready.acquire();
+      if (m_stop.load()) return;
+      size_t visible = m_ring.visible();
+      Header length = 0;
+      while (m_ring.next(visible, length)) {
+        message.resize(length);
+        m_ring.take(length, message.data());
+        visible -= sizeof length + length;
+        m_slot.deliver(message.data(), message.size());
+      }
+    }
+  }
+
+  const size_t m_ringBytes;
+  // The process cycle's, or the closer's while no cycle can read the port.
+  MidiEventJoiner m_joiner{kLongestJoined};
+  std::counting_semaphore<> m_ready{0};
+  std::atomic<bool> m_stop{false};
+  std::thread m_delivery;
+  MidiCallbackSlot m_slot;
+};
+
+}  // namespace
+
+std::unique_ptr<MidiOutClient> makeJackMidiOut(const std::string& clientName) {
+  auto client = std::make_unique<JackOut>();
+  if (!client->start(clientName)) return nullptr;
+  return client;
+}
+
+std::unique_ptr<MidiInClient> makeJackMidiIn(const std::string& clientName, unsigned queueLimit) {
+  auto client = std::make_unique<JackIn>(queueLimit);
+  if (!client->start(clientName)) return nullptr;
+  return client;
+}

@@ -1,0 +1,126 @@
+// The port layer's JACK clients between themselves on a private server:
+// messages on their way at a port change, a sender facing a full queue, a
+// message that no port buffer holds, and the threads a client leaves. JACK
+// may lose what crosses in a cycle that a client misses: every exchange that
+// must cross is repeated until it is seen (support_jack.h).
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "hardware/MidiBackendRtMidi.h"
+#include "jackserver/JackServer.h"
+#include "support_jack.h"
+#include "support_midi.h"
+
+namespace {
+
+using hwtest::Bytes;
+
+struct JackClients : jacktest::OnPrivateServer {
+  std::unique_ptr<MidiBackend> backend = makeRtMidiBackend("jack");
+};
+
+// An input client with a port of its own that records what arrives.
+struct Receiver {
+  std::string name;
+  hwtest::Recorder got;
+  std::unique_ptr<MidiInClient> in;
+
+  Receiver(MidiBackend& backend, const std::string& base)
+      : name(jacktest::uniqueName(base)), in(backend.makeIn(name, 100)) {
+    if (!in) return;
+    in->ignoreTypes(false, false, false);
+    in->setCallback([this](const uint8_t* b, size_t n) { got.processMIDIInput(b, n); });
+    if (!in->openVirtualPort("in")) in.reset();
+  }
+  std::string port() const { return name + ":in"; }
+};
+
+// Opens the output's connection to the named port, found in its live list.
+bool openOn(MidiOutClient& out, const std::string& port) {
+  for (unsigned i = 0; i < out.portCount(); ++i)
+    if (out.portName(i) == port) return out.openPort(i, "out");
+  return false;
+}
+
+bool send(MidiOutClient& out, const Bytes& m) { return out.send(m.data(), m.size()); }
+
+// Sends m until the receiver has it.
+bool delivered(MidiOutClient& out, Receiver& rx, const Bytes& m) {
+  return jacktest::repeat([&](auto limit) { return send(out, m) && rx.got.waitForMessage(0, m, limit); });
+}
+
+size_t threadCount() {
+  size_t n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (const dirent* e = readdir(d))
+      if (e->d_name[0] != '.') ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// What was queued before a port change goes to the port it was sent to (or
+// nowhere, when JACK loses it), never to the next one.
+TEST_F(JackClients, AMessageSentBeforeAPortChangeNeverReachesTheNextPort) {
+  Receiver first(*backend, "First"), second(*backend, "Second");
+  ASSERT_TRUE(first.in && second.in);
+  auto out = backend->makeOut(jacktest::uniqueName("Changer"));
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(openOn(*out, first.port()));
+  const Bytes before{0xB0, 0x10, 0x01}, after{0xB0, 0x10, 0x02};
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(send(*out, before)) << i;
+  ASSERT_TRUE(openOn(*out, second.port()));
+  EXPECT_TRUE(delivered(*out, second, after));
+  for (const Bytes& m : second.got.messages()) EXPECT_EQ(m, after);
+  for (const Bytes& m : first.got.messages()) EXPECT_EQ(m, before);
+}
+
+// A full queue makes the sender wait until the cycles have taken from it:
+// over four times what the queue holds goes out, nothing refused.
+TEST_F(JackClients, AFullQueueMakesTheSenderWaitAndRefusesNothing) {
+  auto out = backend->makeOut(jacktest::uniqueName("Filler"));
+  ASSERT_TRUE(out && out->openVirtualPort("out"));
+  Bytes dump(1000, 0x11);
+  dump.front() = 0xF0;
+  dump.back() = 0xF7;
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(send(*out, dump)) << i;
+  out->closePort();
+  EXPECT_FALSE(send(*out, dump));  // no port: nothing would ever take it
+}
+
+// A message longer than any buffer of the port is dropped, and what follows
+// it still goes.
+TEST_F(JackClients, AMessageNoPortBufferHoldsIsDroppedAndTheRestGoOn) {
+  Receiver rx(*backend, "Taker");
+  ASSERT_TRUE(rx.in);
+  auto out = backend->makeOut(jacktest::uniqueName("Giver"));
+  ASSERT_TRUE(out && openOn(*out, rx.port()));
+  Bytes huge(40'000, 0x22);
+  huge.front() = 0xF0;
+  huge.back() = 0xF7;
+  ASSERT_TRUE(send(*out, huge));
+  const Bytes after{0x90, 0x3C, 0x40};
+  EXPECT_TRUE(delivered(*out, rx, after));
+  for (const Bytes& m : rx.got.messages()) EXPECT_EQ(m, after);
+}
+
+// A client's threads (its process and delivery threads, libjack's own) end
+// with it.
+TEST_F(JackClients, AClientsThreadsEndWithIt) {
+  const size_t before = threadCount();
+  {
+    Receiver rx(*backend, "Threads In");
+    auto out = backend->makeOut(jacktest::uniqueName("Threads Out"));
+    ASSERT_TRUE(rx.in && out && out->openVirtualPort("out"));
+    EXPECT_GT(threadCount(), before);
+  }
+  // A joined thread leaves the process's list a moment after its join
+  // returns: the wait is bounded.
+  EXPECT_TRUE(hwtest::spinUntil([&] { return threadCount() == before; }, std::chrono::seconds(10)))
+      << threadCount() << " threads, " << before << " before";
+}
+
+}  // namespace
