@@ -76,7 +76,9 @@ TEST_F(ChannelTest, ControlChangesMoveTheirControls) {
     EXPECT_DOUBLE_EQ(control->GetValue(), c.applied / 127);
     EXPECT_EQ(ed->count("applying"), 1);
     EXPECT_EQ(ed->count("mainTab"), (c.cc == 95 || (c.cc >= 60 && c.cc <= 63) || c.cc == 105) ? 0 : 1);
-    if (c.cc == 25) EXPECT_EQ(ed->param(kLFO1ShapeClock), c.value);
+    if (c.cc == 25) {
+      EXPECT_EQ(ed->param(kLFO1ShapeClock), c.value);
+    }
     EXPECT_TRUE(received().empty());  // local control on
   }
 

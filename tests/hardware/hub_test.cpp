@@ -199,7 +199,9 @@ TEST_F(HubTest, BankRequestFillsTheUpperBank) {
     EXPECT_EQ(req[at], wire(sysex::soundRequest(0, where)));
     const auto got = ed->slot(s);
     ASSERT_EQ(got.has_value(), s != 42);
-    if (s != 42) EXPECT_EQ(got->messages[0], hwtest::storedAnswer(1, s));
+    if (s != 42) {
+      EXPECT_EQ(got->messages[0], hwtest::storedAnswer(1, s));
+    }
   }
   EXPECT_EQ(ed->slot(5)->name, "SIM 1-05      ");
   EXPECT_EQ(ed->targetSlot(), 0);
@@ -292,7 +294,9 @@ TEST_F(HubTest, FaultyAnswersAndSingleParameterMessages) {
     const Bytes answer = sim.sent().front();
     const auto parsed = sounddump::parse(answer.data(), answer.size(), {});
     ASSERT_EQ(parsed.has_value(), f == Fault::Oversized || f == Fault::Garbage);
-    if (!parsed) EXPECT_EQ(ed->param(kFilterCutoff), 3);
+    if (!parsed) {
+      EXPECT_EQ(ed->param(kFilterCutoff), 3);
+    }
     for (const auto& w : parsed ? parsed->writes : std::vector<sounddump::ParameterWrite>{}) {
       const IParam* p = ed->GetParam(w.param);
       EXPECT_EQ(ed->param(w.param), std::clamp(w.value, p->GetMin(), p->GetMax())) << w.param;

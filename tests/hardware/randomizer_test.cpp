@@ -47,7 +47,9 @@ TEST(RandomizedValue, ClosedFormsOverRandomRanges) {
       ASSERT_EQ(out.has_value(), std::trunc(max) >= 1.0) << max;
       if (!out || max > 1e9 || max - min > 1e9) continue;
       const int64_t m = static_cast<int64_t>(max), range = static_cast<int64_t>(max - min), take = m == 1 ? 2 : m;
-      if (min == 0.0 && max == m) EXPECT_EQ(*out, m == 1 ? v % 2 : (v <= m ? v : (v - 1) % m + 1)) << m << " " << v;
+      if (min == 0.0 && max == m) {
+        EXPECT_EQ(*out, m == 1 ? v % 2 : (v <= m ? v : (v - 1) % m + 1)) << m << " " << v;
+      }
       EXPECT_TRUE(v <= range ? *out == v : (*out <= range && *out > range - take && (v - *out) % take == 0))
           << min << " " << max << " " << v;
     }
