@@ -575,20 +575,16 @@ class JackIn : public JackClient<JackMidiIn> {
 
   // When a message arrived, on platform::monotonicMicros's clock: its
   // frame's time on JACK's clock, moved over by the difference of the two
-  // clocks read now. A test's clock is not the system's: the message is
-  // stamped now. On the delivery thread.
+  // clocks read now, and never before the message ahead of it (the two
+  // readings are apart by a little). A test's clock is not the system's:
+  // the message is stamped now. On the delivery thread.
   uint64_t arrivalMicros(JackArrival at) {
-    uint64_t micros;
-    if (&platform::clock() != &platform::systemClock()) {
-      micros = platform::monotonicMicros();
-    } else {
-      const jack_time_t then = m_side.timeAt(at.cycleStart + at.offset);
-      const jack_time_t before = jack_get_time();
-      const uint64_t now = platform::monotonicMicros();
-      const jack_time_t after = jack_get_time();
-      micros = jackTimeOnClock(then, before + (after - before) / 2, now);
-    }
-    m_lastArrival = std::max(m_lastArrival, micros);
+    if (&platform::clock() != &platform::systemClock()) return platform::monotonicMicros();
+    const jack_time_t then = m_side.timeAt(at.cycleStart + at.offset);
+    const jack_time_t before = jack_get_time();
+    const uint64_t now = platform::monotonicMicros();
+    const jack_time_t after = jack_get_time();
+    m_lastArrival = std::max(m_lastArrival, jackTimeOnClock(then, before + (after - before) / 2, now));
     return m_lastArrival;
   }
 
