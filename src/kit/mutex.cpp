@@ -8,16 +8,7 @@ KIT_Mutex::KIT_Mutex() { pthread_mutex_init(&m_mutex, nullptr); }
 
 KIT_Mutex::~KIT_Mutex() { pthread_mutex_destroy(&m_mutex); }
 
-bool KIT_Mutex::IsLockedByCaller() const {
-  const pthread_t owner = m_owner.load(std::memory_order_acquire);
-  return owner != pthread_t() && pthread_equal(owner, pthread_self());
-}
-
-void KIT_Mutex::Lock() {
-  if (IsLockedByCaller()) {
-    ++m_depth;
-    return;
-  }
+void KIT_Mutex::LockSlow() {
   pthread_mutex_lock(&m_mutex);
   m_owner.store(pthread_self(), std::memory_order_release);
   m_depth = 0;
@@ -34,7 +25,7 @@ bool KIT_Mutex::TryLock() {
   return true;
 }
 
-void KIT_Mutex::Unlock() {
+void KIT_Mutex::UnlockSlow() {
   if (!IsLockedByCaller()) {
     assert(!"KIT_Mutex unlocked by a thread that does not own it");
     return;

@@ -12,15 +12,31 @@ class KIT_Mutex {
   KIT_Mutex(const KIT_Mutex&) = delete;
   KIT_Mutex& operator=(const KIT_Mutex&) = delete;
 
-  void Lock();
+  // The owner's own levels are counted here, without a call.
+  void Lock() {
+    if (IsLockedByCaller()) {
+      ++m_depth;
+      return;
+    }
+    LockSlow();
+  }
   // Releases one level. An unlock by a thread that does not own the mutex is
   // ignored (it would release another thread's lock).
-  void Unlock();
+  void Unlock() {
+    if (IsLockedByCaller() && m_depth > 0) {
+      --m_depth;
+      return;
+    }
+    UnlockSlow();
+  }
   bool TryLock();
   // Like TryLock, but waits up to ms milliseconds (real time) for the
   // mutex. True when the caller holds it.
   bool TryLockFor(int ms);
-  bool IsLockedByCaller() const;
+  bool IsLockedByCaller() const {
+    const pthread_t owner = m_owner.load(std::memory_order_acquire);
+    return owner != pthread_t() && pthread_equal(owner, pthread_self());
+  }
   int GetDepth() const { return m_depth; }
 
   // For a pause that must not hold the mutex: releases every level the
@@ -35,6 +51,9 @@ class KIT_Mutex {
   bool try_lock() { return TryLock(); }
 
  private:
+  void LockSlow();
+  void UnlockSlow();
+
   pthread_mutex_t m_mutex;
   std::atomic<pthread_t> m_owner{};
   int m_depth = 0;

@@ -2,8 +2,8 @@
 // forms byte for byte, a project recalled into a fresh plug-in with the
 // simulator's ports (ports by name, settings flags, names, the sound sent
 // after the global step), stored ports that are absent or never chosen,
-// short bodies, values that are not finite, and a failed load that puts the
-// settings back.
+// short bodies, values that are not finite, a load while the job thread is
+// busy, and a failed load that puts the settings back.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,6 +20,7 @@
 #include "hardware/SoundDump.h"
 #include "support_midi.h"
 #include "support_tavrin.h"
+#include "uiconfig/ControlAction.h"
 
 namespace {
 
@@ -230,6 +231,41 @@ TEST(TavrinState, PortsThatAreAbsentOrWereNeverChosenOpenNothingAndSendNothing) 
   }
   // The input port of the second project was there.
   EXPECT_EQ(h.tavrin().GetHardwarePorts()->openInIndex(), gone.in);
+}
+
+// A load while the job thread is busy starts no sound job, so it marks no
+// transfer either: input from the instrument keeps arriving.
+TEST(TavrinState, ALoadWhileTheJobThreadIsBusyLeavesInputFlowing) {
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false);
+  const Saved saved = saveProject(h);
+  h.make();
+  Tavrin& b = h.tavrin();
+  ASSERT_TRUE(h.choosePortsAndWait());
+  MIDIMessageManager* hub = b.hub();
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load() || hub->stopping(); });
+  ASSERT_TRUE(b.startJob(SenderJob::sendSound(false, false, b.sharedFlags())));
+  ASSERT_TRUE(b.jobRunning());
+  const SenderJob before = hub->lastJob(MIDIMessageManager::kJobThread);
+
+  ByteChunk c;
+  fill(c, saved.chunk);
+  ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+  EXPECT_TRUE(b.isMidiIOSet());
+  EXPECT_FALSE(b.sharedFlags().transferInProgress.load());
+  EXPECT_EQ(hub->lastJob(MIDIMessageManager::kJobThread).mode, before.mode);
+  int idx = -1;
+  for (int i = 3; i < 80 && idx < 0; ++i) {
+    const ControlAction* a = b.GetParam(i)->GetControlAction();
+    if (a && a->type == 1 && a->ccNumber >= 0 && b.GetParam(i)->GetMin() == 0.0 && i != kLFO1Shape) idx = i;
+  }
+  ASSERT_GE(idx, 0);
+  ASSERT_TRUE(h.sim.sendControlChange(1, b.GetParam(idx)->GetControlAction()->ccNumber, 45));
+  EXPECT_TRUE(hwtest::spinUntil([&] { return h.value(idx) == 45.0; }));
+  release = true;
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !b.jobRunning(); }));
+  EXPECT_FALSE(b.sharedFlags().transferInProgress.load());
+  h.holdJobSleeps({});
 }
 
 TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {

@@ -18,15 +18,7 @@ namespace {
 
 using hwtest::Bytes;
 
-struct JackClients : ::testing::Test {
-  static void SetUpTestSuite() {
-    server = std::make_unique<JackServer>();
-    if (server->running()) server->exportToEnvironment();
-  }
-  static void TearDownTestSuite() { server.reset(); }
-  void SetUp() override { ASSERT_TRUE(server->running()) << server->error(); }
-
-  static inline std::unique_ptr<JackServer> server;
+struct JackClients : jacktest::OnPrivateServer {
   std::unique_ptr<MidiBackend> backend = makeRtMidiBackend("jack");
 };
 

@@ -197,18 +197,12 @@ std::unique_ptr<MidiPorts> portsOpenOn(IHardwareInputSink& sink, const std::stri
   return opened;
 }
 
-class JackPorts : public ::testing::Test {
+class JackPorts : public jacktest::OnPrivateServer {
  protected:
-  static void SetUpTestSuite() {
-    server = std::make_unique<JackServer>();
-    if (server->running()) server->exportToEnvironment();
-  }
-  static void TearDownTestSuite() { server.reset(); }
-
   // The plug-in side opens the simulator's ports by name, and the test
   // begins once a probe has crossed each way.
   void SetUp() override {
-    ASSERT_TRUE(server->running()) << "the private JACK server did not start: " << server->error();
+    ASSERT_NO_FATAL_FAILURE(OnPrivateServer::SetUp());
     SynthSimulator::Options options;
     options.name = jacktest::uniqueName("Sorrel Synth");
     simIn = options.name + " In:" + options.inPort;
@@ -279,7 +273,6 @@ class JackPorts : public ::testing::Test {
     return jacktest::repeat([&](auto limit) { return send(bytes) && simReceived(from, bytes, limit); }, &retries);
   }
 
-  static inline std::unique_ptr<JackServer> server;
   std::string simIn, simOut;
   hwtest::Recorder editor;
   std::unique_ptr<MidiBackend> simBackend;

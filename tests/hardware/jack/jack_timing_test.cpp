@@ -16,15 +16,12 @@
 #include <vector>
 
 #include "hardware/MidiBackendJack.h"
-#include "jackserver/JackServer.h"
 #include "platform/clock.h"
 #include "support_jack.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-constexpr uint32_t kPeriod = 256;
 
 // ---- the arithmetic, without a server
 
@@ -122,16 +119,10 @@ struct FrameReceiver {
   }
 };
 
-struct JackTiming : ::testing::Test {
-  static void SetUpTestSuite() {
-    JackServer::Options options;
-    options.period = kPeriod;
-    server = std::make_unique<JackServer>(options);
-    if (server->running()) server->exportToEnvironment();
-  }
-  static void TearDownTestSuite() { server.reset(); }
+struct JackTiming : jacktest::OnPrivateServer {
   void SetUp() override {
-    ASSERT_TRUE(server->running()) << server->error();
+    OnPrivateServer::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(rx.in && out);
     bool opened = false;
     for (unsigned i = 0; i < out->portCount() && !opened; ++i)
@@ -165,26 +156,35 @@ struct JackTiming : ::testing::Test {
     return got;
   }
 
-  static inline std::unique_ptr<JackServer> server;
+  // Each of the offsets, as the output client puts a message with the given
+  // stamp into the cycle it arrived in, the messages ahead of it in the same
+  // cycle having been put at the offsets before it.
+  std::vector<uint32_t> placedOffsets(const std::vector<Arrived>& got, const std::vector<uint32_t>& stamps) const {
+    std::vector<uint32_t> offsets;
+    for (size_t i = 0; i < got.size(); ++i) {
+      uint32_t at = jackEventOffset(stamps[i], got[i].at.cycleStart - period, period);
+      if (i > 0 && got[i - 1].at.cycleStart == got[i].at.cycleStart) at = std::max(at, offsets.back());
+      offsets.push_back(at);
+    }
+    return offsets;
+  }
+  // Whether the trial arrived whole within one cycle, its first and last
+  // stamps within the cycle before (so that none was kept from its place by
+  // the cycle's bounds).
+  bool wholeInOneCycle(const std::vector<Arrived>& got, const std::vector<uint32_t>& stamps) const {
+    if (got.size() != stamps.size() || got.front().at.cycleStart != got.back().at.cycleStart) return false;
+    const uint32_t previousStart = got.front().at.cycleStart - period;
+    return static_cast<int32_t>(stamps.front() - previousStart) >= 0 &&
+           static_cast<int32_t>(stamps.back() - previousStart) < static_cast<int32_t>(period);
+  }
+
+  const uint32_t period = server ? server->period() : 0;
   FrameReceiver rx;
   std::unique_ptr<JackMidiOut> out = makeJackMidiOut(jacktest::uniqueName("Frames Out"));
   unsigned nextTag = 1;
 };
 
 Bytes controlChange(uint8_t n) { return {0xB0, 0, n}; }
-
-// Each of the offsets, as the output client puts a message with the given
-// stamp into the cycle it arrived in, the messages ahead of it in the same
-// cycle having been put at the offsets before it.
-std::vector<uint32_t> placedOffsets(const std::vector<Arrived>& got, const std::vector<uint32_t>& stamps) {
-  std::vector<uint32_t> offsets;
-  for (size_t i = 0; i < got.size(); ++i) {
-    uint32_t at = jackEventOffset(stamps[i], got[i].at.cycleStart - kPeriod, kPeriod);
-    if (i > 0 && got[i - 1].at.cycleStart == got[i].at.cycleStart) at = std::max(at, offsets.back());
-    offsets.push_back(at);
-  }
-  return offsets;
-}
 
 std::vector<uint32_t> offsetsOf(const std::vector<Arrived>& got) {
   std::vector<uint32_t> offsets;
@@ -207,17 +207,12 @@ TEST_F(JackTiming, MessagesSentWithinACycleArriveAsFarApart) {
       messages.push_back(controlChange(static_cast<uint8_t>(d)));
     }
     got = runTrial(messages, stamps, limit);
-    // All of them in one cycle, none of them kept from its place by the
-    // cycle's bounds: the stamps lay within the cycle before it.
-    if (got.size() != distances.size() || got.front().at.cycleStart != got.back().at.cycleStart) return false;
-    const uint32_t previousStart = got.front().at.cycleStart - kPeriod;
-    return static_cast<int32_t>(stamps.front() - previousStart) >= 0 &&
-           static_cast<int32_t>(stamps.back() - previousStart) < static_cast<int32_t>(kPeriod);
+    return wholeInOneCycle(got, stamps);
   });
   ASSERT_TRUE(seen) << "no trial arrived whole within one cycle";
   for (size_t i = 0; i < got.size(); ++i) {
     EXPECT_EQ(got[i].frame() - got[0].frame(), distances[i]) << i;
-    EXPECT_EQ(got[i].frame() - stamps[i], kPeriod) << i;
+    EXPECT_EQ(got[i].frame() - stamps[i], period) << i;
   }
 }
 
@@ -225,8 +220,9 @@ TEST_F(JackTiming, MessagesSentWithinACycleArriveAsFarApart) {
 // waits for the next cycle and goes at its first frame, with what was sent
 // after it.
 TEST_F(JackTiming, AMessageTheFullPortHeldBackGoesFirstInALaterCycle) {
-  // A port buffer of this server holds one of these but not two.
-  Bytes big(kPeriod * 4 * 6 / 10, 0x11);
+  // A MIDI port's buffer holds four bytes a frame of the period: one of
+  // these fits, two do not.
+  Bytes big(period * 4 * 6 / 10, 0x11);
   big.front() = 0xF0;
   big.back() = 0xF7;
   std::vector<Arrived> got;
@@ -238,10 +234,10 @@ TEST_F(JackTiming, AMessageTheFullPortHeldBackGoesFirstInALaterCycle) {
     if (got.size() != 3) return false;
     // Only a trial where the first was written a period after its stamp
     // shows the second held back: it was due in the same cycle.
-    return got[0].frame() - stamps[0] == kPeriod && got[1].at.cycleStart != got[0].at.cycleStart;
+    return got[0].frame() - stamps[0] == period && got[1].at.cycleStart != got[0].at.cycleStart;
   });
   ASSERT_TRUE(seen) << "no trial had the port full";
-  EXPECT_EQ(got[1].at.cycleStart - got[0].at.cycleStart, kPeriod);
+  EXPECT_EQ(got[1].at.cycleStart - got[0].at.cycleStart, period);
   EXPECT_EQ(got[1].at.offset, 0u);
   EXPECT_EQ(got[2].at.cycleStart, got[1].at.cycleStart);
   EXPECT_EQ(got[2].at.offset, 0u);
@@ -255,14 +251,10 @@ TEST_F(JackTiming, EventsOfACycleNeverGoBack) {
   std::vector<uint32_t> stamps;
   const bool seen = jacktest::repeat([&](auto limit) {
     const uint32_t now = out->frameTime();
-    stamps = {now + 40, now + 10, now + 25, now - 5 * kPeriod, now + 50};
+    stamps = {now + 40, now + 10, now + 25, now - 5 * period, now + 50};
     got = runTrial({controlChange(0), controlChange(1), controlChange(2), controlChange(3), controlChange(4)},
                    stamps, limit);
-    // All in one cycle, the first and last stamps within the cycle before.
-    if (got.size() != stamps.size() || got.front().at.cycleStart != got.back().at.cycleStart) return false;
-    const uint32_t previousStart = got.front().at.cycleStart - kPeriod;
-    return static_cast<int32_t>(stamps.front() - previousStart) >= 0 &&
-           static_cast<int32_t>(stamps.back() - previousStart) < static_cast<int32_t>(kPeriod);
+    return wholeInOneCycle(got, stamps);
   });
   ASSERT_TRUE(seen) << "no trial arrived whole within one cycle";
   const uint32_t first = got[0].at.offset;

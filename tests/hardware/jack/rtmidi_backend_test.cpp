@@ -21,6 +21,7 @@
 #include "hardware/MidiBackendRtMidi.h"
 #include "hardware/MidiPorts.h"
 #include "jackserver/JackServer.h"
+#include "support_jack.h"
 
 namespace {
 
@@ -61,20 +62,17 @@ bool compiled(const std::string& api) {
   return std::find(apis.begin(), apis.end(), api) != apis.end();
 }
 
-struct RtMidiBackendTest : ::testing::Test {
-  static void SetUpTestSuite() { server = std::make_unique<JackServer>(); }
-  static void TearDownTestSuite() { server.reset(); }
+struct RtMidiBackendTest : jacktest::OnPrivateServer {
   void SetUp() override {
     unsetenv(kMidiApiEnv);
     if (!compiled("jack")) GTEST_SKIP() << "RtMidi has no JACK interface here";
-    ASSERT_TRUE(server->running()) << server->error();
+    ASSERT_NO_FATAL_FAILURE(OnPrivateServer::SetUp());
     server->exportToEnvironment();
   }
   void TearDown() override {
     unsetenv(kMidiApiEnv);
     server->exportToEnvironment();
   }
-  static inline std::unique_ptr<JackServer> server;
 };
 
 TEST_F(RtMidiBackendTest, AnInterfaceThatCannotStartGivesWayToTheNext) {

@@ -84,13 +84,7 @@ namespace {
 
 constexpr int kSlowCycleMicros = 30'000;
 
-struct SlowCycle : ::testing::Test {
-  static void SetUpTestSuite() {
-    server = std::make_unique<JackServer>();
-    if (server->running()) server->exportToEnvironment();
-  }
-  static void TearDownTestSuite() { server.reset(); }
-  void SetUp() override { ASSERT_TRUE(server->running()) << server->error(); }
+struct SlowCycle : jacktest::OnPrivateServer {
   void TearDown() override { g_delayMicros = 0; }
 
   // Slows every cycle, waits until one is inside its read, then runs the
@@ -108,8 +102,6 @@ struct SlowCycle : ::testing::Test {
     g_delayMicros = 0;
     EXPECT_EQ(g_freesUnderRead, 0) << "a ring buffer was freed under a running read";
   }
-
-  static inline std::unique_ptr<JackServer> server;
 };
 
 // The plug-in's ports: shut down first (as every plug-in tear-down does),

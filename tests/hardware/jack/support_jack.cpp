@@ -101,6 +101,12 @@ std::vector<pid_t> children() {
   _exit(3);
 }
 
+std::chrono::seconds testLimit() {
+  const char* text = std::getenv(kTestLimitEnv);
+  const int seconds = text ? std::atoi(text) : 0;
+  return seconds > 0 ? std::chrono::seconds(seconds) : kTestLimit;
+}
+
 void watch() {
   std::unique_lock<std::mutex> lock(g_watch->mutex);
   for (;;) {
@@ -108,13 +114,14 @@ void watch() {
     if (g_watch->cv.wait_until(lock, g_watch->deadline, [] { return !g_watch->armed; })) continue;
     if (std::chrono::steady_clock::now() < g_watch->deadline) continue;  // re-armed by a later test
     std::fprintf(stderr, "\n%s did not finish within %lld s: a wait is unbounded; the program stops here\n",
-                 g_watch->name.c_str(), static_cast<long long>(kTestLimit.count()));
+                 g_watch->name.c_str(), static_cast<long long>(testLimit().count()));
     std::fflush(stderr);
-    printEveryThreadsCalls();
+    if (!std::getenv(kNoDebuggerEnv)) printEveryThreadsCalls();
     endHungProgram();
   }
 }
 
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
 // A crash names the test it happened in and the calling chain of the
 // thread that crashed, then ends the program as the signal would have.
 void onFatalSignal(int sig) {
@@ -126,23 +133,24 @@ void onFatalSignal(int sig) {
   backtrace_symbols_fd(frames, backtrace(frames, 64), 2);
   raise(sig);
 }
+#endif
 
 class Watchdog : public ::testing::EmptyTestEventListener {
  public:
   void OnTestProgramStart(const ::testing::UnitTest&) override {
     std::fprintf(stderr, "%s\n", g_isolation.c_str());
     std::thread(watch).detach();
+#if !defined(__SANITIZE_ADDRESS__)
     struct sigaction action {};
     action.sa_handler = onFatalSignal;
     action.sa_flags = SA_RESETHAND;
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer reports these itself, better
     for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGFPE}) sigaction(sig, &action, nullptr);
 #endif
   }
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::lock_guard<std::mutex> lock(g_watch->mutex);
     g_watch->name = std::string(info.test_suite_name()) + "." + info.name();
-    g_watch->deadline = std::chrono::steady_clock::now() + kTestLimit;
+    g_watch->deadline = std::chrono::steady_clock::now() + testLimit();
     g_watch->armed = true;
     g_watch->cv.notify_all();
   }
@@ -162,6 +170,17 @@ const bool g_watched = [] {
 std::atomic<int> g_names{0};
 
 }  // namespace
+
+std::unique_ptr<JackServer> OnPrivateServer::server;
+
+void OnPrivateServer::SetUpTestSuite() {
+  server = std::make_unique<JackServer>();
+  if (server->running()) server->exportToEnvironment();
+}
+
+void OnPrivateServer::TearDownTestSuite() { server.reset(); }
+
+void OnPrivateServer::SetUp() { ASSERT_TRUE(server->running()) << "the private JACK server did not start: " << server->error(); }
 
 const std::string& isolation() { return g_isolation; }
 

@@ -13,15 +13,35 @@
 // often on a loaded machine: every exchange a test expects to cross is
 // repeated until it is seen, within kExchangeBudget. Waits on the server and
 // on other processes are real time; each one is bounded.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "jackserver/JackServer.h"
 
 namespace jacktest {
 
 constexpr auto kExchangeBudget = std::chrono::seconds(30);
 constexpr auto kTestLimit = std::chrono::seconds(150);
+// The environment may shorten the limit (whole seconds) and leave out the
+// debugger, for a test of the watchdog itself.
+constexpr const char* kTestLimitEnv = "TAVRIN_JACK_TEST_LIMIT_S";
+constexpr const char* kNoDebuggerEnv = "TAVRIN_JACK_TEST_NO_DEBUGGER";
+
+// A suite of tests on one private server, started before its first test,
+// named in the environment, and stopped after its last. A test fails at
+// its start when the server is not up.
+struct OnPrivateServer : ::testing::Test {
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+
+  static std::unique_ptr<JackServer> server;
+};
 
 // The isolation line printed at start.
 const std::string& isolation();
