@@ -104,6 +104,10 @@ struct FrameReceiver {
   }
   std::string port() const { return name + ":in"; }
 
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex);
+    got.clear();
+  }
   // The messages of one trial (their second byte is its tag), once all n
   // have come; fewer when the limit passes first.
   std::vector<Arrived> trial(uint8_t tag, size_t n, std::chrono::milliseconds limit) {
@@ -137,6 +141,7 @@ struct JackTiming : jacktest::OnPrivateServer {
   std::vector<Arrived> runTrial(std::vector<Bytes> messages, const std::vector<uint32_t>& stamps,
                                 std::chrono::milliseconds limit) {
     const uint8_t tag = nextTag++ & 0x7F;
+    rx.clear();
     for (size_t i = 0; i < messages.size(); ++i) {
       messages[i][1] = tag;
       EXPECT_TRUE(out->sendStamped(messages[i].data(), messages[i].size(), stamps[i])) << i;
@@ -220,9 +225,8 @@ TEST_F(JackTiming, MessagesSentWithinACycleArriveAsFarApart) {
 // waits for the next cycle and goes at its first frame, with what was sent
 // after it.
 TEST_F(JackTiming, AMessageTheFullPortHeldBackGoesFirstInALaterCycle) {
-  // A MIDI port's buffer holds four bytes a frame of the period: one of
-  // these fits, two do not.
-  Bytes big(period * 4 * 6 / 10, 0x11);
+  // A MIDI port's buffer holds some 32 KiB: one of these fits, two do not.
+  Bytes big(20'000, 0x11);
   big.front() = 0xF0;
   big.back() = 0xF7;
   std::vector<Arrived> got;
