@@ -36,8 +36,9 @@ constexpr size_t kLongestJoined = size_t{1} << 16;
 constexpr int kJackGraphSettleMs = 30;
 
 // What comes before a message's bytes in a ring: its length and where it
-// stands in the server's frame time (an outgoing message's stamp in frame;
-// for an incoming one, the first frame of its cycle and its offset there).
+// stands in the server's frame time (the frame an outgoing message was sent
+// at; the first frame of the cycle an incoming one arrived in, and its
+// offset there).
 struct Header {
   uint32_t length;
   jack_nframes_t frame;
