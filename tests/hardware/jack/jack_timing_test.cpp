@@ -73,11 +73,12 @@ struct Arrived {
 // where it arrived.
 struct FrameReceiver {
   std::string name = jacktest::uniqueName("Frames In");
-  std::unique_ptr<JackMidiIn> in = makeJackMidiIn(name, 100);
   std::mutex mutex;
   std::condition_variable cv;
   std::vector<Arrived> got;
   std::vector<uint64_t> times;  // what a timed receiver was told
+  // Last, so that it goes first: its delivery thread writes the records.
+  std::unique_ptr<JackMidiIn> in = makeJackMidiIn(name, 100);
 
   FrameReceiver() {
     if (!in) return;
