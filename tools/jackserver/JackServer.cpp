@@ -45,13 +45,13 @@ bool writeText(const char* path, const std::string& text) {
   return ok;
 }
 
-// A mount namespace of our own, as root or else inside a user namespace
-// that maps our own user and group to themselves.
-bool ownMountNamespace() {
-  if (unshare(CLONE_NEWNS) == 0) return true;
+// Mount and IPC namespaces of our own, as root or else inside a user
+// namespace that maps our own user and group to themselves.
+bool ownNamespaces() {
+  if (unshare(CLONE_NEWNS | CLONE_NEWIPC) == 0) return true;
   const uid_t uid = getuid();
   const gid_t gid = getgid();
-  if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+  if (unshare(CLONE_NEWUSER | CLONE_NEWNS | CLONE_NEWIPC) != 0) return false;
   writeText("/proc/self/setgroups", "deny");
   return writeText("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
          writeText("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1");
@@ -62,13 +62,15 @@ bool ownMountNamespace() {
 std::string isolateJackSharedMemory() {
   static const std::string kShared = "JACK isolation: shared /dev/shm, only the CTest resource lock keeps JACK tests apart";
   static const std::string state = [] {
-    if (!ownMountNamespace()) return kShared + " (no mount namespace: " + std::strerror(errno) + ")";
+    if (!ownNamespaces()) return kShared + " (no mount and IPC namespaces: " + std::strerror(errno) + ")";
     // Nothing done here may reach the mounts outside.
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("tavrin-shm", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777,size=256m") != 0) {
       return kShared + " (no private /dev/shm: " + std::strerror(errno) + ")";
     }
-    return std::string("JACK isolation: private /dev/shm in a mount namespace of this program, and the CTest resource lock");
+    return std::string(
+        "JACK isolation: private /dev/shm and System V objects in namespaces of this program, and the CTest resource "
+        "lock");
   }();
   return state;
 }

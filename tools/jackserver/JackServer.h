@@ -14,10 +14,13 @@
 
 // JACK keeps its sockets, its shared-memory registry and one metadata
 // database per user in /dev/shm, whatever the server's name: a server that
-// exits deletes the database under every other client of that user. Where
-// the machine allows it (as root, or with unprivileged user namespaces),
-// this gives the calling process, and every process it starts from then on,
-// a private /dev/shm in a mount namespace of its own. Call it before any
+// exits deletes the database under every other client of that user. Its
+// registry is locked with one System V semaphore of the whole machine, so
+// a server that stalls while it holds that lock stalls every other JACK
+// server and client. Where the machine allows it (as root, or with
+// unprivileged user namespaces), this gives the calling process, and every
+// process it starts from then on, a private /dev/shm in a mount namespace
+// of its own and System V objects in an IPC namespace of its own. Call it before any
 // other thread starts (only the calling thread changes namespace). It
 // returns which isolation is in force, as a line for the test output:
 // either way the CTest resource lock "jack" keeps JACK test programs apart.
