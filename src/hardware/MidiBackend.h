@@ -12,9 +12,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+
+#include "platform/clock.h"
 
 // Receives one complete message, on the library's input thread.
 using MidiInputCallback = std::function<void(const uint8_t* bytes, size_t size)>;
+// The same, with the time the message arrived at the port, in microseconds
+// on the clock of platform::monotonicMicros.
+using MidiTimedInputCallback = std::function<void(const uint8_t* bytes, size_t size, uint64_t arrivalMicros)>;
 
 class MidiClient {
  public:
@@ -43,6 +49,14 @@ class MidiInClient : public MidiClient {
  public:
   // Installs the receiver; it replaces any earlier one.
   virtual void setCallback(MidiInputCallback callback) = 0;
+  // Installs a receiver that is told when each message arrived; it replaces
+  // any earlier one. A client that cannot tell stamps each message as it
+  // delivers it.
+  virtual void setTimedCallback(MidiTimedInputCallback callback) {
+    setCallback([callback = std::move(callback)](const uint8_t* bytes, size_t size) {
+      callback(bytes, size, platform::monotonicMicros());
+    });
+  }
   // Stops delivery. When it returns, no call of the old callback is running
   // on another thread and none will start.
   virtual void cancelCallback() = 0;

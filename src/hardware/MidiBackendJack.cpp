@@ -19,6 +19,7 @@
 
 #include "hardware/MidiCallbackSlot.h"
 #include "hardware/MidiEventJoin.h"
+#include "platform/clock.h"
 
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
@@ -34,10 +35,17 @@ constexpr size_t kLongestJoined = size_t{1} << 16;
 // Far longer than the server takes to tell every client of a graph change.
 constexpr int kJackGraphSettleMs = 30;
 
-// A message in a ring: its length, then its bytes.
-using Header = uint32_t;
+// What comes before a message's bytes in a ring: its length and where it
+// stands in the server's frame time (the frame an outgoing message was sent
+// at; the first frame of the cycle an incoming one arrived in, and its
+// offset there).
+struct Header {
+  uint32_t length;
+  jack_nframes_t frame;
+  jack_nframes_t offset;
+};
 
-// Whole messages (a length, then the bytes) in one of libjack's ring
+// Whole messages (a header, then the bytes) in one of libjack's ring
 // buffers, between one writing and one reading thread. The ring's own
 // ordering is invisible to the thread checker, which sees only the copies in
 // and out: each side tells it. The writer copies in, publishes, then moves the
@@ -63,17 +71,17 @@ class MessageRing {
 
   // ---- the writer
   bool fits(size_t size) const { return jack_ringbuffer_write_space(m_ring) >= sizeof(Header) + size; }
-  // Queues a message when there is room for it.
-  bool push(const uint8_t* bytes, size_t size) {
+  // Queues a message when there is room for it; its length is set here.
+  bool push(const uint8_t* bytes, size_t size, Header header) {
     if (!fits(size)) return false;
     acquire(kSpace);
-    const Header length = static_cast<Header>(size);
+    header.length = static_cast<uint32_t>(size);
     jack_ringbuffer_data_t parts[2];
     jack_ringbuffer_get_write_vector(m_ring, parts);
-    copy(parts, 0, reinterpret_cast<uint8_t*>(const_cast<Header*>(&length)), sizeof length, true);
-    copy(parts, sizeof length, const_cast<uint8_t*>(bytes), size, true);
+    copy(parts, 0, reinterpret_cast<uint8_t*>(&header), sizeof header, true);
+    copy(parts, sizeof header, const_cast<uint8_t*>(bytes), size, true);
     release(kMessages);
-    jack_ringbuffer_write_advance(m_ring, sizeof length + size);
+    jack_ringbuffer_write_advance(m_ring, sizeof header + size);
     return true;
   }
 
@@ -84,23 +92,25 @@ class MessageRing {
     acquire(kMessages);
     return bytes;
   }
-  // The length of the first message when the visible bytes hold all of it.
+  // The header of the first message when the visible bytes hold all of it.
   // It always looks into the ring, even when nothing is there.
-  bool next(size_t visibleBytes, Header& length) {
-    const size_t want = std::min(visibleBytes, sizeof length);
-    return jack_ringbuffer_peek(m_ring, reinterpret_cast<char*>(&length), want) == sizeof length &&
-           visibleBytes - sizeof length >= length;
+  bool next(size_t visibleBytes, Header& header) {
+    const size_t want = std::min(visibleBytes, sizeof header);
+    return jack_ringbuffer_peek(m_ring, reinterpret_cast<char*>(&header), want) == sizeof header &&
+           visibleBytes - sizeof header >= header.length;
   }
-  // Copies out the first message (of the length next() gave), or drops it
-  // when out is null, and gives its space back.
-  void take(Header length, uint8_t* out) {
+  // Copies out the first message (of the header next() gave), or drops it
+  // when out is null, and gives its space back. Returns the bytes it took
+  // from the visible ones.
+  size_t take(const Header& header, uint8_t* out) {
     if (out) {
       jack_ringbuffer_data_t parts[2];
       jack_ringbuffer_get_read_vector(m_ring, parts);
-      copy(parts, sizeof length, out, length, false);
+      copy(parts, sizeof header, out, header.length, false);
     }
     release(kSpace);
-    jack_ringbuffer_read_advance(m_ring, sizeof length + length);
+    jack_ringbuffer_read_advance(m_ring, sizeof header + header.length);
+    return sizeof header + header.length;
   }
   // Bytes not yet read (either side may ask).
   size_t queued() const { return jack_ringbuffer_read_space(m_ring); }
@@ -221,8 +231,9 @@ class CycleGate {
   std::atomic<bool> m_serverLost{false};
 };
 
-// A direction's work in one process cycle, on the port it has open.
-using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames);
+// A direction's work in one process cycle, on the port it has open; the
+// cycle begins at frame cycleStart.
+using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart);
 
 // One JACK client with at most one MIDI port of its own, for either
 // direction.
@@ -330,6 +341,11 @@ class JackSide {
   bool isPortOpen() const { return m_open.load(); }
   CycleGate& gate() { return m_gate; }
 
+  // The server's frame time now, and the time of JACK's clock at a frame
+  // (both estimated from the latest cycle).
+  jack_nframes_t frameTime() const { return m_client ? jack_frame_time(m_client) : 0; }
+  jack_time_t timeAt(jack_nframes_t frame) const { return m_client ? jack_frames_to_time(m_client, frame) : 0; }
+
  private:
   jack_port_t* registerPort(const std::string& name) {
     jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE,
@@ -350,7 +366,7 @@ class JackSide {
     side->m_gate.enter();
     if (jack_port_t* port = side->m_cyclePort.load()) {
       graphOrder(true);
-      side->m_work(side->m_self, port, frames);
+      side->m_work(side->m_self, port, frames, jack_last_frame_time(side->m_client));
       graphOrder(false);
     }
     side->m_gate.leave();
@@ -413,7 +429,7 @@ class JackClient : public Base {
   MessageRing m_ring;  // freed last, once the process thread is gone
 };
 
-class JackOut : public JackClient<MidiOutClient> {
+class JackOut : public JackClient<JackMidiOut> {
  public:
   JackOut() : JackClient(true) {}
   // Closing the client takes its port with it.
@@ -429,7 +445,10 @@ class JackOut : public JackClient<MidiOutClient> {
     m_side.closePort();
   }
 
-  bool send(const uint8_t* bytes, size_t size) override {
+  bool send(const uint8_t* bytes, size_t size) override { return sendStamped(bytes, size, frameTime()); }
+  uint32_t frameTime() override { return m_side.frameTime(); }
+
+  bool sendStamped(const uint8_t* bytes, size_t size, uint32_t stamp) override {
     if (!bytes || size == 0) return false;
     if (size > m_ring.longest()) {
       std::fprintf(stderr, "MIDI (jack): a message of %zu bytes is too long to send\n", size);
@@ -440,28 +459,33 @@ class JackOut : public JackClient<MidiOutClient> {
     for (;;) {
       if (!m_side.isPortOpen() || gate.stopped()) return false;
       const uint32_t seen = gate.count();
-      if (m_ring.push(bytes, size)) return true;
+      if (m_ring.push(bytes, size, Header{0, stamp, 0})) return true;
       gate.waitPast(seen);
     }
   }
 
  private:
   // The cycle: moves every whole message queued into the port's buffer, in
-  // order; what the buffer cannot take this cycle waits for the next.
-  static void drain(void* self, jack_port_t* port, jack_nframes_t frames) {
+  // order, each at its stamp's distance from the previous cycle's start but
+  // never before the one ahead of it; what the buffer cannot take this cycle
+  // waits for the next.
+  static void drain(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart) {
     MessageRing& ring = static_cast<JackOut*>(self)->m_ring;
     void* buffer = jack_port_get_buffer(port, frames);
     if (!buffer) return;
     jack_midi_clear_buffer(buffer);
     size_t visible = ring.visible();
     bool placed = false;
-    Header length = 0;
-    while (ring.next(visible, length)) {
-      const bool fits = length <= jack_midi_max_event_size(buffer);
+    jack_nframes_t earliest = 0;
+    Header header{};
+    while (ring.next(visible, header)) {
+      const bool fits = header.length <= jack_midi_max_event_size(buffer);
       if (!fits && placed) break;
+      const jack_nframes_t at = std::max(earliest, jackEventOffset(header.frame, cycleStart - frames, frames));
       // One that does not fit an empty buffer never will: it is dropped.
-      ring.take(length, fits ? jack_midi_event_reserve(buffer, 0, length) : nullptr);
-      visible -= sizeof length + length;
+      uint8_t* out = fits ? jack_midi_event_reserve(buffer, at, header.length) : nullptr;
+      visible -= ring.take(header, out);
+      if (out) earliest = at;
       placed = placed || fits;
     }
   }
@@ -478,7 +502,7 @@ class JackOut : public JackClient<MidiOutClient> {
   }
 };
 
-class JackIn : public JackClient<MidiInClient> {
+class JackIn : public JackClient<JackMidiIn> {
  public:
   explicit JackIn(unsigned queueLimit)
       : JackClient(false), m_ringBytes(std::max<size_t>(kRingBytes, size_t{queueLimit} * 512)) {}
@@ -503,28 +527,66 @@ class JackIn : public JackClient<MidiInClient> {
     m_joiner.reset();
   }
 
-  void setCallback(MidiInputCallback callback) override { m_slot.set(std::move(callback)); }
+  // The receivers that want less than the frames.
+  void setCallback(MidiInputCallback callback) override {
+    if (!callback) {
+      m_slot.cancel();
+    } else {
+      m_slot.set([callback = std::move(callback)](const uint8_t* bytes, size_t size, JackArrival) {
+        callback(bytes, size);
+      });
+    }
+  }
+  void setTimedCallback(MidiTimedInputCallback callback) override {
+    if (!callback) {
+      m_slot.cancel();
+    } else {
+      m_slot.set([this, callback = std::move(callback)](const uint8_t* bytes, size_t size, JackArrival at) {
+        callback(bytes, size, arrivalMicros(at));
+      });
+    }
+  }
+  void setFrameCallback(FrameCallback callback) override { m_slot.set(std::move(callback)); }
   void cancelCallback() override { m_slot.cancel(); }
   void ignoreTypes(bool sysex, bool time, bool sense) override { m_slot.setIgnore(sysex, time, sense); }
 
  private:
   // The cycle: queues every message that arrived whole or was joined from
-  // pieces, dropping what does not fit.
-  static void collect(void* self, jack_port_t* port, jack_nframes_t frames) {
-    static_cast<JackIn*>(self)->collectFrom(port, frames);
+  // pieces, with the frame of the event that completed it, dropping what
+  // does not fit.
+  static void collect(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart) {
+    static_cast<JackIn*>(self)->collectFrom(port, frames, cycleStart);
   }
 
-  void collectFrom(jack_port_t* port, jack_nframes_t frames) {
+  void collectFrom(jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart) {
     void* buffer = jack_port_get_buffer(port, frames);
     if (!buffer) return;
     bool queued = false;
-    auto queue = [&](const uint8_t* bytes, size_t size) { queued = m_ring.push(bytes, size) || queued; };
+    Header header{0, cycleStart, 0};
+    auto queue = [&](const uint8_t* bytes, size_t size) { queued = m_ring.push(bytes, size, header) || queued; };
     const uint32_t count = jack_midi_get_event_count(buffer);
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event;
-      if (jack_midi_event_get(&event, buffer, i) == 0) m_joiner.take(event.buffer, event.size, queue);
+      if (jack_midi_event_get(&event, buffer, i) != 0) continue;
+      header.offset = event.time;
+      m_joiner.take(event.buffer, event.size, queue);
     }
     if (queued) m_ready.release();
+  }
+
+  // When a message arrived, on platform::monotonicMicros's clock: its
+  // frame's time on JACK's clock, moved over by the difference of the two
+  // clocks read now, and never before the message ahead of it (the two
+  // readings are apart by a little). A test's clock is not the system's:
+  // the message is stamped now. On the delivery thread.
+  uint64_t arrivalMicros(JackArrival at) {
+    if (&platform::clock() != &platform::systemClock()) return platform::monotonicMicros();
+    const jack_time_t then = m_side.timeAt(at.cycleStart + at.offset);
+    const jack_time_t before = jack_get_time();
+    const uint64_t now = platform::monotonicMicros();
+    const jack_time_t after = jack_get_time();
+    m_lastArrival = std::max(m_lastArrival, jackTimeOnClock(then, before + (after - before) / 2, now));
+    return m_lastArrival;
   }
 
   void deliveryLoop() {
@@ -533,12 +595,11 @@ class JackIn : public JackClient<MidiInClient> {
       m_ready.acquire();
       if (m_stop.load()) return;
       size_t visible = m_ring.visible();
-      Header length = 0;
-      while (m_ring.next(visible, length)) {
-        message.resize(length);
-        m_ring.take(length, message.data());
-        visible -= sizeof length + length;
-        m_slot.deliver(message.data(), message.size());
+      Header header{};
+      while (m_ring.next(visible, header)) {
+        message.resize(header.length);
+        visible -= m_ring.take(header, message.data());
+        m_slot.deliver(message.data(), message.size(), JackArrival{header.frame, header.offset});
       }
     }
   }
@@ -549,18 +610,31 @@ class JackIn : public JackClient<MidiInClient> {
   std::counting_semaphore<> m_ready{0};
   std::atomic<bool> m_stop{false};
   std::thread m_delivery;
-  MidiCallbackSlot m_slot;
+  BasicMidiCallbackSlot<JackArrival> m_slot;
+  uint64_t m_lastArrival = 0;  // the delivery thread's
 };
 
 }  // namespace
 
-std::unique_ptr<MidiOutClient> makeJackMidiOut(const std::string& clientName) {
+uint32_t jackEventOffset(uint32_t stamp, uint32_t previousStart, uint32_t frames) {
+  if (frames == 0) return 0;
+  const int64_t distance = static_cast<int32_t>(stamp - previousStart);
+  return static_cast<uint32_t>(std::clamp<int64_t>(distance, 0, int64_t{frames} - 1));
+}
+
+uint64_t jackTimeOnClock(uint64_t jackAt, uint64_t jackNow, uint64_t otherNow) {
+  if (jackAt >= jackNow) return otherNow + (jackAt - jackNow);
+  const uint64_t ago = jackNow - jackAt;
+  return ago < otherNow ? otherNow - ago : 0;
+}
+
+std::unique_ptr<JackMidiOut> makeJackMidiOut(const std::string& clientName) {
   auto client = std::make_unique<JackOut>();
   if (!client->start(clientName)) return nullptr;
   return client;
 }
 
-std::unique_ptr<MidiInClient> makeJackMidiIn(const std::string& clientName, unsigned queueLimit) {
+std::unique_ptr<JackMidiIn> makeJackMidiIn(const std::string& clientName, unsigned queueLimit) {
   auto client = std::make_unique<JackIn>(queueLimit);
   if (!client->start(clientName)) return nullptr;
   return client;

@@ -2,19 +2,24 @@
 // The receiver of an input client, swappable while messages arrive. A call
 // of the receiver runs under the slot's lock, so replacing or cancelling it
 // waits for a call in flight on another thread; from inside the receiver
-// itself (same thread) it takes effect for the next message.
+// itself (same thread) it takes effect for the next message. Whatever a
+// client tells about a message beside its bytes (Extra) goes along.
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 #include "hardware/MidiBackend.h"
 
-class MidiCallbackSlot {
+template <class... Extra>
+class BasicMidiCallbackSlot {
  public:
-  void set(MidiInputCallback callback) { replace(std::move(callback)); }
+  using Callback = std::function<void(const uint8_t* bytes, size_t size, Extra... extra)>;
+
+  void set(Callback callback) { replace(std::move(callback)); }
   void cancel() { replace(nullptr); }
 
   void setIgnore(bool sysex, bool time, bool sense) {
@@ -25,13 +30,13 @@ class MidiCallbackSlot {
 
   // Hands one message to the receiver unless its kind is ignored. Nothing
   // the receiver throws leaves this call.
-  void deliver(const uint8_t* bytes, size_t size) {
+  void deliver(const uint8_t* bytes, size_t size, Extra... extra) {
     if (midiIgnored(bytes, size, m_sysex, m_time, m_sense)) return;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!m_callback) return;
     m_delivering = std::this_thread::get_id();
     try {
-      m_callback(bytes, size);
+      m_callback(bytes, size, extra...);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "MIDI input callback: %s\n", e.what());
     } catch (...) {
@@ -42,7 +47,7 @@ class MidiCallbackSlot {
   }
 
  private:
-  void replace(MidiInputCallback callback) {
+  void replace(Callback callback) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_delivering == std::this_thread::get_id()) {
       // Called from inside the receiver: keep the running one alive until it
@@ -53,10 +58,12 @@ class MidiCallbackSlot {
   }
 
   std::recursive_mutex m_mutex;
-  MidiInputCallback m_callback;
-  MidiInputCallback m_retired;
+  Callback m_callback;
+  Callback m_retired;
   std::thread::id m_delivering;
   std::atomic<bool> m_sysex{true};
   std::atomic<bool> m_time{true};
   std::atomic<bool> m_sense{true};
 };
+
+using MidiCallbackSlot = BasicMidiCallbackSlot<>;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "hardware/MidiPorts.h"
+#include "platform/clock.h"
 #include "support_midi.h"
 
 using hwtest::Bytes;
@@ -251,6 +252,30 @@ TEST_F(PortsTest, VirtualOutputIsOfferedToOthers) {
   ASSERT_TRUE(send({0x90, 60, 1}));
   settle();
   EXPECT_EQ(got, 1);
+}
+
+// A timed receiver of a client that cannot tell when a message arrived is
+// given the time it was delivered at.
+TEST_F(PortsTest, ATimedReceiverIsStampedAtDelivery) {
+  platform::ManualClock clock;
+  platform::ScopedClock scope(clock);
+  ASSERT_TRUE(ports->initializeVirtualOutput("Tavrin Editor"));
+  auto backend = hub.makeBackend();
+  auto listener = backend->makeIn("listener", 100);
+  std::mutex mutex;
+  std::vector<uint64_t> times;
+  listener->setTimedCallback([&](const uint8_t*, size_t, uint64_t at) {
+    std::lock_guard<std::mutex> lock(mutex);
+    times.push_back(at);
+  });
+  ASSERT_TRUE(listener->openPort(0, "listen"));
+  for (uint64_t step : {250u, 1'500u}) {
+    clock.advance(step);
+    ASSERT_TRUE(send({0x90, 60, 1}));
+    settle();
+  }
+  listener.reset();
+  EXPECT_EQ(times, (std::vector<uint64_t>{250, 1'750}));
 }
 
 TEST_F(SynthPortsTest, InputArrivesWholeAsSentWithClockAndSensingDropped) {

@@ -97,7 +97,7 @@ SynthSimulator::SynthSimulator(MidiBackend& backend, Options options) : m_option
   if (m_in) {
     // Clock bytes are wanted; active sensing is not.
     m_in->ignoreTypes(false, false, true);
-    m_in->setCallback([this](const uint8_t* b, size_t n) { onInput(b, n); });
+    m_in->setTimedCallback([this](const uint8_t* b, size_t n, uint64_t arrival) { onInput(b, n, arrival); });
     inOk = m_in->openVirtualPort(m_options.inPort);
   }
   m_ready = m_outOpen && inOk;
@@ -303,22 +303,21 @@ bool SynthSimulator::waitHandled(size_t n, int limitMs) {
 
 // ---- input
 
-void SynthSimulator::onInput(const uint8_t* bytes, size_t size) {
+void SynthSimulator::onInput(const uint8_t* bytes, size_t size, uint64_t arrival) {
   if (!bytes || size == 0) return;
-  const uint64_t now = platform::monotonicMicros();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_received.push_back({Bytes(bytes, bytes + size), now});
+    m_received.push_back({Bytes(bytes, bytes + size), arrival});
     ++m_queued;
     if (size > 2 && bytes[0] == sysex::kStart &&
         std::any_of(bytes + 1, bytes + size - 1, [](uint8_t b) { return b >= 0x80; }))
       ++m_highBit;
     if (size == 1 && isClockByte(bytes[0])) {
       // Clock bytes are only recorded, with their arrival time.
-      m_clock.push_back({bytes[0], now});
+      m_clock.push_back({bytes[0], arrival});
       ++m_handled;
     } else {
-      m_queue.push_back({Bytes(bytes, bytes + size), now});
+      m_queue.push_back({Bytes(bytes, bytes + size), arrival});
     }
   }
   m_cv.notify_all();

@@ -13,9 +13,10 @@
 // messages on request. Fault modes make it misbehave in the ways a real
 // connection can.
 //
-// Incoming messages are recorded on the library's input thread and handled
-// in arrival order on a worker thread of the simulator, so a slow answer
-// never holds up the library. Pauses go through platform::sleepMicros and
+// Incoming messages are recorded on the library's input thread, with the
+// time the port says they arrived (MidiBackend.h), and handled in arrival
+// order on a worker thread of the simulator, so a slow answer never holds
+// up the library. Pauses go through platform::sleepMicros and
 // times through platform::monotonicMicros, so a test with a manual clock
 // runs delays without waiting.
 #include <array>
@@ -55,7 +56,7 @@ bool parseFault(const std::string& name, Fault& out);
 
 struct ClockEvent {
   uint8_t byte;     // FA, F8 or FC
-  uint64_t micros;  // platform::monotonicMicros() on arrival
+  uint64_t micros;  // arrival, on platform::monotonicMicros's clock
   bool operator==(const ClockEvent&) const = default;
 };
 
@@ -153,7 +154,7 @@ class SynthSimulator {
   void handle(const uint8_t* bytes, size_t size);
 
  private:
-  void onInput(const uint8_t* bytes, size_t size);
+  void onInput(const uint8_t* bytes, size_t size, uint64_t arrival);
   void workerLoop();
   void handleArrived(const uint8_t* bytes, size_t size, uint64_t arrival);
   void answer(const Bytes& request, Bytes reply, uint64_t arrival);
