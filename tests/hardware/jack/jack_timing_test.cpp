@@ -223,8 +223,8 @@ TEST_F(JackTiming, MessagesSentWithinACycleArriveAsFarApart) {
 }
 
 // Two messages that one cycle's port buffer cannot hold both: the second
-// waits for the next cycle and goes at its first frame, with what was sent
-// after it.
+// waits for a later cycle and goes at its first frame, and what was sent
+// after it follows, each where the placing rule puts it.
 TEST_F(JackTiming, AMessageTheFullPortHeldBackGoesFirstInALaterCycle) {
   // A MIDI port's buffer holds some 32 KiB: one of these fits, two do not.
   Bytes big(20'000, 0x11);
@@ -242,10 +242,10 @@ TEST_F(JackTiming, AMessageTheFullPortHeldBackGoesFirstInALaterCycle) {
     return got[0].frame() - stamps[0] == period && got[1].at.cycleStart != got[0].at.cycleStart;
   });
   ASSERT_TRUE(seen) << "no trial had the port full";
-  EXPECT_EQ(got[1].at.cycleStart - got[0].at.cycleStart, period);
+  // How many cycles later the second and the third went depends on how soon
+  // the sender wrote them; where they went in their cycles does not.
   EXPECT_EQ(got[1].at.offset, 0u);
-  EXPECT_EQ(got[2].at.cycleStart, got[1].at.cycleStart);
-  EXPECT_EQ(got[2].at.offset, 0u);
+  EXPECT_LT(got[2].at.cycleStart - got[1].at.cycleStart, 0x80000000u) << "the third went before the second";
   EXPECT_EQ(offsetsOf(got), placedOffsets(got, stamps));
 }
 
