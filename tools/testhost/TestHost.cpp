@@ -102,9 +102,14 @@ intptr_t Effect::callback(AEffect* effect, int32_t opcode, int32_t index, intptr
 }
 
 intptr_t Effect::answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-  // The query of every block reads no setting: when no record is kept it is
-  // answered without the lock, as a host answers it on its audio thread.
-  if (opcode == audioMasterWantMidi && !mRecording.load(std::memory_order_relaxed)) return 1;
+  // The queries of every block are answered without the lock when no record
+  // is kept, as a host answers them on its audio thread: want-MIDI reads no
+  // setting, and the time info is the settings' own, which the plug-in reads
+  // after the call without the lock anyway (settings change between blocks).
+  if (!mRecording.load(std::memory_order_relaxed)) {
+    if (opcode == audioMasterWantMidi) return 1;
+    if (opcode == audioMasterGetTime) return timeAnswer();
+  }
   std::lock_guard<std::mutex> lock(mMutex);
   if (mSettings.record) mCalls.push_back({opcode, index, value, opt, std::this_thread::get_id()});
   auto copyText = [&](const std::string& s) {
@@ -125,7 +130,7 @@ intptr_t Effect::answer(int32_t opcode, int32_t index, intptr_t value, void* ptr
     case audioMasterGetBlockSize:
       return mSettings.blockSize;
     case audioMasterGetTime:
-      return (mOwnModule && mSettings.giveTime) ? reinterpret_cast<intptr_t>(&mSettings.time) : 0;
+      return timeAnswer();
     case audioMasterProcessEvents: {
       const auto* list = static_cast<const VstEvents*>(ptr);
       for (int32_t i = 0; list && i < list->numEvents; ++i) {

@@ -150,6 +150,11 @@ class Effect {
  private:
   static intptr_t callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   intptr_t answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+  // The time info the settings give, or 0. Settings change between blocks
+  // (setSettings), never while one runs.
+  intptr_t timeAnswer() const {
+    return (mOwnModule && mSettings.giveTime) ? reinterpret_cast<intptr_t>(&mSettings.time) : 0;
+  }
   void resizeBuffers(int32_t nFrames);
 
   AEffect* mEffect = nullptr;
