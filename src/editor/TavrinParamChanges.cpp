@@ -47,6 +47,16 @@ constexpr Cycle kCycles[] = {
     {kArpModeTrigger, kArpMode, 5},
 };
 
+// Whether every index the first stage takes past the semitones and the
+// arpeggiator switch comes at or after the bank steps.
+constexpr bool allFromBankSteps() {
+  for (const Cycle& c : kCycles)
+    if (c.button < kLibUpperNextBank) return false;
+  for (int idx : {kUserInterfaceSize, kFirstRunExit, kOscillator2SyncTrigger, kLFO1ShapeTrigger, kArpSyncTrigger})
+    if (idx < kLibUpperNextBank) return false;
+  return true;
+}
+
 const Cycle* cycleOf(int button) {
   for (const Cycle& c : kCycles)
     if (c.button == button) return &c;
@@ -128,6 +138,10 @@ std::string fieldText(const Tavrin& plug, int idx) {
 // ---- first stage
 
 bool Tavrin::panelFirstStage(int idx, int whole) {
+  // Every case below is a semitone, the arpeggiator switch or an index from
+  // the bank steps on: the sound's other parameters pass at once.
+  static_assert(kOscillator1Semitone == 0 && kOscillator3Semitone == 2 && allFromBankSteps());
+  if (idx > kOscillator3Semitone && idx != kArpOnOff && idx < kLibUpperNextBank) return false;
   if (idx >= kLibUpperNextBank && idx <= kLibLowerPreviousBank) {
     if (whole != 1) return false;
     bankStep(idx);
