@@ -215,17 +215,6 @@ class CycleGate {
     while (m_count.load() == seen) m_count.wait(seen);
     m_waiters.fetch_sub(1);
   }
-  // Blocks until n whole cycles have run after the call, or the server is
-  // lost.
-  void waitCycles(int n) {
-    const uint32_t seen = count();
-    const uint32_t until = seen + 2u * static_cast<uint32_t>(n) + (seen & 1u);
-    while (!stopped()) {
-      const uint32_t now = count();
-      if (static_cast<int32_t>(now - until) >= 0) return;
-      waitPast(now);
-    }
-  }
   // Called after a change that every cycle beginning later sees: blocks
   // until a cycle that was running at the call has ended.
   void waitOut() {
@@ -339,17 +328,12 @@ class JackSide {
   }
 
   // Takes the port away from the process cycle, waits until a cycle that
-  // may still use it has ended, then unregisters it. The server takes the
-  // port's connections away from the graph its cycles run by at a cycle's
-  // start, so two cycles are waited out before a port may take its place
-  // (one registered next may be given the same slot, and would otherwise
-  // reach the old port's connections for a while).
+  // may still use it has ended, then unregisters it.
   void closePort() {
     if (!m_port) return;
     m_cyclePort.store(nullptr);
     m_gate.waitOut();
     jackGraph().change([&] { return jack_port_unregister(m_client, m_port); });
-    m_gate.waitCycles(2);
     m_port = nullptr;
     m_open = false;
   }
