@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
@@ -98,9 +99,19 @@ TEST_F(MenuJobs, InitAndTheEditorsSoundGoIntoTheTargetSlot) {
 
 TEST_F(MenuJobs, APushSendsTheSoundAfterTheGlobalStepWithInputDropped) {
   h.sim.clearRecords();
+  // The job waits in its first pause until the flags are looked at (and, as
+  // in every test here, until the simulator is idle).
+  std::atomic<bool> looked{false};
+  MIDIMessageManager* hub = p.hub();
+  h.holdJobSleeps([&] {
+    if (!looked.load() && !hub->stopping()) return false;
+    h.settle();
+    return true;
+  });
   ASSERT_TRUE(p.startSendArrangement(false, true));
   EXPECT_TRUE(p.sharedFlags().push.load() || p.sharedFlags().globalsSent.load());
   EXPECT_TRUE(p.sharedFlags().transferInProgress.load());
+  looked = true;
   waitForJob();
   EXPECT_TRUE(p.sharedFlags().globalsSent.load());
   const auto got = h.receivedBytes();
