@@ -44,7 +44,13 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
       mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
       release = mRelease;
     }
-    while (!test && release && !(*release)()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The hold in force is looked up anew each time: a later holdJobSleeps
+    // also frees a sleep that is already waiting.
+    while (!test && release && !(*release)()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::lock_guard<std::mutex> lock(mSleepLock);
+      release = mRelease;
+    }
   });
   sHub = &hub;
   SetHardwarePortsFactory(&loopbackPorts);

@@ -65,8 +65,9 @@ class Harness {
   void set(int idx, double v);
   std::string logText() const;
   std::vector<Sleep> sleeps() const;
-  // Every sleep of a thread other than the test's waits until hold() gives
-  // true (checked every millisecond of real time).
+  // Every sleep of a thread other than the test's waits until the release
+  // given last gives true, or none is given (checked every millisecond of
+  // real time, with the one in force then).
   void holdJobSleeps(std::function<bool()> release) {
     auto shared = release ? std::make_shared<const std::function<bool()>>(std::move(release)) : nullptr;
     std::lock_guard<std::mutex> lock(mSleepLock);

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 
-#include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "librarian/PatchLibrarian.h"
@@ -99,19 +97,15 @@ TEST_F(MenuJobs, InitAndTheEditorsSoundGoIntoTheTargetSlot) {
 
 TEST_F(MenuJobs, APushSendsTheSoundAfterTheGlobalStepWithInputDropped) {
   h.sim.clearRecords();
-  // The job waits in its first pause until the flags are looked at (and, as
-  // in every test here, until the simulator is idle).
-  std::atomic<bool> looked{false};
-  MIDIMessageManager* hub = p.hub();
-  h.holdJobSleeps([&] {
-    if (!looked.load() && !hub->stopping()) return false;
-    h.settle();
-    return true;
-  });
-  ASSERT_TRUE(p.startSendArrangement(false, true));
-  EXPECT_TRUE(p.sharedFlags().push.load() || p.sharedFlags().globalsSent.load());
-  EXPECT_TRUE(p.sharedFlags().transferInProgress.load());
-  looked = true;
+  // The job's first step shows the progress display, which ends the
+  // transfer window; holding the editor lock keeps the job from it while
+  // the flags are looked at.
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    ASSERT_TRUE(p.startSendArrangement(false, true));
+    EXPECT_TRUE(p.sharedFlags().push.load() || p.sharedFlags().globalsSent.load());
+    EXPECT_TRUE(p.sharedFlags().transferInProgress.load());
+  }
   waitForJob();
   EXPECT_TRUE(p.sharedFlags().globalsSent.load());
   const auto got = h.receivedBytes();
