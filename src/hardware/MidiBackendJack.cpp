@@ -5,6 +5,7 @@
 #include <jack/ringbuffer.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -303,28 +304,27 @@ class JackSide {
       return false;
     }
     const std::string& other = names[i];
-    return jackGraph().change([&] {
-      jack_port_t* port = registerPort(localName);
-      if (!port) return false;
+    jack_port_t* port = registerPort(localName);
+    if (!port) return false;
+    const bool connected = jackGraph().change([&] {
       const char* own = jack_port_name(port);
       const int rc = m_output ? jack_connect(m_client, own, other.c_str()) : jack_connect(m_client, other.c_str(), own);
-      if (rc != 0 && rc != EEXIST) {
-        std::fprintf(stderr, "MIDI (jack): cannot connect with \"%s\"\n", other.c_str());
-        jack_port_unregister(m_client, port);
-        return false;
-      }
-      attach(port);
-      return true;
+      return rc == 0 || rc == EEXIST;
     });
+    if (!connected) {
+      std::fprintf(stderr, "MIDI (jack): cannot connect with \"%s\"\n", other.c_str());
+      unregisterPort(port);
+      return false;
+    }
+    attach(port);
+    return true;
   }
 
   bool openVirtualPort(const std::string& name) {
     if (!m_client) return false;
-    return jackGraph().change([&] {
-      jack_port_t* port = registerPort(name);
-      if (port) attach(port);
-      return port != nullptr;
-    });
+    jack_port_t* port = registerPort(name);
+    if (port) attach(port);
+    return port != nullptr;
   }
 
   // Takes the port away from the process cycle, waits until a cycle that
@@ -333,7 +333,7 @@ class JackSide {
     if (!m_port) return;
     m_cyclePort.store(nullptr);
     m_gate.waitOut();
-    jackGraph().change([&] { return jack_port_unregister(m_client, m_port); });
+    unregisterPort(m_port);
     m_port = nullptr;
     m_open = false;
   }
@@ -347,11 +347,35 @@ class JackSide {
   jack_time_t timeAt(jack_nframes_t frame) const { return m_client ? jack_frames_to_time(m_client, frame) : 0; }
 
  private:
+  // The server gives a new port the lowest free place in its port table,
+  // which is most often the place a port of this client has just left. The
+  // connections of the graph come into force only at a cycle's start, and a
+  // server whose last cycle has not ended keeps the old graph for later
+  // cycles too: a new port in that place would then reach, or hear, what
+  // the port before it was connected to. So a port that lands in a place
+  // one of the last few closed ports of this client held is set aside under
+  // another name while the next try takes another place; the ones set aside
+  // are removed at the end. Each step is a graph change of its own.
   jack_port_t* registerPort(const std::string& name) {
-    jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                           m_output ? JackPortIsOutput : JackPortIsInput, 0);
+    const unsigned long flags = m_output ? JackPortIsOutput : JackPortIsInput;
+    std::vector<jack_port_t*> aside;
+    jack_port_t* port = nullptr;
+    for (;;) {
+      port = jackGraph().change([&] { return jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0); });
+      if (!port || aside.size() >= m_left.size() || std::find(m_left.begin(), m_left.end(), port) == m_left.end()) break;
+      const std::string other = name + "-closing-" + std::to_string(aside.size() + 1);
+      if (jackGraph().change([&] { return jack_port_rename(m_client, port, other.c_str()); }) != 0) break;
+      aside.push_back(port);
+    }
+    for (jack_port_t* p : aside) unregisterPort(p);
     if (!port) std::fprintf(stderr, "MIDI (jack): cannot make the port \"%s\"\n", name.c_str());
     return port;
+  }
+
+  void unregisterPort(jack_port_t* port) {
+    jackGraph().change([&] { return jack_port_unregister(m_client, port); });
+    m_left[m_leftNext] = port;
+    m_leftNext = (m_leftNext + 1) % m_left.size();
   }
 
   void attach(jack_port_t* port) {
@@ -398,6 +422,9 @@ class JackSide {
   void* m_self = nullptr;
   jack_client_t* m_client = nullptr;
   jack_port_t* m_port = nullptr;  // the opening and closing threads' view
+  // The places of the ports this client closed last (those threads' too).
+  std::array<jack_port_t*, 4> m_left{};
+  size_t m_leftNext = 0;
   std::atomic<jack_port_t*> m_cyclePort{nullptr};
   std::atomic<bool> m_open{false};
   CycleGate m_gate;

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hardware/MidiBackendRtMidi.h"
 #include "jackserver/JackServer.h"
@@ -76,6 +77,30 @@ TEST_F(JackClients, AMessageSentBeforeAPortChangeNeverReachesTheNextPort) {
   EXPECT_TRUE(delivered(*out, second, after));
   for (const Bytes& m : second.got.messages()) EXPECT_EQ(m, after);
   for (const Bytes& m : first.got.messages()) EXPECT_EQ(m, before);
+}
+
+// A port opened right after another of its client closed takes another
+// place in the server's port table, for either direction: a server still
+// running on the graph of before (a late cycle keeps it) would otherwise
+// connect the closed port's peers to the new one.
+TEST_F(JackClients, APortOpenedAfterAClosedOneTakesAnotherPlace) {
+  for (const bool output : {true, false}) {
+    const std::string name = jacktest::uniqueName(output ? "PlacerOut" : "PlacerIn");
+    std::unique_ptr<MidiClient> client;
+    if (output) client = backend->makeOut(name);
+    else client = backend->makeIn(name, 100);
+    ASSERT_TRUE(client);
+    std::vector<uintptr_t> places;
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(client->openVirtualPort("port"));
+      places.push_back(jacktest::portPlace(name + ":port"));
+      client->closePort();
+    }
+    EXPECT_NE(places[0], 0u);
+    EXPECT_NE(places[1], places[0]) << output;
+    EXPECT_NE(places[2], places[1]) << output;
+    EXPECT_NE(places[2], places[0]) << output;
+  }
 }
 
 // A full queue makes the sender wait until the cycles have taken from it:

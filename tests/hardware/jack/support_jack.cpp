@@ -218,6 +218,15 @@ bool waitConnected(const std::vector<std::string>& ports, std::chrono::milliseco
   return all;
 }
 
+uintptr_t portPlace(const std::string& port) {
+  jack_client_t* observer = jack_client_open(uniqueName("tavrin-observer").c_str(), JackNoStartServer, nullptr);
+  if (!observer) return 0;
+  // This library's port handles stand for the place itself.
+  const uintptr_t place = reinterpret_cast<uintptr_t>(jack_port_by_name(observer, port.c_str()));
+  jack_client_close(observer);
+  return place;
+}
+
 bool reapWithin(int pid, int& status, int tries, bool kill) {
   for (int i = 0; i < tries; ++i) {
     if (waitpid(pid, &status, WNOHANG) == pid) return true;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,6 +59,10 @@ bool repeat(const std::function<bool(std::chrono::milliseconds limit)>& attempt,
 // Waits until every named port has a connection, looking through a JACK
 // client of its own; false when the limit passes first.
 bool waitConnected(const std::vector<std::string>& ports, std::chrono::milliseconds limit = kExchangeBudget);
+
+// The place in the server's port table of the named port, as a JACK client
+// of its own sees it; 0 when there is no such port.
+uintptr_t portPlace(const std::string& port);
 
 // Waits up to tries × 20 ms for a child's end, then (when kill is set)
 // kills it by its process id and reaps it.
