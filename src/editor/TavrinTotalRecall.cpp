@@ -151,7 +151,16 @@ void Tavrin::openStoredPort(bool output) {
 }
 
 void Tavrin::restoreSettingFlags() {
-  auto on = [this](int idx) { return GetParam(idx) && GetParam(idx)->Value() == 1.0; };
+  // Exactly 1.0 is on. A value between off and on (only a damaged state
+  // holds one) is set off with its flag: the window's next redraw would
+  // otherwise round it up to on while the flag stays off.
+  auto on = [this](int idx) {
+    IParam* param = GetParam(idx);
+    if (!param) return false;
+    if (param->Value() == 1.0) return true;
+    if (param->Value() != 0.0) param->SetClamped(0.0);
+    return false;
+  };
   for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
     mFlags.blocked[i].store(!on(kMIDIFilterDAWCCPassThrough + i));
   }

@@ -160,9 +160,14 @@ TEST(TavrinState, AProjectComesBackWithItsPortsSettingsNamesAndSound) {
   EXPECT_EQ(b.GetHardwarePorts()->openInIndex(), saved.in);
   EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), saved.out);
   EXPECT_TRUE(b.isMidiIOSet());
-  // The flags follow their values: exactly 1.0 is on.
+  // The flags follow their values: exactly 1.0 is on, and a value between
+  // is set off with its flag (a redraw would have rounded it up).
   SharedFlags& f = b.sharedFlags();
-  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) EXPECT_EQ(f.blocked[i].load(), kPassThrough[i] != 1.0) << i;
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
+    EXPECT_EQ(f.blocked[i].load(), kPassThrough[i] != 1.0) << i;
+    EXPECT_EQ(b.GetParam(kMIDIFilterDAWCCPassThrough + i)->Value(), kPassThrough[i] == 1.0 ? 1.0 : 0.0) << i;
+  }
+  EXPECT_EQ(b.GetParam(kMIDIFilterTrackIncomingMIDI)->Value(), 0.0);
   EXPECT_FALSE(f.lightTracksInput.load());
   EXPECT_TRUE(f.queueRouting.load());
   EXPECT_TRUE(f.clockStartStopEnabled.load());
