@@ -360,9 +360,11 @@ class JackSide {
     const unsigned long flags = m_output ? JackPortIsOutput : JackPortIsInput;
     std::vector<jack_port_t*> aside;
     jack_port_t* port = nullptr;
+    auto make = [&] { return jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0); };
+    auto leftLately = [&](jack_port_t* p) { return std::find(m_left.begin(), m_left.end(), p) != m_left.end(); };
     for (;;) {
-      port = jackGraph().change([&] { return jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0); });
-      if (!port || aside.size() >= m_left.size() || std::find(m_left.begin(), m_left.end(), port) == m_left.end()) break;
+      port = jackGraph().change(make);
+      if (!port || aside.size() >= m_left.size() || !leftLately(port)) break;
       const std::string other = name + "-closing-" + std::to_string(aside.size() + 1);
       if (jackGraph().change([&] { return jack_port_rename(m_client, port, other.c_str()); }) != 0) break;
       aside.push_back(port);
