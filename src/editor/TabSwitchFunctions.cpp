@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "editor/LayerTools.h"
 #include "editor/Tavrin.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
@@ -19,12 +20,6 @@ constexpr const char* kSoundPanels[] = {"osc1KeytrackBtn", "osc1AmpEnvFade", "os
                                         "osc2AmpEnvFade", "oscillator2Parameters", "oscillator3Parameters",
                                         "lfo1ClockedLayer"};
 constexpr int kOctaveSteps[] = {0, 12, 24, 36, 48, 60, 72, 84, 96};
-
-// Shows the sub-layer whose id is id and hides the others.
-void selectSubLayer(ControlLayer* layer, int id) {
-  layer->SetSelectedSubLayer(id);
-  for (int i = 0; i < layer->NSubLayers(); ++i) layer->GetSubLayer(i)->Hide(layer->GetSubLayer(i)->GetId() != id);
-}
 
 int whole(Tavrin* plug, int idx) {
   IParam* param = plug->GetParam(idx);
@@ -121,7 +116,7 @@ void arpeggiatorTab(Tavrin* plug) {
 void TabSwitchFunctions::mainTabSwitch(Tavrin* plug, int, int tab, int) {
   if (!plug) return;
   ControlLayer* root = plug->namedLayer("root");
-  if (root) selectSubLayer(root, tab);
+  if (root) layertools::showOnlySubLayer(root, tab);
   plug->hideLayer("miniMixer", tab == 0);
   for (const char* name : kLibrarianMenus) plug->hideLayer(name, true);
   if (IControl* randomize = plug->rememberedControl(kRandomize)) randomize->GrayOut(false);
@@ -133,11 +128,8 @@ void TabSwitchFunctions::mainTabSwitch(Tavrin* plug, int, int tab, int) {
   const char* categoryText = category ? category->GetDisplayText(static_cast<int>(category->Value())) : nullptr;
   plug->displayCategoryName(categoryText ? categoryText : "");
   plug->hideLayer("aboutWindow", true);
-  for (int step = 2; step <= 16; ++step) {
-    char name[32];
-    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
-    plug->hideLayer(name, true);
-  }
+  layertools::forEachPatternOverlay(layertools::kFirstPatternOverlay,
+                                    [plug](const std::string& name) { plug->hideLayer(name, true); });
   for (const char* name : kSoundPanels) plug->hideLayer(name, true);
   for (int idx : {kControlLibrary, kShowLibrarian}) {
     if (IControl* control = plug->rememberedControl(idx)) control->GrayOut(false);
@@ -149,7 +141,7 @@ void TabSwitchFunctions::mainTabSwitch(Tavrin* plug, int, int tab, int) {
 
   const int t = root ? root->GetSelectedSubLayer() : tab;
   if (t <= 0) return;
-  if (root && t < root->NSubLayers()) selectSubLayer(root->GetSubLayer(t), 0);
+  if (root && t < root->NSubLayers()) layertools::showOnlySubLayer(root->GetSubLayer(t), 0);
   if (t == 1) librarianTab(plug);
   else if (t == 2) soundTab(plug);
   else if (t == 3) arpeggiatorTab(plug);

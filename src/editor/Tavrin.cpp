@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "editor/DebuggerOutput.h"
+#include "editor/LayerTools.h"
 #include "editor/LibrarianSlots.h"
 #include "editor/TabSwitchFunctions.h"
 #include "editor/TavrinDialogs.h"
@@ -174,7 +175,6 @@ void Tavrin::buildWindow(IPluginInstanceInfo) {
   buildProgressOverlay(width, height);
   buildHub();
   mPatchManager->init();
-  if (IParam* tab = GetParam(kMainTab)) mMainTabAction = tab->GetControlAction();
   log("Control set 1 attached");
   fillBankList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
   fillBankList(kPatchSelectionListLower, "Bank Selection List 2", 1);
@@ -193,22 +193,13 @@ void Tavrin::lookUpLayers() {
     mLayers[name] = layer;
   };
   for (const char* name : kNamedLayers) add(name);
-  for (int step = 2; step <= 16; ++step) {
-    char name[32];
-    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
-    add(name);
-  }
+  layertools::forEachPatternOverlay(layertools::kFirstPatternOverlay, add);
   hideLayer("root", false);
-  if (ControlLayer* mixer = namedLayer("multiModeMixer")) {
-    mixer->SetSelectedSubLayer(-1);
-    for (int i = 0; i < mixer->NSubLayers(); ++i) mixer->GetSubLayer(i)->Hide(mixer->GetSubLayer(i)->GetId() != -1);
-  }
+  // No id of the mixer's sub-layers is -1: all of them start hidden.
+  layertools::showOnlySubLayer(namedLayer("multiModeMixer"), -1);
   for (const char* name : kHiddenAtStart) hideLayer(name, true);
-  for (int step = 2; step <= 16; ++step) {
-    char name[32];
-    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
-    hideLayer(name, true);
-  }
+  layertools::forEachPatternOverlay(layertools::kFirstPatternOverlay,
+                                    [this](const std::string& name) { hideLayer(name, true); });
 }
 
 void Tavrin::rememberControls() {
@@ -278,8 +269,7 @@ void Tavrin::fillBankList(int paramIdx, const char* name, int list) {
     }
   }
   const char* first = param->GetDisplayText(0);
-  mBankListFirstText[list] = first ? first : "";
-  (list == 0 ? upperFileName : lowerFileName) = mBankListFirstText[list];
+  (list == 0 ? upperFileName : lowerFileName) = first ? first : "";
   if (!files.empty()) {
     const PatchFile* file = PatchLibrarian::fileAt(files, param->Int());
     if (file) (list == 0 ? upperFolderName : lowerFolderName) = file->folderName;
@@ -305,7 +295,6 @@ void Tavrin::applyStartValues() {
     if (IControl* control = rememberedControl(idx)) control->SetValueFromUserInput(0.0);
   }
   if (IParam* show = GetParam(kShowLibrarian)) show->Set(std::clamp(0.0, show->GetMin(), show->GetMax()));
-  if (IParam* tempo = GetParam(kOverrideTempo)) mOverrideTempoAction = tempo->GetControlAction();
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mUIConfig->patchBrowser());
   graphics->SetParameterFromPlug(kGlobalMidiChannel, 1, false);
   mFlags.deviceId.store(0);

@@ -248,7 +248,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   PatchLibrarian* librarian() const { return mLibrarian.get(); }
   PatchManager* patchManager() const { return mPatchManager.get(); }
   MIDIMessageManager* hub() const { return mHub; }
-  const std::string& bankListFirstText(int list) const { return mBankListFirstText[list & 1]; }
   // Hides or greys a named layer; nothing when it is missing.
   void hideLayer(const std::string& name, bool hide) override;
   void grayOutLayer(const std::string& name, bool gray) override;
@@ -257,7 +256,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   int outputOffset() const { return mOutputOffset.load(); }
   bool sectionLockOn() const { return mSectionLock.load(); }
   void setSectionLock(bool on) { mSectionLock.store(on); }
-  bool transportPlaying() const { return mTransportPlaying.load(); }
   bool categoryMode() const { return mCategoryMode.load(); }
   bool searchMode() const { return mSearchMode.load(); }
   void setLowerListMode(bool category, bool search) {
@@ -461,7 +459,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void lockOrPatternCase(int idx, int whole);
   void bankStep(int idx);
   void programStep(int idx, int whole);
-  void cycleTarget(int button);
   void lfoShapeStep();
   void arpSyncStep();
   void renamePatch();
@@ -515,7 +512,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   IMidiQueue mMidiQueue{1024};
   ITimeInfo mTimeInfo;
   double mSampleRate = 0.0;
-  std::array<int, 16> mLightOn{}, mLightTime{}, mLastBank{}, mLastProgram{};
 
   bool mDebugLogOn = false;
   std::string mDebugLogPath;
@@ -536,11 +532,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   ControlLayer* mProgressLayer = nullptr;
   IControl* mCancelA = nullptr;
   IControl* mCancelB = nullptr;
-  ControlAction* mMainTabAction = nullptr;
-  ControlAction* mOverrideTempoAction = nullptr;
   LibrarianViewControl* mLibrarianView = nullptr;
 
-  std::array<std::string, 2> mBankListFirstText;
   std::string upperFolderName, upperFileName, lowerFolderName, lowerFileName;
 
   // The three text displays of the last change (name, value, CC), looked

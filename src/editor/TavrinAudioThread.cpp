@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "editor/LayerTools.h"
 #include "editor/Tavrin.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -23,9 +24,7 @@ constexpr const char* kResetName = "Brannick Tavrin Plug-in";
 constexpr int kTempoIndexOffset = 65;  // the tempo list starts at 65 BPM
 constexpr uint32_t kLightMillis = 100;
 
-void setText(IControl* control, const char* text) {
-  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text);
-}
+using layertools::setText;
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The parameter dispatch: its frame (lock, stages, common tail), the start
 // rule of hub jobs, the MIDI and clock setting cases and the cancel button.
+#include "editor/LayerTools.h"
 #include "editor/Tavrin.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
@@ -155,13 +156,7 @@ void Tavrin::selectPort(bool output, int whole) {
 }
 
 void Tavrin::runLayerGroup(ControlAction* action, int whole) {
-  ControlLayer* group = action->layerGroup;
-  if (!group) return;
-  group->SetSelectedSubLayer(whole);
-  for (int i = 0; i < group->NSubLayers(); ++i) {
-    ControlLayer* sub = group->GetSubLayer(i);
-    sub->Hide(sub->GetId() != whole);
-  }
+  layertools::showOnlySubLayer(action->layerGroup, whole);
 }
 
 void Tavrin::sendSysExInitialization() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "editor/ControlDisplay.h"
+#include "editor/LayerTools.h"
 #include "editor/Tavrin.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -25,10 +26,6 @@ namespace {
 constexpr const char* kCategoryUnset = "category unset!";
 constexpr size_t kShortestCategory = 4;
 constexpr int kSlots = LibrarianViewControl::kSlots;
-
-void setText(IControl* control, const std::string& text) {
-  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text.c_str());
-}
 
 // A selection list about to be labelled from another list: no text of the
 // old one stays, and its range is the new list's (at least 0..1).
@@ -223,7 +220,7 @@ void Tavrin::DisplayLibrarianPatchCategory(int slot, bool lower) {
   // The librarian page's category display, when the window has one.
   const IParam* param = GetParam(kControlDisplayLibCategory);
   const ControlAction* action = param ? param->GetControlAction() : nullptr;
-  if (action && !action->controls.empty()) setText(action->controls.front(), text);
+  if (action && !action->controls.empty()) layertools::setText(action->controls.front(), text);
 }
 
 void Tavrin::displayText(const std::string& name, const std::string& value, const std::string& midi) {

@@ -109,8 +109,6 @@ bool Tavrin::BankChangeMessage() {
   KIT_MutexLock lock(GetMutex());
   const int bank = wholeValue(kCurrentBank);
   const int program = wholeValue(kCurrentPatch);
-  mLastBank[static_cast<size_t>(globalChannel())] = bank;
-  mLastProgram[static_cast<size_t>(globalChannel())] = program;
   mCurrentProgram.store(program);
   AllSoundsOff();
   sendControlChange(kBankSelectCC, 0, false);

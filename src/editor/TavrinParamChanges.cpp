@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "editor/LayerTools.h"
 #include "editor/TabSwitchFunctions.h"
 #include "editor/Tavrin.h"
 #include "framework/ControlLayer.h"
@@ -95,8 +96,7 @@ void Tavrin::tabRefresh(int tab, int subPage) {
 }
 
 IControl* Tavrin::layerControl(const std::string& layerName) const {
-  ControlLayer* layer = namedLayer(layerName);
-  return layer && layer->NControls() > 0 ? layer->GetControl(0) : nullptr;
+  return layertools::firstControl(namedLayer(layerName));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // refreshes, the help pages and the librarian's sends and job starts.
 #include <algorithm>
 
+#include "editor/LayerTools.h"
 #include "editor/Tavrin.h"
 #include "editor/TabSwitchFunctions.h"
 #include "framework/ControlLayer.h"
@@ -26,16 +27,11 @@
 
 namespace {
 
-constexpr int kFirstPatternOverlay = 2;
-constexpr int kLastPatternOverlay = 16;
-
-void setText(IControl* control, const std::string& text) {
-  if (auto* display = dynamic_cast<ITextControl*>(control)) display->SetTextFromPlug(text.c_str());
-}
+using layertools::setText;
 
 template <class Menu>
 Menu* menuIn(ControlLayer* layer) {
-  return layer && layer->NControls() > 0 ? dynamic_cast<Menu*>(layer->GetControl(0)) : nullptr;
+  return dynamic_cast<Menu*>(layertools::firstControl(layer));
 }
 
 }  // namespace
@@ -143,11 +139,8 @@ void Tavrin::displayCategoryName(const std::string& text) {
 
 void Tavrin::DrawPatternOverlayer(int length) {
   if (length < 0 || length > 14) return;
-  for (int step = length + kFirstPatternOverlay; step <= kLastPatternOverlay; ++step) {
-    char name[32];
-    std::snprintf(name, sizeof name, "pattStepOverlayer%02d", step);
-    hideLayer(name, false);
-  }
+  layertools::forEachPatternOverlay(length + layertools::kFirstPatternOverlay,
+                                    [this](const std::string& name) { hideLayer(name, false); });
 }
 
 void Tavrin::setArpTempoLayers(bool externalClock) {

@@ -21,6 +21,12 @@ std::string withoutSyx(const std::string& name) {
   return fileExtensionLower(name) == "syx" ? fileBaseName(name) + ".sr2" : name;
 }
 
+// The folder part of a path with the separator that ends it, so that a
+// name can follow as it is ("" for a bare name).
+std::string folderWithSeparator(const std::string& path) {
+  return path.substr(0, path.size() - bankfileio::lastComponent(path).size());
+}
+
 }  // namespace
 
 void PatchLibrarian::fillUncompletedBankFiles(PatchFile* file) {
@@ -40,10 +46,9 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   if (!source || path.empty()) return false;
   const bool midi = fileExtensionLower(name) == "mid";
   name = withoutSyx(name);
-  const size_t sep = path.find_last_of("/\\");
-  const std::string target = withoutSyx(path.substr(sep == std::string::npos ? 0 : sep + 1));
+  const std::string target = withoutSyx(bankfileio::lastComponent(path));
   if (target.empty()) return false;
-  path = (sep == std::string::npos ? std::string() : path.substr(0, sep + 1)) + target;
+  path = folderWithSeparator(path) + target;
 
   const std::vector<uint8_t> bytes = buildBankBytes(hundredSlots(*source), midi);
   if (!bankfileio::writeReplacing(path, bytes)) return false;
@@ -119,8 +124,7 @@ bool PatchLibrarian::createNewPatchFile(PatchFile* source, const std::string& fo
   record->folderPath = source->folderPath;
   fillUncompletedBankFiles(record.get());
 
-  const size_t sep = fullPath.find_last_of("/\\");
-  const std::string folder = sep == std::string::npos ? std::string() : fullPath.substr(0, sep + 1);
+  const std::string folder = folderWithSeparator(fullPath);
   const std::vector<uint8_t> bytes = buildBankBytes(record->patches, false);
   bool found = false;
   const std::string written = bankfileio::writeUnderFreeName(
