@@ -1,5 +1,5 @@
-// The plug-in class: identity, start-up and tear-down, the settings file and
-// the guarded send path.
+// The plug-in class: identity, start-up and tear-down, the folders and the
+// guarded send path.
 #include "editor/Tavrin.h"
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "editor/LibrarianSlots.h"
 #include "editor/TabSwitchFunctions.h"
 #include "editor/TavrinDialogs.h"
+#include "editor/UISettingsFile.h"
 #include "framework/ControlLayer.h"
 #include "framework/IControl.h"
 #include "framework/IGraphics.h"
@@ -26,7 +27,6 @@
 #include "librarian/LibrarianMenus.h"
 #include "librarian/LibrarianViewControl.h"
 #include "librarian/PatchLibrarian.h"
-#include "platform/files.h"
 #include "platform/folders.h"
 #include "shim/winbase.h"
 #include "uiconfig/ControlAction.h"
@@ -105,8 +105,6 @@ const MenuLayer kMenuLayers[] = {
 
 int scaled(int v, double scale) { return static_cast<int>(v * scale); }
 
-bool isTrailingBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-
 }  // namespace
 
 void SetHardwarePortsFactory(HardwarePortsFactory factory) { sPortsFactory.store(factory); }
@@ -121,7 +119,7 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   mDebugLogPath = getDataFolder() + kDebugLogFileName;
   mDebugLogOn = DebuggerOutput::openDebugFile(mDebugLogPath);
   mSettingsPath = getDataFolder() + "Tavrin Editor UI.txt";
-  const Settings settings = readSettingsFile(mSettingsPath);
+  const UISettingsFile::Contents settings = UISettingsFile::read(mSettingsPath);
   mSettingsLines = settings.lines;
   mUIScale = settings.scale;
   mTheme = settings.theme;
@@ -381,39 +379,11 @@ void Tavrin::grayOutLayer(const std::string& name, bool gray) {
   if (ControlLayer* layer = namedLayer(name)) layer->GrayOut(gray);
 }
 
-// ---- settings file and folders
+// ---- folders
 
 std::string Tavrin::getDataFolder() const { return platform::dataFolder(); }
 
 std::string Tavrin::getPatchesFolderStr() const { return getDataFolder() + "Patches"; }
-
-Tavrin::Settings Tavrin::parseSettings(const uint8_t* data, size_t size) {
-  Settings s;
-  s.opened = true;
-  size_t pos = 0;
-  for (int line = 0; line < kSettingsLines && pos < size; ++line) {
-    size_t end = pos;
-    while (end < size && data[end] != '\n') ++end;
-    std::string text(reinterpret_cast<const char*>(data) + pos, end - pos);
-    while (!text.empty() && isTrailingBlank(text.back())) text.pop_back();
-    s.lines[line] = std::move(text);
-    pos = end < size ? end + 1 : end;
-  }
-  const std::string& size2 = s.lines[1];
-  if (size2 == "small") s.scale = 0.75;
-  else if (size2 == "large") s.scale = 1.25;
-  else if (size2 == "normal") s.scale = 1.0;
-  if (s.lines[0] == "black") s.theme = 1;
-  return s;
-}
-
-Tavrin::Settings Tavrin::readSettingsFile(const std::string& path) {
-  // Five lines are all that is read; a huge file is not taken in whole. A
-  // pipe, device or folder of that name counts as missing.
-  std::vector<uint8_t> bytes;
-  if (!platform::readFileStart(path, &bytes, size_t{1} << 20)) return Settings{};
-  return parseSettings(bytes.data(), bytes.size());
-}
 
 void Tavrin::log(const std::string& line) {
   if (mDebugLogOn) DebuggerOutput::printDebugInfo(mDebugLogPath, line);

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/UISettingsFile.h"
 #include "framework/IHardwarePorts.h"
 #include "framework/IPluginStructs.h"
 #include "hardware/EditorLink.h"
@@ -70,7 +71,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   static constexpr const char* kConfigReaderPrefix = "CONFIG READER: ";
   static constexpr int kWidth = 1500;
   static constexpr int kHeight = 757;
-  static constexpr int kSettingsLines = 5;
+  static constexpr int kSettingsLines = UISettingsFile::kLines;
   static constexpr int kBankLabelLimit = 50;  // labels of 50 bytes or more are shortened
   static constexpr int kShortStateSize = 4 + 240 * 8;
   static constexpr int kStateMarker = 0x01000000;
@@ -86,19 +87,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   std::string getPatchesFolderStr() const;
   int getPatchesFolderLength() const { return static_cast<int>(getPatchesFolderStr().size()); }
   const std::string& settingsPath() const { return mSettingsPath; }
-  const std::array<std::string, kSettingsLines>& settingsLines() const { return mSettingsLines; }
+  const UISettingsFile::Lines& settingsLines() const { return mSettingsLines; }
   double uiScale() const override { return mUIScale; }
   int theme() const { return mTheme; }
-  // Reads up to five lines; trailing blanks, tabs and line ends are cut.
-  // The scale and theme follow lines 2 and 1 (exact words).
-  struct Settings {
-    std::array<std::string, kSettingsLines> lines;
-    double scale = 1.0;
-    int theme = 0;
-    bool opened = false;
-  };
-  static Settings parseSettings(const uint8_t* data, size_t size);
-  static Settings readSettingsFile(const std::string& path);
   // The label a bank list shows for a file name (byte count; a cut never
   // splits a UTF-8 character).
   static std::string bankLabel(const std::string& fileName);
@@ -469,8 +460,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void discardBankEdits();
   // kUserInterfaceSize and kFirstRunExit: the settings file's five lines.
   void settingsCase(int idx, int whole);
-  // Writes the five settings lines over the file; false leaves it as it was.
-  bool writeSettingsFile();
   // Shows or hides the progress indicator and its layer, nothing more.
   void showProgress(bool show);
   // The progress indicator around a tab switch.
@@ -516,7 +505,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool mDebugLogOn = false;
   std::string mDebugLogPath;
   std::string mSettingsPath;
-  std::array<std::string, kSettingsLines> mSettingsLines;
+  UISettingsFile::Lines mSettingsLines;
   double mUIScale = 1.0;
   int mTheme = 0;
 

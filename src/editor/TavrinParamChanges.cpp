@@ -5,7 +5,6 @@
 // tabs and overlays, the window size and first-run notice, the randomizer).
 // Everything here runs inside OnParamChange, holding the editor lock.
 #include <algorithm>
-#include <cstdio>
 
 #include "editor/LayerTools.h"
 #include "editor/TabSwitchFunctions.h"
@@ -17,7 +16,6 @@
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
-#include "librarian/BankFileIO.h"
 #include "librarian/FolderMenus.h"
 #include "librarian/LibrarianMenus.h"
 #include "librarian/LibrarianViewControl.h"
@@ -226,25 +224,14 @@ void Tavrin::arpSyncStep() {
 
 // ---- the settings file
 
-bool Tavrin::writeSettingsFile() {
-  std::string text;
-  for (size_t i = 0; i < mSettingsLines.size(); ++i) {
-    if (i > 0) text += '\n';
-    text += mSettingsLines[i];
-  }
-  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  return bankfileio::writeReplacing(mSettingsPath, bytes);
-}
-
 void Tavrin::settingsCase(int idx, int whole) {
   if (idx == kFirstRunExit && whole == 0) return;
   auto missing = [this] {
     setStatusText(kSettingsMissingText);
     showText(kControlDisplayValue, "Contact support");
   };
-  if (std::FILE* probe = std::fopen(mSettingsPath.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
+  // Asked without waiting: a pipe of that name counts as missing.
+  if (!UISettingsFile::exists(mSettingsPath)) {
     missing();
     return;
   }
@@ -261,7 +248,7 @@ void Tavrin::settingsCase(int idx, int whole) {
   }
   // The file is replaced only once the new lines are written; a failed write
   // leaves it, and the lines, as they were.
-  if (!writeSettingsFile()) {
+  if (!UISettingsFile::write(mSettingsPath, mSettingsLines)) {
     mSettingsLines = before;
     missing();
   }

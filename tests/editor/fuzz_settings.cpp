@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/Tavrin.h"
+#include "editor/UISettingsFile.h"
 #include "testsupport.h"
 
 void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
@@ -21,11 +21,11 @@ void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static testsupport::TempDir dir;
   static const std::string path = dir.path() + "settings.txt";
-  const Tavrin::Settings s = Tavrin::parseSettings(data, size);
+  const UISettingsFile::Contents s = UISettingsFile::parse({data, size});
   // The file round trip on every eighth input keeps the run short.
   if (size % 8 == 0) {
     if (!testsupport::writeFile(path, std::vector<uint8_t>(data, data + size))) std::abort();
-    const Tavrin::Settings f = Tavrin::readSettingsFile(path);
+    const UISettingsFile::Contents f = UISettingsFile::read(path);
     if (f.lines != s.lines || f.scale != s.scale || f.theme != s.theme) std::abort();
   }
   if (s.scale != 0.75 && s.scale != 1.0 && s.scale != 1.25) std::abort();

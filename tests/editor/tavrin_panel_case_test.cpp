@@ -3,9 +3,14 @@
 // sync and the randomizer.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <future>
 #include <tuple>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
@@ -134,6 +139,33 @@ TEST(TavrinPanelSettings, AMissingSettingsFileChangesNothing) {
     press(h.tavrin(), idx, 1);
     EXPECT_EQ(h.tavrin().statusText(), Tavrin::kSettingsMissingText);
     EXPECT_FALSE(testsupport::fileExists(platform::dataFolder() + "Tavrin Editor UI.txt"));
+  }
+}
+
+// A pipe put where the settings file belongs is no settings file: each case
+// treats it as missing at once and writes nothing into it. A case that
+// waited on the pipe would never end, so it runs on a thread of its own and
+// a writer that opens the pipe frees it once the wait is given up.
+TEST(TavrinPanelSettings, APipeNamedLikeTheSettingsFileCountsAsMissing) {
+  Harness h(edtest::projectRoot());
+  const std::string path = platform::dataFolder() + "Tavrin Editor UI.txt";
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  const auto before = h.tavrin().settingsLines();
+  for (int idx : {kUserInterfaceSize, kFirstRunExit}) {
+    auto done = std::async(std::launch::async, [&] { press(h.tavrin(), idx, 1); });
+    const bool ended = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!ended) {
+      const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+      done.wait();
+      if (writer >= 0) ::close(writer);
+    }
+    ASSERT_TRUE(ended) << idx << " waited on the pipe";
+    EXPECT_EQ(h.tavrin().statusText(), Tavrin::kSettingsMissingText) << idx;
+    EXPECT_EQ(edtest::shownText(h.tavrin(), kControlDisplayValue), "Contact support") << idx;
+    EXPECT_EQ(h.tavrin().settingsLines(), before) << idx;
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << idx;
   }
 }
 

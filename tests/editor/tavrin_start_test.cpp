@@ -32,7 +32,7 @@ TEST(TavrinSettings, LinesScaleAndTheme) {
   };
   for (const Row& r : rows) {
     const std::string text = r.text;
-    const auto s = Tavrin::parseSettings(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    const auto s = UISettingsFile::parse({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     EXPECT_EQ(s.scale, r.scale) << r.text;
     EXPECT_EQ(s.theme, r.theme) << r.text;
     EXPECT_EQ(s.lines[2], r.line3) << r.text;
