@@ -155,15 +155,18 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void Reset() override;
   // The host's block size (the binding's own first size is no host's).
   void SetBlockSize(int n) override;
-  // The audio block (the host's audio thread, under the editor lock):
-  // every output sample is set to 0 and the inputs are not read. With MIDI
-  // I/O set: the transport's edges and the timing clock (the hub's per-block
-  // duties), the host's tempo into kArpTempo while the override is on, the
-  // output delay text, the queue drained over the drain length (sent while
-  // queue routing is on, else dropped), the armed all-sounds-off once the
-  // transport stands, the activity light's time-out, and the edit-buffer
-  // request a randomize left. Takes no pause, joins nothing, writes the log
-  // only when the tempo index changes.
+  // The audio block (the host's audio thread, under the editor lock), in
+  // its steps below: silenceOutputs (every output sample set to 0; the
+  // inputs are not read); then, with MIDI I/O set only, followTransport
+  // (the transport's edges and the timing clock: the hub's per-block
+  // duties), followHostTempo (the host's tempo into kArpTempo while the
+  // override is on), drainLength (how far the queue drains, and the output
+  // delay text), drainQueueAndLight (the queue drained over that length,
+  // sent while queue routing is on, else dropped; the armed all-sounds-off
+  // once the transport stands; the activity light's time-out) and
+  // startDeferredRequest (the edit-buffer request a randomize left). Takes
+  // no pause, joins nothing, writes the log only when the tempo index
+  // changes.
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   // The arpeggiator tempo index of a host tempo (its whole BPM less 65);
   // none for a tempo that is not a number or whose whole value or index
@@ -444,8 +447,13 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // cycling buttons, the window size and the first-run notice. True when the
   // call returns.
   bool panelFirstStage(int idx, int whole);
-  // Second stage; whole may change for the tail's layer group.
-  CaseEnd librarianOrPanelCase(int idx, int& whole);
+  // Second stage, tried in this order: the tabs (whole may change for the
+  // tail's layer group), the panels and overlays, the librarian's lists
+  // and program steps, the sends of the sound and the requests.
+  CaseEnd tabCase(int idx, int& whole);
+  CaseEnd panelCase(int idx, int whole);
+  CaseEnd librarianCase(int idx, int whole);
+  CaseEnd sendCase(int idx, int whole);
   // The section locks and pattern steps, after the display step.
   void lockOrPatternCase(int idx, int whole);
   void bankStep(int idx);
@@ -565,6 +573,17 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   char mDelayText[40] = {};
   // Turns the activity light off (graphics context attached).
   void lightOff();
+  // The audio block's steps, in the order it takes them.
+  void silenceOutputs(double** outputs, int nFrames);
+  // The jobs the hub started, as blockJobs counts them.
+  unsigned followTransport(bool running, bool routed);
+  void followHostTempo();
+  int drainLength(bool routed, int nFrames);
+  void drainQueueAndLight(int drain, bool running, bool routed);
+  // The queued messages due at a sample position, sent or dropped.
+  void sendDueMessages(int position, bool routed);
+  // True when the deferred edit-buffer request started now.
+  bool startDeferredRequest();
 
   // ---- the state reader's steps (editor lock held)
   void readPorts(const ByteChunk* chunk, int& pos);

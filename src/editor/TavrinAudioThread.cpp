@@ -84,12 +84,7 @@ void Tavrin::lightOff() {
 
 void Tavrin::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
   (void)inputs;
-  // The host's own buffers would carry their stale samples out as sound.
-  if (outputs != nullptr && nFrames > 0) {
-    for (int c = 0; c < NOutChannels(); ++c) {
-      if (outputs[c] != nullptr) std::fill(outputs[c], outputs[c] + nFrames, 0.0);
-    }
-  }
+  silenceOutputs(outputs, nFrames);
   // Held by the host binding already; taking it again does not wait.
   KIT_MutexLock lock(GetMutex());
   GetTime(&mTimeInfo);
@@ -99,57 +94,72 @@ void Tavrin::ProcessDoubleReplacing(double** inputs, double** outputs, int nFram
   }
   const bool running = mTimeInfo.mTransportIsRunning;
   const bool routed = mFlags.queueRouting.load();
+  unsigned started = followTransport(running, routed);
+  followHostTempo();
+  const int drain = drainLength(routed, nFrames);
+  drainQueueAndLight(drain, running, routed);
+  if (startDeferredRequest()) started |= 1u << SenderJob::kEditBufferRequest;
+  mBlockJobs.store(started);
+}
 
-  // Transport edges and the timing clock.
-  mTransportPlaying.store(running);
-  unsigned started = mHub ? mHub->onBlockStart(running, routed) : 0;
-
-  // The host's tempo into kArpTempo, once per change of the index.
-  const IParam* overrideTempo = GetParam(kOverrideTempo);
-  if (overrideTempo && overrideTempo->Value() == 1.0) {
-    const double bpm = GetTempo();
-    if (const std::optional<int> index = hostTempoIndex(bpm)) {
-      if (*index != mArpTempoIndex.load()) {
-        mArpTempoIndex.store(*index);
-        mHostTempoSynced = false;
-        log("PROCESSOR: Host tempo is out of sync!");
-      }
-      if (!mHostTempoSynced) {
-        mHostTempoSynced = true;
-        if (mDebugLogOn) log("PROCESSOR: Host tempo synced to " + std::to_string(*index + kTempoIndexOffset) + "BPM");
-        if (IGraphicsBase* graphics = GetGraphicsBase()) {
-          graphics->SetParameterFromPlug(kArpTempo, *index, false);
-        } else if (IParam* tempo = GetParam(kArpTempo)) {
-          tempo->SetClamped(*index);
-        }
-      }
-    }
+void Tavrin::silenceOutputs(double** outputs, int nFrames) {
+  // The host's own buffers would carry their stale samples out as sound.
+  if (outputs == nullptr || nFrames <= 0) return;
+  for (int c = 0; c < NOutChannels(); ++c) {
+    if (outputs[c] != nullptr) std::fill(outputs[c], outputs[c] + nFrames, 0.0);
   }
+}
 
+unsigned Tavrin::followTransport(bool running, bool routed) {
+  // The transport's edges start and stop the clock, and the timing clock's
+  // loop starts once; the hub keeps the flags of both.
+  mTransportPlaying.store(running);
+  return mHub ? mHub->onBlockStart(running, routed) : 0;
+}
+
+void Tavrin::followHostTempo() {
+  // The host's tempo goes into kArpTempo once per change of the index.
+  const IParam* overrideTempo = GetParam(kOverrideTempo);
+  if (!overrideTempo || overrideTempo->Value() != 1.0) return;
+  const std::optional<int> index = hostTempoIndex(GetTempo());
+  if (!index) return;
+  if (*index != mArpTempoIndex.load()) {
+    mArpTempoIndex.store(*index);
+    mHostTempoSynced = false;
+    log("PROCESSOR: Host tempo is out of sync!");
+  }
+  if (mHostTempoSynced) return;
+  mHostTempoSynced = true;
+  if (mDebugLogOn) log("PROCESSOR: Host tempo synced to " + std::to_string(*index + kTempoIndexOffset) + "BPM");
+  if (IGraphicsBase* graphics = GetGraphicsBase()) {
+    graphics->SetParameterFromPlug(kArpTempo, *index, false);
+  } else if (IParam* tempo = GetParam(kArpTempo)) {
+    tempo->SetClamped(*index);
+  }
+}
+
+int Tavrin::drainLength(bool routed, int nFrames) {
   // While queue routing is on the queue drains over the output offset,
   // else over the block.
   const int drain = routed ? mOutputOffset.load() : nFrames;
-  if (routed && GetGUI()) {
-    char text[sizeof mDelayText];
-    if (outputDelayText(text, sizeof text, mSampleRate, drain, GetBlockSize()) &&
-        std::strcmp(text, mDelayText) != 0) {
-      std::memcpy(mDelayText, text, sizeof mDelayText);
-      setText(rememberedControl(kControlDisplayMIDIOutDelay), mDelayText);
-    }
+  if (!routed || !GetGUI()) return drain;
+  // The text is set only when it changes: a block takes no text work else.
+  char text[sizeof mDelayText];
+  if (outputDelayText(text, sizeof text, mSampleRate, drain, GetBlockSize()) && std::strcmp(text, mDelayText) != 0) {
+    std::memcpy(mDelayText, text, sizeof mDelayText);
+    setText(rememberedControl(kControlDisplayMIDIOutDelay), mDelayText);
   }
+  return drain;
+}
 
+void Tavrin::drainQueueAndLight(int drain, bool running, bool routed) {
   // The light is tested at every position; the clock is read again only
   // when the light was lit after the last reading.
   const bool lightTimer = GetGraphicsBase() != nullptr;
   uint32_t now = GetTickCount();
   uint32_t nowFor = mFlags.lightTick.load();
   for (int s = 0; s < drain; ++s) {
-    while (const IMidiMsg* next = mMidiQueue.Peek()) {
-      if (next->mOffset > s) break;
-      IMidiMsg msg = *next;
-      mMidiQueue.Remove();
-      if (routed) sendMidiMsgLocked(&msg);
-    }
+    sendDueMessages(s, routed);
     if (!running && mAllSoundsOffArmed.load()) {
       mAllSoundsOffArmed.store(false);
       AllSoundsOff();
@@ -165,8 +175,18 @@ void Tavrin::ProcessDoubleReplacing(double** inputs, double** outputs, int nFram
     }
   }
   if (drain > 0) mMidiQueue.Flush(drain);
+}
 
+void Tavrin::sendDueMessages(int position, bool routed) {
+  while (const IMidiMsg* next = mMidiQueue.Peek()) {
+    if (next->mOffset > position) break;
+    IMidiMsg msg = *next;
+    mMidiQueue.Remove();
+    if (routed) sendMidiMsgLocked(&msg);
+  }
+}
+
+bool Tavrin::startDeferredRequest() {
   // The edit-buffer request a randomize left, once the job thread is idle.
-  if (mHub && mHub->onBlockEnd()) started |= 1u << SenderJob::kEditBufferRequest;
-  mBlockJobs.store(started);
+  return mHub && mHub->onBlockEnd();
 }

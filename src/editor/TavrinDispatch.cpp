@@ -72,7 +72,11 @@ bool Tavrin::secondStage(int idx, int& whole) {
     if (whole == 1 && mHub) mHub->setCancelRequested(true);
     return true;
   }
-  switch (librarianOrPanelCase(idx, whole)) {
+  CaseEnd end = tabCase(idx, whole);
+  if (end == CaseEnd::None) end = panelCase(idx, whole);
+  if (end == CaseEnd::None) end = librarianCase(idx, whole);
+  if (end == CaseEnd::None) end = sendCase(idx, whole);
+  switch (end) {
     case CaseEnd::Return: return true;
     case CaseEnd::Tail: return false;
     case CaseEnd::None: break;

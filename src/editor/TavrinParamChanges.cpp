@@ -280,17 +280,14 @@ void Tavrin::lockOrPatternCase(int idx, int whole) {
   mFlags.globalsSent.store(false);
 }
 
-// ---- second stage
+// ---- second stage: the tab and panel cases
 
-Tavrin::CaseEnd Tavrin::librarianOrPanelCase(int idx, int& whole) {
+Tavrin::CaseEnd Tavrin::tabCase(int idx, int& whole) {
   switch (idx) {
     case kOscillator1Shape:
     case kOscillator2Shape:
     case kOscillator3Shape:
       tabRefresh(wholeValue(kMainTab), 0);
-      return CaseEnd::Tail;
-    case kArpTempo:
-      if (valueOf(*this, kOverrideTempo) == 0.0) mArpTempoIndex.store(whole);
       return CaseEnd::Tail;
     case kPatternLength:
       showProgress(true);
@@ -312,6 +309,16 @@ Tavrin::CaseEnd Tavrin::librarianOrPanelCase(int idx, int& whole) {
       whole = tab;
       return CaseEnd::Tail;
     }
+    default:
+      return CaseEnd::None;
+  }
+}
+
+Tavrin::CaseEnd Tavrin::panelCase(int idx, int whole) {
+  switch (idx) {
+    case kArpTempo:
+      if (valueOf(*this, kOverrideTempo) == 0.0) mArpTempoIndex.store(whole);
+      return CaseEnd::Tail;
     case kViewMIDIFilterSettings:
       if (whole == 1) {
         hideLayer("midiFilterSettings", false);
@@ -342,6 +349,15 @@ Tavrin::CaseEnd Tavrin::librarianOrPanelCase(int idx, int& whole) {
     case kRandomize:
       if (mHub) mHub->randomizeCommand(valueOf(*this, kRandomize));
       return CaseEnd::Return;
+    default:
+      return CaseEnd::None;
+  }
+}
+
+// ---- librarian cases of the second stage
+
+Tavrin::CaseEnd Tavrin::librarianCase(int idx, int whole) {
+  switch (idx) {
     case kPatchUp:
     case kPatchDown:
       programStep(idx, whole);
@@ -367,6 +383,13 @@ Tavrin::CaseEnd Tavrin::librarianOrPanelCase(int idx, int& whole) {
     case kDiscardBankData:
       if (whole == 1) discardBankEdits();
       return CaseEnd::Tail;
+    default:
+      return CaseEnd::None;
+  }
+}
+
+Tavrin::CaseEnd Tavrin::sendCase(int idx, int whole) {
+  switch (idx) {
     case kOverwriteBank:
       // The current sound into the upper slot at targetSlot.
       if (whole == 1 && !(mLibrarianView && mLibrarianView->lowerListActive())) {
