@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -20,64 +21,90 @@ constexpr const char* kLocksReleasedText = "All Section Locks Released";
 constexpr double kPanPercentPerStep = 1.55;
 constexpr double kClockedLfoShapes = 5.0;
 
+// Parameters whose changes leave the name and value lines alone: names,
+// commands, list selections, triggers, tabs and the displays themselves.
 bool neverShown(int idx) {
   switch (idx) {
-    case kPatchName: case 99: case 182: case kCategoryName: case 246: case 247: case 248: case 249: case 250:
-    case 251: case 253: case 254: case 259: case 261: case 267: case 268: case kDeviceOutSelection:
-    case kDeviceInSelection: case kPatchUp: case kPatchDown: case 280: case kControlDisplayName:
-    case kControlDisplayValue: case kControlDisplayCC: case 286: case kPushArrangement: case 291: case 296:
-    case kPatchSelectionListUpper: case 298: case kRequestTempData: case kMainTab: case kLibrarianArea:
+    case kPatchName: case kRefreshFolders: case kPatchRename: case kCategoryName: case kControlDisplayLibCategory:
+    case kControlDisplayCategory: case kCategorySelection: case kOscillator1WaveTrigger:
+    case kOscillator2WaveTrigger: case kOscillator3WaveTrigger: case kOscillator2KeytrackTrigger:
+    case kOscillator2SyncTrigger: case kShowModMatrix: case kEditPage2Switch: case kPatchSearchString:
+    case kPatchSearch: case kDeviceOutSelection: case kDeviceInSelection: case kPatchUp: case kPatchDown:
+    case kControlLibrary: case kControlDisplayName: case kControlDisplayValue: case kControlDisplayCC:
+    case kShowLibrarian: case kPushArrangement: case kDiscardBankData: case kCancelDataRequest:
+    case kPatchSelectionListUpper: case kPatchSelectionListLower: case kRequestTempData: case kMainTab:
+    case kLibrarianArea:
       return true;
     default:
       return false;
   }
 }
 
-// The value lists named by the description, as keys that need no copy.
+// The value lists named by the description, as keys that need no copy; the
+// enumeration below gives their places.
 const std::string kListNames[] = {
     "modulationSources", "modulationDestinations", "patternEventType", "osc1Shape",     "osc2Shape",
     "osc3Shape",         "lfo1Shape",              "loopingModes",     "triggerModes",  "osc3Routing",
     "filterType",        "glideMode",              "arpActiveMode",    "arpOctaveRange", "arpTempoValues",
     "arpClock",          "arpModeList",            "vcaDriveCurve",    "stepDuration",  "omniToSixteen",
     "midiClockSource",   "lfoClockTiming"};
-constexpr int kLfoClockTimingList = 21;
+enum List : int {
+  kNoList = -1,
+  kModulationSourcesList, kModulationDestinationsList, kPatternEventTypeList, kOsc1ShapeList, kOsc2ShapeList,
+  kOsc3ShapeList, kLfo1ShapeList, kLoopingModesList, kTriggerModesList, kOsc3RoutingList, kFilterTypeList,
+  kGlideModeList, kArpActiveModeList, kArpOctaveRangeList, kArpTempoValuesList, kArpClockList, kArpModeListList,
+  kVcaDriveCurveList, kStepDurationList, kOmniToSixteenList, kMidiClockSourceList, kLfoClockTimingList
+};
+static_assert(std::size(kListNames) == kLfoClockTimingList + 1, "one name for each list");
 
-// The list a parameter's text comes from (an index of kListNames), or -1.
+// The modulation matrix: eight units of source, amount and destination.
+constexpr int kModUnitStride = kModUnit2Source - kModUnit1Source;
+constexpr bool inModUnit(int idx, int firstOfKind) {
+  return idx >= firstOfKind && idx <= kModUnit8Destination && (idx - firstOfKind) % kModUnitStride == 0;
+}
+constexpr bool isModSource(int idx) { return inModUnit(idx, kModUnit1Source); }
+constexpr bool isModAmount(int idx) { return inModUnit(idx, kModUnit1Amount); }
+constexpr bool isModDestination(int idx) { return inModUnit(idx, kModUnit1Destination); }
+constexpr bool isPatternEvent(int idx) { return idx >= kPatternStep01Event && idx <= kPatternStep16Event; }
+constexpr bool isPatternTime(int idx) { return idx >= kPatternStep01Time && idx <= kPatternStep16Time; }
+constexpr bool isPatternGlide(int idx) { return idx >= kPatternStep01Glide && idx <= kPatternStep16Glide; }
+
+// The list a parameter's text comes from, or kNoList.
 constexpr int listOf(int idx) {
-  if (idx >= 59 && idx <= 82 && (idx - 59) % 3 == 0) return 0;
-  if (idx >= 61 && idx <= 82 && (idx - 61) % 3 == 0) return 1;
-  if (idx >= 119 && idx <= 134) return 2;
+  if (isModSource(idx)) return kModulationSourcesList;
+  if (isModDestination(idx)) return kModulationDestinationsList;
+  if (isPatternEvent(idx)) return kPatternEventTypeList;
   switch (idx) {
-    case 6: return 3;
-    case 7: return 4;
-    case 8: return 5;
-    case kLFO1Shape: return 6;
-    case 32: case 34: return 7;
-    case 33: case 35: return 8;
-    case 39: return 9;
-    case 45: return 10;
-    case 48: return 11;
-    case 52: return 12;
-    case 53: return 13;
-    case 54: return 14;
-    case 55: return 15;
-    case 56: return 16;
-    case 58: return 17;
-    case 86: return 18;
-    case kGlobalMidiChannel: return 19;
-    case kGlobalClock: return 20;
-    default: return -1;
+    case kOscillator1Shape: return kOsc1ShapeList;
+    case kOscillator2Shape: return kOsc2ShapeList;
+    case kOscillator3Shape: return kOsc3ShapeList;
+    case kLFO1Shape: return kLfo1ShapeList;
+    case kEnvelope1Loop: case kEnvelope2Loop: return kLoopingModesList;
+    case kEnvelope1Trigger: case kEnvelope2Trigger: return kTriggerModesList;
+    case kOscillator3Routing: return kOsc3RoutingList;
+    case kFilterType: return kFilterTypeList;
+    case kPortamentoMode: return kGlideModeList;
+    case kArpOnOff: return kArpActiveModeList;
+    case kArpRange: return kArpOctaveRangeList;
+    case kArpTempo: return kArpTempoValuesList;
+    case kArpClock: return kArpClockList;
+    case kArpMode: return kArpModeListList;
+    case kVolumeDriveCurve: return kVcaDriveCurveList;
+    case kStepDuration: return kStepDurationList;
+    case kGlobalMidiChannel: return kOmniToSixteenList;
+    case kGlobalClock: return kMidiClockSourceList;
+    default: return kNoList;
   }
 }
 
 constexpr bool isOnOff(int idx) {
-  return (idx >= kPartLock && idx <= 180) || (idx >= kOscillator1Keytrack && idx <= 38) || idx == kOverrideTempo ||
-         (idx >= kPatternStep01Glide && idx <= 166) || idx == kGlobalMidiThru;
+  return (idx >= kPartLock && idx <= kLastSectionLock) || (idx >= kOscillator1Keytrack && idx <= kOscillator2Sync) ||
+         idx == kOverrideTempo || isPatternGlide(idx) || idx == kGlobalMidiThru;
 }
 
 constexpr bool isCentred64(int idx) {
-  return (idx >= kFilterCutoffKeytrack && idx <= 43) || idx == kVolumeVeloSense ||
-         (idx >= 60 && idx <= 81 && (idx - 60) % 3 == 0);
+  return (idx >= kFilterCutoffKeytrack && idx <= kFilterCutoffVeloSens) || idx == kVolumeVeloSense ||
+         isModAmount(idx);
 }
 
 // How a parameter's value is shown, the first rule that matches.
@@ -92,12 +119,12 @@ constexpr Rule ruleOf(int idx) {
   if (idx == kPitchBendScaleUp) return Rule::kBendUp;
   if (idx == kPitchBendScaleDown) return Rule::kBendDown;
   if (idx == kGlobalTranspose) return Rule::kTranspose;
-  if (idx >= kPatternStep01Time && idx <= 150) return Rule::kStepTime;
+  if (isPatternTime(idx)) return Rule::kStepTime;
   if (idx == kPanning) return Rule::kPan;
   if (isCentred64(idx)) return Rule::kCentred64;
   if (idx == kArpSwing) return Rule::kSwing;
   if (idx == kArpDelay) return Rule::kDelay;
-  if (listOf(idx) >= 0) return Rule::kList;
+  if (listOf(idx) != kNoList) return Rule::kList;
   if (isOnOff(idx)) return Rule::kOnOff;
   if (idx == kGlobalLocalControl) return Rule::kLocalControl;
   return Rule::kPlain;
@@ -191,6 +218,34 @@ const char* markText(int v, const char* const (&marks)[3]) {
   return v == 0 ? marks[0] : v == 50 ? marks[1] : v == 100 ? marks[2] : nullptr;
 }
 
+// The LFO speed: a clock timing while the shape is a clocked one.
+void lfoSpeed(const Tavrin& plug, int v, Line& t) {
+  const IParam* clock = plug.GetParam(kLFO1ShapeClock);
+  if (clock && clock->Value() >= kClockedLfoShapes) {
+    entry(plug, kLfoClockTimingList, v / 4, t);
+  } else {
+    t << v;
+  }
+}
+
+void swing(int v, Line& t) {
+  static const char* const kMarks[] = {"0 %", "50 %", "100%"};
+  if (const char* mark = markText(v, kMarks)) {
+    t << mark;
+  } else {
+    t << v << "%";
+  }
+}
+
+void delay(int v, Line& t) {
+  static const char* const kMarks[] = {"-50%", "0 %", "50%"};
+  if (const char* mark = markText(v, kMarks)) {
+    t << mark;
+  } else if (v >= 1 && v <= 99) {
+    t << v - 50 << "%";
+  }
+}
+
 // The value text t of a parameter for the whole value v and the current
 // whole value iv (list entries); false for a plain number.
 Rule ruleFor(int idx) { return idx >= 0 && idx < kParameterCount ? kRules[static_cast<size_t>(idx)] : ruleOf(idx); }
@@ -202,15 +257,9 @@ bool valueRule(const Tavrin& plug, Rule rule, int idx, int v, int iv, Line& t) {
     case Rule::kSemitone:
       signedOffset(v, 48, 97, t);
       break;
-    case Rule::kLfoSpeed: {
-      const IParam* clock = plug.GetParam(kLFO1ShapeClock);
-      if (clock && clock->Value() >= kClockedLfoShapes) {
-        entry(plug, kLfoClockTimingList, v / 4, t);
-      } else {
-        t << v;
-      }
+    case Rule::kLfoSpeed:
+      lfoSpeed(plug, v, t);
       break;
-    }
     case Rule::kBendUp:
       t << "+" << v;
       break;
@@ -231,24 +280,12 @@ bool valueRule(const Tavrin& plug, Rule rule, int idx, int v, int iv, Line& t) {
     case Rule::kCentred64:
       signedOffset(v, 64, 127, t);
       break;
-    case Rule::kSwing: {
-      static const char* const kMarks[] = {"0 %", "50 %", "100%"};
-      if (const char* mark = markText(v, kMarks)) {
-        t << mark;
-      } else {
-        t << v << "%";
-      }
+    case Rule::kSwing:
+      swing(v, t);
       break;
-    }
-    case Rule::kDelay: {
-      static const char* const kMarks[] = {"-50%", "0 %", "50%"};
-      if (const char* mark = markText(v, kMarks)) {
-        t << mark;
-      } else if (v >= 1 && v <= 99) {
-        t << v - 50 << "%";
-      }
+    case Rule::kDelay:
+      delay(v, t);
       break;
-    }
     case Rule::kList:
       entry(plug, listOf(idx), iv, t);
       break;

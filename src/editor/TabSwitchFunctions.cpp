@@ -117,7 +117,7 @@ void TabSwitchFunctions::mainTabSwitch(Tavrin* plug, int, int tab, int) {
   if (!plug) return;
   ControlLayer* root = plug->namedLayer("root");
   if (root) layertools::showOnlySubLayer(root, tab);
-  plug->hideLayer("miniMixer", tab == 0);
+  plug->hideLayer("miniMixer", tab == kPanelFreeTab);
   for (const char* name : kLibrarianMenus) plug->hideLayer(name, true);
   if (IControl* randomize = plug->rememberedControl(kRandomize)) randomize->GrayOut(false);
   plug->hideLayer("discardChangesLayerRight", true);
@@ -142,7 +142,7 @@ void TabSwitchFunctions::mainTabSwitch(Tavrin* plug, int, int tab, int) {
   const int t = root ? root->GetSelectedSubLayer() : tab;
   if (t <= 0) return;
   if (root && t < root->NSubLayers()) layertools::showOnlySubLayer(root->GetSubLayer(t), 0);
-  if (t == 1) librarianTab(plug);
-  else if (t == 2) soundTab(plug);
-  else if (t == 3) arpeggiatorTab(plug);
+  if (t == kLibrarianTab) librarianTab(plug);
+  else if (t == kSoundTab) soundTab(plug);
+  else if (t == kModArpTab) arpeggiatorTab(plug);
 }

@@ -7,6 +7,10 @@
 // the state reader, the hub's refresh after a sound dump).
 class Tavrin;
 
+// The pages of the main tab, as values of kMainTab: the sound page is the
+// one shown at start and after a state is loaded.
+enum MainTab : int { kPanelFreeTab = 0, kLibrarianTab = 1, kSoundTab = 2, kModArpTab = 3 };
+
 class TabSwitchFunctions {
  public:
   // paramIdx and aux are not used.

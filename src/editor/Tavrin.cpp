@@ -76,9 +76,14 @@ struct StartSwitch {
   double value;
 };
 constexpr StartSwitch kStartSwitches[] = {
-    {kMIDIFilterDAWCCPassThrough, 1}, {185, 1}, {186, 1}, {187, 1}, {188, 1}, {189, 1}, {190, 0}, {191, 1},
-    {192, 1}, {193, 1}, {194, 1}, {195, 1}, {196, 1}, {197, 1}, {198, 1}, {199, 1}, {200, 0},
-    {kSendMIDIClockPointer, 0}, {kSendMIDIClockInfo, 0}};
+    {kMIDIFilterDAWCCPassThrough, 1},   {kMIDIFilterDAWPCPassThrough, 1},  {kMIDIFilterDAWNotePassThrough, 1},
+    {kMIDIFilterDAWPPPassThrough, 1},   {kMIDIFilterDAWPAPassThrough, 1},  {kMIDIFilterDAWCAPassThrough, 1},
+    {kMIDIFilterDAWSEPassThrough, 0},   {kMIDIFilterHWCCPassThrough, 1},   {kMIDIFilterHWPCPassThrough, 1},
+    {kMIDIFilterHWNotePassThrough, 1},  {kMIDIFilterHWPPPassThrough, 1},   {kMIDIFilterHWPAPassThrough, 1},
+    {kMIDIFilterHWCAPassThrough, 1},    {kMIDIFilterHWSEPassThrough, 1},   {kMIDIFilterTrackIncomingMIDI, 1},
+    {kMIDIFilterDirectToHardware, 1},   {kMIDIFilterToDAWBuffer, 0},       {kSendMIDIClockPointer, 0},
+    {kSendMIDIClockInfo, 0}};
+static_assert(std::size(kStartSwitches) == 19, "nineteen setting switches");
 
 template <class Menu>
 IControl* makeMenu(Tavrin* plug, PatchLibrarian* librarian, IRECT rect) {
@@ -303,8 +308,8 @@ void Tavrin::applyStartValues() {
   }
   graphics->SetParameterFromPlug(kOverrideTempo, 1, false);
   graphics->SetParameterFromPlug(kLibSyncTimer, 1, false);
-  graphics->SetParameterFromPlug(kMainTab, 2, false);
-  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, 0);
+  graphics->SetParameterFromPlug(kMainTab, kSoundTab, false);
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, 0);
   graphics->AttachLayer(mProgressLayer);
 
   const std::string& size = mSettingsLines[1];
@@ -338,7 +343,7 @@ void Tavrin::applyStartValues() {
   if (mLibrarianView) mLibrarianView->SetDirty(false);
   mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
   log("Plug-in is ready to load!");
-  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, 0);
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, 0);
   mEditorReady.store(true);
 }
 

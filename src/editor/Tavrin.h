@@ -299,6 +299,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // the lists. Files a rescan dropped are released once views and menus
   // are rebuilt. The first argument is not read.
   void patchTypeChanged(int unused, int kind, bool rescan);
+  // The browse kind of patchTypeChanged that shows a source in the lower list.
+  static constexpr int browseKind(LowerListSource source) {
+    return source == LowerListSource::Categories ? 1 : source == LowerListSource::SearchResults ? 4 : 0;
+  }
   // Relabels both lists' parameters from all bank files and refills the
   // lists, without switching the browse kind.
   void ResetPatchSelectionMenus();

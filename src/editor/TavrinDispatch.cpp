@@ -15,6 +15,14 @@ namespace {
 constexpr int kFirstHostBlock = kMIDIFilterDAWCCPassThrough;  // 184 .. 197: the fourteen block flags
 constexpr double kArpTimeScale = 1.27;
 
+// The section locks and the pattern steps (event, time and glide of the
+// sixteen steps) have their cases beside the sound panels.
+constexpr bool isSectionLock(int idx) { return idx >= kFirstSectionLock && idx <= kLastSectionLock; }
+constexpr bool isPatternStep(int idx) { return idx >= kPatternStep01Event && idx <= kPatternStep16Glide; }
+// The parameters a second-stage case may serve: from the first oscillator's
+// shape, the lowest with a case, to the main tab, the highest.
+constexpr bool mayHaveSecondStageCase(int idx) { return idx >= kOscillator1Shape && idx <= kMainTab; }
+
 }  // namespace
 
 bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare) {
@@ -34,10 +42,9 @@ void Tavrin::OnParamChange(int paramIdx) {
   if (GetGUI()) controlDisplay(paramIdx, sent);
   // Section locks and pattern steps have their cases with the sound panels;
   // every other index may have a second-stage case.
-  const bool lockOrPattern = (paramIdx >= 168 && paramIdx <= 180) || (paramIdx >= 119 && paramIdx <= 166);
-  if (lockOrPattern) {
+  if (isSectionLock(paramIdx) || isPatternStep(paramIdx)) {
     lockOrPatternCase(paramIdx, whole);
-  } else if (paramIdx >= 6 && paramIdx <= 302 && secondStage(paramIdx, whole)) {
+  } else if (mayHaveSecondStageCase(paramIdx) && secondStage(paramIdx, whole)) {
     return;
   }
   if (!action) return;

@@ -96,10 +96,11 @@ void Tavrin::patchTypeChanged(int, int kind, bool rescan) {
     mLibrarianView->patchSelectionUpperChanged();
     mLibrarianView->patchSelectionLowerChanged();
   }
-  const PatchFileList* list = kind == 0   ? &mLibrarian->patchFiles
-                              : kind == 1 ? &mLibrarian->categoryFiles
-                              : kind == 4 ? &mLibrarian->searchFiles
-                                          : nullptr;
+  const bool bankFiles = kind == browseKind(LowerListSource::BankFiles);
+  const PatchFileList* list = bankFiles                                        ? &mLibrarian->patchFiles
+                              : kind == browseKind(LowerListSource::Categories)    ? &mLibrarian->categoryFiles
+                              : kind == browseKind(LowerListSource::SearchResults) ? &mLibrarian->searchFiles
+                                                                                    : nullptr;
   if (list) {
     auto clear = [this](int idx) {
       if (IParam* param = GetParam(idx)) {
@@ -107,9 +108,9 @@ void Tavrin::patchTypeChanged(int, int kind, bool rescan) {
         param->SetClamped(0.0);
       }
     };
-    if (kind == 0) clear(kCurrentOpenPatchBankL);
+    if (bankFiles) clear(kCurrentOpenPatchBankL);
     for (int idx : {kCurrentOpenPatchBankR, kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}) clear(idx);
-    if (kind == 0) {
+    if (bankFiles) {
       resetSelectionList(GetParam(kPatchSelectionListUpper), list->size());
       resetSelectionList(GetParam(kPatchSelectionListLower), list->size());
       labelFiles(*list, {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPatchBankL,

@@ -175,7 +175,7 @@ bool Tavrin::panelFirstStage(int idx, int whole) {
     const int next = wholeValue(kOscillator2Sync) == 0 ? 1 : 0;
     if (next == 0) {
       if (IParam* sync = GetParam(kOscillator2Sync)) sync->Set(0.0);
-      TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, 0);
+      TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, 0);
     }
     setFromPlug(*this, kOscillator2Sync, next);
     OnParamChange(kOscillator2Sync);
@@ -291,11 +291,13 @@ Tavrin::CaseEnd Tavrin::tabCase(int idx, int& whole) {
       return CaseEnd::Tail;
     case kPatternLength:
       showProgress(true);
-      if (valueOf(*this, kMainTab) == 3.0) TabSwitchFunctions::mainTabSwitch(this, kMainTab, 3, 0);
+      if (valueOf(*this, kMainTab) == static_cast<double>(kModArpTab)) {
+        TabSwitchFunctions::mainTabSwitch(this, kMainTab, kModArpTab, 0);
+      }
       showProgress(false);
       return CaseEnd::Tail;
     case kMainTab:
-      if (whole == 1) {
+      if (whole == kLibrarianTab) {
         if (auto* menu = dynamic_cast<BankEditPopupMenu*>(layerControl("BANKEDITMENU"))) menu->AddMenuItemsIn(this);
       }
       TabSwitchFunctions::mainTabSwitch(this, kMainTab, whole, 0);
@@ -303,7 +305,8 @@ Tavrin::CaseEnd Tavrin::tabCase(int idx, int& whole) {
       return CaseEnd::Tail;
     case kShowLibrarian:
     case kShowModMatrix: {
-      const int tab = idx == kShowLibrarian ? (whole == 0 ? 2 : 1) : (whole != 0 ? 3 : 2);
+      const int tab = idx == kShowLibrarian ? (whole == 0 ? kSoundTab : kLibrarianTab)
+                                            : (whole != 0 ? kModArpTab : kSoundTab);
       if (IParam* mainTab = GetParam(kMainTab)) mainTab->SetClamped(tab);
       tabRefresh(tab, 0);
       whole = tab;
@@ -581,7 +584,7 @@ Tavrin::CaseEnd Tavrin::searchText() {
     return CaseEnd::Return;
   }
   hideLayer("RightPatchPopupMenu", true);
-  patchTypeChanged(0, 4, false);
+  patchTypeChanged(0, browseKind(LowerListSource::SearchResults), false);
   hideLayer("RightSearchPopupMenu", false);
   return CaseEnd::Return;
 }
@@ -597,7 +600,7 @@ void Tavrin::searchSwitch(int whole) {
     mSearchMode.store(false);
     setFieldText(*this, kPatchSearchString, kSearchPlaceholder);
     hideLayer("searchField", true);
-    patchTypeChanged(0, 0, false);
+    patchTypeChanged(0, browseKind(LowerListSource::BankFiles), false);
     hideLayer("RightPatchPopupMenu", false);
   }
   showProgress(false);
@@ -610,12 +613,12 @@ void Tavrin::categorySwitch(int whole) {
   IControl* search = rememberedControl(kPatchSearch);
   if (whole > 0) {
     mCategoryMode.store(true);
-    patchTypeChanged(0, 1, false);
+    patchTypeChanged(0, browseKind(LowerListSource::Categories), false);
     hideLayer("RightCategoryPopupMenu", false);
     if (search) search->GrayOut(true);
   } else {
     mCategoryMode.store(false);
-    patchTypeChanged(0, 0, false);
+    patchTypeChanged(0, browseKind(LowerListSource::BankFiles), false);
     hideLayer("RightPatchPopupMenu", false);
     if (search) search->GrayOut(false);
     hideLayer("RightSearchPopupMenu", true);
@@ -628,7 +631,7 @@ void Tavrin::refreshFolders() {
     setStatusText(kUnsavedRefused);
     return;
   }
-  patchTypeChanged(0, mCategoryMode.load() ? 1 : mSearchMode.load() ? 4 : 0, true);
+  patchTypeChanged(0, browseKind(lowerListSource()), true);
 }
 
 void Tavrin::discardBankEdits() {

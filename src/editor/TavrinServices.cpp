@@ -41,7 +41,7 @@ Menu* menuIn(ControlLayer* layer) {
 void Tavrin::DisplayProcessingIndicator(bool show) {
   KIT_MutexLock lock(GetMutex());
   mFlags.transferInProgress.store(false);
-  const bool libraryTab = GetParam(kMainTab) && GetParam(kMainTab)->Value() == 1.0;
+  const bool libraryTab = GetParam(kMainTab) && GetParam(kMainTab)->Value() == static_cast<double>(kLibrarianTab);
   IControl* search = rememberedControl(kPatchSearch);
   auto hideButtons = [this] {
     for (IControl* button : {mCancelA, mCancelB}) {
@@ -113,7 +113,7 @@ void Tavrin::updatePatchLibrarianView(int which) {
 void Tavrin::updateUserInterfaceAndMenus() {
   KIT_MutexLock lock(GetMutex());
   auto isOn = [this](int idx) { return GetParam(idx) && GetParam(idx)->Value() == 1.0; };
-  const int tab = isOn(kShowModMatrix) ? 3 : isOn(kShowLibrarian) ? 1 : 2;
+  const int tab = isOn(kShowModMatrix) ? kModArpTab : isOn(kShowLibrarian) ? kLibrarianTab : kSoundTab;
   const int program = GetParam(kCurrentPatch) ? static_cast<int>(GetParam(kCurrentPatch)->Value()) : 0;
   if (auto* menu = menuIn<BankEditPopupMenu>(namedLayer("BANKEDITMENU"))) menu->AddMenuItemsIn(this);
   if (auto* menu = menuIn<ProgramNumberPopupMenu>(namedLayer("PROGRAMNUMBERMENU"))) {
