@@ -67,7 +67,15 @@ class MIDIMessageSender : public Poco::Runnable {
   void sendDeviceIdEnquiry();
   void sendActiveArrangementRequestSysex();
   void sendPartRequestSysex();
+  // Job 6: the edit buffer's sound, or the selected program's, into the
+  // upper list's slot at targetSlot.
   void sendSinglePatchRequestSysex(bool editBuffer);
+  // Job 7: a bank of the instrument, slot by slot. The answer to slot s
+  // lands where targetSlot points (the collector stores every sound dump
+  // there); the job sets targetSlot to 0 before the first request and steps
+  // it with s after each wait, so the two stay equal. A slot that gets no
+  // answer times out and the job moves on to the next slot; only a cancel
+  // or the hub's stop ends the loop early.
   void sendAllPatchRequestSysex(int bank);
   // Jobs 4 (the learnt device byte) and 5 (kGlobalDeviceID's).
   void requestEditBuffer(bool learntDevice);
@@ -102,7 +110,11 @@ class MIDIMessageSender : public Poco::Runnable {
   // hub stopped.
   bool sendRequest(const std::vector<uint8_t>& unframed);
   Wait waitForReply(const WaitPlan& plan);
-  // The end shared by jobs 4 to 7.
+  // The end shared by jobs 4 to 7. A fetch into the librarian (jobs 6 and
+  // 7, bankExtras) has filled the upper list in memory only: it is marked
+  // unsaved here, and no file changes until the user saves the bank, which
+  // writes it into the Patches folder. A cancelled fetch discards the
+  // list's edits instead.
   void endRequest(int finalPause, bool bankExtras);
 
   // A pause that a cancel (when wakeOnCancel) or the stop cuts short; false

@@ -85,6 +85,7 @@ void MIDIMessageSender::endRequest(int finalPause, bool bankExtras) {
         m_hub.setParameterFromPlug(kDiscardBankData, 1.0);
         m_hub.plugin().OnParamChange(kDiscardBankData);
       } else {
+        // The fetched sounds live in the upper list only, until Save.
         editor.SetLibrarianStatusUnsaved(true);
       }
       m_hub.setLibrarianRequestRunning(false);

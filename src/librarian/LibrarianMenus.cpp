@@ -1,6 +1,7 @@
 #include "librarian/LibrarianMenus.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "framework/IGraphics.h"
 #include "framework/IPluginBase.h"
@@ -22,6 +23,42 @@ void uncheckAll(std::initializer_list<IPopupMenu*> menus) {
   for (IPopupMenu* m : menus)
     if (m) m->CheckItemAlone(-1);
 }
+
+// The bank edit menu's items in the order they are added. A separator takes
+// an index of its own, so the chosen index is looked up here rather than
+// counted.
+enum class MainItem {
+  RequestMenu, StoreMenu, SyncFromHardware, PushToHardware, SaveOverwrite, SaveAsMenu, ImportMenu,
+  RefreshFolders, OtherMenu, About, Separator
+};
+constexpr MainItem kMainLayout[] = {
+    MainItem::RequestMenu,    MainItem::Separator,      MainItem::StoreMenu,  MainItem::Separator,
+    MainItem::SyncFromHardware, MainItem::PushToHardware, MainItem::Separator,  MainItem::SaveOverwrite,
+    MainItem::SaveAsMenu,     MainItem::Separator,      MainItem::ImportMenu, MainItem::RefreshFolders,
+    MainItem::OtherMenu,      MainItem::Separator,      MainItem::About};
+
+MainItem mainItemAt(int index) {
+  const bool inMenu = index >= 0 && static_cast<size_t>(index) < std::size(kMainLayout);
+  return inMenu ? kMainLayout[static_cast<size_t>(index)] : MainItem::Separator;
+}
+
+// The request menu: three single sounds, a separator, then the five banks.
+constexpr int kRequestToEditor = 0;
+constexpr int kRequestActiveSlot = 1;
+constexpr int kRequestSelectedProgram = 2;
+constexpr int kFirstBankRequest = kRequestSelectedProgram + 2;
+// The store menu: the selected slot, a separator, then the five banks.
+constexpr int kStoreToSelected = 0;
+constexpr int kFirstBankStore = kStoreToSelected + 2;
+constexpr int kLastBank = 4;  // the instrument's banks 0..4 of 100 programs
+// The save and import menus: MIDI file first, then the system-exclusive file.
+constexpr int kMidiFileItem = 0;
+constexpr int kSysexFileItem = 1;
+// The menu of other things: the two folders, then the three help topics.
+constexpr int kOpenDataFolder = 0;
+constexpr int kOpenManual = 1;
+constexpr int kFirstHelpTopic = 2;
+constexpr int kHelpTopicCount = 3;
 
 }  // namespace
 
@@ -87,21 +124,22 @@ void BankEditPopupMenu::AddMenuItemsIn(ILibrarianEditor*) {
                         "DAW Setup Guides"})
     mOther->AddItem(t);
 
-  mMain->AddItem("Request Patch Data", mRequest.get());
-  mMain->AddSeparator();
-  mMain->AddItem("Store Patch Data", mStore.get());
-  mMain->AddSeparator();
-  mMain->AddItem("Sync Current Data from HW");
-  mMain->AddItem("Push Current Data to HW");
-  mMain->AddSeparator();
-  mMain->AddItem("Save (Overwrite current bank)");
-  mMain->AddItem("Save As...", mSaveAs.get());
-  mMain->AddSeparator();
-  mMain->AddItem("Import...", mImport.get());
-  mMain->AddItem("Refresh Folders");
-  mMain->AddItem("Other Helpful things...", mOther.get());
-  mMain->AddSeparator();
-  mMain->AddItem("About this Plug-in...");
+  for (MainItem item : kMainLayout) {
+    IPopupMenu& m = *mMain;
+    switch (item) {
+      case MainItem::RequestMenu: m.AddItem("Request Patch Data", mRequest.get()); break;
+      case MainItem::StoreMenu: m.AddItem("Store Patch Data", mStore.get()); break;
+      case MainItem::SyncFromHardware: m.AddItem("Sync Current Data from HW"); break;
+      case MainItem::PushToHardware: m.AddItem("Push Current Data to HW"); break;
+      case MainItem::SaveOverwrite: m.AddItem("Save (Overwrite current bank)"); break;
+      case MainItem::SaveAsMenu: m.AddItem("Save As...", mSaveAs.get()); break;
+      case MainItem::ImportMenu: m.AddItem("Import...", mImport.get()); break;
+      case MainItem::RefreshFolders: m.AddItem("Refresh Folders"); break;
+      case MainItem::OtherMenu: m.AddItem("Other Helpful things...", mOther.get()); break;
+      case MainItem::About: m.AddItem("About this Plug-in..."); break;
+      case MainItem::Separator: m.AddSeparator(); break;
+    }
+  }
 }
 
 void BankEditPopupMenu::OnMouseDown(int, int, IMouseMod*) {
@@ -127,25 +165,26 @@ void BankEditPopupMenu::apply(IPopupMenu* menu, int item) {
   if (!mEditor) return;
   ILibrarianEditor& e = *mEditor;
   if (menu == mMain.get()) {
-    switch (item) {
-      case 4: e.sendActiveArrangementRequestSysex(true); break;
-      case 5:
+    switch (mainItemAt(item)) {
+      case MainItem::SyncFromHardware: e.sendActiveArrangementRequestSysex(true); break;
+      case MainItem::PushToHardware:
         if (e.midiIOSet()) e.startSendArrangement(false, true);
         break;
-      case 7:
+      case MainItem::SaveOverwrite:
         if (mLibrarian) mLibrarian->saveUpperBank();
         break;
-      case 11: refreshFolders(); break;
-      case 14: e.hideLayer("aboutWindow", false); break;
+      case MainItem::RefreshFolders: refreshFolders(); break;
+      case MainItem::About: e.hideLayer("aboutWindow", false); break;
       default: break;
     }
   } else if (menu == mRequest.get()) {
-    if (item == 0) e.sendActiveArrangementRequestSysex(true);
-    if ((item == 1 || item == 2) && upperTargetValid()) e.sendSinglePatchRequestSysexFromLibrarian(item == 1);
-    if (item >= 4 && item <= 8 && mLibrarian && mLibrarian->upperFile())
-      e.sendAllPatchRequestSysexFromLibrarian(item - 4);
+    if (item == kRequestToEditor) e.sendActiveArrangementRequestSysex(true);
+    if ((item == kRequestActiveSlot || item == kRequestSelectedProgram) && upperTargetValid())
+      e.sendSinglePatchRequestSysexFromLibrarian(item == kRequestActiveSlot);
+    if (item >= kFirstBankRequest && item <= kFirstBankRequest + kLastBank && mLibrarian && mLibrarian->upperFile())
+      e.sendAllPatchRequestSysexFromLibrarian(item - kFirstBankRequest);
   } else if (menu == mStore.get()) {
-    if (item == 0) {
+    if (item == kStoreToSelected) {
       // The upper patch at targetSlot into program kCurrentPatch of bank
       // kCurrentBank (0..4), when it holds a message.
       const int bank = static_cast<int>(paramValue(kCurrentBank));
@@ -158,17 +197,19 @@ void BankEditPopupMenu::apply(IPopupMenu* menu, int item) {
       if (e.midiIOSet() && holds && bank >= 0 && bank <= 4 && program >= 0 && program <= 99)
         e.sendPatchToDeviceLocation(slot, bank * 100 + program);
     }
-    if (item >= 2 && item <= 6) e.storeAllPatchesToDeviceFromLibrarian(item - 2, 0);
+    if (item >= kFirstBankStore && item <= kFirstBankStore + kLastBank)
+      e.storeAllPatchesToDeviceFromLibrarian(item - kFirstBankStore, 0);
   } else if (menu == mSaveAs.get()) {
-    if (mLibrarian && (item == 0 || item == 1)) mLibrarian->saveUpperBankAs(item == 0);
+    if (mLibrarian && (item == kMidiFileItem || item == kSysexFileItem))
+      mLibrarian->saveUpperBankAs(item == kMidiFileItem);
   } else if (menu == mImport.get()) {
-    if (item == 0 || item == 1) {
-      e.saveImportedFile(item == 0);
+    if (item == kMidiFileItem || item == kSysexFileItem) {
+      e.saveImportedFile(item == kMidiFileItem);
       refreshFolders();
     }
   } else if (menu == mOther.get()) {
-    if (item == 0 || item == 1) e.OpenDataDirectory(item == 1);
-    if (item >= 2 && item <= 4) e.OpenHelpTopics(item - 2);
+    if (item == kOpenDataFolder || item == kOpenManual) e.OpenDataDirectory(item == kOpenManual);
+    if (item >= kFirstHelpTopic && item < kFirstHelpTopic + kHelpTopicCount) e.OpenHelpTopics(item - kFirstHelpTopic);
   }
 }
 
