@@ -56,5 +56,6 @@ bool UISettingsFile::write(const std::string& path, const Lines& lines) {
     if (i > 0) text += '\n';
     text += lines[i];
   }
-  return platform::writeReplacing(path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  return platform::writeReplacing(path, bytes);
 }
