@@ -144,6 +144,7 @@ void Tavrin::buildWindow(IPluginInstanceInfo) {
   hooks.logLine = [this](const std::string& line) { log(line); };
   hooks.setUpperFileName = [this](const std::string& name) { upperFileName = name; };
   hooks.setUpperFolderName = [this](const std::string& name) { upperFolderName = name; };
+  hooks.statusText = [this](const std::string& text) { setStatusText(text); };
   mLibrarian = std::make_unique<PatchLibrarian>(std::move(hooks));
   log("PATCH LIBRARIAN INITIALIZED...");
   mLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
