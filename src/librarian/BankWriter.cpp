@@ -54,9 +54,9 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
     return true;
   }
   // A ".syx" bank is written beside it. "<base>.sr2" may be another bank of
-  // the same name, or the save of an earlier start that this stale ".syx"
-  // would undo: only the file this very bank was saved to is replaced, any
-  // other keeps its bytes and the bank takes the next free name.
+  // the same name, or an earlier save that this stale ".syx", read again,
+  // would undo: only the file this very record was saved to is replaced,
+  // any other keeps its bytes and the bank takes the next free name.
   const std::string stem = fileBaseName(own);
   bool found = false;
   const std::string written = bankfileio::writeUnderFreeName(
