@@ -7,6 +7,7 @@
 #include "hardware/SysexProtocol.h"
 #include "librarian/BankFileIO.h"
 #include "librarian/BankReader.h"
+#include "librarian/LibrarianPatch.h"
 
 namespace singlesound {
 namespace {
@@ -60,6 +61,15 @@ int readNext(std::span<const uint8_t> data, int& pos, const std::string& name, b
   pos = next;
   if (message.size() < kShortestSound) {
     message.clear();
+    return next;
+  }
+  // A whole sound dump, as a single sound is saved, is taken as it is (of
+  // either model: a model 1 file holding one is in the model 2 layout
+  // already); its stored check byte may be stale, so it is made right as
+  // the bank writers make it.
+  if (closed && message.size() == sounddump::kLength - 1) {
+    message.push_back(sysex::kEnd);
+    message[sounddump::kCheckByte] = dumpCheckByte(message);
     return next;
   }
   if (message.size() <= kLongestNamed) {

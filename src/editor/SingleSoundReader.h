@@ -2,8 +2,9 @@
 // Finds the single sounds in a file chosen for import: a Standard MIDI File
 // or raw system-exclusive data of the synthesizer (model 2) or of its older
 // model 1. The file's kind is not looked at: a sound is the run of bytes
-// after a maker byte 3E and a model byte up to the next F7. Short sounds get
-// a name from the file's name, every sound the category byte 14 and an F7;
+// after a maker byte 3E and a model byte up to the next F7. A whole 137-byte
+// sound dump is kept as it is; of the other sounds the short ones get a
+// name from the file's name, every one the category byte 14 and an F7, and
 // model 1 sounds are converted to the model 2 form.
 // Pure functions over a byte span; any thread may call them.
 #include <cstddef>
@@ -29,7 +30,9 @@ std::string nameFor(const std::string& path);
 // Reads the next sound from pos on. The maker byte is searched for first;
 // the model byte must be 0B (older) or 16, else the scan goes on after it.
 // message becomes the completed sound: F0 3E 16, the file's device byte,
-// the bytes up to the F7; for 75 to 77 of them a 0 byte (at 75) and name
+// the bytes up to the F7; when these are the 136 bytes of a whole sound
+// dump, its F7, with the check byte (135) recomputed, and nothing else (for
+// either model); otherwise for 75 to 77 of them a 0 byte (at 75) and name
 // (13 bytes); then 14 and F7; a model 1 sound converted to 137 bytes. It
 // is left empty when the bytes held no sound of the model or a sound too
 // short to keep.

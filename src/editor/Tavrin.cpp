@@ -148,6 +148,18 @@ void Tavrin::buildWindow(IPluginInstanceInfo) {
   hooks.logLine = [this](const std::string& line) { log(line); };
   hooks.setUpperFileName = [this](const std::string& name) { upperFileName = name; };
   hooks.setUpperFolderName = [this](const std::string& name) { upperFolderName = name; };
+  // Save As asks through the window's own file prompt; without a window it
+  // is answered as cancelled.
+  hooks.promptForSaveFile = [this](const std::string& fileName, const std::string& folder,
+                                   const std::string& extension) {
+    IGraphics* graphics = GetGUI();
+    if (!graphics) return std::string();
+    KIT_String chosen(fileName.c_str());
+    KIT_String dir(folder.c_str());
+    graphics->PromptForFile(&chosen, kFileSave, &dir, extension.c_str());
+    return std::string(chosen.Get());
+  };
+  hooks.statusText = [this](const std::string& text) { setStatusText(text); };
   mLibrarian = std::make_unique<PatchLibrarian>(std::move(hooks));
   log("PATCH LIBRARIAN INITIALIZED...");
   mLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());

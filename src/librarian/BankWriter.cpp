@@ -8,6 +8,9 @@
 
 namespace {
 
+// The status line after a ".syx" bank was saved under a name of its own.
+constexpr const char* kSavedAsText = "Saved as ";
+
 // A copy of a bank brought to exactly 100 slots; missing slots stay empty
 // and are written as init sounds.
 std::vector<LibrarianPatch> hundredSlots(const PatchFile& file) {
@@ -42,17 +45,34 @@ void PatchLibrarian::makeExactBank(PatchFile* file) {
 }
 
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
-  const PatchFile* source = upperFile();
+  PatchFile* source = upperFile();
   if (!source || path.empty()) return false;
   const bool midi = fileExtensionLower(name) == "mid";
-  name = withoutSyx(name);
-  const std::string target = withoutSyx(bankfileio::lastComponent(path));
-  if (target.empty()) return false;
-  path = folderWithSeparator(path) + target;
-
+  const std::string folder = folderWithSeparator(path);
+  const std::string own = bankfileio::lastComponent(path);
+  if (own.empty()) return false;
   const std::vector<uint8_t> bytes = buildBankBytes(hundredSlots(*source), midi);
-  if (!bankfileio::writeReplacing(path, bytes)) return false;
-  if (hooks.setUpperFileName) hooks.setUpperFileName(name);
+
+  if (fileExtensionLower(own) != "syx") {
+    if (!bankfileio::writeReplacing(path, bytes)) return false;
+    if (hooks.setUpperFileName) hooks.setUpperFileName(withoutSyx(name));
+    return true;
+  }
+  // A ".syx" bank is written beside it. "<base>.sr2" may be another bank of
+  // the same name, or an earlier save that this stale ".syx", read again,
+  // would undo: only the file this very record was saved to is replaced,
+  // any other keeps its bytes and the bank takes the next free name.
+  const std::string stem = fileBaseName(own);
+  bool found = false;
+  const std::string written = bankfileio::writeUnderFreeName(
+      folder, stem, ".sr2", bytes,
+      [&](const std::string& candidate) { return !source->savedPath.empty() && candidate == source->savedPath; },
+      &found);
+  if (written.empty()) return false;
+  // A name that already held these bytes was not written by this bank.
+  if (!found) source->savedPath = folder + written;
+  if (hooks.setUpperFileName) hooks.setUpperFileName(written);
+  if (written != stem + ".sr2" && hooks.statusText) hooks.statusText(kSavedAsText + written);
   return true;
 }
 
@@ -64,10 +84,12 @@ bool PatchLibrarian::saveUpperBank() {
 
 bool PatchLibrarian::savePatchAs(const char* name, std::string folder, bool midi) {
   // The source first: without an upper bank nothing is asked or opened.
-  const PatchFile* source = upperFile();
-  if (!source || !hooks.promptForSaveFile) return false;
+  if (!upperFile() || !hooks.promptForSaveFile) return false;
   const std::string chosen = hooks.promptForSaveFile(name ? name : "", folder, midi ? "mid" : "sr2");
   if (chosen.empty()) return false;
+  // Other threads may have changed the lists while the prompt was open.
+  const PatchFile* source = upperFile();
+  if (!source) return false;
 
   const std::string folderPart = bankfileio::folderPart(chosen);
   std::string folderName = bankfileio::lastComponent(folderPart);

@@ -29,6 +29,10 @@ class PatchFile {
   // The scan's folder index (0); the category code of a category file; the
   // file's number minus 1 for a search-result file.
   int folderIndex = 0;
+  // Where Save last wrote this bank since it was read, when that was not
+  // its own file (a ".syx" bank is saved beside it): the one other file its
+  // next Save may replace. Empty until then; a clone does not carry it.
+  std::string savedPath;
 
   // A copy for writing: noPadding 0, secondFlag 1 only when this one's is
   // exactly 1, every patch, the file name; folder fields empty, index 0.

@@ -34,8 +34,12 @@ struct LibrarianHooks {
   std::function<void(const std::string& name)> setUpperFolderName;
   // The save-file prompt: proposed file name, start folder and extension
   // filter; returns the chosen full path, or empty when the user cancelled.
+  // While it is open the plug-in mutex may be given up (a window's modal
+  // prompt does), so the caller holds no pointer into the lists across it.
   std::function<std::string(const std::string& fileName, const std::string& folder, const std::string& extension)>
       promptForSaveFile;
+  // Shows a text on the window's status line.
+  std::function<void(const std::string& text)> statusText;
 };
 
 // Which list the lower slot list shows.
@@ -125,10 +129,14 @@ class PatchLibrarian {
 
   // --- Writing ---------------------------------------------------------------
   // Writes the upper bank to path; name (the bank's file name) chooses the
-  // form: "mid" a Standard MIDI File, anything else raw dumps. A ".syx" bank
-  // goes to its sibling ".sr2" in the same folder, never over the ".syx".
-  // The file is replaced only once the new bytes are safely written. True
-  // after writing; then the editor remembers the written file name.
+  // form: "mid" a Standard MIDI File, anything else raw dumps. The file is
+  // replaced only once the new bytes are safely written. A ".syx" bank goes
+  // beside it as "<base>.sr2", never over the ".syx", and replaces no file
+  // but the one it was last saved to since it was read (savedPath): when
+  // "<base>.sr2" is another file, it goes under the first free name
+  // "<base> (n).sr2", which the status line then names. True after writing
+  // (or when the name found already holds exactly these bytes); then the
+  // editor remembers the written file name.
   bool saveEditedPatch(std::string path, std::string name);
   // Save: the upper bank to its own file (folderPath + "/" + fileName).
   bool saveUpperBank();

@@ -16,6 +16,12 @@ void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   seeds.push_back(banks::rawBank(dumps));
   seeds.push_back(banks::midiBank(dumps));
   seeds.push_back(banks::rawBank({banks::model1Dump(75, 1), banks::model1Dump(76, 2), banks::model1Dump(90, 3)}));
+  // Sounds saved whole, of both models, one of them in a Standard MIDI File.
+  banks::Bytes whole = banks::model2Dump(5, "WHOLE", 3, 0x02, 1, 7);
+  seeds.push_back(whole);
+  seeds.push_back(banks::midiBank({whole}));
+  whole[2] = 0x0B;
+  seeds.push_back(whole);
   seeds.push_back({0x3E, 0x16, 0x00, 0xF7});
   seeds.push_back({0x00, 0x3E});
 }

@@ -23,7 +23,7 @@ TEST(SingleSoundReader, LengthsAreCompletedAsTheImportNeedsThem) {
   struct Row {
     size_t n, size;
   };
-  for (const Row r : {Row{74, 0}, {75, 91}, {76, 91}, {77, 92}, {78, 80}, {135, 137}, {136, 138}}) {
+  for (const Row r : {Row{74, 0}, {75, 91}, {76, 91}, {77, 92}, {78, 80}, {135, 137}, {137, 139}}) {
     const Bytes data = sound(r.n);
     int pos = 0;
     Bytes m;
@@ -40,6 +40,25 @@ TEST(SingleSoundReader, LengthsAreCompletedAsTheImportNeedsThem) {
     if (r.n <= 77) {
       EXPECT_EQ(std::string(m.end() - 15, m.end() - 2), "Lead         ");
     }
+  }
+}
+
+// A whole dump, as a single sound is saved, is kept byte for byte under the
+// model 2 header, for either model; only a stale check byte is made right.
+TEST(SingleSoundReader, AWholeDumpOfEitherModelIsKeptWithItsCheckByteRecomputed) {
+  for (const bool older : {false, true}) {
+    SCOPED_TRACE(older ? "model 1" : "model 2");
+    Bytes dump = banks::model2Dump(9, "WHOLE PAD", 9, 0x05, 1, 42);
+    const Bytes right = dump;
+    ASSERT_NE(right[135], 0x2A);
+    dump[2] = older ? 0x0B : 0x16;
+    dump[135] = 0x2A;  // stale, as a template's
+    const Bytes data = banks::rawBank({Bytes{0x01, 0x02}, dump, sound(75)});
+    int pos = 0;
+    Bytes m;
+    EXPECT_EQ(readNext(data, pos, "Z", older, m), static_cast<int>(dump.size()) + 3);
+    EXPECT_EQ(m, right);
+    EXPECT_EQ(std::string(m.begin() + 120, m.begin() + 134), "WHOLE PAD     ");
   }
 }
 

@@ -57,7 +57,7 @@ TEST_F(Import, SingleSoundsOfBothModelsLandInTheTargetSlot) {
       {"Pair.mid", banks::midiBank({single(1, "FIRST"), single(2, "SECOND")}), false, name14("SECOND")},
       {"Old Pad.syx", model1, true, "OLD PAD"},
       {"ABCDEFGHIJKLMNOPQRSTUVW.mid", banks::midiBank({banks::model1Dump(75, 3)}), true, "ABCDEFGHIJKLM"},
-      {"Whole.syx", banks::rawBank(banks::namedDumps(2)), false, ""},  // 137 bytes each: no slot takes them
+      {"Whole.syx", banks::rawBank(banks::namedDumps(2)), false, banks::patchName(1)},  // whole dumps
       {"Pair2.syx", model2, true, ""},                                 // the other model
       {"Old2.syx", model1, false, ""},
   };
@@ -86,6 +86,31 @@ TEST_F(Import, SingleSoundsOfBothModelsLandInTheTargetSlot) {
   markSaved();
   p().ImportSingleSorrelPatches(false);
   EXPECT_FALSE(unsaved());
+}
+
+// A sound saved whole (137 bytes, F0 to F7) lands as it is, from a raw file
+// or a Standard MIDI File, for either model's import; its check byte is
+// made right, and the sound is not read as a short form or converted.
+TEST_F(Import, AWholeSoundOfEitherModelLandsAsItIs) {
+  const Bytes right = banks::model2Dump(4, "SAVED WHOLE", 7, 0x03, 2, 11);
+  for (const bool older : {false, true}) {
+    Bytes saved = right;
+    saved[2] = older ? 0x0B : 0x16;
+    saved[135] = static_cast<uint8_t>(right[135] ^ 0x11);  // stale
+    for (const std::string file : {"Saved.syx", "Saved.mid"}) {
+      SCOPED_TRACE(file + (older ? " model 1" : " model 2"));
+      lib().upperFile()->patches[20] = LibrarianPatch::initPatch();
+      markSaved();
+      const Bytes bytes = file == "Saved.syx" ? saved : banks::midiBank({saved});
+      singles(write(file, bytes), older);
+      const LibrarianPatch& got = lib().upperFile()->patches[20];
+      ASSERT_EQ(got.messages.size(), 1u);
+      EXPECT_EQ(got.messages[0], right);
+      EXPECT_EQ(got.name, name14("SAVED WHOLE"));
+      EXPECT_EQ(got.category, "LEAD");
+      EXPECT_TRUE(unsaved());
+    }
+  }
 }
 
 TEST_F(Import, BankFilesAreCopiedIntoPatchesUnderAFreeName) {

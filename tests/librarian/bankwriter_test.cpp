@@ -232,6 +232,79 @@ TEST(Save, ThroughLinksEveryNameShowsTheEditAndAnUnwritableTargetChangesNothing)
   fs::permissions(dir.file("RO"), fs::perms::owner_all);
 }
 
+// A ".syx" bank replaces no other bank: not one stored under its ".sr2"
+// name, nor the save of an earlier reading of the same ".syx" (the stale
+// ".syx" opened again). Only the file this bank itself was saved to is
+// replaced; otherwise the next free name is taken, remembered and named.
+TEST(Save, ASyxBankReplacesOnlyTheFileItWasSavedTo) {
+  testsupport::TempDir dir;
+  const auto mine = banks::namedDumps(100, 1);
+  const Bytes stale = banks::rawBank(mine);
+  Names status;
+  auto watch = [&](PatchLibrarian& lib) {
+    lib.hooks.statusText = [&](const std::string& text) { status.push_back(text); };
+  };
+  // The bank of "Bank A.syx" with dumps put into some of its slots.
+  auto edit = [&](PatchFile& file, std::vector<std::pair<int, int>> slotSeeds) {
+    auto bank = mine;
+    for (auto [slot, seed] : slotSeeds) {
+      bank[static_cast<size_t>(slot)] = banks::model2Dump(seed, "EDITED " + std::to_string(seed), 3);
+      file.patches[static_cast<size_t>(slot)] = banks::patchOf(bank[static_cast<size_t>(slot)]);
+    }
+    return banks::rawBank(bank);
+  };
+
+  // 1. A different bank stored as "Bank A.sr2".
+  const Bytes other = banks::rawBank(banks::namedDumps(100, 40));
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Bank A.syx"), stale));
+  ASSERT_TRUE(testsupport::writeFile(dir.file("Bank A.sr2"), other));
+  UpperBank u(dir.path(), "Bank A.syx", mine);
+  watch(u.lib);
+  Bytes edited = edit(*u.file, {{5, 71}});
+  ASSERT_TRUE(u.lib.saveUpperBank());
+  EXPECT_EQ(readFile(dir.file("Bank A.sr2")), other);
+  EXPECT_EQ(readFile(dir.file("Bank A (2).sr2")), edited);
+  EXPECT_EQ(u.remembered, Names{"file:Bank A (2).sr2"});
+  EXPECT_EQ(status, Names{"Saved as Bank A (2).sr2"});
+  // Saved again after more edits: its own file is replaced, no third one.
+  edited = edit(*u.file, {{5, 71}, {6, 72}});
+  ASSERT_TRUE(u.lib.saveUpperBank());
+  EXPECT_EQ(readFile(dir.file("Bank A (2).sr2")), edited);
+  EXPECT_EQ(readFile(dir.file("Bank A.sr2")), other);
+  EXPECT_EQ(readFile(dir.file("Bank A.syx")), stale);
+  EXPECT_EQ(folderEntries(dir.path()), (Names{"Bank A (2).sr2", "Bank A.sr2", "Bank A.syx"}));
+
+  // 2. No bank of that name: the first save takes "Bank A.sr2" and names
+  // nothing. The stale ".syx" read again, by a rescan of the same
+  // librarian or by the next start's, and saved with other edits, keeps
+  // the bytes of that save.
+  testsupport::TempDir d2;
+  ASSERT_TRUE(testsupport::writeFile(d2.file("Bank A.syx"), stale));
+  status.clear();
+  UpperBank earlier(d2.path(), "Bank A.syx", mine);
+  watch(earlier.lib);
+  const Bytes saved = edit(*earlier.file, {{5, 81}});
+  ASSERT_TRUE(earlier.lib.saveUpperBank());
+  EXPECT_EQ(readFile(d2.file("Bank A.sr2")), saved);
+  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(earlier.remembered, Names{"file:Bank A.sr2"});
+
+  UpperBank reread(d2.path(), "Bank A.syx", mine);
+  earlier.lib.patchFiles.clear();  // the rescan's new record of the file
+  earlier.lib.patchFiles.push_back(std::move(reread.lib.patchFiles.front()));
+  const Bytes rescanned = edit(*earlier.lib.upperFile(), {{5, 82}});
+  ASSERT_TRUE(earlier.lib.saveUpperBank());
+  UpperBank nextStart(d2.path(), "Bank A.syx", mine);
+  watch(nextStart.lib);
+  const Bytes restarted = edit(*nextStart.file, {{5, 83}});
+  ASSERT_TRUE(nextStart.lib.saveUpperBank());
+  EXPECT_EQ(readFile(d2.file("Bank A.sr2")), saved);
+  EXPECT_EQ(readFile(d2.file("Bank A (2).sr2")), rescanned);
+  EXPECT_EQ(readFile(d2.file("Bank A (3).sr2")), restarted);
+  EXPECT_EQ(status, (Names{"Saved as Bank A (2).sr2", "Saved as Bank A (3).sr2"}));
+  EXPECT_EQ(readFile(d2.file("Bank A.syx")), stale);
+}
+
 TEST(SaveAs, MidiFormStoresSlotNumbersAndRemembersTheNames) {
   testsupport::TempDir dir;
   fs::create_directory(dir.file("Live"));
