@@ -229,6 +229,9 @@ TEST_F(TavrinEndToEnd, WithoutAnOutputPortProgramStepsAndHeaderMenusStartNoReque
     }
     p.OnParamChange(idx);
   };
+  // A request started now would stay in its first pause, as it does for
+  // its 45 s on a real clock.
+  h.holdJobSleeps([] { return false; });
   press(kPatchUp);
   EXPECT_EQ(h.value(kCurrentPatch), 1.0);
   EXPECT_EQ(p.statusText(), Tavrin::kMidiIONotSetText);
