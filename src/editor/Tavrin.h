@@ -105,10 +105,11 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // Outgoing channel messages (editor lock taken inside; any thread). The
   // routing switch queues the message for the audio blocks while queue
-  // routing is on, else sends it at once. sendMidiMsgAndLog sends it to the
-  // output port: without MIDI I/O it shows "Set MIDI I/O First!" instead; a
-  // message on the global channel lights the activity light while the light
-  // shows outgoing MIDI.
+  // routing is on, else sends it at once; when routing turns direct, what
+  // waits in the queue goes out at once, in order. sendMidiMsgAndLog sends
+  // it to the output port: without MIDI I/O it shows "Set MIDI I/O First!"
+  // instead; a message on the global channel lights the activity light
+  // while the light shows outgoing MIDI.
   void sendMidiMsgAndLog(IMidiMsg* msg);
   // The global MIDI channel, 0-15 (the values 0 and 1 both give 0).
   int globalChannel() const;
@@ -208,7 +209,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
 
   // ---- the dispatch's helpers
   // Starts a job of the hub (false: dropped, the thread is busy or there is
-  // no hub). prepare runs only when the job starts.
+  // no hub). prepare runs only when the job starts, once its thread has
+  // started and before the job begins.
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
@@ -414,6 +416,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void sendMidiMsgLocked(IMidiMsg* msg, int channel);
   void sendMidiMsgLocked(IMidiMsg* msg) { sendMidiMsgLocked(msg, globalChannel()); }
   void routeLocked(IMidiMsg* msg, int channel);
+  // Sends every message waiting in the queue at once, in queue order, and
+  // empties it (editor lock held): routing has turned direct.
+  void sendQueuedNow();
   // Holds the editor lock for a scope, taking it only when the calling
   // thread does not hold it yet (the dispatch's own calls run under it).
   class EditorScope {

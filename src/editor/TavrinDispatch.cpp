@@ -112,6 +112,7 @@ bool Tavrin::midiSettingCase(int idx, int whole) {
       if (on) {
         if (graphics) graphics->SetParameterFromPlug(kMIDIFilterToDAWBuffer, 0.0, false);
         mFlags.queueRouting.store(false);
+        sendQueuedNow();
       }
       break;
     case kMIDIFilterToDAWBuffer:

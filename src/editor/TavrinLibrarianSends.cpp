@@ -80,19 +80,14 @@ bool Tavrin::storeAllPatchesToDeviceFromLibrarian(int bank, int list) {
 
 bool Tavrin::startPartRequest() {
   KIT_MutexLock lock(GetMutex());
-  if (mHub == nullptr) return false;
-  SenderJob job;
-  job.mode = SenderJob::kPartRequest;
-  job.partFlag = true;
-  job.program = mCurrentProgram.load();
-  // Request-pending is raised only for a job that starts.
-  return startJob(job, [this] { mHub->setRequestPending(true); });
+  // Without an output port the bank change before it has shown "Set MIDI I/O
+  // First!"; a request could only time out, holding the job thread.
+  if (mHub == nullptr || !mFlags.midiIOSet.load()) return false;
+  return mHub->startPartRequest(mCurrentProgram.load());
 }
 
 bool Tavrin::sendAllPatchRequestSysexFromLibrarian(int bank) {
   // The hub drops the request when its thread is busy or no upper bank is
   // there to fill.
-  if (mHub == nullptr || jobRunning()) return false;
-  mHub->sendAllPatchRequestSysexFromLibrarian(bank);
-  return true;
+  return mHub != nullptr && mHub->sendAllPatchRequestSysexFromLibrarian(bank);
 }

@@ -3,6 +3,7 @@
 // activity light, the program and bank changes, the push of the sound back
 // to the instrument, and the look-ups of controls by their MIDI addresses.
 #include <algorithm>
+#include <vector>
 
 #include "editor/Tavrin.h"
 #include "framework/IGraphics.h"
@@ -53,6 +54,22 @@ void Tavrin::routeLocked(IMidiMsg* msg, int channel) {
   } else {
     sendMidiMsgLocked(msg, channel);
   }
+}
+
+void Tavrin::sendQueuedNow() {
+  // Edits that waited for a block would otherwise be dropped by the next
+  // one, and the instrument would lack what the window shows. Every
+  // routing decision is made under the editor lock, so nothing joins the
+  // queue meanwhile and later edits go out behind these.
+  std::vector<IMidiMsg> waiting;
+  waiting.reserve(static_cast<size_t>(mMidiQueue.ToDo()));
+  while (const IMidiMsg* next = mMidiQueue.Peek()) {
+    waiting.push_back(*next);
+    mMidiQueue.Remove();
+  }
+  mMidiQueue.Clear();
+  const int channel = globalChannel();
+  for (IMidiMsg& msg : waiting) sendMidiMsgLocked(&msg, channel);
 }
 
 void Tavrin::sendMidiMsgAndLog(IMidiMsg* msg) {

@@ -416,15 +416,7 @@ Tavrin::CaseEnd Tavrin::sendCase(int idx, int whole) {
     case kRequestTempData:
       if (whole == 0) return CaseEnd::Return;
       if (mHub) mHub->setRequestPending(whole == 1);
-      if (mFlags.midiIOSet.load() && !jobRunning()) {
-        SenderJob job;
-        job.mode = SenderJob::kEditBufferRequest;
-        job.partFlag = true;
-        startJob(job, [this] {
-          SetLibrarianRequestActive(false);
-          if (mHub) mHub->setRequestPending(true);
-        });
-      }
+      if (mHub && mFlags.midiIOSet.load() && !jobRunning()) mHub->startEditBufferRequest();
       return CaseEnd::Tail;
     default:
       return CaseEnd::None;
@@ -486,15 +478,11 @@ void Tavrin::programStep(int idx, int whole) {
       setFromPlug(*this, kCurrentPatch, program);
       if (mLibrarianView) mLibrarianView->selectUpperSlot(program);
       if (mLibrarian) mLibrarian->targetSlot.store(program);
-      if (BankChangeMessage()) {
+      // Without an output port the bank change has shown "Set MIDI I/O
+      // First!"; a request could only time out, holding the job thread.
+      if (BankChangeMessage() && mFlags.midiIOSet.load()) {
         SetLibrarianRequestActive(false);
-        SenderJob job;
-        job.mode = SenderJob::kPartRequest;
-        job.partFlag = true;
-        job.program = mCurrentProgram.load();
-        startJob(job, [this] {
-          if (mHub) mHub->setRequestPending(true);
-        });
+        if (mHub) mHub->startPartRequest(mCurrentProgram.load());
         pauseUnlocked(requestPacing());
         sendPartDataBackToHardware(0);
       }

@@ -201,16 +201,12 @@ bool Tavrin::startSendArrangement(bool toLibrarian, bool markTransfer) {
 }
 
 bool Tavrin::sendActiveArrangementRequestSysex(bool toEditor) {
-  if (mHub == nullptr || jobRunning()) return false;
-  mHub->sendActiveArrangementRequestSysex(toEditor);
-  return true;
+  return mHub != nullptr && mHub->sendActiveArrangementRequestSysex(toEditor);
 }
 
 bool Tavrin::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
   // The hub empties and arms the collector only for a job that starts.
-  if (mHub == nullptr || jobRunning()) return false;
-  mHub->sendSinglePatchRequestSysexFromLibrarian(editBuffer);
-  return true;
+  return mHub != nullptr && mHub->sendSinglePatchRequestSysexFromLibrarian(editBuffer);
 }
 
 bool Tavrin::initClassicPatch() {

@@ -74,17 +74,55 @@ bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<vo
       t.thread.join();
       t.started = false;
     }
-    if (prepare) prepare();
     t.sender->setJob(job);
-    t.thread.start(*t.sender);
+    t.withdrawn = false;
+    t.thread.start(t.gate);
     t.started = true;
-    return true;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "job %d not started: %s\n", job.mode, e.what());
+    return false;
   } catch (...) {
     std::fprintf(stderr, "job %d not started\n", job.mode);
+    return false;
   }
+  // Only a job that has started gets its flags raised; it waits at the gate
+  // until they are.
+  try {
+    if (prepare) prepare();
+    return true;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "job %d withdrawn: %s\n", job.mode, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "job %d withdrawn\n", job.mode);
+  }
+  t.withdrawn = true;
   return false;
+}
+
+void MIDIMessageManager::StartGate::run() {
+  bool withdrawn = true;
+  try {
+    std::lock_guard<std::mutex> lock(m_owner.startLock);
+    withdrawn = m_owner.withdrawn;
+  } catch (...) {
+    std::fprintf(stderr, "job thread: start lock failed\n");
+  }
+  // The runner catches whatever its job throws.
+  if (!withdrawn) m_owner.sender->run();
+}
+
+bool MIDIMessageManager::startEditBufferRequest(bool wait) {
+  return startJobOn(
+      SenderJob::editBufferRequest(),
+      [this] {
+        m_editor.SetLibrarianRequestActive(false);
+        m_requestPending.store(true);
+      },
+      wait);
+}
+
+bool MIDIMessageManager::startPartRequest(int program) {
+  return startJob(SenderJob::partRequest(program), [this] { m_requestPending.store(true); });
 }
 
 bool MIDIMessageManager::threadRunning(Thread t) const {
@@ -164,37 +202,30 @@ bool MIDIMessageManager::librarianTargetValid(bool oneSlot) const {
   return slot >= 0 && slot < ILibrarianSlots::kSlots;
 }
 
-void MIDIMessageManager::sendActiveArrangementRequestSysex(bool) {
+bool MIDIMessageManager::sendActiveArrangementRequestSysex(bool) {
   EditorLock lock(*this);
-  if (!lock.held()) return;
-  SenderJob job;
-  job.mode = SenderJob::kEditBufferRequest;
-  job.partFlag = true;
-  startJob(job, [this] {
-    m_editor.SetLibrarianRequestActive(false);
-    m_requestPending.store(true);
-  });
+  return lock.held() && startEditBufferRequest();
 }
 
-void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
+bool MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) {
   SenderJob job;
   job.mode = SenderJob::kSingleRequest;
   job.editBuffer = editBuffer;
-  startLibrarianRequest(job, true);
+  return startLibrarianRequest(job, true);
 }
 
-void MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
+bool MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
   SenderJob job;
   job.mode = SenderJob::kBankRequest;
   job.requestBank = bank;
-  startLibrarianRequest(job, false);
+  return startLibrarianRequest(job, false);
 }
 
-void MIDIMessageManager::startLibrarianRequest(const SenderJob& job, bool oneSlot) {
+bool MIDIMessageManager::startLibrarianRequest(const SenderJob& job, bool oneSlot) {
   EditorLock lock(*this);
-  if (!lock.held() || !librarianTargetValid(oneSlot)) return;
+  if (!lock.held() || !librarianTargetValid(oneSlot)) return false;
   // The collector is armed only for a job that starts.
-  startJob(job, [this] {
+  return startJob(job, [this] {
     emptyLibraryRequest();
     armLibraryRequest();
     m_replyArrived.store(false);

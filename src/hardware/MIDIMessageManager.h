@@ -17,7 +17,9 @@
 //   thread). Each job thread has its own start lock, always taken after the
 //   editor lock, never before: a caller whose prepare touches editor state
 //   holds the editor lock across startJob. startJob never waits for a
-//   running job.
+//   running job. A started thread first waits for its start lock, so the
+//   starter's prepare step, made once the thread has started, is done
+//   before the job reads anything.
 // - The flags are atomics, read and written from any thread without a lock.
 // - stop() may be called from any thread, holding any lock; the destructor
 //   stops, joins every thread and takes no lock, so it may run while the
@@ -77,9 +79,18 @@ class MIDIMessageManager {
   // The thread of a job: -1 for a mode no thread runs.
   static int threadForMode(int mode);
   // Starts the job on its thread. A running thread drops it (false), as does
-  // a stopped hub or a start the thread library refuses. Otherwise an ended
-  // run is joined, prepare runs, the job is copied and the thread starts.
+  // a stopped hub or a start the thread library refuses; prepare then does
+  // not run. Otherwise an ended run is joined, the job is copied, the thread
+  // starts and prepare runs before the job begins. A prepare that throws
+  // withdraws the job (false), which then does nothing.
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});
+  // The two edit-buffer requests with the one preparation each needs (editor
+  // lock held): job 4 turns the librarian request off and raises
+  // request-pending; job 5 raises request-pending. True when the job
+  // started. Without wait (the audio thread) a start lock held elsewhere
+  // drops job 4 as a busy thread does.
+  bool startEditBufferRequest(bool wait = true);
+  bool startPartRequest(int program);
   bool threadRunning(Thread t) const;
   // The job a thread was last given (a copy).
   SenderJob lastJob(Thread t);
@@ -89,14 +100,14 @@ class MIDIMessageManager {
   bool stopping() const { return m_stopping.load(); }
 
   // ---- the request front ends of the librarian menus (editor lock taken
-  // inside). A busy thread, or for jobs 6 and 7 a librarian without an
-  // upper bank (job 6 also a target slot outside 0..99), changes and sends
-  // nothing.
+  // inside). Each answers whether its job started. A busy thread, a stopped
+  // hub, or for jobs 6 and 7 a librarian without an upper bank (job 6 also a
+  // target slot outside 0..99), changes and sends nothing.
   // Job 4 with its part flag set; the bank edit menu calls it with true,
   // and there is no other form.
-  void sendActiveArrangementRequestSysex(bool = true);
-  void sendSinglePatchRequestSysexFromLibrarian(bool editBuffer);
-  void sendAllPatchRequestSysexFromLibrarian(int bank);
+  bool sendActiveArrangementRequestSysex(bool = true);
+  bool sendSinglePatchRequestSysexFromLibrarian(bool editBuffer);
+  bool sendAllPatchRequestSysexFromLibrarian(int bank);
 
   // ---- the collector (editor lock held)
   void emptyLibraryRequest();
@@ -277,8 +288,8 @@ class MIDIMessageManager {
   bool passes(const IMidiMsg& msg, bool fromHost) const;
   void lightForInput(const IMidiMsg& msg);
   // Jobs 6 and 7: takes the editor lock, checks the librarian's target and
-  // arms the collector in the start.
-  void startLibrarianRequest(const SenderJob& job, bool oneSlot);
+  // arms the collector in the start; true when the job started.
+  bool startLibrarianRequest(const SenderJob& job, bool oneSlot);
   // startJob's body; without wait, a start lock held elsewhere drops the job.
   bool startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait);
 
@@ -312,11 +323,25 @@ class MIDIMessageManager {
   std::array<int32_t, kRandomTableSize> m_randomTable{};
   std::mt19937 m_random;
 
+  struct JobThread;
+  // What a job thread runs: it waits for the start lock, which its starter
+  // holds until the prepare step is done, then runs the job unless the
+  // start was withdrawn.
+  class StartGate : public Poco::Runnable {
+   public:
+    explicit StartGate(JobThread& owner) : m_owner(owner) {}
+    void run() override;
+
+   private:
+    JobThread& m_owner;
+  };
   struct JobThread {
     Poco::Thread thread;
     std::unique_ptr<MIDIMessageSender> sender;
     std::mutex startLock;
-    bool started = false;  // started and not yet joined
+    bool started = false;    // started and not yet joined
+    bool withdrawn = false;  // under startLock: the run does nothing
+    StartGate gate{*this};
   };
   JobThread m_threads[kThreadCount];
 };

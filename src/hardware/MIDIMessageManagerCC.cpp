@@ -113,11 +113,7 @@ bool MIDIMessageManager::programChange(const IMidiMsg& msg, bool fromHost, int c
   if (fromHost) m_editor.SendProgramChangeCommand(program, channel);
   m_requestPending.store(true);
   m_request.active = false;
-  SenderJob job;
-  job.mode = SenderJob::kPartRequest;
-  job.partFlag = true;
-  job.program = program;
-  startJob(job);
+  startPartRequest(program);
   // The slots run 0..99: program 100 selects the last one.
   m_slots.selectProgram(std::min(program, ILibrarianSlots::kSlots - 1));
   return true;

@@ -78,17 +78,8 @@ bool MIDIMessageManager::onBlockEnd() {
   // attempt, and the next block tries again.
   KIT_Mutex& mutex = m_plugin.GetMutex();
   if (!mutex.TryLock()) return false;
-  SenderJob job;
-  job.mode = SenderJob::kEditBufferRequest;
-  job.partFlag = true;
-  const bool started = startJobOn(
-      job,
-      [this] {
-        m_editor.SetLibrarianRequestActive(false);
-        m_requestPending.store(true);
-        m_flags.editBufferRequestPending.store(false);
-      },
-      false);
+  const bool started = startEditBufferRequest(false);
+  if (started) m_flags.editBufferRequestPending.store(false);
   mutex.Unlock();
   return started;
 }

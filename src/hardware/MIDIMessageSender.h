@@ -1,7 +1,8 @@
 #pragma once
 // The job runner: one per job thread of the hub, holding the job that thread
 // runs. MIDIMessageManager::startJob copies a SenderJob into it before the
-// thread starts; run() performs that job once on the thread and returns.
+// thread starts; run() performs that job once on the thread, after the
+// starter's prepare step, and returns.
 //
 // Threads and locks: run() and the jobs run on the runner's thread only.
 // A job touches the plug-in and the editor's services only while holding the
@@ -110,6 +111,11 @@ class MIDIMessageSender : public Poco::Runnable {
   // hub stopped.
   bool sendRequest(const std::vector<uint8_t>& unframed);
   Wait waitForReply(const WaitPlan& plan);
+  // The plan's request with the device byte, then the wait for its answer;
+  // false when the hub stopped. requestSound: the same for one sound of a
+  // location (jobs 6 and 7), pacing t.
+  bool requestAndWait(const WaitPlan& plan, uint8_t device);
+  bool requestSound(const sysex::Location& where, uint8_t device, int t);
   // The end shared by jobs 4 to 7. A fetch into the librarian (jobs 6 and
   // 7, bankExtras) has filled the upper list in memory only: it is marked
   // unsaved here, and no file changes until the user saves the bank, which

@@ -30,9 +30,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
         device = m_hub.learntDevice();
       }))
     return;
-  if (!sendRequest(sysex::globalRequest(device))) return;
-  WaitPlan plan{t, t, [](uint8_t d) { return sysex::globalRequest(d); }, true};
-  if (waitForReply(plan) == Wait::Stopped || !pause(t)) return;
+  if (!requestAndWait({t, t, [](uint8_t d) { return sysex::globalRequest(d); }, true}, device) || !pause(t)) return;
   locked([&] {
     if (m_hub.cancelRequested()) {
       editor.setStatusText(kCancelledText);
@@ -106,12 +104,18 @@ void MIDIMessageSender::requestEditBuffer(bool learntDevice) {
         device = learntDevice ? m_hub.learntDevice() : m_hub.globalDevice();
       }))
     return;
-  if (!sendRequest(sysex::editBufferRequest(device))) return;
   // Job 4 searches and ends with half pauses.
   const int shortPause = learntDevice ? t / 2 : t;
-  WaitPlan plan{t, shortPause, [](uint8_t d) { return sysex::editBufferRequest(d); }};
-  if (waitForReply(plan) == Wait::Stopped) return;
+  if (!requestAndWait({t, shortPause, [](uint8_t d) { return sysex::editBufferRequest(d); }}, device)) return;
   endRequest(shortPause, false);
+}
+
+bool MIDIMessageSender::requestAndWait(const WaitPlan& plan, uint8_t device) {
+  return sendRequest(plan.request(device)) && waitForReply(plan) != Wait::Stopped;
+}
+
+bool MIDIMessageSender::requestSound(const sysex::Location& where, uint8_t device, int t) {
+  return requestAndWait({t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }}, device);
 }
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer) {
@@ -127,9 +131,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer) {
                                                    m_hub.slots().targetSlot());
       }))
     return;
-  if (!sendRequest(sysex::soundRequest(device, where))) return;
-  WaitPlan plan{t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }};
-  if (waitForReply(plan) == Wait::Stopped) return;
+  if (!requestSound(where, device, t)) return;
   endRequest(t, true);
 }
 
@@ -145,9 +147,7 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
           device = m_hub.globalDevice();
         }))
       return;
-    if (!sendRequest(sysex::soundRequest(device, where))) return;
-    WaitPlan plan{t, t, [where](uint8_t d) { return sysex::soundRequest(d, where); }};
-    if (waitForReply(plan) == Wait::Stopped) return;
+    if (!requestSound(where, device, t)) return;
     // The selection steps on, but not past the bank's last slot.
     if (!locked([&] {
           ILibrarianSlots& slots = m_hub.slots();

@@ -44,6 +44,24 @@ struct SenderJob {
     return job;
   }
 
+  // Job 4: the instrument's edit buffer into the editor's parameters.
+  static SenderJob editBufferRequest() {
+    SenderJob job;
+    job.mode = kEditBufferRequest;
+    job.partFlag = true;
+    return job;
+  }
+
+  // Job 5: the edit buffer again after a bank and program change selected
+  // program on the instrument.
+  static SenderJob partRequest(int program) {
+    SenderJob job;
+    job.mode = kPartRequest;
+    job.partFlag = true;
+    job.program = program;
+    return job;
+  }
+
   // Job 0: store into the librarian instead of sending; run the global step.
   bool toLibrarian = false;
   bool globalStep = false;

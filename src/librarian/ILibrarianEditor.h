@@ -70,14 +70,16 @@ class ILibrarianEditor {
   // remembers the program for a following part request.
   virtual bool BankChangeMessage() = 0;
 
-  // ---- Job starts; false when the job thread is busy or missing
+  // ---- Job starts; each answers whether its job started (false when the
+  // job thread is busy or missing, or the hub refused the request)
   // Job 0: the current sound, to the instrument, or with toLibrarian into the
   // upper slot at targetSlot. With markTransfer the transfer-in-progress flag
   // and the two send flags are set, and only when the job starts.
   virtual bool startSendArrangement(bool toLibrarian, bool markTransfer) = 0;
   // Job 4: the edit buffer into the editor (true) or the librarian.
   virtual bool sendActiveArrangementRequestSysex(bool toEditor) = 0;
-  // Job 5: the part request for the program BankChangeMessage remembered.
+  // Job 5: the part request for the program BankChangeMessage remembered;
+  // never without a MIDI output port.
   virtual bool startPartRequest() = 0;
   // Job 6: the edit buffer (true) or the selected program into targetSlot.
   virtual bool sendSinglePatchRequestSysexFromLibrarian(bool editBuffer) = 0;

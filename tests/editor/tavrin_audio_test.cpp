@@ -164,7 +164,7 @@ TEST(TavrinAudio, OutputsAreSilentInEveryProcessKindAndNothingRunsWithoutMidiIO)
   EXPECT_TRUE(r.take().empty());
 }
 
-TEST(TavrinAudio, TheQueueDrainsOverTheOutputOffsetWhileRoutedAndIsDroppedOtherwise) {
+TEST(TavrinAudio, TheQueueDrainsOverTheOutputOffsetWhileRoutedAndLeavesAtOnceWhenRoutingTurnsDirect) {
   Rig r;
   r.run({.frames = 512, .blockSize = 512});  // the host's first reset stores 512
   EXPECT_EQ(r.plug->outputOffset(), 512);
@@ -184,14 +184,21 @@ TEST(TavrinAudio, TheQueueDrainsOverTheOutputOffsetWhileRoutedAndIsDroppedOtherw
   r.run({.frames = 64, .blockSize = 256});
   EXPECT_EQ(r.take(), (std::vector<Bytes>{{0xB0, 20, 10}, {0xB0, 21, 10}, {0xB0, 22, 10}}));
   EXPECT_EQ(r.queued(), (std::vector<int>{0, 88, 488}));
-  // Routing off: what the block reaches is dropped unsent, the rest moves
-  // by the block.
+  // Routing turned direct: everything waiting leaves at once, in order, and
+  // the next block has nothing left to drop.
   r.set(kMIDIFilterDirectToHardware, 1);
+  EXPECT_EQ(r.take(), (std::vector<Bytes>{{0xB0, 23, 10}, {0xB0, 24, 10}, {0xB0, 25, 10}}));
+  EXPECT_TRUE(r.queued().empty());
   r.run({.frames = 64, .blockSize = 256});
   EXPECT_TRUE(r.take().empty());
-  EXPECT_EQ(r.queued(), (std::vector<int>{24, 424}));
   // Without a port they wait as they are.
   r.set(kMIDIFilterToDAWBuffer, 1);
+  for (int offset : {24, 424}) {
+    IMidiMsg msg;
+    msg.MakeControlChangeMsg(cc++, 10 / 127.0, 0);
+    msg.mOffset = offset;
+    r.plug->MIDIOutRoutingSwitch(&msg);
+  }
   r.plug->setMidiIOSet(false);
   r.run({.frames = 64, .blockSize = 256});
   EXPECT_EQ(r.queued(), (std::vector<int>{24, 424}));
@@ -445,6 +452,42 @@ TEST(TavrinAudioEndToEnd, ClockBytesFollowTheTransportAndRoutedEditsWaitForABloc
   host.run({});
   EXPECT_TRUE(hwtest::spinUntil([&] { return h.receivedBytes().size() == before + 1; }));
   EXPECT_EQ(h.receivedBytes().back().back(), 21);
+}
+
+// Edits waiting in the queue when routing turns direct before a block
+// reach the instrument at once, each once and in order, ahead of the next
+// edit; the block after them sends nothing more.
+TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenRoutingTurnsDirect) {
+  edtest::Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
+  edtest::HostScript host(h.tavrin());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  host.run({});  // the all-sounds-off the first block sends
+  std::vector<int> params;
+  for (int i = 3; i < 80 && params.size() < 3; ++i) {
+    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
+    const IParam* q = h.tavrin().GetParam(i);
+    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) params.push_back(i);
+  }
+  ASSERT_EQ(params.size(), 3u);
+  h.set(kMIDIFilterToDAWBuffer, 1);
+  const size_t before = h.receivedBytes().size();
+  h.set(params[0], 21);
+  h.set(params[1], 22);
+  h.set(params[2], 23);
+  h.set(params[0], 24);
+  EXPECT_EQ(h.receivedBytes().size(), before);
+  h.set(kMIDIFilterDirectToHardware, 1);
+  h.set(params[1], 25);
+  auto values = [&] {
+    std::vector<int> out;
+    const std::vector<Bytes> got = h.receivedBytes();
+    for (size_t i = before; i < got.size(); ++i) out.push_back(got[i].back());
+    return out;
+  };
+  EXPECT_TRUE(hwtest::spinUntil([&] { return values().size() >= 5; }));
+  EXPECT_EQ(values(), (std::vector<int>{21, 22, 23, 24, 25}));
+  host.run({});
+  EXPECT_EQ(values(), (std::vector<int>{21, 22, 23, 24, 25}));
 }
 
 // A randomize sends the new sound as one dump; the block after it asks for

@@ -217,6 +217,46 @@ TEST_F(TavrinEndToEnd, ProgramFiveFromTheProgramMenuSelectsAndFetchesTheSound) {
   EXPECT_FALSE(p.hub()->requestPending());
 }
 
+// Before an output port is chosen the program buttons and the header's bank
+// and program menus change the selection and show "Set MIDI I/O First!",
+// and start no request; the port chosen right after gets its enquiry,
+// which learns the device ID.
+TEST_F(TavrinEndToEnd, WithoutAnOutputPortProgramStepsAndHeaderMenusStartNoRequest) {
+  auto press = [&](int idx) {
+    {
+      KIT_MutexLock lock(p.GetMutex());
+      p.GetParam(idx)->Set(1);
+    }
+    p.OnParamChange(idx);
+  };
+  // A request started now would stay in its first pause, as it does for
+  // its 45 s on a real clock.
+  h.holdJobSleeps([] { return false; });
+  press(kPatchUp);
+  EXPECT_EQ(h.value(kCurrentPatch), 1.0);
+  EXPECT_EQ(p.statusText(), Tavrin::kMidiIONotSetText);
+  press(kPatchDown);
+  press(kPatchDown);
+  EXPECT_EQ(h.value(kCurrentPatch), 99.0);
+  pressMenu("PROGRAMNUMBERMENU", {"01-10", "Program 05"});
+  EXPECT_EQ(h.value(kCurrentPatch), 4.0);
+  pressMenu("BANKNUMBERMENUPROGRAMS", {"Bank P301-400"});
+  EXPECT_EQ(h.value(kCurrentBank), 3.0);
+  EXPECT_EQ(p.statusText(), Tavrin::kMidiIONotSetText);
+  EXPECT_FALSE(p.jobRunning());
+  EXPECT_EQ(p.hub()->lastJob(MIDIMessageManager::kJobThread).mode, SenderJob::kNothing);
+  EXPECT_FALSE(p.hub()->requestPending());
+
+  ASSERT_TRUE(h.choosePortsAndWait());
+  const std::vector<Bytes> sent = h.receivedBytes();
+  EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [](const Bytes& m) {
+    return m.size() > 4 && m == framed(sysex::globalRequest(m[3]));
+  }));
+  EXPECT_EQ(p.sharedFlags().deviceId.load(), kDevice);
+  EXPECT_EQ(p.statusText(), "Plug-in is ready to go!");
+  EXPECT_EQ(p.hub()->lastJob(MIDIMessageManager::kJobThread).mode, SenderJob::kDeviceEnquiry);
+}
+
 // "Patches from 201-300" in the librarian's command menu fills the upper
 // list with the instrument's bank 2, slot by slot.
 TEST_F(TavrinEndToEnd, PatchesFrom201To300FillTheUpperListWithBankTwo) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "hardware/MIDIMessageManager.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "librarian/PatchLibrarian.h"
@@ -123,6 +124,42 @@ TEST_F(MenuJobs, APushSendsTheSoundAfterTheGlobalStepWithInputDropped) {
   EXPECT_FALSE(p.initClassicPatch());
   EXPECT_FALSE(p.sendSinglePatchRequestSysexFromLibrarian(true));
   EXPECT_FALSE(p.sharedFlags().transferInProgress.load());
+  h.holdJobSleeps([] { return true; });
+  waitForJob();
+}
+
+// A request the hub refuses answers false and raises no flag: without an
+// upper bank to fill, and while the job thread is busy.
+TEST_F(MenuJobs, ARefusedRequestAnswersFalseAndRaisesNoFlag) {
+  auto noFlagRaised = [&] {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_FALSE(p.hub()->requestPending());
+    EXPECT_FALSE(p.hub()->libraryRequest().active);
+    EXPECT_FALSE(p.sharedFlags().transferInProgress.load());
+  };
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.librarian()->noUpperFile = 1;
+  }
+  noFlagRaised();
+  EXPECT_FALSE(p.sendAllPatchRequestSysexFromLibrarian(0));
+  EXPECT_FALSE(p.sendSinglePatchRequestSysexFromLibrarian(true));
+  EXPECT_FALSE(p.jobRunning());
+  noFlagRaised();
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.librarian()->noUpperFile = 0;
+  }
+
+  // The editor's sound to the instrument waits in its pause meanwhile.
+  h.holdJobSleeps({});
+  h.holdJobSleeps([] { return false; });
+  ASSERT_TRUE(p.startSendArrangement(false, false));
+  EXPECT_FALSE(p.sendActiveArrangementRequestSysex(true));
+  EXPECT_FALSE(p.sendSinglePatchRequestSysexFromLibrarian(false));
+  EXPECT_FALSE(p.sendAllPatchRequestSysexFromLibrarian(1));
+  EXPECT_FALSE(p.startPartRequest());
+  noFlagRaised();
   h.holdJobSleeps([] { return true; });
   waitForJob();
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
@@ -278,6 +279,84 @@ TEST_F(HubTest, FrontEndsOnABusyThreadOrWithoutASlotDoNothing) {
   waitJob();
   EXPECT_TRUE(requests().empty());
   EXPECT_FALSE(hub().libraryRequest().active);
+}
+
+// The front ends answer whether their job started: false on a busy thread,
+// without a slot to store into and on a stopped hub, and then no flag of
+// theirs is raised.
+TEST_F(HubTest, FrontEndsAnswerWhetherTheirJobStarted) {
+  sim.setFault(Fault::Silent);
+  onSleep = [&](int n) {
+    if (n != 1) return;
+    EXPECT_FALSE(hub().sendSinglePatchRequestSysexFromLibrarian(false));
+    EXPECT_FALSE(hub().sendAllPatchRequestSysexFromLibrarian(2));
+    EXPECT_FALSE(hub().sendActiveArrangementRequestSysex(true));
+    EXPECT_FALSE(hub().startPartRequest(3));
+    EXPECT_FALSE(hub().libraryRequest().active);
+    hub().setCancelRequested(true);
+  };
+  run(job(SenderJob::kPartRequest));
+  onSleep = nullptr;
+  hub().setRequestPending(false);
+  for (int target : {-1, 100}) {
+    ed->setTargetSlot(target);
+    EXPECT_FALSE(hub().sendSinglePatchRequestSysexFromLibrarian(true));
+  }
+  ed->setTargetSlot(0);
+  ed->setUpperBank(false);
+  EXPECT_FALSE(hub().sendAllPatchRequestSysexFromLibrarian(0));
+  EXPECT_FALSE(hub().libraryRequest().active);
+  EXPECT_FALSE(hub().requestPending());
+  // Started ones answer true; each ends at its first pause.
+  ed->setUpperBank(true);
+  onSleep = [&](int) { hub().setCancelRequested(true); };
+  EXPECT_TRUE(hub().sendAllPatchRequestSysexFromLibrarian(0));
+  waitJob();
+  EXPECT_TRUE(hub().sendActiveArrangementRequestSysex(true));
+  waitJob();
+  onSleep = nullptr;
+  hub().stop();
+  EXPECT_FALSE(hub().sendActiveArrangementRequestSysex(true));
+  EXPECT_FALSE(hub().startPartRequest(1));
+  EXPECT_FALSE(hub().requestPending());
+}
+
+// The prepare step runs once the job's thread has started and before the
+// job: a refused start runs none, and one that throws withdraws the job.
+TEST_F(HubTest, PrepareRunsOnceTheThreadHasStartedAndBeforeTheJob) {
+  sounddump::Dump d = SynthSimulator::factorySound(1, 2);
+  sounddump::address(d, 0, sysex::kEditBuffer);
+  sim.setEditBuffer(d);
+  bool threadStarted = false;
+  // The job clears the time-out mark at its start; a prepare after it
+  // would leave the mark set.
+  run(SenderJob::editBufferRequest(), [&] {
+    threadStarted = hub().threadRunning(MIDIMessageManager::kJobThread);
+    hub().setTimedOut(true);
+  });
+  EXPECT_TRUE(threadStarted);
+  EXPECT_FALSE(hub().timedOut());
+  EXPECT_EQ(ed->texts().back(), Sender::kCompletedText);
+
+  // Refused while the thread runs: the prepare is not run.
+  sim.setFault(Fault::Silent);
+  bool prepared = false;
+  onSleep = [&](int n) {
+    if (n != 1) return;
+    EXPECT_FALSE(hub().startJob(SenderJob::partRequest(2), [&] { prepared = true; }));
+    hub().setCancelRequested(true);
+  };
+  run(SenderJob::editBufferRequest());
+  onSleep = nullptr;
+  EXPECT_FALSE(prepared);
+
+  // A prepare that throws: false, and the job sends nothing.
+  sim.clearRecords();
+  const size_t texts = ed->texts().size();
+  EXPECT_FALSE(hub().startJob(SenderJob::editBufferRequest(), [] { throw std::runtime_error("no"); }));
+  waitJob();
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(ed->texts().size(), texts);
 }
 
 // Echoed, truncated, oversized and garbage answers to job 4 change only
