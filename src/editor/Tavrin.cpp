@@ -102,6 +102,9 @@ const MenuLayer kMenuLayers[] = {
     {80, "PROGBANKNAMEMENUPROGRAMS", &makeMenu<ProgBankNamePopupMenu>, IRECT(456, 58, 482, 84), true},
 };
 
+constexpr const char* kDataFolderNotMadeText = "Data folder cannot be made!";
+constexpr const char* kDataFolderReadOnlyText = "Data folder is read-only!";
+
 int scaled(int v, double scale) { return static_cast<int>(v * scale); }
 
 bool isTrailingBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -117,6 +120,9 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   (void)patchSaveDialogResource();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   mSampleRate = GetSampleRate();
+  // The data folder is first needed now: the scan below reads its Patches
+  // folder, and the settings and the log live in it.
+  const platform::FolderState dataFolder = platform::makeDataFolder();
   mDebugLogPath = getDataFolder() + kDebugLogFileName;
   mDebugLogOn = DebuggerOutput::openDebugFile(mDebugLogPath);
   mSettingsPath = getDataFolder() + "Tavrin Editor UI.txt";
@@ -135,6 +141,10 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   const HardwarePortsFactory makePorts = sPortsFactory.load();
   SetHardwarePorts(makePorts ? makePorts() : makeRtMidiHardwarePorts());
   buildWindow(info);
+  // Without its folder the plug-in still runs (nothing to scan, nothing
+  // saved there); the user is told once, here, and not at every write.
+  if (dataFolder == platform::FolderState::NotMade) setStatusText(kDataFolderNotMadeText);
+  if (dataFolder == platform::FolderState::NotWritable) setStatusText(kDataFolderReadOnlyText);
 }
 
 void Tavrin::buildWindow(IPluginInstanceInfo) {
