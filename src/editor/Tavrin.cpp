@@ -442,6 +442,10 @@ void Tavrin::log(const std::string& line) {
 
 void Tavrin::DebugLogText(const std::string& text) { log(text); }
 
+void Tavrin::logSysExOut(const std::vector<int>& message) {
+  if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByteInt(mDebugLogPath, message, static_cast<int>(message.size()));
+}
+
 // ---- status and send path
 
 void Tavrin::setStatusText(const std::string& text) {

@@ -282,6 +282,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void SendProgramChangeCommand(int program, int channel) override;
   void feedSysEx(const uint8_t* data, int size) override;
   void setArpTempoLayers(bool externalClock) override;
+  // Takes no lock: the log's every line is its own open, append and close.
+  void logSysExOut(const std::vector<int>& message) override;
 
   // ---- display setters of the librarian glue
   void displayPatchName(const std::string& text);
