@@ -142,9 +142,17 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   SetHardwarePorts(makePorts ? makePorts() : makeRtMidiHardwarePorts());
   buildWindow(info);
   // Without its folder the plug-in still runs (nothing to scan, nothing
-  // saved there); the user is told once, here, and not at every write.
-  if (dataFolder == platform::FolderState::NotMade) setStatusText(kDataFolderNotMadeText);
-  if (dataFolder == platform::FolderState::NotWritable) setStatusText(kDataFolderReadOnlyText);
+  // saved there). The user is told once, when the window first shows: the
+  // host's resets during its start write the status line before that.
+  if (dataFolder == platform::FolderState::NotMade) mDataFolderNotice = kDataFolderNotMadeText;
+  if (dataFolder == platform::FolderState::NotWritable) mDataFolderNotice = kDataFolderReadOnlyText;
+}
+
+void Tavrin::OnGUIOpen() {
+  KIT_MutexLock lock(GetMutex());
+  if (mDataFolderNotice.empty()) return;
+  setStatusText(mDataFolderNotice);
+  mDataFolderNotice.clear();
 }
 
 void Tavrin::buildWindow(IPluginInstanceInfo) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/ControlLayer.h"
+#include "host/EffectInterface.h"
 #include "framework/IControl.h"
 #include "hardware/ParameterList.h"
 #include "librarian/LibrarianViewControl.h"
@@ -36,13 +37,23 @@ bool isFolder(const std::string& path) {
 class TavrinDataFolder : public ::testing::Test {
  protected:
   // The harness makes its first plug-in in a folder of its own; the user's
-  // plug-in is made again without any override.
+  // plug-in is made again without any override, started as a host starts
+  // it (each step resets the status line) and its window opened.
   void startAsUser(const std::string& homePath) {
     env.set("HOME", homePath.c_str());
     platform::setDataFolder("");
     h.make();
-    h.tavrin().GetGUI()->OpenWindow(nullptr);
+    dispatch(effOpen);
+    dispatch(effSetSampleRate);
+    dispatch(effSetBlockSize, 256);
+    dispatch(effMainsChanged, 1);
+    openWindow();
   }
+  intptr_t dispatch(int32_t opcode, intptr_t value = 0) {
+    AEffect* e = h.tavrin().GetAEffect();
+    return e->dispatcher(e, opcode, 0, value, opcode == effEditOpen ? &mWindow : nullptr, 48000.0f);
+  }
+  void openWindow() { ASSERT_EQ(dispatch(effEditOpen), 1); }
   // Presses the middle of the only control of a layer with the menu answer
   // and, when given, the answer of the file prompt the item opens.
   void pressMenu(const char* layer, std::vector<std::string> answer, const std::string& file = "") {
@@ -67,6 +78,7 @@ class TavrinDataFolder : public ::testing::Test {
   testsupport::ScopedEnv env;
   edtest::Harness h{edtest::projectRoot(), nullptr, false, {}, false};
   std::string local = home.path() + ".local/share/Quillfen/Brannick Tavrin Editor/";
+  char mWindow[1] = {};
 
   void SetUp() override {
     env.set(platform::kDataFolderEnv, nullptr);
@@ -126,8 +138,8 @@ TEST_F(TavrinDataFolder, PatchesIsMadeInTheHomeAndAFetchedBankIsSavedThere) {
 }
 
 // A home that is a file: no folder can be made in it. The status line says
-// so once, and the plug-in starts as it would otherwise, with an empty
-// librarian.
+// so when the window first shows, and the plug-in starts as it would
+// otherwise, with an empty librarian.
 TEST_F(TavrinDataFolder, AFolderThatCannotBeMadeIsNamedOnTheStatusLine) {
   ASSERT_TRUE(testsupport::writeFile(home.file("not a folder"), std::string("x")));
   startAsUser(home.file("not a folder"));
@@ -138,11 +150,16 @@ TEST_F(TavrinDataFolder, AFolderThatCannotBeMadeIsNamedOnTheStatusLine) {
     KIT_MutexLock lock(p.GetMutex());
     EXPECT_EQ(p.librarian()->upperFile(), nullptr);
   }
-  // Once: a later look at the folder does not say it again.
+  // Once: neither a later look at the folder nor the window's next opening
+  // says it again.
   h.set(kMainTab, 1);
   p.setStatusText("");
   pressMenu("BANKEDITMENU", {"Refresh Folders"});
   EXPECT_NE(p.statusText(), kNotMade);
+  p.setStatusText("");
+  EXPECT_EQ(dispatch(effEditClose), 1);
+  openWindow();
+  EXPECT_EQ(p.statusText(), "");
   EXPECT_EQ(testsupport::readFile(home.file("not a folder")), Bytes{'x'});
 }
 
