@@ -35,13 +35,26 @@ void DebuggerOutput::printDebugInfo(std::string path, std::string message) {
   platform::appendToFile(path, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
 }
 
-void DebuggerOutput::logSysExOutMessageByte(std::string path, const unsigned char* data, int length) {
+namespace {
+
+void appendHexByte(std::string& line, unsigned byte) {
   static const char kHex[] = "0123456789ABCDEF";
+  line += ' ';
+  line += kHex[(byte >> 4) & 0x0F];
+  line += kHex[byte & 0x0F];
+}
+
+}  // namespace
+
+void DebuggerOutput::logSysExOutMessageByte(std::string path, const unsigned char* data, int length) {
   std::string line = "SYSEX OUT:";
-  for (int i = 0; data && i < length; ++i) {
-    line += ' ';
-    line += kHex[data[i] >> 4];
-    line += kHex[data[i] & 0x0F];
-  }
+  for (int i = 0; data && i < length; ++i) appendHexByte(line, data[i]);
+  printDebugInfo(std::move(path), line);
+}
+
+void DebuggerOutput::logSysExOutMessageByteInt(std::string path, const std::vector<int>& data, int length) {
+  std::string line = "SYSEX OUT:";
+  for (size_t i = 0; i < data.size() && static_cast<long long>(i) < length; ++i)
+    appendHexByte(line, static_cast<unsigned>(data[i]) & 0xFFu);
   printDebugInfo(std::move(path), line);
 }

@@ -2,6 +2,7 @@
 // The optional debug log: one time-stamped line per event, written only when
 // the user has put the log file into the data folder before the start.
 #include <string>
+#include <vector>
 
 class DebuggerOutput {
  public:
@@ -17,6 +18,9 @@ class DebuggerOutput {
   // Appends one line "SYSEX OUT: " followed by the bytes of a sent message
   // as two-digit upper-case hexadecimal values separated by blanks.
   static void logSysExOutMessageByte(std::string path, const unsigned char* data, int length);
+  // The same line for a message given as ints, of which the first length
+  // (at most all of them) are written as the low 8 bits that go out.
+  static void logSysExOutMessageByteInt(std::string path, const std::vector<int>& data, int length);
   // The time stamp of a line, "%Y-%m-%d.%X" in local time, at most 79 bytes.
   static std::string timeStamp();
 };

@@ -108,6 +108,9 @@ const MenuLayer kMenuLayers[] = {
     {80, "PROGBANKNAMEMENUPROGRAMS", &makeMenu<ProgBankNamePopupMenu>, IRECT(456, 58, 482, 84), true},
 };
 
+constexpr const char* kDataFolderNotMadeText = "Data folder cannot be made!";
+constexpr const char* kDataFolderReadOnlyText = "Data folder is read-only!";
+
 int scaled(int v, double scale) { return static_cast<int>(v * scale); }
 
 }  // namespace
@@ -121,6 +124,9 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   (void)patchSaveDialogResource();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   mSampleRate = GetSampleRate();
+  // The data folder is first needed now: the scan below reads its Patches
+  // folder, and the settings and the log live in it.
+  const platform::FolderState dataFolder = platform::makeDataFolder();
   mDebugLogPath = getDataFolder() + kDebugLogFileName;
   mDebugLogOn = DebuggerOutput::openDebugFile(mDebugLogPath);
   mSettingsPath = getDataFolder() + "Tavrin Editor UI.txt";
@@ -139,6 +145,18 @@ Tavrin::Tavrin(IPluginInstanceInfo info)
   const HardwarePortsFactory makePorts = sPortsFactory.load();
   SetHardwarePorts(makePorts ? makePorts() : makeRtMidiHardwarePorts());
   buildWindow(info);
+  // Without its folder the plug-in still runs (nothing to scan, nothing
+  // saved there). The user is told once, when the window first shows: the
+  // host's resets during its start write the status line before that.
+  if (dataFolder == platform::FolderState::NotMade) mDataFolderNotice = kDataFolderNotMadeText;
+  if (dataFolder == platform::FolderState::NotWritable) mDataFolderNotice = kDataFolderReadOnlyText;
+}
+
+void Tavrin::OnGUIOpen() {
+  KIT_MutexLock lock(GetMutex());
+  if (mDataFolderNotice.empty()) return;
+  setStatusText(mDataFolderNotice);
+  mDataFolderNotice.clear();
 }
 
 void Tavrin::buildWindow(IPluginInstanceInfo) {
@@ -407,6 +425,10 @@ void Tavrin::log(const std::string& line) {
 }
 
 void Tavrin::DebugLogText(const std::string& text) { log(text); }
+
+void Tavrin::logSysExOut(const std::vector<int>& message) {
+  if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByteInt(mDebugLogPath, message, static_cast<int>(message.size()));
+}
 
 // ---- status and send path
 

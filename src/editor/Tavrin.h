@@ -154,6 +154,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // the first reset after the host told its block size also stores that
   // size as the output offset. Takes the editor lock.
   void Reset() override;
+  // The window's first opening (the dispatcher's thread, editor lock held):
+  // a data folder that could not be made or written at start is named on
+  // the status line, this once.
+  void OnGUIOpen() override;
   // The host's block size (the binding's own first size is no host's).
   void SetBlockSize(int n) override;
   // The audio block (the host's audio thread, under the editor lock), in
@@ -276,6 +280,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void SendProgramChangeCommand(int program, int channel) override;
   void feedSysEx(const uint8_t* data, int size) override;
   void setArpTempoLayers(bool externalClock) override;
+  // Takes no lock: the log's every line is its own open, append and close.
+  void logSysExOut(const std::vector<int>& message) override;
 
   // ---- display setters of the librarian glue
   void displayPatchName(const std::string& text);
@@ -522,6 +528,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool mDebugLogOn = false;
   std::string mDebugLogPath;
   std::string mSettingsPath;
+  std::string mDataFolderNotice;  // shown at the window's first opening; editor lock
   UISettingsFile::Lines mSettingsLines;
   double mUIScale = 1.0;
   int mTheme = 0;

@@ -75,6 +75,10 @@ class IEditorServices {
   // A nonzero global clock byte greys the arpeggiator tempo knob out and the
   // clock choice in, zero the reverse.
   virtual void setArpTempoLayers(bool externalClock) = 0;
+  // A control action's system-exclusive message, as the hub was given it,
+  // once it went out: a line of the debug log (nothing while the log is
+  // off).
+  virtual void logSysExOut(const std::vector<int>& message) = 0;
 };
 
 // The librarian's upper list, where requested and stored sounds go.

@@ -126,6 +126,13 @@ class MIDIMessageManager {
   // handing over an editor-made dump; the editor lock is taken inside).
   // internal: an editor-made dump, which teaches no device ID.
   void ProcessSysEx(const ISysEx* msg, bool fromDevice, bool internal);
+  // Editor lock held: the control bound to a system-exclusive address (the
+  // four keys, then 0), moved to the raw value v as a single-parameter
+  // message moves it, with the applying-incoming flag set for the call when
+  // markApplying, but without the main tab's refresh. Clears
+  // request-pending when a control is found. The control, or null (then
+  // nothing changes).
+  IControl* getNormalControl(int key1, int key2, int key3, int key4, int value, bool markApplying);
 
   // ---- incoming channel messages (the editor's ProcessMidiMsg, after its
   // own drops; MIDI input thread and the host's MIDI thread; the editor lock
@@ -152,7 +159,8 @@ class MIDIMessageManager {
   // bits, framed with F0 and F7 unless it starts with F0. Nothing is sent
   // without an output port ("Set MIDI I/O First!"), for an empty message,
   // or when, once cut to 8 bits, a byte other than a leading F0 or a final
-  // F7 is not a data byte. Not logged.
+  // F7 is not a data byte. A message that went out is handed to the
+  // editor's debug log as it was given (IEditorServices::logSysExOut).
   void sendSysexMessage(const std::vector<int>& message);
 
   // ---- the packed tap pattern: 11 bytes at in into the 33 values of a

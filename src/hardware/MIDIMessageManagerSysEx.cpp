@@ -132,6 +132,12 @@ void MIDIMessageManager::applySingleParameter(const uint8_t* bytes) {
   processSysExToUI(control, bytes[7], refresh, marked);
 }
 
+IControl* MIDIMessageManager::getNormalControl(int key1, int key2, int key3, int key4, int value, bool markApplying) {
+  IControl* control = m_sysexControls.findControl(key1, key2, key3, key4, 0);
+  processSysExToUI(control, value, false, markApplying);
+  return control;
+}
+
 void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshMainTab, bool markApplying) {
   if (control == nullptr) return;
   m_requestPending.store(false);

@@ -39,6 +39,7 @@ void MIDIMessageManager::sendSysexMessage(const std::vector<int>& message) {
       }
     }
     m_plugin.SendMidiSysex(bytes.data(), static_cast<int>(bytes.size()));
+    m_editor.logSysExOut(message);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "system-exclusive message not sent: %s\n", e.what());
   } catch (...) {

@@ -47,6 +47,20 @@ ScopedFolders::~ScopedFolders() {
   platform::setResourceFolder("");
 }
 
+ScopedEnv::~ScopedEnv() {
+  for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+    if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
+    else unsetenv(it->first.c_str());
+  }
+}
+
+void ScopedEnv::set(const char* name, const char* value) {
+  const char* old = std::getenv(name);
+  m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  if (value) setenv(name, value, 1);
+  else unsetenv(name);
+}
+
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -35,6 +37,20 @@ class ScopedFolders {
  private:
   TempDir m_data;
   TempDir m_res;
+};
+
+// Sets (value) or unsets (null) environment variables for a scope and puts
+// each back as it was when the object goes.
+class ScopedEnv {
+ public:
+  ScopedEnv() = default;
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  void set(const char* name, const char* value);
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 std::vector<uint8_t> readFile(const std::string& path);

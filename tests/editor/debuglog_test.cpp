@@ -61,6 +61,23 @@ TEST(DebugLog, TimeStampComesFromTheClock) {
   EXPECT_EQ(DebuggerOutput::timeStamp(), "2026-12-05.14:23:07");
 }
 
+// A message given as ints: each int's low 8 bits as two digits, at most
+// length of them; an empty message still gives its line.
+TEST(DebugLog, SentIntsAreWrittenAsTheBytesThatGoOut) {
+  testsupport::ScopedFolders folders;
+  const std::string path = platform::dataFolder() + kDebugLogFileName;
+  DebuggerOutput::logSysExOutMessageByteInt(path, {62, 22, 0x105, 4, 0x7F}, 5);
+  DebuggerOutput::logSysExOutMessageByteInt(path, {0xF0, -1, 0xF7}, 2);
+  DebuggerOutput::logSysExOutMessageByteInt(path, {62, 22}, 9);
+  DebuggerOutput::logSysExOutMessageByteInt(path, {}, 0);
+  const std::regex lines(R"(\S+\t SYSEX OUT: 3E 16 05 04 7F\n)"
+                         R"(\S+\t SYSEX OUT: F0 FF\n)"
+                         R"(\S+\t SYSEX OUT: 3E 16\n)"
+                         R"(\S+\t SYSEX OUT:\n)");
+  const std::string t = text(path);
+  EXPECT_TRUE(std::regex_match(t, lines)) << t;
+}
+
 TEST(DebugLog, UnwritablePathIsSilent) {
   DebuggerOutput::printDebugInfo("/nonexistent-folder/x/log.txt", "msg");
   EXPECT_FALSE(testsupport::fileExists("/nonexistent-folder/x/log.txt"));

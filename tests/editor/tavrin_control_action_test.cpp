@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -381,6 +382,35 @@ TEST(TavrinControlActionNoPort, SetMidiIOFirstExceptForThePortsAndTheChannel) {
   h.sim.clearRecords();
   p.processControlAction(&cc, kLevel, 9);
   EXPECT_EQ(h.receivedBytes(), std::vector<Bytes>({{0xB0, 74, 9}}));
+}
+
+}  // namespace
+
+namespace {
+
+// A system-exclusive edit of the project's description, made by the user
+// with the debug log on: the message that went out is in the log.
+TEST(TavrinControlActionLog, SystemExclusiveEditsReachTheDebugLog) {
+  edtest::Harness h{edtest::projectRoot(), nullptr, true, {}, false};
+  Tavrin& p = h.tavrin();
+  ASSERT_TRUE(h.choosePortsAndWait());
+  // A global setting: its edits travel as system-exclusive values.
+  const int idx = kGlobalInputGain;
+  const ControlAction* a = p.GetParam(idx)->GetControlAction();
+  ASSERT_TRUE(a && a->type == 6 && !a->sysExMessage.multiMessage && a->sysExMessage.messages.size() > 64);
+  h.sim.clearRecords();
+  h.set(idx, 64);
+  const std::vector<Bytes> sent = h.receivedBytes();
+  ASSERT_EQ(sent.size(), 1u);
+  ASSERT_GE(sent[0].size(), 2u);
+  std::string line = "\t SYSEX OUT:";
+  for (size_t i = 1; i + 1 < sent[0].size(); ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02X", sent[0][i]);
+    line += hex;
+  }
+  const std::string log = h.logText();
+  EXPECT_NE(log.find(line + "\n"), std::string::npos) << line << "\n" << log;
 }
 
 }  // namespace

@@ -137,6 +137,37 @@ TEST_F(DispatchTest, SingleParameterAddresses) {
   EXPECT_EQ(flat->GetValue(), before);
 }
 
+// A control found by its address and moved to a raw value as a
+// single-parameter message moves it: the applying flag only as asked, no
+// refresh of the main tab even for an address whose message refreshes it.
+// An address without a control changes nothing.
+TEST_F(DispatchTest, NormalControlByItsAddress) {
+  IControl* control = ed.bindSingleParameter(kFilterResonance, 0x7B, 0x01);
+  KIT_MutexLock lock(ed.GetMutex());
+  for (bool mark : {true, false}) {
+    SCOPED_TRACE(mark);
+    ed.clearRecords();
+    hub.setRequestPending(true);
+    EXPECT_EQ(hub.getNormalControl(sysex::kSingleParameterTag1, sysex::kSingleParameterTag2, 0x7B, 0x01,
+                                   mark ? 127 : 0, mark),
+              control);
+    EXPECT_EQ(control->GetValue(), mark ? 1.0 : 0.0);
+    EXPECT_EQ(ed.param(kFilterResonance), mark ? 127 : 0);
+    EXPECT_EQ(ed.count("applying"), mark ? 1 : 0);
+    EXPECT_EQ(ed.count("plain"), mark ? 0 : 1);
+    EXPECT_EQ(ed.count("mainTab"), 0);
+    EXPECT_FALSE(hub.requestPending());
+    EXPECT_FALSE(hub.applyingIncoming());
+  }
+  ed.clearRecords();
+  hub.setRequestPending(true);
+  EXPECT_EQ(hub.getNormalControl(sysex::kSingleParameterTag1, sysex::kSingleParameterTag2, 0x7B, 0x02, 5, true),
+            nullptr);
+  EXPECT_TRUE(hub.requestPending());
+  EXPECT_EQ(ed.count("applying") + ed.count("plain"), 0);
+  EXPECT_EQ(ed.param(kFilterResonance), 0);
+}
+
 // An editor-made dump handed over internally is stored with the port's
 // pass-through off and teaches no device ID; from the port it is dropped.
 TEST_F(DispatchTest, InternalHandOverIsStoredAndTeachesNothing) {

@@ -119,6 +119,7 @@ void StandInEditor::clearRecords() {
   mCategories.clear();
   mNotes.clear();
   mSelections.clear();
+  mSysexLog.clear();
 }
 
 void StandInEditor::setUpperBank(bool present) {
@@ -246,6 +247,11 @@ void StandInEditor::SendProgramChangeCommand(int program, int) {
 void StandInEditor::setArpTempoLayers(bool externalClock) {
   std::lock_guard<std::mutex> lock(mRecordLock);
   mArpExternal = externalClock;
+}
+
+void StandInEditor::logSysExOut(const std::vector<int>& message) {
+  std::lock_guard<std::mutex> lock(mRecordLock);
+  mSysexLog.push_back(message);
 }
 
 // ---- librarian

@@ -67,6 +67,8 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::pair<std::string, std::string> record() const { return copy(mRecord); }
   // selectSlot's calls, (lower, slot).
   std::vector<std::pair<bool, int>> selections() const { return copy(mSelections); }
+  // The control actions' messages handed to the debug log, in order.
+  std::vector<std::vector<int>> sysexLog() const { return copy(mSysexLog); }
   // "ui", "unsaved", "view", "dirty", "mainTab", "program", and "applying" or "plain"
   // for a value from the instrument with and without the applying flag.
   int count(const std::string& what) const;
@@ -108,6 +110,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   void SendProgramChangeCommand(int program, int channel) override;
   void feedSysEx(const uint8_t* data, int size) override;
   void setArpTempoLayers(bool externalClock) override;
+  void logSysExOut(const std::vector<int>& message) override;
 
   // ---- ILibrarianSlots
   bool hasUpperBank() const override;
@@ -141,6 +144,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::pair<std::string, std::string> mRecord;
   std::vector<std::pair<bool, int>> mSelections;
   std::vector<std::string> mNotes;
+  std::vector<std::vector<int>> mSysexLog;
   std::optional<std::array<std::optional<CollectedPatch>, kSlots>> mUpper;
 };
 

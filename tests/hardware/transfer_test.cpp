@@ -329,4 +329,20 @@ TEST_F(TransferTest, ControlActionMessages) {
   EXPECT_EQ(ed->texts(), std::vector<std::string>{hwtest::StandInEditor::kMidiIONotSetText});
 }
 
+// What goes out is handed to the editor's debug log as it was given; what
+// is refused (empty, a status byte inside, no output port) is not.
+TEST_F(TransferTest, SentControlActionMessagesGoToTheLog) {
+  ed->setParam(kDeviceOutSelection, 1);
+  ed->clearRecords();
+  sim.clearRecords();
+  const std::vector<std::vector<int>> given = {{62, 22, 0, 4}, {}, {62, 0x80, 4}, {0xF0, 62, 0x17F, 0xF7}};
+  for (const auto& ints : given) hub().sendSysexMessage(ints);
+  ed->setParam(kDeviceOutSelection, 0);
+  hub().sendSysexMessage({62, 22, 1, 4});
+  lb.drain();
+  sim.waitIdle();
+  EXPECT_EQ(received().size(), 2u);
+  EXPECT_EQ(ed->sysexLog(), (std::vector<std::vector<int>>{{62, 22, 0, 4}, {0xF0, 62, 0x17F, 0xF7}}));
+}
+
 }  // namespace

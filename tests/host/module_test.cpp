@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "testhost/TestHost.h"
+#include "testsupport.h"
 
 using testhost::Effect;
 using testhost::Module;
@@ -159,6 +160,31 @@ TEST(TestHostScript, StepsAndExpectations) {
   EXPECT_EQ(testhost::runScript(script, out), 1);
   EXPECT_NE(out.str().find("expect 2: ok"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("expect 1: FAILED, got 0"), std::string::npos) << out.str();
+}
+
+// The module as a user's host loads it, with no data folder named: the
+// folder is made in the user's data home, and a home that cannot hold it
+// is named on the status line when the window opens.
+TEST(TestHostScript, TheUsersDataFolder) {
+  testsupport::TempDir home;
+  testsupport::ScopedEnv env;
+  env.set("XDG_DATA_HOME", nullptr);
+  ASSERT_TRUE(testsupport::writeFile(home.file("file"), std::string("x")));
+  testhost::LoadOptions options;
+  options.userDataFolder = true;
+  for (const std::string& h : {home.path(), home.file("file")}) {
+    env.set("HOME", h.c_str());
+    std::istringstream script("load " + std::string(TAVRIN_MODULE) +
+                              "\nentry\nopen\nblock 256\nmains on\neditopen\nstatus 0\neditclose\nclose\nunload\n");
+    std::ostringstream out;
+    EXPECT_EQ(testhost::runScript(script, out, options), 0) << out.str();
+    const bool made = h == home.path();
+    EXPECT_NE(out.str().find(made ? "status 0 -> \"Brannick Tavrin Plug-in\"" : "status 0 -> \"Data folder cannot be made!\""),
+              std::string::npos)
+        << out.str();
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(home.path() + ".local/share/Quillfen/Brannick Tavrin Editor/Patches"));
+  EXPECT_EQ(testsupport::readFile(home.file("file")), Bytes{'x'});
 }
 
 // ---- other makers' modules

@@ -27,7 +27,7 @@ TEST(Sanitizer, LeakSuppressionFollowsTheAddressChecker) {
 TEST(Folders, DefaultsEnvironmentAndOverride) {
   unsetenv(platform::kDataFolderEnv);
   platform::setDataFolder("");
-  EXPECT_EQ(platform::dataFolder(), "/Library/Audio/Presets/Quillfen/Brannick Tavrin Editor/");
+  EXPECT_EQ(platform::dataFolder(), platform::defaultDataFolder());
   setenv(platform::kDataFolderEnv, "/tmp/somewhere", 1);
   EXPECT_EQ(platform::dataFolder(), "/tmp/somewhere/");
   platform::setDataFolder("/tmp/override/");

@@ -27,7 +27,9 @@ std::unique_ptr<Module> Module::load(const std::string& path, const LoadOptions&
   std::unique_ptr<Module> m(new Module);
   m->mPath = path;
   m->mDataFolder = options.dataFolder;
-  if (m->mDataFolder.empty()) {
+  if (options.userDataFolder) {
+    unsetenv("TAVRIN_DATA_FOLDER");
+  } else if (m->mDataFolder.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/testhost-data-XXXXXX";
     if (!mkdtemp(templ.data())) {
@@ -37,7 +39,7 @@ std::unique_ptr<Module> Module::load(const std::string& path, const LoadOptions&
     m->mDataFolder = templ;
     m->mOwnDataFolder = true;
   }
-  setenv("TAVRIN_DATA_FOLDER", m->mDataFolder.c_str(), 1);
+  if (!options.userDataFolder) setenv("TAVRIN_DATA_FOLDER", m->mDataFolder.c_str(), 1);
   if (!options.resourceFolder.empty()) setenv("TAVRIN_RESOURCE_FOLDER", options.resourceFolder.c_str(), 1);
   m->mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!m->mHandle) {
@@ -414,6 +416,14 @@ std::string step(ScriptState& st, const std::string& line) {
     return std::to_string(fx.dispatch(effEditOpen, 0, 0, window));
   }
   if (cmd == "editclose") return std::to_string(fx.dispatch(effEditClose));
+  if (cmd == "status") {
+    if (!table) return "error: no test table";
+    int which = 0;
+    in >> which;
+    char text[256] = {};
+    table->statusLine(e, which == 1 ? 1 : 0, text, sizeof text);
+    return "\"" + std::string(text) + "\"";
+  }
   return "error: unknown step " + cmd;
 }
 

@@ -5,8 +5,9 @@
 //
 // Loading: the module keeps its own folder settings, so the host points
 // TAVRIN_DATA_FOLDER at a fresh temporary folder (removed at unload) unless
-// given one, and sets TAVRIN_RESOURCE_FOLDER when asked, before dlopen with
-// RTLD_NOW | RTLD_LOCAL.
+// given one, or removes it to leave the module its own default (the user's
+// data folder), and sets TAVRIN_RESOURCE_FOLDER when asked, before dlopen
+// with RTLD_NOW | RTLD_LOCAL.
 //
 // Host calls answer: 1 (version) 2400 unless told otherwise; 6 (wants MIDI)
 // 1, without taking the lock when no record is kept; 16 the rate; 17 the
@@ -35,6 +36,7 @@ namespace testhost {
 struct LoadOptions {
   std::string dataFolder;      // empty: a fresh temporary folder
   std::string resourceFolder;  // empty: left as it is
+  bool userDataFolder = false;  // the module's default data folder, as a user's host leaves it
 };
 
 class Module {
@@ -177,6 +179,7 @@ class Effect {
 //   midi <status> <data1> <data2> [offset] (hex bytes; sent at once)
 //   process replacing|accumulating|double <frames> [count]
 //   editopen | editclose | close | unload | instances | threads
+//   status [0|1]     (the status display, or the second line)
 //   expect <value>   (the previous step's result)
 // Returns 0, or 1 when a step failed or an expectation did not hold.
 int runScript(std::istream& in, std::ostream& out, const LoadOptions& options = {});

@@ -1,7 +1,7 @@
 // testhost: a VST 2.4 test host run by a script, or the demonstration run
 // of the plug-in module.
 //
-//   testhost [--data FOLDER] [--resources FOLDER] [SCRIPT]
+//   testhost [--data FOLDER | --user-data] [--resources FOLDER] [SCRIPT]
 //   testhost --demo MODULE [--out FOLDER] [--window]
 //            [--jack --synth-commands FIFO --synth-output FILE [--synth-name NAME]]
 //
@@ -20,7 +20,7 @@
 namespace {
 
 int usage() {
-  std::cerr << "usage: testhost [--data FOLDER] [--resources FOLDER] [SCRIPT]\n"
+  std::cerr << "usage: testhost [--data FOLDER | --user-data] [--resources FOLDER] [SCRIPT]\n"
                "       testhost --demo MODULE [--out FOLDER] [--window]\n"
                "                [--jack --synth-commands FIFO --synth-output FILE [--synth-name NAME]]\n";
   return 2;
@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     const bool more = i + 1 < argc;
     if (!std::strcmp(argv[i], "--data") && more) {
       options.dataFolder = argv[++i];
+    } else if (!std::strcmp(argv[i], "--user-data")) {
+      options.userDataFolder = true;
     } else if (!std::strcmp(argv[i], "--resources") && more) {
       options.resourceFolder = argv[++i];
     } else if (!std::strcmp(argv[i], "--demo") && more) {
