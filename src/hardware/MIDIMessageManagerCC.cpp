@@ -111,9 +111,14 @@ bool MIDIMessageManager::programChange(const IMidiMsg& msg, bool fromHost, int c
   m_lastProgramChangeTick.store(GetTickCount());
   // Sends it on and paces; the editor lock is let go for the pause.
   if (fromHost) m_editor.SendProgramChangeCommand(program, channel);
-  m_requestPending.store(true);
-  m_request.active = false;
-  startPartRequest(program);
+  // Without an output port the request could only run into its time-out,
+  // holding the job thread and dropping incoming messages meanwhile: the
+  // slot is still selected, nothing is asked.
+  if (m_flags.midiIOSet.load()) {
+    m_requestPending.store(true);
+    m_request.active = false;
+    startPartRequest(program);
+  }
   // The slots run 0..99: program 100 selects the last one.
   m_slots.selectProgram(std::min(program, ILibrarianSlots::kSlots - 1));
   return true;

@@ -176,4 +176,20 @@ TEST_F(ChannelTest, ProgramChanges) {
   }
 }
 
+// With the input port alone (no output port), the instrument's program change
+// selects its slot but starts no request: one could only run into its
+// time-out and hold the job thread, dropping what comes in meanwhile.
+TEST_F(ChannelTest, AProgramChangeWithoutAnOutputPortAsksNothing) {
+  ed->flags().midiIOSet = false;
+  clear();
+  fromSynth({0xC0, 12});
+  EXPECT_EQ(ed->param(kCurrentPatch), 12);
+  EXPECT_EQ(ed->targetSlot(), 12);
+  EXPECT_FALSE(hub().requestPending());
+  // No job ran: it would have shown the processing indicator and its end.
+  EXPECT_TRUE(ed->indicator().empty());
+  EXPECT_TRUE(ed->texts().empty());
+  EXPECT_TRUE(received().empty());
+}
+
 }  // namespace
