@@ -43,16 +43,11 @@ struct Font {
 
 namespace {
 
-// One FreeType library and a reference to fontconfig's configuration,
-// counted: the program (or module) holds one reference while it is loaded
-// and every font holds one, so both are released when the module unloads,
-// or later with the last font that a cache released after that, whatever
-// order the unload's destructors run in.
-//
-// The configuration is the library's own, which it loads once per process
-// and shares with the host: a configuration loaded anew for each load of the
-// module keeps about a kilobyte (more with more fonts) in the library after
-// it is destroyed, so a host that loads and unloads the module grows.
+// One FreeType library and one fontconfig configuration, counted: the
+// program (or module) holds one reference while it is loaded and every font
+// holds one, so both are released when the module unloads, or later with
+// the last font that a cache released after that, whatever order the
+// unload's destructors run in.
 struct Engine {
   std::atomic<int> refs{1};
   std::mutex lock;  // FreeType face creation and release, fontconfig matching
@@ -61,11 +56,11 @@ struct Engine {
 
   Engine() {
     if (FT_Init_FreeType(&ft) != 0) ft = nullptr;
-    fc = FcConfigReference(nullptr);
+    fc = FcInitLoadConfigAndFonts();
   }
   ~Engine() {
     if (ft) FT_Done_FreeType(ft);
-    if (fc) FcConfigDestroy(fc);  // our reference only
+    if (fc) FcConfigDestroy(fc);
   }
 };
 

@@ -19,7 +19,6 @@
 #include "testsupport.h"
 
 #if TAVRIN_ADDRESS_SANITIZER
-#include <sanitizer/allocator_interface.h>
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -87,13 +86,7 @@ TEST(OurModuleUnload, TwentyLoadsWithTheEditorDrawnLeaveNothingBehind) {
 }
 
 // The heap in use by the process now.
-size_t heapInUse() {
-#if TAVRIN_ADDRESS_SANITIZER
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
-}
+size_t heapInUse() { return mallinfo2().uordblks; }
 
 // 50 cycles of load, editor open and close, and unload, with one data
 // folder: the heap in use after the 50th is within 16 kB of the heap in use
@@ -116,6 +109,12 @@ int heapAfterFiftyCycles() {
 // In a fresh process, without the allocator's per-thread caches, whose
 // freed blocks would count as in use.
 TEST(OurModuleUnload, FiftyLoadsKeepTheHeapInUse) {
+#if TAVRIN_ADDRESS_SANITIZER
+  // Its runtime adds an exit handler of the process's own after each one a
+  // load registers for a static object, and the C library keeps them all:
+  // a record of the sanitizer's that grows with every load.
+  GTEST_SKIP() << "the address sanitizer keeps a record of its own for each load";
+#endif
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const char* tunables = std::getenv("GLIBC_TUNABLES");
   const std::string saved = tunables ? tunables : "";

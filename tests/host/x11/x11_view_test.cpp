@@ -26,10 +26,6 @@
 #include "testsupport.h"
 #include "xvfb.h"
 
-#if TAVRIN_ADDRESS_SANITIZER
-#include <sanitizer/allocator_interface.h>
-#endif
-
 // The window system's headers last: their macros (None, Bool, True) would
 // break the ones above.
 #include <X11/Xlib.h>
@@ -742,13 +738,7 @@ TEST(X11Editor, ModuleWindowShowsItsScreen) {
 }
 
 // The heap in use by the process now.
-size_t heapInUse() {
-#if TAVRIN_ADDRESS_SANITIZER
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
-}
+size_t heapInUse() { return mallinfo2().uordblks; }
 
 // 50 cycles of load, editor open in a window of the test's (the view
 // thread's ticks shown) and closed, and unload, with one data folder: the
@@ -793,6 +783,12 @@ int heapAfterFiftyWindowCycles() {
 // as in use.
 TEST(X11Editor, FiftyLoadsWithTheWindowKeepTheHeapInUse) {
   if (!g_server || !g_server->running()) GTEST_SKIP() << "no X server";
+#if TAVRIN_ADDRESS_SANITIZER
+  // Its runtime adds an exit handler of the process's own after each one a
+  // load registers for a static object, and the C library keeps them all:
+  // a record of the sanitizer's that grows with every load.
+  GTEST_SKIP() << "the address sanitizer keeps a record of its own for each load";
+#endif
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const char* tunables = std::getenv("GLIBC_TUNABLES");
   const std::string saved = tunables ? tunables : "";
