@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "framework/IParam.h"
+#include "hardware/ParameterList.h"
 #include "host/ModuleTable.h"
 #include "platform/pngwrite.h"
 #include "platform/sanitizer.h"
@@ -735,6 +736,50 @@ TEST(X11Editor, ModuleWindowShowsItsScreen) {
   module.reset();
   // Nothing of the module runs after its unload.
   EXPECT_TRUE(waitFor([&] { return CountProcessThreads() == threadsBefore; })) << CountProcessThreads();
+}
+
+// The editor's own help link, as a user opens it from the librarian's menu
+// on the view thread: the host's audio blocks go on while the desktop's
+// opener takes its time.
+TEST(X11Editor, AHelpLinkLeavesTheAudioRunning) {
+  if (!g_server || !g_server->running()) GTEST_SKIP() << "no X server";
+  unsetenv("TAVRIN_RESOURCE_FOLDER");
+  SlowOpener opener;
+  ASSERT_TRUE(opener.ok);
+  Desk desk;
+  auto module = testhost::Module::load(TAVRIN_MODULE);
+  ASSERT_TRUE(module && module->table());
+  const TavrinModuleTable* t = module->table();
+  t->useLoopbackPorts(1);
+  Effect fx(module->firstEntry());
+  ASSERT_TRUE(fx.ok());
+  fx.start();
+  ASSERT_EQ(fx.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(desk.parent))), 1);
+  auto post = [&](int32_t kind, const int32_t r[4]) {
+    TavrinViewEvent e{};
+    e.kind = kind;
+    e.x = (r[0] + r[2]) / 2 + 2;  // the view's point of a framework point
+    e.y = (r[1] + r[3]) / 2 + 3;
+    e.clicks = 1;
+    e.virtualKey = -1;
+    return t->postViewEvent(fx.effect(), &e) == 1;
+  };
+  int32_t r[4];
+  ASSERT_EQ(t->controlRect(fx.effect(), kShowLibrarian, nullptr, r), 1);
+  ASSERT_TRUE(post(kEventDown, r) && post(kEventUp, r));
+  ASSERT_TRUE(waitFor([&] { return t->paramValue(fx.effect(), kShowLibrarian) == 1.0; }));
+
+  AudioBlocks audio(fx);
+  ASSERT_TRUE(audio.more(200));
+  const int32_t urls = t->recordCount(fx.effect(), kRecordURL);
+  ASSERT_EQ(t->controlRect(fx.effect(), -1, "BANKEDITMENU", r), 1);
+  t->answer(fx.effect(), kAnswerMenuText, "Other Helpful things.../DAW Setup Guides", 0);
+  ASSERT_TRUE(post(kEventDown, r) && post(kEventUp, r));
+  ASSERT_TRUE(waitFor([&] { return testsupport::fileExists(opener.started); }));
+  EXPECT_TRUE(audio.more(200, std::chrono::seconds(5))) << "the audio blocks stopped while the opener ran";
+  EXPECT_TRUE(opener.release(0));
+  EXPECT_TRUE(waitFor([&] { return t->recordCount(fx.effect(), kRecordURL) == urls + 1; }));
+  EXPECT_EQ(fx.dispatch(effEditClose), 1);
 }
 
 // The heap in use by the process now.
