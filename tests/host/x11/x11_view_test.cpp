@@ -520,8 +520,14 @@ struct SlowOpener {
          chmod(bin.file("xdg-open").c_str(), 0755) == 0;
     setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
   }
+  // Waits for an opener to run.
+  bool waitStarted() {
+    released = false;
+    return waitFor([&] { return testsupport::fileExists(started); });
+  }
   // Lets a waiting opener exit with code; false when none waits.
   bool release(int code) {
+    released = true;
     int fd = -1;
     if (!waitFor([&] { return (fd = ::open(gate.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; })) return false;
     const std::string line = std::to_string(code) + "\n";
@@ -531,8 +537,9 @@ struct SlowOpener {
   }
   ~SlowOpener() {
     setenv("PATH", path.c_str(), 1);
-    if (testsupport::fileExists(started)) release(0);  // none left behind
+    if (!released && testsupport::fileExists(started)) release(0);  // none left behind
   }
+  bool released = false;
 };
 
 // The host's audio thread: blocks one after another, each timed.
@@ -588,7 +595,7 @@ TEST_P(X11ViewDriving, ASlowLinkLeavesTheAudioRunning) {
     clickAt(link.L, link.T);
     std::thread pumping;
     if (GetParam() == Driving::Pumped) pumping = std::thread([this] { g->pump(0); });
-    EXPECT_TRUE(waitFor([&] { return testsupport::fileExists(opener.started); }));
+    EXPECT_TRUE(opener.waitStarted());
     *blocksRan = audio.more(kBlocks, std::chrono::seconds(5));
     EXPECT_TRUE(opener.release(code));
     if (pumping.joinable()) pumping.join();
@@ -631,7 +638,7 @@ TEST_P(X11ViewDriving, ClosingWhileALinkWaits) {
   clickAt(link.L, link.T);
   std::thread pumping;
   if (GetParam() == Driving::Pumped) pumping = std::thread([this] { g->pump(0); });
-  ASSERT_TRUE(waitFor([&] { return testsupport::fileExists(opener.started); }));
+  ASSERT_TRUE(opener.waitStarted());
   EXPECT_EQ(fx->dispatch(effEditClose), 1);
   if (pumping.joinable()) pumping.join();
   {
@@ -775,7 +782,7 @@ TEST(X11Editor, AHelpLinkLeavesTheAudioRunning) {
   ASSERT_EQ(t->controlRect(fx.effect(), -1, "BANKEDITMENU", r), 1);
   t->answer(fx.effect(), kAnswerMenuText, "Other Helpful things.../DAW Setup Guides", 0);
   ASSERT_TRUE(post(kEventDown, r) && post(kEventUp, r));
-  ASSERT_TRUE(waitFor([&] { return testsupport::fileExists(opener.started); }));
+  ASSERT_TRUE(opener.waitStarted());
   EXPECT_TRUE(audio.more(200, std::chrono::seconds(5))) << "the audio blocks stopped while the opener ran";
   EXPECT_TRUE(opener.release(0));
   EXPECT_TRUE(waitFor([&] { return t->recordCount(fx.effect(), kRecordURL) == urls + 1; }));
