@@ -104,10 +104,24 @@ void EditorView::paint(const IRECT& area) {
   if (mFace) mFace->present(a);
 }
 
+void EditorView::resized() {
+  mResized.store(true);
+  wake();
+}
+
 IRECT EditorView::tickLocked() {
   {
     std::lock_guard<std::mutex> lock(mLock);
     ++mCounters.ticks;
+  }
+  // The face is resized only where it may be used; elsewhere the resize
+  // waits for a tick of the driving thread.
+  if (mResized.load() && (!mFace || faceUsableHere())) {
+    mResized.store(false);
+    const IRECT all(0, 0, mGraphics.Width(), mGraphics.Height());
+    if (mFace && faceUsableHere()) mFace->resize(all.W(), all.H());
+    paint(all);
+    return all;
   }
   IRECT dirty;
   if (!mGraphics.IsDirty(&dirty)) return IRECT();

@@ -72,6 +72,8 @@ class ViewFace {
   virtual bool isX11() const { return false; }
   // Shows a painted area of the screen image.
   virtual void present(const IRECT& area) {}
+  // Takes the screen image's new size.
+  virtual void resize(int width, int height) {}
   // Moves the window system's pending events into the queue (after a round
   // trip when sync). Called on the thread that drives the view.
   virtual void collect(std::deque<ViewEvent>& out, bool sync) {}
@@ -105,8 +107,13 @@ class EditorView {
   // takes the plug-in's mutex for each). Returns the ticks that painted.
   // Pumped views only; 0 otherwise.
   int pump(int n);
-  // One tick with the plug-in's mutex held: the painted area, or empty.
+  // One tick with the plug-in's mutex held: the painted area, or empty. A
+  // tick after resized() first gives the face the context's size and
+  // paints the whole window.
   IRECT tickLocked();
+  // The context took another size (the caller holds the plug-in's mutex):
+  // the next tick on the driving thread shows it. Any thread.
+  void resized();
   // Paints area (framework coordinates, inside the window) and shows it.
   void paint(const IRECT& area);
 
@@ -138,6 +145,7 @@ class EditorView {
   std::unique_ptr<ViewFace> mFace;
 
   std::atomic<bool> mStop{false};
+  std::atomic<bool> mResized{false};
   std::thread mThread;
   std::atomic<std::thread::id> mThreadId{};
   std::thread::id mPumpThread;  // under mLock while mPumping > 0

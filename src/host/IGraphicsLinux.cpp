@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -58,21 +59,24 @@ constexpr int kOpenerStepMs = 5;
 
 }  // namespace
 
-// Lets go of every level of the plug-in's mutex for a modal prompt's wait.
+// Lets go of every level of the plug-in's mutex for a modal prompt's wait
+// (or any other wait on the outside world), and takes them back.
 struct IGraphicsLinux::ModalScope {
   IGraphicsLinux& g;
   KIT_Mutex* mutex;
   int levels = 0;
   explicit ModalScope(IGraphicsLinux& graphics)
       : g(graphics), mutex(graphics.GetPlug() ? &graphics.GetPlug()->GetMutex() : nullptr) {}
+  void release() { levels = mutex ? mutex->ReleaseAll() : 0; }
+  void reacquire() {
+    if (mutex) mutex->ReacquireAll(levels);
+    levels = 0;
+  }
   X11Face::Modal modal() {
     X11Face::Modal m;
     m.stop = [this] { return !g.mView || g.mView->stopping(); };
-    m.release = [this] { levels = mutex ? mutex->ReleaseAll() : 0; };
-    m.reacquire = [this] {
-      if (mutex) mutex->ReacquireAll(levels);
-      levels = 0;
-    };
+    m.release = [this] { release(); };
+    m.reacquire = [this] { reacquire(); };
     return m;
   }
 };
@@ -123,6 +127,7 @@ void* IGraphicsLinux::Open(void* parent, viewrules::Mode mode) {
 
 void IGraphicsLinux::CloseWindow() {
   if (mView) {
+    ++mCloses;
     mView->stop();
     mXEntry = XEntry();
     if (mCursorHidden) mCursorHidden = false;
@@ -130,6 +135,12 @@ void IGraphicsLinux::CloseWindow() {
     mX11 = nullptr;
   }
   IGraphicsHeadless::CloseWindow();
+}
+
+void IGraphicsLinux::Resize(int w, int h) {
+  if (w == Width() && h == Height()) return;
+  IGraphicsHeadless::Resize(w, h);
+  if (mView) mView->resized();
 }
 
 void* IGraphicsLinux::GetWindow() {
@@ -349,14 +360,23 @@ bool IGraphicsLinux::OpenURL(const char* url, const char* msgWindowTitle, const 
   char* argv[] = {opener, arg.data(), nullptr};
   pid_t pid = -1;
   if (posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ) != 0) return false;
-  for (int waited = 0; waited <= kOpenerLimitMs; waited += kOpenerStepMs) {
-    int status = 0;
-    const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (r < 0) return false;
+  // The opener may take seconds (a browser starting): the wait holds no
+  // level of the plug-in's mutex, which the audio callback takes. A close
+  // of the view meanwhile ends the wait; the opener is reaped later.
+  const unsigned closes = mCloses.load();
+  ModalScope scope(*this);
+  scope.release();
+  int status = 0;
+  pid_t r = 0;
+  for (int waited = 0; waited <= kOpenerLimitMs && mCloses.load() == closes; waited += kOpenerStepMs) {
+    r = waitpid(pid, &status, WNOHANG);
+    if (r < 0 && errno == EINTR) r = 0;
+    if (r != 0) break;
     poll(nullptr, 0, kOpenerStepMs);  // a child process: real time
   }
-  mOpeners.push_back(pid);  // reaped later
+  scope.reacquire();
+  if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (r == 0) mOpeners.push_back(pid);  // still running: reaped later
   return false;
 }
 

@@ -17,7 +17,8 @@
 // either face. With none queued, the X11 face shows real windows: a menu or
 // a message box or file prompt runs its own event loop inside the input
 // delivery that holds the plug-in's mutex, so it lets go of every level of
-// the mutex while it waits, and takes them back before it returns. Without
+// the mutex while it waits, and takes them back before it returns; so does
+// opening a link while it waits for the desktop's opener. Without
 // a window the unanswered prompts take the script's defaults; an
 // unanswered message box also prints its caption and text to standard
 // error.
@@ -27,6 +28,7 @@
 // or the pumping thread under the mutex. The setters of the driving and
 // the face take effect at the next opening. Records and answer queues are
 // read and filled under the plug-in's mutex.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -66,6 +68,11 @@ class IGraphicsLinux : public IGraphicsHeadless {
   void* OpenWindow(void* parentView) override;
   void* OpenWindow(void* window, void* parentControl, short leftOffset = 0, short topOffset = 0) override;
   void CloseWindow() override;
+  // Nothing for the current size; else the context, its screen image and
+  // the edit rectangle take the new size, and an open view's window follows
+  // at its next tick (on its driving thread). The caller holds the
+  // plug-in's mutex.
+  void Resize(int w, int h) override;
   // The view in the host-view mode, else null.
   void* GetWindow() override;
   void ForceEndUserEdit() override;
@@ -81,8 +88,11 @@ class IGraphicsLinux : public IGraphicsHeadless {
                      const char* extensions = nullptr) override;
   // Null or empty: false. With an X11 view the desktop's opener
   // (xdg-open) runs with the text as its one argument, and the result says
-  // whether it ran and exited with 0. Without one the call is recorded and
-  // answered from the script (true unless false was queued).
+  // whether it ran and exited with 0 (within 10 s, and before the view
+  // closed). While it waits for the opener the call lets go of every level
+  // of the plug-in's mutex the caller holds, as a modal prompt does, and
+  // takes them back before it returns. Without a view the call is recorded
+  // and answered from the script (true unless false was queued).
   bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
                const char* errMsg = nullptr) override;
   void HideMouseCursor() override;
@@ -143,4 +153,7 @@ class IGraphicsLinux : public IGraphicsHeadless {
   int mLastX = -1, mLastY = -1;  // the last pointer position in framework terms
   bool mDropNextRelease = false;
   std::vector<pid_t> mOpeners;  // xdg-open runs not yet reaped
+  // Counts closes of the view: a link's wait, which runs without the
+  // plug-in's mutex, ends when it changes.
+  std::atomic<unsigned> mCloses{0};
 };

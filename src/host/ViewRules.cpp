@@ -1,6 +1,7 @@
 #include "host/ViewRules.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,40 +19,73 @@ int truncInt(double v) {
   return static_cast<int>(v);
 }
 
-}  // namespace
-
-ViewRect defaultInvalidRect(const IRECT& d) { return ViewRect{d.L, d.T, d.R - d.L, d.B - d.T}; }
-
-ViewRect hostViewInvalidRect(const IRECT& d, int height) {
-  return ViewRect{d.L, height - 1 - d.B, d.R - d.L + 1, d.B - d.T + 1};
+// A sum worked out in 64 bits, brought back into the int range: points and
+// rectangles at the far ends of the range (a window system or a control may
+// hand them over) saturate instead of wrapping.
+int clampInt(int64_t v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int>(v);
 }
 
+}  // namespace
+
+ViewRect defaultInvalidRect(const IRECT& d) {
+  return ViewRect{d.L, d.T, clampInt(int64_t{d.R} - d.L), clampInt(int64_t{d.B} - d.T)};
+}
+
+namespace {
+
+// The host view's inclusive, bottom-origin reading of an area, in 64 bits.
+struct Wide {
+  int64_t x, y, w, h;
+};
+Wide hostInvalid(const IRECT& d, int height) {
+  return Wide{d.L, int64_t{height} - 1 - d.B, int64_t{d.R} - d.L + 1, int64_t{d.B} - d.T + 1};
+}
+ViewRect narrow(const Wide& v) { return ViewRect{clampInt(v.x), clampInt(v.y), clampInt(v.w), clampInt(v.h)}; }
+
+}  // namespace
+
+ViewRect hostViewInvalidRect(const IRECT& d, int height) { return narrow(hostInvalid(d, height)); }
+
 IRECT hostViewDrawArea(double x, double y, double w, double h, int height) {
-  const int ix = truncInt(x), iy = truncInt(y), iw = truncInt(w), ih = truncInt(h);
-  return IRECT(ix, height - (iy + ih), ix + iw, height - iy);
+  const int64_t ix = truncInt(x), iy = truncInt(y), iw = truncInt(w), ih = truncInt(h);
+  return IRECT(clampInt(ix), clampInt(height - (iy + ih)), clampInt(ix + iw), clampInt(height - iy));
 }
 
 IRECT repaintArea(Mode mode, const IRECT& dirty, int w, int h) {
-  IRECT area;
-  if (mode == Mode::Default) {
-    const ViewRect v = defaultInvalidRect(dirty);
-    area = IRECT(v.x, v.y, v.x + v.w, v.y + v.h);
-  } else {
-    const ViewRect v = hostViewInvalidRect(dirty, h);
-    area = hostViewDrawArea(v.x, v.y, v.w, v.h, h);
+  // The mode's rectangle and back, in 64 bits so that far areas keep their
+  // extent, then clipped to the window.
+  int64_t l = dirty.L, t = dirty.T, r = dirty.R, b = dirty.B;
+  if (mode == Mode::HostView) {
+    const Wide v = hostInvalid(dirty, h);
+    l = v.x;
+    t = h - (v.y + v.h);
+    r = v.x + v.w;
+    b = h - v.y;
   }
-  const IRECT window(0, 0, w, h);
-  return window.Intersect(&area);
+  auto clip = [](int64_t v, int hi) { return static_cast<int>(v < 0 ? 0 : v > hi ? hi : v); };
+  const int cl = clip(l, w), ct = clip(t, h), cr = clip(r, w), cb = clip(b, h);
+  if (cr <= cl || cb <= ct) return IRECT();
+  return IRECT(cl, ct, cr, cb);
 }
 
-Point defaultMousePoint(double vx, double vy) { return Point{truncInt(vx) - 2, truncInt(vy) - 3}; }
+Point defaultMousePoint(double vx, double vy) {
+  return Point{clampInt(int64_t{truncInt(vx)} - 2), clampInt(int64_t{truncInt(vy)} - 3)};
+}
 
-Point hostViewMousePoint(double vx, double vy, int height) { return Point{truncInt(vx) - 2, height - 3 - truncInt(vy)}; }
+Point hostViewMousePoint(double vx, double vy, int height) {
+  return Point{clampInt(int64_t{truncInt(vx)} - 2), clampInt(int64_t{height} - 3 - truncInt(vy))};
+}
 
 Point mousePoint(Mode mode, int vx, int vy, int height) {
+  if (mode == Mode::Default) return defaultMousePoint(vx, vy);
   // A top-origin position seen by the host view is height - vy from the
-  // bottom; both rules then give the same point.
-  return mode == Mode::Default ? defaultMousePoint(vx, vy) : hostViewMousePoint(vx, height - vy, height);
+  // bottom; both rules then give the same point. Worked out in 64 bits: the
+  // bottom-origin position of a far point does not fit an int.
+  const int64_t fromBottom = int64_t{height} - vy;
+  return Point{clampInt(int64_t{vx} - 2), clampInt(int64_t{height} - 3 - fromBottom)};
 }
 
 IMouseMod mouseMod(Mode mode, bool secondary, uint32_t flags) {
@@ -150,16 +184,16 @@ bool hostViewAccepts(const std::string& partial, int paramType, int maxLength, i
 
 ViewRect entryRect(Mode mode, const IRECT& a, int height) {
   if (mode == Mode::Default) return defaultInvalidRect(a);
-  const ViewRect v = hostViewInvalidRect(a, height);
-  return ViewRect{v.x, height - (v.y + v.h), v.w, v.h};
+  const Wide v = hostInvalid(a, height);
+  return narrow(Wide{v.x, height - (v.y + v.h), v.w, v.h});
 }
 
 Point menuCorner(Mode mode, const IRECT& area, int height) {
-  if (mode == Mode::Default) return Point{area.L, area.B + 5};
+  if (mode == Mode::Default) return Point{area.L, clampInt(int64_t{area.B} + 5)};
   // The host view pops the menu up at (x, y - 4) of the area's
   // bottom-origin rectangle.
-  const ViewRect v = hostViewInvalidRect(area, height);
-  return Point{v.x, height - (v.y - 4)};
+  const Wide v = hostInvalid(area, height);
+  return Point{clampInt(v.x), clampInt(height - (v.y - 4))};
 }
 
 }  // namespace viewrules

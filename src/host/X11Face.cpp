@@ -218,55 +218,104 @@ std::unique_ptr<X11Face> X11Face::open(const Options& o, std::string* why) {
     m.gc = XCreateGC(d, m.win, 0, nullptr);
     if (!trap.ok()) return fail("the window could not be made");
   }
-  // The picture: in memory shared with the server when it offers that.
-  const size_t bytes = static_cast<size_t>(m.w) * static_cast<size_t>(m.h) * 4;
-  if (XShmQueryExtension(d)) {
-    m.image = XShmCreateImage(d, m.visual, static_cast<unsigned>(m.depth), ZPixmap, nullptr, &m.shm,
-                              static_cast<unsigned>(m.w), static_cast<unsigned>(m.h));
-    if (m.image && m.image->bits_per_pixel == 32 && static_cast<size_t>(m.image->bytes_per_line) == size_t(m.w) * 4) {
-      m.shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-      if (m.shm.shmid >= 0) {
-        m.shm.shmaddr = static_cast<char*>(shmat(m.shm.shmid, nullptr, 0));
-        if (m.shm.shmaddr != reinterpret_cast<char*>(-1)) {
-          m.image->data = m.shm.shmaddr;
-          m.shm.readOnly = False;
-          Trap trap(d);
-          XShmAttach(d, &m.shm);
-          m.useShm = trap.ok();
-        } else {
-          m.shm.shmaddr = nullptr;
-        }
-        shmctl(m.shm.shmid, IPC_RMID, nullptr);  // gone once both sides let go
-      }
-    }
-    if (!m.useShm) {
-      if (m.shm.shmaddr) shmdt(m.shm.shmaddr);
-      m.shm = XShmSegmentInfo{};
-      if (m.image) {
-        m.image->data = nullptr;
-        XDestroyImage(m.image);
-        m.image = nullptr;
-      }
-    }
-  }
-  if (!m.image) {
-    char* data = static_cast<char*>(std::calloc(bytes, 1));
-    if (!data) return fail("no memory for the picture");
-    m.image = XCreateImage(d, m.visual, static_cast<unsigned>(m.depth), ZPixmap, 0, data, static_cast<unsigned>(m.w),
-                           static_cast<unsigned>(m.h), 32, m.w * 4);
-    if (!m.image) {
-      std::free(data);
-      return fail("no picture");
-    }
-  }
-  if (m.image->bits_per_pixel != 32) return fail("the server's pixels are not 32 bits");
-  m.swapBytes = m.image->byte_order == LSBFirst;
+  if (const char* reason = m.makeImage()) return fail(reason);
   {
     Trap trap(d);
     XMapWindow(d, m.win);
     if (!trap.ok()) return fail("the window could not be shown");
   }
   return face;
+}
+
+// The picture of the window at its size: in memory shared with the server
+// when it offers that.
+const char* X11Face::Impl::makeImage() {
+  const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+  if (XShmQueryExtension(d)) {
+    image = XShmCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &shm, static_cast<unsigned>(w),
+                            static_cast<unsigned>(h));
+    if (image && image->bits_per_pixel == 32 && static_cast<size_t>(image->bytes_per_line) == size_t(w) * 4) {
+      shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+      if (shm.shmid >= 0) {
+        shm.shmaddr = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
+        if (shm.shmaddr != reinterpret_cast<char*>(-1)) {
+          image->data = shm.shmaddr;
+          shm.readOnly = False;
+          Trap trap(d);
+          XShmAttach(d, &shm);
+          useShm = trap.ok();
+        } else {
+          shm.shmaddr = nullptr;
+        }
+        shmctl(shm.shmid, IPC_RMID, nullptr);  // gone once both sides let go
+      }
+    }
+    if (!useShm) {
+      if (shm.shmaddr) shmdt(shm.shmaddr);
+      shm = XShmSegmentInfo{};
+      if (image) {
+        image->data = nullptr;
+        XDestroyImage(image);
+        image = nullptr;
+      }
+    }
+  }
+  if (!image) {
+    char* data = static_cast<char*>(std::calloc(bytes, 1));
+    if (!data) return "no memory for the picture";
+    image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, data, static_cast<unsigned>(w),
+                         static_cast<unsigned>(h), 32, w * 4);
+    if (!image) {
+      std::free(data);
+      return "no picture";
+    }
+  }
+  if (image->bits_per_pixel != 32) return "the server's pixels are not 32 bits";
+  swapBytes = image->byte_order == LSBFirst;
+  return nullptr;
+}
+
+void X11Face::Impl::freeImage() {
+  if (useShm && usable()) {
+    Trap trap(d);
+    XShmDetach(d, &shm);
+  }
+  if (image) {
+    if (useShm) image->data = nullptr;
+    XDestroyImage(image);
+    image = nullptr;
+  }
+  if (useShm && shm.shmaddr) shmdt(shm.shmaddr);
+  shm = XShmSegmentInfo{};
+  useShm = false;
+}
+
+void X11Face::resize(int width, int height) {
+  Impl& m = *mImpl;
+  std::lock_guard<std::recursive_mutex> lock(m.lock);
+  if (width <= 0 || height <= 0 || (width == m.w && height == m.h) || !m.usable()) return;
+  m.freeImage();
+  m.w = width;
+  m.h = height;
+  if (m.makeImage()) {
+    // Without a picture nothing more can be shown.
+    m.freeImage();
+    m.gone.store(true);
+    return;
+  }
+  if (!m.win || m.destroyed) return;
+  Trap trap(m.d);
+  if (m.topLevel) {
+    if (XSizeHints* hints = XAllocSizeHints()) {
+      hints->flags = PMinSize | PMaxSize;
+      hints->min_width = hints->max_width = m.w;
+      hints->min_height = hints->max_height = m.h;
+      XSetWMNormalHints(m.d, m.win, hints);
+      XFree(hints);
+    }
+  }
+  XResizeWindow(m.d, m.win, static_cast<unsigned>(m.w), static_cast<unsigned>(m.h));
+  if (!trap.ok()) m.gone.store(true);
 }
 
 X11Face::~X11Face() {
@@ -278,16 +327,11 @@ X11Face::~X11Face() {
     Trap trap(m.d);
     if (m.entry.win) XDestroyWindow(m.d, m.entry.win);
     if (m.win && !m.destroyed) XDestroyWindow(m.d, m.win);
-    if (m.useShm) XShmDetach(m.d, &m.shm);
     if (m.invisibleCursor) XFreeCursor(m.d, m.invisibleCursor);
     if (m.gc) XFreeGC(m.d, m.gc);
     if (m.ownColormap) XFreeColormap(m.d, m.cmap);
   }
-  if (m.image) {
-    if (m.useShm) m.image->data = nullptr;
-    XDestroyImage(m.image);
-  }
-  if (m.useShm && m.shm.shmaddr) shmdt(m.shm.shmaddr);
+  m.freeImage();
   XCloseDisplay(m.d);
   m.d = nullptr;
 }
@@ -317,7 +361,8 @@ void X11Face::present(const IRECT& area) {
   std::lock_guard<std::recursive_mutex> lock(m.lock);
   const IRECT window(0, 0, m.w, m.h);
   const IRECT a = window.Intersect(&area);
-  if (a.Empty() || !m.image || m.screenImage->size() < size_t(m.w) * size_t(m.h)) return;
+  // A screen image of another size waits for the window to take it.
+  if (a.Empty() || !m.image || m.screenImage->size() != size_t(m.w) * size_t(m.h)) return;
   const size_t first = static_cast<size_t>(a.T) * static_cast<size_t>(m.w) + static_cast<size_t>(a.L);
   const uint32_t* src = m.screenImage->data() + first;
   uint32_t* dst = reinterpret_cast<uint32_t*>(m.image->data) + first;

@@ -73,6 +73,10 @@ class X11Face : public ViewFace {
   int eventFd() const override;
   bool gone() const override;
 
+  // The window takes a new size (and a top-level one the size hints that
+  // keep it there); the screen image must be of that size before the next
+  // present. A picture that cannot be made marks the face gone.
+  void resize(int width, int height) override;
   unsigned long window() const;
   // The descriptor that makes modal prompts look at their stop test.
   void setWakeFd(int fd);

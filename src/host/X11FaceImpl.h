@@ -144,6 +144,9 @@ struct X11Face::Impl {
   bool usable() const { return d && !dead.load(); }
   // Screen pixels (X R G B bytes) to the server's order.
   uint32_t toServer(uint32_t p) const { return swapBytes ? __builtin_bswap32(p) : p; }
+  // The picture for a window of w x h: null, or why there is none.
+  const char* makeImage();
+  void freeImage();
   // Shows area of the converted image.
   void put(const IRECT& area);
   // Puts w x h pixels of src (X R G B bytes, srcW per row) at (x, y) of

@@ -88,6 +88,24 @@ class Pad : public IControl {
   ViewPlug* mOwner;
 };
 
+// A press opens the owner's link.
+class Link : public IControl {
+ public:
+  Link(ViewPlug* plug, IRECT r) : IControl(plug, r), mOwner(plug) {}
+  bool Draw(IGraphics* g) override {
+    const IColor c(255, 40, 40, 200);
+    return g->FillIRect(&c, &mRECT);
+  }
+  void OnMouseDown(int, int, IMouseMod*) override {
+    if (IGraphics* g = GetGUI()) mOwner->linkAnswers.push_back(g->OpenURL(mOwner->linkURL.c_str()));
+  }
+  // Presses in quick succession open it each time.
+  void OnMouseDblClick(int x, int y, IMouseMod* mod) override { OnMouseDown(x, y, mod); }
+
+ private:
+  ViewPlug* mOwner;
+};
+
 IGraphics* makeContext(IPluginVST* plug, int w, int h, int fps) { return new IGraphicsLinux(plug, w, h, fps); }
 
 }  // namespace
@@ -118,6 +136,7 @@ ViewPlug::ViewPlug(IPluginInstanceInfo info)
   nameControl = new NameField(this, promptRect(kName + 1));
   g->AttachControl(nameControl);
   g->AttachControl(new Pad(this, padRect()));
+  g->AttachControl(new Link(this, linkRect()));
   AttachGraphics(g);
 }
 

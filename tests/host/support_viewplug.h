@@ -9,6 +9,8 @@
 //           then a name field without a parameter and without a length limit
 //   pad     (300, 300)-(600, 600) no parameter: records presses, wheel steps
 //           and keys (the keys at the pointer's last place).
+//   link    (200, 240)-(260, 260) no parameter: a press opens linkURL and
+//           records the answer.
 //
 // Threads: the binding's mutex guards the records; read them under it.
 #include <string>
@@ -38,6 +40,7 @@ class ViewPlug : public IPluginVST {
   static IRECT knobRect() { return IRECT(100, 100, 160, 160); }
   static IRECT promptRect(int param) { return IRECT(200, 20 + 40 * (param - kMode), 260, 40 + 40 * (param - kMode)); }
   static IRECT padRect() { return IRECT(300, 300, 600, 600); }
+  static IRECT linkRect() { return IRECT(200, 240, 260, 260); }
 
   explicit ViewPlug(IPluginInstanceInfo info);
   void OnParamChange(int idx) override;
@@ -49,6 +52,8 @@ class ViewPlug : public IPluginVST {
   std::vector<Key> keys;
   std::vector<std::string> names;  // texts the name control was given without a parameter
   IControl* nameControl = nullptr;  // a prompt without a parameter
+  std::string linkURL = "https://example.org/help";
+  std::vector<bool> linkAnswers;  // what the link's OpenURL answered
 };
 
 // The entry: one ViewPlug.

@@ -2,6 +2,8 @@
 // mouse points and flags, wheel steps, keys, text-entry checks and cuts.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "framework/IParam.h"
 #include "host/ViewRules.h"
 
@@ -104,6 +106,31 @@ TEST(ViewRules, MenuCornersAndEntryLines) {
   for (Mode m : {Mode::Default, Mode::HostView}) EXPECT_EQ(menuCorner(m, area, kH), (Point{100, 225}));
   EXPECT_EQ(entryRect(Mode::Default, area, kH), (ViewRect{100, 200, 80, 20}));
   EXPECT_EQ(entryRect(Mode::HostView, area, kH), (ViewRect{100, 200, 81, 21}));
+}
+
+// Points and areas at the far ends of the int range stay at those ends:
+// nothing wraps round to the other side of the window.
+TEST(ViewRules, FarPointsAndAreasSaturate) {
+  for (Mode m : {Mode::Default, Mode::HostView}) {
+    EXPECT_EQ(mousePoint(m, INT_MIN, INT_MIN, kH), (Point{INT_MIN, INT_MIN})) << int(m);
+    EXPECT_EQ(mousePoint(m, INT_MAX, INT_MAX, kH), (Point{INT_MAX - 2, INT_MAX - 3})) << int(m);
+    EXPECT_EQ(mousePoint(m, INT_MIN + 1, 50, kH), (Point{INT_MIN, 47})) << int(m);
+  }
+  EXPECT_EQ(defaultMousePoint(INT_MIN, -1e300), (Point{INT_MIN, INT_MIN}));
+  EXPECT_EQ(hostViewMousePoint(INT_MIN, INT_MIN, kH), (Point{INT_MIN, INT_MAX}));
+  EXPECT_EQ(hostViewMousePoint(0, INT_MAX, kH), (Point{-2, kH - 3 - INT_MAX}));
+
+  const IRECT all(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_EQ(defaultInvalidRect(all), (ViewRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
+  EXPECT_EQ(hostViewInvalidRect(all, kH), (ViewRect{INT_MIN, kH - 1 - INT_MAX, INT_MAX, INT_MAX}));
+  EXPECT_EQ(hostViewDrawArea(INT_MIN, INT_MIN, INT_MAX, INT_MAX, kH), IRECT(INT_MIN, kH + 1, -1, INT_MAX));
+  for (Mode m : {Mode::Default, Mode::HostView}) {
+    EXPECT_EQ(repaintArea(m, all, 1500, kH), IRECT(0, 0, 1500, kH)) << int(m);
+    EXPECT_EQ(repaintArea(m, IRECT(INT_MIN, INT_MIN, INT_MIN + 5, INT_MIN + 5), 1500, kH), IRECT()) << int(m);
+    EXPECT_EQ(menuCorner(m, IRECT(0, 0, 10, INT_MAX), kH).y, INT_MAX) << int(m);
+    EXPECT_EQ(menuCorner(m, IRECT(0, INT_MIN, 10, INT_MIN), kH).y, INT_MIN + 5) << int(m);
+  }
+  EXPECT_EQ(entryRect(Mode::HostView, IRECT(0, INT_MIN, 10, INT_MAX), kH), (ViewRect{0, INT_MIN, 11, INT_MAX}));
 }
 
 }  // namespace
