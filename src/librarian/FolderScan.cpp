@@ -125,10 +125,10 @@ struct ParsedBank {
 };
 
 void readAndParse(ParsedBank& bank) noexcept {
-  // One buffer per thread serves every file it reads; one that grew beyond a
-  // few banks is let go after use.
-  thread_local std::vector<uint8_t> bytes;
-  constexpr size_t kKeptBufferBytes = 1u << 20;
+  // A buffer of this call's own: a per-thread one would outlive the scan on
+  // the host's thread, and a thread's object with a destructor keeps the
+  // module loaded in the host until that thread ends.
+  std::vector<uint8_t> bytes;
   try {
     bank.read = readWholeFile(bank.path, bytes, bank.folder);
     if (bank.read != ReadResult::TooLarge) bank.converted = BankReader::loadFromChunk(bytes, bank.file);
@@ -136,9 +136,7 @@ void readAndParse(ParsedBank& bank) noexcept {
     const PatchList& patches = bank.file.patches;
     bank.listCodes.resize(patches.size());
     for (size_t i = 0; i < patches.size(); ++i) bank.listCodes[i] = categoryListCode(patches[i]);
-    if (bytes.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(bytes);
   } catch (...) {
-    std::vector<uint8_t>().swap(bytes);
     // Out of memory: the file counts as unreadable.
     bank.read = ReadResult::Failed;
     bank.file.patches.clear();

@@ -6,11 +6,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -124,6 +126,41 @@ TEST(OurModuleUnload, FiftyLoadsKeepTheHeapInUse) {
     setenv("GLIBC_TUNABLES", saved.c_str(), 1);
   else
     unsetenv("GLIBC_TUNABLES");
+}
+
+// A data folder whose Patches folder holds a bank: the scan that reads it on
+// the host's thread must leave nothing on that thread that outlives the
+// module (a thread's own object with a destructor pins the module in the
+// process until the thread ends).
+int unloadAfterAScan() {
+  testsupport::TempDir data;
+  const std::string patches = data.path() + "/Patches";
+  if (mkdir(patches.c_str(), 0700) != 0) return 4;
+  std::vector<uint8_t> bank;
+  for (int slot = 0; slot < 100; ++slot) {
+    std::vector<uint8_t> d = {0xF0, 0x3E, 0x16, 0x00, 0x10, 0x00, 0x00};
+    for (size_t p = 7; p < 120; ++p) d.push_back(static_cast<uint8_t>((p * 7 + slot) & 0x7F));
+    const std::string name = "UNLOAD " + std::to_string(100 + slot) + "    ";
+    d.insert(d.end(), name.begin(), name.begin() + 14);
+    d.push_back(0x01);
+    unsigned sum = 0;
+    for (size_t i = 1; i < d.size(); ++i) sum += d[i];
+    d.push_back(static_cast<uint8_t>(sum & 0x7F));
+    d.push_back(0xF7);
+    bank.insert(bank.end(), d.begin(), d.end());
+  }
+  std::ofstream(patches + "/Unload.sr2", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+  testhost::LoadOptions options;
+  options.dataFolder = data.path();
+  for (int i = 0; i < 3; ++i)
+    if (!loadDrawUnload(i == 0, options)) return 2;
+  return 0;
+}
+
+TEST(OurModuleUnload, AScannedBankDoesNotPinTheModule) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(unloadAfterAScan()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
