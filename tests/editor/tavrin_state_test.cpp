@@ -5,7 +5,8 @@
 // short bodies, values that are not finite, a load while the job thread is
 // busy, a failed load that puts the settings back, and refused loads of a
 // project with other ports that leave the ports, the next saved chunk and
-// the settings as they were and send nothing.
+// the settings as they were and send nothing, and ports reopened with the
+// editor lock let go.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +19,7 @@
 
 #include "framework/ControlLayer.h"
 #include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "support_midi.h"
@@ -543,6 +545,101 @@ TEST_F(RefusedLoad, ABankWhoseLastPartIsCutOpensNothing) {
   EXPECT_EQ(p.GetHardwarePorts()->openOutIndex(), bOut);
   EXPECT_EQ(p.GetHardwarePorts()->openInIndex(), bIn);
   ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+}
+
+// Clients over the loopback's that run a hook, on the calling thread, before
+// each call that opens or closes a port (where a library waits for its
+// server).
+template <class Base>
+class Hooked : public Base {
+ public:
+  Hooked(std::unique_ptr<Base> inner, std::function<void()>& hook) : m_inner(std::move(inner)), m_hook(hook) {}
+  unsigned portCount() override { return m_inner->portCount(); }
+  std::string portName(unsigned i) override { return m_inner->portName(i); }
+  bool openPort(unsigned i, const std::string& local) override {
+    if (m_hook) m_hook();
+    return m_inner->openPort(i, local);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    if (m_hook) m_hook();
+    return m_inner->openVirtualPort(name);
+  }
+  void closePort() override {
+    if (m_hook) m_hook();
+    m_inner->closePort();
+  }
+  bool isPortOpen() const override { return m_inner->isPortOpen(); }
+
+ protected:
+  std::unique_ptr<Base> m_inner;
+  std::function<void()>& m_hook;
+};
+class HookedOut : public Hooked<MidiOutClient> {
+ public:
+  using Hooked::Hooked;
+  bool send(const uint8_t* bytes, size_t size) override { return m_inner->send(bytes, size); }
+};
+class HookedIn : public Hooked<MidiInClient> {
+ public:
+  using Hooked::Hooked;
+  void setCallback(MidiInputCallback callback) override { m_inner->setCallback(std::move(callback)); }
+  void cancelCallback() override { m_inner->cancelCallback(); }
+  void ignoreTypes(bool sysex, bool time, bool sense) override { m_inner->ignoreTypes(sysex, time, sense); }
+};
+class HookedBackend : public MidiBackend {
+ public:
+  HookedBackend(std::unique_ptr<MidiBackend> inner, std::function<void()>& hook)
+      : m_inner(std::move(inner)), m_hook(hook) {}
+  std::string apiName() const override { return "hooked"; }
+  std::unique_ptr<MidiOutClient> makeOut(const std::string& name) override {
+    return std::make_unique<HookedOut>(m_inner->makeOut(name), m_hook);
+  }
+  std::unique_ptr<MidiInClient> makeIn(const std::string& name, unsigned limit) override {
+    return std::make_unique<HookedIn>(m_inner->makeIn(name, limit), m_hook);
+  }
+
+ private:
+  std::unique_ptr<MidiBackend> m_inner;
+  std::function<void()>& m_hook;
+};
+
+// The library's calls that open and close ports wait for its server, which
+// may wait for a host's audio callback that wants the editor lock: every
+// level of it is let go meanwhile, on a load and on a choice in the menus.
+TEST(TavrinState, PortsOpenAndCloseWithTheEditorLockLetGo) {
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false);
+  const Saved saved = saveProject(h);
+  h.make();
+  Tavrin& b = h.tavrin();
+  int calls = 0, underLock = 0;
+  std::function<void()> hook = [&] {
+    ++calls;
+    if (b.GetMutex().IsLockedByCaller()) ++underLock;
+  };
+  // The same loopback ports, in the same order as the menus list them.
+  b.SetHardwarePorts(std::make_unique<MidiPorts>(std::make_unique<HookedBackend>(h.hub.makeBackend(), hook)));
+  ByteChunk c;
+  fill(c, saved.chunk);
+  {
+    KIT_MutexLock dispatcher(b.GetMutex());  // as the host's dispatch holds it
+    ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+    EXPECT_TRUE(b.GetMutex().IsLockedByCaller());
+  }
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), saved.out);
+  EXPECT_EQ(b.GetHardwarePorts()->openInIndex(), saved.in);
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !b.jobRunning(); }));
+  EXPECT_GE(calls, 2);
+  EXPECT_EQ(underLock, 0);
+
+  calls = underLock = 0;
+  {
+    KIT_MutexLock dispatcher(b.GetMutex());
+    h.set(kDeviceOutSelection, 0);
+  }
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(underLock, 0);
+  hook = nullptr;
 }
 
 TEST(TavrinState, TheShortFormReadsTheValuesAlone) {
