@@ -197,8 +197,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // after the body, or -1 once a read did not fit.
   int UnserializeState(const ByteChunk* chunk, int startPos) override;
   int UnserializeState2(const ByteChunk* chunk, int startPos, bool full);
-  // A failed host load puts back the settings the reader changed; the port
-  // selections then name the ports that are open.
+  // A host load is read whole before anything outside moves: the ports its
+  // last body names are opened, and the sound sent, only when the load as a
+  // whole succeeded (OnStateLoadEnded(true)). A failed host load opens,
+  // closes and sends nothing, and puts back the settings the reader changed.
+  // Outside a host load, a body read whole acts at once and a body that
+  // failed acts on nothing.
   void OnStateLoadStarted() override;
   void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
@@ -602,8 +606,17 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   bool startDeferredRequest();
 
   // ---- the state reader's steps (editor lock held)
-  void readPorts(const ByteChunk* chunk, int& pos);
-  void openStoredPort(bool output);
+  // The port names a body stores.
+  struct StoredPorts {
+    std::string inName, outName;
+  };
+  // Reads the patch manager's block and the four doubles; the stored port
+  // names when the block was read.
+  std::optional<StoredPorts> readPorts(const ByteChunk* chunk, int& pos);
+  // What a body read whole does outside: reopens the stored ports (when
+  // given) and sends the sound when an output port is open.
+  void recall(const std::optional<StoredPorts>& stored);
+  void openStoredPort(bool output, const std::string& name);
   void restoreSettingFlags();
   // Sets the timing-clock flag; a change lets the next block launch the
   // loop again.
@@ -616,6 +629,7 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
     bool blocked[SharedFlags::kPassThroughCount];
     bool lightTracksInput, queueRouting, clockStartStop, timingClock, globalsSent, push, localControl;
     int deviceId, outputOffset;
+    bool midiIOSet;
     std::vector<uint8_t> patchState;
     std::array<std::string, Patch::kNumNames> patchNames;
     int bankIndex, patchIndex;
@@ -624,4 +638,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   LoadedSettings currentSettings() const;
   void applySettings(const LoadedSettings& settings);
   std::optional<LoadedSettings> mBeforeLoad;
+  // What the last body read whole during a host load asks for (its ports,
+  // when it names them); acted on at the load's end.
+  struct Recall {
+    std::optional<StoredPorts> ports;
+  };
+  std::optional<Recall> mRecall;
 };

@@ -4,6 +4,7 @@
 // the sound sent to the instrument).
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "editor/TabSwitchFunctions.h"
 #include "editor/Tavrin.h"
@@ -43,7 +44,11 @@ bool Tavrin::SerializeState2(ByteChunk* chunk, bool full) {
   SerializeParams(chunk);
   if (full && mPatchManager) {
     for (const auto& [idx, name] : {std::pair{kDeviceInSelection, kInName}, std::pair{kDeviceOutSelection, kOutName}}) {
-      const std::string text = selectionText(idx);
+      // While a host load runs, the ports it read are not open yet: a state
+      // written meanwhile (a bank's presets) names those.
+      const std::string text = (mBeforeLoad && mRecall && mRecall->ports)
+                                     ? (name == kInName ? mRecall->ports->inName : mRecall->ports->outName)
+                                                        : selectionText(idx);
       mPatchManager->names[static_cast<size_t>(name)] = text.empty() ? kUnnamedPort : text;
       setLibrarianViewDirty();
     }
@@ -64,7 +69,8 @@ int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
   IHardwarePorts* ports = GetHardwarePorts();
   mFlags.midiIOSet.store(ports && ports->openOutIndex() > 0);
   pos = UnserializeParams(chunk, pos);
-  if (full) readPorts(chunk, pos);
+  std::optional<StoredPorts> stored;
+  if (full) stored = readPorts(chunk, pos);
   pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnstoredParams);
   if (full) restoreSettingFlags();
 
@@ -77,18 +83,30 @@ int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
   if (IParam* name = GetParam(kPatchName)) name->SetDisplayText(0, patchName.c_str());
   log(std::string(kRecallPrefix) + "Patch name " + patchName + " | Category name " + categoryName);
   mFlags.globalsSent.store(false);
-  startSoundAfterLoad();
 
   const int64_t offset = 2 * static_cast<int64_t>(wholeValue(kAdjustDAWOffset)) + GetBlockSize();
   mOutputOffset.store(static_cast<int>(std::clamp<int64_t>(offset, INT_MIN, INT_MAX)));
-  log(std::string(kRecallPrefix) + "MIDI In device after nonautomated params " + selectionText(kDeviceInSelection));
-  log(std::string(kRecallPrefix) + "MIDI Out device after nonautomated params " + selectionText(kDeviceOutSelection));
   mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
   TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, wholeValue(kMainTab));
+
+  // Only a body read whole acts on the outside: a body cut anywhere, or one
+  // with a value that is not a number, opens, closes and sends nothing.
+  // Within a host load even a whole body waits for the load as a whole (a
+  // bank's later records may still fail it): the load's end acts on the
+  // last body read.
+  if (pos < 0) {
+    if (mBeforeLoad) mRecall.reset();
+    return pos;
+  }
+  if (mBeforeLoad) {
+    mRecall = Recall{stored};
+  } else {
+    recall(stored);
+  }
   return pos;
 }
 
-void Tavrin::readPorts(const ByteChunk* chunk, int& pos) {
+std::optional<Tavrin::StoredPorts> Tavrin::readPorts(const ByteChunk* chunk, int& pos) {
   bool namesRead = false;
   if (mPatchManager) {
     pos = mPatchManager->loadAllFromChunk(chunk, pos);
@@ -100,42 +118,48 @@ void Tavrin::readPorts(const ByteChunk* chunk, int& pos) {
   double unused = 0.0;
   for (int i = 0; i < 2; ++i) pos = chunk ? chunk->GetDouble(&unused, pos) : -1;
 
-  // A body cut before the port names leaves the ports as they are.
-  if (namesRead) {
-    log(std::string(kRecallPrefix) + "MIDI In device stored " + mPatchManager->names[kInName]);
-    openStoredPort(false);
-    log(std::string(kRecallPrefix) + "MIDI Out device stored " + mPatchManager->names[kOutName]);
-    openStoredPort(true);
-  }
-  IHardwarePorts* ports = GetHardwarePorts();
-  const int in = ports ? ports->openInIndex() : 0;
-  const int out = ports ? ports->openOutIndex() : 0;
-  // Sends are permitted exactly while the output port is open.
-  mFlags.midiIOSet.store(out > 0);
-  for (const auto& [idx, index] : {std::pair{kDeviceInSelection, in}, std::pair{kDeviceOutSelection, out}}) {
-    if (IParam* param = GetParam(idx)) param->SetClamped(index);
-    log(std::string(kRecallPrefix) + (idx == kDeviceInSelection ? "MIDI In" : "MIDI Out") +
-        " device after checking devices " + selectionText(idx));
-  }
-
   // Bank and patch are taken only when both were read.
   double bank = 0.0, patch = 0.0;
   int after = chunk ? chunk->GetDouble(&bank, pos) : -1;
   after = chunk ? chunk->GetDouble(&patch, after) : -1;
   pos = after;
-  if (after < 0) return;
-  IParam* bankParam = GetParam(kBankSelection);
-  IParam* patchParam = GetParam(kPatchSelection);
-  if (bankParam) bankParam->SetNormalized(bank);
-  if (patchParam) patchParam->SetNormalized(patch);
-  if (mPatchManager) {
-    mPatchManager->bankIndex = wholeValue(kBankSelection);
-    mPatchManager->patchIndex = wholeValue(kPatchSelection);
+  if (after >= 0) {
+    IParam* bankParam = GetParam(kBankSelection);
+    IParam* patchParam = GetParam(kPatchSelection);
+    if (bankParam) bankParam->SetNormalized(bank);
+    if (patchParam) patchParam->SetNormalized(patch);
+    if (mPatchManager) {
+      mPatchManager->bankIndex = wholeValue(kBankSelection);
+      mPatchManager->patchIndex = wholeValue(kPatchSelection);
+    }
   }
+  if (!namesRead) return std::nullopt;
+  return StoredPorts{mPatchManager->names[kInName], mPatchManager->names[kOutName]};
 }
 
-void Tavrin::openStoredPort(bool output) {
-  const std::string& name = mPatchManager->names[output ? kOutName : kInName];
+void Tavrin::recall(const std::optional<StoredPorts>& stored) {
+  if (stored) {
+    log(std::string(kRecallPrefix) + "MIDI In device stored " + stored->inName);
+    openStoredPort(false, stored->inName);
+    log(std::string(kRecallPrefix) + "MIDI Out device stored " + stored->outName);
+    openStoredPort(true, stored->outName);
+    IHardwarePorts* ports = GetHardwarePorts();
+    const int in = ports ? ports->openInIndex() : 0;
+    const int out = ports ? ports->openOutIndex() : 0;
+    // Sends are permitted exactly while the output port is open.
+    mFlags.midiIOSet.store(out > 0);
+    for (const auto& [idx, index] : {std::pair{kDeviceInSelection, in}, std::pair{kDeviceOutSelection, out}}) {
+      if (IParam* param = GetParam(idx)) param->SetClamped(index);
+      log(std::string(kRecallPrefix) + (idx == kDeviceInSelection ? "MIDI In" : "MIDI Out") +
+          " device after checking devices " + selectionText(idx));
+    }
+  }
+  startSoundAfterLoad();
+  log(std::string(kRecallPrefix) + "MIDI In device after nonautomated params " + selectionText(kDeviceInSelection));
+  log(std::string(kRecallPrefix) + "MIDI Out device after nonautomated params " + selectionText(kDeviceOutSelection));
+}
+
+void Tavrin::openStoredPort(bool output, const std::string& name) {
   int index = 1;
   if (output) {
     setExternalMIDIOut(index, name.c_str());
@@ -201,6 +225,7 @@ Tavrin::LoadedSettings Tavrin::currentSettings() const {
   s.localControl = mFlags.localControl.load();
   s.deviceId = mFlags.deviceId.load();
   s.outputOffset = mOutputOffset.load();
+  s.midiIOSet = mFlags.midiIOSet.load();
   if (mPatchManager) {
     const ByteChunk& state = mPatchManager->state;
     s.patchState.assign(state.GetBytes(), state.GetBytes() + std::max(state.Size(), 0));
@@ -224,6 +249,7 @@ void Tavrin::applySettings(const LoadedSettings& s) {
   mFlags.localControl.store(s.localControl);
   mFlags.deviceId.store(s.deviceId);
   mOutputOffset.store(s.outputOffset);
+  mFlags.midiIOSet.store(s.midiIOSet);
   if (mPatchManager) {
     mPatchManager->state.Clear();
     if (!s.patchState.empty()) mPatchManager->state.Put(s.patchState.data(), static_cast<int>(s.patchState.size()));
@@ -237,22 +263,21 @@ void Tavrin::applySettings(const LoadedSettings& s) {
 void Tavrin::OnStateLoadStarted() {
   KIT_MutexLock lock(GetMutex());
   mBeforeLoad = currentSettings();
+  mRecall.reset();
 }
 
 void Tavrin::OnStateLoadEnded(bool ok) {
   KIT_MutexLock lock(GetMutex());
+  const std::optional<Recall> due = std::move(mRecall);
+  mRecall.reset();
+  const bool wasLoading = mBeforeLoad.has_value();
   if (!ok && mBeforeLoad) {
+    // Nothing outside was touched: the ports are those of before, and so
+    // are the settings once they are put back.
     applySettings(*mBeforeLoad);
-    // The ports the load opened stay open; their menus name them.
-    IHardwarePorts* ports = GetHardwarePorts();
-    const int in = ports ? ports->openInIndex() : 0;
-    const int out = ports ? ports->openOutIndex() : 0;
-    if (IParam* param = GetParam(kDeviceInSelection)) {
-      param->SetClamped(in);
-      if (IControl* menu = rememberedControl(kDeviceInSelection)) menu->SetValueFromPlug(param->GetNormalized());
-    }
-    if (IParam* param = GetParam(kDeviceOutSelection)) param->SetClamped(out);
-    mFlags.midiIOSet.store(out > 0);
   }
   mBeforeLoad.reset();
+  // The load is whole: now its last body reopens its ports and sends the
+  // sound.
+  if (ok && wasLoading && due) recall(due->ports);
 }

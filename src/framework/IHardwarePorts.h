@@ -32,7 +32,10 @@ class IHardwarePorts {
   // Closes the open port of that direction and, unless portIndex is 0,
   // opens the port called name. portIndex becomes the list position of the
   // opened port (appended to the list when it was not there), 0 when
-  // nothing is open; the same value is returned.
+  // nothing is open; the same value is returned. May wait for the MIDI
+  // library's server: the caller holds no lock that a send or an audio
+  // callback may wait for (the plug-in base lets go of its mutex), and a
+  // send while the output port is switched fails at once.
   virtual int openOut(int& portIndex, const char* name) = 0;
   virtual int openIn(int& portIndex, const char* name) = 0;
 

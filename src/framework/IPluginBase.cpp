@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "kit/utf8.h"
 
@@ -157,14 +158,37 @@ const std::vector<std::string>& IPluginBase::getExternalMIDIInNames() {
   return mPorts ? mPorts->inNames() : offOnly();
 }
 
+namespace {
+
+// Lets go of every level of the mutex the calling thread holds, for a
+// scope, and takes them again at its end (exceptions included).
+class MutexLetGo {
+ public:
+  explicit MutexLetGo(KIT_Mutex& mutex) : mMutex(mutex), mLevels(mutex.ReleaseAll()) {}
+  ~MutexLetGo() { mMutex.ReacquireAll(mLevels); }
+  MutexLetGo(const MutexLetGo&) = delete;
+  MutexLetGo& operator=(const MutexLetGo&) = delete;
+
+ private:
+  KIT_Mutex& mMutex;
+  const int mLevels;
+};
+
+}  // namespace
+
 int IPluginBase::setExternalMIDIOut(int& portIndex, const char* name) {
   if (!mPorts) return portIndex = 0;
-  return mPorts->openOut(portIndex, name);
+  // The name may live in state that another thread changes meanwhile.
+  const std::string copy = name ? name : "";
+  MutexLetGo unlocked(mMutex);
+  return mPorts->openOut(portIndex, name ? copy.c_str() : nullptr);
 }
 
 int IPluginBase::setExternalMIDIIn(int& portIndex, const char* name) {
   if (!mPorts) return portIndex = 0;
-  return mPorts->openIn(portIndex, name);
+  const std::string copy = name ? name : "";
+  MutexLetGo unlocked(mMutex);
+  return mPorts->openIn(portIndex, name ? copy.c_str() : nullptr);
 }
 
 int IPluginBase::getExternalMIDIOutDevice(const char* name) {
@@ -178,7 +202,9 @@ int IPluginBase::getExternalMIDIInDevice(const char* name) {
 }
 
 bool IPluginBase::initializeVirtualOutput(const std::string& name) {
-  return mPorts && mPorts->initializeVirtualOutput(name);
+  if (!mPorts) return false;
+  MutexLetGo unlocked(mMutex);
+  return mPorts->initializeVirtualOutput(name);
 }
 
 void IPluginBase::processMIDIInput(const uint8_t* bytes, size_t size) {

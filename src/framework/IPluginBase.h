@@ -203,12 +203,18 @@ class IPluginBase : public IHardwareInputSink {
   const std::vector<std::string>& getExternalMIDIOutNames();
   const std::vector<std::string>& getExternalMIDIInNames();
   // Closes the open port and opens the one called name; portIndex and the
-  // result become its list position, 0 when nothing is open.
+  // result become its list position, 0 when nothing is open. The MIDI
+  // library waits for its server here, and the server may meanwhile wait
+  // for a client whose callback wants this mutex (a host's audio callback
+  // that runs in a client of the same server): every level of the mutex the
+  // caller holds is let go for the call and taken again after it, so other
+  // threads may run in between.
   int setExternalMIDIOut(int& portIndex, const char* name);
   int setExternalMIDIIn(int& portIndex, const char* name);
   // List position of name, -1 when absent.
   int getExternalMIDIOutDevice(const char* name);
   int getExternalMIDIInDevice(const char* name);
+  // Opens a virtual output port, the mutex let go as for the two above.
   bool initializeVirtualOutput(const std::string& name);
   // Bytes from the input port: 1-3 bytes are a channel message (missing data
   // bytes 0), 4 or more a system-exclusive message over a copy.

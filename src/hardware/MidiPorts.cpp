@@ -100,14 +100,18 @@ const std::vector<std::string>& MidiPorts::inNames() {
   return m_inSide.names;
 }
 
-void MidiPorts::closeOutLocked() {
-  if (m_out && m_out->isPortOpen()) m_out->closePort();
+void MidiPorts::stopSends() {
+  std::lock_guard<std::mutex> sendLock(m_send);
   m_outOpen = false;
+}
+
+void MidiPorts::closeOut() {
+  stopSends();
+  if (m_out && m_out->isPortOpen()) m_out->closePort();
   m_outSide.openIndex = 0;
 }
 
-int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
-                          std::mutex* portLock) {
+int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName) {
   const bool wanted = portIndex != 0;
   portIndex = 0;
   if (!wanted || m_shutDown || !client || !name || std::string(name) == kOffName) return 0;
@@ -117,14 +121,7 @@ int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const 
   for (unsigned i = 0; i < count; ++i) live.push_back(listedName(*client, i));
   const int found = matchName(live, name);
   if (found < 0) return 0;
-  bool portOpened;
-  if (portLock) {
-    std::lock_guard<std::mutex> lock(*portLock);
-    portOpened = client->openPort(static_cast<unsigned>(found), localName);
-  } else {
-    portOpened = client->openPort(static_cast<unsigned>(found), localName);
-  }
-  if (!portOpened) return 0;
+  if (!client->openPort(static_cast<unsigned>(found), localName)) return 0;
   // The menu position of the opened port. A port that was not there when
   // the list was built is appended to it, so the position names this port
   // and no other entry.
@@ -140,12 +137,12 @@ int MidiPorts::openByName(Side& side, MidiClient* client, int& portIndex, const 
 int MidiPorts::openOut(int& portIndex, const char* name) {
   std::lock_guard<std::mutex> lock(m_state);
   ensureOutList();
-  {
+  closeOut();
+  const int index = openByName(m_outSide, m_out.get(), portIndex, name, kOutPortName);
+  if (index > 0) {
     std::lock_guard<std::mutex> sendLock(m_send);
-    closeOutLocked();
+    m_outOpen = true;
   }
-  const int index = openByName(m_outSide, m_out.get(), portIndex, name, kOutPortName, &m_send);
-  if (index > 0) m_outOpen = true;
   return index;
 }
 
@@ -154,7 +151,7 @@ int MidiPorts::openIn(int& portIndex, const char* name) {
   ensureInList();
   if (m_in && m_in->isPortOpen()) m_in->closePort();
   m_inSide.openIndex = 0;
-  const int index = openByName(m_inSide, m_in.get(), portIndex, name, kInPortName, nullptr);
+  const int index = openByName(m_inSide, m_in.get(), portIndex, name, kInPortName);
   // The receiver installed with the client stays in place (only shutdown
   // cancels it): installing it again would wait for a message in delivery,
   // whose hook may be waiting for a lock this caller holds.
@@ -182,10 +179,12 @@ int MidiPorts::findIn(const char* name) {
 bool MidiPorts::initializeVirtualOutput(const std::string& name) {
   std::lock_guard<std::mutex> lock(m_state);
   if (m_shutDown || !ensureOutClient()) return false;
-  std::lock_guard<std::mutex> sendLock(m_send);
-  closeOutLocked();
+  closeOut();
   const bool opened = m_out->openVirtualPort("From " + name);
-  m_outOpen = opened;
+  if (opened) {
+    std::lock_guard<std::mutex> sendLock(m_send);
+    m_outOpen = true;
+  }
   return opened;
 }
 
@@ -294,8 +293,7 @@ void MidiPorts::shutdown() {
     std::lock_guard<std::recursive_mutex> sinkLock(m_sinkMutex);
     m_sink = nullptr;
   }
-  std::lock_guard<std::mutex> sendLock(m_send);
-  closeOutLocked();
+  closeOut();
 }
 
 std::unique_ptr<IHardwarePorts> makeRtMidiHardwarePorts(const std::string& apiName) {

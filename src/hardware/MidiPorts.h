@@ -20,6 +20,14 @@
 // hands each piece to the sink. shutdown() cancels the callback, then joins
 // the delivery thread; messages still queued then are dropped.
 //
+// The library's calls that open and close ports wait for its server (JACK),
+// and the server may meanwhile wait for any client of its, a host's audio
+// callback among them, which sends through here. So the send lock is held
+// only to stop and to start the sends, never across those calls: the output
+// port is closed and opened with sends refused, and a send meanwhile fails
+// at once. No thread of the library (a process cycle, a notification) runs
+// code of the port layer that takes a lock: the input callback only queues.
+//
 // Threads: the lists, opening and closing from the GUI and host threads;
 // send from any thread; the sink is called on the delivery thread only.
 #include <array>
@@ -96,15 +104,18 @@ class MidiPorts : public IHardwarePorts {
   bool ensureInClient();
   // The shared part of openOut and openIn: nothing opens for a portIndex of
   // 0, after shutdown, without a client or for "OFF". Called with m_state
-  // held and the port of that side closed.
-  int openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName,
-                 std::mutex* portLock);
+  // held and the port of that side closed (for output, with sends stopped).
+  int openByName(Side& side, MidiClient* client, int& portIndex, const char* name, const char* localName);
   int find(Side& side, const char* name);
   // The library's callback: queues a copy.
   void onInput(const uint8_t* bytes, size_t size);
   void deliveryLoop();
   void stopDelivery();
-  void closeOutLocked();
+  // Refuses sends from now on: a send running holds the send lock, so when
+  // this returns none touches the output client until sends start again.
+  void stopSends();
+  // Stops the sends, then closes the output port (m_state held).
+  void closeOut();
 
   std::unique_ptr<MidiBackend> m_backend;
   std::unique_ptr<MidiOutClient> m_out;
@@ -115,7 +126,9 @@ class MidiPorts : public IHardwarePorts {
 
   // Lists, opening and closing (GUI and host threads).
   std::mutex m_state;
-  // The output port's lock: every send, and the port's opening and closing.
+  // The output port's lock: every send, and the switch that lets sends
+  // through (m_outOpen); never held across a call into the library that
+  // opens or closes a port.
   std::mutex m_send;
   std::atomic<bool> m_outOpen{false};
   // Delivery to the sink; recursive so that the sink may replace itself.

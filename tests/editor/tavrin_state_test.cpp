@@ -3,7 +3,10 @@
 // simulator's ports (ports by name, settings flags, names, the sound sent
 // after the global step), stored ports that are absent or never chosen,
 // short bodies, values that are not finite, a load while the job thread is
-// busy, and a failed load that puts the settings back.
+// busy, a failed load that puts the settings back, and refused loads of a
+// project with other ports that leave the ports, the next saved chunk and
+// the settings as they were and send nothing, and ports reopened with the
+// editor lock let go.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,6 +19,7 @@
 
 #include "framework/ControlLayer.h"
 #include "hardware/MIDIMessageManager.h"
+#include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "support_midi.h"
@@ -279,8 +283,8 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
   const Layout at = layoutOf(saved.chunk);
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
 
-  // A body that ends after the block: the names are used, bank and patch
-  // stay, and the read fails.
+  // A body that ends after the block: the read fails, the names open
+  // nothing, and bank and patch stay.
   h.make();
   Tavrin& b = h.tavrin();
   b.GetParam(kBankSelection)->Set(2);
@@ -290,8 +294,9 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
   ByteChunk body;
   fill(body, Bytes(saved.chunk.begin() + 8, saved.chunk.begin() + static_cast<long>(at.doubles)));
   EXPECT_EQ(b.UnserializeState(&body, 0), -1);
-  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), saved.out);
-  EXPECT_EQ(b.GetHardwarePorts()->openInIndex(), saved.in);
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
+  EXPECT_EQ(b.GetHardwarePorts()->openInIndex(), 0);
+  EXPECT_FALSE(b.isMidiIOSet());
   EXPECT_EQ(b.GetParam(kBankSelection)->Value(), 2.0);
   EXPECT_EQ(b.GetParam(kPatchSelection)->Value(), 7.0);
   EXPECT_EQ(b.patchManager()->bankIndex, 2);
@@ -300,7 +305,7 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
   ByteChunk marker;
   fill(marker, {0, 0, 0, 1});
   EXPECT_EQ(b.UnserializeState(&marker, 0), -1);
-  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), saved.out);
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
 
   // Not-a-number and infinities in the four doubles: the port doubles are
   // not read, the bank takes its minimum and the patch its maximum (the
@@ -318,7 +323,7 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
   EXPECT_EQ(c.GetParam(kDeviceOutSelection)->Value(), saved.out);
 
   // A value of parameters 0-239 that is not a number fails the whole load:
-  // the values and the settings stay, the ports opened by name are shown.
+  // the values, the settings and the ports stay.
   for (double bad : {nan, inf}) {
     Bytes broken = saved.chunk;
     std::memcpy(&broken[at.params + 8 * 190], &bad, 8);
@@ -355,6 +360,286 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
     looked = true;
   }
   h.holdJobSleeps({});
+}
+
+// Two instruments on the loopback: project A with the first one's ports,
+// project B with the second one's. With A loaded, every refused load of B
+// (B cut anywhere after its port names, a value that is not a number, a
+// name length one too large) opens, closes and sends nothing: the ports,
+// the next saved chunk and the settings are those of before.
+class RefusedLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The second instrument is there before the plug-in lists its ports.
+    h.make();
+    a = saveProject(h, editSettings);
+    ASSERT_TRUE(choose("Second Out", "Second In"));
+    Tavrin& p = h.tavrin();
+    bIn = static_cast<int>(p.GetParam(kDeviceInSelection)->Value());
+    bOut = static_cast<int>(p.GetParam(kDeviceOutSelection)->Value());
+    ASSERT_NE(bOut, a.out);
+    ByteChunk c;
+    ASSERT_TRUE(p.SerializeChunkForHost(&c, false));
+    b = bytesOf(c);
+    // A is the project in force.
+    fill(c, a.chunk);
+    ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));
+    ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+    ASSERT_EQ(p.GetHardwarePorts()->openOutIndex(), a.out);
+    ASSERT_EQ(p.GetHardwarePorts()->openInIndex(), a.in);
+    h.settle();
+    second.waitIdle();
+  }
+
+  // Chooses the ports in the menus and waits for the enquiry to end.
+  bool choose(const std::string& listenTo, const std::string& sendTo) {
+    h.holdJobSleeps([this] {
+      h.settle();
+      second.waitIdle();
+      return true;
+    });
+    const bool chosen = h.chooseInMenu(kDeviceInSelection, listenTo) && h.chooseInMenu(kDeviceOutSelection, sendTo);
+    const bool ended = chosen && hwtest::spinUntil([&] { return !h.tavrin().jobRunning(); });
+    h.holdJobSleeps({});
+    return ended;
+  }
+
+  // What a refused load must leave as it was.
+  struct Seen {
+    Bytes saved;
+    int in, out;
+    bool midiIOSet;
+    std::vector<double> values;
+    bool operator==(const Seen&) const = default;
+  };
+  Seen seen() {
+    Tavrin& p = h.tavrin();
+    Seen s;
+    ByteChunk c;
+    EXPECT_TRUE(p.SerializeChunkForHost(&c, false));
+    s.saved = bytesOf(c);
+    s.in = p.GetHardwarePorts()->openInIndex();
+    s.out = p.GetHardwarePorts()->openOutIndex();
+    s.midiIOSet = p.isMidiIOSet();
+    for (int i = 0; i < p.NParams(); ++i) s.values.push_back(p.GetParam(i)->Value());
+    return s;
+  }
+
+  // Loads a chunk that must be refused; false (reported) when it was not,
+  // or when anything outside moved.
+  bool refused(const Bytes& chunk, const std::string& what, bool isBank = false) {
+    Tavrin& p = h.tavrin();
+    const Seen before = seen();
+    const SharedFlags& f = p.sharedFlags();
+    const bool queueRouting = f.queueRouting.load(), timing = f.timingClockEnabled.load();
+    const int deviceId = f.deviceId.load();
+    ByteChunk c;
+    fill(c, chunk);
+    const bool loaded = p.UnserializeChunkFromHost(&c, isBank);
+    const bool jobStarted = p.jobRunning() || f.transferInProgress.load();
+    const Seen after = seen();
+    EXPECT_FALSE(loaded) << what;
+    EXPECT_FALSE(jobStarted) << what;
+    EXPECT_EQ(after.in, before.in) << what;
+    EXPECT_EQ(after.out, before.out) << what;
+    EXPECT_EQ(after.midiIOSet, before.midiIOSet) << what;
+    EXPECT_TRUE(after.values == before.values) << what;
+    EXPECT_TRUE(after.saved == before.saved) << what << ": the next saved chunk changed";
+    EXPECT_EQ(f.queueRouting.load(), queueRouting) << what;
+    EXPECT_EQ(f.timingClockEnabled.load(), timing) << what;
+    EXPECT_EQ(f.deviceId.load(), deviceId) << what;
+    return !loaded && !jobStarted && after == before && f.queueRouting.load() == queueRouting &&
+           f.timingClockEnabled.load() == timing && f.deviceId.load() == deviceId;
+  }
+
+  Harness h{edtest::projectRoot(), nullptr, false, {}, false};
+  std::unique_ptr<MidiBackend> secondBackend = h.hub.makeBackend();
+  synthsim::SynthSimulator second{*secondBackend, {"Second Synth", "Second In", "Second Out", 0}};
+  Saved a;
+  Bytes b;
+  int bIn = 0, bOut = 0;
+};
+
+TEST_F(RefusedLoad, EveryCutAfterThePortNamesLeavesPortsChunkAndSettings) {
+  const Layout at = layoutOf(b);
+  const size_t receivedBefore = second.received().size();
+  // From the first byte after the MIDI Out name to the last one.
+  for (size_t n = at.doubles; n < b.size(); ++n) {
+    if (!refused(Bytes(b.begin(), b.begin() + static_cast<long>(n)), "cut at " + std::to_string(n))) break;
+  }
+  // The instrument of B heard nothing, the one of A still does.
+  h.settle();
+  second.waitIdle();
+  EXPECT_EQ(second.received().size(), receivedBefore);
+  EXPECT_EQ(h.tavrin().GetHardwarePorts()->openOutIndex(), a.out);
+
+  // B whole: its ports open and its instrument receives the sound.
+  Tavrin& p = h.tavrin();
+  h.holdJobSleeps([this] {
+    second.waitIdle();
+    return true;
+  });
+  ByteChunk c;
+  fill(c, b);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));
+  EXPECT_EQ(p.GetHardwarePorts()->openOutIndex(), bOut);
+  EXPECT_EQ(p.GetHardwarePorts()->openInIndex(), bIn);
+  EXPECT_TRUE(p.isMidiIOSet());
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+  h.holdJobSleeps({});
+  EXPECT_TRUE(hwtest::spinUntil([&] {
+    second.waitIdle();
+    const auto got = second.received();
+    return got.size() > receivedBefore && got.back().bytes.size() == 137;
+  }));
+}
+
+TEST_F(RefusedLoad, ANumberThatIsNotOneOrANameOneByteTooLongIsRefusedWhole) {
+  const Layout at = layoutOf(b);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const size_t receivedBefore = second.received().size();
+  for (size_t i : {size_t{0}, size_t{190}, size_t{239}}) {
+    Bytes odd = b;
+    std::memcpy(&odd[at.params + 8 * i], &nan, 8);
+    EXPECT_TRUE(refused(odd, "not a number at " + std::to_string(i)));
+  }
+  // The length of each of the five names one too large: the rest of the
+  // body slides by one byte and the body runs short.
+  size_t name = at.block + 12;
+  uint32_t n = (uint32_t(b[at.block + 8]) << 24) | (uint32_t(b[at.block + 9]) << 16) |
+               (uint32_t(b[at.block + 10]) << 8) | uint32_t(b[at.block + 11]);
+  name += n;
+  for (int k = 0; k < 5; ++k) {
+    int32_t len;
+    std::memcpy(&len, &b[name], 4);
+    Bytes odd = b;
+    const int32_t longer = len + 1;
+    std::memcpy(&odd[name], &longer, 4);
+    EXPECT_TRUE(refused(odd, "name " + std::to_string(k) + " one byte too long"));
+    name += 4 + static_cast<size_t>(len);
+  }
+  h.settle();
+  second.waitIdle();
+  EXPECT_EQ(second.received().size(), receivedBefore);
+}
+
+// A bank chunk whose presets were read whole but whose own state then ran
+// short is refused as a whole: the ports its presets name stay closed.
+TEST_F(RefusedLoad, ABankWhoseLastPartIsCutOpensNothing) {
+  Tavrin& p = h.tavrin();
+  ByteChunk c;
+  fill(c, b);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));  // B in force, to save B's bank
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+  ByteChunk bank;
+  ASSERT_TRUE(p.SerializeChunkForHost(&bank, true));
+  fill(c, a.chunk);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+  ASSERT_EQ(p.GetHardwarePorts()->openOutIndex(), a.out);
+  const Bytes whole = bytesOf(bank);
+  EXPECT_TRUE(refused(Bytes(whole.begin(), whole.end() - 8), "a bank cut in its last value", true));
+  // The same bank whole opens the ports its last state names.
+  fill(c, whole);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, true));
+  EXPECT_EQ(p.GetHardwarePorts()->openOutIndex(), bOut);
+  EXPECT_EQ(p.GetHardwarePorts()->openInIndex(), bIn);
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+}
+
+// Clients over the loopback's that run a hook, on the calling thread, before
+// each call that opens or closes a port (where a library waits for its
+// server).
+template <class Base>
+class Hooked : public Base {
+ public:
+  Hooked(std::unique_ptr<Base> inner, std::function<void()>& hook) : m_inner(std::move(inner)), m_hook(hook) {}
+  unsigned portCount() override { return m_inner->portCount(); }
+  std::string portName(unsigned i) override { return m_inner->portName(i); }
+  bool openPort(unsigned i, const std::string& local) override {
+    if (m_hook) m_hook();
+    return m_inner->openPort(i, local);
+  }
+  bool openVirtualPort(const std::string& name) override {
+    if (m_hook) m_hook();
+    return m_inner->openVirtualPort(name);
+  }
+  void closePort() override {
+    if (m_hook) m_hook();
+    m_inner->closePort();
+  }
+  bool isPortOpen() const override { return m_inner->isPortOpen(); }
+
+ protected:
+  std::unique_ptr<Base> m_inner;
+  std::function<void()>& m_hook;
+};
+class HookedOut : public Hooked<MidiOutClient> {
+ public:
+  using Hooked::Hooked;
+  bool send(const uint8_t* bytes, size_t size) override { return m_inner->send(bytes, size); }
+};
+class HookedIn : public Hooked<MidiInClient> {
+ public:
+  using Hooked::Hooked;
+  void setCallback(MidiInputCallback callback) override { m_inner->setCallback(std::move(callback)); }
+  void cancelCallback() override { m_inner->cancelCallback(); }
+  void ignoreTypes(bool sysex, bool time, bool sense) override { m_inner->ignoreTypes(sysex, time, sense); }
+};
+class HookedBackend : public MidiBackend {
+ public:
+  HookedBackend(std::unique_ptr<MidiBackend> inner, std::function<void()>& hook)
+      : m_inner(std::move(inner)), m_hook(hook) {}
+  std::string apiName() const override { return "hooked"; }
+  std::unique_ptr<MidiOutClient> makeOut(const std::string& name) override {
+    return std::make_unique<HookedOut>(m_inner->makeOut(name), m_hook);
+  }
+  std::unique_ptr<MidiInClient> makeIn(const std::string& name, unsigned limit) override {
+    return std::make_unique<HookedIn>(m_inner->makeIn(name, limit), m_hook);
+  }
+
+ private:
+  std::unique_ptr<MidiBackend> m_inner;
+  std::function<void()>& m_hook;
+};
+
+// The library's calls that open and close ports wait for its server, which
+// may wait for a host's audio callback that wants the editor lock: every
+// level of it is let go meanwhile, on a load and on a choice in the menus.
+TEST(TavrinState, PortsOpenAndCloseWithTheEditorLockLetGo) {
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false);
+  const Saved saved = saveProject(h);
+  h.make();
+  Tavrin& b = h.tavrin();
+  int calls = 0, underLock = 0;
+  std::function<void()> hook = [&] {
+    ++calls;
+    if (b.GetMutex().IsLockedByCaller()) ++underLock;
+  };
+  // The same loopback ports, in the same order as the menus list them.
+  b.SetHardwarePorts(std::make_unique<MidiPorts>(std::make_unique<HookedBackend>(h.hub.makeBackend(), hook)));
+  ByteChunk c;
+  fill(c, saved.chunk);
+  {
+    KIT_MutexLock dispatcher(b.GetMutex());  // as the host's dispatch holds it
+    ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+    EXPECT_TRUE(b.GetMutex().IsLockedByCaller());
+  }
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), saved.out);
+  EXPECT_EQ(b.GetHardwarePorts()->openInIndex(), saved.in);
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !b.jobRunning(); }));
+  EXPECT_GE(calls, 2);
+  EXPECT_EQ(underLock, 0);
+
+  calls = underLock = 0;
+  {
+    KIT_MutexLock dispatcher(b.GetMutex());
+    h.set(kDeviceOutSelection, 0);
+  }
+  EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(underLock, 0);
+  hook = nullptr;
 }
 
 TEST(TavrinState, TheShortFormReadsTheValuesAlone) {

@@ -1,9 +1,15 @@
 // Sends from several threads at once: each message leaves whole, never
-// interleaved with another message or a clock byte.
+// interleaved with another message or a clock byte. A send while the output
+// port is being closed or opened is refused at once instead of waiting for
+// the library's call (which may wait for a server that waits for the
+// sender).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -132,6 +138,77 @@ TEST_F(PortsConcurrency, ClosingWhileSendingLeavesNoHalfMessage) {
   const Parsed p = parseWire();
   EXPECT_EQ(p.why, "");
   EXPECT_EQ(p.dumps, accepted.load());
+}
+
+// An output port whose opening and closing run a hook first, on the thread
+// that opens or closes, as a library's call that waits for its server.
+class HookedOut : public MidiOutClient {
+ public:
+  explicit HookedOut(std::function<void()>& hook) : m_hook(hook) {}
+  unsigned portCount() override { return 2; }
+  std::string portName(unsigned i) override { return i ? "Two" : "One"; }
+  bool openPort(unsigned, const std::string&) override {
+    if (m_hook) m_hook();
+    return m_open = true;
+  }
+  bool openVirtualPort(const std::string&) override {
+    if (m_hook) m_hook();
+    return m_open = true;
+  }
+  void closePort() override {
+    if (m_hook) m_hook();
+    m_open = false;
+  }
+  bool isPortOpen() const override { return m_open; }
+  bool send(const uint8_t*, size_t) override { return m_open; }
+
+ private:
+  std::function<void()>& m_hook;
+  bool m_open = false;
+};
+
+struct HookedBackend : MidiBackend {
+  std::function<void()>& hook;
+  explicit HookedBackend(std::function<void()>& h) : hook(h) {}
+  std::string apiName() const override { return "hooked"; }
+  std::unique_ptr<MidiOutClient> makeOut(const std::string&) override { return std::make_unique<HookedOut>(hook); }
+  std::unique_ptr<MidiInClient> makeIn(const std::string&, unsigned) override { return nullptr; }
+};
+
+TEST(PortsSwitch, ASendWhileThePortOpensOrClosesIsRefusedWithoutWaiting) {
+  std::function<void()> hook;
+  MidiPorts ports(std::make_unique<HookedBackend>(hook));
+  int index = 1;
+  ASSERT_EQ(ports.openOut(index, "One"), 1);
+  const hwtest::Bytes note = {0x90, 60, 100};
+  ASSERT_TRUE(ports.send(note.data(), note.size()));
+
+  // Within each call of the library, another thread sends. A send that
+  // waited for the opener would still be waiting after the bound (which
+  // only keeps old faults from hanging the test).
+  int calls = 0, answered = 0, accepted = 0;
+  std::vector<std::future<bool>> late;  // ended only once the opener let go
+  hook = [&] {
+    ++calls;
+    auto sent = std::async(std::launch::async, [&] { return ports.send(note.data(), note.size()); });
+    if (sent.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      late.push_back(std::move(sent));
+      return;
+    }
+    ++answered;
+    if (sent.get()) ++accepted;
+  };
+  index = 2;
+  EXPECT_EQ(ports.openOut(index, "Two"), 2);  // closes One, opens Two
+  EXPECT_TRUE(ports.initializeVirtualOutput("Editor"));
+  hook = nullptr;
+  for (auto& f : late) f.wait();
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(answered, calls);
+  EXPECT_EQ(accepted, 0);
+  // Sends go out again once the port is open.
+  EXPECT_TRUE(ports.outOpen());
+  EXPECT_TRUE(ports.send(note.data(), note.size()));
 }
 
 }  // namespace

@@ -44,9 +44,10 @@ TEST(PortsDelivery, AFullQueueDropsNewMessagesAndShutdownJoins) {
   EXPECT_EQ(sink.count, static_cast<int>(MidiPorts::kInputQueueDepth));
 }
 
-// The editor's lock is held while the ports are closed and reopened; the
-// instrument's message waits in delivery for that lock meanwhile, and lands
-// once it is free.
+// The editor's lock is held around the ports' closing and reopening, which
+// let go of it only for the library's calls; the instrument's message waits
+// in delivery for that lock, lands in one of those calls or once the lock is
+// free, and the port changes never wait for it.
 TEST(PortsDelivery, PortChangesUnderTheEditorLockDoNotWaitForADelivery) {
   LoopbackHub hub;
   hwtest::LoopbackDevice synth(hub, "MIDI In", "MIDI Out");
@@ -66,7 +67,8 @@ TEST(PortsDelivery, PortChangesUnderTheEditorLockDoNotWaitForADelivery) {
       index = 1;
       ed.setExternalMIDIOut(index, "MIDI In");
     }
-    EXPECT_EQ(ed.GetParam(kFilterCutoff)->Value(), 0);
+    const double during = ed.GetParam(kFilterCutoff)->Value();
+    EXPECT_TRUE(during == 0 || during == 77) << during;
   }
   ports->waitIdle();
   EXPECT_EQ(ed.param(kFilterCutoff), 77);

@@ -1,7 +1,11 @@
 // The plug-in on real MIDI ports: its ports chosen in the menus on a private
 // JACK server, the simulator program at device ID 5 on the other end. The
 // device-ID enquiry learns 5 and an edit of a CC-bound control arrives; a
-// saved state reopens its ports by name in a new plug-in.
+// saved state reopens its ports by name in a new plug-in. With two
+// simulators, a refused state of the other one's ports leaves the ports as
+// they were and sends it nothing, and states that switch between the two
+// pairs of ports, loaded one after the other beside busy threads, each
+// answer in time.
 //
 // JACK carries MIDI once per period and a client that misses its cycle
 // loses what passed in it, so an edit that does not show up is followed by
@@ -10,11 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "editor/Tavrin.h"
 #include "framework/IParam.h"
@@ -151,6 +161,126 @@ TEST_F(OnJack, AStateThatNamesItsPortsReopensThemOnLoad) {
   // The sound the load sends goes first, then an edit.
   ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000));
   EXPECT_TRUE(editArrives(plug, *program));
+}
+
+// Two simulator programs, A and B; a plug-in made once both are up lists
+// the ports of both.
+class TwoOnJack : public OnJack {
+ protected:
+  void startBoth() {
+    ASSERT_NO_FATAL_FAILURE(start("Sim A", "0"));
+    second = std::make_unique<testsupport::Program>(
+        std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", "Sim B", "--device", "0"});
+    ASSERT_GT(second->pid, 0);
+    std::string line;
+    ASSERT_TRUE(second->line(line, 30000)) << "the second program did not start";
+  }
+  // The state of the plug-in with the program's ports chosen in the menus.
+  void project(Tavrin& plug, const std::string& name, ByteChunk& saved, int& in, int& out) {
+    ASSERT_NO_FATAL_FAILURE(choosePorts(plug, name, in, out));
+    ASSERT_TRUE(waitFor([&] { return !plug.jobRunning(); }, 60000)) << "the enquiry job did not end";
+    saved.Clear();
+    ASSERT_TRUE(plug.SerializeChunkForHost(&saved, false));
+  }
+
+  std::unique_ptr<testsupport::Program> second;
+};
+
+std::vector<uint8_t> bytesOf(const ByteChunk& c) { return {c.GetBytes(), c.GetBytes() + c.Size()}; }
+
+TEST_F(TwoOnJack, ARefusedStateLeavesThePortsAndSendsNothing) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  Tavrin plug{IPluginInstanceInfo{}};
+  ByteChunk a, b;
+  int inA = 0, outA = 0, inB = 0, outB = 0;
+  ASSERT_NO_FATAL_FAILURE(project(plug, "Sim B", b, inB, outB));
+  ASSERT_NO_FATAL_FAILURE(project(plug, "Sim A", a, inA, outA));
+  // B cut in its values, and B with a value that is not a number.
+  const std::vector<uint8_t> whole = bytesOf(b);
+  std::vector<uint8_t> cut(whole.begin(), whole.end() - 800);
+  std::vector<uint8_t> odd = whole;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::memcpy(&odd[odd.size() - 8 * 50], &nan, 8);
+  for (const auto& bytes : {cut, odd}) {
+    ByteChunk before, after, chunk;
+    ASSERT_TRUE(plug.SerializeChunkForHost(&before, false));
+    chunk.Put(bytes.data(), static_cast<int>(bytes.size()));
+    EXPECT_FALSE(plug.UnserializeChunkFromHost(&chunk, false));
+    EXPECT_FALSE(plug.jobRunning());
+    EXPECT_EQ(plug.GetHardwarePorts()->openInIndex(), inA);
+    EXPECT_EQ(plug.GetHardwarePorts()->openOutIndex(), outA);
+    ASSERT_TRUE(plug.SerializeChunkForHost(&after, false));
+    EXPECT_TRUE(bytesOf(after) == bytesOf(before)) << "the next saved state changed";
+  }
+  // Edits still reach A, and B never got a sound.
+  EXPECT_TRUE(editArrives(plug, *program));
+  for (const auto& message : second->received()) EXPECT_NE(message.size(), 137u);
+}
+
+// How many loads the switching test makes: TAVRIN_PORT_SWITCH_LOADS, or a
+// count that keeps the program's run short.
+int switchLoads() {
+  const char* knob = std::getenv("TAVRIN_PORT_SWITCH_LOADS");
+  const int n = knob ? std::atoi(knob) : 0;
+  return n > 0 ? n : 60;
+}
+
+// Each load that reopens ports answers within this (a hung load is the
+// fault; a slow machine takes well under a second).
+constexpr auto kLoadAnswer = std::chrono::seconds(5);
+
+TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  Tavrin plug{IPluginInstanceInfo{}};
+  ByteChunk a, b;
+  int inA = 0, outA = 0, inB = 0, outB = 0;
+  ASSERT_NO_FATAL_FAILURE(project(plug, "Sim B", b, inB, outB));
+  ASSERT_NO_FATAL_FAILURE(project(plug, "Sim A", a, inA, outA));
+
+  // Busy threads beside the loads, as a loaded machine has.
+  std::atomic<bool> busy{true};
+  std::vector<std::thread> loops;
+  for (int i = 0; i < 2; ++i) {
+    loops.emplace_back([&] {
+      volatile unsigned long spin = 0;
+      while (busy.load(std::memory_order_relaxed)) spin = spin + 1;
+    });
+  }
+  struct StopBusy {
+    std::atomic<bool>& busy;
+    std::vector<std::thread>& loops;
+    ~StopBusy() {
+      busy = false;
+      for (auto& t : loops) t.join();
+    }
+  } stopBusy{busy, loops};
+
+  const int loads = switchLoads();
+  int wrongPorts = 0;
+  auto longest = std::chrono::steady_clock::duration::zero();
+  for (int i = 0; i < loads; ++i) {
+    const auto began = std::chrono::steady_clock::now();
+    const bool toB = i % 2 == 0;
+    ByteChunk& chunk = toB ? b : a;
+    // The load runs on a thread of its own, as a host's would: a load that
+    // hangs ends the program with its number instead of hanging it.
+    auto answered = std::async(std::launch::async, [&] { return plug.UnserializeChunkFromHost(&chunk, false); });
+    if (answered.wait_for(kLoadAnswer) != std::future_status::ready) {
+      std::fprintf(stderr, "load %d of %d did not answer within %lld s\n", i + 1, loads,
+                   static_cast<long long>(kLoadAnswer.count()));
+      std::fflush(stderr);
+      std::abort();
+    }
+    longest = std::max(longest, std::chrono::steady_clock::now() - began);
+    ASSERT_TRUE(answered.get()) << "load " << i + 1;
+    const int in = plug.GetHardwarePorts()->openInIndex(), out = plug.GetHardwarePorts()->openOutIndex();
+    if (in != (toB ? inB : inA) || out != (toB ? outB : outA)) ++wrongPorts;
+    if ((i + 1) % 100 == 0 || i + 1 == loads) {
+      std::fprintf(stderr, "%d of %d loads, the longest %lld ms\n", i + 1, loads,
+                   static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()));
+    }
+  }
+  EXPECT_EQ(wrongPorts, 0) << "of " << loads << " loads";
 }
 
 }  // namespace
