@@ -190,6 +190,9 @@ void Tavrin::restoreSettingFlags() {
   }
   mFlags.lightTracksInput.store(on(kMIDIFilterTrackIncomingMIDI));
   mFlags.queueRouting.store(on(kMIDIFilterToDAWBuffer));
+  // Edits still waiting for a block go out now, as when the switch itself
+  // turns direct: the next block would drop them.
+  if (!mFlags.queueRouting.load()) sendQueuedNow();
   mFlags.clockStartStopEnabled.store(on(kSendMIDIClockPointer));
   setTimingClock(on(kSendMIDIClockInfo));
 }

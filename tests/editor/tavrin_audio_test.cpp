@@ -490,6 +490,42 @@ TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenRoutingTurnsDirect) {
   EXPECT_EQ(values(), (std::vector<int>{21, 22, 23, 24, 25}));
 }
 
+// The same when a loaded project turns routing direct: the edits that wait
+// for a block reach the instrument, once and in order, before the project's
+// sound.
+TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenALoadedProjectRoutesDirect) {
+  edtest::Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
+  edtest::HostScript host(h.tavrin());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  host.run({});
+  ByteChunk direct;
+  ASSERT_TRUE(h.tavrin().SerializeChunkForHost(&direct, false));
+  int param = -1;
+  for (int i = 3; i < 80 && param < 0; ++i) {
+    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
+    const IParam* q = h.tavrin().GetParam(i);
+    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) param = i;
+  }
+  ASSERT_GE(param, 0);
+  h.set(kMIDIFilterToDAWBuffer, 1);
+  const size_t before = h.receivedBytes().size();
+  h.set(param, 21);
+  h.set(param, 22);
+  EXPECT_EQ(h.receivedBytes().size(), before);
+  ASSERT_TRUE(h.tavrin().UnserializeChunkFromHost(&direct, false));
+  auto edits = [&] {
+    std::vector<int> out;
+    const std::vector<Bytes> got = h.receivedBytes();
+    for (size_t i = before; i < got.size(); ++i)
+      if (got[i].size() == 3 && (got[i][0] & 0xF0) == 0xB0) out.push_back(got[i].back());
+    return out;
+  };
+  EXPECT_TRUE(hwtest::spinUntil([&] { return edits().size() >= 2; }));
+  host.run({});
+  EXPECT_EQ(edits(), (std::vector<int>{21, 22}));
+  EXPECT_EQ(h.tavrin().midiQueue().ToDo(), 0);
+}
+
 // A randomize sends the new sound as one dump; the block after it asks for
 // the edit buffer, and the instrument's answer leaves every randomized
 // value as it was set.
