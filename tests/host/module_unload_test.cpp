@@ -118,14 +118,9 @@ TEST(OurModuleUnload, FiftyLoadsKeepTheHeapInUse) {
   GTEST_SKIP() << "the address sanitizer keeps a record of its own for each load";
 #endif
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const char* tunables = std::getenv("GLIBC_TUNABLES");
-  const std::string saved = tunables ? tunables : "";
-  setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
+  testsupport::ScopedEnv env;
+  env.set("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0");
   EXPECT_EXIT(std::exit(heapAfterFiftyCycles()), ::testing::ExitedWithCode(0), "");
-  if (tunables)
-    setenv("GLIBC_TUNABLES", saved.c_str(), 1);
-  else
-    unsetenv("GLIBC_TUNABLES");
 }
 
 // A data folder whose Patches folder holds a bank: the scan that reads it on
