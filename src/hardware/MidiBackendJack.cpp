@@ -35,6 +35,11 @@ constexpr size_t kRingBytes = size_t{1} << 16;
 constexpr size_t kLongestJoined = size_t{1} << 16;
 // Far longer than the server takes to tell every client of a graph change.
 constexpr int kJackGraphSettleMs = 30;
+// How much of the server's time (in seconds of its frames) a fresh
+// connection is waited for before queued messages go out without it: the
+// server puts a changed graph in force at the latest when a late client has
+// passed its time-out, well within this.
+constexpr unsigned kConnectionWaitSeconds = 2;
 
 // What comes before a message's bytes in a ring: its length and where it
 // stands in the server's frame time (the frame an outgoing message was sent
@@ -233,8 +238,10 @@ class CycleGate {
 };
 
 // A direction's work in one process cycle, on the port it has open; the
-// cycle begins at frame cycleStart.
-using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart);
+// cycle begins at frame cycleStart. carried is false while the port's
+// connection is not yet in the graph this cycle runs on.
+using CycleWork = void (*)(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart,
+                           bool carried);
 
 // One JACK client with at most one MIDI port of its own, for either
 // direction.
@@ -259,6 +266,7 @@ class JackSide {
       m_client = jack_client_open(name.c_str(), JackNoStartServer, &status);
       if (!m_client) return false;
       jack_on_info_shutdown(m_client, &JackSide::onShutdown, this);
+      m_connectionWaitFrames = jack_get_sample_rate(m_client) * kConnectionWaitSeconds;
       return jack_set_process_callback(m_client, &JackSide::process, this) == 0 && jack_activate(m_client) == 0;
     });
     if (!started) {
@@ -316,14 +324,14 @@ class JackSide {
       unregisterPort(port);
       return false;
     }
-    attach(port);
+    attach(port, true);
     return true;
   }
 
   bool openVirtualPort(const std::string& name) {
     if (!m_client) return false;
     jack_port_t* port = registerPort(name);
-    if (port) attach(port);
+    if (port) attach(port, false);
     return port != nullptr;
   }
 
@@ -380,9 +388,13 @@ class JackSide {
     m_leftNext = (m_leftNext + 1) % m_left.size();
   }
 
-  void attach(jack_port_t* port) {
+  // Hands the port to the cycles; one that was just connected with
+  // another is not carried until a cycle finds the connection in force.
+  void attach(jack_port_t* port, bool connecting) {
     m_port = port;
     m_open = true;
+    m_connectionWaited.store(0);
+    m_connecting.store(connecting);
     m_cyclePort.store(port);
   }
 
@@ -392,11 +404,32 @@ class JackSide {
     side->m_gate.enter();
     if (jack_port_t* port = side->m_cyclePort.load()) {
       graphOrder(true);
-      side->m_work(side->m_self, port, frames, jack_last_frame_time(side->m_client));
+      const bool carried = side->carried(port, frames);
+      side->m_work(side->m_self, port, frames, jack_last_frame_time(side->m_client), carried);
       graphOrder(false);
     }
     side->m_gate.leave();
     return 0;
+  }
+
+  // Whether the graph of this cycle carries the port's connection. A
+  // connection made by jack_connect comes into force only at the start of
+  // a later cycle of the server (later still while a late client holds the
+  // graph of before), and the clients read the graph in force: so until a
+  // cycle of ours sees the connection, what the port writes would reach no
+  // one. From a process thread libjack reads the graph in force without
+  // waiting for a change still pending. The wait ends, whatever the graph
+  // shows, after kConnectionWaitSeconds of the server's frames (a peer that
+  // went meanwhile, or a connection someone broke at once).
+  bool carried(jack_port_t* port, jack_nframes_t frames) {
+    if (!m_connecting.load(std::memory_order_relaxed)) return true;
+    const jack_nframes_t waited = m_connectionWaited.load(std::memory_order_relaxed) + frames;
+    if (jack_port_connected(port) > 0 || waited >= m_connectionWaitFrames) {
+      m_connecting.store(false, std::memory_order_relaxed);
+      return true;
+    }
+    m_connectionWaited.store(waited, std::memory_order_relaxed);
+    return false;
   }
 
   // A client reads the port buffers that the clients before it in the graph
@@ -429,6 +462,11 @@ class JackSide {
   size_t m_leftNext = 0;
   std::atomic<jack_port_t*> m_cyclePort{nullptr};
   std::atomic<bool> m_open{false};
+  // The wait for a fresh connection: set by the opener before the port is
+  // handed to the cycles, then the cycles' own.
+  std::atomic<bool> m_connecting{false};
+  std::atomic<jack_nframes_t> m_connectionWaited{0};
+  jack_nframes_t m_connectionWaitFrames = 0;
   CycleGate m_gate;
 };
 
@@ -497,12 +535,15 @@ class JackOut : public JackClient<JackMidiOut> {
   // The cycle: moves every whole message queued into the port's buffer, in
   // order, each at its stamp's distance from the previous cycle's start but
   // never before the one ahead of it; what the buffer cannot take this cycle
-  // waits for the next.
-  static void drain(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart) {
+  // waits for the next. While the graph does not carry the port's fresh
+  // connection, everything waits.
+  static void drain(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart,
+                    bool carried) {
     MessageRing& ring = static_cast<JackOut*>(self)->m_ring;
     void* buffer = jack_port_get_buffer(port, frames);
     if (!buffer) return;
     jack_midi_clear_buffer(buffer);
+    if (!carried) return;
     size_t visible = ring.visible();
     bool placed = false;
     jack_nframes_t earliest = 0;
@@ -583,7 +624,7 @@ class JackIn : public JackClient<JackMidiIn> {
   // The cycle: queues every message that arrived whole or was joined from
   // pieces, with the frame of the event that completed it, dropping what
   // does not fit.
-  static void collect(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart) {
+  static void collect(void* self, jack_port_t* port, jack_nframes_t frames, jack_nframes_t cycleStart, bool) {
     static_cast<JackIn*>(self)->collectFrom(port, frames, cycleStart);
   }
 

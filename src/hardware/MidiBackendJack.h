@@ -19,6 +19,17 @@
 // longer (the port could not take it, or the cycle ran late) goes at the
 // cycle's first frame. A message the port cannot take this cycle waits for
 // the next.
+// A port opened on another counts as connected only once the server's graph
+// carries the connection: jack_connect changes the graph the server puts in
+// force at the start of a later cycle, and what a port writes before then
+// reaches no one. Until a process cycle of the client finds the connection
+// in force, the cycles write nothing and every message sent waits in the
+// ring, in order, to go out in the first cycle that carries it. Nobody else
+// waits for it: opening returns once jack_connect has, and send only queues.
+// After two seconds of the server's frames without the connection (its
+// peer went meanwhile, or someone broke it at once) the messages go as on
+// any other port. While the server runs no cycle at all they stay queued,
+// as every message does then.
 // Input: the process cycle copies every complete message (a system-exclusive
 // message spread over several events is joined first, MidiEventJoin.h) into
 // a ring with the frame it arrived at, dropping what does not fit, and a
@@ -40,7 +51,8 @@
 // a few tens of milliseconds apart, and may wait for a process cycle); send
 // and sendStamped from one thread at a time, frameTime from any; the
 // receiver on the client's delivery thread.
-// The process cycle takes no lock and allocates nothing.
+// The process cycle takes no lock, allocates nothing and waits for nothing:
+// it only reads whether the graph in force carries a fresh connection.
 #include <cstdint>
 #include <functional>
 #include <memory>

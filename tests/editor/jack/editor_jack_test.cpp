@@ -95,11 +95,18 @@ class OnJack : public ::testing::Test {
   void start(const char* name, const char* device) {
     ASSERT_TRUE(server.running()) << server.error();
     server.exportToEnvironment();
-    program = std::make_unique<testsupport::Program>(
-        std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device", device});
-    ASSERT_GT(program->pid, 0);
-    std::string line;
-    ASSERT_TRUE(program->line(line, 30000)) << "the program did not start";
+    // A busy server now and then refuses the program's clients (it tries a
+    // few times itself, then ends): it is started again, as the plug-in's
+    // own ports are opened again, within a bound.
+    bool ready = false;
+    for (int attempt = 0; attempt < 6 && !ready; ++attempt) {
+      program = std::make_unique<testsupport::Program>(
+          std::vector<std::string>{SYNTHSIM_PROGRAM, "--api", "jack", "--name", name, "--device", device});
+      ASSERT_GT(program->pid, 0);
+      std::string line;
+      ready = program->line(line, 30000) && line.rfind("synthsim ready", 0) == 0;
+    }
+    ASSERT_TRUE(ready) << "the program did not start";
     platform::setResourceFolder(TAVRIN_STAGED_ROOT);
     SetHardwarePortsFactory(&jackPorts);
   }

@@ -3,11 +3,9 @@
 // - moves the program into a private /dev/shm before main, where the machine
 //   allows it, and prints which isolation is in force (the CTest resource
 //   lock "jack" is always there as well);
-// - ends the program when a test runs longer than kTestLimit, with a message
-//   naming it and every thread's calls, after stopping its children (JACK
-//   servers, simulator programs) by their process ids, instead of letting
-//   it hang until CTest kills it; children started with
-//   testsupport::dieWithParent go with it however else it ends.
+// - uses the watchdog of every JACK program (jack_watchdog.h, compiled into
+//   the program), which ends a test or a whole run that takes too long with
+//   a message naming where it was.
 //
 // JACK loses a message now and then when a client misses its cycle, more
 // often on a loaded machine: every exchange a test expects to cross is
@@ -22,16 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "jack_watchdog.h"
 #include "jackserver/JackServer.h"
 
 namespace jacktest {
 
 constexpr auto kExchangeBudget = std::chrono::seconds(30);
-constexpr auto kTestLimit = std::chrono::seconds(150);
-// The environment may shorten the limit (whole seconds) and leave out the
-// debugger, for a test of the watchdog itself.
-constexpr const char* kTestLimitEnv = "TAVRIN_JACK_TEST_LIMIT_S";
-constexpr const char* kNoDebuggerEnv = "TAVRIN_JACK_TEST_NO_DEBUGGER";
 
 // A suite of tests on one private server, started before its first test,
 // named in the environment, and stopped after its last. A test fails at
@@ -57,15 +51,12 @@ bool repeat(const std::function<bool(std::chrono::milliseconds limit)>& attempt,
             std::chrono::milliseconds budget = kExchangeBudget);
 
 // Waits until every named port has a connection, looking through a JACK
-// client of its own; false when the limit passes first.
+// client of its own (asked for again while the server refuses it); false
+// when the limit passes first.
 bool waitConnected(const std::vector<std::string>& ports, std::chrono::milliseconds limit = kExchangeBudget);
 
 // The place in the server's port table of the named port, as a JACK client
 // of its own sees it; 0 when there is no such port.
 uintptr_t portPlace(const std::string& port);
-
-// Waits up to tries × 20 ms for a child's end, then (when kill is set)
-// kills it by its process id and reaps it.
-bool reapWithin(int pid, int& status, int tries, bool kill = false);
 
 }  // namespace jacktest
