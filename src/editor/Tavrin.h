@@ -613,7 +613,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // Reads the patch manager's block and the four doubles; the stored port
   // names when the block was read.
   std::optional<StoredPorts> readPorts(const ByteChunk* chunk, int& pos);
-  // What a body read whole does outside: reopens the stored ports (when
+  // What a body read whole does outside: sends the edits waiting in the
+  // queue when the body routes direct, reopens the stored ports (when
   // given) and sends the sound when an output port is open.
   void recall(const std::optional<StoredPorts>& stored);
   void openStoredPort(bool output, const std::string& name);

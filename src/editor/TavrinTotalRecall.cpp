@@ -138,6 +138,11 @@ std::optional<Tavrin::StoredPorts> Tavrin::readPorts(const ByteChunk* chunk, int
 }
 
 void Tavrin::recall(const std::optional<StoredPorts>& stored) {
+  // Edits still waiting for a block go out now, on the port they were made
+  // for, as when the switch itself turns direct: the next block would drop
+  // them. Only here, once the body is taken: a refused one sends nothing,
+  // and the routing it read is put back.
+  if (!mFlags.queueRouting.load()) sendQueuedNow();
   if (stored) {
     log(std::string(kRecallPrefix) + "MIDI In device stored " + stored->inName);
     openStoredPort(false, stored->inName);
@@ -190,9 +195,6 @@ void Tavrin::restoreSettingFlags() {
   }
   mFlags.lightTracksInput.store(on(kMIDIFilterTrackIncomingMIDI));
   mFlags.queueRouting.store(on(kMIDIFilterToDAWBuffer));
-  // Edits still waiting for a block go out now, as when the switch itself
-  // turns direct: the next block would drop them.
-  if (!mFlags.queueRouting.load()) sendQueuedNow();
   mFlags.clockStartStopEnabled.store(on(kSendMIDIClockPointer));
   setTimingClock(on(kSendMIDIClockInfo));
 }

@@ -526,6 +526,45 @@ TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenALoadedProjectRoutesDi
   EXPECT_EQ(h.tavrin().midiQueue().ToDo(), 0);
 }
 
+// A project that would turn routing direct but is refused sends nothing:
+// the edits keep waiting in the queue, with routing queued as before, and
+// leave with the blocks, once and in order.
+TEST(TavrinAudioEndToEnd, QueuedEditsStayQueuedWhenARefusedProjectRoutesDirect) {
+  edtest::Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
+  edtest::HostScript host(h.tavrin());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  host.run({});
+  ByteChunk direct;
+  ASSERT_TRUE(h.tavrin().SerializeChunkForHost(&direct, false));
+  ByteChunk cut;
+  cut.Put(direct.GetBytes(), direct.Size() - 1);
+  int param = -1;
+  for (int i = 3; i < 80 && param < 0; ++i) {
+    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
+    const IParam* q = h.tavrin().GetParam(i);
+    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) param = i;
+  }
+  ASSERT_GE(param, 0);
+  h.set(kMIDIFilterToDAWBuffer, 1);
+  const size_t before = h.receivedBytes().size();
+  h.set(param, 21);
+  h.set(param, 22);
+  ASSERT_EQ(h.tavrin().midiQueue().ToDo(), 2);
+  EXPECT_FALSE(h.tavrin().UnserializeChunkFromHost(&cut, false));
+  EXPECT_EQ(h.tavrin().midiQueue().ToDo(), 2) << "a refused project sent the queued edits";
+  EXPECT_EQ(h.tavrin().GetParam(kMIDIFilterToDAWBuffer)->Value(), 1.0);
+  auto edits = [&] {
+    std::vector<int> out;
+    const std::vector<Bytes> got = h.receivedBytes();
+    for (size_t i = before; i < got.size(); ++i)
+      if (got[i].size() == 3 && (got[i][0] & 0xF0) == 0xB0) out.push_back(got[i].back());
+    return out;
+  };
+  for (int block = 0; block < 8 && h.tavrin().midiQueue().ToDo() > 0; ++block) host.run({});
+  EXPECT_TRUE(hwtest::spinUntil([&] { return edits().size() >= 2; }));
+  EXPECT_EQ(edits(), (std::vector<int>{21, 22}));
+}
+
 // A randomize sends the new sound as one dump; the block after it asks for
 // the edit buffer, and the instrument's answer leaves every randomized
 // value as it was set.
