@@ -14,7 +14,12 @@
 //   them. The hub's threads take it by timed attempts and give up once the
 //   hub stops.
 // - Pauses taken under the lock (sendSysExInitialization) release it fully
-//   for their length and take it back at the same depth.
+//   for their length and take it back at the same depth. So do the port
+//   opens (selectPort, and openStoredPort when a state is taken), which
+//   wait for the MIDI library's server, and the window's file prompts and
+//   link opener: a dispatch case or state read that opens a port may find
+//   state changed by other threads after it, and holds no pointer into the
+//   lists across it.
 // - Settings and state flags are atomics (SharedFlags and the members
 //   below): written under the lock, read from any thread without it.
 // - The constructor and destructor run on the host's thread. The destructor
