@@ -87,7 +87,7 @@ int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
   const int64_t offset = 2 * static_cast<int64_t>(wholeValue(kAdjustDAWOffset)) + GetBlockSize();
   mOutputOffset.store(static_cast<int>(std::clamp<int64_t>(offset, INT_MIN, INT_MAX)));
   mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
-  TabSwitchFunctions::mainTabSwitch(this, kMainTab, 2, wholeValue(kMainTab));
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, wholeValue(kMainTab));
 
   // Only a body read whole acts on the outside: a body cut anywhere, or one
   // with a value that is not a number, opens, closes and sends nothing.
