@@ -56,9 +56,17 @@ bool MIDIMessageManager::startJob(const SenderJob& job, std::function<void()> pr
   return startJobOn(job, prepare, true);
 }
 
+bool MIDIMessageManager::waitsForAnswer(int mode) {
+  return (mode >= SenderJob::kEditBufferRequest && mode <= SenderJob::kBankRequest) || mode == SenderJob::kDeviceEnquiry;
+}
+
 bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait) {
   const int which = threadForMode(job.mode);
   if (which < 0) return false;
+  if (waitsForAnswer(job.mode) && !m_flags.midiIOSet.load()) {
+    m_editor.setStatusText(kMidiIONotSetText);
+    return false;
+  }
   JobThread& t = m_threads[which];
   std::unique_lock<std::mutex> lock(t.startLock, std::defer_lock);
   if (wait) {

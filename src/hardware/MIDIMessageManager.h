@@ -56,6 +56,7 @@ std::optional<double> incomingNormalised(double v, double min, double max);
 
 class MIDIMessageManager {
  public:
+  static constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
   enum Thread { kJobThread = 0, kClockThread = 1, kContinuousClockThread = 2, kThreadCount = 3 };
 
   // The collector of a requested librarian sound.
@@ -78,9 +79,14 @@ class MIDIMessageManager {
   // ---- jobs
   // The thread of a job: -1 for a mode no thread runs.
   static int threadForMode(int mode);
+  // The jobs that wait for the instrument's answer (the requests and the
+  // device enquiry).
+  static bool waitsForAnswer(int mode);
   // Starts the job on its thread. A running thread drops it (false), as does
   // a stopped hub or a start the thread library refuses; prepare then does
-  // not run. Otherwise an ended run is joined, the job is copied, the thread
+  // not run. A job that waits for an answer is dropped too while no output
+  // port is open (the flag midiIOSet): it could only run into its time-out,
+  // holding the thread; the status then shows "Set MIDI I/O First!". Otherwise an ended run is joined, the job is copied, the thread
   // starts and prepare runs before the job begins. A prepare that throws
   // withdraws the job (false), which then does nothing.
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr const char* kMidiIONotSetText = "Set MIDI I/O First!";
-
 // Whether byte i of the message, already cut to its low 8 bits, is one the
 // instrument reads as data; only a leading F0 and a final F7 may stand
 // outside 0..7F, as anything else is a status byte on the wire (FF resets

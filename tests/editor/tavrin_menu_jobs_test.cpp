@@ -165,3 +165,36 @@ TEST_F(MenuJobs, ARefusedRequestAnswersFalseAndRaisesNoFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+// Before an output port is chosen, a request could only run into its
+// time-out (a bank's hundred of them) while holding the job thread: the
+// librarian's requests answer false, start nothing and ask for the ports.
+// Once the ports are chosen the same request runs.
+TEST(MenuJobsWithoutPorts, RequestsAnswerFalseAndAskForThePorts) {
+  Harness h{edtest::projectRoot(), nullptr, false, {"Bank A.syx"}, false};
+  Tavrin& p = h.tavrin();
+  ASSERT_NE(p.librarian()->upperFile(), nullptr);
+  EXPECT_FALSE(p.sendActiveArrangementRequestSysex(true));
+  EXPECT_FALSE(p.sendSinglePatchRequestSysexFromLibrarian(true));
+  EXPECT_FALSE(p.sendAllPatchRequestSysexFromLibrarian(0));
+  EXPECT_FALSE(p.jobRunning());
+  EXPECT_EQ(p.statusText(), Tavrin::kMidiIONotSetText);
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    EXPECT_FALSE(p.hub()->requestPending());
+    EXPECT_FALSE(p.hub()->libraryRequest().active);
+  }
+
+  ASSERT_TRUE(h.choosePortsAndWait());
+  h.holdJobSleeps([&] {
+    h.settle();
+    return true;
+  });
+  EXPECT_TRUE(p.sendSinglePatchRequestSysexFromLibrarian(true));
+  EXPECT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }, std::chrono::seconds(120)));
+  h.holdJobSleeps({});
+}
+
+}  // namespace
