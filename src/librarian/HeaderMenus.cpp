@@ -68,7 +68,7 @@ bool ProgramNumberPopupMenu::refreshPatchNames(PatchLibrarian*, ILibrarianEditor
     sub = std::make_unique<IPopupMenu>();
     for (int i = 10 * k; i < 10 * k + 10; ++i) {
       if (!library) {
-        char text[16];
+        char text[24];  // room for any int, though i + 1 stays within 1..100
         std::snprintf(text, sizeof text, "Program %02d", i + 1);
         sub->AddItem(text);
       } else {
