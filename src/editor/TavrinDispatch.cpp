@@ -185,7 +185,6 @@ void Tavrin::sendSysExInitialization() {
 }
 
 void Tavrin::pauseUnlocked(int ms) {
-  const int levels = GetMutex().ReleaseAll();
+  KIT_MutexLetGo unlocked(GetMutex());
   platform::sleepMicros(static_cast<uint64_t>(ms) * 1000);
-  GetMutex().ReacquireAll(levels);
 }

@@ -158,36 +158,18 @@ const std::vector<std::string>& IPluginBase::getExternalMIDIInNames() {
   return mPorts ? mPorts->inNames() : offOnly();
 }
 
-namespace {
-
-// Lets go of every level of the mutex the calling thread holds, for a
-// scope, and takes them again at its end (exceptions included).
-class MutexLetGo {
- public:
-  explicit MutexLetGo(KIT_Mutex& mutex) : mMutex(mutex), mLevels(mutex.ReleaseAll()) {}
-  ~MutexLetGo() { mMutex.ReacquireAll(mLevels); }
-  MutexLetGo(const MutexLetGo&) = delete;
-  MutexLetGo& operator=(const MutexLetGo&) = delete;
-
- private:
-  KIT_Mutex& mMutex;
-  const int mLevels;
-};
-
-}  // namespace
-
 int IPluginBase::setExternalMIDIOut(int& portIndex, const char* name) {
   if (!mPorts) return portIndex = 0;
   // The name may live in state that another thread changes meanwhile.
   const std::string copy = name ? name : "";
-  MutexLetGo unlocked(mMutex);
+  KIT_MutexLetGo unlocked(mMutex);
   return mPorts->openOut(portIndex, name ? copy.c_str() : nullptr);
 }
 
 int IPluginBase::setExternalMIDIIn(int& portIndex, const char* name) {
   if (!mPorts) return portIndex = 0;
   const std::string copy = name ? name : "";
-  MutexLetGo unlocked(mMutex);
+  KIT_MutexLetGo unlocked(mMutex);
   return mPorts->openIn(portIndex, name ? copy.c_str() : nullptr);
 }
 
@@ -203,7 +185,7 @@ int IPluginBase::getExternalMIDIInDevice(const char* name) {
 
 bool IPluginBase::initializeVirtualOutput(const std::string& name) {
   if (!mPorts) return false;
-  MutexLetGo unlocked(mMutex);
+  KIT_MutexLetGo unlocked(mMutex);
   return mPorts->initializeVirtualOutput(name);
 }
 

@@ -139,10 +139,10 @@ void MIDIMessageManager::randomizeCommand(double value) {
   startJob(SenderJob::sendSound(false, false, m_flags));
   // The pause lets go of the editor lock at every level, so that the dump
   // job and the other threads get on meanwhile.
-  KIT_Mutex& mutex = m_plugin.GetMutex();
-  const int levels = mutex.ReleaseAll();
-  platform::sleepMicrosUnless(500'000, [this] { return stopping(); });
-  mutex.ReacquireAll(levels);
+  {
+    KIT_MutexLetGo unlocked(m_plugin.GetMutex());
+    platform::sleepMicrosUnless(500'000, [this] { return stopping(); });
+  }
   m_editor.setStatusText(kRandomizedText);
   setParameterFromPlug(kRandomize, 0.0);
 }

@@ -69,3 +69,18 @@ class KIT_MutexLock {
  private:
   KIT_Mutex& m_m;
 };
+
+// The other way round, for a wait that must not hold the mutex: lets go of
+// every level the calling thread holds for the scope, and takes them all
+// back at its end (an exception included).
+class KIT_MutexLetGo {
+ public:
+  explicit KIT_MutexLetGo(KIT_Mutex& m) : m_m(m), m_levels(m.ReleaseAll()) {}
+  ~KIT_MutexLetGo() { m_m.ReacquireAll(m_levels); }
+  KIT_MutexLetGo(const KIT_MutexLetGo&) = delete;
+  KIT_MutexLetGo& operator=(const KIT_MutexLetGo&) = delete;
+
+ private:
+  KIT_Mutex& m_m;
+  const int m_levels;
+};

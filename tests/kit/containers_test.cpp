@@ -311,4 +311,29 @@ TEST(Mutex, ReleaseAllAndTimedAttempts) {
   EXPECT_FALSE(m.IsLockedByCaller());
 }
 
+// The scope's form: free for others inside, every level back at its end,
+// also when an exception leaves it.
+TEST(Mutex, LetGoForAScope) {
+  KIT_Mutex m;
+  m.Lock();
+  m.Lock();
+  try {
+    KIT_MutexLetGo unlocked(m);
+    EXPECT_FALSE(m.IsLockedByCaller());
+    bool got = false;
+    std::thread([&] {
+      got = m.TryLockFor(1);
+      if (got) m.Unlock();
+    }).join();
+    EXPECT_TRUE(got);
+    throw 1;
+  } catch (int) {
+  }
+  EXPECT_TRUE(m.IsLockedByCaller());
+  EXPECT_EQ(m.GetDepth(), 1);
+  m.Unlock();
+  m.Unlock();
+  EXPECT_FALSE(m.IsLockedByCaller());
+}
+
 }  // namespace
