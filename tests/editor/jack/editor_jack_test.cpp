@@ -12,6 +12,9 @@
 // an edit to the next value, and an enquiry that goes unanswered by another
 // enquiry (each a bounded number of times).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -232,9 +235,15 @@ int switchLoads() {
   return n > 0 ? n : 60;
 }
 
-// Each load that reopens ports answers within this (a hung load is the
-// fault; a slow machine takes well under a second).
-constexpr auto kLoadAnswer = std::chrono::seconds(5);
+// Each load that reopens ports answers within this many seconds:
+// TAVRIN_PORT_SWITCH_ANSWER_S, or 30. A hung load is the fault and never
+// answers; an idle machine answers well under a second, but a sanitizer
+// build on two loaded cores can starve the server's cycles for seconds.
+std::chrono::seconds loadAnswer() {
+  const char* knob = std::getenv("TAVRIN_PORT_SWITCH_ANSWER_S");
+  const int n = knob ? std::atoi(knob) : 0;
+  return std::chrono::seconds(n > 0 ? n : 30);
+}
 
 TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
   ASSERT_NO_FATAL_FAILURE(startBoth());
@@ -249,6 +258,9 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
   std::vector<std::thread> loops;
   for (int i = 0; i < 2; ++i) {
     loops.emplace_back([&] {
+      // At the lowest priority, as a machine's other work: the loads and
+      // the server come first, but every spare moment is taken.
+      setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
       volatile unsigned long spin = 0;
       while (busy.load(std::memory_order_relaxed)) spin = spin + 1;
     });
@@ -263,6 +275,7 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
   } stopBusy{busy, loops};
 
   const int loads = switchLoads();
+  const auto limit = loadAnswer();
   int wrongPorts = 0;
   auto longest = std::chrono::steady_clock::duration::zero();
   for (int i = 0; i < loads; ++i) {
@@ -272,9 +285,9 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
     // The load runs on a thread of its own, as a host's would: a load that
     // hangs ends the program with its number instead of hanging it.
     auto answered = std::async(std::launch::async, [&] { return plug.UnserializeChunkFromHost(&chunk, false); });
-    if (answered.wait_for(kLoadAnswer) != std::future_status::ready) {
+    if (answered.wait_for(limit) != std::future_status::ready) {
       std::fprintf(stderr, "load %d of %d did not answer within %lld s\n", i + 1, loads,
-                   static_cast<long long>(kLoadAnswer.count()));
+                   static_cast<long long>(limit.count()));
       std::fflush(stderr);
       std::abort();
     }
