@@ -454,6 +454,26 @@ TEST(TavrinAudioEndToEnd, ClockBytesFollowTheTransportAndRoutedEditsWaitForABloc
   EXPECT_EQ(h.receivedBytes().back().back(), 21);
 }
 
+// The first n sound parameters sent as a plain control change whose range
+// holds the values 0 to 30.
+std::vector<int> plainControlChanges(Tavrin& p, size_t n) {
+  std::vector<int> params;
+  for (int i = 3; i < 80 && params.size() < n; ++i) {
+    const ControlAction* a = p.GetParam(i)->GetControlAction();
+    const IParam* q = p.GetParam(i);
+    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) params.push_back(i);
+  }
+  return params;
+}
+
+// The values of the control changes among the messages from index from on.
+std::vector<int> controlChangeValues(const std::vector<Bytes>& got, size_t from) {
+  std::vector<int> out;
+  for (size_t i = from; i < got.size(); ++i)
+    if (got[i].size() == 3 && (got[i][0] & 0xF0) == 0xB0) out.push_back(got[i].back());
+  return out;
+}
+
 // Edits waiting in the queue when routing turns direct before a block
 // reach the instrument at once, each once and in order, ahead of the next
 // edit; the block after them sends nothing more.
@@ -462,12 +482,7 @@ TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenRoutingTurnsDirect) {
   edtest::HostScript host(h.tavrin());
   ASSERT_TRUE(h.choosePortsAndWait());
   host.run({});  // the all-sounds-off the first block sends
-  std::vector<int> params;
-  for (int i = 3; i < 80 && params.size() < 3; ++i) {
-    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
-    const IParam* q = h.tavrin().GetParam(i);
-    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) params.push_back(i);
-  }
+  const std::vector<int> params = plainControlChanges(h.tavrin(), 3);
   ASSERT_EQ(params.size(), 3u);
   h.set(kMIDIFilterToDAWBuffer, 1);
   const size_t before = h.receivedBytes().size();
@@ -500,26 +515,16 @@ TEST(TavrinAudioEndToEnd, QueuedEditsArriveOnceInOrderWhenALoadedProjectRoutesDi
   host.run({});
   ByteChunk direct;
   ASSERT_TRUE(h.tavrin().SerializeChunkForHost(&direct, false));
-  int param = -1;
-  for (int i = 3; i < 80 && param < 0; ++i) {
-    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
-    const IParam* q = h.tavrin().GetParam(i);
-    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) param = i;
-  }
-  ASSERT_GE(param, 0);
+  const std::vector<int> found = plainControlChanges(h.tavrin(), 1);
+  ASSERT_EQ(found.size(), 1u);
+  const int param = found[0];
   h.set(kMIDIFilterToDAWBuffer, 1);
   const size_t before = h.receivedBytes().size();
   h.set(param, 21);
   h.set(param, 22);
   EXPECT_EQ(h.receivedBytes().size(), before);
   ASSERT_TRUE(h.tavrin().UnserializeChunkFromHost(&direct, false));
-  auto edits = [&] {
-    std::vector<int> out;
-    const std::vector<Bytes> got = h.receivedBytes();
-    for (size_t i = before; i < got.size(); ++i)
-      if (got[i].size() == 3 && (got[i][0] & 0xF0) == 0xB0) out.push_back(got[i].back());
-    return out;
-  };
+  auto edits = [&] { return controlChangeValues(h.receivedBytes(), before); };
   EXPECT_TRUE(hwtest::spinUntil([&] { return edits().size() >= 2; }));
   host.run({});
   EXPECT_EQ(edits(), (std::vector<int>{21, 22}));
@@ -538,13 +543,9 @@ TEST(TavrinAudioEndToEnd, QueuedEditsStayQueuedWhenARefusedProjectRoutesDirect) 
   ASSERT_TRUE(h.tavrin().SerializeChunkForHost(&direct, false));
   ByteChunk cut;
   cut.Put(direct.GetBytes(), direct.Size() - 1);
-  int param = -1;
-  for (int i = 3; i < 80 && param < 0; ++i) {
-    const ControlAction* a = h.tavrin().GetParam(i)->GetControlAction();
-    const IParam* q = h.tavrin().GetParam(i);
-    if (a && a->type == 1 && i != kLFO1Shape && q->GetMin() == 0.0 && q->GetMax() >= 30.0) param = i;
-  }
-  ASSERT_GE(param, 0);
+  const std::vector<int> found = plainControlChanges(h.tavrin(), 1);
+  ASSERT_EQ(found.size(), 1u);
+  const int param = found[0];
   h.set(kMIDIFilterToDAWBuffer, 1);
   const size_t before = h.receivedBytes().size();
   h.set(param, 21);
@@ -553,13 +554,7 @@ TEST(TavrinAudioEndToEnd, QueuedEditsStayQueuedWhenARefusedProjectRoutesDirect) 
   EXPECT_FALSE(h.tavrin().UnserializeChunkFromHost(&cut, false));
   EXPECT_EQ(h.tavrin().midiQueue().ToDo(), 2) << "a refused project sent the queued edits";
   EXPECT_EQ(h.tavrin().GetParam(kMIDIFilterToDAWBuffer)->Value(), 1.0);
-  auto edits = [&] {
-    std::vector<int> out;
-    const std::vector<Bytes> got = h.receivedBytes();
-    for (size_t i = before; i < got.size(); ++i)
-      if (got[i].size() == 3 && (got[i][0] & 0xF0) == 0xB0) out.push_back(got[i].back());
-    return out;
-  };
+  auto edits = [&] { return controlChangeValues(h.receivedBytes(), before); };
   for (int block = 0; block < 8 && h.tavrin().midiQueue().ToDo() > 0; ++block) host.run({});
   EXPECT_TRUE(hwtest::spinUntil([&] { return edits().size() >= 2; }));
   EXPECT_EQ(edits(), (std::vector<int>{21, 22}));
