@@ -139,10 +139,11 @@ IRECT IFaderControl::GetHandleRECT(double value) const {
 void IFaderControl::SnapToMouse(int x, int y) {
   const int travel = mLen - mHandleHeadroom;
   if (travel <= 0) return;  // no room to move the handle
+  // Worked out in double: a point at the far ends of the int range does not wrap.
   if (mDirection == kHorizontal)
-    mValue = (double)(x - mHandleHeadroom / 2 - mRECT.L) / (double)travel;
+    mValue = ((double)x - mHandleHeadroom / 2 - mRECT.L) / (double)travel;
   else
-    mValue = 1.0 - (double)(y - mHandleHeadroom / 2 - mRECT.T) / (double)travel;
+    mValue = 1.0 - ((double)y - mHandleHeadroom / 2 - mRECT.T) / (double)travel;
   SetDirty(true);
 }
 

@@ -10,6 +10,7 @@
 #include "framework/IBitmapControls.h"
 #include "framework/IParam.h"
 #include "framework/IPluginBase.h"
+#include "kit/saturate.h"
 #include "raster/bitmap.h"
 
 IGraphics::IGraphics(IPluginBase* plug, int w, int h, int fps)
@@ -266,7 +267,8 @@ void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod) {
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {
   if (!mMouseCapture) return;
-  const int dX = x - mMouseX, dY = y - mMouseY;
+  // A drag to or from the far ends of the int range moves by the nearest int.
+  const int dX = kit::saturatingSub(x, mMouseX), dY = kit::saturatingSub(y, mMouseY);
   if (dX == 0 && dY == 0) return;
   mMouseX = x;
   mMouseY = y;

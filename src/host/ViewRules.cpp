@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/IParam.h"
+#include "kit/saturate.h"
 
 namespace viewrules {
 
@@ -22,11 +23,7 @@ int truncInt(double v) {
 // A sum worked out in 64 bits, brought back into the int range: points and
 // rectangles at the far ends of the range (a window system or a control may
 // hand them over) saturate instead of wrapping.
-int clampInt(int64_t v) {
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<int>(v);
-}
+int clampInt(int64_t v) { return kit::clampToInt(v); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "framework/IPluginBase.h"
 #include "hardware/ParameterList.h"
 #include "kit/mutex.h"
+#include "kit/saturate.h"
 
 namespace {
 
@@ -197,7 +198,8 @@ void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) {
   SetDirty(false);
   if (!mDragEnabled) return;
   const int w = mGeometry.columnWidth, h = mGeometry.rowHeight;
-  mDragBox = IRECT(x - w / 2, y - h / 2, x - w / 2 + w, y - h / 2 + h);
+  const int l = kit::saturatingSub(x, w / 2), t = kit::saturatingSub(y, h / 2);
+  mDragBox = IRECT(l, t, kit::saturatingAdd(l, w), kit::saturatingAdd(t, h));
   if (mDragging) return;
   int slot = -1;
   if (hitTest(x, y, true, true, &slot) != 1) return;

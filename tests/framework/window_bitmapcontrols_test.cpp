@@ -1,6 +1,7 @@
 // The bitmap controls' mouse behaviour, layouts and frame choice.
 #include "framework/IBitmapControls.h"
 
+#include <climits>
 #include <cmath>
 #include <tuple>
 
@@ -121,6 +122,11 @@ TEST_F(BitmapControls, FadersSnapAndKnobsFollowDrags) {
   // {drag to y, value}: half way, then clamped at both ends.
   for (auto [y, value] : {std::pair{50 + 5 + 45, 0.5}, {400, 0.0}, {-400, 1.0}}) {
     g->drag(5, y);
+    EXPECT_EQ(fader->GetValue(), value) << y;
+  }
+  // Points at the far ends of the int range: the ends, no overflow.
+  for (auto [y, value] : {std::pair{INT_MAX, 0.0}, {INT_MIN, 1.0}}) {
+    g->drag(INT_MIN, y);
     EXPECT_EQ(fader->GetValue(), value) << y;
   }
   g->release(5, -400);

@@ -1,5 +1,7 @@
 // Layers and input dispatch: which control an injected event reaches, at
 // framework coordinates and through the view-level calls.
+#include <climits>
+
 #include "framework/IBitmapControls.h"
 #include "framework/ITextControl.h"
 #include "support_window.h"
@@ -106,6 +108,19 @@ TEST_F(Dispatch, CaptureCarriesDragsWheelsKeysAndTheRelease) {
   EXPECT_EQ(g->GetCapturedControl(), under);
   EXPECT_EQ(log, std::vector<std::string>({"under:dbl@10,10 L", "under:down@10,10 L"}));
   EXPECT_EQ(plug->begins.size(), 1u);  // no host notice for a double click
+}
+
+TEST_F(Dispatch, DragsToTheFarEndsOfTheRangeMoveByTheNearestInt) {
+  AttachAndOpen();
+  g->press(10, 10);
+  g->drag(INT_MIN, INT_MAX);
+  g->drag(INT_MAX, INT_MIN);
+  g->release(0, 0);
+  EXPECT_EQ(log, std::vector<std::string>({"under:down@10,10 L", "under:drag@" + std::to_string(INT_MIN) + "," +
+                                               std::to_string(INT_MAX - 10) + " L",
+                                           "under:drag@" + std::to_string(INT_MAX) + "," + std::to_string(INT_MIN) +
+                                               " L",
+                                           "under:up@0,0 L"}));
 }
 
 TEST_F(Dispatch, MouseOverOnlyWhenSwitchedOn) {

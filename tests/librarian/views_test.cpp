@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <filesystem>
 #include <thread>
 #include <tuple>
@@ -138,6 +139,7 @@ TEST(SlotLists, DropAndPastePutTheSourceIntoTheIntendedUpperSlot) {
   b.view->setDragEnabled(true);
   drag(3, true, 20);  // a drop on the lower list
   drag(70, false, 20);  // a source past the file's end
+  for (int far : {INT_MIN, INT_MAX}) b.view->OnMouseDrag(far, far, 0, 0, &left);  // the box stays in range
   b.editor.busy = true;
   drag(3, false, 20);  // during a job
   b.editor.busy = false;
