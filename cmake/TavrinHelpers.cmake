@@ -25,9 +25,9 @@ function(tavrin_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS} tavrin_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
   if(TAVRIN_PCH)
-    # What nearly every test file includes, parsed once per program.
-    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <algorithm> <array> <atomic> <cstdint> <cstring>
-                              <functional> <map> <memory> <string> <thread> <vector>)
+    # The shared precompiled header is chosen once every target is known
+    # (tavrin_share_test_pch).
+    set_property(GLOBAL APPEND PROPERTY TAVRIN_PCH_TESTS ${name})
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT T_TIMEOUT)
@@ -194,6 +194,81 @@ function(tavrin_lighten_targets folder)
       tavrin_lighten_targets(${sub} EXECUTABLES_ONLY)
     else()
       tavrin_lighten_targets(${sub})
+    endif()
+  endforeach()
+endfunction()
+
+# The headers nearly every test file includes, precompiled once per build for
+# all test programs instead of once per program. There are two such headers:
+# a precompiled header is used only where the macros that shape the system
+# headers are the same, and the libraries over Poco define some
+# (_XOPEN_SOURCE among them). tavrin_test_pch_holders makes the two holder
+# programs (in the tests' folder, so that they get the tests' compile
+# options); tavrin_share_test_pch, called once every target exists, gives
+# each test program the one that matches it. A program given the wrong one
+# would still compile right: the compiler then parses the headers itself.
+set(TAVRIN_TEST_PCH_HEADERS <gtest/gtest.h> <algorithm> <array> <atomic> <cstdint> <cstring>
+    <functional> <map> <memory> <string> <thread> <vector>)
+
+function(tavrin_test_pch_holders)
+  if(NOT TAVRIN_PCH)
+    return()
+  endif()
+  set(main ${CMAKE_CURRENT_BINARY_DIR}/tavrin_pch_main.cpp)
+  file(WRITE ${main} "int main() { return 0; }\n")
+  foreach(kind plain poco)
+    add_executable(tavrin_pch_${kind} ${main})
+    target_link_libraries(tavrin_pch_${kind} PRIVATE GTest::gtest Threads::Threads)
+    target_precompile_headers(tavrin_pch_${kind} PRIVATE ${TAVRIN_TEST_PCH_HEADERS})
+  endforeach()
+  target_link_libraries(tavrin_pch_poco PRIVATE framework)
+endfunction()
+
+# tavrin_reaches(target wanted out): whether target links wanted, directly
+# or through the libraries it links.
+function(tavrin_reaches target wanted out)
+  set(seen "")
+  set(todo ${target})
+  set(found FALSE)
+  while(todo)
+    list(POP_FRONT todo t)
+    if(t IN_LIST seen OR NOT TARGET ${t})
+      continue()
+    endif()
+    list(APPEND seen ${t})
+    if(t STREQUAL wanted)
+      set(found TRUE)
+      break()
+    endif()
+    get_target_property(aliased ${t} ALIASED_TARGET)
+    if(aliased)
+      list(APPEND todo ${aliased})
+    endif()
+    get_target_property(type ${t} TYPE)
+    foreach(prop INTERFACE_LINK_LIBRARIES LINK_LIBRARIES)
+      if(prop STREQUAL "LINK_LIBRARIES" AND type STREQUAL "INTERFACE_LIBRARY")
+        continue()
+      endif()
+      get_target_property(libs ${t} ${prop})
+      if(libs)
+        list(APPEND todo ${libs})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+function(tavrin_share_test_pch)
+  if(NOT TAVRIN_PCH)
+    return()
+  endif()
+  get_property(tests GLOBAL PROPERTY TAVRIN_PCH_TESTS)
+  foreach(t ${tests})
+    tavrin_reaches(${t} framework overPoco)
+    if(overPoco)
+      target_precompile_headers(${t} REUSE_FROM tavrin_pch_poco)
+    else()
+      target_precompile_headers(${t} REUSE_FROM tavrin_pch_plain)
     endif()
   endforeach()
 endfunction()
