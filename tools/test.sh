@@ -4,6 +4,11 @@
 # programs under ThreadSanitizer. Exits non-zero on any failure. Prints the
 # minutes of each phase at the end.
 #
+# The tests of a configuration mostly wait (for private JACK servers, an X
+# server, another process): the next configuration is built beside them at
+# the lowest priority, so that the cores they leave idle go to the compiler
+# and never the other way round.
+#
 # The benchmarks are not built here (tools/main.sh builds them); the fuzz
 # targets run in the sanitizer build only, where the checkers see what they
 # provoke.
@@ -12,54 +17,79 @@ cd "$(dirname "$0")/.."
 
 # Each phase's wall time, as "minutes name" lines, printed at the end.
 phases=()
-phase_began=0
 now() { date +%s.%N; }
-phase_begin() { phase_began=$(now); }
-phase_end() {
-  phases+=("$(LC_ALL=C awk -v a="$phase_began" -v b="$(now)" -v n="$1" 'BEGIN { printf "%6.1f min  %s", (b - a) / 60, n }')")
+# phase_done BEGAN NAME: the phase that began at BEGAN ends now.
+phase_done() {
+  phases+=("$(LC_ALL=C awk -v a="$1" -v b="$(now)" -v n="$2" 'BEGIN { printf "%6.1f min  %s", (b - a) / 60, n }')")
 }
 print_phases() {
   echo
-  echo "Phase times:"
+  echo "Phase times (a configuration's tests run beside the next one's build):"
   printf '  %s\n' "${phases[@]}"
   LC_ALL=C awk -v a="$run_began" -v b="$(now)" 'BEGIN { printf "  %6.1f min  in all\n", (b - a) / 60 }'
 }
 run_began=$(now)
 
-phase_begin
+began=$(now)
 bash tools/setup.sh || { echo "Setting up the machine failed"; exit 1; }
-phase_end setup
+phase_done "$began" setup
 
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 status=0
 passed=0
 failed=0
 
-# run_config NAME [--only "TARGET..." REGEX] CMAKE-ARGS...: with --only,
-# builds those targets alone and runs the tests matching REGEX.
-run_config() {
+# build_config NAME [--nice] [--only "TARGET..."] CMAKE-ARGS...: configures
+# and builds build/NAME (only those targets, if given). --nice builds at the
+# lowest priority: it runs beside the tests of the configuration before, which
+# mostly wait for their JACK servers and windows and get the cores whenever
+# they want them. A build that fails counts as one failure in the total.
+build_config() {
   local name=$1; shift
   local dir=build/$name
-  local log=$dir/ctest.log
-  local build=() select=()
+  local build=() prio=()
+  if [ "${1:-}" = "--nice" ]; then prio=(nice -n 19); shift; fi
   if [ "${1:-}" = "--only" ]; then
-    read -r -a build <<<"$2"; build=(--target "${build[@]}"); select=(-R "$3"); shift 3
+    read -r -a build <<<"$2"; build=(--target "${build[@]}"); shift 2
   fi
   echo "=== $name: configure and build"
-  phase_begin
-  if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$JOBS" "${build[@]}"; then
-    # A build that fails counts as one failure in the total.
+  local began
+  began=$(now)
+  if ! cmake -S . -B "$dir" "$@" >/dev/null || ! "${prio[@]}" cmake --build "$dir" -j"$JOBS" "${build[@]}"; then
     echo "=== $name: BUILD FAILED"
-    phase_end "$name: configure and build (failed)"
+    phase_done "$began" "$name: configure and build (failed)"
     failed=$((failed + 1))
     return 1
   fi
-  phase_end "$name: configure and build"
+  phase_done "$began" "$name: configure and build${prio:+ (beside the tests before)}"
+}
+
+# start_tests NAME [REGEX]: runs the tests of build/NAME (those matching
+# REGEX, if given) in the background, into build/NAME/ctest.log, with the
+# environment the caller exported. finish_tests waits for them, prints their
+# log and counts them.
+tests_pid=""
+tests_name=""
+tests_began=""
+start_tests() {
+  local name=$1 select=()
+  if [ -n "${2:-}" ]; then select=(-R "$2"); fi
+  tests_name=$name
+  tests_began=$(now)
+  echo "=== $name: tests (started)"
+  ctest --test-dir "build/$name" --output-on-failure --no-tests=error -j"$JOBS" "${select[@]}" \
+    >"build/$name/ctest.log" 2>&1 &
+  tests_pid=$!
+}
+finish_tests() {
+  [ -n "$tests_pid" ] || return 0
+  local name=$tests_name log=build/$tests_name/ctest.log rc
+  wait "$tests_pid"
+  rc=$?
+  tests_pid=""
+  phase_done "$tests_began" "$name: tests"
   echo "=== $name: tests"
-  phase_begin
-  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$JOBS" "${select[@]}" 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  phase_end "$name: tests"
+  cat "$log"
   local line
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
   if [ -n "$line" ]; then
@@ -72,13 +102,29 @@ run_config() {
   elif [ "$rc" -ne 0 ]; then
     failed=$((failed + 1))  # CTest itself failed before its summary
   fi
-  return "$rc"
+  [ "$rc" -eq 0 ] || status=1
 }
+trap '[ -n "$tests_pid" ] && kill "$tests_pid" 2>/dev/null; exit 130' INT TERM
 
-run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_SANITIZE=OFF -DTAVRIN_BENCH=OFF || status=1
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp \
-  run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF || status=1
+# The normal build: the libraries at -O2 with line tables (enough for every
+# report a test prints; a debugger session wants -g).
+if build_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_SANITIZE=OFF -DTAVRIN_BENCH=OFF \
+     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"; then
+  start_tests release
+else
+  status=1
+fi
+
+# The address and undefined-behaviour checkers.
+sanitize_built=0
+build_config sanitize --nice -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF && sanitize_built=1 || status=1
+finish_tests
+if [ "$sanitize_built" -eq 1 ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
+  start_tests sanitize
+fi
+
 # The threaded programs (the emulation layer's waits, timers and posted
 # messages among them, the editor view on a private X server, and the five
 # programs on private JACK servers) under
@@ -86,11 +132,18 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
 # port test whose hook waits on a std::timed_mutex is left out: this
 # compiler's timed wait is not seen by the sanitizer, which then misreads the
 # unlock.
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  GTEST_FILTER='-SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller:OtherMakersModules.*' \
-  run_config tsan --only "shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests hardware_jack_tests hardware_jack_slowcycle_tests editor_jack_tests uiconfig_jack_tests host_jack_tests" \
-  '^(shim_tests|hardware_tests|librarian_tests|editor_tests|host_tests|host_x11_tests|hardware_jack_tests|hardware_jack_slowcycle_tests|editor_jack_tests|uiconfig_jack_tests|host_jack_tests)$' \
-  -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF || status=1
+tsan_programs="shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests hardware_jack_tests hardware_jack_slowcycle_tests editor_jack_tests uiconfig_jack_tests host_jack_tests"
+tsan_built=0
+build_config tsan --nice --only "$tsan_programs" -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF \
+  && tsan_built=1 || status=1
+finish_tests
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+if [ "$tsan_built" -eq 1 ]; then
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    GTEST_FILTER='-SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller:OtherMakersModules.*'
+  start_tests tsan "^($(echo "$tsan_programs" | tr ' ' '|'))\$"
+  finish_tests
+fi
 
 print_phases
 echo
