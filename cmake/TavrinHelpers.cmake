@@ -4,6 +4,12 @@ function(tavrin_library name)
   cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${L_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  if(TAVRIN_UNITY)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${TAVRIN_UNITY_BATCH})
+    # A file's own types in a group are seen as coming from an included
+    # file: the compiler's warning about such types inside others is moot.
+    target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+  endif()
   if(L_DEPS)
     target_link_libraries(${name} PUBLIC ${L_DEPS})
   endif()

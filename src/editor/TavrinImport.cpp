@@ -21,7 +21,7 @@ namespace {
 // Import files larger than this are not read.
 constexpr size_t kLargestImport = 64u << 20;
 constexpr int kCategoryPauseMs = 50;
-constexpr int kSlots = ILibrarianSlots::kSlots;
+constexpr int kImportSlots = ILibrarianSlots::kSlots;
 constexpr size_t kCategoryMessageKept = sounddump::kCategoryByte;  // bytes 0..133 of the stored dump
 
 }  // namespace
@@ -97,9 +97,9 @@ void Tavrin::SetCategoryForLibrarianPatch(int category) {
   if (category < 0 || category >= kCategoryCount || !mLibrarian) return;
   PatchFile* file = mLibrarian->upperFile();
   if (!file) return;
-  file->patches.resize(kSlots);
+  file->patches.resize(kImportSlots);
   const int slot = mLibrarian->targetSlot.load();
-  if (slot < 0 || slot >= kSlots) return;
+  if (slot < 0 || slot >= kImportSlots) return;
   const LibrarianPatch& patch = file->patches[static_cast<size_t>(slot)];
   if (patch.messages.empty() || patch.messages[0].size() < kCategoryMessageKept) return;
   std::vector<uint8_t> message(patch.messages[0].begin(), patch.messages[0].begin() + kCategoryMessageKept);

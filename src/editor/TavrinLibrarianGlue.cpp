@@ -25,7 +25,7 @@ namespace {
 
 constexpr const char* kCategoryUnset = "category unset!";
 constexpr size_t kShortestCategory = 4;
-constexpr int kSlots = LibrarianViewControl::kSlots;
+constexpr int kLibrarySlots = LibrarianViewControl::kSlots;
 
 // A selection list about to be labelled from another list: no text of the
 // old one stays, and its range is the new list's (at least 0..1).
@@ -166,7 +166,7 @@ void Tavrin::updateBankAndProgramMenuNames(bool spareBankMenu) {
     // The header follows the librarian: the program is a slot of the upper
     // bank, which becomes the selection and the target of stores.
     hideLayer("PROGBANKNAMEMENUPROGRAMS", false);
-    const int slot = std::clamp(program, 0, kSlots - 1);
+    const int slot = std::clamp(program, 0, kLibrarySlots - 1);
     if (mLibrarianView) mLibrarianView->selectUpperSlot(slot);
     if (mLibrarian) mLibrarian->targetSlot.store(slot);
     if (programs) programs->refreshPatchNames(mLibrarian.get(), this, program);

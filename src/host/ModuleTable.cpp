@@ -52,7 +52,7 @@ void setResourceFolder(const char* path) { platform::setResourceFolder(path ? pa
 
 namespace {
 
-IPluginVST* plugOf(AEffect* e) { return e ? static_cast<IPluginVST*>(e->object) : nullptr; }
+IPluginVST* effectPlug(AEffect* e) { return e ? static_cast<IPluginVST*>(e->object) : nullptr; }
 
 IGraphicsLinux* contextOf(IPluginVST* plug) { return plug ? dynamic_cast<IGraphicsLinux*>(plug->GetGUI()) : nullptr; }
 
@@ -61,7 +61,7 @@ IGraphicsLinux* contextOf(IPluginVST* plug) { return plug ? dynamic_cast<IGraphi
 template <class R, class F>
 R withContext(AEffect* e, R fallback, F&& f) {
   try {
-    IPluginVST* plug = plugOf(e);
+    IPluginVST* plug = effectPlug(e);
     if (!plug) return fallback;
     KIT_MutexLock lock(plug->GetMutex());
     IGraphicsLinux* g = contextOf(plug);
@@ -114,7 +114,7 @@ int32_t setViewFace(AEffect* e, int32_t face) {
 int32_t pump(AEffect* e, int32_t n) {
   // The view takes the mutex for each step itself.
   try {
-    IGraphicsLinux* g = contextOf(plugOf(e));
+    IGraphicsLinux* g = contextOf(effectPlug(e));
     return g ? g->pump(n) : 0;
   } catch (...) {
     return 0;
@@ -311,7 +311,7 @@ int32_t controlRect(AEffect* e, int32_t idx, const char* layerName, int32_t rect
 
 double paramValue(AEffect* e, int32_t idx) {
   try {
-    IPluginVST* plug = plugOf(e);
+    IPluginVST* plug = effectPlug(e);
     if (!plug) return 0.0;
     KIT_MutexLock lock(plug->GetMutex());
     IParam* p = plug->GetParam(idx);

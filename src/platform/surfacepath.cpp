@@ -14,7 +14,7 @@ constexpr double kFlatness = 0.05;
 constexpr double kMiterLimit = 10.0;
 constexpr int kMaxSegments = 4096;
 
-int channelByte(float v) {
+int pathChannelByte(float v) {
   if (!(v > 0.f)) return 0;
   return v >= 1.f ? 255 : static_cast<int>(v * 255.f + 0.5f);
 }
@@ -66,7 +66,7 @@ void fillPolygons(Surface* s, const std::vector<Polygon>& polys, const Color& c)
   if (top >= bottom || left >= right) return;
   const bool aa = s->state.antialias;
   const int grid = aa ? 4 : 1;
-  const int cr = channelByte(c.r), cg = channelByte(c.g), cb = channelByte(c.b), alpha = channelByte(c.a);
+  const int cr = pathChannelByte(c.r), cg = pathChannelByte(c.g), cb = pathChannelByte(c.b), alpha = pathChannelByte(c.a);
   std::vector<int> cov(static_cast<size_t>(right - left));
   std::vector<std::pair<double, int>> cross;
   for (int py = top; py < bottom; ++py) {

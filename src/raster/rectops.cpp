@@ -143,7 +143,7 @@ struct SolidLoop {
 };
 
 template <class C>
-struct OnePixel {
+struct RectPixel {
   static void run(unsigned char* p, int r, int g, int b, int a, int w) { C::doPix(p, r, g, b, a, w); }
 };
 
@@ -239,6 +239,6 @@ void RAST_PutPixel(RAST_IBitmap* bm, int x, int y, RAST_pixel colour, float alph
   } else if (ia == 0) {
     return;
   }
-  RAST_DispatchShape<OnePixel, false>(low, ia, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour),
+  RAST_DispatchShape<RectPixel, false>(low, ia, bytes, RAST_GETR(colour), RAST_GETG(colour), RAST_GETB(colour),
                                       RAST_GETA(colour), ia);
 }

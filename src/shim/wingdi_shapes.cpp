@@ -8,7 +8,7 @@ namespace {
 
 bool usable(HGDIOBJ o, int type) { return SHIM_IsValidObject(o, type) && o->wid >= 0; }
 
-platform::Surface* surfaceOf(HDC ctx) { return SHIM_IsValidContext(ctx) ? ctx->context : nullptr; }
+platform::Surface* shapeSurfaceOf(HDC ctx) { return SHIM_IsValidContext(ctx) ? ctx->context : nullptr; }
 
 platform::Color colourOf(HGDIOBJ o) {
   platform::Color c;
@@ -32,7 +32,7 @@ void paint(platform::Surface* s, HDC ctx, const platform::Path& p, bool fill, bo
 }  // namespace
 
 BOOL Rectangle(HDC ctx, int l, int t, int r, int b) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s) return FALSE;
   if (usable(ctx->curbrush, SHIM_OBJ_BRUSH))
     platform::surfaceFillRect(s, static_cast<float>(l), static_cast<float>(t), static_cast<float>(r - l),
@@ -50,7 +50,7 @@ BOOL Rectangle(HDC ctx, int l, int t, int r, int b) {
 }
 
 BOOL Ellipse(HDC ctx, int l, int t, int r, int b) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s) return FALSE;
   platform::Path p;
   p.addEllipse(l, t, r - l, b - t);
@@ -59,7 +59,7 @@ BOOL Ellipse(HDC ctx, int l, int t, int r, int b) {
 }
 
 void SHIM_Polygon(HDC ctx, const POINT* pts, int n) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s || !pts || n < 2) return;
   const bool brush = usable(ctx->curbrush, SHIM_OBJ_BRUSH), pen = usable(ctx->curpen, SHIM_OBJ_PEN);
   if (!brush && !pen) return;
@@ -86,7 +86,7 @@ BOOL MoveToEx(HDC ctx, int x, int y, POINT* old) {
 }
 
 BOOL SHIM_LineTo(HDC ctx, int x, int y) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s || !usable(ctx->curpen, SHIM_OBJ_PEN)) return FALSE;
   const float w = drawnWidth(ctx->curpen), h = w / 2;
   platform::Path p;
@@ -99,7 +99,7 @@ BOOL SHIM_LineTo(HDC ctx, int x, int y) {
 }
 
 BOOL PolyPolyline(HDC ctx, const POINT* pts, const DWORD* counts, int nCounts) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s || !pts || !counts || nCounts <= 0 || !usable(ctx->curpen, SHIM_OBJ_PEN)) return FALSE;
   const float w = drawnWidth(ctx->curpen), h = w / 2;
   platform::Path p;
@@ -117,7 +117,7 @@ BOOL PolyPolyline(HDC ctx, const POINT* pts, const DWORD* counts, int nCounts) {
 }
 
 BOOL PolyBezierTo(HDC ctx, const POINT* pts, int n) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s || !pts || n < 3 || !usable(ctx->curpen, SHIM_OBJ_PEN)) return FALSE;
   platform::Path p;
   p.moveTo(ctx->lastpos_x, ctx->lastpos_y);
@@ -131,7 +131,7 @@ BOOL PolyBezierTo(HDC ctx, const POINT* pts, int n) {
 }
 
 void SHIM_SetPixel(HDC ctx, int x, int y, COLORREF colour) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = shapeSurfaceOf(ctx);
   if (!s) return;
   platform::Color c;
   c.r = ((colour >> 16) & 0xFF) / 255.f;

@@ -17,7 +17,7 @@ namespace {
 int g_setAllDepth = 0;
 bool g_notifying = false;
 
-Shim_vTavrin_listview* listOf(HWND h) { return SHIM_As<Shim_vTavrin_listview>(h); }
+Shim_vTavrin_listview* listViewOf(HWND h) { return SHIM_As<Shim_vTavrin_listview>(h); }
 
 int toIndex(WPARAM wp) {
   const auto v = static_cast<intptr_t>(wp);
@@ -356,12 +356,12 @@ LRESULT Shim_vTavrin_listview::onShimMessage(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- Rows ----
 
 int ListView_GetItemCount(HWND h) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   return lv ? lv->count() : 0;
 }
 
 int ListView_InsertItem(HWND h, const LVITEM* item) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || !item || item->iSubItem != 0) return 0;
   if (lv->ownerData()) return -1;
   Ref<winsys::View> hold(lv);
@@ -386,7 +386,7 @@ int ListView_InsertItem(HWND h, const LVITEM* item) {
 }
 
 void ListView_DeleteItem(HWND h, int row) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || !lv->validRow(row)) return;
   Ref<winsys::View> hold(lv);
   if (!lv->selectedRows().empty()) shiftSelection(lv, row + 1, -1, row);
@@ -401,7 +401,7 @@ void ListView_DeleteItem(HWND h, int row) {
 }
 
 void ListView_DeleteAllItems(HWND h) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv) return;
   lv->ownermode_cnt = 0;
   for (SHIM_ListView_Row* r : lv->m_items) delete r;
@@ -411,7 +411,7 @@ void ListView_DeleteAllItems(HWND h) {
 }
 
 void ListView_SetItemText(HWND h, int row, int col, const char* text) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || col < 0 || col > 31 || lv->ownerData() || row < 0 || static_cast<size_t>(row) >= lv->m_items.size())
     return;
   auto& texts = lv->m_items[static_cast<size_t>(row)]->m_texts;
@@ -435,7 +435,7 @@ int ListView_GetItem(HWND h, LVITEM* item) {
   const bool wantText = (item->mask & LVIF_TEXT) && item->pszText && item->cchTextMax >= 1;
   if (wantText) item->pszText[0] = 0;
   item->state = 0;
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv) return 0;
   const int row = item->iItem;
   if (!lv->ownerData()) {
@@ -460,7 +460,7 @@ int ListView_GetItem(HWND h, LVITEM* item) {
 }
 
 int ListView_SetItem(HWND h, const LVITEM* item) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || !item) return 0;
   Ref<winsys::View> hold(lv);
   const int row = item->iItem;
@@ -479,7 +479,7 @@ int ListView_SetItem(HWND h, const LVITEM* item) {
 }
 
 int ListView_SetItemState(HWND h, int row, uint32_t state, uint32_t mask) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv) return 0;
   Ref<winsys::View> hold(lv);
   if (row == -1) {
@@ -522,7 +522,7 @@ int ListView_SetItemState(HWND h, int row, uint32_t state, uint32_t mask) {
 }
 
 uint32_t ListView_GetItemState(HWND h, int row, uint32_t mask) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || !lv->validRow(row)) return 0;
   uint32_t out = 0;
   if ((mask & LVIS_STATEIMAGEMASK) && !lv->ownerData())
@@ -534,7 +534,7 @@ uint32_t ListView_GetItemState(HWND h, int row, uint32_t mask) {
 
 int ListView_GetNextItem(HWND h, int start, int flags) {
   if (flags != LVNI_SELECTED && flags != LVNI_FOCUSED) return -1;
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv) return 0;
   if (flags == LVNI_FOCUSED) return lv->selectedRow();
   for (int r : lv->selectedRows())
@@ -543,26 +543,26 @@ int ListView_GetNextItem(HWND h, int start, int flags) {
 }
 
 int ListView_GetSelectedCount(HWND h) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   return lv ? static_cast<int>(lv->selectedRows().size()) : 0;
 }
 
 int ListView_GetSelectionMark(HWND h) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   return lv ? lv->selectedRow() : 0;
 }
 
 void ListView_RedrawItems(HWND h, int, int) {
-  if (Shim_vTavrin_listview* lv = listOf(h)) lv->reloadData();
+  if (Shim_vTavrin_listview* lv = listViewOf(h)) lv->reloadData();
 }
 
 void ListView_SetItemCount(HWND h, int count) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (lv && lv->ownerData()) lv->ownermode_cnt = std::max(0, count);
 }
 
 void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sortParam) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv || !compare || lv->m_lbMode || lv->ownerData()) return;
   Ref<winsys::View> hold(lv);
   auto& rows = lv->m_items;
@@ -586,11 +586,11 @@ void ListView_SortItems(HWND h, PFNLVCOMPARE compare, LPARAM sortParam) {
 }
 
 void SHIM_SetListViewFastClickMask(HWND h, int mask) {
-  if (Shim_vTavrin_listview* lv = listOf(h)) lv->m_fastClickMask = mask;
+  if (Shim_vTavrin_listview* lv = listViewOf(h)) lv->m_fastClickMask = mask;
 }
 
 void ListView_SetImageList(HWND h, void* list, int kind) {
-  Shim_vTavrin_listview* lv = listOf(h);
+  Shim_vTavrin_listview* lv = listViewOf(h);
   if (!lv) return;
   lv->m_status_imagelist = list;
   lv->m_status_imagelist_type = kind;

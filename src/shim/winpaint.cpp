@@ -25,7 +25,7 @@ namespace {
 
 bool g_forwardingMove = false;  // a mouse move is being forwarded
 
-HWND self(Shim_vTavrin_hwnd* w) { return SHIM_Handle(w); }
+HWND handleOf(Shim_vTavrin_hwnd* w) { return SHIM_Handle(w); }
 
 int floorInt(double v) { return static_cast<int>(std::floor(v)); }
 
@@ -36,7 +36,7 @@ int floorInt(double v) { return static_cast<int>(std::floor(v)); }
 void Shim_vTavrin_hwnd::drawShimViewRect(const winsys::Rect& r, HDC ctx) {
   if (shimHasBeenDestroyed()) return;
   Ref<winsys::View> hold(this);
-  HWND me = self(this);
+  HWND me = handleOf(this);
   m_paintctx_hdc = ctx;
   if (m_glctx && SHIM_IsValidContext(ctx)) {
     ctx->GLgfxctx = m_glctx;
@@ -370,7 +370,7 @@ void Shim_vTavrin_hwnd::mouseMoved(const winsys::Event& e) {
     }
   }
   HWND cap = GetCapture();
-  if (m_enabled && (!cap || cap == self(this))) sendMouse(this, WM_MOUSEMOVE, e);
+  if (m_enabled && (!cap || cap == handleOf(this))) sendMouse(this, WM_MOUSEMOVE, e);
 }
 
 // ---- Gestures ----

@@ -12,11 +12,11 @@ void SHIM_KillAllTimers(HWND w) {
 }
 
 namespace {
-platform::Surface* surfaceOf(HDC ctx) { return SHIM_GetCtxGC(ctx); }
+platform::Surface* seamSurfaceOf(HDC ctx) { return SHIM_GetCtxGC(ctx); }
 }  // namespace
 
 void SHIM_FillDialogBackground(HDC ctx, const RECT* r, int) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = seamSurfaceOf(ctx);
   if (!s || !r) return;
   platform::Color c;
   c.r = c.g = c.b = 0xE8 / 255.f;
@@ -25,21 +25,21 @@ void SHIM_FillDialogBackground(HDC ctx, const RECT* r, int) {
 }
 
 void SHIM_FillRect(HDC ctx, const RECT* r, HBRUSH brush) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = seamSurfaceOf(ctx);
   if (!s || !r || !SHIM_IsValidObject(brush, SHIM_OBJ_BRUSH) || !brush->color) return;
   platform::surfaceFillRect(s, static_cast<float>(r->left), static_cast<float>(r->top),
                             static_cast<float>(r->right - r->left), static_cast<float>(r->bottom - r->top),
                             *brush->color);
 }
 
-void SHIM_PushClipRegion(HDC ctx) { platform::surfaceSaveState(surfaceOf(ctx)); }
+void SHIM_PushClipRegion(HDC ctx) { platform::surfaceSaveState(seamSurfaceOf(ctx)); }
 
 void SHIM_SetClipRegion(HDC ctx, const RECT* r) {
-  platform::Surface* s = surfaceOf(ctx);
+  platform::Surface* s = seamSurfaceOf(ctx);
   if (!s || !r) return;
   platform::surfaceClipToRect(s, static_cast<float>(r->left), static_cast<float>(r->top),
                               static_cast<float>(r->right - r->left), static_cast<float>(r->bottom - r->top));
 }
 
-void SHIM_PopClipRegion(HDC ctx) { platform::surfaceRestoreState(surfaceOf(ctx)); }
+void SHIM_PopClipRegion(HDC ctx) { platform::surfaceRestoreState(seamSurfaceOf(ctx)); }
 

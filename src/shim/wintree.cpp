@@ -13,13 +13,13 @@ namespace {
 
 int toInt(double v) { return static_cast<int>(v + 0.5); }
 
-winsys::View* viewOf(HWND h) { return SHIM_As<winsys::View>(h); }
+winsys::View* treeViewOf(HWND h) { return SHIM_As<winsys::View>(h); }
 winsys::Window* windowOf(HWND h) { return SHIM_As<winsys::Window>(h); }
 
 // A platform window stands for its content view; views stay.
 winsys::View* asView(HWND h) {
   if (winsys::Window* w = windowOf(h)) return w->contentView();
-  return viewOf(h);
+  return treeViewOf(h);
 }
 
 // The scroll container rule: a view inside a clip view of a scroll view is
@@ -77,7 +77,7 @@ std::string savedText(HWND h) {
 }  // namespace
 
 HWND SHIM_NavigateUpScrollClipViews(HWND w) {
-  winsys::View* v = viewOf(w);
+  winsys::View* v = treeViewOf(w);
   return v ? SHIM_Handle(representing(v)) : nullptr;
 }
 
@@ -134,7 +134,7 @@ HWND GetWindow(HWND h, int rel) {
 }
 
 HWND SetParent(HWND h, HWND parent) {
-  winsys::View* v = viewOf(h);
+  winsys::View* v = treeViewOf(h);
   if (!v) return nullptr;
   Ref<winsys::View> hold(v);
   winsys::Object* po = SHIM_Obj(parent);
@@ -187,10 +187,10 @@ HWND SetParent(HWND h, HWND parent) {
 
 BOOL IsChild(HWND parent, HWND child) {
   if (!parent || !child || parent == child) return FALSE;
-  winsys::View* c = viewOf(child);
+  winsys::View* c = treeViewOf(child);
   if (!c) return FALSE;
   if (winsys::Window* w = windowOf(parent)) return c->window() == w;
-  if (winsys::View* p = viewOf(parent)) return c->isDescendantOf(p);
+  if (winsys::View* p = treeViewOf(parent)) return c->isDescendantOf(p);
   return FALSE;
 }
 
@@ -232,7 +232,7 @@ HWND FindWindowEx(HWND parent, HWND after, const char* cls, const char* name) {
 }
 
 BOOL EnumChildWindows(HWND h, WNDENUMPROC proc, LPARAM param) {
-  winsys::View* v = viewOf(h);
+  winsys::View* v = treeViewOf(h);
   if (!v || !proc) return TRUE;
   Ref<winsys::View> hold(v);
   return walkChildren(v, proc, param) ? TRUE : FALSE;
@@ -285,7 +285,7 @@ void DestroyWindow(HWND h) {
 void SHIM_CloseWindow(HWND h) {
   winsys::Window* w = windowOf(h);
   if (!w)
-    if (winsys::View* v = viewOf(h)) w = v->window();
+    if (winsys::View* v = treeViewOf(h)) w = v->window();
   if (w) {
     Ref<winsys::Window> hold(w);
     w->close();
@@ -311,7 +311,7 @@ void ShowWindow(HWND h, int cmd) {
     }
     return;
   }
-  winsys::View* v0 = viewOf(h);
+  winsys::View* v0 = treeViewOf(h);
   if (!v0) return;
   winsys::View* v = representing(v0);
   Ref<winsys::View> hold(v);
@@ -341,7 +341,7 @@ void ShowWindow(HWND h, int cmd) {
 void CenterWindow(HWND h) {
   winsys::Window* w = windowOf(h);
   if (!w)
-    if (winsys::View* v = viewOf(h)) w = v->window();
+    if (winsys::View* v = treeViewOf(h)) w = v->window();
   if (w) w->center();
 }
 
@@ -370,7 +370,7 @@ void GetWindowContentViewRect(HWND h, RECT* r) {
   if (!r) return;
   winsys::Window* w = windowOf(h);
   if (!w)
-    if (winsys::View* v = viewOf(h); v && SHIM_IsContentView(v)) w = v->window();
+    if (winsys::View* v = treeViewOf(h); v && SHIM_IsContentView(v)) w = v->window();
   if (!w || !w->contentView()) {
     GetWindowRect(h, r);
     return;
@@ -454,7 +454,7 @@ void SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, int flags) {
       } else if (afterVal == 0) {
         move = sibs.back() != v;
         rel = sibs.back();
-      } else if (winsys::View* s = viewOf(after)) {
+      } else if (winsys::View* s = treeViewOf(after)) {
         const int si = sup->indexOf(s), vi = sup->indexOf(v);
         move = si >= 0 && si + 1 != vi;
         rel = s;

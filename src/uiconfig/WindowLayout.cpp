@@ -97,7 +97,7 @@ bool scaledImage(std::string_view id, double s, Scaled& out) {
   return true;
 }
 
-int at(const std::vector<int>& v, size_t i) { return i < v.size() ? v[i] : 0; }
+int valueAt(const std::vector<int>& v, size_t i) { return i < v.size() ? v[i] : 0; }
 
 // The coordinate rule of the factories: scaled and cut toward zero.
 int cut(double v) { return static_cast<int>(v); }
@@ -275,7 +275,7 @@ std::vector<std::string> menuTexts(const InstrumentMap& m, const MapElement& e) 
   const Shape shape = shapeOf(e);
   const bool drop = e.tag == "dropMenu" && e.type == "dropSelection";
   if (shape != Shape::kMenu && shape != Shape::kPositionMenu && !drop) return out;
-  const int n = at(e.valueBounds, 2) - at(e.valueBounds, 1);
+  const int n = valueAt(e.valueBounds, 2) - valueAt(e.valueBounds, 1);
   if (n <= 0 || n > 4096) return out;
   auto list = m.lists.find(e.list);
   if (list != m.lists.end() && list->second.size() == static_cast<size_t>(n)) return list->second;
@@ -345,7 +345,7 @@ std::vector<Caption> wantedCaptions(const InstrumentMap& m, size_t i) {
 }
 
 Box panelBox(const MapPanel& p) {
-  return {at(p.bounds, 0), at(p.bounds, 1), at(p.bounds, 0) + at(p.bounds, 2), at(p.bounds, 1) + at(p.bounds, 3)};
+  return {valueAt(p.bounds, 0), valueAt(p.bounds, 1), valueAt(p.bounds, 0) + valueAt(p.bounds, 2), valueAt(p.bounds, 1) + valueAt(p.bounds, 3)};
 }
 
 Caption titleOf(const InstrumentMap& m, size_t p) {
