@@ -8,7 +8,7 @@ function(tavrin_library name)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${TAVRIN_UNITY_BATCH})
     # A file's own types in a group are seen as coming from an included
     # file: the compiler's warning about such types inside others is moot.
-    target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+    target_compile_options(${name} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
   endif()
   if(L_DEPS)
     target_link_libraries(${name} PUBLIC ${L_DEPS})
