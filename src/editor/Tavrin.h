@@ -76,7 +76,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   static constexpr const char* kConfigReaderPrefix = "CONFIG READER: ";
   static constexpr int kWidth = 1500;
   static constexpr int kHeight = 757;
-  static constexpr int kSettingsLines = UISettingsFile::kLines;
   static constexpr int kBankLabelLimit = 50;  // labels of 50 bytes or more are shortened
   static constexpr int kShortStateSize = 4 + 240 * 8;
   static constexpr int kStateMarker = 0x01000000;
