@@ -55,8 +55,10 @@ endfunction()
 # is compiled once, with its libraries and the test support, into both of its
 # forms, which so see the same include folders, libraries and seeds:
 #
-# - with TAVRIN_FUZZ, <name>: the own driver, which feeds seeded random and
-#   mutated inputs (tests/common/fuzz_driver.cpp). Registered with CTest to
+# - with TAVRIN_FUZZ, <name>: the own driver, which runs each seed first on
+#   a fresh target (libFuzzer's order is its own), then all of them smallest
+#   first, then feeds seeded random and mutated inputs
+#   (tests/common/fuzz_driver.cpp). Registered with CTest to
 #   run n inputs, stopping early after 60 s, so that a loaded machine makes
 #   the run shorter and never fails it. On by default in the sanitizer and
 #   the libFuzzer builds only: without the checkers a fuzz run finds little.

@@ -76,7 +76,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   static constexpr const char* kConfigReaderPrefix = "CONFIG READER: ";
   static constexpr int kWidth = 1500;
   static constexpr int kHeight = 757;
-  static constexpr int kSettingsLines = UISettingsFile::kLines;
   static constexpr int kBankLabelLimit = 50;  // labels of 50 bytes or more are shortened
   static constexpr int kShortStateSize = 4 + 240 * 8;
   static constexpr int kStateMarker = 0x01000000;
@@ -202,12 +201,14 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // after the body, or -1 once a read did not fit.
   int UnserializeState(const ByteChunk* chunk, int startPos) override;
   int UnserializeState2(const ByteChunk* chunk, int startPos, bool full);
-  // A host load is read whole before anything outside moves: the ports its
-  // last body names are opened, and the sound sent, only when the load as a
-  // whole succeeded (OnStateLoadEnded(true)). A failed host load opens,
-  // closes and sends nothing, and puts back the settings the reader changed.
-  // Outside a host load, a body read whole acts at once and a body that
-  // failed acts on nothing.
+  // A host load is read whole before anything outside moves: the settings
+  // flags of its last body are put in force, the window switched to the
+  // sound page, the ports that body names opened and the sound sent only
+  // when the load as a whole succeeded (OnStateLoadEnded(true)). A failed
+  // host load changes no setting and nothing in the window, opens, closes
+  // and sends nothing, and puts back the names and snapshot the reader
+  // changed. Outside a host load, a body's settings and the page are taken
+  // at once, and only a body read whole opens its ports and sends.
   void OnStateLoadStarted() override;
   void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
@@ -623,7 +624,6 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // given) and sends the sound when an output port is open.
   void recall(const std::optional<StoredPorts>& stored);
   void openStoredPort(bool output, const std::string& name);
-  void restoreSettingFlags();
   // Sets the timing-clock flag; a change lets the next block launch the
   // loop again.
   void setTimingClock(bool on);
@@ -643,11 +643,17 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   };
   LoadedSettings currentSettings() const;
   void applySettings(const LoadedSettings& settings);
+  // The settings flags a full body's values set, into s.
+  void readSettingFlags(LoadedSettings& s);
+  // Puts a body's settings in force and shows the sound page laid out from
+  // the values.
+  void takeSettings(const LoadedSettings& s);
   std::optional<LoadedSettings> mBeforeLoad;
   // What the last body read whole during a host load asks for (its ports,
-  // when it names them); acted on at the load's end.
+  // when it names them, and its settings); acted on at the load's end.
   struct Recall {
     std::optional<StoredPorts> ports;
+    LoadedSettings settings;
   };
   std::optional<Recall> mRecall;
 };

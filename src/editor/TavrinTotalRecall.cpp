@@ -67,42 +67,47 @@ int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
   // The marker is skipped unchecked.
   int pos = (chunk && startPos >= 0 && static_cast<int64_t>(startPos) + 4 <= size) ? startPos + 4 : -1;
   IHardwarePorts* ports = GetHardwarePorts();
-  mFlags.midiIOSet.store(ports && ports->openOutIndex() > 0);
+  const bool outputOpen = ports && ports->openOutIndex() > 0;
   pos = UnserializeParams(chunk, pos);
   std::optional<StoredPorts> stored;
   if (full) stored = readPorts(chunk, pos);
   pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnstoredParams);
-  if (full) restoreSettingFlags();
 
-  mFlags.deviceId.store(wholeValue(kGlobalDeviceID));
-  log(std::string(kRecallPrefix) + "hardware DeviceID " + std::to_string(mFlags.deviceId.load()));
+  // The settings the body sets are gathered here and put in force only when
+  // the body is taken: the audio, clock and input threads read them without
+  // the lock, and a refused load must not move them even for its length.
+  LoadedSettings taken = currentSettings();
+  taken.midiIOSet = outputOpen;
+  if (full) readSettingFlags(taken);
+  taken.deviceId = wholeValue(kGlobalDeviceID);
+  log(std::string(kRecallPrefix) + "hardware DeviceID " + std::to_string(taken.deviceId));
   // The category's texts name the categories and stay; its value came with
   // the parameters.
   const std::string patchName = mPatchManager ? shown(mPatchManager->names[0]) : std::string();
   const std::string categoryName = mPatchManager ? shown(mPatchManager->names[1]) : std::string();
   if (IParam* name = GetParam(kPatchName)) name->SetDisplayText(0, patchName.c_str());
+  taken.patchNameText = patchName;
   log(std::string(kRecallPrefix) + "Patch name " + patchName + " | Category name " + categoryName);
-  mFlags.globalsSent.store(false);
-
+  taken.globalsSent = false;
   const int64_t offset = 2 * static_cast<int64_t>(wholeValue(kAdjustDAWOffset)) + GetBlockSize();
-  mOutputOffset.store(static_cast<int>(std::clamp<int64_t>(offset, INT_MIN, INT_MAX)));
-  mFlags.localControl.store(GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0);
-  TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, wholeValue(kMainTab));
+  taken.outputOffset = static_cast<int>(std::clamp<int64_t>(offset, INT_MIN, INT_MAX));
+  taken.localControl = GetParam(kGlobalLocalControl) && GetParam(kGlobalLocalControl)->Value() != 0.0;
 
   // Only a body read whole acts on the outside: a body cut anywhere, or one
   // with a value that is not a number, opens, closes and sends nothing.
   // Within a host load even a whole body waits for the load as a whole (a
-  // bank's later records may still fail it): the load's end acts on the
-  // last body read.
-  if (pos < 0) {
-    if (mBeforeLoad) mRecall.reset();
+  // bank's later records may still fail it): the load's end takes the last
+  // body read, its settings and the window's sound page with it.
+  if (mBeforeLoad) {
+    if (pos < 0) {
+      mRecall.reset();
+    } else {
+      mRecall = Recall{stored, std::move(taken)};
+    }
     return pos;
   }
-  if (mBeforeLoad) {
-    mRecall = Recall{stored};
-  } else {
-    recall(stored);
-  }
+  takeSettings(taken);
+  if (pos >= 0) recall(stored);
   return pos;
 }
 
@@ -179,7 +184,7 @@ void Tavrin::openStoredPort(bool output, const std::string& name) {
   }
 }
 
-void Tavrin::restoreSettingFlags() {
+void Tavrin::readSettingFlags(LoadedSettings& s) {
   // Exactly 1.0 is on. A value between off and on (only a damaged state
   // holds one) is set off with its flag: the window's next redraw would
   // otherwise round it up to on while the flag stays off.
@@ -190,13 +195,18 @@ void Tavrin::restoreSettingFlags() {
     if (param->Value() != 0.0) param->SetClamped(0.0);
     return false;
   };
-  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
-    mFlags.blocked[i].store(!on(kMIDIFilterDAWCCPassThrough + i));
-  }
-  mFlags.lightTracksInput.store(on(kMIDIFilterTrackIncomingMIDI));
-  mFlags.queueRouting.store(on(kMIDIFilterToDAWBuffer));
-  mFlags.clockStartStopEnabled.store(on(kSendMIDIClockPointer));
-  setTimingClock(on(kSendMIDIClockInfo));
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) s.blocked[i] = !on(kMIDIFilterDAWCCPassThrough + i);
+  s.lightTracksInput = on(kMIDIFilterTrackIncomingMIDI);
+  s.queueRouting = on(kMIDIFilterToDAWBuffer);
+  s.clockStartStop = on(kSendMIDIClockPointer);
+  s.timingClock = on(kSendMIDIClockInfo);
+}
+
+void Tavrin::takeSettings(const LoadedSettings& s) {
+  applySettings(s);
+  // The window shows the sound page as at start, laid out from the values
+  // taken.
+  TabSwitchFunctions::mainTabSwitch(this, kMainTab, kSoundTab, wholeValue(kMainTab));
 }
 
 void Tavrin::setTimingClock(bool on) {
@@ -282,7 +292,10 @@ void Tavrin::OnStateLoadEnded(bool ok) {
     applySettings(*mBeforeLoad);
   }
   mBeforeLoad.reset();
-  // The load is whole: now its last body reopens its ports and sends the
-  // sound.
-  if (ok && wasLoading && due) recall(due->ports);
+  // The load is whole: now its last body's settings and page are taken,
+  // and it reopens its ports and sends the sound.
+  if (ok && wasLoading && due) {
+    takeSettings(due->settings);
+    recall(due->ports);
+  }
 }

@@ -4,6 +4,12 @@
 // -max_total_time it stops early once that many seconds have passed (a
 // cap, so that a loaded machine makes a run shorter, never a failure).
 //
+// A target may keep state from one input to the next, and libFuzzer runs
+// the seeds in an order of its own (the empty input, then the smallest
+// first; shuffled among equal sizes). So each seed first runs right after
+// the empty input on a fresh target, in a process of its own; then all run
+// here in libFuzzer's order, the empty input first and the seeds by size.
+//
 //   target [-runs=N] [-max_total_time=S] [-seed=S] [-max_len=L] [file-or-folder ...]
 //
 // The libFuzzer build of the same targets, and the one command that builds
@@ -11,6 +17,7 @@
 // cmake/TavrinHelpers.cmake.
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +28,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "fuzz_seeds.h"
 
@@ -107,6 +118,45 @@ void addPath(const std::string& path, std::vector<std::vector<uint8_t>>& seeds) 
   if (in) seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The command line's seeds, then the target's own.
+std::vector<std::vector<uint8_t>> allSeeds(const std::vector<std::vector<uint8_t>>& given) {
+  std::vector<std::vector<uint8_t>> seeds = given;
+  if (TavrinFuzzSeeds) TavrinFuzzSeeds(seeds);
+  return seeds;
+}
+
+// Runs the empty input and then seed i in a child process, before this
+// process has made the target's state (the target's seeds are made in the
+// child too): 1 when it ran clean, 0 when there is no seed i, -1 when the
+// child failed.
+int runFreshChild(const std::vector<std::vector<uint8_t>>& given, size_t i) {
+  constexpr int kNoSuchSeed = 3;
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) {
+    std::perror("fuzz: fork");
+    return -1;
+  }
+  if (child == 0) {
+    const std::vector<std::vector<uint8_t>> seeds = allSeeds(given);
+    if (i >= seeds.size()) _exit(kNoSuchSeed);
+    runOne({});
+    runOne(seeds[i]);
+    std::exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) {
+      std::perror("fuzz: waitpid");
+      return -1;
+    }
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kNoSuchSeed) return 0;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 1;
+  std::fprintf(stderr, "fuzz: seed %zu, run first on a fresh target, failed\n", i);
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,13 +178,22 @@ int main(int argc, char** argv) {
     else if (!a.empty() && a[0] != '-')
       addPath(a, seeds);
   }
-  if (TavrinFuzzSeeds) TavrinFuzzSeeds(seeds);
   const auto start = std::chrono::steady_clock::now();
   const auto timeUp = [&] {
     return maxSeconds > 0 && std::chrono::steady_clock::now() - start >= std::chrono::seconds(maxSeconds);
   };
+  if (TavrinFuzzSeeds || !seeds.empty()) {
+    for (size_t i = 0;; ++i) {
+      const int ran = runFreshChild(seeds, i);
+      if (ran < 0) return 1;
+      if (ran == 0) break;
+    }
+  }
+  seeds = allSeeds(seeds);
+  std::vector<std::vector<uint8_t>> bySize = seeds;
+  std::stable_sort(bySize.begin(), bySize.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
   runOne({});
-  for (auto& s : seeds) runOne(s);
+  for (auto& s : bySize) runOne(s);
 
   std::mt19937_64 rng(seed);
   long r = 0;

@@ -17,14 +17,6 @@
 #include "fuzz_plugin.h"
 #include "testsupport.h"
 
-namespace {
-
-struct Rig : edtest::FuzzPlugin {
-  Rig() { plug->setMidiIOSet(true); }
-};
-
-}  // namespace
-
 void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   seeds.push_back({3, 0xB0, 74, 10, 3, 0xC0, 5, 0});
   seeds.push_back({6, 0xF0, 0x3E, 0x16, 0, 0x7F, 0xF7, 3, 0xB0, 25, 3});
@@ -35,7 +27,7 @@ void TavrinFuzzSeeds(std::vector<std::vector<uint8_t>>& seeds) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Rig rig;
+  static edtest::FuzzPlugin rig;
   Tavrin& plug = *rig.plug;
   size_t at = 0;
   while (at < size) {

@@ -1,7 +1,9 @@
 #pragma once
 // One plug-in over the project's description for the fuzz targets: its
 // output port is always open and keeps nothing, and the clock does not
-// wait, so the jobs the input starts end at once.
+// wait, so the jobs the input starts end at once. MIDI I/O is set from the
+// start, as choosing that port sets it: a target's first input finds the
+// plug-in as a user leaves it.
 #include <memory>
 
 #include "editor/Tavrin.h"
@@ -18,6 +20,7 @@ struct FuzzPlugin {
     SetHardwarePortsFactory(&silentPorts);
     plug = std::make_unique<Tavrin>(IPluginInstanceInfo{});
     SetHardwarePortsFactory(nullptr);
+    plug->setMidiIOSet(true);
   }
   static std::unique_ptr<IHardwarePorts> silentPorts() { return std::make_unique<OpenPorts>(); }
 

@@ -1,9 +1,11 @@
 // Arbitrary bytes as a state chunk from the host, loaded into one plug-in
 // over the project's description (its first byte picks a program or a bank
-// chunk). Whatever the bytes: every value stays in its range, a failed load
-// leaves every value as it was, the pass-through flags follow their
-// parameters, and MIDI I/O is set exactly while the output port is open. Sends go to a port that keeps nothing; the clock does not
-// wait, so the sound a load sends ends at once.
+// chunk). Whatever the bytes, and in whatever order they come: every value
+// stays in its range, a failed load leaves every value and every setting
+// flag as it was, the pass-through flags follow their parameters, and MIDI
+// I/O is set exactly while the output port is open. Sends go to a port
+// that keeps nothing; the clock does not wait, so the sound a load sends
+// ends at once.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,19 @@ Rig& rig() {
 }
 
 std::vector<uint8_t> bytesOf(const ByteChunk& c) { return std::vector<uint8_t>(c.GetBytes(), c.GetBytes() + c.Size()); }
+
+// The settings flags a load sets.
+std::vector<int> settingFlags(const SharedFlags& f, const Tavrin& plug) {
+  std::vector<int> s;
+  for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) s.push_back(f.blocked[i].load());
+  for (const std::atomic<bool>* b : {&f.lightTracksInput, &f.queueRouting, &f.clockStartStopEnabled,
+                                     &f.timingClockEnabled, &f.localControl, &f.midiIOSet}) {
+    s.push_back(b->load());
+  }
+  s.push_back(f.deviceId.load());
+  s.push_back(plug.outputOffset());
+  return s;
+}
 
 }  // namespace
 
@@ -61,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::vector<double> before;
   for (int i = 0; i < plug.NParams(); ++i) before.push_back(plug.GetParam(i)->Value());
+  const std::vector<int> flagsBefore = settingFlags(plug.sharedFlags(), plug);
   ByteChunk chunk;
   if (size > 1) chunk.Put(data + 1, static_cast<int>(size - 1));
   const bool loaded = plug.UnserializeChunkFromHost(&chunk, (data[0] & 1) != 0);
@@ -77,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(v >= p->GetMin() && v <= p->GetMax()) && !(v == old)) fail("out of range", i);
   }
   const SharedFlags& f = plug.sharedFlags();
+  if (!loaded && settingFlags(f, plug) != flagsBefore) fail("a failed load changed a setting", 0);
   for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
     if (f.blocked[i].load() != (plug.GetParam(kMIDIFilterDAWCCPassThrough + i)->Value() != 1.0))
       fail("a pass-through flag differs from its parameter", i);

@@ -5,10 +5,11 @@
 // short bodies, values that are not finite, a load while the job thread is
 // busy, a failed load that puts the settings back, and refused loads of a
 // project with other ports that leave the ports, the next saved chunk and
-// the settings as they were and send nothing, and ports reopened with the
-// editor lock let go.
+// the settings as they were and send nothing, nor move the window's page
+// or a running clock, and ports reopened with the editor lock let go.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -17,11 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "editor/TabSwitchFunctions.h"
 #include "framework/ControlLayer.h"
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
+#include "support_cases.h"
+#include "support_host.h"
 #include "support_midi.h"
 #include "support_tavrin.h"
 #include "uiconfig/ControlAction.h"
@@ -545,6 +549,88 @@ TEST_F(RefusedLoad, ABankWhoseLastPartIsCutOpensNothing) {
   EXPECT_EQ(p.GetHardwarePorts()->openOutIndex(), bOut);
   EXPECT_EQ(p.GetHardwarePorts()->openInIndex(), bIn);
   ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+}
+
+// A refused project leaves the window as it was: the page shown, and the
+// sound panels laid out from the values in force. Taken whole, it shows the
+// sound page laid out from its own values.
+TEST(TavrinState, ARefusedLoadLeavesThePageAndItsPanels) {
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false);
+  Tavrin& p = h.tavrin();
+  edtest::press(p, kMainTab, kSoundTab);
+  edtest::press(p, kOscillator1Shape, 0);
+  ByteChunk c;
+  ASSERT_TRUE(p.SerializeChunkForHost(&c, false));
+  const Bytes saved = bytesOf(c);
+  // Oscillator 1's unison knob in place of its keytrack button.
+  edtest::press(p, kOscillator1Shape, 5);
+  ASSERT_TRUE(edtest::layerShown(p, "osc1UnisonKnob"));
+  fill(c, Bytes(saved.begin(), saved.end() - 8));
+  EXPECT_FALSE(p.UnserializeChunkFromHost(&c, false));
+  EXPECT_TRUE(edtest::layerShown(p, "osc1UnisonKnob"));
+  EXPECT_FALSE(edtest::layerShown(p, "osc1KeytrackBtn"));
+  edtest::press(p, kMainTab, kLibrarianTab);
+  EXPECT_FALSE(p.UnserializeChunkFromHost(&c, false));
+  EXPECT_EQ(p.namedLayer("root")->GetSelectedSubLayer(), kLibrarianTab);
+
+  fill(c, saved);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));
+  EXPECT_EQ(p.namedLayer("root")->GetSelectedSubLayer(), kSoundTab);
+  EXPECT_TRUE(edtest::layerShown(p, "osc1KeytrackBtn"));
+  EXPECT_FALSE(edtest::layerShown(p, "osc1UnisonKnob"));
+}
+
+// A project refused while the timing clock runs, one whose own clock
+// setting is off, leaves the clock's flags as they were (the loop reads
+// them at every turn): the clock ticks on without another block, and the
+// next block has nothing to launch.
+TEST(TavrinState, ARefusedLoadLeavesARunningClockTicking) {
+  std::atomic<int> passes{0};
+  Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
+  edtest::HostScript host(h.tavrin());
+  ASSERT_TRUE(h.choosePortsAndWait());
+  Tavrin& p = h.tavrin();
+  ByteChunk c;
+  ASSERT_TRUE(p.SerializeChunkForHost(&c, false));
+  const Bytes clockOff = bytesOf(c);
+  MIDIMessageManager* hub = p.hub();
+  hub->setClockSpinMarginNanos(0);
+  h.set(kSendMIDIClockInfo, 1);
+  // Each of the clock's pauses waits to be let through.
+  h.holdJobSleeps([&] {
+    int n = passes.load();
+    while (n > 0 && !passes.compare_exchange_weak(n, n - 1)) {
+    }
+    return n > 0 || hub->stopping();
+  });
+  auto ticked = [&](size_t want) {
+    return hwtest::spinUntil([&] {
+      h.settle();
+      const auto events = h.sim.clockEvents();
+      return static_cast<size_t>(std::count_if(events.begin(), events.end(), [](const synthsim::ClockEvent& e) {
+               return e.byte == 0xF8;
+             })) == want;
+    });
+  };
+  host.run({});
+  ASSERT_TRUE(ticked(1));
+
+  fill(c, Bytes(clockOff.begin(), clockOff.end() - 8));
+  EXPECT_FALSE(p.UnserializeChunkFromHost(&c, false));
+  const SharedFlags& f = p.sharedFlags();
+  EXPECT_TRUE(f.timingClockEnabled.load());
+  EXPECT_TRUE(f.clockLaunched.load());
+  EXPECT_TRUE(hub->clockRunning());
+  passes = 1;
+  EXPECT_TRUE(ticked(2));
+  host.run({});
+  EXPECT_EQ(p.blockJobs() & (1u << SenderJob::kContinuousClock), 0u);
+
+  // The clock ends at its next turn.
+  h.set(kSendMIDIClockInfo, 0);
+  passes = 1;
+  EXPECT_TRUE(hwtest::spinUntil([&] { return !hub->threadRunning(MIDIMessageManager::kContinuousClockThread); }));
+  h.holdJobSleeps({});
 }
 
 // Clients over the loopback's that run a hook, on the calling thread, before
