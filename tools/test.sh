@@ -19,8 +19,10 @@ cd "$(dirname "$0")/.."
 phases=()
 now() { date +%s.%N; }
 # phase_done BEGAN NAME: the phase that began at BEGAN ends now.
-phase_done() {
-  phases+=("$(LC_ALL=C awk -v a="$1" -v b="$(now)" -v n="$2" 'BEGIN { printf "%6.1f min  %s", (b - a) / 60, n }')")
+phase_done() { phase_between "$1" "$(now)" "$2"; }
+# phase_between BEGAN ENDED NAME
+phase_between() {
+  phases+=("$(LC_ALL=C awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%6.1f min  %s", (b - a) / 60, n }')")
 }
 print_phases() {
   echo
@@ -77,8 +79,14 @@ start_tests() {
   tests_name=$name
   tests_began=$(now)
   echo "=== $name: tests (started)"
-  ctest --test-dir "build/$name" --output-on-failure --no-tests=error -j"$JOBS" "${select[@]}" \
-    >"build/$name/ctest.log" 2>&1 &
+  rm -f "build/$name/ctest.ended"
+  {
+    ctest --test-dir "build/$name" --output-on-failure --no-tests=error -j"$JOBS" "${select[@]}" \
+      >"build/$name/ctest.log" 2>&1
+    local rc=$?
+    now >"build/$name/ctest.ended"  # the phase ends here, not when it is waited for
+    exit "$rc"
+  } &
   tests_pid=$!
 }
 finish_tests() {
@@ -87,7 +95,9 @@ finish_tests() {
   wait "$tests_pid"
   rc=$?
   tests_pid=""
-  phase_done "$tests_began" "$name: tests"
+  local ended
+  ended=$(cat "build/$name/ctest.ended" 2>/dev/null || now)
+  phase_between "$tests_began" "$ended" "$name: tests"
   echo "=== $name: tests"
   cat "$log"
   local line
