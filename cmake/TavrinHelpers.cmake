@@ -30,6 +30,9 @@ function(tavrin_test name)
   cmake_parse_arguments(T "JACK" "TIMEOUT;COST" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS} tavrin_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
+  if(TAVRIN_UNITY)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${TAVRIN_UNITY_BATCH})
+  endif()
   if(TAVRIN_PCH)
     # The shared precompiled header is chosen once every target is known
     # (tavrin_share_test_pch).

@@ -36,7 +36,7 @@ std::string trimmed(std::string s) {
   return s;
 }
 
-Bytes framed(Bytes body) {
+Bytes endToEndFramed(Bytes body) {
   body.insert(body.begin(), 0xF0);
   body.push_back(0xF7);
   return body;
@@ -210,7 +210,7 @@ TEST_F(TavrinEndToEnd, ProgramFiveFromTheProgramMenuSelectsAndFetchesTheSound) {
   ASSERT_GE(sent.size(), 5u);
   EXPECT_EQ(std::vector<Bytes>(sent.begin(), sent.begin() + 5),
             (std::vector<Bytes>{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xB0, 0x20, 2}, {0xC0, 4},
-                                framed({0x3E, 0x16, kDevice, 0x00, 0x7F, 0x00})}));
+                                endToEndFramed({0x3E, 0x16, kDevice, 0x00, 0x7F, 0x00})}));
   // The answer is applied: its name, and a sound byte of its own.
   EXPECT_EQ(trimmed(p.GetParam(kPatchName)->GetDisplayText(0)), "SIM 2-04");
   EXPECT_EQ(p.statusText(), "Data request completed!");
@@ -250,7 +250,7 @@ TEST_F(TavrinEndToEnd, WithoutAnOutputPortProgramStepsAndHeaderMenusStartNoReque
   ASSERT_TRUE(h.choosePortsAndWait());
   const std::vector<Bytes> sent = h.receivedBytes();
   EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [](const Bytes& m) {
-    return m.size() > 4 && m == framed(sysex::globalRequest(m[3]));
+    return m.size() > 4 && m == endToEndFramed(sysex::globalRequest(m[3]));
   }));
   EXPECT_EQ(p.sharedFlags().deviceId.load(), kDevice);
   EXPECT_EQ(p.statusText(), "Plug-in is ready to go!");

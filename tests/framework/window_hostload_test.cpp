@@ -25,7 +25,7 @@ Bytes Raw(T v) {
   std::memcpy(b.data(), &v, sizeof v);
   return b;
 }
-Bytes Doubles(std::initializer_list<double> vs) {
+Bytes DoubleBytes(std::initializer_list<double> vs) {
   Bytes b;
   for (double v : vs) b = Concat({b, Raw(v)});
   return b;
@@ -85,7 +85,7 @@ TEST_F(HostLoad, FailedLoadsChangeNothing) {
   const Bytes header = Raw<int32_t>(kIPlugMagic), version = Raw<int32_t>(kIPlugVersion);
   const Bytes program = Saved(false), bank = Saved(true);
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-  const Bytes first = Concat({Name("A"), {1}, Doubles({1, 2, 3, 4})});
+  const Bytes first = Concat({Name("A"), {1}, DoubleBytes({1, 2, 3, 4})});
   const struct {
     const char* what;
     Bytes bytes;
@@ -94,14 +94,14 @@ TEST_F(HostLoad, FailedLoadsChangeNothing) {
       {"empty", {}, true, false},
       {"header only", Concat({header, version}), false, false},
       {"truncated doubles", Bytes(program.begin(), program.end() - 3), false, false},
-      {"wrong magic", Concat({Raw<int32_t>(0x12345678), version, Doubles({1})}), true, false},
+      {"wrong magic", Concat({Raw<int32_t>(0x12345678), version, DoubleBytes({1})}), true, false},
       {"name length -1", Concat({header, version, Raw<int32_t>(-1), {1}}), true, false},
       {"name length INT_MAX", Concat({header, version, Raw<int32_t>(INT32_MAX), {'x', 1}}), true, false},
-      {"truncated preset state", Concat({header, version, Name("A"), {1}, Doubles({1, 2})}), true, false},
+      {"truncated preset state", Concat({header, version, Name("A"), {1}, DoubleBytes({1, 2})}), true, false},
       {"record cut after the name", Concat({header, version, Name("A")}), true, false},
-      {"NaN value", Concat({header, version, Doubles({1, nan, 3, 4})}), false, false},
-      {"infinite value", Concat({header, version, Doubles({1, 2, 3, -inf})}), false, false},
-      {"second preset cut", Concat({header, version, first, Name("B"), {1}, Doubles({5})}), true, false},
+      {"NaN value", Concat({header, version, DoubleBytes({1, nan, 3, 4})}), false, false},
+      {"infinite value", Concat({header, version, DoubleBytes({1, 2, 3, -inf})}), false, false},
+      {"second preset cut", Concat({header, version, first, Name("B"), {1}, DoubleBytes({5})}), true, false},
       {"whole bank", bank, true, true},
   };
   const fwtest::PlugState saved = fwtest::StateOf(*plug);

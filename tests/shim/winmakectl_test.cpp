@@ -191,15 +191,15 @@ TEST_F(Makers, TabsProgressAndFocusRectangle) {
 
 // ---- The bank-name dialog ----
 
-const int kName = 10013, kOK = 10006;
+const int kName = 10013, kMakeOK = 10006;
 std::string gName;
 
 INT_PTR BankProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
-  if (msg == WM_COMMAND && LOWORD(wp) == kOK) {
+  if (msg == WM_COMMAND && LOWORD(wp) == kMakeOK) {
     char buf[64];
     GetDlgItemText(w, kName, buf, sizeof buf);
     gName = buf;
-    EndDialog(w, kOK);
+    EndDialog(w, kMakeOK);
   }
   return msg == WM_INITDIALOG;
 }
@@ -208,7 +208,7 @@ const SHIM_DialogControlRecord kBankList[] = {
     {{"__SHIM_LABEL", -1, "Bank name:", 0, 10, 10, 200, 8, 0}},
     {{"__SHIM_EDIT", 0, "", kName, 10, 20, 200, 12, 0x10000}},
     {{"__SHIM_BUTTON", 0, "&Cancel", IDCANCEL, 160, 60, 50, 14, 0}},
-    {{"__SHIM_BUTTON", 1, "&OK    ", kOK, 100, 60, 50, 14, 0}},
+    {{"__SHIM_BUTTON", 1, "&OK    ", kMakeOK, 100, 60, 50, 14, 0}},
 };
 
 void MakeBankDialog(HWND w, int) {
@@ -216,7 +216,7 @@ void MakeBankDialog(HWND w, int) {
   SHIM_GenerateDialogFromList(kBankList, 4);
 }
 
-class Script : public SHIM_DialogScript {
+class MakeScript : public SHIM_DialogScript {
  public:
   bool NextDialogCommand(Command* c) override {
     if (commands.empty()) return false;
@@ -232,7 +232,7 @@ TEST_F(Makers, BankNameDialogFramesAndRun) {
   HWND d = SHIM_CreateDialog(&res, "BANK", nullptr, BankProc, 0);
   ASSERT_TRUE(d);
   const std::pair<int, std::array<double, 4>> frames[] = {
-      {0, {18, 18, 360, 14}}, {kName, {18, 36, 360, 22}}, {IDCANCEL, {288, 108, 90, 25}}, {kOK, {180, 108, 90, 25}}};
+      {0, {18, 18, 360, 14}}, {kName, {18, 36, 360, 22}}, {IDCANCEL, {288, 108, 90, 25}}, {kMakeOK, {180, 108, 90, 25}}};
   for (const auto& [id, want] : frames) {
     winsys::View* v = nullptr;
     for (winsys::View* s : View(d)->subviews())
@@ -242,18 +242,18 @@ TEST_F(Makers, BankNameDialogFramesAndRun) {
     EXPECT_EQ(got, want) << id;
   }
   EXPECT_FALSE(SHIM_As<winsys::Control>(GetDlgItem(d, kName))->wraps);
-  EXPECT_EQ(SHIM_As<winsys::Button>(GetDlgItem(d, kOK))->title, "OK    ");
+  EXPECT_EQ(SHIM_As<winsys::Button>(GetDlgItem(d, kMakeOK))->title, "OK    ");
   EXPECT_EQ(SHIM_As<winsys::Button>(GetDlgItem(d, IDCANCEL))->title, "Cancel");
   DestroyWindow(d);
 
-  Script script;
+  MakeScript script;
   SHIM_DialogScript::Command c;
-  c.id = kOK;
+  c.id = kMakeOK;
   c.editTexts = {{kName, "Savings"}};
   script.commands.push_back(c);
   SHIM_InstallDialogScript(&script);
   gName.clear();
-  EXPECT_EQ(SHIM_DialogBox(&res, "BANK", nullptr, BankProc, 0), kOK);
+  EXPECT_EQ(SHIM_DialogBox(&res, "BANK", nullptr, BankProc, 0), kMakeOK);
   SHIM_RemoveDialogScript(&script);
   EXPECT_EQ(gName, "Savings");
 }
