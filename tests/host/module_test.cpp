@@ -162,6 +162,19 @@ TEST(TestHostScript, StepsAndExpectations) {
   EXPECT_NE(out.str().find("expect 1: FAILED, got 0"), std::string::npos) << out.str();
 }
 
+// A step that needs an effect before "entry" made one says so, and a step
+// the runner does not know is named as unknown, with or without an effect.
+TEST(TestHostScript, StepsBeforeAnEffectAndUnknownSteps) {
+  std::istringstream script("load " + std::string(TAVRIN_MODULE) + "\nopen\nbogus 1\nentry\nbogus 1\nclose\n");
+  std::ostringstream out;
+  EXPECT_EQ(testhost::runScript(script, out), 1);
+  EXPECT_NE(out.str().find("open -> error: no effect (make one with entry)"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find("bogus 1 -> error: no effect"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("bogus 1 -> error: unknown step bogus\nentry -> 1\nbogus 1 -> error: unknown step bogus"),
+            std::string::npos)
+      << out.str();
+}
+
 // The module as a user's host loads it, with no data folder named: the
 // folder is made in the user's data home, and a home that cannot hold it
 // is named on the status line when the window opens.

@@ -341,7 +341,14 @@ std::string step(ScriptState& st, const std::string& line) {
   }
   if (cmd == "instances") return table ? std::to_string(table->liveInstances()) : "error: no test table";
   if (cmd == "threads") return table ? std::to_string(table->moduleThreads()) : "error: no test table";
-  if (!st.effect || !st.effect->ok()) return "error: no effect";
+  static const char* const kEffectSteps[] = {"info", "open", "close", "rate", "block", "mains", "cando", "name",
+                                             "getchunk", "setchunk", "midi", "process", "editopen", "editclose",
+                                             "status"};
+  if (std::find(std::begin(kEffectSteps), std::end(kEffectSteps), cmd) == std::end(kEffectSteps))
+    return "error: unknown step " + cmd;
+  // "load" only loads the module: "entry" makes the effect that the other steps drive.
+  if (!st.effect) return "error: no effect (make one with entry)";
+  if (!st.effect->ok()) return "error: no effect (the entry made none)";
   Effect& fx = *st.effect;
   AEffect* e = fx.effect();
   if (cmd == "info") {

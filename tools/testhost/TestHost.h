@@ -181,7 +181,8 @@ class Effect {
 //   editopen | editclose | close | unload | instances | threads
 //   status [0|1]     (the status display, or the second line)
 //   expect <value>   (the previous step's result)
-// Returns 0, or 1 when a step failed or an expectation did not hold.
+// "load" loads the module only: "entry" makes the effect that the steps after
+// it drive. Returns 0, or 1 when a step failed or an expectation did not hold.
 int runScript(std::istream& in, std::ostream& out, const LoadOptions& options = {});
 
 }  // namespace testhost
