@@ -19,11 +19,14 @@
 
 namespace {
 
-int usage() {
-  std::cerr << "usage: testhost [--data FOLDER | --user-data] [--resources FOLDER] [SCRIPT]\n"
-               "       testhost --demo MODULE [--out FOLDER] [--window]\n"
-               "                [--jack --synth-commands FIFO --synth-output FILE [--synth-name NAME]]\n";
-  return 2;
+// The usage on standard error with status 2, or, asked for with --help, on
+// standard output with status 0.
+int usage(bool asked = false) {
+  (asked ? std::cout : std::cerr)
+      << "usage: testhost [--data FOLDER | --user-data] [--resources FOLDER] [SCRIPT]\n"
+         "       testhost --demo MODULE [--out FOLDER] [--window]\n"
+         "                [--jack --synth-commands FIFO --synth-output FILE [--synth-name NAME]]\n";
+  return asked ? 0 : 2;
 }
 
 }  // namespace
@@ -57,6 +60,8 @@ int main(int argc, char** argv) {
       demo.synthOutput = argv[++i];
     } else if (!std::strcmp(argv[i], "--synth-name") && more) {
       demo.synthName = argv[++i];
+    } else if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      return usage(true);
     } else if (argv[i][0] == '-' && argv[i][1]) {
       return usage();
     } else {
