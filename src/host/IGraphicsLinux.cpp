@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,23 @@ std::string lastName(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A save prompt's answer carries one of the allowed types, as the save
+// panel of the plug-in's home platform makes it: a name whose extension is
+// none of them (compared without case) gets the first type appended, so that
+// "My Bank" is saved as "My Bank.sr2" where the librarian lists it.
+std::string withAllowedType(const std::string& path, const std::vector<std::string>& types) {
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (types.empty() || name.empty()) return path;
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    const std::string extension = name.substr(dot + 1);
+    for (const std::string& type : types)
+      if (strcasecmp(extension.c_str(), type.c_str()) == 0) return path;
+  }
+  return path + "." + types.front();
 }
 
 // How long an opener may take before it counts as failed, and its poll step.
@@ -344,6 +362,7 @@ void IGraphicsLinux::PromptForFile(KIT_String* fileName, EFileAction action, KIT
   path += rec.startName;
   ModalScope scope(*this);
   if (!x->runFilePrompt(action == kFileSave, &path, scope.modal()) || path.empty()) return;
+  if (action == kFileSave) path = withAllowedType(path, rec.types);
   fileName->Set(path.c_str());
   if (dir) dir->Set(parentFolder(path).empty() ? "/" : parentFolder(path).c_str());
 }

@@ -84,6 +84,9 @@ class IGraphicsLinux : public IGraphicsHeadless {
   void PluginPath(KIT_String* path) override;
   // HOME, or the user's home from the password database, and "/Desktop".
   void DesktopPath(KIT_String* path) override;
+  // In an X11 window: a panel where the user types the path. A path saved
+  // whose extension is none of the space-separated extensions gets the first
+  // one appended.
   void PromptForFile(KIT_String* fileName, EFileAction action = kFileOpen, KIT_String* dir = nullptr,
                      const char* extensions = nullptr) override;
   // Null or empty: false. With an X11 view the desktop's opener

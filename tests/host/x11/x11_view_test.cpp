@@ -433,6 +433,15 @@ TEST_F(X11View, MessageBoxAndFilePromptWindows) {
   modal([&] { g->PromptForFile(&name, kFileSave, &dir, "syx"); }, 1, XK_Return);
   EXPECT_EQ(std::string(name.Get()), home + "/Desktop/Bank.syx");
   EXPECT_EQ(std::string(dir.Get()), home + "/Desktop/");
+  // A name saved without one of the allowed types gets the first; one of
+  // them, in any case, stays.
+  for (const auto& [typed, saved] : {std::pair<const char*, const char*>{"My Bank", "My Bank.sr2"},
+                                     {"Bank.txt", "Bank.txt.sr2"},
+                                     {"Bank.MID", "Bank.MID"}}) {
+    name.Set(typed);
+    modal([&] { g->PromptForFile(&name, kFileSave, &dir, "sr2 mid"); }, 1, XK_Return);
+    EXPECT_EQ(std::string(name.Get()), home + "/Desktop/" + saved);
+  }
 }
 
 // Threaded driving over X11: input arrives without a pump; closing joins.
