@@ -281,8 +281,7 @@ class JackSide {
   // process thread is gone.
   void stop() {
     if (!m_client) return;
-    m_cyclePort.store(nullptr);
-    m_gate.waitOut();
+    withdrawPort();
     jackGraph().change([&] {
       jack_deactivate(m_client);
       jack_client_close(m_client);
@@ -339,8 +338,7 @@ class JackSide {
   // may still use it has ended, then unregisters it.
   void closePort() {
     if (!m_port) return;
-    m_cyclePort.store(nullptr);
-    m_gate.waitOut();
+    withdrawPort();
     unregisterPort(m_port);
     m_port = nullptr;
     m_open = false;
@@ -388,6 +386,25 @@ class JackSide {
     m_leftNext = (m_leftNext + 1) % m_left.size();
   }
 
+  // Takes the port away from the cycles and waits until a cycle that may
+  // still use it has ended. An output port's buffer then still holds what
+  // the last cycle wrote, and nobody clears it any more, while a peer still
+  // reads it every cycle until the server's graph drops the connection
+  // (later still while a late client holds the graph of before): it would
+  // take the last messages again and again. So a cycle empties it first.
+  // While the server runs no cycle (or has gone) nothing reads it either.
+  void withdrawPort() {
+    jack_port_t* port = m_cyclePort.load();
+    if (m_output && port) m_emptying.store(port);
+    m_cyclePort.store(nullptr);
+    m_gate.waitOut();
+    while (m_emptying.load() && !m_gate.stopped()) {
+      const uint32_t seen = m_gate.count();
+      if (m_emptying.load()) m_gate.waitPast(seen);
+    }
+    m_emptying.store(nullptr);
+  }
+
   // Hands the port to the cycles; one that was just connected with
   // another is not carried until a cycle finds the connection in force.
   void attach(jack_port_t* port, bool connecting) {
@@ -398,7 +415,8 @@ class JackSide {
     m_cyclePort.store(port);
   }
 
-  // The process cycle. With no port it touches nothing but the count.
+  // The process cycle. With no port it touches nothing but the count, and
+  // the buffer of an output port just taken away, which it empties.
   static int process(jack_nframes_t frames, void* arg) {
     auto* side = static_cast<JackSide*>(arg);
     side->m_gate.enter();
@@ -407,6 +425,9 @@ class JackSide {
       const bool carried = side->carried(port, frames);
       side->m_work(side->m_self, port, frames, jack_last_frame_time(side->m_client), carried);
       graphOrder(false);
+    } else if (jack_port_t* emptying = side->m_emptying.load()) {
+      if (void* buffer = jack_port_get_buffer(emptying, frames)) jack_midi_clear_buffer(buffer);
+      side->m_emptying.store(nullptr);
     }
     side->m_gate.leave();
     return 0;
@@ -461,6 +482,9 @@ class JackSide {
   std::array<jack_port_t*, 4> m_left{};
   size_t m_leftNext = 0;
   std::atomic<jack_port_t*> m_cyclePort{nullptr};
+  // An output port just taken from the cycles, until a cycle has emptied
+  // its buffer.
+  std::atomic<jack_port_t*> m_emptying{nullptr};
   std::atomic<bool> m_open{false};
   // The wait for a fresh connection: set by the opener before the port is
   // handed to the cycles, then the cycles' own.
