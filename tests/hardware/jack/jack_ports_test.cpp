@@ -496,8 +496,13 @@ TEST_F(JackPorts, HubClockFollowsTheTransportAtTheHostTempo) {
   hub.setClockSpinMarginNanos(0);  // the manual clock stands still: the loop must not spin on it
   std::atomic<size_t> sent{0};
   ed.sendHook = [&](const uint8_t*, int) { ++sent; };
+  // Until the thread has ended, however long a loaded machine takes: the
+  // clock thread calls the hub's block start too (from the sleep observer),
+  // so the next call here must come after it. Every wait of the thread is
+  // bounded (each byte's arrival, the eighth sleep), and the watchdog ends a
+  // test that hangs.
   auto idle = [&](MIDIMessageManager::Thread t) {
-    return hwtest::spinUntil([&] { return !hub.threadRunning(t); });
+    while (hub.threadRunning(t)) std::this_thread::yield();
   };
 
   platform::ManualClock clock;
