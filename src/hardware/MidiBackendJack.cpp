@@ -355,7 +355,9 @@ class JackSide {
   jack_nframes_t frameTime() const { return m_client ? jack_frame_time(m_client) : 0; }
   jack_time_t timeAt(jack_nframes_t frame) const { return m_client ? jack_frames_to_time(m_client, frame) : 0; }
   // The bytes of a MIDI port's buffer.
-  size_t midiBufferBytes() const { return m_client ? jack_port_type_get_buffer_size(m_client, JACK_DEFAULT_MIDI_TYPE) : 0; }
+  size_t midiBufferBytes() const {
+    return m_client ? jack_port_type_get_buffer_size(m_client, JACK_DEFAULT_MIDI_TYPE) : 0;
+  }
 
  private:
   // The server gives a new port the lowest free place in its port table,

@@ -147,8 +147,9 @@ std::map<pid_t, ProcessLine> everyProcess() {
 uint64_t statusField(const std::string& path, const std::string& name) {
   std::ifstream status(path);
   std::string line;
+  const std::string key = name + ":";
   while (std::getline(status, line))
-    if (line.compare(0, name.size() + 1, name + ":") == 0) return std::strtoull(line.c_str() + name.size() + 1, nullptr, 10);
+    if (line.compare(0, key.size(), key) == 0) return std::strtoull(line.c_str() + key.size(), nullptr, 10);
   return 0;
 }
 
