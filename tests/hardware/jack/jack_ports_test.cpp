@@ -371,10 +371,15 @@ TEST_F(JackPorts, ChannelAndClockMessagesCrossBothWays) {
 // longer than a period: while one of them runs, the server keeps the graph
 // of before for the next cycles (until its time-out of two periods), as it
 // does when a client misses its cycle on a loaded machine. Its process
-// thread is JACK's, so it spins rather than sleeps.
+// thread is JACK's, so it spins rather than sleeps. libjack stops that
+// thread by cancelling it wherever it is, and a cancel inside the clock's
+// call (which cannot be unwound) ends the program: so before it goes, its
+// cycles are brought back to doing nothing but count, and two are waited
+// out.
 struct LateClient {
   jack_client_t* client = nullptr;
   std::atomic<int> lateMicros{0};
+  std::atomic<unsigned> cycles{0};
 
   explicit LateClient(const std::string& name) {
     jacktest::repeat([&](auto limit) {  // a busy server may refuse a client
@@ -387,13 +392,20 @@ struct LateClient {
     if (jack_activate(client) != 0) jack_client_close(client), client = nullptr;
   }
   ~LateClient() {
-    if (client) jack_deactivate(client), jack_client_close(client);
+    if (!client) return;
+    lateMicros = 0;
+    const unsigned seen = cycles;
+    hwtest::spinUntil([&] { return cycles - seen >= 2; }, jacktest::kExchangeBudget);
+    jack_deactivate(client), jack_client_close(client);
   }
   static int process(jack_nframes_t, void* arg) {
-    const int late = static_cast<LateClient*>(arg)->lateMicros.load();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(late);
-    while (late > 0 && std::chrono::steady_clock::now() < end) {
+    auto* self = static_cast<LateClient*>(arg);
+    if (const int late = self->lateMicros.load(); late > 0) {
+      const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(late);
+      while (std::chrono::steady_clock::now() < end) {
+      }
     }
+    self->cycles.fetch_add(1);
     return 0;
   }
 };
