@@ -372,10 +372,11 @@ TEST_F(JackPorts, ChannelAndClockMessagesCrossBothWays) {
 // of before for the next cycles (until its time-out of two periods), as it
 // does when a client misses its cycle on a loaded machine. Its process
 // thread is JACK's, so it spins rather than sleeps. libjack stops that
-// thread by cancelling it wherever it is, and a cancel inside the clock's
-// call (which cannot be unwound) ends the program: so before it goes, its
-// cycles are brought back to doing nothing but count, and two are waited
-// out.
+// thread by cancelling it wherever it is (also when the server drops the
+// client), and a cancel inside a call that cannot be unwound (the standard
+// clock's) ends the program: so it spins on JACK's own clock, and before it
+// goes its cycles are brought back to doing nothing but count, and two are
+// waited out.
 struct LateClient {
   jack_client_t* client = nullptr;
   std::atomic<int> lateMicros{0};
@@ -401,8 +402,8 @@ struct LateClient {
   static int process(jack_nframes_t, void* arg) {
     auto* self = static_cast<LateClient*>(arg);
     if (const int late = self->lateMicros.load(); late > 0) {
-      const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(late);
-      while (std::chrono::steady_clock::now() < end) {
+      const jack_time_t end = jack_get_time() + static_cast<jack_time_t>(late);
+      while (jack_get_time() < end) {
       }
     }
     self->cycles.fetch_add(1);
