@@ -44,7 +44,9 @@
 // have seen it has ended, before the port is unregistered; the client is
 // deactivated and closed (after which its process thread is gone) before
 // the rings are freed. Closing an output port first lets the cycles take
-// what was queued.
+// what was queued, then waits for a cycle to empty the port's buffer: a peer
+// still connected on the graph of before would read its last messages again
+// in every cycle until the server drops the connection.
 //
 // Threads: making, opening and closing from the GUI and host threads (they
 // change the JACK graph one at a time under a lock of the process, paced

@@ -9,11 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -26,14 +29,16 @@ namespace jacktest {
 
 namespace {
 
-// The run's stage and its two deadlines. Its state outlives every
-// destructor, since its thread waits until the process ends.
+// The run's stage, its clock and where the running test began on it. Its
+// state outlives every destructor, since its thread waits until the process
+// ends.
 struct WatchState {
   std::mutex mutex;
   std::condition_variable cv;
   std::string stage = "start-up";
-  std::chrono::steady_clock::time_point runDeadline = std::chrono::steady_clock::now() + runLimit();
-  std::chrono::steady_clock::time_point testDeadline;
+  // Seconds the run has progressed (see watch()).
+  double clock = 0;
+  double testBegan = 0;
   bool testArmed = false;
   // The stage named when a crash happens, readable from a signal handler.
   char crashStage[256] = "start-up";
@@ -106,24 +111,141 @@ std::vector<pid_t> children() {
   _exit(3);
 }
 
+// How often the watchdog looks at the run's progress.
+constexpr auto kLook = std::chrono::milliseconds(250);
+
+// One process as /proc/<pid>/stat tells it.
+struct ProcessLine {
+  pid_t parent = 0;
+  char state = 0;
+  std::string name;
+};
+
+std::map<pid_t, ProcessLine> everyProcess() {
+  std::map<pid_t, ProcessLine> found;
+  DIR* proc = opendir("/proc");
+  if (!proc) return found;
+  while (const dirent* entry = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (name) state ppid ...": the name may hold spaces and brackets.
+    const size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) continue;
+    ProcessLine p;
+    p.name = line.substr(open + 1, close - open - 1);
+    std::istringstream rest(line.substr(close + 1));
+    if (rest >> p.state >> p.parent) found[pid] = p;
+  }
+  closedir(proc);
+  return found;
+}
+
+// A number after "name:" in a /proc status file; 0 when it is not there.
+uint64_t statusField(const std::string& path, const std::string& name) {
+  std::ifstream status(path);
+  std::string line;
+  const std::string key = name + ":";
+  while (std::getline(status, line))
+    if (line.compare(0, key.size(), key) == 0) return std::strtoull(line.c_str() + key.size(), nullptr, 10);
+  return 0;
+}
+
+// Seconds of one cycle of a JACK server, from its command line ("-r RATE
+// -p PERIOD" of its driver; the server's own defaults otherwise).
+double cycleSeconds(pid_t server) {
+  std::ifstream cmdline("/proc/" + std::to_string(server) + "/cmdline");
+  std::vector<std::string> args;
+  for (std::string arg; std::getline(cmdline, arg, '\0');) args.push_back(arg);
+  double rate = 48000, period = 1024;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "-r") rate = std::atof(args[i + 1].c_str());
+    if (args[i] == "-p") period = std::atof(args[i + 1].c_str());
+  }
+  return rate > 0 && period > 0 ? period / rate : 1024.0 / 48000;
+}
+
+// The time the JACK servers this program started (its children, or theirs)
+// spent running cycles. A server's driver thread sleeps once a cycle until
+// the next one is due, and not at all while it is behind: the count of its
+// sleeps, the most of any thread of the server, is its count of cycles.
+class ServerTime {
+ public:
+  // The seconds of the most progressed server's cycles since the last
+  // call; none when no server runs (a server that is starting counts, with
+  // the few cycles it has run).
+  std::optional<double> sinceLastLook() {
+    const auto processes = everyProcess();
+    const pid_t self = getpid();
+    auto ours = [&](pid_t pid) {
+      for (int depth = 0; depth < 32 && pid > 1; ++depth) {
+        const auto p = processes.find(pid);
+        if (p == processes.end()) return false;
+        pid = p->second.parent;
+        if (pid == self) return true;
+      }
+      return false;
+    };
+    std::optional<double> most;
+    std::map<pid_t, uint64_t> sleeps;
+    for (const auto& [pid, p] : processes) {
+      if (p.name != "jackd" || (p.state != 'R' && p.state != 'S' && p.state != 'D') || !ours(pid)) continue;
+      const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+      uint64_t cycles = 0;
+      if (DIR* dir = opendir(tasks.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+          const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
+          if (tid <= 0) continue;
+          const uint64_t n = statusField(tasks + "/" + entry->d_name + "/status", "voluntary_ctxt_switches");
+          sleeps[tid] = n;
+          const auto before = m_sleeps.find(tid);
+          if (before != m_sleeps.end() && n > before->second) cycles = std::max(cycles, n - before->second);
+        }
+        closedir(dir);
+      }
+      const double seconds = static_cast<double>(cycles) * cycleSeconds(pid);
+      most = std::max(most.value_or(0.0), seconds);
+    }
+    m_sleeps = std::move(sleeps);
+    return most;
+  }
+
+ private:
+  std::map<pid_t, uint64_t> m_sleeps;  // each server thread's sleeps at the last look
+};
+
+// The run's clock goes on with the time the program's JACK servers spent
+// running cycles, never faster than real time, and with real time while it
+// has no server. A run that does not progress while its server's cycles go
+// on hangs; one whose server is starved of the processor is only slow, and
+// its clock slows with it.
 void watch() {
+  ServerTime serverTime;
+  auto last = std::chrono::steady_clock::now();
   std::unique_lock<std::mutex> lock(g_watch->mutex);
   for (;;) {
-    const auto runEnd = g_watch->runDeadline;
-    const auto next = g_watch->testArmed ? std::min(runEnd, g_watch->testDeadline) : runEnd;
-    // Woken early when a test starts or ends: the deadlines are looked at
-    // again.
-    g_watch->cv.wait_until(lock, next);
+    g_watch->cv.wait_for(lock, kLook);
+    lock.unlock();
     const auto now = std::chrono::steady_clock::now();
+    const double real = std::chrono::duration<double>(now - last).count();
+    last = now;
+    const std::optional<double> served = serverTime.sinceLastLook();
+    lock.lock();
+    g_watch->clock += served ? std::min(real, *served) : real;
+    const double runLimitS = static_cast<double>(runLimit().count());
+    const double testLimitS = static_cast<double>(testLimit().count());
     std::string message;
-    if (now >= g_watch->runDeadline) {
+    if (g_watch->clock >= runLimitS) {
       message = "the run did not finish within " + std::to_string(runLimit().count()) + " s; it was in " +
                 g_watch->stage;
-    } else if (g_watch->testArmed && now >= g_watch->testDeadline) {
+    } else if (g_watch->testArmed && g_watch->clock - g_watch->testBegan >= testLimitS) {
       message = g_watch->stage + " did not finish within " + std::to_string(testLimit().count()) + " s";
     } else {
       continue;
     }
+    message += " (seconds of its JACK server's cycles while it had one)";
     std::fprintf(stderr, "\n%s: a wait is unbounded; the program stops here\n", message.c_str());
     std::fflush(stderr);
     if (!std::getenv(kNoDebuggerEnv)) printEveryThreadsCalls();
@@ -145,12 +267,12 @@ void onFatalSignal(int sig) {
 }
 #endif
 
-// Names the stage; a test's start arms its deadline, its end disarms it.
+// Names the stage; a test's start arms its limit, its end disarms it.
 void enter(const std::string& stage, int test) {
   std::lock_guard<std::mutex> lock(g_watch->mutex);
   g_watch->stage = stage;
   std::snprintf(g_watch->crashStage, sizeof g_watch->crashStage, "%s", stage.c_str());
-  if (test > 0) g_watch->testDeadline = std::chrono::steady_clock::now() + testLimit();
+  if (test > 0) g_watch->testBegan = g_watch->clock;
   if (test != 0) g_watch->testArmed = test > 0;
   g_watch->cv.notify_all();
 }

@@ -7,13 +7,20 @@
 // - when the whole run (start-up, each suite's set-up that starts its JACK
 //   server, the tests, the tear-downs and the program's end) runs longer
 //   than the run's limit, naming the stage it was in.
+// Both limits are counted in the time the program's JACK servers (the
+// servers it started, or its children did) spent running cycles, never
+// faster than real time, and in real time while it has no server: a run
+// that does not progress while its server's cycles go on hangs, while one
+// on a machine so busy that the server itself gets little of the processor
+// is only slow, and is given as many of the server's cycles as anywhere.
 // Before it ends the program it prints every thread's calls and stops the
 // program's children (JACK servers, simulator programs) by their process
 // ids; children started with testsupport::dieWithParent go with it however
 // else it ends. A crash names the stage it happened in.
 //
 // The run's limit is TAVRIN_JACK_RUN_LIMIT_S, compiled in for each program
-// a little below its CTest time-out (540 s when not given).
+// a little below its CTest time-out (540 s when not given), which it comes
+// before on a machine that is not starved.
 #include <chrono>
 #include <string>
 
