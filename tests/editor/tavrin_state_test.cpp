@@ -233,7 +233,10 @@ TEST(TavrinState, PortsThatAreAbsentOrWereNeverChosenOpenNothingAndSendNothing) 
     const size_t receivedBefore = h.receivedBytes().size();
     ByteChunk c;
     fill(c, chunk);
+    b.setStatusText("before");
     ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+    // Only a project that names an instrument says that its sound cannot go.
+    EXPECT_EQ(b.statusText(), chunk == gone.chunk ? Tavrin::kMidiIONotSetText : "before");
     EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
     EXPECT_EQ(b.GetParam(kDeviceOutSelection)->Value(), 0.0);
     EXPECT_FALSE(b.isMidiIOSet());
