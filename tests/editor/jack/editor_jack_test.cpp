@@ -6,7 +6,8 @@
 // they were and sends it nothing, and states that switch between the two
 // pairs of ports, loaded one after the other beside busy threads, each
 // answer and send their sound to the pair they name, and to no other; how
-// long a wait may take is counted in the server's cycles.
+// long a wait may take is counted in the server's progress (the cycles it
+// runs, the requests it answers).
 //
 // JACK carries MIDI once per period and a client that misses its cycle
 // loses what passed in it, so an edit that does not show up is followed by
@@ -250,55 +251,72 @@ TEST_F(TwoOnJack, ARefusedStateLeavesThePortsAndSendsNothing) {
   for (const auto& message : second->received()) EXPECT_NE(message.size(), 137u);
 }
 
-// Counts the private server's process cycles from a client of its own: the
-// server's progress, by which the waits below tell a hang from a slow run.
-// A starved server runs few cycles and so stretches a wait; a hung load or
-// job stops nothing of the server's and so ends it.
-class ServerCycles {
+// The private server's progress, seen from a client of its own: the
+// process cycles it runs, and the requests it answers (a small request
+// every 100 ms from a thread of this client; the server handles the
+// requests of all clients one after the other). The waits below tell a
+// hang from a slow run by it: a starved server runs few cycles, and a
+// server busy with one request answers no other, so either only stretches
+// a wait; a hung load or job stops nothing of the server's and so ends it.
+class ServerProgress {
  public:
-  ServerCycles() {
+  ServerProgress() {
     for (int attempt = 0; attempt < 50 && !m_client; ++attempt) {  // a busy server may refuse a client
-      m_client = jack_client_open("cycle count", JackNoStartServer, nullptr);
+      m_client = jack_client_open("progress", JackNoStartServer, nullptr);
       if (!m_client) std::this_thread::sleep_for(std::chrono::milliseconds(100));  // another process: real time
     }
     if (!m_client) return;
-    jack_set_process_callback(m_client, &ServerCycles::process, this);
+    jack_set_process_callback(m_client, &ServerProgress::process, this);
     if (jack_activate(m_client) != 0) {
       jack_client_close(m_client);
       m_client = nullptr;
+      return;
     }
+    m_asker = std::thread([this] {
+      const std::string self = jack_get_client_name(m_client);
+      while (!m_stop.load()) {
+        if (char* uuid = jack_get_uuid_for_client_name(m_client, self.c_str())) jack_free(uuid);
+        m_answers.fetch_add(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server: real time
+      }
+    });
   }
-  ~ServerCycles() {
+  ~ServerProgress() {
     if (!m_client) return;
+    m_stop = true;
+    m_asker.join();
     jack_deactivate(m_client);
     jack_client_close(m_client);
   }
-  ServerCycles(const ServerCycles&) = delete;
-  ServerCycles& operator=(const ServerCycles&) = delete;
+  ServerProgress(const ServerProgress&) = delete;
+  ServerProgress& operator=(const ServerProgress&) = delete;
   bool counting() const { return m_client != nullptr; }
-  uint64_t now() const { return m_cycles.load(std::memory_order_relaxed); }
 
   // Waits until done() holds; false once the server has run `cycles` cycles
-  // since the start or since progress() last changed, without it.
-  bool await(uint64_t cycles, const std::function<bool()>& done, const std::function<long long()>& progress = {}) const {
-    uint64_t from = now();
+  // and answered `answers` requests since the start or since progress()
+  // last changed, without it.
+  bool await(uint64_t cycles, uint64_t answers, const std::function<bool()>& done,
+             const std::function<long long()>& progress = {}) const {
+    uint64_t fromCycle = m_cycles.load(), fromAnswer = m_answers.load();
     long long step = progress ? progress() : 0;
     for (;;) {
       if (done()) return true;
       const long long at = progress ? progress() : 0;
-      if (at != step) step = at, from = now();
-      if (now() - from >= cycles) return done();
+      if (at != step) step = at, fromCycle = m_cycles.load(), fromAnswer = m_answers.load();
+      if (m_cycles.load() - fromCycle >= cycles && m_answers.load() - fromAnswer >= answers) return done();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the server and the plug-in's threads: real time
     }
   }
 
  private:
   static int process(jack_nframes_t, void* self) {
-    static_cast<ServerCycles*>(self)->m_cycles.fetch_add(1, std::memory_order_relaxed);
+    static_cast<ServerProgress*>(self)->m_cycles.fetch_add(1, std::memory_order_relaxed);
     return 0;
   }
   jack_client_t* m_client = nullptr;
-  std::atomic<uint64_t> m_cycles{0};
+  std::atomic<uint64_t> m_cycles{0}, m_answers{0};
+  std::atomic<bool> m_stop{false};
+  std::thread m_asker;
 };
 
 // Every thread's calls of this program on standard error, through the
@@ -397,13 +415,16 @@ int switchLoads() {
 }
 
 // A load or its sound is taken for hung only once the server has run 30 s
-// of its cycles while it made no step (a port closed or opened, the job
-// thread started or ended): a hang never makes one, and a server that gets
-// little CPU runs few cycles. The slowest step seen took 2300 cycles (6 s of
-// the server's time).
+// of its cycles, and answered as many requests as it does in 30 s, while it
+// made no step (a port closed or opened, the job thread started or ended):
+// a hang never makes one, while a server that gets little CPU runs few
+// cycles, and one that is slow with a request (a port of the load among
+// them: on two loaded cores one went unanswered for more than 30 s of
+// cycles) answers no other meanwhile. The slowest step seen otherwise took
+// 2300 cycles (6 s of the server's time).
 constexpr int kHangServerSeconds = 30;
 // A sound given to the port that does not arrive within 5 s of the server's
-// time was lost by JACK (a client that missed its cycle; one sound in 40 on
+// progress was lost by JACK (a client that missed its cycle; one sound in 40 on
 // two loaded cores): the load is made again, up to kLoadRepeats times.
 constexpr int kArrivalServerSeconds = 5;
 constexpr int kLoadRepeats = 3;
@@ -411,10 +432,13 @@ constexpr int kLoadRepeats = 3;
 TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
   ASSERT_NO_FATAL_FAILURE(startBoth());
   SetHardwarePortsFactory(&loggedJackPorts);
-  const ServerCycles cycles;
-  ASSERT_TRUE(cycles.counting()) << "no client counts the server's cycles";
+  const ServerProgress serverProgress;
+  ASSERT_TRUE(serverProgress.counting()) << "no client follows the server's progress";
   const uint64_t hang = static_cast<uint64_t>(kHangServerSeconds) * server.rate() / server.period();
   const uint64_t arrival = static_cast<uint64_t>(kArrivalServerSeconds) * server.rate() / server.period();
+  // Answers the server gives meanwhile: as many as it gives in that time
+  // when it is not starved.
+  const uint64_t hangAnswers = 10 * kHangServerSeconds, arrivalAnswers = 10 * kArrivalServerSeconds;
   const std::unique_ptr<Tavrin> made = makePlug();
   ASSERT_TRUE(made) << "the server refused the plug-in's clients";
   Tavrin& plug = *made;
@@ -466,11 +490,12 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
       // The load runs on a thread of its own, as a host's would: a load
       // that hangs ends the program with its number instead of hanging it.
       auto answered = std::async(std::launch::async, [&] { return plug.UnserializeChunkFromHost(&chunk, false); });
-      if (!cycles.await(hang, [&] { return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                        loadStep)) {
+      if (!serverProgress.await(hang, hangAnswers,
+                         [&] { return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                         loadStep)) {
         // The step it stopped at: MIDI In and Out positions, whether the
         // output port is open and the job thread runs.
-        std::fprintf(stderr, "load %d of %d made no step (at %lld) while the server ran %d s of cycles\n", i + 1,
+        std::fprintf(stderr, "load %d of %d made no step (at %lld) while the server ran %d s of cycles and answered\n", i + 1,
                      loads, loadStep(), kHangServerSeconds);
         printThreads();
         std::abort();
@@ -479,10 +504,10 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
       if (ports->openInIndex() != (toB ? inB : inA) || ports->openOutIndex() != (toB ? outB : outA)) ++wrongPorts;
       // Its sound goes to the port it names, and only there: before the job
       // thread is idle (a sound that never went shows when it is).
-      if (!cycles.await(hang, [&] { return g_sent.dumpsTo(namedPort, sentBefore) > 0 || !plug.jobRunning(); },
-                        loadStep)) {
+      if (!serverProgress.await(hang, hangAnswers,
+                         [&] { return g_sent.dumpsTo(namedPort, sentBefore) > 0 || !plug.jobRunning(); }, loadStep)) {
         ADD_FAILURE() << "the job thread of load " << i + 1 << " made no step while the server ran "
-                      << kHangServerSeconds << " s of cycles";
+                      << kHangServerSeconds << " s of cycles and answered";
         printThreads();
         break;
       }
@@ -492,7 +517,7 @@ TEST_F(TwoOnJack, LoadsThatSwitchBetweenTwoPairsOfPortsEachAnswerInTime) {
         break;
       }
       strayed += g_sent.dumpsTo(otherPort, sentBefore);
-      arrived = cycles.await(arrival, [&] { return dumpsIn(named.received()) > namedBefore; });
+      arrived = serverProgress.await(arrival, arrivalAnswers, [&] { return dumpsIn(named.received()) > namedBefore; });
       if (dumpsIn(other.received()) != otherBefore) ++strayed;
       if (!arrived) ++lost;
     }
