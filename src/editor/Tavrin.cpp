@@ -453,12 +453,12 @@ std::string Tavrin::statusText() const {
   return mStatusText;
 }
 
-void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
+bool Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   if (!mFlags.midiIOSet.load()) {
     setStatusText(kMidiIONotSetText);
-    return;
+    return false;
   }
-  if (message == nullptr || length <= 0) return;
+  if (message == nullptr || length <= 0) return false;
   const size_t size = static_cast<size_t>(length);
 
   sysex::applySendCheckSum(message, size);
@@ -467,7 +467,8 @@ void Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   // and 2, so only they light the light; a lit light is not restarted.
   if (size >= 3 && message[1] == sysex::kManufacturer && message[2] == sysex::kModel) lightActivity(false);
 
-  SendMidiSysex(message, length);
+  const bool sent = SendMidiSysex(message, length);
 
   if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByte(mDebugLogPath, message, length);
+  return sent;
 }

@@ -105,7 +105,8 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // gets its checksum written at length - 2. An outgoing message of the
   // synthesizer's family lights the activity light while the light shows
   // outgoing MIDI. The bytes are written to the debug log when it is on.
-  void checksumCheckAndSend(unsigned char* message, int length) override;
+  // True when the output port took the message.
+  bool checksumCheckAndSend(unsigned char* message, int length) override;
 
   // Outgoing channel messages (editor lock taken inside; any thread). The
   // routing switch queues the message for the audio blocks while queue
@@ -621,7 +622,10 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   std::optional<StoredPorts> readPorts(const ByteChunk* chunk, int& pos);
   // What a body read whole does outside: sends the edits waiting in the
   // queue when the body routes direct, reopens the stored ports (when
-  // given) and sends the sound when an output port is open.
+  // given) and sends the sound when an output port is open; when the named
+  // output port does not open, the status says that the sound did not go.
+  // While the ports are switched (the lock let go), mPortsOpening names
+  // them for a save, and no sound dump goes out (loadSwitchingPorts).
   void recall(const std::optional<StoredPorts>& stored);
   void openStoredPort(bool output, const std::string& name);
   // Sets the timing-clock flag; a change lets the next block launch the
@@ -656,4 +660,5 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
     LoadedSettings settings;
   };
   std::optional<Recall> mRecall;
+  std::optional<StoredPorts> mPortsOpening;
 };

@@ -45,10 +45,11 @@ bool Tavrin::SerializeState2(ByteChunk* chunk, bool full) {
   if (full && mPatchManager) {
     for (const auto& [idx, name] : {std::pair{kDeviceInSelection, kInName}, std::pair{kDeviceOutSelection, kOutName}}) {
       // While a host load runs, the ports it read are not open yet: a state
-      // written meanwhile (a bank's presets) names those.
-      const std::string text = (mBeforeLoad && mRecall && mRecall->ports)
-                                     ? (name == kInName ? mRecall->ports->inName : mRecall->ports->outName)
-                                                        : selectionText(idx);
+      // written meanwhile (a bank's presets, or a save while the load opens
+      // them) names those.
+      const std::optional<StoredPorts>& chosen =
+          (mBeforeLoad && mRecall && mRecall->ports) ? mRecall->ports : mPortsOpening;
+      const std::string text = chosen ? (name == kInName ? chosen->inName : chosen->outName) : selectionText(idx);
       mPatchManager->names[static_cast<size_t>(name)] = text.empty() ? kUnnamedPort : text;
       setLibrarianViewDirty();
     }
@@ -149,6 +150,11 @@ void Tavrin::recall(const std::optional<StoredPorts>& stored) {
   // and the routing it read is put back.
   if (!mFlags.queueRouting.load()) sendQueuedNow();
   if (stored) {
+    // The opens let go of the lock: until both ports are in place a save
+    // names these, and a sound dump of the job thread meanwhile leaves the
+    // sound to the one this load sends.
+    mPortsOpening = stored;
+    mFlags.loadSwitchingPorts.store(true);
     log(std::string(kRecallPrefix) + "MIDI In device stored " + stored->inName);
     openStoredPort(false, stored->inName);
     log(std::string(kRecallPrefix) + "MIDI Out device stored " + stored->outName);
@@ -162,6 +168,16 @@ void Tavrin::recall(const std::optional<StoredPorts>& stored) {
       if (IParam* param = GetParam(idx)) param->SetClamped(index);
       log(std::string(kRecallPrefix) + (idx == kDeviceInSelection ? "MIDI In" : "MIDI Out") +
           " device after checking devices " + selectionText(idx));
+    }
+    mPortsOpening.reset();
+    mFlags.loadSwitchingPorts.store(false);
+    // A project that names an instrument whose port is not there cannot
+    // send it its sound.
+    const IParam* outParam = GetParam(kDeviceOutSelection);
+    const char* noPort = outParam ? outParam->GetDisplayText(0) : nullptr;
+    const std::string& named = stored->outName;
+    if (out == 0 && !named.empty() && named != kUnnamedPort && !(noPort && named == noPort)) {
+      setStatusText(kMidiIONotSetText);
     }
   }
   startSoundAfterLoad();
@@ -222,8 +238,13 @@ void Tavrin::startSoundAfterLoad() {
   pauseUnlocked(kLoadPauseMs);
   if (!mFlags.midiIOSet.load()) return;
   mFlags.push.store(true);
-  // Incoming MIDI is held back only for a job that starts.
-  startJob(SenderJob::sendSound(false, false, mFlags), [this] { mFlags.transferInProgress.store(true); });
+  // A job still running (an earlier load's sound, a request) does not drop
+  // the load's sound: it goes once that job has ended. Incoming MIDI is
+  // held back only from the start of the sound's job.
+  if (mHub) {
+    mHub->startJobAfterRunning(SenderJob::sendSound(false, false, mFlags),
+                               [this] { mFlags.transferInProgress.store(true); });
+  }
 }
 
 // ---- a failed host load

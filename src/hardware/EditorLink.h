@@ -36,6 +36,10 @@ struct SharedFlags {
   std::atomic<bool> queueRouting{false};         // channel messages go out with the audio blocks
   std::atomic<bool> clockLaunched{false};
   std::atomic<bool> editBufferRequestPending{false};
+  // A loaded project is reopening its ports (set and cleared under the
+  // editor lock, which the opens let go of): a sound dump meanwhile would
+  // meet a port half switched, and the load sends its own once they are open.
+  std::atomic<bool> loadSwitchingPorts{false};
   std::atomic<int> deviceId{0};                  // learnt from the instrument's answers
 };
 
@@ -51,8 +55,9 @@ struct CollectedPatch {
 class IEditorServices {
  public:
   virtual ~IEditorServices() = default;
-  // The guarded send path of requests and editor-made dumps.
-  virtual void checksumCheckAndSend(unsigned char* message, int length) = 0;
+  // The guarded send path of requests and editor-made dumps; true when the
+  // message went to the output port.
+  virtual bool checksumCheckAndSend(unsigned char* message, int length) = 0;
   virtual void setStatusText(const std::string& text) = 0;
   virtual void displayCategoryName(const std::string& text) = 0;
   // Clears transfer-in-progress; hiding also clears the hub's

@@ -25,7 +25,10 @@ MIDIMessageManager::MIDIMessageManager(IPluginBase& plugin, IEditorServices& edi
       m_sysexControls(sysexControls),
       m_ccControls(ccControls),
       m_tempoValues(std::move(tempoValues)) {
-  for (JobThread& t : m_threads) t.sender = std::make_unique<MIDIMessageSender>(*this);
+  for (JobThread& t : m_threads) {
+    t.sender = std::make_unique<MIDIMessageSender>(*this);
+    t.stopping = &m_stopping;
+  }
 }
 
 MIDIMessageManager::~MIDIMessageManager() {
@@ -56,11 +59,16 @@ bool MIDIMessageManager::startJob(const SenderJob& job, std::function<void()> pr
   return startJobOn(job, prepare, true);
 }
 
+bool MIDIMessageManager::startJobAfterRunning(const SenderJob& job, std::function<void()> prepare) {
+  return startJobOn(job, prepare, true, true);
+}
+
 bool MIDIMessageManager::waitsForAnswer(int mode) {
   return (mode >= SenderJob::kEditBufferRequest && mode <= SenderJob::kBankRequest) || mode == SenderJob::kDeviceEnquiry;
 }
 
-bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait) {
+bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait,
+                                    bool follow) {
   const int which = threadForMode(job.mode);
   if (which < 0) return false;
   if (waitsForAnswer(job.mode) && !m_flags.midiIOSet.load()) {
@@ -76,7 +84,13 @@ bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<vo
   }
   if (m_stopping.load()) return false;
   try {
-    if (t.thread.isRunning()) return false;
+    if (t.active && follow) {
+      t.next = JobThread::Waiting{job, prepare};
+      return true;
+    }
+    // A run that has found no job waiting is ending: one that waits starts
+    // after it.
+    if (t.active || (!follow && t.thread.isRunning())) return false;
     if (t.started) {
       // The run has ended: join it, so its handle is not lost.
       t.thread.join();
@@ -86,6 +100,7 @@ bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<vo
     t.withdrawn = false;
     t.thread.start(t.gate);
     t.started = true;
+    t.active = true;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "job %d not started: %s\n", job.mode, e.what());
     return false;
@@ -117,6 +132,30 @@ void MIDIMessageManager::StartGate::run() {
   }
   // The runner catches whatever its job throws.
   if (!withdrawn) m_owner.sender->run();
+  for (;;) {
+    std::function<void()> prepare;
+    try {
+      std::lock_guard<std::mutex> lock(m_owner.startLock);
+      if (!m_owner.next || m_owner.stopping->load()) {
+        m_owner.next.reset();
+        m_owner.active = false;
+        return;
+      }
+      m_owner.sender->setJob(m_owner.next->job);
+      prepare = std::move(m_owner.next->prepare);
+      m_owner.next.reset();
+    } catch (...) {
+      std::fprintf(stderr, "job thread: start lock failed\n");
+      return;
+    }
+    try {
+      if (prepare) prepare();
+    } catch (...) {
+      std::fprintf(stderr, "job withdrawn\n");
+      continue;
+    }
+    m_owner.sender->run();
+  }
 }
 
 bool MIDIMessageManager::startEditBufferRequest(bool wait) {

@@ -90,6 +90,12 @@ class MIDIMessageManager {
   // starts and prepare runs before the job begins. A prepare that throws
   // withdraws the job (false), which then does nothing.
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});
+  // As startJob, but a running thread keeps the job instead of dropping it
+  // and runs it once its running job has ended (one job waits: a later one
+  // replaces it; the stop drops it). The prepare of a job that waited runs
+  // on the job thread, without the editor lock, just before the job: it may
+  // touch atomics only. True when the job started or waits.
+  bool startJobAfterRunning(const SenderJob& job, std::function<void()> prepare = {});
   // The two edit-buffer requests with the one preparation each needs (editor
   // lock held): job 4 turns the librarian request off and raises
   // request-pending; job 5 raises request-pending. True when the job
@@ -305,7 +311,8 @@ class MIDIMessageManager {
   // arms the collector in the start; true when the job started.
   bool startLibrarianRequest(const SenderJob& job, bool oneSlot);
   // startJob's body; without wait, a start lock held elsewhere drops the job.
-  bool startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait);
+  // With follow, a running thread keeps the job for after its run.
+  bool startJobOn(const SenderJob& job, const std::function<void()>& prepare, bool wait, bool follow = false);
 
   IPluginBase& m_plugin;
   IEditorServices& m_editor;
@@ -340,7 +347,8 @@ class MIDIMessageManager {
   struct JobThread;
   // What a job thread runs: it waits for the start lock, which its starter
   // holds until the prepare step is done, then runs the job unless the
-  // start was withdrawn.
+  // start was withdrawn; then, while a job waits for it (and the hub has
+  // not stopped), that job.
   class StartGate : public Poco::Runnable {
    public:
     explicit StartGate(JobThread& owner) : m_owner(owner) {}
@@ -355,6 +363,15 @@ class MIDIMessageManager {
     std::mutex startLock;
     bool started = false;    // started and not yet joined
     bool withdrawn = false;  // under startLock: the run does nothing
+    // Under startLock: from the start until the run has found no job
+    // waiting; a start meanwhile leaves its job in next.
+    bool active = false;
+    struct Waiting {
+      SenderJob job;
+      std::function<void()> prepare;
+    };
+    std::optional<Waiting> next;
+    const std::atomic<bool>* stopping = nullptr;
     StartGate gate{*this};
   };
   JobThread m_threads[kThreadCount];

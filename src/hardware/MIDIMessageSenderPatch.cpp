@@ -83,7 +83,12 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian) {
   }
   if (!locked([&] {
         editor.displayCategoryName(category);
-        editor.checksumCheckAndSend(dump.data(), static_cast<int>(dump.size()));
+        // Not into ports that a load is switching: it sends the sound itself
+        // once they are open. A dump the open port refused is told.
+        if (!m_hub.flags().loadSwitchingPorts.load() &&
+            !editor.checksumCheckAndSend(dump.data(), static_cast<int>(dump.size()))) {
+          editor.setStatusText(MIDIMessageManager::kMidiIONotSetText);
+        }
         m_hub.slots().setCurrentPatchRecord(sounddump::recordText(snapshot.name), sounddump::recordText(category));
         editor.setLibrarianViewDirty();
       }) ||

@@ -6,7 +6,8 @@
 // busy, a failed load that puts the settings back, and refused loads of a
 // project with other ports that leave the ports, the next saved chunk and
 // the settings as they were and send nothing, nor move the window's page
-// or a running clock, and ports reopened with the editor lock let go.
+// or a running clock, ports reopened with the editor lock let go, and a
+// sound job and a save in the middle of a load's port switch.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "editor/TabSwitchFunctions.h"
@@ -233,7 +236,10 @@ TEST(TavrinState, PortsThatAreAbsentOrWereNeverChosenOpenNothingAndSendNothing) 
     const size_t receivedBefore = h.receivedBytes().size();
     ByteChunk c;
     fill(c, chunk);
+    b.setStatusText("before");
     ASSERT_TRUE(b.UnserializeChunkFromHost(&c, false));
+    // Only a project that names an instrument says that its sound cannot go.
+    EXPECT_EQ(b.statusText(), chunk == gone.chunk ? Tavrin::kMidiIONotSetText : "before");
     EXPECT_EQ(b.GetHardwarePorts()->openOutIndex(), 0);
     EXPECT_EQ(b.GetParam(kDeviceOutSelection)->Value(), 0.0);
     EXPECT_FALSE(b.isMidiIOSet());
@@ -246,8 +252,9 @@ TEST(TavrinState, PortsThatAreAbsentOrWereNeverChosenOpenNothingAndSendNothing) 
   EXPECT_EQ(h.tavrin().GetHardwarePorts()->openInIndex(), gone.in);
 }
 
-// A load while the job thread is busy starts no sound job, so it marks no
-// transfer either: input from the instrument keeps arriving.
+// A load while the job thread is busy leaves its sound job waiting for the
+// running one, and marks no transfer before it starts: input from the
+// instrument keeps arriving.
 TEST(TavrinState, ALoadWhileTheJobThreadIsBusyLeavesInputFlowing) {
   Harness h(edtest::projectRoot(), nullptr, false, {}, false);
   const Saved saved = saveProject(h);
@@ -726,6 +733,90 @@ TEST(TavrinState, PortsOpenAndCloseWithTheEditorLockLetGo) {
   EXPECT_GE(calls, 1);
   EXPECT_EQ(underLock, 0);
   hook = nullptr;
+}
+
+// The MIDI In and MIDI Out port names a host chunk stores.
+std::pair<std::string, std::string> portNamesOf(const Bytes& c) {
+  const size_t block = 12;
+  size_t at = block + 12 + ((size_t(c[block + 8]) << 24) | (size_t(c[block + 9]) << 16) | (size_t(c[block + 10]) << 8) |
+                            size_t(c[block + 11]));
+  std::vector<std::string> names;
+  for (int i = 0; i < 5; ++i) {
+    int32_t len;
+    std::memcpy(&len, &c[at], 4);
+    names.emplace_back(c.begin() + static_cast<long>(at + 4), c.begin() + static_cast<long>(at + 4 + size_t(len)));
+    at += 4 + static_cast<size_t>(len);
+  }
+  return {names[3], names[4]};
+}
+
+// A load that switches from A's ports to B's is held where the library
+// switches the output port (sends refused, the editor lock let go). There a
+// sound job sends and is still running when the load ends, and the host
+// saves. The load's sound reaches B once that job has ended, A gets none,
+// and the save names B's ports.
+class SwitchingLoad : public RefusedLoad {};
+
+TEST_F(SwitchingLoad, ASoundJobAndASaveInTheMiddleOfTheSwitchLoseNeitherTheSoundNorThePorts) {
+  Tavrin& p = h.tavrin();
+  std::atomic<bool> armed{false}, held{false}, go{false}, releaseJob{false}, loaded{false};
+  std::function<void()> hook = [&] {
+    if (!armed.load() || p.GetHardwarePorts()->outOpen()) return;
+    armed = false;
+    held = true;
+    hwtest::spinUntil([&] { return go.load(); }, std::chrono::seconds(60));
+  };
+  p.SetHardwarePorts(std::make_unique<MidiPorts>(std::make_unique<HookedBackend>(h.hub.makeBackend(), hook)));
+  ByteChunk c;
+  fill(c, a.chunk);
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&c, false));
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+  ASSERT_EQ(p.GetHardwarePorts()->openOutIndex(), a.out);
+  auto dumps = [](const std::vector<synthsim::Received>& got, size_t from) {
+    return std::count_if(got.begin() + static_cast<long>(from), got.end(), [](auto& r) { return r.bytes.size() == 137; });
+  };
+  h.settle();
+  second.waitIdle();
+  const size_t toA = h.sim.received().size(), toB = second.received().size();
+
+  // The job's pauses are held; the load's own go on.
+  std::atomic<std::thread::id> loader{};
+  MIDIMessageManager* hub = p.hub();
+  h.holdJobSleeps([&] { return releaseJob.load() || std::this_thread::get_id() == loader.load() || hub->stopping(); });
+  fill(c, b);
+  armed = true;
+  std::thread load([&] { loaded = p.UnserializeChunkFromHost(&c, false); });
+  loader = load.get_id();
+  // However the test ends: the load and the job run out, and the plug-in
+  // gets ports that do not call the hook.
+  struct Finish {
+    std::function<void()> run;
+    ~Finish() { run(); }
+  } finish{[&] {
+    go = true;
+    load.join();
+    releaseJob = true;
+    h.holdJobSleeps({});
+    hwtest::spinUntil([&] { return !p.jobRunning(); });
+    p.SetHardwarePorts(std::make_unique<MidiPorts>(h.hub.makeBackend()));
+  }};
+  ASSERT_TRUE(hwtest::spinUntil([&] { return held.load(); }));
+  const size_t sleeps = h.sleeps().size();
+  ASSERT_TRUE(p.startJob(SenderJob::sendSound(false, true, p.sharedFlags())));
+  ASSERT_TRUE(hwtest::spinUntil([&] { return h.sleeps().size() > sleeps; }));  // past its send
+  ByteChunk during;
+  ASSERT_TRUE(p.SerializeChunkForHost(&during, false));
+  go = true;
+  ASSERT_TRUE(hwtest::spinUntil([&] { return loaded.load(); }));
+  EXPECT_EQ(p.GetHardwarePorts()->openOutIndex(), bOut);
+
+  releaseJob = true;
+  ASSERT_TRUE(hwtest::spinUntil([&] { return !p.jobRunning(); }));
+  h.settle();
+  second.waitIdle();
+  EXPECT_EQ(dumps(second.received(), toB), 1);
+  EXPECT_EQ(dumps(h.sim.received(), toA), 0);
+  EXPECT_EQ(portNamesOf(bytesOf(during)), portNamesOf(b));
 }
 
 TEST(TavrinState, TheShortFormReadsTheValuesAlone) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
@@ -357,6 +358,37 @@ TEST_F(HubTest, PrepareRunsOnceTheThreadHasStartedAndBeforeTheJob) {
   waitJob();
   EXPECT_TRUE(requests().empty());
   EXPECT_EQ(ed->texts().size(), texts);
+}
+
+// A job started to follow the running one is kept instead of dropped: it
+// runs on the same thread once that job has ended (a later one replaces
+// it), its prepare just before it; a stopped hub drops it.
+TEST_F(HubTest, AJobStartedAfterTheRunningOneRunsWhenItEnds) {
+  sim.setFault(Fault::Silent);
+  std::vector<int> prepared;
+  onSleep = [&](int n) {
+    if (n == 1) {
+      EXPECT_TRUE(hub().startJobAfterRunning(job(SenderJob::kDeviceEnquiry), [&] { prepared.push_back(1); }));
+      EXPECT_TRUE(hub().startJobAfterRunning(SenderJob::editBufferRequest(), [&] { prepared.push_back(2); }));
+      EXPECT_TRUE(prepared.empty());
+    }
+    hub().setCancelRequested(true);
+  };
+  run(job(SenderJob::kPartRequest));
+  EXPECT_EQ(prepared, std::vector<int>{2});
+  EXPECT_EQ(hub().lastJob(MIDIMessageManager::kJobThread).mode, SenderJob::kEditBufferRequest);
+  EXPECT_EQ(requests().size(), 2u);
+
+  bool stopped = false;
+  onSleep = [&](int) {
+    if (stopped) return;
+    stopped = true;
+    EXPECT_TRUE(hub().startJobAfterRunning(SenderJob::editBufferRequest(), [&] { prepared.push_back(3); }));
+    hub().stop();
+  };
+  EXPECT_TRUE(hub().startJob(job(SenderJob::kPartRequest)));
+  waitJob();
+  EXPECT_EQ(prepared, std::vector<int>{2});
 }
 
 // Echoed, truncated, oversized and garbage answers to job 4 change only

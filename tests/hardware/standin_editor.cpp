@@ -191,14 +191,14 @@ void StandInEditor::OnParamChange2(int idx) {
 
 // ---- services
 
-void StandInEditor::checksumCheckAndSend(unsigned char* message, int length) {
+bool StandInEditor::checksumCheckAndSend(unsigned char* message, int length) {
   if (!mFlags.midiIOSet.load()) {
     setStatusText(kMidiIONotSetText);
-    return;
+    return false;
   }
-  if (message == nullptr || length <= 0) return;
+  if (message == nullptr || length <= 0) return false;
   sysex::applySendCheckSum(message, static_cast<size_t>(length));
-  SendMidiSysex(message, length);
+  return SendMidiSysex(message, length);
 }
 
 void StandInEditor::setStatusText(const std::string& text) {

@@ -96,7 +96,7 @@ class StandInEditor : public IPluginBase, public IEditorServices, public ILibrar
   std::function<void(const uint8_t* data, int size)> sendHook;
 
   // ---- IEditorServices
-  void checksumCheckAndSend(unsigned char* message, int length) override;
+  bool checksumCheckAndSend(unsigned char* message, int length) override;
   void setStatusText(const std::string& text) override;
   void displayCategoryName(const std::string& text) override;
   void DisplayProcessingIndicator(bool on) override;
