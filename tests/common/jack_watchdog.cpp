@@ -72,48 +72,6 @@ void printEveryThreadsCalls() {
   if (debugger > 0) reapWithin(debugger, status, 3500, true);
 }
 
-// The children of this program (its JACK servers, the simulator programs),
-// from /proc.
-std::vector<pid_t> children() {
-  std::vector<pid_t> found;
-  const pid_t self = getpid();
-  DIR* proc = opendir("/proc");
-  if (!proc) return found;
-  while (const dirent* entry = readdir(proc)) {
-    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-    if (pid <= 0) continue;
-    std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // "pid (name) state ppid ...": the name may hold spaces and brackets.
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 1));
-    char state = 0;
-    pid_t parent = 0;
-    if (rest >> state >> parent && parent == self) found.push_back(pid);
-  }
-  closedir(proc);
-  return found;
-}
-
-// Stops every child by its process id (as a server likes to be stopped,
-// then for certain) and ends the program at once: exit handlers and the
-// checkers' end-of-run work could wait on what hangs.
-[[noreturn]] void endHungProgram() {
-  const std::vector<pid_t> kids = children();
-  for (pid_t kid : kids) kill(kid, SIGTERM);
-  for (pid_t kid : kids) {
-    int status = 0;
-    reapWithin(kid, status, 250, true);
-  }
-  syscall(SYS_exit_group, 3);
-  _exit(3);
-}
-
-// How often the watchdog looks at the run's progress.
-constexpr auto kLook = std::chrono::milliseconds(250);
-
 // One process as /proc/<pid>/stat tells it.
 struct ProcessLine {
   pid_t parent = 0;
@@ -142,6 +100,34 @@ std::map<pid_t, ProcessLine> everyProcess() {
   closedir(proc);
   return found;
 }
+
+// The children of this program (its JACK servers, the simulator programs),
+// from /proc.
+std::vector<pid_t> children() {
+  std::vector<pid_t> found;
+  const pid_t self = getpid();
+  for (const auto& [pid, p] : everyProcess())
+    if (p.parent == self) found.push_back(pid);
+  return found;
+}
+
+// Stops every child by its process id (as a server likes to be stopped,
+// then for certain) and ends the program at once: exit handlers and the
+// checkers' end-of-run work could wait on what hangs.
+[[noreturn]] void endHungProgram() {
+  const std::vector<pid_t> kids = children();
+  for (pid_t kid : kids) kill(kid, SIGTERM);
+  for (pid_t kid : kids) {
+    int status = 0;
+    reapWithin(kid, status, 250, true);
+  }
+  syscall(SYS_exit_group, 3);
+  _exit(3);
+}
+
+// How often the watchdog looks at the run's progress.
+constexpr auto kLook = std::chrono::milliseconds(250);
+
 
 // A number after "name:" in a /proc status file; 0 when it is not there.
 uint64_t statusField(const std::string& path, const std::string& name) {
