@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -75,6 +76,31 @@ std::string isolateJackSharedMemory() {
   return state;
 }
 
+const JackScheduling& jackRealtimeScheduling() {
+  static const JackScheduling scheduling = [] {
+    // A thread of its own tries FIFO scheduling at the lowest priority, so
+    // no thread of the caller changes.
+    int rc = 0;
+    std::thread probe([&rc] {
+      sched_param param{};
+      param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+      rc = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    });
+    probe.join();
+    JackScheduling s;
+    s.realtime = rc == 0;
+    s.line = s.realtime ? "JACK scheduling: private servers and their clients run realtime"
+                        : std::string("JACK scheduling: normal (no realtime scheduling: ") + std::strerror(rc) + ")";
+    return s;
+  }();
+  return scheduling;
+}
+
+void runCallingThreadAtNormalPriority() {
+  sched_param param{};
+  pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+}
+
 JackServer::JackServer() : JackServer(Options{}) {}
 
 JackServer::JackServer(Options options) : m_options(std::move(options)) {
@@ -118,7 +144,8 @@ void JackServer::start() {
     // Waiting for the machine: real time cannot be avoided.
     if (attempt > 1) std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
     m_error.clear();
-    launch();
+    // A realtime server that did not come up twice is tried without.
+    launch(m_options.realtime && attempt <= 2);
     if (m_running) return;
     failures += (failures.empty() ? "" : "\n") + ("attempt " + std::to_string(attempt) + ": ") + m_error;
     if (m_notInstalled) break;
@@ -126,7 +153,7 @@ void JackServer::start() {
   m_error = failures;
 }
 
-void JackServer::launch() {
+void JackServer::launch(bool realtime) {
   const std::string logPath = m_dir + "/jackd.log";
   const std::string rate = std::to_string(m_options.rate);
   const std::string period = std::to_string(m_options.period);
@@ -143,7 +170,8 @@ void JackServer::launch() {
   std::vector<char*> env;
   for (auto& t : envText) env.push_back(t.data());
   env.push_back(nullptr);
-  std::vector<std::string> argText{"jackd", "-n", m_options.name, "--no-realtime", "-d", "dummy", "-r", rate, "-p", period};
+  std::vector<std::string> argText{"jackd", "-n", m_options.name, realtime ? "--realtime" : "--no-realtime",
+                                   "-d", "dummy", "-r", rate, "-p", period};
   std::vector<char*> argv;
   for (auto& t : argText) argv.push_back(t.data());
   argv.push_back(nullptr);

@@ -1,8 +1,9 @@
 #pragma once
 // A private JACK server for tests and benchmarks: "jackd -n <name>
-// --no-realtime -d dummy -r <rate> -p <period>", started as a child
-// process, waited for until a client can connect (bounded), and stopped by
-// its process id. It is up once a client of it has seen a process cycle (it
+// --realtime|--no-realtime -d dummy -r <rate> -p <period>", started as a
+// child process, waited for until a client can connect (bounded), and
+// stopped by its process id. It runs with realtime scheduling where this
+// process may use it (see jackRealtimeScheduling), as a user's JACK does. It is up once a client of it has seen a process cycle (it
 // takes clients before its driver runs, which may still fail to start). A
 // server that exits at start or is not up in time is stopped and started
 // again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
@@ -26,6 +27,25 @@
 // either way the CTest resource lock "jack" keeps JACK test programs apart.
 std::string isolateJackSharedMemory();
 
+// Whether this process may give threads realtime (FIFO) scheduling, and so
+// whether private servers run realtime: their process threads and those of
+// their clients then run each cycle on time beside busy programs of normal
+// priority. Without it a starved server runs late cycles back to back, and
+// under heavy load it has been seen to stop answering every client for good
+// (its one request thread waiting on a client's reply to a notification).
+// The line is for the test output.
+struct JackScheduling {
+  bool realtime = false;
+  std::string line;
+};
+const JackScheduling& jackRealtimeScheduling();
+
+// Gives the calling thread normal scheduling. For a test's process cycle
+// that spins on purpose to stand for a client made late by a busy machine:
+// at realtime priority such a cycle would hold its core from everything else
+// (on two cores, two of them hold the machine).
+void runCallingThreadAtNormalPriority();
+
 class JackServer {
  public:
   struct Options {
@@ -33,6 +53,7 @@ class JackServer {
     unsigned rate = 48000;
     unsigned period = 128;
     int startLimitMs = 15000;  // how long the server may take to come up
+    bool realtime = jackRealtimeScheduling().realtime;
   };
 
   static constexpr int kStartAttempts = 4;
@@ -64,7 +85,7 @@ class JackServer {
   void start();
   // One attempt: starts jackd and waits until it is up (m_running), else
   // stops it and says why in m_error.
-  void launch();
+  void launch(bool realtime);
   void stop();
   // True once a client of the server has seen a process cycle.
   bool waitUntilUp();

@@ -69,7 +69,9 @@ extern "C" size_t jack_ringbuffer_peek(jack_ringbuffer_t* rb, char* dest, size_t
       std::lock_guard<std::mutex> lock(g_buffersMutex);
       g_reading.insert(rb);
     }
-    // A busy wait, not a sleep, as a cycle preempted inside its read.
+    // A busy wait, not a sleep, as a cycle preempted inside its read, at
+    // normal priority as on a busy machine.
+    runCallingThreadAtNormalPriority();
     const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(delay);
     while (std::chrono::steady_clock::now() < end) {
     }

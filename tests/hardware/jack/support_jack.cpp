@@ -30,7 +30,7 @@ namespace {
 // the first line of the output.
 const std::string g_isolation = [] {
   std::string line = isolateJackSharedMemory();
-  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fprintf(stderr, "%s\n%s\n", line.c_str(), jackRealtimeScheduling().line.c_str());
   return line;
 }();
 

@@ -16,6 +16,7 @@ namespace {
 // Runs before main, while this is the only thread (see JackServer.h).
 const bool g_isolated = [] {
   std::fprintf(stderr, "%s\n", isolateJackSharedMemory().c_str());
+  std::fprintf(stderr, "%s\n", jackRealtimeScheduling().line.c_str());
   return true;
 }();
 

@@ -38,6 +38,7 @@ namespace {
 // it (the CTest resource lock "jack" holds either way).
 const bool g_isolated = [] {
   std::fprintf(stderr, "%s\n", isolateJackSharedMemory().c_str());
+  std::fprintf(stderr, "%s\n", jackRealtimeScheduling().line.c_str());
   return true;
 }();
 
