@@ -10,6 +10,9 @@ namespace {
 
 // The status line after a ".syx" bank was saved under a name of its own.
 constexpr const char* kSavedAsText = "Saved as ";
+// The status line when a bank's file could not be written: a save that
+// fails must not look like one that worked.
+constexpr const char* kNotSavedText = "Bank could not be saved!";
 
 // A copy of a bank brought to exactly 100 slots; missing slots stay empty
 // and are written as init sounds.
@@ -47,6 +50,12 @@ void PatchLibrarian::makeExactBank(PatchFile* file) {
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   PatchFile* source = upperFile();
   if (!source || path.empty()) return false;
+  const bool saved = writeEditedPatch(source, path, name);
+  if (!saved && hooks.statusText) hooks.statusText(kNotSavedText);
+  return saved;
+}
+
+bool PatchLibrarian::writeEditedPatch(PatchFile* source, const std::string& path, const std::string& name) {
   const bool midi = fileExtensionLower(name) == "mid";
   const std::string folder = folderWithSeparator(path);
   const std::string own = bankfileio::lastComponent(path);
@@ -109,7 +118,10 @@ bool PatchLibrarian::savePatchAs(const char* name, std::string folder, bool midi
       dump[5] = static_cast<uint8_t>(slot);
     }
   }
-  if (!bankfileio::writeReplacing(chosen, buildBankBytes(patches, midi))) return false;
+  if (!bankfileio::writeReplacing(chosen, buildBankBytes(patches, midi))) {
+    if (hooks.statusText) hooks.statusText(kNotSavedText);
+    return false;
+  }
   if (hooks.setUpperFolderName) hooks.setUpperFolderName(folderPart.empty() ? "Patches" : folderName);
   if (hooks.setUpperFileName) hooks.setUpperFileName(fileName);
   return true;

@@ -136,15 +136,17 @@ class PatchLibrarian {
   // "<base>.sr2" is another file, it goes under the first free name
   // "<base> (n).sr2", which the status line then names. True after writing
   // (or when the name found already holds exactly these bytes); then the
-  // editor remembers the written file name.
+  // editor remembers the written file name. A file that cannot be written
+  // (its folder gone or read-only, say) is reported on the status line.
   bool saveEditedPatch(std::string path, std::string name);
   // Save: the upper bank to its own file (folderPath + "/" + fileName).
   bool saveUpperBank();
   // Save As: asks for a file (proposed name and start folder) and writes the
   // upper bank there. In the Standard MIDI File form each dump is brought to
   // 137 bytes with byte 4 = 01 and byte 5 = its slot. False without an upper
-  // bank (nothing is asked), when the user cancels, or when writing fails;
-  // the editor remembers folder and file name only after a write.
+  // bank (nothing is asked), when the user cancels, or when writing fails
+  // (which the status line then says); the editor remembers folder and file
+  // name only after a write.
   bool savePatchAs(const char* name, std::string folder, bool midi);
   // Save As proposing the upper bank's base name with ".mid" or ".sr2" and
   // starting in its folder.
@@ -197,6 +199,8 @@ class PatchLibrarian {
   PatchFile* parseFolderFiles(Poco::File file, Poco::Path path, int depth, int folderIndex, int, std::string ext);
 
  private:
+  // saveEditedPatch's writing, for an upper bank that exists.
+  bool writeEditedPatch(PatchFile* source, const std::string& path, const std::string& name);
   bool scanFolders(const std::string& patchesPath);
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& fileName);
   void scanError(const std::string& what, const std::string& path, const std::exception& e);

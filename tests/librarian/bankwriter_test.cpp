@@ -195,6 +195,24 @@ TEST(Save, WithoutUpperBankOrOnFailureNothingChanges) {
   EXPECT_FALSE(gone.lib.saveUpperBank());
 }
 
+// A save whose file cannot be written says so on the status line, so that
+// it does not pass for one that worked; a cancelled Save As says nothing.
+TEST(Save, AFailedWriteIsNamedOnTheStatusLine) {
+  testsupport::TempDir dir;
+  const auto dumps = banks::namedDumps(100, 3);
+  for (const char* name : {"Bank.sr2", "Bank.syx"}) {
+    UpperBank u(dir.path() + "gone/", name, dumps);  // its folder has vanished
+    Names status;
+    u.lib.hooks.statusText = [&](const std::string& text) { status.push_back(text); };
+    EXPECT_FALSE(u.lib.saveUpperBank()) << name;
+    u.answer(dir.file("gone/Other.sr2"));
+    EXPECT_FALSE(u.lib.saveUpperBankAs(false)) << name;
+    u.answer("");
+    EXPECT_FALSE(u.lib.saveUpperBankAs(true)) << name;
+    EXPECT_EQ(status, (Names{"Bank could not be saved!", "Bank could not be saved!"})) << name;
+  }
+}
+
 TEST(Save, ThroughLinksEveryNameShowsTheEditAndAnUnwritableTargetChangesNothing) {
   testsupport::TempDir dir;
   for (const char* sub : {"T", "L", "RO"}) fs::create_directories(dir.file(sub));
