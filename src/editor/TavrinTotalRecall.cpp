@@ -69,10 +69,17 @@ int Tavrin::UnserializeState2(const ByteChunk* chunk, int startPos, bool full) {
   int pos = (chunk && startPos >= 0 && static_cast<int64_t>(startPos) + 4 <= size) ? startPos + 4 : -1;
   IHardwarePorts* ports = GetHardwarePorts();
   const bool outputOpen = ports && ports->openOutIndex() > 0;
+  // The flag of unsaved bank edits travels among the values, but the edits
+  // do not: it stays as the librarian's bank has it. Taken from a project,
+  // it would let a refresh drop edits still held, or lock a bank that has
+  // none behind "Save bank or Discard changes!".
+  IParam* unsaved = GetParam(kBankEditUnsaved);
+  const double unsavedNow = unsaved ? unsaved->Value() : 0.0;
   pos = UnserializeParams(chunk, pos);
   std::optional<StoredPorts> stored;
   if (full) stored = readPorts(chunk, pos);
   pos = UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnstoredParams);
+  if (unsaved) unsaved->Set(unsavedNow);
 
   // The settings the body sets are gathered here and put in force only when
   // the body is taken: the audio, clock and input threads read them without

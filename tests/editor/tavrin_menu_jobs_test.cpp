@@ -96,6 +96,27 @@ TEST_F(MenuJobs, InitAndTheEditorsSoundGoIntoTheTargetSlot) {
   EXPECT_EQ(h.sim.storedDumps(), 0u);
 }
 
+// A project carries the flag of unsaved bank edits among its values but not
+// the edits: loading one saved before an edit leaves the edit guarded (a
+// refresh would drop it), and one saved with edits does not lock a bank
+// that has none.
+TEST_F(MenuJobs, AProjectLoadLeavesTheUnsavedFlagAsTheBankHasIt) {
+  ByteChunk clean, edited;
+  ASSERT_TRUE(p.SerializeChunkForHost(&clean, false));
+  target(9);
+  ASSERT_TRUE(p.initClassicPatch());
+  waitForJob();
+  ASSERT_TRUE(unsaved());
+  ASSERT_TRUE(p.SerializeChunkForHost(&edited, false));
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&clean, false));
+  EXPECT_TRUE(unsaved());
+  EXPECT_EQ(slotName(9), "INIT          ");
+  edtest::press(p, kDiscardBankData, 1);
+  ASSERT_FALSE(unsaved());
+  ASSERT_TRUE(p.UnserializeChunkFromHost(&edited, false));
+  EXPECT_FALSE(unsaved());
+}
+
 TEST_F(MenuJobs, APushSendsTheSoundAfterTheGlobalStepWithInputDropped) {
   h.sim.clearRecords();
   // The job's first step shows the progress display, which ends the
