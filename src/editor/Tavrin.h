@@ -105,7 +105,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // gets its checksum written at length - 2. An outgoing message of the
   // synthesizer's family lights the activity light while the light shows
   // outgoing MIDI. The bytes are written to the debug log when it is on.
-  // True when the output port took the message.
+  // A sound dump to the edit buffer that went out forgets every last sent
+  // value (the instrument now holds the dump's values). True when the output
+  // port took the message.
   bool checksumCheckAndSend(unsigned char* message, int length) override;
 
   // Outgoing channel messages (editor lock taken inside; any thread). The
@@ -464,8 +466,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void lightActivity(bool input);
   // Incoming system-exclusive bytes after the pass-through test: the
   // transfer test, the light, the hub (internal: an editor-made dump), and
-  // for the instrument's messages the reset of every last sent value.
+  // for the instrument's messages and the editor-made dumps taken as its,
+  // the reset of every last sent value.
   void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
+  // Forgets the last sent value of every control action, so that the next
+  // edit of any value goes out (editor lock held).
+  void forgetSentValues();
 
   // ---- the librarian and sound-panel cases (editor lock held)
   enum class CaseEnd { None, Tail, Return };

@@ -34,6 +34,12 @@ void Tavrin::ProcessSysEx(ISysEx* sysex, bool fromHardware) {
   sysexIn(sysex->mData, sysex->mSize, fromHardware, false);
 }
 
+void Tavrin::forgetSentValues() {
+  for (int idx = 0; idx < NParams(); ++idx) {
+    if (ControlAction* action = GetParam(idx)->GetControlAction()) action->lastValue = -1.0;
+  }
+}
+
 void Tavrin::feedSysEx(const uint8_t* data, int size) { sysexIn(data, size, true, true); }
 
 void Tavrin::sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal) {
@@ -42,14 +48,11 @@ void Tavrin::sysexIn(const uint8_t* data, int size, bool fromDevice, bool intern
   if (!lock.held() || mFlags.transferInProgress.load()) return;
   if (size >= 3 && data[1] == sysex::kManufacturer && data[2] == sysex::kModel) lightActivity(true);
   // A dump from the instrument sets values without sending them, so no
-  // remembered value may hold back the next edit. Forgotten before the hub
-  // applies the message, so that a single value shown through the hardware
-  // value path is remembered again.
-  if (fromDevice && !internal) {
-    for (int idx = 0; idx < NParams(); ++idx) {
-      if (ControlAction* action = GetParam(idx)->GetControlAction()) action->lastValue = -1.0;
-    }
-  }
+  // remembered value may hold back the next edit. So does a librarian sound
+  // that went to the instrument's edit buffer and is fed in as its answer.
+  // Forgotten before the hub applies the message, so that a single value
+  // shown through the hardware value path is remembered again.
+  if (fromDevice) forgetSentValues();
   const ISysEx message(0, data, size);
   mHub->ProcessSysEx(&message, fromDevice, internal);
   if (IGraphics* graphics = GetGUI()) graphics->SetAllControlsDirty();
