@@ -216,9 +216,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
-  // transfer, while a librarian request is pending and without a status,
-  // program changes also while the hub requests a sound or a bank for the
-  // librarian;
+  // transfer, while a librarian request is pending, without a status and
+  // with a data byte of 128 or more, program changes also while the hub
+  // requests a sound or a bank for the librarian;
   // system-exclusive messages during a transfer and when their source's
   // pass-through setting is off.
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;

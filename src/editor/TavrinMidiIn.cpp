@@ -8,6 +8,20 @@
 #include "hardware/SysexProtocol.h"
 #include "uiconfig/ControlAction.h"
 
+namespace {
+
+// A channel message with a data byte of 128 or more (of the one a program
+// change or channel pressure carries, or of the two of the others) is no
+// MIDI: sent on, that byte would read as a status byte at the instrument's
+// input and garble what follows it there.
+bool dataBytesValid(const IMidiMsg& msg) {
+  const IMidiMsg::EStatusMsg status = msg.StatusMsg();
+  const bool oneByte = status == IMidiMsg::kProgramChange || status == IMidiMsg::kChannelAftertouch;
+  return msg.mData1 < 0x80 && (oneByte || msg.mData2 < 0x80);
+}
+
+}  // namespace
+
 // The hooks take the editor lock by the hub's timed attempts, so that the
 // delivery thread gives up once tear-down has stopped the hub instead of
 // waiting for a lock the destroying thread may hold.
@@ -16,7 +30,7 @@ void Tavrin::ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) {
   if (msg == nullptr || mHub == nullptr) return;
   MIDIMessageManager::EditorLock lock(*mHub);
   if (!lock.held() || mFlags.transferInProgress.load() || mHub->requestPending()) return;
-  if (msg->StatusMsg() == IMidiMsg::kNone) return;
+  if (msg->StatusMsg() == IMidiMsg::kNone || !dataBytesValid(*msg)) return;
   if (fromHardware) {
     mHub->ProcessMidiMsgFromDevice(msg);
   } else {
