@@ -468,6 +468,13 @@ bool Tavrin::checksumCheckAndSend(unsigned char* message, int length) {
   if (size >= 3 && message[1] == sysex::kManufacturer && message[2] == sysex::kModel) lightActivity(false);
 
   const bool sent = SendMidiSysex(message, length);
+  // The instrument's edit buffer now holds the editor's sound as a whole (a
+  // loaded project, a randomized or renamed sound): a value remembered as
+  // sent before may differ from it, and must not hold back the next edit.
+  if (sent) {
+    const sysex::MessageInfo info = sysex::classify(message, size);
+    if (info.kind == sysex::MessageKind::SoundDump && info.location == sysex::kEditBuffer) forgetSentValues();
+  }
 
   if (mDebugLogOn) DebuggerOutput::logSysExOutMessageByte(mDebugLogPath, message, length);
   return sent;

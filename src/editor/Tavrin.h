@@ -105,7 +105,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // gets its checksum written at length - 2. An outgoing message of the
   // synthesizer's family lights the activity light while the light shows
   // outgoing MIDI. The bytes are written to the debug log when it is on.
-  // True when the output port took the message.
+  // A sound dump to the edit buffer that went out forgets every last sent
+  // value (the instrument now holds the dump's values). True when the output
+  // port took the message.
   bool checksumCheckAndSend(unsigned char* message, int length) override;
 
   // Outgoing channel messages (editor lock taken inside; any thread). The
@@ -214,9 +216,9 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void OnStateLoadEnded(bool ok) override;
   // Incoming MIDI from the instrument's port (its delivery thread) or the
   // host; each takes the editor lock. Channel messages are dropped during a
-  // transfer, while a librarian request is pending and without a status,
-  // program changes also while the hub requests a sound or a bank for the
-  // librarian;
+  // transfer, while a librarian request is pending, without a status and
+  // with a data byte of 128 or more, program changes also while the hub
+  // requests a sound or a bank for the librarian;
   // system-exclusive messages during a transfer and when their source's
   // pass-through setting is off.
   void ProcessMidiMsg(IMidiMsg* msg, bool fromHardware) override;
@@ -464,8 +466,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   void lightActivity(bool input);
   // Incoming system-exclusive bytes after the pass-through test: the
   // transfer test, the light, the hub (internal: an editor-made dump), and
-  // for the instrument's messages the reset of every last sent value.
+  // for the instrument's messages and the editor-made dumps taken as its,
+  // the reset of every last sent value.
   void sysexIn(const uint8_t* data, int size, bool fromDevice, bool internal);
+  // Forgets the last sent value of every control action, so that the next
+  // edit of any value goes out (editor lock held).
+  void forgetSentValues();
 
   // ---- the librarian and sound-panel cases (editor lock held)
   enum class CaseEnd { None, Tail, Return };

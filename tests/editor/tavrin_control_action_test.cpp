@@ -291,6 +291,28 @@ TEST_F(TavrinControlAction, InputDropsDuringATransferAndWhileAPassThroughIsOff) 
   EXPECT_TRUE(p.isMidiLedOn());
 }
 
+// A host's channel message with a data byte of 128 or more is no MIDI: it
+// neither moves a control nor reaches the instrument; a valid one does both.
+TEST_F(TavrinControlAction, HostMessagesWithAHighDataByteAreDropped) {
+  const int idx = ccParameter();
+  ASSERT_GE(idx, 0);
+  const auto cc = static_cast<uint8_t>(p.GetParam(idx)->GetControlAction()->ccNumber);
+  const double before = h.value(idx);
+  const auto fromHost = [&](uint8_t status, uint8_t data1, uint8_t data2) {
+    h.sim.clearRecords();
+    IMidiMsg msg(0, status, data1, data2);
+    p.ProcessMidiMsg(&msg, false);
+    return h.receivedBytes();
+  };
+  EXPECT_TRUE(fromHost(0xB0, cc, 0xC8).empty());
+  EXPECT_TRUE(fromHost(0x90, 0xBC, 0x40).empty());
+  EXPECT_TRUE(fromHost(0xE0, 0x00, 0x80).empty());
+  EXPECT_EQ(h.value(idx), before);
+  EXPECT_EQ(fromHost(0xD0, 0x40, 0x90), (std::vector<Bytes>{{0xD0, 0x40}}));
+  EXPECT_EQ(fromHost(0xB0, cc, 0x48), (std::vector<Bytes>{{0xB0, cc, 0x48}}));
+  EXPECT_EQ(h.value(idx), 0x48);
+}
+
 // The test thread's pauses taken since mark, in ms; none held the mutex.
 std::vector<uint64_t> testPauses(Harness& h, size_t mark) {
   std::vector<uint64_t> ms;

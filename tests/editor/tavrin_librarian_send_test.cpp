@@ -3,6 +3,7 @@
 // the work done without MIDI I/O.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -95,6 +96,31 @@ TEST_F(TavrinLibrarianSend, SlotChecksPaddingAndTheMissingPort) {
   release = true;
   waitForJob();
   h.holdJobSleeps({});
+}
+
+// After a whole sound reached the instrument (a librarian patch, the
+// editor's own dump) the knob turned back to the value last sent goes out.
+TEST_F(TavrinLibrarianSend, AnEditAfterAWholeSoundGoesOutWithTheValueLastSent) {
+  const auto cutoffTo10 = [&] {
+    h.sim.clearRecords();
+    h.set(kFilterCutoff, 10);
+    const std::vector<std::vector<uint8_t>> got = h.receivedBytes();
+    return std::count(got.begin(), got.end(), std::vector<uint8_t>{0xB0, 45, 10});
+  };
+  ASSERT_EQ(cutoffTo10(), 1);
+  ASSERT_TRUE(p.sendPatchToDeviceFromLibrarian(7, false));
+  waitForJob();
+  ASSERT_NE(h.value(kFilterCutoff), 10.0);
+  EXPECT_EQ(cutoffTo10(), 1);
+  // A value set without a send, as a loaded project sets it, then its dump.
+  {
+    KIT_MutexLock lock(p.GetMutex());
+    p.GetParam(kFilterCutoff)->Set(90);
+  }
+  h.set(kPushArrangement, 1);
+  waitForJob();
+  ASSERT_EQ(h.sim.editBuffer()[49], 90);  // the cutoff byte
+  EXPECT_EQ(cutoffTo10(), 1);
 }
 
 }  // namespace
