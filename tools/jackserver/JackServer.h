@@ -3,10 +3,11 @@
 // --realtime|--no-realtime -d dummy -r <rate> -p <period>", started as a
 // child process, waited for until a client can connect (bounded), and
 // stopped by its process id. It runs with realtime scheduling where this
-// process may use it (see jackRealtimeScheduling), as a user's JACK does. It is up once a client of it has seen a process cycle (it
-// takes clients before its driver runs, which may still fail to start). A
-// server that exits at start or is not up in time is stopped and started
-// again, up to kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
+// process may use it (see jackRealtimeScheduling), as a user's JACK does.
+// It is up once a client of it has seen a process cycle (it takes clients
+// before its driver runs, which may still fail to start). A server that
+// exits at start or is not up in time is stopped and started again, up to
+// kStartAttempts times. Clients reach it through JACK_DEFAULT_SERVER. The server
 // is also stopped when the thread that made this object ends, however it
 // ends: make it on a thread that lives as long as the server is needed.
 #include <sys/types.h>
