@@ -37,19 +37,22 @@ Harness::Harness(const std::string& resourceRoot, const char* settings, bool log
   }
   clock.setSleepObserver([this](uint64_t us) {
     const bool test = std::this_thread::get_id() == mTestThread;
-    std::shared_ptr<const std::function<bool()>> release;
-    {
-      std::lock_guard<std::mutex> lock(mSleepLock);
-      Tavrin* plug = mRaw.load();
-      mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
-      release = mRelease;
-    }
+    std::unique_lock<std::mutex> lock(mSleepLock);
+    Tavrin* plug = mRaw.load();
+    mSleeps.push_back({test, plug && plug->GetMutex().IsLockedByCaller(), us});
     // The hold in force is looked up anew each time: a later holdJobSleeps
-    // also frees a sleep that is already waiting.
-    while (!test && release && !(*release)()) {
+    // also frees a sleep that is already waiting, as does a destroy.
+    while (!test && !mHoldsOff && mRelease) {
+      const std::shared_ptr<const std::function<bool()>> release = mRelease;
+      ++mReleasesRunning;
+      lock.unlock();
+      const bool released = (*release)();
+      lock.lock();
+      if (--mReleasesRunning == 0) mReleaseEnded.notify_all();
+      if (released) break;
+      lock.unlock();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      std::lock_guard<std::mutex> lock(mSleepLock);
-      release = mRelease;
+      lock.lock();
     }
   });
   sHub = &hub;
@@ -71,9 +74,16 @@ void Harness::make() {
   if (mObserved) mPlug = std::make_unique<ObservedTavrin>(info);
   else mPlug = std::make_unique<Tavrin>(info);
   mRaw.store(mPlug.get());
+  std::lock_guard<std::mutex> lock(mSleepLock);
+  mHoldsOff = false;
 }
 
 void Harness::destroy() {
+  {
+    std::unique_lock<std::mutex> lock(mSleepLock);
+    mHoldsOff = true;
+    mReleaseEnded.wait(lock, [this] { return mReleasesRunning == 0; });
+  }
   std::unique_ptr<Tavrin> gone = std::move(mPlug);
   gone.reset();
   mRaw.store(nullptr);

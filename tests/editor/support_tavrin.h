@@ -4,6 +4,7 @@
 // carries a simulated synthesizer, the headless graphics context and a
 // manual clock whose sleeps are recorded.
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -67,7 +68,10 @@ class Harness {
   std::vector<Sleep> sleeps() const;
   // Every sleep of a thread other than the test's waits until the release
   // given last gives true, or none is given (checked every millisecond of
-  // real time, with the one in force then).
+  // real time, with the one in force then). A release runs on the sleeping
+  // thread and may look at the plug-in: none runs while it is destroyed or
+  // replaced (destroy and make wait for those running, and the sleeps of
+  // the threads it stops meanwhile do not wait).
   void holdJobSleeps(std::function<bool()> release) {
     auto shared = release ? std::make_shared<const std::function<bool()>>(std::move(release)) : nullptr;
     std::lock_guard<std::mutex> lock(mSleepLock);
@@ -87,7 +91,8 @@ class Harness {
   bool choosePortsAndWait();
   // The messages the simulator received, in order, after the input settled.
   std::vector<std::vector<uint8_t>> receivedBytes();
-  // Deletes the plug-in; the sleep observer may still look at it meanwhile.
+  // Deletes the plug-in, once no release runs; until make() holds are off.
+  // The sleep observer may still look at the plug-in meanwhile.
   void destroy();
 
   testsupport::ScopedFolders folders;
@@ -104,6 +109,9 @@ class Harness {
   std::atomic<Tavrin*> mRaw{nullptr};  // what job threads' sleeps look at
   std::thread::id mTestThread = std::this_thread::get_id();
   std::shared_ptr<const std::function<bool()>> mRelease;  // under mSleepLock; called outside it
+  bool mHoldsOff = false;    // under mSleepLock: the plug-in is going or being replaced
+  int mReleasesRunning = 0;  // under mSleepLock
+  std::condition_variable mReleaseEnded;
   mutable std::mutex mSleepLock;
   std::vector<Sleep> mSleeps;
 };
