@@ -229,6 +229,12 @@ class Tavrin : public IPluginVST, public IEditorServices, public ILibrarianEdito
   // no hub). prepare runs only when the job starts, once its thread has
   // started and before the job begins.
   bool startJob(const SenderJob& job, const std::function<void()>& prepare = {});
+  // A name, category or pattern change, whose only way to the instrument is
+  // the sound dump: once MIDI I/O is set, job 0 as a sound-only job, which a
+  // busy thread runs after its running job instead of dropping it (the dump
+  // reads the sound when it goes, so it carries every value shown); then the
+  // next job 0 takes the global step first. Editor lock held.
+  void sendSoundOnly();
   // The device-ID enquiry that follows a newly opened output port.
   void sendSysExInitialization();
   // The value display step of the dispatch (editor lock held) and the

@@ -29,6 +29,11 @@ bool Tavrin::startJob(const SenderJob& job, const std::function<void()>& prepare
   return mHub != nullptr && mHub->startJob(job, prepare);
 }
 
+void Tavrin::sendSoundOnly() {
+  if (mHub && mFlags.midiIOSet.load()) mHub->startJobAfterRunning(SenderJob::sendSound(false, true, mFlags));
+  mFlags.globalsSent.store(false);
+}
+
 void Tavrin::OnParamChange(int paramIdx) {
   EditorScope lock(GetMutex());
   IParam* param = GetParam(paramIdx);

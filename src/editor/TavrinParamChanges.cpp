@@ -275,9 +275,7 @@ void Tavrin::lockOrPatternCase(int idx, int whole) {
     if (!any) grayOutLayer(kReleaseLocksLayer, true);
     return;
   }
-  // Pattern settings travel only inside the sound dump.
-  if (mFlags.midiIOSet.load()) startJob(SenderJob::sendSound(false, true, mFlags));
-  mFlags.globalsSent.store(false);
+  sendSoundOnly();
 }
 
 // ---- second stage: the tab and panel cases
@@ -403,8 +401,7 @@ Tavrin::CaseEnd Tavrin::sendCase(int idx, int whole) {
     case kPatchName:
     case kCategoryName:
       if (mHub) mHub->disarmLibraryRequest();
-      if (mFlags.midiIOSet.load()) startJob(SenderJob::sendSound(false, true, mFlags));
-      mFlags.globalsSent.store(false);
+      sendSoundOnly();
       return CaseEnd::Tail;
     case kPushArrangement:
       if (whole == 0) return CaseEnd::Return;

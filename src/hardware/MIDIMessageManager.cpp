@@ -85,7 +85,7 @@ bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<vo
   if (m_stopping.load()) return false;
   try {
     if (t.active && follow) {
-      t.next = JobThread::Waiting{job, prepare};
+      t.next = t.next ? JobThread::Waiting::joined(std::move(*t.next), job, prepare) : JobThread::Waiting{job, prepare};
       return true;
     }
     // A run that has found no job waiting is ending: one that waits starts
@@ -120,6 +120,25 @@ bool MIDIMessageManager::startJobOn(const SenderJob& job, const std::function<vo
   }
   t.withdrawn = true;
   return false;
+}
+
+MIDIMessageManager::JobThread::Waiting MIDIMessageManager::JobThread::Waiting::joined(
+    Waiting earlier, const SenderJob& job, const std::function<void()>& prepare) {
+  const auto toInstrument = [](const SenderJob& j) { return j.mode == SenderJob::kSendSound && !j.toLibrarian; };
+  if (!toInstrument(earlier.job) || !toInstrument(job)) return Waiting{job, prepare};
+  // The dump reads the sound when it runs, so one carries both starts'
+  // values; neither start's global step nor preparation is lost.
+  Waiting both{job, prepare};
+  both.job.globalStep = earlier.job.globalStep || job.globalStep;
+  if (earlier.prepare && prepare) {
+    both.prepare = [first = std::move(earlier.prepare), second = prepare] {
+      first();
+      second();
+    };
+  } else if (earlier.prepare) {
+    both.prepare = std::move(earlier.prepare);
+  }
+  return both;
 }
 
 void MIDIMessageManager::StartGate::run() {

@@ -92,9 +92,12 @@ class MIDIMessageManager {
   bool startJob(const SenderJob& job, std::function<void()> prepare = {});
   // As startJob, but a running thread keeps the job instead of dropping it
   // and runs it once its running job has ended (one job waits: a later one
-  // replaces it; the stop drops it). The prepare of a job that waited runs
-  // on the job thread, without the editor lock, just before the job: it may
-  // touch atomics only. True when the job started or waits.
+  // replaces it; the stop drops it). Two sound dumps to the instrument wait
+  // as one, which reads the sound when it runs: it takes the global step
+  // when either asked for it, and both prepares run, the earlier first. The
+  // prepare of a job that waited runs on the job thread, without the editor
+  // lock, just before the job: it may touch atomics only. True when the job
+  // started or waits.
   bool startJobAfterRunning(const SenderJob& job, std::function<void()> prepare = {});
   // The two edit-buffer requests with the one preparation each needs (editor
   // lock held): job 4 turns the librarian request off and raises
@@ -369,6 +372,8 @@ class MIDIMessageManager {
     struct Waiting {
       SenderJob job;
       std::function<void()> prepare;
+      // The job that waits once a later start has come to it.
+      static Waiting joined(Waiting earlier, const SenderJob& job, const std::function<void()>& prepare);
     };
     std::optional<Waiting> next;
     const std::atomic<bool>* stopping = nullptr;

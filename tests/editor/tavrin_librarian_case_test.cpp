@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <tuple>
 
 #include "framework/IGraphics.h"
@@ -12,6 +13,7 @@
 #include "hardware/ParameterList.h"
 #include "hardware/SoundDump.h"
 #include "support_cases.h"
+#include "support_midi.h"
 
 namespace {
 
@@ -254,6 +256,44 @@ TEST_F(LibrarianSends, PushNameAndPatternSendsAndTheEditBufferRequest) {
   EXPECT_EQ(lastJob().mode, SenderJob::kEditBufferRequest);
   EXPECT_EQ(h.value(kOscillator1Shape), 7);
   EXPECT_FALSE(p().hub()->requestPending());
+}
+
+// Pattern steps travel only in the sound dump: an edit made while the dump
+// of the one before is on its way follows it, and so does a name change.
+TEST_F(LibrarianSends, EditsMadeWhileTheLastDumpRunsFollowIt) {
+  std::atomic<bool> release{false};
+  h.holdJobSleeps([&] { return release.load(); });
+  h.settle();
+  h.sim.clearRecords();
+  const size_t mark = h.sleeps().size();
+  press(p(), kPatternStep01Glide, 1);
+  // The first dump has gone out: its job pauses 200 ms after it.
+  ASSERT_TRUE(hwtest::spinUntil([&] {
+    const auto sleeps = h.sleeps();
+    return std::any_of(sleeps.begin() + static_cast<long>(mark), sleeps.end(),
+                       [](const edtest::Sleep& z) { return !z.testThread && z.micros == 200'000; });
+  }));
+  press(p(), kPatternStep02Glide, 1);
+  press(p(), kPatternStep03Time, 2);
+  p().sharedFlags().globalsSent = true;
+  press(p(), kCategoryName, 4);
+  EXPECT_FALSE(p().sharedFlags().globalsSent.load());
+  release = true;
+  waitForJob();
+  h.holdJobSleeps({});
+  EXPECT_EQ(dumps(h.receivedBytes()), 2);
+  EXPECT_FALSE(lastJob().globalStep);
+  const sounddump::Dump buffer = h.sim.editBuffer();
+  const auto parsed = sounddump::parse(buffer.data(), buffer.size(), {});
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->category, 4);
+  int steps = 0;
+  for (const sounddump::ParameterWrite& w : parsed->writes) {
+    if (w.param < kPatternStep01Event || w.param > kPatternStep16Glide) continue;
+    ++steps;
+    EXPECT_EQ(w.value, h.value(w.param)) << w.param;
+  }
+  EXPECT_EQ(steps, 48);
 }
 
 TEST_F(LibrarianSends, OverwriteStoresTheSoundOnlyWithTheUpperListSelected) {

@@ -12,6 +12,7 @@
 #include "hardware/MIDIMessageManager.h"
 #include "hardware/MidiPorts.h"
 #include "hardware/ParameterList.h"
+#include "hardware/SoundDump.h"
 #include "platform/clock.h"
 #include "standin_editor.h"
 #include "support_midi.h"
@@ -389,6 +390,31 @@ TEST_F(HubTest, AJobStartedAfterTheRunningOneRunsWhenItEnds) {
   EXPECT_TRUE(hub().startJob(job(SenderJob::kPartRequest)));
   waitJob();
   EXPECT_EQ(prepared, std::vector<int>{2});
+}
+
+// Sound dumps to the instrument that wait for the running job go as one,
+// with the global step and every preparation either start asked for.
+TEST_F(HubTest, SoundDumpsThatWaitGoAsOne) {
+  sim.setFault(Fault::Silent);
+  std::vector<int> prepared;
+  onSleep = [&](int n) {
+    if (n == 1) {
+      SenderJob full = job(SenderJob::kSendSound), soundOnly = full;
+      full.globalStep = true;
+      EXPECT_TRUE(hub().startJobAfterRunning(full, [&] { prepared.push_back(1); }));
+      EXPECT_TRUE(hub().startJobAfterRunning(soundOnly));
+      EXPECT_TRUE(hub().startJobAfterRunning(soundOnly, [&] { prepared.push_back(2); }));
+    }
+    hub().setCancelRequested(true);
+  };
+  sim.clearRecords();
+  run(job(SenderJob::kPartRequest));
+  EXPECT_EQ(prepared, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(hub().lastJob(MIDIMessageManager::kJobThread).globalStep);
+  const auto got = sim.received();
+  EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                          [](const auto& r) { return r.bytes.size() == sounddump::kLength && r.bytes[4] == 0x10; }),
+            1);
 }
 
 // Echoed, truncated, oversized and garbage answers to job 4 change only
