@@ -41,17 +41,9 @@ for p in "${programs[@]}"; do
 done
 
 logs=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-jack-stress-XXXXXX")
-busyPids=()
-stopBusy() {
-  for p in "${busyPids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${busyPids[@]}"; do wait "$p" 2>/dev/null; done
-  busyPids=()
-}
+. tools/busy_loops.sh
 trap 'stopBusy; exit 130' INT TERM
-for ((i = 0; i < busy; i++)); do
-  bash -c 'while :; do :; done' &
-  busyPids+=($!)
-done
+startBusy "$busy"
 
 # Every thread's calls of a process and of its children (jackd, the
 # simulator), through the debugger when the machine has one.

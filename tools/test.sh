@@ -14,6 +14,8 @@
 # provoke.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# The environment, programs and ctest options of each configuration's tests.
+. tools/test_env.sh
 
 # Each phase's wall time, as "minutes name" lines, printed at the end.
 phases=()
@@ -81,7 +83,7 @@ start_tests() {
   echo "=== $name: tests (started)"
   rm -f "build/$name/ctest.ended"
   {
-    ctest --test-dir "build/$name" --output-on-failure --no-tests=error -j"$JOBS" "${select[@]}" \
+    ctest --test-dir "build/$name" "${test_ctest_options[@]}" -j"$JOBS" "${select[@]}" \
       >"build/$name/ctest.log" 2>&1
     local rc=$?
     now >"build/$name/ctest.ended"  # the phase ends here, not when it is waited for
@@ -130,28 +132,23 @@ sanitize_built=0
 build_config sanitize --nice -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_SANITIZE=ON -DTAVRIN_BENCH=OFF && sanitize_built=1 || status=1
 finish_tests
 if [ "$sanitize_built" -eq 1 ]; then
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
-  start_tests sanitize
+  test_settings sanitize
+  export "${test_env[@]}"
+  start_tests sanitize "$test_select"
 fi
 
-# The threaded programs (the emulation layer's waits, timers and posted
-# messages among them, the editor view on a private X server, and the five
-# programs on private JACK servers) under
-# ThreadSanitizer, without other makers' modules (not built for it). The
-# port test whose hook waits on a std::timed_mutex is left out: this
-# compiler's timed wait is not seen by the sanitizer, which then misreads the
-# unlock.
-tsan_programs="shim_tests hardware_tests librarian_tests editor_tests host_tests host_x11_tests hardware_jack_tests hardware_jack_slowcycle_tests editor_jack_tests uiconfig_jack_tests host_jack_tests"
+# The threaded programs under ThreadSanitizer (tsan_programs, from
+# tools/test_env.sh, which says which and why).
 tsan_built=0
 build_config tsan --nice --only "$tsan_programs" -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF \
   && tsan_built=1 || status=1
 finish_tests
-unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+test_settings sanitize
+unset "${test_env[@]%%=*}"
 if [ "$tsan_built" -eq 1 ]; then
-  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    GTEST_FILTER='-SynthPortsTest.ReopeningInputDoesNotWaitForAHookThatWaitsForTheCaller:OtherMakersModules.*'
-  start_tests tsan "^($(echo "$tsan_programs" | tr ' ' '|'))\$"
+  test_settings tsan
+  export "${test_env[@]}"
+  start_tests tsan "$test_select"
   finish_tests
 fi
 
