@@ -5,7 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -184,6 +187,13 @@ class Run {
   // Waits for a status text that the step's job writes anew.
   bool waitForNewStatus(const std::string& text, const std::string& before, int limitMs);
   std::string slot(bool lower, int i);
+  // Waits until no job of the plug-in runs and the messages the synthesizer
+  // received stay the same for a second, at most limitMs; got holds them.
+  bool settle(Synth& synth, std::vector<Bytes>& got, int limitMs);
+  // The pattern steps of the last sound dump in got from index `from` on,
+  // held against the window's: empty when every event, time and glide
+  // agrees, else what differs.
+  std::string patternDifference(const std::vector<Bytes>& got, size_t from, size_t* dumps);
 
   const DemoOptions& mO;
   std::ostream& mOut;
@@ -279,6 +289,58 @@ std::string Run::slot(bool lower, int i) {
   return s;
 }
 
+bool Run::settle(Synth& synth, std::vector<Bytes>& got, int limitMs) {
+  const auto end = Steady::now() + std::chrono::milliseconds(limitMs);
+  got = synth.received();
+  auto since = Steady::now();
+  while (Steady::now() < end) {
+    poll(nullptr, 0, 100);
+    std::vector<Bytes> now = synth.received();
+    if (now.size() != got.size() || mT->jobRunning(mE)) {
+      got = std::move(now);
+      since = Steady::now();
+    } else if (Steady::now() - since >= std::chrono::seconds(1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Run::patternDifference(const std::vector<Bytes>& got, size_t from, size_t* dumps) {
+  const Bytes* last = nullptr;
+  *dumps = 0;
+  for (size_t i = from; i < got.size(); ++i) {
+    const Bytes& b = got[i];
+    if (b.size() == sounddump::kLength && b[0] == sysex::kStart && b[4] == sysex::kCmdSoundDump) {
+      last = &b;
+      ++*dumps;
+    }
+  }
+  if (!last) return "no sound dump arrived";
+  const std::optional<sounddump::Parsed> parsed = sounddump::parse(last->data(), last->size(), sounddump::Locks{});
+  if (!parsed) return "the last sound dump could not be read";
+  std::array<double, kParameterCount> dumped;
+  dumped.fill(-1.0);
+  for (const sounddump::ParameterWrite& w : parsed->writes)
+    if (w.param >= 0 && w.param < kParameterCount) dumped[static_cast<size_t>(w.param)] = w.value;
+  std::string differ;
+  static const std::pair<int, const char*> kFields[] = {
+      {kPatternStep01Event, "event"}, {kPatternStep01Time, "time"}, {kPatternStep01Glide, "glide"}};
+  for (const auto& [first, field] : kFields) {
+    for (int step = 0; step < static_cast<int>(sounddump::kStepCount); ++step) {
+      const int idx = first + step;
+      // The dump carries a value's integer part.
+      const double shown = std::trunc(mT->paramValue(mE, idx));
+      const double sent = dumped[static_cast<size_t>(idx)];
+      if (shown == sent) continue;
+      if (!differ.empty()) differ += ", ";
+      differ += "step " + std::to_string(step + 1) + " " + field + ": window " +
+                std::to_string(static_cast<int>(shown)) + ", dump " + std::to_string(static_cast<int>(sent));
+    }
+  }
+  return differ;
+}
+
 // The name a stored sound of the simulated synthesizer starts with.
 std::string factoryName(int bank, int slotIndex) {
   const synthsim::Dump d = synthsim::SynthSimulator::factorySound(bank, slotIndex);
@@ -355,14 +417,99 @@ int Run::go() {
     }
     check(sent, "the synthesizer received the knob's control change (B0 03 ..)");
 
-    // 4. Bank P101-200 in the bank selector.
-    say("step 4: a bank chosen");
+    // 4. Pattern steps edited in quick succession on the Mod / Arp page:
+    // they travel only inside the sound dump, and the synthesizer's last
+    // dump carries every step the window shows.
+    say("step 4: pattern steps edited in quick succession");
+    // The main tab's pages: 2 the sound page, 3 the Mod / Arp page.
+    check(mT->controlRect(mE, kShowModMatrix, nullptr, r) && clickRect(r) && mT->paramValue(mE, kMainTab) == 3,
+          "the Mod / Arp page shown");
+    // Edits 90 ms apart: a dump job holds its thread for its 200 ms pause
+    // and a little more, so every third edit finds the thread free and the
+    // two between find a job running. At 100 ms apart each job's end would
+    // race an edit.
+    constexpr int kEditGapMs = 90;
+    const auto paced = [](Steady::time_point start, int i) {
+      while (Steady::now() < start + std::chrono::milliseconds(kEditGapMs * i)) poll(nullptr, 0, 1);
+    };
+    // Real ports can lose a dump on a loaded machine: the edits go again
+    // until the last dump holds the window's pattern, three times at most.
+    // The loopback loses nothing: one round.
+    std::string differ = "not edited";
+    for (int round = 0; round < (mO.jack ? 3 : 1) && !differ.empty(); ++round) {
+      if (round > 0) say("the last dump differs (" + differ + "): the steps are edited again");
+      check(waitUntil([&] { return !mT->jobRunning(mE); }, 30000), "no job running");
+      const size_t before = synth->received().size();
+      // The glides of steps 1 to 8, a click each. A click that lands while a
+      // dump job's progress display covers the window does nothing: how many
+      // switched is the machine's timing.
+      auto start = Steady::now();
+      bool clicked = true;
+      int switched = 0;
+      for (int i = 0; i < 8; ++i) {
+        const int glide = kPatternStep01Glide + i;
+        paced(start, i);
+        const double was = mT->paramValue(mE, glide);
+        clicked = mT->controlRect(mE, glide, nullptr, r) && clickRect(r) && clicked;
+        switched += mT->paramValue(mE, glide) != was;
+        // The first lands on an idle window.
+        if (i == 0) check(switched == 1, "the click switched step 1's glide");
+      }
+      check(clicked, "the glides of steps 1 to 8 clicked, one every " + std::to_string(kEditGapMs) + " ms");
+      say(std::to_string(switched) + " of the 8 glides switched");
+      // Step 8's time knob turned in one drag, as a user turns it: the knob
+      // keeps the mouse while the progress display covers the window, so
+      // each of eight moves changes the time. The dump carries the time's
+      // whole part (0 to 3): it swings between the start's and a
+      // neighbour's, and the last move goes one further, so whatever dump
+      // an earlier move sent carries another time than the last.
+      check(waitUntil([&] { return !mT->jobRunning(mE); }, 30000), "no job running");
+      const double time0 = mT->paramValue(mE, kPatternStep08Time);
+      bool dragged = mT->controlRect(mE, kPatternStep08Time, nullptr, r);
+      const int x = (r[0] + r[2]) / 2, y = (r[1] + r[3]) / 2;
+      // A knob runs its range in four of its heights, so a time of 1 in a
+      // third of that; up raises it. Up a move is a little more than 1,
+      // down a little less: the whole part changes at every move.
+      const double unitPx = 4.0 * (r[3] - r[1]) / 3.0;
+      const int stepPx = time0 < 1.5 ? -static_cast<int>(std::ceil(unitPx)) : static_cast<int>(std::floor(unitPx));
+      dragged = dragged && deliver({viewEvent(kEventDown, x, y)});
+      static const int kSwing[8] = {1, 0, 1, 0, 1, 0, 1, 2};
+      std::string times;
+      int changed = 0;
+      int last = static_cast<int>(time0);
+      start = Steady::now();
+      for (int i = 0; i < 8 && dragged; ++i) {
+        paced(start, i);
+        dragged = deliver({viewEvent(kEventDrag, x, y + kSwing[i] * stepPx)});
+        const int now = static_cast<int>(mT->paramValue(mE, kPatternStep08Time));
+        changed += now != last;
+        last = now;
+        times += " " + std::to_string(now);
+      }
+      dragged = deliver({viewEvent(kEventUp, x, y + kSwing[7] * stepPx)}) && dragged;
+      check(dragged && changed == 8,
+            "step 8's time knob dragged, its time changed at each of eight moves " + std::to_string(kEditGapMs) +
+                " ms apart",
+            "from " + std::to_string(static_cast<int>(time0)) + " to" + times);
+      std::vector<Bytes> got;
+      check(settle(*synth, got, 60000), "the jobs ended and the synthesizer's messages settled");
+      size_t dumps = 0;
+      differ = patternDifference(got, before, &dumps);
+      say("the synthesizer received " + std::to_string(dumps) + " sound dumps");
+    }
+    check(differ.empty(), "the last sound dump carries the 16 steps' events, times and glides the window shows",
+          differ);
+    check(mT->controlRect(mE, kShowModMatrix, nullptr, r) && clickRect(r) && mT->paramValue(mE, kMainTab) == 2,
+          "the sound page shown again");
+
+    // 5. Bank P101-200 in the bank selector.
+    say("step 5: a bank chosen");
     std::string was = status(0);
     check(mT->controlRect(mE, -1, "BANKNUMBERMENUPROGRAMS", r) && choose(r, "Bank P101-200"), "\"Bank P101-200\" chosen");
     check(waitForNewStatus("Data request completed!", was, 60000), "\"Data request completed!\"", status(0));
 
-    // 5. The librarian page: upper slot 7, then the sound at bank 1, slot 7.
-    say("step 5: one sound into the librarian");
+    // 6. The librarian page: upper slot 7, then the sound at bank 1, slot 7.
+    say("step 6: one sound into the librarian");
     // The "Librarian" switch, as a user opens the page: a sound dump that
     // arrives late refreshes the window to the page the switches name.
     check(mT->controlRect(mE, kShowLibrarian, nullptr, r) && clickRect(r) && mT->paramValue(mE, kShowLibrarian) == 1 &&
@@ -383,8 +530,8 @@ int Run::go() {
     check(completed, "\"Data request completed!\"", status(0));
     check(slot(false, 7) == factoryName(1, 7), "slot 7 shows \"" + factoryName(1, 7) + "\"", slot(false, 7));
 
-    // 6. A whole bank into the upper list.
-    say("step 6: a bank into the librarian");
+    // 7. A whole bank into the upper list.
+    say("step 7: a bank into the librarian");
     int same = 0;
     completed = false;
     for (int attempt = 0; attempt < 3 && !(completed && same == 100); ++attempt) {
@@ -398,8 +545,8 @@ int Run::go() {
     check(completed, "\"Data request completed!\"", status(0));
     check(same == 100, "the upper list shows the synthesizer's bank 2", std::to_string(same) + " of 100");
 
-    // 7. The upper list stored as P101-P200.
-    say("step 7: the bank stored in the synthesizer");
+    // 8. The upper list stored as P101-P200.
+    say("step 8: the bank stored in the synthesizer");
     // A store that lost a dump on real ports goes again, three times at most.
     size_t stored = 0;
     for (int attempt = 0; attempt < 3 && stored < 100; ++attempt) {
@@ -413,8 +560,8 @@ int Run::go() {
     }
     check(stored == 100, "the synthesizer stored 100 sounds", std::to_string(stored));
 
-    // 8. The window's picture and the project's state, then close.
-    say("step 8: the picture, the state, and a fresh instance");
+    // 9. The window's picture and the project's state, then close.
+    say("step 9: the picture, the state, and a fresh instance");
     // The window as the view thread shows it once more.
     TavrinViewCounters now{};
     mT->viewCounters(mE, &now);

@@ -1,11 +1,11 @@
 #pragma once
 // The demonstration run of the plug-in module in the test host: the editor
-// opened, the synthesizer's ports chosen in its window, an edit sent, banks
-// requested and stored through the librarian's menus, the window saved as
-// a picture and the project's state handed to a fresh instance. Every step
-// goes through the editor's window (clicks, drags and menu choices in view
-// terms, menus answered from the test table's script) and checks what the
-// synthesizer side saw.
+// opened, the synthesizer's ports chosen in its window, an edit sent, pattern
+// steps edited in quick succession, banks requested and stored through the
+// librarian's menus, the window saved as a picture and the project's state
+// handed to a fresh instance. Every step goes through the editor's window
+// (clicks, drags and menu choices in view terms, menus answered from the
+// test table's script) and checks what the synthesizer side saw.
 //
 // The synthesizer is either the simulated one inside this process, on the
 // module's in-process loopback ports, or the synthsim program on real ports
