@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,6 +113,22 @@ bool endsWithoutWaitingOnPipes(const std::function<void()>& fn, const std::vecto
   for (int fd : readEnds)
     if (fd >= 0) ::close(fd);
   return inTime;
+}
+
+std::set<int> threadIds() {
+  std::set<int> ids;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (const dirent* e = readdir(d))
+      if (e->d_name[0] != '.') ids.insert(std::atoi(e->d_name));
+    closedir(d);
+  }
+  return ids;
+}
+
+size_t threadsNotIn(const std::set<int>& before) {
+  size_t n = 0;
+  for (int id : threadIds()) n += before.count(id) == 0;
+  return n;
 }
 
 bool fileExists(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,15 @@ bool fileExists(const std::string& path);
 // until fn ends; the result is then false. True when fn ended in time.
 bool endsWithoutWaitingOnPipes(const std::function<void()>& fn, const std::vector<std::string>& pipes,
                                std::chrono::seconds limit);
+
+// The ids of this process's threads, as /proc/self/task lists them. A
+// thread stays listed a moment after its join returns, a long moment on a
+// busy core: a test that checks that threads have ended waits for them to
+// leave (bounded), and counts only the threads that were not listed before
+// it began, since one that was ending then may leave meanwhile.
+std::set<int> threadIds();
+// How many of this process's threads were not listed in before.
+size_t threadsNotIn(const std::set<int>& before);
 
 // An icon (type 1) or cursor (type 2) file of one DIB entry of w x h at 1,
 // 24 or 32 bits per pixel. argb holds the pixels, top row first, as

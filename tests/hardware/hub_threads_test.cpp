@@ -2,9 +2,9 @@
 // threads while the instrument talks, and tear-down in any job state, also
 // by a thread that holds the plug-in mutex. No thread outlives the hub.
 #include <gtest/gtest.h>
-#include <dirent.h>
 
 #include <atomic>
+#include <set>
 #include <thread>
 
 #include "hardware/MIDIMessageManager.h"
@@ -14,20 +14,14 @@
 #include "standin_editor.h"
 #include "support_midi.h"
 #include "synthsim/SynthSimulator.h"
+#include "testsupport.h"
 
 namespace {
 
-int threadCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/task")) {
-    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-    closedir(d);
-  }
-  return n;
-}
-
 struct HubThreads : ::testing::Test, hwtest::LoopbackRig {
-  int baseline = threadCount();
+  // By id: a thread of the fixture before may still be listed now, and
+  // leave meanwhile (testsupport.h).
+  const std::set<int> baseline = testsupport::threadIds();
 
   void SetUp() override {
     ASSERT_TRUE(makeEditor());
@@ -38,8 +32,8 @@ struct HubThreads : ::testing::Test, hwtest::LoopbackRig {
     ed.reset();
     // A joined thread leaves the process's list a moment after its join
     // returns, a long moment on a busy core: the wait is bounded.
-    EXPECT_TRUE(hwtest::spinUntil([&] { return threadCount() == baseline; }, std::chrono::seconds(10)))
-        << threadCount() << " threads, " << baseline << " before";
+    EXPECT_TRUE(hwtest::spinUntil([&] { return testsupport::threadsNotIn(baseline) == 0; }, std::chrono::seconds(10)))
+        << testsupport::threadsNotIn(baseline) << " threads left of the hub";
   }
 };
 

@@ -3,10 +3,10 @@
 // message that no port buffer holds, and the threads a client leaves. JACK
 // may lose what crosses in a cycle that a client misses: every exchange that
 // must cross is repeated until it is seen (support_jack.h).
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "jackserver/JackServer.h"
 #include "support_jack.h"
 #include "support_midi.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -51,16 +52,6 @@ bool send(MidiOutClient& out, const Bytes& m) { return out.send(m.data(), m.size
 // Sends m until the receiver has it.
 bool delivered(MidiOutClient& out, Receiver& rx, const Bytes& m) {
   return jacktest::repeat([&](auto limit) { return send(out, m) && rx.got.waitForMessage(0, m, limit); });
-}
-
-size_t threadCount() {
-  size_t n = 0;
-  if (DIR* d = opendir("/proc/self/task")) {
-    while (const dirent* e = readdir(d))
-      if (e->d_name[0] != '.') ++n;
-    closedir(d);
-  }
-  return n;
 }
 
 // What was queued before a port change goes to the port it was sent to (or
@@ -135,17 +126,19 @@ TEST_F(JackClients, AMessageNoPortBufferHoldsIsDroppedAndTheRestGoOn) {
 // A client's threads (its process and delivery threads, libjack's own) end
 // with it.
 TEST_F(JackClients, AClientsThreadsEndWithIt) {
-  const size_t before = threadCount();
+  // By id: a thread of the test before may still be listed now, and leave
+  // meanwhile (testsupport.h).
+  const std::set<int> before = testsupport::threadIds();
   {
     Receiver rx(*backend, "Threads In");
     auto out = backend->makeOut(jacktest::uniqueName("Threads Out"));
     ASSERT_TRUE(rx.in && out && out->openVirtualPort("out"));
-    EXPECT_GT(threadCount(), before);
+    EXPECT_GT(testsupport::threadsNotIn(before), 0u);
   }
   // A joined thread leaves the process's list a moment after its join
   // returns: the wait is bounded.
-  EXPECT_TRUE(hwtest::spinUntil([&] { return threadCount() == before; }, std::chrono::seconds(10)))
-      << threadCount() << " threads, " << before << " before";
+  EXPECT_TRUE(hwtest::spinUntil([&] { return testsupport::threadsNotIn(before) == 0; }, std::chrono::seconds(10)))
+      << testsupport::threadsNotIn(before) << " threads left of the clients";
 }
 
 }  // namespace
