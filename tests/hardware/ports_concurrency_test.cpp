@@ -26,8 +26,10 @@ struct Stream {
 };
 
 // An output port that copies a message into the wire one byte at a time,
-// giving other threads a chance between bytes, as a library that writes
-// into a ring buffer piecewise does. It is not safe for concurrent use.
+// giving other threads a chance after its first byte, as a library that
+// writes into a ring buffer piecewise does. It is not safe for concurrent
+// use. (Once a message: a yield hands a busy core to the other work for a
+// whole time slice, and one after every byte made a run take minutes.)
 class StreamOut : public MidiOutClient {
  public:
   explicit StreamOut(Stream& s) : m_s(s) {}
@@ -44,7 +46,7 @@ class StreamOut : public MidiOutClient {
         std::lock_guard<std::mutex> lock(m_s.mutex);
         m_s.bytes.push_back(bytes[i]);
       }
-      std::this_thread::yield();
+      if (i == 0) std::this_thread::yield();
     }
     --m_s.inside;
     return true;

@@ -1,10 +1,13 @@
 // The hardware port layer over the in-process loopback: lists, opening by
 // name, sending, input delivery and shutting down.
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -49,6 +52,17 @@ struct PortsTest : ::testing::Test {
 struct SynthPortsTest : PortsTest {
   LoopbackDevice synth{hub, "Synth In", "Synth Out"};
 };
+
+// Whether the thread tid of this process waits (sleeps), as its /proc entry
+// tells it.
+bool asleep(pid_t tid) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // "tid (name) state ...": the name may hold spaces and brackets.
+  const size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && (line[close + 2] == 'S' || line[close + 2] == 'D');
+}
 
 // A sink that hands every message to hook.
 struct HookSink : IHardwareInputSink {
@@ -355,10 +369,13 @@ TEST_F(SynthPortsTest, ShutdownLetsARunningHookReadTheLists) {
   std::atomic<bool> entered{false}, closing{false}, listed{false};
   std::thread asker;
   HookSink sink;
+  const pid_t shutter = static_cast<pid_t>(syscall(SYS_gettid));
   sink.hook = [&] {
     if (entered.exchange(true)) return;
     hwtest::spinUntil([&] { return closing.load(); });
-    for (int i = 0; i < 20000; ++i) std::this_thread::yield();  // let shutdown reach its wait
+    // Shutdown has reached its wait once its thread sleeps (a count of
+    // yields would take minutes on a busy core).
+    hwtest::spinUntil([&] { return asleep(shutter); });
     asker = std::thread([&] {
       ports->inNames();
       listed = true;
