@@ -408,6 +408,9 @@ TEST(TavrinAudio, TheDeferredEditBufferRequestWaitsForAnIdleJobThread) {
 // ---- end to end with the simulator on the loopback
 
 TEST(TavrinAudioEndToEnd, ClockBytesFollowTheTransportAndRoutedEditsWaitForABlock) {
+  // Read by the clock's held pauses until the plug-in goes: made before the
+  // harness, it goes after it.
+  std::atomic<int> passes{0};
   edtest::Harness h(edtest::projectRoot(), nullptr, false, {}, false, edtest::HostScript::callback());
   edtest::HostScript host(h.tavrin());
   ASSERT_TRUE(h.choosePortsAndWait());
@@ -416,8 +419,7 @@ TEST(TavrinAudioEndToEnd, ClockBytesFollowTheTransportAndRoutedEditsWaitForABloc
   h.set(kSendMIDIClockPointer, 1);
   h.set(kSendMIDIClockInfo, 1);
   // Each of the timing clock's pauses waits to be let through.
-  std::atomic<int> passes{0};
-  h.holdJobSleeps([&] {
+  h.holdJobSleeps([&passes, hub] {
     int n = passes.load();
     while (n > 0 && !passes.compare_exchange_weak(n, n - 1)) {
     }

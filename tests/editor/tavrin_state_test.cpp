@@ -352,7 +352,7 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
     MIDIMessageManager* hub = d.hub();
     h.holdJobSleeps([&] { return looked.load() || hub->stopping(); });
     EXPECT_FALSE(d.UnserializeChunkFromHost(&brokenChunk, false));
-    KIT_MutexLock lock(d.GetMutex());
+    auto lock = std::make_unique<KIT_MutexLock>(d.GetMutex());
     EXPECT_EQ(d.GetParam(30)->Value(), 5.0);
     EXPECT_EQ(d.GetParam(kMIDIFilterToDAWBuffer)->Value(), 0.0);
     for (int i = 0; i < SharedFlags::kPassThroughCount; ++i) {
@@ -368,7 +368,10 @@ TEST(TavrinState, ShortBodiesAndValuesThatAreNotNumbers) {
     EXPECT_EQ(d.GetParam(kDeviceOutSelection)->Value(), d.GetHardwarePorts()->openOutIndex());
     EXPECT_EQ(d.GetParam(kDeviceInSelection)->Value(), d.GetHardwarePorts()->openInIndex());
     EXPECT_EQ(d.isMidiIOSet(), d.GetHardwarePorts()->openOutIndex() > 0);
+    lock.reset();
     looked = true;
+    // The job's pauses read this round's looked and hub: it ends before they go.
+    EXPECT_TRUE(hwtest::spinUntil([&] { return !d.jobRunning(); }));
   }
   h.holdJobSleeps({});
 }
@@ -700,12 +703,15 @@ class HookedBackend : public MidiBackend {
 // may wait for a host's audio callback that wants the editor lock: every
 // level of it is let go meanwhile, on a load and on a choice in the menus.
 TEST(TavrinState, PortsOpenAndCloseWithTheEditorLockLetGo) {
+  // The ports call the hook until the plug-in goes: made before the
+  // harness, it goes after it.
+  int calls = 0, underLock = 0;
+  std::function<void()> hook;
   Harness h(edtest::projectRoot(), nullptr, false, {}, false);
   const Saved saved = saveProject(h);
   h.make();
   Tavrin& b = h.tavrin();
-  int calls = 0, underLock = 0;
-  std::function<void()> hook = [&] {
+  hook = [&] {
     ++calls;
     if (b.GetMutex().IsLockedByCaller()) ++underLock;
   };
