@@ -187,9 +187,6 @@ class Run {
   // Waits for a status text that the step's job writes anew.
   bool waitForNewStatus(const std::string& text, const std::string& before, int limitMs);
   std::string slot(bool lower, int i);
-  // Waits until no job of the plug-in runs and the messages the synthesizer
-  // received stay the same for a second, at most limitMs; got holds them.
-  bool settle(Synth& synth, std::vector<Bytes>& got, int limitMs);
   // The pattern steps of the last sound dump in got from index `from` on,
   // held against the window's: empty when every event, time and glide
   // agrees, else what differs.
@@ -287,23 +284,6 @@ std::string Run::slot(bool lower, int i) {
   std::string s = buf;
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
-}
-
-bool Run::settle(Synth& synth, std::vector<Bytes>& got, int limitMs) {
-  const auto end = Steady::now() + std::chrono::milliseconds(limitMs);
-  got = synth.received();
-  auto since = Steady::now();
-  while (Steady::now() < end) {
-    poll(nullptr, 0, 100);
-    std::vector<Bytes> now = synth.received();
-    if (now.size() != got.size() || mT->jobRunning(mE)) {
-      got = std::move(now);
-      since = Steady::now();
-    } else if (Steady::now() - since >= std::chrono::seconds(1)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 std::string Run::patternDifference(const std::vector<Bytes>& got, size_t from, size_t* dumps) {
@@ -491,10 +471,17 @@ int Run::go() {
             "step 8's time knob dragged, its time changed at each of eight moves " + std::to_string(kEditGapMs) +
                 " ms apart",
             "from " + std::to_string(static_cast<int>(time0)) + " to" + times);
-      std::vector<Bytes> got;
-      check(settle(*synth, got, 60000), "the jobs ended and the synthesizer's messages settled");
+      // The jobs end, then the last dump may still be on its way: the
+      // synthesizer is asked again until it holds the window's pattern, at
+      // most 30 s.
+      check(waitUntil([&] { return !mT->jobRunning(mE); }, 30000), "the jobs ended");
       size_t dumps = 0;
-      differ = patternDifference(got, before, &dumps);
+      waitUntil(
+          [&] {
+            differ = patternDifference(synth->received(), before, &dumps);
+            return differ.empty();
+          },
+          30000);
       say("the synthesizer received " + std::to_string(dumps) + " sound dumps");
     }
     check(differ.empty(), "the last sound dump carries the 16 steps' events, times and glides the window shows",
