@@ -37,7 +37,15 @@ struct Shard {
   size_t counts[kKinds] = {};
 
   constexpr Shard() = default;
-  ~Shard() { std::free(slots); }
+  // Under the lock: a thread that is still at work at exit (one that closes
+  // its own handle as it ends) finishes before the table goes, or finds the
+  // registry gone once it holds the lock.
+  ~Shard() {
+    std::lock_guard<std::mutex> g(lock);
+    std::free(slots);
+    slots = nullptr;
+    mask = used = 0;
+  }
 
   static size_t home(uint64_t hash, size_t mask) { return static_cast<size_t>(hash >> kShardBits) & mask; }
 
@@ -102,7 +110,8 @@ struct Shard {
 };
 
 // Set when the registry is gone (constant-initialised, so readable by any
-// destructor that runs after it).
+// destructor that runs after it), before its shards go: each call looks at
+// it again once it holds its shard's lock.
 std::atomic<bool> gGone{false};
 
 struct Registry {
@@ -124,6 +133,7 @@ bool registerHandleValue(uintptr_t key, HandleKind kind) {
   if (gGone) return true;
   Shard& s = gRegistry.of(key);
   std::lock_guard<std::mutex> g(s.lock);
+  if (gGone) return true;
   return s.insert(key, kind);
 }
 
@@ -132,6 +142,7 @@ bool unregisterHandleValue(uintptr_t key, HandleKind kind) {
   if (gGone) return true;
   Shard& s = gRegistry.of(key);
   std::lock_guard<std::mutex> g(s.lock);
+  if (gGone) return true;
   return s.erase(key, kind);
 }
 
@@ -140,6 +151,7 @@ bool isLiveHandleValue(uintptr_t key, HandleKind kind) {
   if (gGone) return true;
   Shard& s = gRegistry.of(key);
   std::lock_guard<std::mutex> g(s.lock);
+  if (gGone) return true;
   return s.live(key, kind);
 }
 
@@ -148,6 +160,7 @@ size_t liveHandleCount(HandleKind kind) {
   size_t n = 0;
   for (Shard& s : gRegistry.shards) {
     std::lock_guard<std::mutex> g(s.lock);
+    if (gGone) return 0;
     n += s.counts[static_cast<int>(kind)];
   }
   return n;

@@ -4,11 +4,16 @@
 #include "shim/winregistry.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "shim/winbase.h"
@@ -186,6 +191,58 @@ TEST(HandleLookup, RegistryKeepsExactlyTheLiveHandles) {
   // Null and the small pseudo-handles are never live.
   EXPECT_TRUE(shim::registerHandleValue(0, HandleKind::Context));
   for (uintptr_t small = 0; small < 5; ++small) EXPECT_FALSE(shim::isLiveHandleValue(small, HandleKind::Context));
+}
+
+// A thread still at work while the program exits (as one that closes its
+// own handle as it ends) finds the registry gone, never its freed tables.
+// The watch below is made at start-up before the registry's tables, so it
+// goes after them at exit: in the exiting child it lets four such threads
+// go on until each has made 1000 more turns (at most 2 s; a child whose
+// watch came first ends with 3), then ends the child at once. A read of a
+// freed table stops its thread in the address checker's report, which ends
+// the child with its own status.
+constexpr int kWorkers = 4;
+std::atomic<bool> gWatchExit{false};
+std::atomic<uint64_t> gWorkerTurns[kWorkers];
+struct ExitWatch {
+  ~ExitWatch() {
+    if (!gWatchExit) return;
+    // The registry finds every handle live once it is gone.
+    if (!shim::isLiveHandleValue(0x7ffff0, HandleKind::Library)) _exit(3);
+    uint64_t from[kWorkers];
+    for (int w = 0; w < kWorkers; ++w) from[w] = gWorkerTurns[w].load();
+    const auto allOn = [&] {
+      for (int w = 0; w < kWorkers; ++w)
+        if (gWorkerTurns[w].load() < from[w] + 1000) return false;
+      return true;
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!allOn() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    _exit(0);
+  }
+} gExitWatch;
+
+TEST(HandleLookup, AThreadAtWorkWhileTheProgramExits) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        gWatchExit = true;
+        for (int w = 0; w < kWorkers; ++w) {
+          std::thread([w] {
+            for (uintptr_t i = 0;; ++i) {
+              const uintptr_t key = (uintptr_t{0x7000} + static_cast<uintptr_t>(w) * 64 + i % 64) * 16;
+              shim::registerHandleValue(key, HandleKind::HandleObject);
+              shim::isLiveHandleValue(key, HandleKind::HandleObject);
+              shim::unregisterHandleValue(key, HandleKind::HandleObject);
+              ++gWorkerTurns[w];
+            }
+          }).detach();
+        }
+        for (int w = 0; w < kWorkers; ++w)
+          while (gWorkerTurns[w].load() == 0) std::this_thread::yield();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
