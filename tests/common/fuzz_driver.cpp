@@ -139,7 +139,9 @@ int runFreshChild(const std::vector<std::vector<uint8_t>>& given, size_t i) {
   }
   if (child == 0) {
     const std::vector<std::vector<uint8_t>> seeds = allSeeds(given);
-    if (i >= seeds.size()) _exit(kNoSuchSeed);
+    // Its statics go as at any end (making the seeds may have made the
+    // target's, and their temporary folders).
+    if (i >= seeds.size()) std::exit(kNoSuchSeed);
     runOne({});
     runOne(seeds[i]);
     std::exit(0);

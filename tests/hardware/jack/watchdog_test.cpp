@@ -19,6 +19,7 @@
 
 #include "support_jack.h"
 #include "synthsim_program.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -65,8 +66,11 @@ HungRun runHung(const char* test, const std::string& limits) {
   HungRun run;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return run;
+  // The ended program's temporary folders (its server's among them) stay
+  // where it left them: in one of this test's, which goes with it.
+  const testsupport::TempDir tmp;
   // Everything the child needs is made before the fork.
-  std::vector<std::string> envText{std::string(jacktest::kNoDebuggerEnv) + "=1"};
+  std::vector<std::string> envText{std::string(jacktest::kNoDebuggerEnv) + "=1", "TMPDIR=" + tmp.path()};
   for (size_t from = 0; from < limits.size();) {
     const size_t space = limits.find(' ', from);
     envText.push_back(limits.substr(from, space - from));
