@@ -262,9 +262,15 @@ TEST_F(RandomizerTest, NextBlockRequestsTheEditBuffer) {
   }
   waitJobs();
   sim.clearRecords();
-  EXPECT_TRUE(hub().onBlockEnd());
-  EXPECT_FALSE(ed->flags().editBufferRequestPending);
-  EXPECT_TRUE(hub().requestPending());
+  {
+    // The job marks the request on its own thread, and the answer clears
+    // the mark: the lock held here keeps the request from going out until
+    // the mark has been seen.
+    KIT_MutexLock lock(ed->GetMutex());
+    EXPECT_TRUE(hub().onBlockEnd());
+    EXPECT_FALSE(ed->flags().editBufferRequestPending);
+    EXPECT_TRUE(hwtest::spinUntil([&] { return hub().requestPending(); }));
+  }
   waitJobs();
   ASSERT_FALSE(sim.received().empty());
   EXPECT_EQ(sim.received().front().bytes, sysex::frameSysex(sysex::editBufferRequest(0)));
