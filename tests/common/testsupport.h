@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,18 @@ bool fileExists(const std::string& path);
 // until fn ends; the result is then false. True when fn ended in time.
 bool endsWithoutWaitingOnPipes(const std::function<void()>& fn, const std::vector<std::string>& pipes,
                                std::chrono::seconds limit);
+
+// Yields until done() holds; the limit only turns a hang into a failure.
+// Inline: the benchmarks that share the hardware tests' helpers use it
+// without this library.
+inline bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
 
 // The ids of this process's threads, as /proc/self/task lists them. A
 // thread stays listed a moment after its join returns, a long moment on a

@@ -38,15 +38,6 @@ Bytes storedAnswer(int bank, int slot, uint8_t device) {
       SynthSimulator::answerFor(SynthSimulator::factorySound(bank, slot), device, sysex::encodeLocation(bank, slot)));
 }
 
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
-
 bool loggedInOrder(const LoopbackHub& hub, const std::string& first, const std::string& second) {
   const auto log = hub.log();
   const auto a = std::find(log.begin(), log.end(), first);

@@ -14,6 +14,7 @@
 #include "hardware/MidiBackend.h"
 #include "hardware/MidiBackendLoopback.h"
 #include "hardware/SoundDump.h"
+#include "testsupport.h"
 
 namespace hwtest {
 
@@ -69,8 +70,7 @@ inline Bytes toBytes(const sounddump::Dump& d) { return Bytes(d.begin(), d.end()
 // The simulated synthesizer's answer to a request for its stored sound.
 Bytes storedAnswer(int bank, int slot, uint8_t device = 0);
 
-// Yields until done() holds; the limit only turns a hang into a failure.
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));
+using testsupport::spinUntil;
 
 // True when the hub's log holds second, and first before its first occurrence.
 bool loggedInOrder(const LoopbackHub& hub, const std::string& first, const std::string& second);

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "testhost/TestHost.h"
 #include "testsupport.h"
@@ -39,15 +38,6 @@ Bytes getChunk(Effect& fx, int32_t index) {
 
 intptr_t setChunk(Effect& fx, int32_t index, Bytes bytes, intptr_t size = -2) {
   return fx.dispatch(effSetChunk, index, size == -2 ? intptr_t(bytes.size()) : size, bytes.data());
-}
-
-// Whether the module's threads have all ended within ten seconds.
-bool threadsEnd(Module& m) {
-  for (int i = 0; i < 1000; ++i) {
-    if (m.table()->moduleThreads() == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return m.table()->moduleThreads() == 0;
 }
 
 TEST(OurModule, ExportsExactlyTheEntriesAndTheTable) {
@@ -103,7 +93,7 @@ TEST(OurModule, LifeCycleThroughBothEntriesAndASecondLoad) {
     }
     // A joined thread leaves the process's list a moment after its join
     // returns, a long moment on a busy core: the wait is bounded.
-    EXPECT_TRUE(threadsEnd(*m)) << m->table()->moduleThreads() << " threads of the module left";
+    EXPECT_TRUE(testsupport::spinUntil([&] { return m->table()->moduleThreads() == 0; }, std::chrono::seconds(10))) << m->table()->moduleThreads() << " threads of the module left";
   }
 }
 

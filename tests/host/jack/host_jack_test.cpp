@@ -18,6 +18,7 @@
 #include "jackserver/JackServer.h"
 #include "synthsim_program.h"
 #include "testhost/TestHost.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -121,9 +122,8 @@ TEST(HostToInstrumentOverJack, EventsArriveInOrderWithTheirLengths) {
     // The JACK client's threads are gone: a joined thread leaves the
     // process's list a moment after its join returns, a long moment on a
     // busy core, so the wait is bounded.
-    bool threadsGone = false;
-    for (int i = 0; i < 500 && !(threadsGone = module->table()->moduleThreads() == 0); ++i) pause20ms();
-    EXPECT_TRUE(threadsGone) << module->table()->moduleThreads() << " threads of the module left";
+    EXPECT_TRUE(testsupport::spinUntil([&] { return module->table()->moduleThreads() == 0; }, std::chrono::seconds(10)))
+        << module->table()->moduleThreads() << " threads of the module left";
     sim.say("quit\n");
   }
   std::error_code ec;
