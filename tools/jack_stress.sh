@@ -13,22 +13,28 @@
 # Where JACK clients of one user share one metadata database (no private
 # /dev/shm), run it under the same lock as every other JACK program:
 #   flock /tmp/tavrin-jack.lock tools/jack_stress.sh
-# The logs of failed runs stay in the folder named at the end.
+# The logs of failed runs stay in the folder named at the end. Exits 1 when
+# a run failed or hung, 2 on a usage error or a program that is not built.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
+. tools/busy_loops.sh
+. tools/stress_args.sh
 
 runs=800 atOnce=4 busy=4 limit=300 buildDir=build/release
-while getopts "n:j:b:t:d:" opt; do
+while getopts "n:j:b:t:d:h" opt; do
   case $opt in
     n) runs=$OPTARG ;;
     j) atOnce=$OPTARG ;;
     b) busy=$OPTARG ;;
     t) limit=$OPTARG ;;
     d) buildDir=$OPTARG ;;
-    *) sed -n '2,16p' "$0"; exit 2 ;;
+    h) usage; exit 0 ;;
+    *) usageLine >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
+requireCounts 1 "$runs" "$atOnce" "$limit"
+requireCounts 0 "$busy"
 if [ $# -gt 0 ]; then
   programs=("$1"); shift
 else
@@ -41,7 +47,6 @@ for p in "${programs[@]}"; do
 done
 
 logs=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-jack-stress-XXXXXX")
-. tools/busy_loops.sh
 trap 'stopBusy; exit 130' INT TERM
 startBusy "$busy"
 
@@ -80,7 +85,8 @@ runOne() {
 # All runs of one program (with its arguments); prints its line and
 # returns non-zero when a run failed or hung.
 stressProgram() {
-  local dir="$logs/$(basename "$1")"
+  local dir
+  dir="$logs/$(basename "$1")"
   mkdir -p "$dir"
   local start running=0 n
   start=$(date +%s)
@@ -102,7 +108,7 @@ stressProgram() {
     if [ "$took" -gt "$slowest" ]; then slowest=$took; fi
     if [ "$rc" -eq 124 ]; then hung=$((hung + 1)); elif [ "$rc" -ne 0 ]; then failed=$((failed + 1)); fi
   done
-  echo "$runs runs of $1, $atOnce at a time beside $busy busy loops, in $(($(date +%s) - start)) s (the slowest run $slowest s): $failed failed, $hung hung"
+  echo "$(counted "$runs" run) of $1, $atOnce at a time beside $(counted "$busy" "busy loop"), in $(($(date +%s) - start)) s (the slowest run $slowest s): $failed failed, $hung hung"
   [ $((failed + hung)) -eq 0 ]
 }
 

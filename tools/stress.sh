@@ -23,9 +23,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 . tools/test_env.sh
 . tools/busy_loops.sh
-
-usage() { awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; }
-usageLine() { sed -n -E 's|^#   (tools/stress.sh \[.*)|usage: \1 (-h tells more)|p' "$0"; }
+. tools/stress_args.sh
 
 rounds=3 cores="" busy="" jobs=""
 while getopts "r:c:b:j:h" opt; do
@@ -42,9 +40,8 @@ shift $((OPTIND - 1))
 configs=("$@")
 if [ ${#configs[@]} -eq 0 ]; then configs=(release sanitize tsan); fi
 
-for n in "$rounds" ${busy:+"$busy"} ${jobs:+"$jobs"}; do
-  if ! [[ $n =~ ^[0-9]+$ ]]; then echo "not a count: $n" >&2; usageLine >&2; exit 2; fi
-done
+requireCounts 1 "$rounds" ${jobs:+"$jobs"}
+requireCounts 0 ${busy:+"$busy"}
 if [ -z "$cores" ]; then
   cores=$(taskset -pc $$) && cores=${cores##*: }
 fi
@@ -54,7 +51,7 @@ if ! coreCount=$(taskset -c "$cores" nproc 2>/dev/null); then
 fi
 busy=${busy:-$coreCount}
 jobs=${jobs:-${JOBS:-$coreCount}}
-if [ "$jobs" -lt 1 ]; then echo "-j wants at least 1" >&2; exit 2; fi
+requireCounts 1 "$jobs"
 
 missing=0
 for c in "${configs[@]}"; do
@@ -138,9 +135,6 @@ runRound() {
   done
   return 1
 }
-
-# counted N THING: "1 THING", "2 THINGs".
-counted() { if [ "$1" -eq 1 ]; then echo "1 $2"; else echo "$1 $2s"; fi; }
 
 echo "logs go to $logs"
 status=0
