@@ -40,7 +40,7 @@ shift $((OPTIND - 1))
 configs=("$@")
 if [ ${#configs[@]} -eq 0 ]; then configs=(release sanitize tsan); fi
 
-requireCounts 1 "$rounds" ${jobs:+"$jobs"}
+requireCounts 1 "$rounds"
 requireCounts 0 ${busy:+"$busy"}
 if [ -z "$cores" ]; then
   cores=$(taskset -pc $$) && cores=${cores##*: }
